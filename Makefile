@@ -1,0 +1,48 @@
+# The README's entry points. Each installs what it needs first (scripts/deps.sh).
+BUILD      ?= build
+SAN_BUILD  ?= build-sanitize
+BENCH_BUILD ?= build-bench
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+JOBS       ?= $(shell nproc)
+
+.PHONY: all deps build test sanitize bench fuzz demo clean
+
+all: build
+
+deps:
+	@scripts/deps.sh core
+
+build: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+sanitize: deps
+	@cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKORVEX_SANITIZE=ON >/dev/null
+	@cmake --build $(SAN_BUILD) -j $(JOBS)
+	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
+
+bench:
+	@scripts/deps.sh core bench
+	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVEX_TESTS=OFF -DKORVEX_BENCH=ON >/dev/null
+	@cmake --build $(BENCH_BUILD) -j $(JOBS)
+	@for b in $(BENCH_BUILD)/bench/bench_*; do echo "== $$(basename $$b)"; $$b --benchmark_counters_tabular=true || exit 1; done
+
+fuzz:
+	@scripts/deps.sh core fuzz
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEX_TESTS=OFF -DKORVEX_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@for f in $(FUZZ_BUILD)/fuzz/fuzz_*; do echo "== $$(basename $$f)"; \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$(basename $$f); \
+	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$(basename $$f) 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY' || exit 1; \
+	done
+
+demo: build
+	@$(BUILD)/tools/korvex demo
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

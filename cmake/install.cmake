@@ -1,0 +1,20 @@
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+install(TARGETS korvex EXPORT korvexTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(DIRECTORY include/korvex DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(EXPORT korvexTargets NAMESPACE korvex:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/korvex)
+
+configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/korvexConfig.cmake.in
+  ${CMAKE_CURRENT_BINARY_DIR}/korvexConfig.cmake
+  INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/korvex)
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/korvexConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/korvexConfig.cmake ${CMAKE_CURRENT_BINARY_DIR}/korvexConfigVersion.cmake
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/korvex)
+
+configure_file(${CMAKE_CURRENT_LIST_DIR}/korvex.pc.in ${CMAKE_CURRENT_BINARY_DIR}/korvex.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/korvex.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

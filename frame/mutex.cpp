@@ -1,0 +1,74 @@
+#include "korvex/types.h"
+
+#if !defined(_WIN32)
+#include <errno.h>
+#include <pthread.h>
+#include <time.h>
+#endif
+
+// A process-local mutex: a Win32 mutex object on Windows, a pthread mutex elsewhere.
+#if defined(_WIN32)
+
+CMutex::CMutex(BOOL initiallyOwn, const char* name, LPSECURITY_ATTRIBUTES attributes)
+    : m_handle(CreateMutexA(attributes, initiallyOwn, name)) {}
+
+CMutex::~CMutex() {
+  if (m_handle) CloseHandle(m_handle);
+}
+
+BOOL CMutex::Lock(DWORD timeoutMs) {
+  DWORD result = WaitForSingleObject(m_handle, timeoutMs);
+  return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+}
+
+BOOL CMutex::Unlock() { return ReleaseMutex(m_handle); }
+
+#else
+
+CMutex::CMutex(BOOL initiallyOwn, const char* name, LPSECURITY_ATTRIBUTES attributes)
+    : m_handle(new pthread_mutex_t) {
+  (void)name;
+  (void)attributes;
+  pthread_mutex_init(static_cast<pthread_mutex_t*>(m_handle), NULL);
+  if (initiallyOwn) Lock();
+}
+
+CMutex::~CMutex() {
+  pthread_mutex_t* mutex = static_cast<pthread_mutex_t*>(m_handle);
+  pthread_mutex_destroy(mutex);
+  delete mutex;
+}
+
+BOOL CMutex::Lock(DWORD timeoutMs) {
+  pthread_mutex_t* mutex = static_cast<pthread_mutex_t*>(m_handle);
+  if (timeoutMs == INFINITE) return pthread_mutex_lock(mutex) == 0;
+  struct timespec deadline;
+  clock_gettime(CLOCK_REALTIME, &deadline);
+  deadline.tv_sec += timeoutMs / 1000;
+  deadline.tv_nsec += static_cast<long>(timeoutMs % 1000) * 1000000L;
+  if (deadline.tv_nsec >= 1000000000L) {
+    deadline.tv_sec += 1;
+    deadline.tv_nsec -= 1000000000L;
+  }
+  return pthread_mutex_timedlock(mutex, &deadline) == 0;
+}
+
+BOOL CMutex::Unlock() { return pthread_mutex_unlock(static_cast<pthread_mutex_t*>(m_handle)) == 0; }
+
+#endif
+
+CSingleLock::CSingleLock(CMutex* mutex, BOOL initialLock) : m_mutex(mutex), m_locked(FALSE) {
+  if (initialLock) Lock();
+}
+
+CSingleLock::~CSingleLock() { Unlock(); }
+
+BOOL CSingleLock::Lock(DWORD timeoutMs) {
+  m_locked = m_mutex->Lock(timeoutMs);
+  return m_locked;
+}
+
+BOOL CSingleLock::Unlock() {
+  if (m_locked) m_locked = !m_mutex->Unlock();
+  return !m_locked;
+}

@@ -1,0 +1,9 @@
+#ifndef KORVEX_KORVEX_H
+#define KORVEX_KORVEX_H
+
+#include "korvex/export.h"
+#include "korvex/platform.h"
+#include "korvex/types.h"
+#include "korvex/buffer.h"
+
+#endif

@@ -1,0 +1,24 @@
+#ifndef KORVEX_PLATFORM_H
+#define KORVEX_PLATFORM_H
+
+// The Win32 names the library is written against: the real SDK on Windows,
+// our own subset everywhere else.
+#if defined(_WIN32)
+#  ifndef WIN32_LEAN_AND_MEAN
+#    define WIN32_LEAN_AND_MEAN
+#  endif
+#  include <windows.h>
+#  include <shellapi.h>
+#  include <shlobj.h>
+#  include <shlwapi.h>
+#  include <mbstring.h>
+#else
+#  include "korvex/posix/base.h"
+#  include "korvex/posix/text.h"
+#  include "korvex/posix/files.h"
+#  include "korvex/posix/registry.h"
+#  include "korvex/posix/profile.h"
+#  include "korvex/posix/modules.h"
+#endif
+
+#endif

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a task needs, only those missing; quiet when all are there.
+# Usage: scripts/deps.sh [core] [bench] [fuzz] [windows]   (default: core)
+set -euo pipefail
+
+declare -A groups=(
+  [core]="cmake make g++ pkg-config libgtest-dev libgmock-dev libsqlite3-dev"
+  [bench]="libbenchmark-dev libssl-dev libevent-dev libinih-dev libcurl4-openssl-dev"
+  [fuzz]="clang libclang-rt-14-dev"
+  [windows]="g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64 xvfb xauth"
+)
+
+wanted=()
+for group in "${@:-core}"; do
+  [[ -n "${groups[$group]+x}" ]] || { echo "deps.sh: unknown group '$group'" >&2; exit 2; }
+  wanted+=(${groups[$group]})
+done
+
+missing=()
+for pkg in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo=""
+[[ $(id -u) -eq 0 ]] || sudo="sudo"
+echo "deps.sh: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
