@@ -13,6 +13,12 @@ KORVEX_API BOOL KorvexSetStringResource(UINT id, LPCSTR text);
 // The module handle is ignored: the table is the process's.
 KORVEX_API int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax);
 
+// Runtime multibyte functions. The locale's character sets here have no
+// double-byte lead bytes, so these work byte by byte.
+KORVEX_API int _mbscmp(const unsigned char* a, const unsigned char* b);
+KORVEX_API int _mbsicmp(const unsigned char* a, const unsigned char* b);
+KORVEX_API int _ismbcspace(unsigned int c);
+
 }
 
 #endif
