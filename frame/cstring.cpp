@@ -77,12 +77,7 @@ void CString::Empty() { m_text.clear(); }
 int CString::Compare(const char* text) const { return CompareBytes(m_text, text); }
 
 int CString::CompareNoCase(const char* text) const {
-  const unsigned char* a = reinterpret_cast<const unsigned char*>(m_text.c_str());
-  const unsigned char* b = reinterpret_cast<const unsigned char*>(text);
-  for (;; ++a, ++b) {
-    int ca = tolower(*a), cb = tolower(*b);
-    if (ca != cb || ca == 0) return ca - cb;
-  }
+  return _mbsicmp(reinterpret_cast<const unsigned char*>(m_text.c_str()), reinterpret_cast<const unsigned char*>(text));
 }
 
 CString CString::Mid(int first) const { return Mid(first, GetLength()); }
