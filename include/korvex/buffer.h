@@ -13,6 +13,9 @@
 // before anything changes: AppendSpace and InsertSpace then return NULL and the
 // Append overloads and PutByte do nothing. The allocator's exception on memory
 // exhaustion passes to the caller and leaves the old block and content in place.
+//
+// Data that lies inside the buffer's own block (its own Ptr, or the buffer
+// appended to itself) is copied aside first, so such appends work as expected.
 class KORVEX_API CBuffer {
 public:
   CBuffer(const unsigned char* data = NULL, unsigned int length = 0);
@@ -52,6 +55,12 @@ protected:
   unsigned int m_nLength;
   unsigned int m_nOffset;
   unsigned int m_nCapacity;
+
+private:
+  // Moves the content to the start of the block.
+  void Compact();
+  // A new block of that size, with the content copied to the same offset.
+  void Reallocate(unsigned int capacity);
 };
 
 // A CBuffer with an advisory mutex: callers bracket their use with Lock and Unlock.
@@ -77,10 +86,12 @@ public:
   CBase64() {}
   CBase64& operator=(const CBase64&) { return *this; }
 
+  // Input whose text would not fit in a CString (over 1.5 GiB) gives the empty text.
   static void Encode(const unsigned char* data, unsigned int count, CString& output);
   static void Encode(const CBuffer& input, CString& output);
   // 1 decoded; 0 malformed; -1 the last group carries nonzero unused bits.
-  // The output holds every complete group decoded before a failure.
+  // The output holds every complete group decoded before a failure. Text that
+  // would decode to more than a buffer can hold gives 0.
   static int Decode(const char* text, CBuffer& output);
 };
 

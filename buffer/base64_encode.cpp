@@ -1,0 +1,71 @@
+#include <limits.h>
+#include <stdint.h>
+
+#include "buffer/base64_alphabet.h"
+#include "korvex/buffer.h"
+
+namespace {
+
+using korvex::base64::kAlphabet;
+using korvex::base64::kPad;
+
+// Two output characters for every 12-bit value: two lookups per 3 input bytes.
+struct PairTable {
+  char pair[4096][2];
+  constexpr PairTable() : pair() {
+    for (int v = 0; v < 4096; ++v) {
+      pair[v][0] = kAlphabet[v >> 6];
+      pair[v][1] = kAlphabet[v & 63];
+    }
+  }
+};
+constexpr PairTable kPairs;
+
+// The longest input whose text still fits in a string.
+const unsigned int kMaxInput = INT_MAX / 4 * 3;
+
+inline void PutPair(char* out, unsigned int v) {
+  out[0] = kPairs.pair[v][0];
+  out[1] = kPairs.pair[v][1];
+}
+
+void EncodeInto(const unsigned char* in, unsigned int count, char* out) {
+  for (; count >= 3; count -= 3, in += 3, out += 4) {
+    const unsigned int v = static_cast<unsigned int>(in[0]) << 16 | static_cast<unsigned int>(in[1]) << 8 | in[2];
+    PutPair(out, v >> 12);
+    PutPair(out + 2, v & 0xFFF);
+  }
+  if (count == 0) return;
+  const unsigned int b0 = in[0];
+  const unsigned int b1 = count == 2 ? in[1] : 0;
+  out[0] = kAlphabet[b0 >> 2];
+  out[1] = kAlphabet[((b0 & 3) << 4) | (b1 >> 4)];
+  out[2] = count == 2 ? kAlphabet[(b1 & 15) << 2] : kPad;
+  out[3] = kPad;
+}
+
+bool LiesIn(const CString& text, const unsigned char* data, unsigned int count) {
+  const uintptr_t t = reinterpret_cast<uintptr_t>(static_cast<const char*>(text));
+  const uintptr_t d = reinterpret_cast<uintptr_t>(data);
+  return d < t + static_cast<unsigned int>(text.GetLength()) + 1 && t < d + count;
+}
+
+}  // namespace
+
+void CBase64::Encode(const unsigned char* data, unsigned int count, CString& output) {
+  if (count == 0 || count > kMaxInput) {
+    output.Empty();
+    return;
+  }
+  if (LiesIn(output, data, count)) {
+    // Sizing the output would move or overwrite the bytes.
+    const CBuffer copy(data, count);
+    Encode(copy, output);
+    return;
+  }
+  const int length = static_cast<int>((count + 2) / 3 * 4);
+  EncodeInto(data, count, output.GetBufferSetLength(length));
+  output.ReleaseBuffer(length);
+}
+
+void CBase64::Encode(const CBuffer& input, CString& output) { Encode(input.Ptr(), input.Len(), output); }
