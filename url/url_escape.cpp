@@ -1,0 +1,72 @@
+#include "url/url_escape.h"
+
+#include <string.h>
+
+namespace korvex {
+
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+bool IsEscaped(char c) {
+  return c == '%' || c == '&' || c == '/' || c == ':' || c == '?' || c == '@';
+}
+
+}  // namespace
+
+void UrlDecode(CString& text) {
+  size_t length = static_cast<size_t>(text.GetLength());
+  const char* source = text;
+  if (!memchr(source, '%', length) && !memchr(source, '+', length)) return;
+  // The decoded text is never longer, so it is written over the old one.
+  char* bytes = text.GetBuffer(static_cast<int>(length));
+  size_t out = 0;
+  for (size_t i = 0; i < length;) {
+    char c = bytes[i];
+    int high, low;
+    if (c == '+') {
+      bytes[out++] = ' ';
+      ++i;
+    } else if (c == '%' && i + 2 < length && (high = HexValue(bytes[i + 1])) >= 0 && (low = HexValue(bytes[i + 2])) >= 0) {
+      bytes[out++] = static_cast<char>(high * 16 + low);
+      i += 3;
+    } else {
+      bytes[out++] = c;
+      ++i;
+    }
+  }
+  text.ReleaseBuffer(static_cast<int>(out));
+}
+
+void UrlEncode(CString& text) {
+  size_t length = static_cast<size_t>(text.GetLength());
+  size_t grown = length;
+  bool spaces = false;
+  const char* source = text;
+  for (size_t i = 0; i < length; ++i) {
+    if (IsEscaped(source[i])) grown += 2;
+    else if (source[i] == ' ') spaces = true;
+  }
+  if (grown == length && !spaces) return;
+  // Grow in place and fill from the back, so no byte is overwritten unread.
+  char* bytes = text.GetBufferSetLength(static_cast<int>(grown));
+  static const char kHex[] = "0123456789ABCDEF";
+  size_t out = grown;
+  for (size_t i = length; i-- > 0;) {
+    unsigned char c = static_cast<unsigned char>(bytes[i]);
+    if (IsEscaped(static_cast<char>(c))) {
+      bytes[--out] = kHex[c & 0x0F];
+      bytes[--out] = kHex[c >> 4];
+      bytes[--out] = '%';
+    } else {
+      bytes[--out] = c == ' ' ? '+' : static_cast<char>(c);
+    }
+  }
+}
+
+}  // namespace korvex
