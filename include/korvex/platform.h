@@ -18,6 +18,7 @@
 #  include "korvex/posix/files.h"
 #  include "korvex/posix/registry.h"
 #  include "korvex/posix/profile.h"
+#  include "korvex/posix/shell.h"
 #  include "korvex/posix/modules.h"
 #endif
 

@@ -1,0 +1,48 @@
+#include "platform/posix/registry_changes.h"
+
+#include "platform/posix/registry_handle.h"
+
+namespace korvex {
+namespace posix {
+namespace registry {
+
+LONG ReadHiveSequence(HKEY key, int64_t* sequence) {
+  KeyRef ref;
+  LONG rc = ResolveKey(key, &ref);
+  if (rc != ERROR_SUCCESS) return rc;
+  HiveSession session(*ref.hive);
+  if (session.status() != ERROR_SUCCESS) return session.status();
+  Statement read(session, Sql::HiveSequence);
+  int step = read.Step();
+  if (step != SQLITE_ROW) return StoreError(step);
+  *sequence = read.Int(0);
+  return ERROR_SUCCESS;
+}
+
+LONG ReadKeyChanges(HKEY key, bool subtree, KeyChanges* changes) {
+  KeyRef ref;
+  LONG rc = ResolveKey(key, &ref);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (!ref.Allows(KEY_NOTIFY)) return ERROR_ACCESS_DENIED;
+  HiveSession session(*ref.hive);
+  if (session.status() != ERROR_SUCCESS) return session.status();
+  Statement read(session, subtree ? Sql::SubtreeChanges : Sql::KeyChanges);
+  read.Bind(1, ref.id);
+  int step = read.Step();
+  if (step == SQLITE_DONE) return ERROR_KEY_DELETED;
+  if (step != SQLITE_ROW) return StoreError(step);
+  changes->names = read.Int(0);
+  changes->values = read.Int(1);
+  return ERROR_SUCCESS;
+}
+
+LONG HiveFilePath(HKEY key, std::string* path) {
+  KeyRef ref;
+  LONG rc = ResolveKey(key, &ref);
+  if (rc == ERROR_SUCCESS) *path = ref.hive->path();
+  return rc;
+}
+
+}  // namespace registry
+}  // namespace posix
+}  // namespace korvex

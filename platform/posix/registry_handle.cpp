@@ -1,0 +1,63 @@
+#include "platform/posix/registry_handle.h"
+
+#include <mutex>
+#include <unordered_map>
+#include <utility>
+
+namespace korvex {
+namespace posix {
+namespace registry {
+namespace {
+
+struct HandleTable {
+  std::mutex mutex;
+  std::unordered_map<uintptr_t, KeyRef> open;
+  // Even values well clear of the predefined keys and of NULL.
+  uintptr_t next = 0x10000;
+};
+
+HandleTable& Handles() {
+  static HandleTable* table = new HandleTable;  // outlives static destruction
+  return *table;
+}
+
+}  // namespace
+
+LONG ResolveKey(HKEY key, KeyRef* ref) {
+  if (key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE) {
+    ref->hive = Hive::ForRoot(key);
+    ref->id = kRootKeyId;
+    ref->access = KEY_ALL_ACCESS;
+    return ERROR_SUCCESS;
+  }
+  HandleTable& table = Handles();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  auto found = table.open.find(reinterpret_cast<uintptr_t>(key));
+  if (found == table.open.end()) return ERROR_INVALID_HANDLE;
+  *ref = found->second;
+  return ERROR_SUCCESS;
+}
+
+HKEY NewHandle(KeyRef ref) {
+  HandleTable& table = Handles();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  uintptr_t value = table.next;
+  table.next += 2;
+  table.open.emplace(value, std::move(ref));
+  return reinterpret_cast<HKEY>(value);
+}
+
+bool ReleaseHandle(HKEY key) {
+  KeyRef released;  // the hive may close when its last handle goes: outside the lock
+  HandleTable& table = Handles();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  auto found = table.open.find(reinterpret_cast<uintptr_t>(key));
+  if (found == table.open.end()) return false;
+  released = std::move(found->second);
+  table.open.erase(found);
+  return true;
+}
+
+}  // namespace registry
+}  // namespace posix
+}  // namespace korvex

@@ -1,0 +1,188 @@
+// Opening, creating, enumerating and deleting keys.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/posix/registry_handle.h"
+
+namespace korvex {
+namespace posix {
+namespace registry {
+namespace {
+
+constexpr size_t kMaxKeyNameLength = 255;
+
+// A subkey path is split at backslashes; doubled and trailing backslashes add
+// nothing, a leading one is refused.
+LONG SplitPath(const char* path, std::vector<std::string>* parts) {
+  if (!path) return ERROR_SUCCESS;
+  if (path[0] == '\\') return ERROR_BAD_PATHNAME;
+  for (const char* part = path; *part;) {
+    size_t length = strcspn(part, "\\");
+    if (length > kMaxKeyNameLength) return ERROR_INVALID_PARAMETER;
+    if (length) parts->emplace_back(part, length);
+    part += length;
+    if (*part) ++part;
+  }
+  return ERROR_SUCCESS;
+}
+
+// The child of that name, or 0 when there is none.
+LONG FindChild(HiveSession& session, int64_t parent, const std::string& name, int64_t* child) {
+  Statement find(session, Sql::FindChild);
+  find.Bind(1, parent);
+  find.Bind(2, name.c_str());
+  int rc = find.Step();
+  *child = rc == SQLITE_ROW ? find.Int(0) : 0;
+  return rc == SQLITE_ROW || rc == SQLITE_DONE ? ERROR_SUCCESS : StoreError(rc);
+}
+
+LONG AddChild(HiveSession& session, int64_t parent, const std::string& name, int64_t* child) {
+  Statement insert(session, Sql::InsertKey);
+  insert.Bind(1, parent);
+  insert.Bind(2, name.c_str());
+  int rc = insert.Step();
+  if (rc != SQLITE_DONE) return StoreError(rc);
+  *child = sqlite3_last_insert_rowid(session.db());
+  return ERROR_SUCCESS;
+}
+
+// Follows a path down from a key, creating what is missing when asked to.
+LONG WalkPath(HiveSession& session, const KeyRef& from, const std::vector<std::string>& parts, bool create,
+              int64_t* id, bool* created) {
+  LONG rc = CheckKeyExists(session, from.id);
+  *id = from.id;
+  for (const std::string& part : parts) {
+    if (rc != ERROR_SUCCESS) return rc;
+    int64_t child = 0;
+    rc = FindChild(session, *id, part, &child);
+    if (rc == ERROR_SUCCESS && !child) {
+      if (!create) return ERROR_FILE_NOT_FOUND;
+      if (!from.Allows(KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+      rc = AddChild(session, *id, part, &child);
+      *created = true;
+    }
+    *id = child;
+  }
+  return rc;
+}
+
+LONG OpenKey(HKEY key, const char* subKey, bool create, REGSAM access, PHKEY result, DWORD* disposition) {
+  if (!result) return ERROR_INVALID_PARAMETER;
+  KeyRef parent;
+  std::vector<std::string> parts;
+  LONG rc = ResolveKey(key, &parent);
+  if (rc == ERROR_SUCCESS) rc = SplitPath(subKey, &parts);
+  if (rc != ERROR_SUCCESS) return rc;
+  HiveSession session(*parent.hive);
+  if (session.status() != ERROR_SUCCESS) return session.status();
+  Transaction transaction(session, create);
+  int64_t id = 0;
+  bool created = false;
+  rc = transaction.status();
+  if (rc == ERROR_SUCCESS) rc = WalkPath(session, parent, parts, create, &id, &created);
+  if (rc == ERROR_SUCCESS) rc = transaction.Commit();
+  if (rc != ERROR_SUCCESS) return rc;
+  *result = NewHandle(KeyRef{parent.hive, id, access});
+  if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+  return ERROR_SUCCESS;
+}
+
+LONG DeleteKey(HKEY key, const char* subKey, bool subtree) {
+  KeyRef parent;
+  std::vector<std::string> parts;
+  LONG rc = ResolveKey(key, &parent);
+  if (rc == ERROR_SUCCESS) rc = SplitPath(subKey, &parts);
+  if (rc != ERROR_SUCCESS) return rc;
+  HiveSession session(*parent.hive);
+  if (session.status() != ERROR_SUCCESS) return session.status();
+  Transaction transaction(session, true);
+  int64_t id = 0;
+  bool created = false;
+  rc = transaction.status();
+  if (rc == ERROR_SUCCESS) rc = WalkPath(session, parent, parts, false, &id, &created);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (id == kRootKeyId) return ERROR_ACCESS_DENIED;
+  if (!subtree) {
+    Statement children(session, Sql::HasChildren);
+    children.Bind(1, id);
+    int step = children.Step();
+    if (step == SQLITE_ROW) return ERROR_ACCESS_DENIED;
+    if (step != SQLITE_DONE) return StoreError(step);
+  }
+  rc = Execute(session, subtree ? Sql::DeleteSubtreeValues : Sql::DeleteKeyValues, id);
+  if (rc == ERROR_SUCCESS) rc = Execute(session, subtree ? Sql::DeleteSubtreeKeys : Sql::DeleteKey, id);
+  if (rc == ERROR_SUCCESS) rc = transaction.Commit();
+  return rc;
+}
+
+// The name of the subkey at an index, in name order.
+LONG ChildAt(HKEY key, DWORD index, std::string* name) {
+  KeyRef ref;
+  LONG rc = ResolveKey(key, &ref);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (!ref.Allows(KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
+  HiveSession session(*ref.hive);
+  if (session.status() != ERROR_SUCCESS) return session.status();
+  Transaction transaction(session, false);
+  if (transaction.status() != ERROR_SUCCESS) return transaction.status();
+  Statement child(session, Sql::ChildAt);
+  child.Bind(1, ref.id);
+  child.Bind(2, static_cast<int64_t>(index));
+  int step = child.Step();
+  if (step == SQLITE_ROW) {
+    name->assign(child.Text(0), child.Bytes(0));
+    return ERROR_SUCCESS;
+  }
+  if (step != SQLITE_DONE) return StoreError(step);
+  rc = CheckKeyExists(session, ref.id);
+  return rc == ERROR_SUCCESS ? ERROR_NO_MORE_ITEMS : rc;
+}
+
+}  // namespace
+}  // namespace registry
+}  // namespace posix
+}  // namespace korvex
+
+using namespace korvex::posix::registry;
+
+LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD dwOptions, REGSAM samDesired,
+                        const LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition) {
+  if (dwOptions != REG_OPTION_NON_VOLATILE) return ERROR_INVALID_PARAMETER;
+  return OpenKey(hKey, lpSubKey, true, samDesired, phkResult, lpdwDisposition);
+}
+
+LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult) {
+  return OpenKey(hKey, lpSubKey, false, samDesired, phkResult, nullptr);
+}
+
+LSTATUS RegCloseKey(HKEY hKey) {
+  if (hKey == HKEY_CURRENT_USER || hKey == HKEY_LOCAL_MACHINE) return ERROR_SUCCESS;
+  return ReleaseHandle(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved, LPSTR lpClass,
+                      LPDWORD lpcchClass, LPFILETIME lpftLastWriteTime) {
+  if (!lpName || !lpcchName || lpReserved) return ERROR_INVALID_PARAMETER;
+  std::string name;
+  LONG rc = ChildAt(hKey, dwIndex, &name);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (name.size() + 1 > *lpcchName) return ERROR_MORE_DATA;
+  memcpy(lpName, name.c_str(), name.size() + 1);
+  *lpcchName = static_cast<DWORD>(name.size());
+  if (lpClass && lpcchClass && *lpcchClass) *lpClass = '\0';
+  if (lpcchClass) *lpcchClass = 0;
+  if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{0, 0};
+  return ERROR_SUCCESS;
+}
+
+LSTATUS RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) {
+  return RegEnumKeyExA(hKey, dwIndex, lpName, &cchName, nullptr, nullptr, nullptr, nullptr);
+}
+
+LSTATUS RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
+  if (!lpSubKey) return ERROR_INVALID_PARAMETER;
+  return DeleteKey(hKey, lpSubKey, false);
+}
+
+LSTATUS SHDeleteKeyA(HKEY hKey, LPCSTR pszSubKey) { return DeleteKey(hKey, pszSubKey, true); }

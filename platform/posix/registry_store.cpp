@@ -1,0 +1,279 @@
+#include "platform/posix/registry_store.h"
+
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <utility>
+
+#include "platform/posix/shell_folder.h"
+
+namespace korvex {
+namespace posix {
+namespace registry {
+namespace {
+
+// How long a call waits for another process's write to finish before it gives
+// up with ERROR_BUSY.
+constexpr int64_t kBusyTimeoutNs = 10'000'000'000;
+
+// Names compare with NOCASE, SQLite's ASCII folding, and keep their case.
+// The three *_seq columns count changes for watchers: every change takes the next
+// hive sequence and stamps it on the key whose subkeys (name_seq) or values
+// (value_seq) changed, so the latest change below a key is the largest stamp in
+// its subtree, and a deleted key shows as the name_seq of its parent.
+const char kSchema[] =
+    "CREATE TABLE keys("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " parent INTEGER NOT NULL,"
+    " name TEXT NOT NULL COLLATE NOCASE,"
+    " name_seq INTEGER NOT NULL DEFAULT 0,"
+    " value_seq INTEGER NOT NULL DEFAULT 0,"
+    " UNIQUE(parent, name));"
+    "CREATE TABLE vals("
+    " key INTEGER NOT NULL,"
+    " name TEXT NOT NULL COLLATE NOCASE,"
+    " type INTEGER NOT NULL,"
+    " data BLOB NOT NULL,"
+    " PRIMARY KEY(key, name)) WITHOUT ROWID;"
+    "CREATE TABLE hive(seq INTEGER NOT NULL);"
+    "INSERT INTO hive VALUES(0);"
+    "INSERT INTO keys(id, parent, name) VALUES(1, 0, '');"
+    "CREATE TRIGGER value_added AFTER INSERT ON vals BEGIN"
+    " UPDATE hive SET seq = seq + 1;"
+    " UPDATE keys SET value_seq = (SELECT seq FROM hive) WHERE id = NEW.key; END;"
+    "CREATE TRIGGER value_changed AFTER UPDATE ON vals BEGIN"
+    " UPDATE hive SET seq = seq + 1;"
+    " UPDATE keys SET value_seq = (SELECT seq FROM hive) WHERE id = NEW.key; END;"
+    "CREATE TRIGGER value_removed AFTER DELETE ON vals BEGIN"
+    " UPDATE hive SET seq = seq + 1;"
+    " UPDATE keys SET value_seq = (SELECT seq FROM hive) WHERE id = OLD.key; END;"
+    "CREATE TRIGGER key_added AFTER INSERT ON keys BEGIN"
+    " UPDATE hive SET seq = seq + 1;"
+    " UPDATE keys SET name_seq = (SELECT seq FROM hive) WHERE id = NEW.parent; END;"
+    "CREATE TRIGGER key_removed AFTER DELETE ON keys BEGIN"
+    " UPDATE hive SET seq = seq + 1;"
+    " UPDATE keys SET name_seq = (SELECT seq FROM hive) WHERE id = OLD.parent; END;"
+    "PRAGMA user_version = 1;";
+
+#define KORVEX_SUBTREE(start) \
+  "WITH RECURSIVE sub(id) AS (SELECT " start " UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id) "
+
+const char* const kStatements[] = {
+    /* Begin */ "BEGIN",
+    /* BeginWrite */ "BEGIN IMMEDIATE",
+    /* Commit */ "COMMIT",
+    /* Rollback */ "ROLLBACK",
+    /* KeyExists */ "SELECT 1 FROM keys WHERE id = ?1",
+    /* FindChild */ "SELECT id FROM keys WHERE parent = ?1 AND name = ?2",
+    /* InsertKey */ "INSERT INTO keys(parent, name) VALUES(?1, ?2)",
+    /* HasChildren */ "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1",
+    /* ChildAt */ "SELECT name FROM keys WHERE parent = ?1 ORDER BY name LIMIT 1 OFFSET ?2",
+    /* DeleteKeyValues */ "DELETE FROM vals WHERE key = ?1",
+    /* DeleteKey */ "DELETE FROM keys WHERE id = ?1",
+    /* DeleteSubtreeValues */ KORVEX_SUBTREE("?1") "DELETE FROM vals WHERE key IN sub",
+    /* DeleteSubtreeKeys */ KORVEX_SUBTREE("?1") "DELETE FROM keys WHERE id IN sub",
+    // One statement, so a set is one write transaction that also sees a deleted key.
+    /* SetValue */
+    "INSERT INTO vals(key, name, type, data) SELECT ?1, ?2, ?3, ?4 WHERE EXISTS(SELECT 1 FROM keys WHERE id = ?1) "
+    "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data",
+    /* QueryValue */
+    "SELECT v.type, v.data FROM keys k LEFT JOIN vals v ON v.key = k.id AND v.name = ?2 WHERE k.id = ?1",
+    /* ValueAt */ "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY name LIMIT 1 OFFSET ?2",
+    /* DeleteValue */ "DELETE FROM vals WHERE key = ?1 AND name = ?2",
+    /* HiveSequence */ "SELECT seq FROM hive",
+    /* KeyChanges */ "SELECT name_seq, value_seq FROM keys WHERE id = ?1",
+    /* SubtreeChanges */
+    KORVEX_SUBTREE("?1") "SELECT max(name_seq), max(value_seq) FROM keys WHERE id IN sub HAVING count(*) > 0",
+};
+static_assert(sizeof(kStatements) / sizeof(kStatements[0]) == static_cast<size_t>(Sql::Count),
+              "one text per statement");
+
+#undef KORVEX_SUBTREE
+
+int64_t MonotonicNs() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// SQLite's own busy timeout sleeps in steps of up to 100 ms, which lets a crowd
+// of writers starve each other; short, jittered naps keep the hive moving.
+int WaitWhileBusy(void* start, int attempt) {
+  int64_t& waitingSince = *static_cast<int64_t*>(start);
+  if (attempt == 0) waitingSince = MonotonicNs();
+  if (MonotonicNs() - waitingSince > kBusyTimeoutNs) return 0;
+  int64_t jitter = (MonotonicNs() / 1000) % 100;
+  usleep(static_cast<useconds_t>(50 + (attempt < 10 ? attempt * 20 : 200) + jitter));
+  return 1;
+}
+
+std::string HivePath(HKEY root) {
+  const char* dir = getenv("KORVEX_REGISTRY_DIR");
+  bool user = root == HKEY_CURRENT_USER;
+  if (dir && *dir) return std::string(dir) + (user ? "/user.db" : "/machine.db");
+  return user ? UserConfigFolder() + "/korvex/user.db" : std::string("/etc/korvex/machine.db");
+}
+
+int QueryInt(sqlite3* db, const char* sql, int64_t* value) {
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
+  if (rc == SQLITE_ROW) {
+    *value = sqlite3_column_int64(stmt, 0);
+    rc = SQLITE_OK;
+  }
+  sqlite3_finalize(stmt);
+  return rc;
+}
+
+// WAL lets readers go on while one process writes; NORMAL sync keeps every commit
+// safe from a crashed process (only a power loss can lose the last commits).
+int UseWriteAheadLog(sqlite3* db) {
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db, "PRAGMA journal_mode = WAL", -1, &stmt, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
+  if (rc == SQLITE_ROW) {
+    const unsigned char* mode = sqlite3_column_text(stmt, 0);
+    rc = mode && sqlite3_stricmp(reinterpret_cast<const char*>(mode), "wal") == 0 ? SQLITE_OK : SQLITE_CANTOPEN;
+  }
+  sqlite3_finalize(stmt);
+  return rc == SQLITE_OK ? sqlite3_exec(db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr) : rc;
+}
+
+// Two processes may meet an empty file at once: the schema is made under the
+// write lock, by the one that still finds it missing there.
+int CreateSchemaIfMissing(sqlite3* db) {
+  int64_t version = 0;
+  int rc = QueryInt(db, "PRAGMA user_version", &version);
+  if (rc != SQLITE_OK || version != 0) return rc;
+  rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) return rc;
+  rc = QueryInt(db, "PRAGMA user_version", &version);
+  if (rc == SQLITE_OK && version == 0) rc = sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  return rc;
+}
+
+}  // namespace
+
+LONG StoreError(int rc) {
+  switch (rc & 0xff) {
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+    case SQLITE_FORMAT:
+      return ERROR_BADDB;
+    case SQLITE_CANTOPEN:
+      return ERROR_CANTOPEN;
+    case SQLITE_READONLY:
+    case SQLITE_FULL:
+      return ERROR_CANTWRITE;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return ERROR_BUSY;
+    case SQLITE_NOMEM:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+      return ERROR_ACCESS_DENIED;
+    default:
+      return ERROR_CANTREAD;
+  }
+}
+
+Hive::Hive(std::string path) : path_(std::move(path)) {}
+
+Hive::~Hive() { Disconnect(); }
+
+std::shared_ptr<Hive> Hive::ForRoot(HKEY root) {
+  static std::mutex mutex;
+  static std::shared_ptr<Hive> user, machine;
+  std::shared_ptr<Hive>* slot = root == HKEY_CURRENT_USER ? &user : root == HKEY_LOCAL_MACHINE ? &machine : nullptr;
+  if (!slot) return nullptr;
+  std::string path = HivePath(root);
+  std::lock_guard<std::mutex> lock(mutex);
+  // Handles into a hive that the environment no longer names keep it alive.
+  if (!*slot || (*slot)->path_ != path) *slot = std::make_shared<Hive>(path);
+  return *slot;
+}
+
+void Hive::Disconnect() {
+  if (db_ && owner_ == getpid()) {
+    for (sqlite3_stmt*& stmt : statements_) sqlite3_finalize(stmt);
+    sqlite3_close(db_);
+  }
+  // After fork() the parent's connection is left alone: closing it here could
+  // disturb the locks and the log the parent still uses.
+  for (sqlite3_stmt*& stmt : statements_) stmt = nullptr;
+  db_ = nullptr;
+}
+
+LONG Hive::Connect() {
+  if (db_ && owner_ == getpid()) return ERROR_SUCCESS;
+  Disconnect();
+  MakeFolderPath(path_.substr(0, path_.rfind('/')));
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                           nullptr);
+  if (rc == SQLITE_OK) {
+    sqlite3_busy_handler(db, WaitWhileBusy, &busySince_);
+    rc = UseWriteAheadLog(db);
+  }
+  if (rc == SQLITE_OK) rc = CreateSchemaIfMissing(db);
+  if (rc != SQLITE_OK) {
+    sqlite3_close(db);
+    return StoreError(rc);
+  }
+  db_ = db;
+  owner_ = getpid();
+  return ERROR_SUCCESS;
+}
+
+HiveSession::HiveSession(Hive& hive) : hive_(hive), lock_(hive.mutex_), status_(hive.Connect()) {}
+
+sqlite3_stmt* HiveSession::Prepared(Sql sql) {
+  sqlite3_stmt*& stmt = hive_.statements_[static_cast<int>(sql)];
+  if (!stmt && hive_.db_)
+    sqlite3_prepare_v3(hive_.db_, kStatements[static_cast<int>(sql)], -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+  return stmt;
+}
+
+Transaction::Transaction(HiveSession& session, bool write) : session_(session), open_(false) {
+  Statement begin(session, write ? Sql::BeginWrite : Sql::Begin);
+  int rc = begin.Step();
+  open_ = rc == SQLITE_DONE;
+  status_ = open_ ? ERROR_SUCCESS : StoreError(rc);
+}
+
+Transaction::~Transaction() {
+  if (!open_) return;
+  Statement rollback(session_, Sql::Rollback);
+  rollback.Step();
+}
+
+LONG Transaction::Commit() {
+  Statement commit(session_, Sql::Commit);
+  int rc = commit.Step();
+  if (rc != SQLITE_DONE) return StoreError(rc);  // the destructor rolls back
+  open_ = false;
+  return ERROR_SUCCESS;
+}
+
+LONG Execute(HiveSession& session, Sql sql, int64_t arg) {
+  Statement stmt(session, sql);
+  stmt.Bind(1, arg);
+  int rc = stmt.Step();
+  return rc == SQLITE_DONE ? ERROR_SUCCESS : StoreError(rc);
+}
+
+LONG CheckKeyExists(HiveSession& session, int64_t id) {
+  Statement exists(session, Sql::KeyExists);
+  exists.Bind(1, id);
+  int rc = exists.Step();
+  return rc == SQLITE_ROW ? ERROR_SUCCESS : rc == SQLITE_DONE ? ERROR_KEY_DELETED : StoreError(rc);
+}
+
+}  // namespace registry
+}  // namespace posix
+}  // namespace korvex
