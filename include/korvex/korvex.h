@@ -5,5 +5,9 @@
 #include "korvex/platform.h"
 #include "korvex/types.h"
 #include "korvex/buffer.h"
+#include "korvex/paths.h"
+#include "korvex/url.h"
+#include "korvex/text.h"
+#include "korvex/settings.h"
 
 #endif

@@ -1,6 +1,8 @@
 #ifndef KORVEX_POSIX_TEXT_H
 #define KORVEX_POSIX_TEXT_H
 
+#include <stdarg.h>
+
 #include "korvex/posix/base.h"
 
 extern "C" {
@@ -18,6 +20,35 @@ KORVEX_API int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int buffer
 KORVEX_API int _mbscmp(const unsigned char* a, const unsigned char* b);
 KORVEX_API int _mbsicmp(const unsigned char* a, const unsigned char* b);
 KORVEX_API int _ismbcspace(unsigned int c);
+
+// Code pages. CP_ACP is the character set of the thread's locale
+// (nl_langinfo(CODESET)); characters it lacks, and lone surrogates, become the
+// default character ("?" unless one is given). Decomposed sequences are not
+// composed: WC_COMPOSITECHECK is accepted and converts them character by character.
+#define CP_ACP 0
+#define CP_UTF8 65001
+#define WC_DEFAULTCHAR 0x00000040
+#define WC_ERR_INVALID_CHARS 0x00000080
+#define WC_COMPOSITECHECK 0x00000200
+#define ERROR_INVALID_FLAGS 1004L
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
+
+KORVEX_API int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wideText, int wideCount, LPSTR multiByteText,
+                                   int multiByteSize, LPCSTR defaultChar, LPBOOL usedDefaultChar);
+
+// The lstr functions. NULL counts as the empty text for lstrlenA and sorts
+// before any text in the comparisons. The comparisons collate by the locale
+// (strcoll, LC_COLLATE): in the "C" locale that is byte order, not the word
+// sort of Win32. lstrcmpiA folds case by tolower of LC_CTYPE first.
+KORVEX_API int lstrlenA(LPCSTR text);
+KORVEX_API int lstrcmpA(LPCSTR a, LPCSTR b);
+KORVEX_API int lstrcmpiA(LPCSTR a, LPCSTR b);
+
+// Formats into the caller's buffer, at most 1024 bytes with the terminator, as
+// Win32 does; returns the characters stored. Every printf conversion is
+// accepted, also those Win32 lacks.
+KORVEX_API int wsprintfA(LPSTR buffer, LPCSTR format, ...);
+KORVEX_API int wvsprintfA(LPSTR buffer, LPCSTR format, va_list args);
 
 }
 

@@ -1,0 +1,62 @@
+#include <stdlib.h>
+
+#include "korvex/buffer.h"
+#include "korvex/settings.h"
+
+CIniFile::CIniFile(const char* path) : m_sections(10) {
+  if (path) Read(path);
+}
+
+CIniFile::~CIniFile() {
+  POSITION position = m_sections.GetStartPosition();
+  while (position) {
+    CString name;
+    void* keys;
+    m_sections.GetNextAssoc(position, name, keys);
+    delete static_cast<CMapStringToString*>(keys);
+  }
+  m_sections.RemoveAll();
+}
+
+CMapStringToString& CIniFile::KeysOf(const char* section) {
+  void*& keys = m_sections[section];
+  if (!keys) keys = new CMapStringToString(10);
+  return *static_cast<CMapStringToString*>(keys);
+}
+
+const CString* CIniFile::FindValue(const char* section, const char* key) const {
+  void* const* keys = m_sections.PLookup(section);
+  return keys ? static_cast<const CMapStringToString*>(*keys)->PLookup(key) : NULL;
+}
+
+int CIniFile::GetValue(const char* section, const char* key, int defaultValue) const {
+  const CString* value = FindValue(section, key);
+  if (!value) return defaultValue;
+  int number = atoi(*value);
+  // atoi cannot tell a zero from text that is no number at all.
+  if (number == 0 && *value != "0") return defaultValue;
+  return number;
+}
+
+CString CIniFile::GetValue(const char* section, const char* key, const char* defaultValue) const {
+  const CString* value = FindValue(section, key);
+  return value ? *value : CString(defaultValue);
+}
+
+void CIniFile::SetValue(const char* section, const char* key, int value) {
+  CString text;
+  text.Format("%d", value);
+  KeysOf(section)[key] = text;
+}
+
+void CIniFile::SetValue(const char* section, const char* key, const char* value) {
+  KeysOf(section)[key] = value;
+}
+
+void CIniFile::SetValue(const char* section, const char* key, const unsigned char* data, unsigned long length) {
+  CBuffer bytes;
+  bytes.Append(data, static_cast<unsigned int>(length));
+  CString text;
+  CBase64::Encode(bytes, text);
+  KeysOf(section)[key] = text;
+}

@@ -1,0 +1,277 @@
+#include <stdio.h>
+#include <unistd.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "korvex/korvex.h"
+
+namespace {
+
+class IniFileTest : public ::testing::Test {
+protected:
+  std::string Path(const char* name) {
+    std::string path = ::testing::TempDir() + "korvex_ini_" + std::to_string(getpid()) + "_" + name;
+    created_.push_back(path);
+    return path;
+  }
+  void TearDown() override {
+    for (const std::string& path : created_) remove(path.c_str());
+  }
+  std::string WriteRaw(const std::string& bytes, const char* name = "in.ini") {
+    std::string path = Path(name);
+    FILE* f = fopen(path.c_str(), "wb");
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+    return path;
+  }
+  std::string ReadRaw(const std::string& path) {
+    std::string out;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return "<missing>";
+    char chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) out.append(chunk, n);
+    fclose(f);
+    return out;
+  }
+  // The file text a model writes, with "\r\n" shown as "\n".
+  std::string Written(const CIniFile& ini) {
+    std::string path = Path("out.ini");
+    EXPECT_EQ(ini.Write(path.c_str()), 1);
+    std::string raw = ReadRaw(path), text;
+    for (size_t i = 0; i < raw.size(); ++i)
+      if (!(raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')) text += raw[i];
+    return text;
+  }
+  static std::string Get(const CIniFile& ini, const char* section, const char* key) {
+    return static_cast<const char*>(ini.GetValue(section, key, "<none>"));
+  }
+
+private:
+  std::vector<std::string> created_;
+};
+
+}  // namespace
+
+TEST_F(IniFileTest, LineGrammar) {
+  CIniFile ini;
+  ASSERT_EQ(ini.Read(WriteRaw("before=header\n"
+                              "[s]\n"
+                              "key=value\r\n"
+                              "=starts with equals\n"
+                              "no equals here\n"
+                              "empty=\n"
+                              "two=a=b\n"
+                              " spaced = padded \n"
+                              ";comment=yes\n"
+                              "\n"
+                              "[\n"
+                              "after [=still s\n"
+                              " [t]\n"
+                              "[a]b=c]\n"
+                              "k=in odd\n")
+                         .c_str()),
+            1);
+  EXPECT_EQ(Get(ini, "", "before"), "<none>");
+  EXPECT_EQ(Get(ini, "s", "before"), "<none>");
+  EXPECT_EQ(Get(ini, "s", "key"), "value");
+  EXPECT_EQ(Get(ini, "s", ""), "<none>");
+  EXPECT_EQ(Get(ini, "s", "empty"), "");
+  EXPECT_EQ(Get(ini, "s", "two"), "a=b");
+  EXPECT_EQ(Get(ini, "s", " spaced "), " padded ");
+  EXPECT_EQ(Get(ini, "s", "spaced"), "<none>");
+  EXPECT_EQ(Get(ini, "s", ";comment"), "yes");
+  EXPECT_EQ(Get(ini, "s", "after ["), "still s");
+  EXPECT_EQ(Get(ini, "a]b=c", "k"), "in odd");
+  EXPECT_EQ(Get(ini, "t", "k"), "<none>");
+  EXPECT_EQ(Get(ini, "S", "key"), "<none>");  // names are case-sensitive
+  EXPECT_EQ(Get(ini, "s", "KEY"), "<none>");
+}
+
+TEST_F(IniFileTest, EmptyHeaderSuspendsKeysUntilTheNextNamedHeader) {
+  CIniFile ini(WriteRaw("[s]\na=1\n[]\nb=2\n[ ]\nc=3\n[s]\nd=4").c_str());
+  EXPECT_EQ(Get(ini, "s", "a"), "1");
+  EXPECT_EQ(Get(ini, "s", "b"), "<none>");
+  EXPECT_EQ(Get(ini, "", "b"), "<none>");
+  EXPECT_EQ(Get(ini, " ", "c"), "3");  // a space is a name
+  EXPECT_EQ(Get(ini, "s", "d"), "4");  // no final line end
+  EXPECT_EQ(Written(ini), "[s]\na=1\nd=4\n[ ]\nc=3\n");
+}
+
+TEST_F(IniFileTest, DuplicatesMergeAndFilesAccumulate) {
+  CIniFile ini;
+  ASSERT_EQ(ini.Read(WriteRaw("[s]\na=1\nb=1\n[t]\nx=1\n[s]\na=2\n", "one.ini").c_str()), 1);
+  EXPECT_EQ(Get(ini, "s", "a"), "2");
+  EXPECT_EQ(Get(ini, "s", "b"), "1");
+  ASSERT_EQ(ini.Read(WriteRaw("[t]\nx=9\n[u]\ny=1\n", "two.ini").c_str()), 1);
+  EXPECT_EQ(Get(ini, "s", "a"), "2");
+  EXPECT_EQ(Get(ini, "t", "x"), "9");
+  EXPECT_EQ(Get(ini, "u", "y"), "1");
+}
+
+TEST_F(IniFileTest, ReadFailuresLeaveTheModelAlone) {
+  CIniFile ini;
+  ini.SetValue("s", "k", "v");
+  EXPECT_EQ(ini.Read(Path("missing.ini").c_str()), 0);
+  EXPECT_EQ(ini.Read(::testing::TempDir().c_str()), 0);  // a folder
+  EXPECT_EQ(Get(ini, "s", "k"), "v");
+  CIniFile fromMissing(Path("missing.ini").c_str());
+  EXPECT_EQ(Written(fromMissing), "");
+  EXPECT_EQ(ini.Read(WriteRaw("").c_str()), 1);
+  EXPECT_EQ(Written(ini), "[s]\nk=v\n");
+}
+
+TEST_F(IniFileTest, IntegerLookupZeroRule) {
+  CIniFile ini;
+  const char* values[][2] = {{"seven", "7"}, {"neg", "-3"}, {"zero", "0"}, {"trail", "12abc"}, {"lead", "  5"},
+                             {"letters", "abc"}, {"zeros", "00"}, {"signed", "-0"}, {"spacezero", " 0"},
+                             {"hex", "0x0"}, {"empty", ""}};
+  for (auto& v : values) ini.SetValue("n", v[0], v[1]);
+  EXPECT_EQ(ini.GetValue("n", "seven", 99), 7);
+  EXPECT_EQ(ini.GetValue("n", "neg", 99), -3);
+  EXPECT_EQ(ini.GetValue("n", "zero", 99), 0);
+  EXPECT_EQ(ini.GetValue("n", "trail", 99), 12);
+  EXPECT_EQ(ini.GetValue("n", "lead", 99), 5);
+  for (const char* key : {"letters", "zeros", "signed", "spacezero", "hex", "empty", "missing"})
+    EXPECT_EQ(ini.GetValue("n", key, 99), 99) << key;
+  EXPECT_EQ(ini.GetValue("nope", "seven", 98), 98);
+}
+
+TEST_F(IniFileTest, LookupsNeverAddAnything) {
+  CIniFile ini;
+  ini.SetValue("s", "k", "v");
+  EXPECT_EQ(ini.GetValue("ghost", "k", 1), 1);
+  EXPECT_EQ(Get(ini, "ghost", "k"), "<none>");
+  EXPECT_EQ(ini.GetValue("s", "ghost", 2), 2);
+  EXPECT_EQ(Get(ini, "s", "ghost"), "<none>");
+  EXPECT_STREQ(ini.GetValue("ghost", "k", static_cast<const char*>(nullptr)), "");
+  EXPECT_EQ(Written(ini), "[s]\nk=v\n");
+}
+
+TEST_F(IniFileTest, SettersStoreText) {
+  CIniFile ini;
+  ini.SetValue("s", "neg", -1);
+  ini.SetValue("s", "zero", 0);
+  ini.SetValue("s", "min", -2147483647 - 1);
+  EXPECT_EQ(Get(ini, "s", "neg"), "-1");
+  EXPECT_EQ(ini.GetValue("s", "neg", 5), -1);
+  EXPECT_EQ(ini.GetValue("s", "zero", 5), 0);
+  EXPECT_EQ(Get(ini, "s", "min"), "-2147483648");
+
+  const unsigned char bytes[] = {0x00, 0xFF, 0x10, 'a'};
+  ini.SetValue("b", "one", bytes, 1);
+  ini.SetValue("b", "two", bytes, 2);
+  ini.SetValue("b", "four", bytes, 4);
+  ini.SetValue("b", "none", bytes, 0);
+  EXPECT_EQ(Get(ini, "b", "one"), "AA==");
+  EXPECT_EQ(Get(ini, "b", "two"), "AP8=");
+  EXPECT_EQ(Get(ini, "b", "four"), "AP8QYQ==");
+  EXPECT_EQ(Get(ini, "b", "none"), "");
+
+  CBuffer decoded;
+  EXPECT_EQ(CBase64::Decode(ini.GetValue("b", "four", ""), decoded), 1);
+  ASSERT_EQ(decoded.Len(), 4u);
+  EXPECT_EQ(memcmp(decoded.Ptr(), bytes, 4), 0);
+
+  ini.SetValue("s", "neg", "again");
+  EXPECT_EQ(Get(ini, "s", "neg"), "again");
+}
+
+TEST_F(IniFileTest, WritePrependsEveryPiece) {
+  CIniFile empty;
+  std::string emptyPath = Path("empty.ini");
+  WriteRaw("old content", "empty.ini");
+  EXPECT_EQ(empty.Write(emptyPath.c_str()), 1);
+  EXPECT_EQ(ReadRaw(emptyPath), "");
+
+  CIniFile one;
+  one.SetValue("s", "k", "v");
+  std::string onePath = Path("one.ini");
+  EXPECT_EQ(one.Write(onePath.c_str()), 1);
+  EXPECT_EQ(ReadRaw(onePath), "[s]\r\nk=v\r\n");
+
+  // The maps enumerate newest first; prepending gives the order of storing.
+  CIniFile ini;
+  ini.SetValue("A", "a1", "1");
+  ini.SetValue("A", "a2", "2");
+  ini.SetValue("B", "b1", "3");
+  ini.SetValue("A", "a1", "4");  // overwriting keeps the place
+  EXPECT_EQ(Written(ini), "[A]\na1=4\na2=2\n[B]\nb1=3\n");
+
+  EXPECT_EQ(ini.Write((::testing::TempDir() + "korvex-no-such-folder/x.ini").c_str()), 0);
+}
+
+TEST_F(IniFileTest, ReadThenWriteKeepsTheFileOrder) {
+  std::string text = "[zeta]\nb=2\na=1\n[alpha]\nz=26\ny=25\nx=\n[mid]\nq==q\n";
+  CIniFile ini(WriteRaw(text).c_str());
+  EXPECT_EQ(Written(ini), text);
+
+  CIniFile again(WriteRaw(Written(ini), "again.ini").c_str());
+  EXPECT_EQ(Written(again), text);
+}
+
+TEST_F(IniFileTest, WhatTheFormatCannotCarry) {
+  CIniFile ini;
+  ini.SetValue("", "k", "lost");
+  ini.SetValue("s", "", "lost");
+  ini.SetValue("s", "a=b", "c");
+  ini.SetValue("s", "line", "one\ntwo");
+  EXPECT_EQ(Written(ini), "[]\nk=lost\n[s]\n=lost\na=b=c\nline=one\ntwo\n");
+  CIniFile back(WriteRaw(Written(ini), "back.ini").c_str());
+  EXPECT_EQ(Get(back, "", "k"), "<none>");
+  EXPECT_EQ(Get(back, "s", ""), "<none>");
+  EXPECT_EQ(Get(back, "s", "a"), "b=c");
+  EXPECT_EQ(Get(back, "s", "line"), "one");
+}
+
+TEST_F(IniFileTest, HostileInput) {
+  std::string huge(3 * 1024 * 1024, 'v');
+  std::string bytes;
+  for (int c = 1; c < 256; ++c)
+    if (c != '\n' && c != '\r' && c != '=') bytes += static_cast<char>(c);
+  std::string text = "[h]\nbig=" + huge + "\n" + "bin=" + bytes + "\n" + std::string("nul=ab\0cd\n", 10) +
+                     std::string("\0lost=1\n", 8) + "[" + huge + "]\nk=v";
+  CIniFile ini(WriteRaw(text).c_str());
+  EXPECT_EQ(Get(ini, "h", "big"), huge);
+  EXPECT_EQ(Get(ini, "h", "bin"), bytes);
+  EXPECT_EQ(Get(ini, "h", "nul"), "ab");  // text ends at the zero byte
+  EXPECT_EQ(Get(ini, "h", ""), "<none>");
+  EXPECT_EQ(Get(ini, huge.c_str(), "k"), "v");
+
+  CIniFile headers(WriteRaw("[a]\n[b]\n[]\n[c]", "headers.ini").c_str());
+  EXPECT_EQ(Written(headers), "");
+  CIniFile equals(WriteRaw("=\n==\n[s]\n=\n=x\n", "equals.ini").c_str());
+  EXPECT_EQ(Written(equals), "");
+  CIniFile crOnly(WriteRaw("[s]\rk=v\r", "cr.ini").c_str());
+  EXPECT_EQ(Written(crOnly), "");
+}
+
+TEST_F(IniFileTest, LargeModelWritesAndReadsBack) {
+  CIniFile ini;
+  char section[32], key[32], value[32];
+  for (int s = 0; s < 1000; ++s) {
+    snprintf(section, sizeof section, "section%d", s);
+    for (int k = 0; k < 100; ++k) {
+      snprintf(key, sizeof key, "key%d", k);
+      snprintf(value, sizeof value, "%d", s * 100 + k);
+      ini.SetValue(section, key, value);
+    }
+  }
+  std::string path = Path("large.ini");
+  ASSERT_EQ(ini.Write(path.c_str()), 1);
+  CIniFile back(path.c_str());
+  for (int s = 0; s < 1000; s += 37) {
+    snprintf(section, sizeof section, "section%d", s);
+    for (int k = 0; k < 100; k += 7) {
+      snprintf(key, sizeof key, "key%d", k);
+      EXPECT_EQ(back.GetValue(section, key, -1), s * 100 + k);
+    }
+  }
+  std::string text = ReadRaw(path);
+  EXPECT_EQ(text.substr(0, 25), "[section0]\r\nkey0=0\r\nkey1=");
+  std::string again = Path("again.ini");
+  ASSERT_EQ(back.Write(again.c_str()), 1);
+  EXPECT_EQ(ReadRaw(again), text);
+}
