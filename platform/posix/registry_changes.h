@@ -21,15 +21,17 @@ struct KeyChanges {
   int64_t values = 0;  // stamp of the last value set or deleted
 };
 
+// Exported for the layer's own tests; not part of the Win32 subset.
+
 // The sequence number of the hive's last committed change.
-LONG ReadHiveSequence(HKEY key, int64_t* sequence);
+KORVEX_API LONG ReadHiveSequence(HKEY key, int64_t* sequence);
 
 // The stamps of a key, or with subtree the latest stamps of the key and every
 // key below it. Needs KEY_NOTIFY; ERROR_KEY_DELETED once the key is gone.
-LONG ReadKeyChanges(HKEY key, bool subtree, KeyChanges* changes);
+KORVEX_API LONG ReadKeyChanges(HKEY key, bool subtree, KeyChanges* changes);
 
 // The database file of the hive that holds a key.
-LONG HiveFilePath(HKEY key, std::string* path);
+KORVEX_API LONG HiveFilePath(HKEY key, std::string* path);
 
 }  // namespace registry
 }  // namespace posix
