@@ -4,9 +4,11 @@ SAN_BUILD  ?= build-sanitize
 BENCH_BUILD ?= build-bench
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
+WIN32_BUILD ?= build-win32
+WIN64_BUILD ?= build-win64
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build test sanitize bench fuzz demo clean
+.PHONY: all deps build test sanitize bench fuzz demo windows wine-test clean
 
 all: build
 
@@ -41,8 +43,25 @@ fuzz:
 	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$(basename $$f) 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY' || exit 1; \
 	done
 
+# korvex.dll for i686 (the products' platform) and x86_64, then the i686
+# export table against scripts/exports-i686.txt.
+windows:
+	@scripts/deps.sh windows
+	@cmake -S . -B $(WIN32_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEX_TESTS=OFF >/dev/null
+	@cmake --build $(WIN32_BUILD) --target korvex -j $(JOBS)
+	@cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(WIN64_BUILD) --target korvex -j $(JOBS)
+	@scripts/check-exports $(WIN32_BUILD)/korvex.dll
+
+# The test suites cross-built for x86_64 and run under wine64 on a virtual display.
+wine-test:
+	@scripts/deps.sh windows
+	@scripts/wine-test $(WIN64_BUILD) $(JOBS)
+
 demo: build
 	@$(BUILD)/tools/korvex demo
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(WIN32_BUILD) $(WIN64_BUILD)

@@ -181,7 +181,7 @@ BOOL CString::LoadString(UINT id) {
   HINSTANCE module = GetModuleHandleA(NULL);
   std::string buffer(256, '\0');
   for (;;) {
-    int copied = LoadStringA(module, id, &buffer[0], static_cast<int>(buffer.size()));
+    int copied = ::LoadStringA(module, id, &buffer[0], static_cast<int>(buffer.size()));
     if (copied <= 0) return FALSE;
     if (static_cast<size_t>(copied) + 1 < buffer.size()) {
       buffer.resize(static_cast<size_t>(copied));

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
-#include <unistd.h>
 
+#include <chrono>
 #include <string>
 #include <thread>
 
@@ -140,7 +140,9 @@ TEST(CMapStringToPtr, NewEntriesHoldNullAndSurviveGrowth) {
 
 class StdioFileTest : public ::testing::Test {
 protected:
-  std::string path = ::testing::TempDir() + "korvex_stdio_" + std::to_string(getpid()) + ".txt";
+  // Unique across processes that run this suite at the same time.
+  std::string path = ::testing::TempDir() + "korvex_stdio_" +
+                     std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".txt";
   void TearDown() override { remove(path.c_str()); }
   std::string Raw() {
     std::string out;

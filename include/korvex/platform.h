@@ -12,6 +12,9 @@
 #  include <shlobj.h>
 #  include <shlwapi.h>
 #  include <mbstring.h>
+// shlwapi's A/W switch would rename CUrlInfo::ParseURL in the export table;
+// the library never calls the shell's URL parser.
+#  undef ParseURL
 #else
 #  include "korvex/posix/base.h"
 #  include "korvex/posix/text.h"
