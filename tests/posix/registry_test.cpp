@@ -1,0 +1,336 @@
+// The registry's Win32 behaviour: keys, values, errors, access and change stamps.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "korvex/platform.h"
+#include "platform/posix/registry_changes.h"
+#include "tests/posix/registry_scratch.h"
+
+namespace {
+
+using korvex::posix::registry::KeyChanges;
+using korvex::posix::registry::ReadHiveSequence;
+using korvex::posix::registry::ReadKeyChanges;
+
+class Registry : public testing::Test {
+ protected:
+  HKEY Create(HKEY parent, const char* name, REGSAM access = KEY_ALL_ACCESS, DWORD* disposition = nullptr) {
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                                             &key, disposition));
+    return key;
+  }
+  LONG Open(HKEY parent, const char* name, REGSAM access, HKEY* key) {
+    return RegOpenKeyExA(parent, name, 0, access, key);
+  }
+  LONG SetText(HKEY key, const char* name, const char* text) {
+    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), (DWORD)strlen(text));
+  }
+  LONG SetNumber(HKEY key, const char* name, DWORD number) {
+    return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+  }
+  std::string Text(HKEY key, const char* name) {
+    char buffer[256] = {};
+    DWORD size = sizeof buffer - 1, type = 0;
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS)
+      return "<missing>";
+    return std::string(buffer, size);
+  }
+  std::vector<std::string> SubkeyNames(HKEY key) {
+    std::vector<std::string> names;
+    char name[256];
+    for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) names.push_back(name);
+    return names;
+  }
+
+  ScratchFolder scratch_;
+};
+
+TEST_F(Registry, CreateReportsDispositionAndMakesIntermediateKeys) {
+  DWORD disposition = 0;
+  HKEY deep = Create(HKEY_CURRENT_USER, "Software\\Vendor\\Product", KEY_ALL_ACCESS, &disposition);
+  EXPECT_EQ((DWORD)REG_CREATED_NEW_KEY, disposition);
+  HKEY again = Create(HKEY_CURRENT_USER, "SOFTWARE\\vendor\\PRODUCT", KEY_ALL_ACCESS, &disposition);
+  EXPECT_EQ((DWORD)REG_OPENED_EXISTING_KEY, disposition);
+  // Both handles address one key.
+  ASSERT_EQ(ERROR_SUCCESS, SetText(deep, "Name", "value"));
+  EXPECT_EQ("value", Text(again, "name"));
+
+  HKEY middle = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, Open(HKEY_CURRENT_USER, "software\\VENDOR", KEY_READ, &middle));
+  EXPECT_EQ(std::vector<std::string>{"Product"}, SubkeyNames(middle));
+  HKEY missing = nullptr;
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, Open(HKEY_CURRENT_USER, "Software\\Vendor\\Other", KEY_READ, &missing));
+  EXPECT_EQ(ERROR_BAD_PATHNAME, Open(HKEY_CURRENT_USER, "\\Software", KEY_READ, &missing));
+
+  // An empty name opens the key itself again.
+  HKEY self = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, Open(deep, "", KEY_READ, &self));
+  EXPECT_EQ("value", Text(self, "NAME"));
+  for (HKEY key : {deep, again, middle, self}) EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
+  EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(deep));
+  EXPECT_TRUE(std::filesystem::exists(scratch_ / "user.db"));
+}
+
+TEST_F(Registry, HivesAreSeparateAndOnlyTwoExist) {
+  HKEY user = Create(HKEY_CURRENT_USER, "Shared");
+  HKEY machine = Create(HKEY_LOCAL_MACHINE, "Shared");
+  SetText(user, "who", "user");
+  SetText(machine, "who", "machine");
+  EXPECT_EQ("user", Text(user, "who"));
+  EXPECT_EQ("machine", Text(machine, "who"));
+  EXPECT_TRUE(std::filesystem::exists(scratch_ / "machine.db"));
+  HKEY refused = nullptr;
+  EXPECT_EQ(ERROR_INVALID_HANDLE, Open(HKEY_CLASSES_ROOT, "x", KEY_READ, &refused));
+  EXPECT_EQ(ERROR_INVALID_HANDLE, Open(HKEY_USERS, "x", KEY_READ, &refused));
+  RegCloseKey(user);
+  RegCloseKey(machine);
+}
+
+TEST_F(Registry, ValuesKeepTypeBytesAndFirstSpelling) {
+  HKEY key = Create(HKEY_CURRENT_USER, "Values");
+  const BYTE binary[] = {0, 1, 0, 255, 0};
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "Bin", 0, REG_BINARY, binary, sizeof binary));
+  ASSERT_EQ(ERROR_SUCCESS, SetText(key, "Text", "hello"));
+  ASSERT_EQ(ERROR_SUCCESS, SetNumber(key, "Number", 0xFFFFFFFEu));
+  const char multi[] = "one\0two\0";
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "Multi", 0, REG_MULTI_SZ, (const BYTE*)multi, sizeof multi));
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "Empty", 0, REG_NONE, nullptr, 0));
+
+  struct Expect { const char* name; DWORD type; std::string bytes; };
+  DWORD number = 0xFFFFFFFEu;
+  for (const Expect& e : {Expect{"bin", REG_BINARY, std::string((const char*)binary, sizeof binary)},
+                          Expect{"TEXT", REG_SZ, "hello"},  // no terminator was stored
+                          Expect{"number", REG_DWORD, std::string((const char*)&number, 4)},
+                          Expect{"multi", REG_MULTI_SZ, std::string(multi, sizeof multi)},
+                          Expect{"empty", REG_NONE, ""}}) {
+    SCOPED_TRACE(e.name);
+    DWORD type = 99, size = 0;
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, e.name, nullptr, &type, nullptr, &size));
+    EXPECT_EQ(e.type, type);
+    EXPECT_EQ(e.bytes.size(), size);
+    std::vector<BYTE> data(size + 4, 0xAA);
+    size = (DWORD)data.size();
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, e.name, nullptr, &type, data.data(), &size));
+    EXPECT_EQ(e.bytes, std::string((const char*)data.data(), size));
+  }
+
+  // A second spelling overwrites the value and keeps the first one's name.
+  ASSERT_EQ(ERROR_SUCCESS, SetText(key, "TEXT", "again"));
+  char name[32];
+  DWORD length = sizeof name;
+  std::vector<std::string> names;
+  for (DWORD i = 0; length = sizeof name, RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr,
+                                                      nullptr) == ERROR_SUCCESS; ++i)
+    names.push_back(name);
+  EXPECT_EQ((std::vector<std::string>{"Bin", "Empty", "Multi", "Number", "Text"}), names);
+  EXPECT_EQ("again", Text(key, "text"));
+  RegCloseKey(key);
+}
+
+TEST_F(Registry, QuerySizesAndDefaultValue) {
+  HKEY key = Create(HKEY_CURRENT_USER, "Query");
+  ASSERT_EQ(ERROR_SUCCESS, SetText(key, nullptr, "default"));
+  EXPECT_EQ("default", Text(key, ""));
+  ASSERT_EQ(ERROR_SUCCESS, SetText(key, "", "changed"));
+  EXPECT_EQ("changed", Text(key, nullptr));
+
+  char buffer[8];
+  DWORD size = 3, type = 0;
+  EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExA(key, nullptr, nullptr, &type, (BYTE*)buffer, &size));
+  EXPECT_EQ(7u, size);
+  size = 7;
+  EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, nullptr, nullptr, &type, (BYTE*)buffer, &size));
+  EXPECT_EQ(7u, size);
+  EXPECT_EQ((DWORD)REG_SZ, type);
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, RegQueryValueExA(key, nullptr, nullptr, &type, (BYTE*)buffer, nullptr));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExA(key, "absent", nullptr, &type, nullptr, &size));
+  EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, nullptr, nullptr, nullptr, nullptr, nullptr));
+
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(key, ""));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueA(key, nullptr));
+  RegCloseKey(key);
+}
+
+TEST_F(Registry, EnumerationNameLengthsFollowWin32) {
+  HKEY key = Create(HKEY_CURRENT_USER, "Enum");
+  for (const char* name : {"delta", "Alpha", "charlie", "Bravo"}) RegCloseKey(Create(key, name));
+  EXPECT_EQ((std::vector<std::string>{"Alpha", "Bravo", "charlie", "delta"}), SubkeyNames(key));
+
+  char name[16];
+  EXPECT_EQ(ERROR_MORE_DATA, RegEnumKeyA(key, 0, name, 5));  // "Alpha" needs 6 with its zero
+  EXPECT_EQ(ERROR_SUCCESS, RegEnumKeyA(key, 0, name, 6));
+  EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyA(key, 4, name, sizeof name));
+  DWORD length = 5;
+  EXPECT_EQ(ERROR_MORE_DATA, RegEnumKeyExA(key, 1, name, &length, nullptr, nullptr, nullptr, nullptr));
+  length = 6;
+  FILETIME written{1, 1};
+  EXPECT_EQ(ERROR_SUCCESS, RegEnumKeyExA(key, 1, name, &length, nullptr, nullptr, nullptr, &written));
+  EXPECT_EQ(5u, length);
+  EXPECT_STREQ("Bravo", name);
+
+  ASSERT_EQ(ERROR_SUCCESS, SetText(key, "Seven77", "data"));
+  length = 7;
+  DWORD dataSize = 2, type = 0;
+  BYTE data[8];
+  EXPECT_EQ(ERROR_MORE_DATA, RegEnumValueA(key, 0, name, &length, nullptr, &type, data, &dataSize));
+  EXPECT_EQ(7u, length);  // left as it was
+  length = 8;
+  EXPECT_EQ(ERROR_MORE_DATA, RegEnumValueA(key, 0, name, &length, nullptr, &type, data, &dataSize));
+  EXPECT_EQ(4u, dataSize);
+  EXPECT_EQ(7u, length);
+  dataSize = sizeof data;
+  length = 8;
+  EXPECT_EQ(ERROR_SUCCESS, RegEnumValueA(key, 0, name, &length, nullptr, &type, data, &dataSize));
+  EXPECT_EQ("data", std::string((char*)data, dataSize));
+  EXPECT_EQ((DWORD)REG_SZ, type);
+  length = sizeof name;
+  EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumValueA(key, 1, name, &length, nullptr, nullptr, nullptr, nullptr));
+  RegCloseKey(key);
+}
+
+TEST_F(Registry, AccessMasksAreHonoured) {
+  RegCloseKey(Create(HKEY_CURRENT_USER, "Locked\\Existing"));
+  HKEY reader = nullptr, writer = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, Open(HKEY_CURRENT_USER, "Locked", KEY_READ, &reader));
+  ASSERT_EQ(ERROR_SUCCESS, Open(HKEY_CURRENT_USER, "Locked", KEY_WRITE, &writer));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, SetText(reader, "v", "x"));
+  ASSERT_EQ(ERROR_SUCCESS, SetText(writer, "v", "x"));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteValueA(reader, "v"));
+  DWORD size = 0;
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegQueryValueExA(writer, "v", nullptr, nullptr, nullptr, &size));
+  char name[16];
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegEnumKeyA(writer, 0, name, sizeof name));
+  EXPECT_EQ(ERROR_SUCCESS, RegEnumKeyA(reader, 0, name, sizeof name));
+
+  // Creating needs KEY_CREATE_SUB_KEY on the parent; opening an existing key does not.
+  HKEY child = nullptr;
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegCreateKeyExA(reader, "New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child,
+                                                 nullptr));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, Open(reader, "New", KEY_READ, &child));
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(reader, "existing", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child,
+                                           nullptr));
+  // The new handle has the access it asked for, not its parent's.
+  EXPECT_EQ(ERROR_SUCCESS, SetText(child, "v", "y"));
+  for (HKEY key : {reader, writer, child}) RegCloseKey(key);
+}
+
+TEST_F(Registry, DeletingKeys) {
+  HKEY root = Create(HKEY_CURRENT_USER, "Tree");
+  RegCloseKey(Create(root, "Branch\\Leaf"));
+  HKEY leaf = Create(root, "Branch\\Leaf");
+  SetText(leaf, "v", "leaf");
+  RegCloseKey(leaf);
+
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyA(root, "Branch"));
+  EXPECT_EQ((std::vector<std::string>{"Branch"}), SubkeyNames(root));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyA(root, "Nothing"));
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(root, "branch\\LEAF"));
+  // Its values went with it: a new key of that name starts empty.
+  leaf = Create(root, "Branch\\Leaf");
+  EXPECT_EQ("<missing>", Text(leaf, "v"));
+  RegCloseKey(leaf);
+
+  RegCloseKey(Create(root, "Branch\\Other\\Deep"));
+  EXPECT_EQ(ERROR_SUCCESS, SHDeleteKeyA(root, "Branch"));
+  EXPECT_TRUE(SubkeyNames(root).empty());
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, SHDeleteKeyA(root, "Branch"));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, SHDeleteKeyA(HKEY_CURRENT_USER, ""));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, RegDeleteKeyA(root, nullptr));
+  RegCloseKey(root);
+}
+
+TEST_F(Registry, HandleToDeletedKeyFailsWithKeyDeleted) {
+  HKEY parent = Create(HKEY_CURRENT_USER, "Parent");
+  HKEY doomed = Create(parent, "Doomed");
+  ASSERT_EQ(ERROR_SUCCESS, SetText(doomed, "v", "x"));
+  ASSERT_EQ(ERROR_SUCCESS, SHDeleteKeyA(parent, "Doomed"));
+  // The newest key id is deleted here: a new key must not take it over.
+  HKEY reborn = Create(parent, "Doomed");
+
+  DWORD size = 0;
+  char name[16];
+  DWORD length = sizeof name;
+  HKEY child = nullptr;
+  EXPECT_EQ(ERROR_KEY_DELETED, SetText(doomed, "v", "y"));
+  EXPECT_EQ(ERROR_KEY_DELETED, RegQueryValueExA(doomed, "v", nullptr, nullptr, nullptr, &size));
+  EXPECT_EQ(ERROR_KEY_DELETED, RegDeleteValueA(doomed, "v"));
+  EXPECT_EQ(ERROR_KEY_DELETED, RegEnumKeyA(doomed, 0, name, sizeof name));
+  EXPECT_EQ(ERROR_KEY_DELETED, RegEnumValueA(doomed, 0, name, &length, nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(ERROR_KEY_DELETED, RegCreateKeyExA(doomed, "c", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr));
+  EXPECT_EQ(ERROR_KEY_DELETED, Open(doomed, "", KEY_READ, &child));
+  EXPECT_EQ("<missing>", Text(reborn, "v"));
+  EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(doomed));
+  RegCloseKey(reborn);
+  RegCloseKey(parent);
+}
+
+TEST_F(Registry, WritesOfAnotherProcessAreSeen) {
+  HKEY key = Create(HKEY_CURRENT_USER, "Across");
+  ASSERT_EQ(ERROR_SUCCESS, SetText(key, "before", "parent"));
+  int code = RunInChild([] {
+    HKEY child = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Across", 0, KEY_ALL_ACCESS, &child) != ERROR_SUCCESS) return 1;
+    DWORD size = 0;
+    if (RegQueryValueExA(child, "before", nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS || size != 6) return 2;
+    const char text[] = "child";
+    return RegSetValueExA(child, "after", 0, REG_SZ, (const BYTE*)text, 5) == ERROR_SUCCESS ? 0 : 3;
+  });
+  ASSERT_EQ(0, code);
+  EXPECT_EQ("child", Text(key, "after"));
+  RegCloseKey(key);
+}
+
+TEST_F(Registry, ChangeStampsTellNameFromValueChanges) {
+  HKEY top = Create(HKEY_CURRENT_USER, "Watched");
+  HKEY mid = Create(top, "Mid");
+  KeyChanges start, now, subtree;
+  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, false, &start));
+  int64_t hiveBefore = 0, hiveAfter = 0;
+  ASSERT_EQ(ERROR_SUCCESS, ReadHiveSequence(top, &hiveBefore));
+
+  ASSERT_EQ(ERROR_SUCCESS, SetText(top, "v", "1"));
+  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, false, &now));
+  EXPECT_GT(now.values, start.values);
+  EXPECT_EQ(now.names, start.names);
+  ASSERT_EQ(ERROR_SUCCESS, ReadHiveSequence(top, &hiveAfter));
+  EXPECT_GT(hiveAfter, hiveBefore);
+
+  // A value deep down moves the subtree stamps of the top key, not its own.
+  start = now;
+  HKEY leaf = Create(mid, "Leaf");
+  ASSERT_EQ(ERROR_SUCCESS, SetText(leaf, "deep", "x"));
+  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, false, &now));
+  EXPECT_EQ(now.values, start.values);
+  EXPECT_EQ(now.names, start.names);
+  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, true, &subtree));
+  EXPECT_GT(subtree.values, now.values);
+  EXPECT_GT(subtree.names, now.names);  // Leaf was added below Mid
+
+  // Deleting a subkey is a name change of its parent; a changed key id is gone.
+  KeyChanges before = now;
+  ASSERT_EQ(ERROR_SUCCESS, SHDeleteKeyA(top, "Mid"));
+  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, false, &now));
+  EXPECT_GT(now.names, before.names);
+  EXPECT_EQ(ERROR_KEY_DELETED, ReadKeyChanges(mid, true, &now));
+  EXPECT_EQ(ERROR_KEY_DELETED, ReadKeyChanges(leaf, false, &now));
+
+  // Another process's change is seen, and the stamps need KEY_NOTIFY.
+  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, false, &before));
+  ASSERT_EQ(0, RunInChild([] {
+              HKEY key = nullptr;
+              if (RegOpenKeyExA(HKEY_CURRENT_USER, "Watched", 0, KEY_WRITE, &key) != ERROR_SUCCESS) return 1;
+              return RegDeleteValueA(key, "v") == ERROR_SUCCESS ? 0 : 2;
+            }));
+  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, false, &now));
+  EXPECT_GT(now.values, before.values);
+  HKEY writer = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, Open(HKEY_CURRENT_USER, "Watched", KEY_WRITE, &writer));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, ReadKeyChanges(writer, false, &now));
+  for (HKEY key : {top, mid, leaf, writer}) RegCloseKey(key);
+}
+
+}  // namespace
