@@ -1,0 +1,279 @@
+// The store under stress: many writers at once, writers killed mid-stream, and
+// hive files that are damaged or cannot be written.
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "korvex/platform.h"
+#include "tests/posix/registry_scratch.h"
+
+namespace {
+
+constexpr int kWriters = 8;
+
+std::string Numbered(const char* prefix, int writer, int index) {
+  return prefix + std::to_string(writer) + "-" + std::to_string(index);
+}
+
+LONG SetNumber(HKEY key, const std::string& name, DWORD number) {
+  return RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+}
+
+bool HasNumber(HKEY key, const std::string& name, DWORD expected) {
+  DWORD number = 0, size = sizeof number, type = 0;
+  return RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&number), &size) ==
+             ERROR_SUCCESS &&
+         type == REG_DWORD && number == expected;
+}
+
+// Starts writers that block until Release(), so that they all run at once.
+class WriterCrowd {
+ public:
+  template <typename Body>
+  void Start(Body body) {
+    int gate[2];
+    ASSERT_EQ(0, pipe(gate));
+    for (int writer = 0; writer < kWriters; ++writer) {
+      pid_t child = fork();
+      if (child == 0) {
+        close(gate[1]);
+        char ignored;
+        while (read(gate[0], &ignored, 1) > 0) {
+        }
+        _exit(body(writer));
+      }
+      children_.push_back(child);
+    }
+    close(gate[0]);
+    gate_ = gate[1];
+  }
+  // Opens the gate and gives the number of writers that failed.
+  int ReleaseAndWait() {
+    close(gate_);
+    int failed = 0;
+    for (pid_t child : children_) {
+      int status = 0;
+      waitpid(child, &status, 0);
+      if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ++failed;
+    }
+    return failed;
+  }
+
+ private:
+  std::vector<pid_t> children_;
+  int gate_ = -1;
+};
+
+TEST(Reliability, EightRegistryWritersIntoOneKeyLoseNothing) {
+  ScratchFolder scratch;
+  constexpr int kValues = 2000;
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Crowd", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                           nullptr));
+  WriterCrowd crowd;
+  crowd.Start([&](int writer) {
+    HKEY own = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Crowd", 0, KEY_WRITE, &own) != ERROR_SUCCESS) return 1;
+    for (int i = 0; i < kValues; ++i)
+      if (SetNumber(own, Numbered("v", writer, i), static_cast<DWORD>(i)) != ERROR_SUCCESS) return 2;
+    return 0;
+  });
+  ASSERT_EQ(0, crowd.ReleaseAndWait());
+  int missing = 0;
+  for (int writer = 0; writer < kWriters; ++writer)
+    for (int i = 0; i < kValues; ++i) missing += !HasNumber(key, Numbered("v", writer, i), static_cast<DWORD>(i));
+  EXPECT_EQ(0, missing);
+  RegCloseKey(key);
+}
+
+TEST(Reliability, EightProfileWritersIntoOneFileLoseNothing) {
+  ScratchFolder scratch;
+  constexpr int kKeys = 100;
+  std::string file = scratch / "crowd.ini";
+  WriterCrowd crowd;
+  crowd.Start([&](int writer) {
+    for (int i = 0; i < kKeys; ++i)
+      if (!WritePrivateProfileStringA(writer % 2 ? "Odd" : "Even", Numbered("k", writer, i).c_str(),
+                                      std::to_string(i).c_str(), file.c_str()))
+        return 1;
+    return 0;
+  });
+  ASSERT_EQ(0, crowd.ReleaseAndWait());
+  int missing = 0;
+  for (int writer = 0; writer < kWriters; ++writer)
+    for (int i = 0; i < kKeys; ++i)
+      missing += GetPrivateProfileIntA(writer % 2 ? "Odd" : "Even", Numbered("k", writer, i).c_str(), -1,
+                                       file.c_str()) != static_cast<UINT>(i);
+  EXPECT_EQ(0, missing);
+}
+
+// Runs a writer that reports each write that returned through a pipe, kills it
+// with SIGKILL after `before` reports, and gives every index it reported.
+template <typename Write>
+int KillWriterMidStream(int before, Write write) {
+  int reports[2];
+  if (pipe(reports) != 0) return -1;
+  pid_t child = fork();
+  if (child == 0) {
+    close(reports[0]);
+    for (int i = 0;; ++i) {
+      if (!write(i)) _exit(1);
+      if (::write(reports[1], &i, sizeof i) != sizeof i) _exit(2);
+    }
+  }
+  close(reports[1]);
+  int last = -1, index = 0;
+  bool killed = false;
+  while (read(reports[0], &index, sizeof index) == sizeof index) {
+    last = index;
+    if (!killed && last + 1 >= before) {
+      kill(child, SIGKILL);
+      killed = true;
+    }
+  }
+  close(reports[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL ? last : -1;
+}
+
+TEST(Reliability, RegistryWriterKilledMidStreamLosesNoReturnedWrite) {
+  ScratchFolder scratch;
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Stream", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                           nullptr));
+  int last = KillWriterMidStream(500, [](int i) {
+    static HKEY own = nullptr;
+    if (!own && RegOpenKeyExA(HKEY_CURRENT_USER, "Stream", 0, KEY_WRITE, &own) != ERROR_SUCCESS) return false;
+    return SetNumber(own, Numbered("s", 0, i), static_cast<DWORD>(i)) == ERROR_SUCCESS;
+  });
+  ASSERT_GE(last, 499);
+  int missing = 0;
+  for (int i = 0; i <= last; ++i) missing += !HasNumber(key, Numbered("s", 0, i), static_cast<DWORD>(i));
+  EXPECT_EQ(0, missing);
+  // The hive takes writes again.
+  EXPECT_EQ(ERROR_SUCCESS, SetNumber(key, "after", 1));
+  RegCloseKey(key);
+}
+
+TEST(Reliability, ProfileWriterKilledMidStreamLeavesWholeFile) {
+  ScratchFolder scratch;
+  std::string file = scratch / "stream.ini";
+  int last = KillWriterMidStream(150, [&](int i) {
+    return WritePrivateProfileStringA("S", Numbered("k", 0, i).c_str(), std::to_string(i).c_str(), file.c_str()) !=
+           FALSE;
+  });
+  ASSERT_GE(last, 149);
+  std::ifstream in(file);
+  std::string line;
+  std::regex wellFormed("\\[S\\]\r|k0-[0-9]+=[0-9]+\r");
+  int lines = 0;
+  while (std::getline(in, line)) {
+    ++lines;
+    EXPECT_TRUE(std::regex_match(line, wellFormed)) << line;
+  }
+  EXPECT_GE(lines, last + 2);
+  int missing = 0;
+  for (int i = 0; i <= last; ++i)
+    missing += GetPrivateProfileIntA("S", Numbered("k", 0, i).c_str(), -1, file.c_str()) != static_cast<UINT>(i);
+  EXPECT_EQ(0, missing);
+  EXPECT_TRUE(WritePrivateProfileStringA("S", "after", "1", file.c_str()));  // the lock was released
+}
+
+TEST(Reliability, DamagedHiveFilesGiveErrors) {
+  ScratchFolder scratch;
+  HKEY key = nullptr;
+  {
+    std::ofstream garbage(scratch / "user.db");
+    for (int i = 0; i < 1000; ++i) garbage << "not a registry hive ";
+  }
+  EXPECT_EQ(ERROR_BADDB, RegCreateKeyExA(HKEY_CURRENT_USER, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                         nullptr));
+  DWORD size = 0;
+  EXPECT_EQ(ERROR_BADDB, RegQueryValueExA(HKEY_CURRENT_USER, "v", nullptr, nullptr, nullptr, &size));
+  EXPECT_EQ(ERROR_BADDB, SetNumber(HKEY_CURRENT_USER, "v", 1));
+  // The other hive is not affected.
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                           nullptr));
+  RegCloseKey(key);
+
+  // A hive whose pages after the first were overwritten: made by another process,
+  // so that this one first opens it damaged.
+  setenv("KORVEX_REGISTRY_DIR", (scratch / "pages").c_str(), 1);
+  ASSERT_EQ(0, RunInChild([] {
+              HKEY made = nullptr;
+              if (RegCreateKeyExA(HKEY_CURRENT_USER, "Many", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made,
+                                  nullptr) != ERROR_SUCCESS)
+                return 1;
+              for (int i = 0; i < 500; ++i)
+                if (SetNumber(made, Numbered("v", 0, i), 1) != ERROR_SUCCESS) return 2;
+              return RegCloseKey(made) == ERROR_SUCCESS ? 0 : 3;
+            }));
+  std::string hive = scratch / "pages/user.db";
+  std::remove((hive + "-wal").c_str());
+  std::remove((hive + "-shm").c_str());
+  {
+    std::fstream damage(hive, std::ios::in | std::ios::out | std::ios::binary);
+    damage.seekp(0, std::ios::end);
+    std::streamoff length = damage.tellp();
+    ASSERT_GT(length, 8192);
+    damage.seekp(4096);
+    damage << std::string(static_cast<size_t>(length) - 4096, '\xAB');
+  }
+  EXPECT_EQ(ERROR_BADDB, RegOpenKeyExA(HKEY_CURRENT_USER, "Many", 0, KEY_READ, &key));
+
+  // A hive path that is a folder cannot be opened.
+  setenv("KORVEX_REGISTRY_DIR", (scratch / "folder").c_str(), 1);
+  std::filesystem::create_directories(scratch / "folder/user.db");
+  EXPECT_EQ(ERROR_CANTOPEN, RegOpenKeyExA(HKEY_CURRENT_USER, "", 0, KEY_READ, &key));
+}
+
+// Root ignores permissions; a read-only folder is only read-only to others.
+void BecomeUnprivileged() {
+  if (geteuid() != 0) return;
+  if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(90);
+}
+
+TEST(Reliability, ReadOnlyHiveFolderGivesErrors) {
+  ScratchFolder scratch;
+  std::string empty = scratch / "empty", filled = scratch / "filled";
+  mkdir(empty.c_str(), 0755);
+  setenv("KORVEX_REGISTRY_DIR", filled.c_str(), 1);
+  ASSERT_EQ(0, RunInChild([] {
+              HKEY made = nullptr;
+              if (RegCreateKeyExA(HKEY_CURRENT_USER, "Kept", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made,
+                                  nullptr) != ERROR_SUCCESS)
+                return 1;
+              return SetNumber(made, "v", 7) == ERROR_SUCCESS ? 0 : 2;
+            }));
+  chmod(empty.c_str(), 0555);
+  chmod(filled.c_str(), 0555);
+
+  setenv("KORVEX_REGISTRY_DIR", empty.c_str(), 1);
+  EXPECT_EQ(0, RunInChild([] {
+              BecomeUnprivileged();
+              HKEY key = nullptr;
+              LONG rc = RegCreateKeyExA(HKEY_CURRENT_USER, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+              return rc != ERROR_SUCCESS ? 0 : 1;
+            }));
+  setenv("KORVEX_REGISTRY_DIR", filled.c_str(), 1);
+  EXPECT_EQ(0, RunInChild([] {
+              BecomeUnprivileged();
+              if (SetNumber(HKEY_CURRENT_USER, "new", 1) == ERROR_SUCCESS) return 1;
+              HKEY key = nullptr;
+              LONG rc = RegOpenKeyExA(HKEY_CURRENT_USER, "Kept", 0, KEY_READ, &key);
+              // Reading may work or fail; it must answer, and answer right when it works.
+              if (rc == ERROR_SUCCESS && !HasNumber(key, "v", 7)) return 2;
+              return 0;
+            }));
+}
+
+}  // namespace
