@@ -96,7 +96,7 @@ TEST(Reliability, EightRegistryWritersIntoOneKeyLoseNothing) {
 
 TEST(Reliability, EightProfileWritersIntoOneFileLoseNothing) {
   ScratchFolder scratch;
-  constexpr int kKeys = 100;
+  constexpr int kKeys = 50;
   std::string file = scratch / "crowd.ini";
   WriterCrowd crowd;
   crowd.Start([&](int writer) {
