@@ -20,6 +20,26 @@ std::string Joined(const char* path, const char* name, int (*join)(CString&, con
   return Text(result);
 }
 
+struct Calls {
+  std::vector<std::string> names;
+  int stopAfter = -1;
+};
+
+// `long` cannot carry a pointer on 64-bit Windows: the data is an index into
+// the calls under way, which also shows it passes through unchanged.
+std::vector<Calls*> g_calls;
+
+int Collect(const char* name, long data) {
+  Calls* calls = g_calls.at(static_cast<size_t>(data));
+  calls->names.push_back(name);
+  return calls->stopAfter < 0 || static_cast<int>(calls->names.size()) < calls->stopAfter;
+}
+
+long Track(Calls* calls) {
+  g_calls.push_back(calls);
+  return static_cast<long>(g_calls.size() - 1);
+}
+
 // A fresh folder below the test temp folder; removed with all it holds.
 class PathsOnDisk : public ::testing::Test {
 protected:
@@ -28,7 +48,10 @@ protected:
     root_ = std::filesystem::path(::testing::TempDir()) / ("korvex_paths_" + std::to_string(ticks));
     std::filesystem::create_directories(root_);
   }
-  void TearDown() override { std::filesystem::remove_all(root_); }
+  void TearDown() override {
+    std::filesystem::remove_all(root_);
+    g_calls.clear();
+  }
 
   void MakeFile(const std::string& name, const char* content = "x") {
     FILE* file = fopen((root_ / name).string().c_str(), "wb");
@@ -42,17 +65,6 @@ protected:
 
   std::filesystem::path root_;
 };
-
-struct Calls {
-  std::vector<std::string> names;
-  int stopAfter = -1;
-};
-
-int Collect(const char* name, long data) {
-  Calls* calls = reinterpret_cast<Calls*>(data);
-  calls->names.push_back(name);
-  return calls->stopAfter < 0 || static_cast<int>(calls->names.size()) < calls->stopAfter;
-}
 
 }  // namespace
 
@@ -230,18 +242,18 @@ TEST_F(PathsOnDisk, EnumFileCallsBackWithBareNames) {
   std::filesystem::create_directory(root_ / "folder.ini");
 
   Calls calls;
-  EXPECT_EQ(EnumFile(root_.string().c_str(), "ini", Collect, reinterpret_cast<long>(&calls)), 1);
+  EXPECT_EQ(EnumFile(root_.string().c_str(), "ini", Collect, Track(&calls)), 1);
   std::sort(calls.names.begin(), calls.names.end());
   EXPECT_EQ(calls.names, (std::vector<std::string>{"", "(1)", "123", "a", "b", "folder"}));
 
   Calls first;
   first.stopAfter = 1;
-  EXPECT_EQ(EnumFile(root_.string().c_str(), "ini", Collect, reinterpret_cast<long>(&first)), 1);
+  EXPECT_EQ(EnumFile(root_.string().c_str(), "ini", Collect, Track(&first)), 1);
   EXPECT_EQ(first.names.size(), 1u);
 
   Calls none;
-  EXPECT_EQ(EnumFile(root_.string().c_str(), "xyz", Collect, reinterpret_cast<long>(&none)), 0);
-  EXPECT_EQ(EnumFile(Win("missing").c_str(), "ini", Collect, reinterpret_cast<long>(&none)), 0);
+  EXPECT_EQ(EnumFile(root_.string().c_str(), "xyz", Collect, Track(&none)), 0);
+  EXPECT_EQ(EnumFile(Win("missing").c_str(), "ini", Collect, Track(&none)), 0);
   EXPECT_TRUE(none.names.empty());
 }
 
@@ -249,7 +261,7 @@ TEST_F(PathsOnDisk, EnumFileWithWildcardExtensionsCutsInsideTheName) {
   for (const char* name : {"a.ini", "bb.txt", "noext", "x.y"}) MakeFile(name);
   for (const char* ext : {"*", "?", "*.*", "**", "???", "i*"}) {
     Calls calls;
-    EnumFile(root_.string().c_str(), ext, Collect, reinterpret_cast<long>(&calls));
+    EnumFile(root_.string().c_str(), ext, Collect, Track(&calls));
     size_t cut = strlen(ext) + 1;
     for (const std::string& name : calls.names) {
       bool fromAnEntry = false;
@@ -261,6 +273,6 @@ TEST_F(PathsOnDisk, EnumFileWithWildcardExtensionsCutsInsideTheName) {
     }
   }
   Calls star;
-  EnumFile(root_.string().c_str(), "*", Collect, reinterpret_cast<long>(&star));
+  EnumFile(root_.string().c_str(), "*", Collect, Track(&star));
   EXPECT_EQ(star.names.size(), 6u);
 }
