@@ -58,18 +58,22 @@ BOOL CStdioFile::ReadString(CString& line) {
   line.Empty();
   if (!m_file) return FALSE;
   bool gotAny = false;
+  int length = 0;
   for (;;) {
     if (m_pos == m_end && !Fill()) break;
     gotAny = true;
     const char* start = m_buffer + m_pos;
     const char* newline = static_cast<const char*>(memchr(start, '\n', m_end - m_pos));
     size_t n = newline ? static_cast<size_t>(newline - start) : m_end - m_pos;
-    if (n) line += CString(start, static_cast<int>(n));
+    // Straight into the caller's string: a reused string then needs no allocation.
+    if (n) {
+      memcpy(line.GetBufferSetLength(length + static_cast<int>(n)) + length, start, n);
+      length += static_cast<int>(n);
+    }
     m_pos += n;
     if (newline) {
       ++m_pos;
-      int length = line.GetLength();
-      if (length > 0 && line[length - 1] == '\r') line.Delete(length - 1);
+      if (length > 0 && line[length - 1] == '\r') line.GetBufferSetLength(length - 1);
       return TRUE;
     }
   }
