@@ -48,10 +48,10 @@ fuzz:
 windows:
 	@scripts/deps.sh windows
 	@cmake -S . -B $(WIN32_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
-	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEX_TESTS=OFF >/dev/null
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEX_TESTS=OFF --no-warn-unused-cli >/dev/null
 	@cmake --build $(WIN32_BUILD) --target korvex -j $(JOBS)
 	@cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-	  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo --no-warn-unused-cli >/dev/null
 	@cmake --build $(WIN64_BUILD) --target korvex -j $(JOBS)
 	@scripts/check-exports $(WIN32_BUILD)/korvex.dll
 
