@@ -63,12 +63,18 @@ CSingleLock::CSingleLock(CMutex* mutex, BOOL initialLock) : m_mutex(mutex), m_lo
 
 CSingleLock::~CSingleLock() { Unlock(); }
 
+// One lock object may be shared by the threads taking turns on a mutex, so the
+// flag is only written while the mutex is held: set after taking it, cleared
+// before giving it back.
 BOOL CSingleLock::Lock(DWORD timeoutMs) {
-  m_locked = m_mutex->Lock(timeoutMs);
-  return m_locked;
+  if (!m_mutex->Lock(timeoutMs)) return FALSE;
+  m_locked = TRUE;
+  return TRUE;
 }
 
 BOOL CSingleLock::Unlock() {
-  if (m_locked) m_locked = !m_mutex->Unlock();
+  if (!m_locked) return TRUE;
+  m_locked = FALSE;
+  if (!m_mutex->Unlock()) m_locked = TRUE;
   return !m_locked;
 }
