@@ -21,6 +21,11 @@ bool Overlaps(const unsigned char* block, unsigned int size, const unsigned char
   return block != NULL && d < b + size && b < d + length;
 }
 
+void CopyIn(CBuffer& buffer, const unsigned char* data, unsigned int length) {
+  unsigned char* room = buffer.AppendSpace(length);
+  if (room) memcpy(room, data, length);
+}
+
 }  // namespace
 
 CBuffer::CBuffer(const unsigned char* data, unsigned int length)
@@ -58,14 +63,13 @@ unsigned char CBuffer::GetByte() {
 
 void CBuffer::Append(const unsigned char* data, unsigned int length) {
   if (length == 0) return;
-  if (Overlaps(m_pData, m_nCapacity, data, length)) {
-    // Making room may move or replace the block the bytes live in.
-    const CBuffer copy(data, length);
-    Append(copy);
+  if (!Overlaps(m_pData, m_nCapacity, data, length)) {
+    CopyIn(*this, data, length);
     return;
   }
-  unsigned char* room = AppendSpace(length);
-  if (room) memcpy(room, data, length);
+  // Making room may move or replace the block the bytes live in.
+  const CBuffer aside(data, length);
+  CopyIn(*this, aside.Ptr(), length);
 }
 
 void CBuffer::Append(const char* data, unsigned int length) {
@@ -86,7 +90,7 @@ unsigned char* CBuffer::AppendSpace(unsigned int count) {
     room = m_pData + used;
   } else {
     const bool needsBlock = count > m_nCapacity - m_nLength;
-    if (needsBlock && count > kMaxBlock - kSlack - m_nLength) return NULL;
+    if (needsBlock && static_cast<uint64_t>(m_nLength) + count + kSlack > kMaxBlock) return NULL;
     Compact();
     if (needsBlock) Reallocate(m_nLength + count + kSlack);
     room = m_pData + m_nLength;
@@ -100,7 +104,7 @@ unsigned char* CBuffer::InsertSpace(unsigned int count) {
     m_nOffset -= count;
   } else {
     if (count > m_nCapacity - m_nLength) {
-      if (count > kMaxBlock - m_nLength) return NULL;
+      if (static_cast<uint64_t>(m_nLength) + count > kMaxBlock) return NULL;
       Reallocate(m_nLength + count);
     }
     memmove(m_pData + count, m_pData + m_nOffset, m_nLength);
