@@ -84,6 +84,7 @@ private:
 class KORVEX_API CBase64 {
 public:
   CBase64() {}
+  CBase64(const CBase64&) = default;
   CBase64& operator=(const CBase64&) { return *this; }
 
   // Input whose text would not fit in a CString (over 1.5 GiB) gives the empty text.

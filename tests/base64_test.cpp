@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+#include <ctype.h>
+#include <string.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <type_traits>
+
+#include "korvex/buffer.h"
+
+namespace {
+
+class Probe : public CBuffer {
+public:
+  unsigned int Capacity() const { return m_nCapacity; }
+};
+
+std::string Content(const CBuffer& b) { return b.Len() ? std::string(reinterpret_cast<const char*>(b.Ptr()), b.Len()) : ""; }
+
+// Bit by bit, independent of the library's tables.
+std::string Reference(const std::string& bytes) {
+  static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string text;
+  unsigned int bits = 0, count = 0;
+  for (unsigned char c : bytes) {
+    bits = (bits << 8) | c;
+    for (count += 8; count >= 6; count -= 6) text += alphabet[(bits >> (count - 6)) & 63];
+  }
+  if (count) text += alphabet[(bits << (6 - count)) & 63];
+  while (text.size() % 4) text += '=';
+  return text;
+}
+
+std::string RandomBytes(std::mt19937& rng, size_t length) {
+  std::string bytes(length, '\0');
+  for (char& c : bytes) c = static_cast<char>(rng());
+  return bytes;
+}
+
+struct Decoded {
+  int result;
+  std::string bytes;
+};
+
+// The text sits at the very end of its own heap block, so reading past the
+// terminator is an overflow the sanitizers report.
+Decoded Decode(const std::string& text) {
+  std::unique_ptr<char[]> exact(new char[text.size() + 1]);
+  memcpy(exact.get(), text.c_str(), text.size() + 1);
+  CBuffer out(reinterpret_cast<const unsigned char*>("old content"), 11);
+  const int result = CBase64::Decode(exact.get(), out);
+  return {result, Content(out)};
+}
+
+CString Encode(const std::string& bytes) {
+  CString text("previous text");
+  CBase64::Encode(reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned int>(bytes.size()), text);
+  return text;
+}
+
+}  // namespace
+
+TEST(CBase64Encode, GivesPaddedGroupsOnOneLine) {
+  EXPECT_STREQ(Encode(""), "");
+  EXPECT_STREQ(Encode("f"), "Zg==");
+  EXPECT_STREQ(Encode("fo"), "Zm8=");
+  EXPECT_STREQ(Encode("foo"), "Zm9v");
+  EXPECT_STREQ(Encode("foobar"), "Zm9vYmFy");
+  EXPECT_STREQ(Encode(std::string("\xFB\xFF\xBF", 3)), "+/+/");
+  CString text("keep?");
+  CBase64::Encode(reinterpret_cast<const unsigned char*>(""), 0, text);
+  EXPECT_TRUE(text.IsEmpty());
+}
+
+TEST(CBase64Encode, BufferOverloadLeavesTheInputAlone) {
+  CBuffer input(reinterpret_cast<const unsigned char*>("xxfoob"), 6);
+  input.Consume(2);
+  CString text;
+  CBase64::Encode(input, text);
+  EXPECT_STREQ(text, "Zm9vYg==");
+  EXPECT_EQ(Content(input), "foob");
+  CBase64::Encode(CBuffer(), text);
+  EXPECT_STREQ(text, "");
+}
+
+TEST(CBase64Encode, TheOutputStringMayHoldTheInput) {
+  CString text("foobar");
+  CBase64::Encode(reinterpret_cast<const unsigned char*>(static_cast<const char*>(text)), 6, text);
+  EXPECT_STREQ(text, "Zm9vYmFy");
+}
+
+TEST(CBase64, EveryLengthUpTo300RoundTrips) {
+  std::mt19937 rng(2);
+  for (size_t length = 0; length <= 300; ++length) {
+    const std::string bytes = RandomBytes(rng, length);
+    const CString text = Encode(bytes);
+    ASSERT_EQ(std::string(text), Reference(bytes)) << length;
+    const Decoded plain = Decode(std::string(text));
+    ASSERT_EQ(plain.result, 1) << length;
+    ASSERT_EQ(plain.bytes, bytes) << length;
+
+    // White space anywhere, inside groups and around the padding too.
+    std::string spaced;
+    for (char c : std::string(text)) {
+      if (rng() % 5 == 0) spaced += " \t\n\v\f\r"[rng() % 6];
+      spaced += c;
+    }
+    spaced += "\r\n";
+    const Decoded loose = Decode(spaced);
+    ASSERT_EQ(loose.result, 1) << spaced;
+    ASSERT_EQ(loose.bytes, bytes) << spaced;
+  }
+}
+
+TEST(CBase64Decode, EmptyOrBlankTextGivesNothingAndReleasesTheOldBlock) {
+  Probe out;
+  out.Append(std::string(5000, 'x').c_str(), 5000);
+  EXPECT_EQ(CBase64::Decode("", out), 1);
+  EXPECT_EQ(out.Len(), 0u);
+  EXPECT_EQ(out.Capacity(), 0u);
+  EXPECT_EQ(Decode(" \t\r\n\v\f").result, 1);
+  EXPECT_EQ(Decode(" \t\r\n\v\f").bytes, "");
+}
+
+TEST(CBase64Decode, LineBrokenTextDecodes) {
+  std::mt19937 rng(76);
+  const std::string bytes = RandomBytes(rng, 5000);
+  std::string text(Encode(bytes));
+  for (size_t at = 76; at < text.size(); at += 78) text.insert(at, "\r\n");
+  const Decoded d = Decode(text);
+  EXPECT_EQ(d.result, 1);
+  EXPECT_EQ(d.bytes, bytes);
+}
+
+TEST(CBase64Decode, UnpaddedOrMisplacedPaddingFailsKeepingWholeGroups) {
+  const struct {
+    const char* text;
+    const char* kept;
+  } cases[] = {
+      {"Zm9vYg", "foo"},         // ends after 2 characters of a group
+      {"Zm9vYmE", "foo"},        // ends after 3
+      {"Zm9vY", "foo"},          // ends after 1
+      {"Zm9v=", "foo"},          // "=" opens a group
+      {"Zm9vY===", "foo"},       // "=" after 1 character
+      {"Zm9vYg=", "foo"},        // a single "=" after 2 characters
+      {"Zm9vYg= x", "foo"},      // something else where the second "=" belongs
+      {"Zm9vYmE==", "foo"},      // a second "=" after 3 characters
+      {"Zm9vYmE=x", "foo"},      // anything after the padding
+      {"Zm9vYg===", "foo"},      // a third "="
+      {"Zm8=Zm8=", ""},          // two padded encodings joined
+      {"Zm9vZm8=Zg==", "foo"},   // the same after a whole group
+      {"Zh==x", ""},             // trailing text is checked before the unused bits
+      {"=", ""},
+      {"==", ""},
+  };
+  for (const auto& c : cases) {
+    const Decoded d = Decode(c.text);
+    EXPECT_EQ(d.result, 0) << c.text;
+    EXPECT_EQ(d.bytes, c.kept) << c.text;
+  }
+}
+
+TEST(CBase64Decode, CharactersOutsideTheAlphabetFail) {
+  for (int byte = 1; byte < 256; ++byte) {
+    const char c = static_cast<char>(byte);
+    const bool alphabet = isalnum(byte) && byte < 0x80;
+    if (alphabet || c == '+' || c == '/' || c == '=' || strchr(" \t\n\v\f\r", c)) continue;
+    const Decoded d = Decode(std::string("Zm9vYmFy") + c + "Zm9v");
+    EXPECT_EQ(d.result, 0) << byte;
+    EXPECT_EQ(d.bytes, "foobar") << byte;
+  }
+}
+
+TEST(CBase64Decode, NonzeroUnusedBitsGiveMinusOneWithoutTheLastGroup) {
+  const struct {
+    const char* text;
+    const char* kept;
+  } cases[] = {
+      {"Zm9vZh==", "foo"},      // "h" leaves 0001 below the one byte
+      {"Zm9vZm9=", "foo"},      // "9" leaves 01 below the two bytes
+      {"Zh = = \n", ""},        // white space between and after the padding
+      {"Zm9/\r\nZn9=\t", "fo\x7F"},
+  };
+  for (const auto& c : cases) {
+    const Decoded d = Decode(c.text);
+    EXPECT_EQ(d.result, -1) << c.text;
+    EXPECT_EQ(d.bytes, c.kept) << c.text;
+  }
+  EXPECT_EQ(Decode("Zm8 = ").result, 1);
+  EXPECT_EQ(Decode("Zg = = ").bytes, "f");
+}
+
+TEST(CBase64Decode, TextHeldByTheOutputItselfIsReadBeforeTheRelease) {
+  CBuffer out;
+  out.Append("Zm9vYmFy", 9);  // with its terminator
+  EXPECT_EQ(CBase64::Decode(reinterpret_cast<const char*>(out.Ptr()), out), 1);
+  EXPECT_EQ(Content(out), "foobar");
+}
+
+TEST(CBase64, HasNoState) {
+  static_assert(std::is_empty<CBase64>::value, "only static operations");
+  static_assert(!std::is_polymorphic<CBase64>::value, "no virtual table");
+  CBase64 a;
+  CBase64 b(a);
+  EXPECT_EQ(&(b = a), &b);
+}
