@@ -19,28 +19,31 @@ bool IsEscaped(char c) {
 
 }  // namespace
 
-void UrlDecode(CString& text) {
-  size_t length = static_cast<size_t>(text.GetLength());
-  const char* source = text;
-  if (!memchr(source, '%', length) && !memchr(source, '+', length)) return;
-  // The decoded text is never longer, so it is written over the old one.
-  char* bytes = text.GetBuffer(static_cast<int>(length));
+void UrlDecode(CString& text, const char* source, size_t length) {
+  // Decoding never lengthens: size for the whole text, then cut to what came out.
+  char* bytes = text.GetBufferSetLength(static_cast<int>(length));
   size_t out = 0;
-  for (size_t i = 0; i < length;) {
-    char c = bytes[i];
+  size_t i = 0;
+  while (i < length) {
+    size_t plain = i;
+    while (plain < length && source[plain] != '%' && source[plain] != '+') ++plain;
+    memcpy(bytes + out, source + i, plain - i);
+    out += plain - i;
+    i = plain;
+    if (i == length) break;
     int high, low;
-    if (c == '+') {
+    if (source[i] == '+') {
       bytes[out++] = ' ';
       ++i;
-    } else if (c == '%' && i + 2 < length && (high = HexValue(bytes[i + 1])) >= 0 && (low = HexValue(bytes[i + 2])) >= 0) {
+    } else if (i + 2 < length && (high = HexValue(source[i + 1])) >= 0 && (low = HexValue(source[i + 2])) >= 0) {
       bytes[out++] = static_cast<char>(high * 16 + low);
       i += 3;
     } else {
-      bytes[out++] = c;
+      bytes[out++] = '%';
       ++i;
     }
   }
-  text.ReleaseBuffer(static_cast<int>(out));
+  if (out < length) text.ReleaseBuffer(static_cast<int>(out));
 }
 
 void UrlEncode(CString& text) {

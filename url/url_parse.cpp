@@ -1,5 +1,7 @@
 #include <string.h>
 
+#include <string>
+
 #include "korvex/url.h"
 #include "url/url_escape.h"
 
@@ -27,10 +29,18 @@ size_t FindSchemeEnd(const char* text, size_t length) {
   return kNotFound;
 }
 
-// Sets `target` to the bytes without an intermediate copy.
-void Assign(CString& target, const char* text, size_t length) {
-  memcpy(target.GetBufferSetLength(static_cast<int>(length)), text, length);
+// A stretch of the working copy; empty while no step has set it.
+struct Piece {
+  const char* text;
+  size_t length;
+};
+
+// Sets `target` to the bytes, undecoded; an absent piece empties it.
+void AssignRaw(CString& target, const Piece& piece) {
+  memcpy(target.GetBufferSetLength(static_cast<int>(piece.length)), piece.text, piece.length);
 }
+
+void AssignDecoded(CString& target, const Piece& piece) { korvex::UrlDecode(target, piece.text, piece.length); }
 
 bool IsAtoiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -61,12 +71,67 @@ void ParseQuery(const char* query, size_t length, CMapStringToString& params) {
     size_t equals = FindFirst(pair, pairLength, '=');
     if (equals == kNotFound || equals == 0) continue;
     CString name;
-    Assign(name, pair, equals);
-    korvex::UrlDecode(name);
-    CString& value = params[name];
-    Assign(value, pair + equals + 1, pairLength - equals - 1);
-    korvex::UrlDecode(value);
+    korvex::UrlDecode(name, pair, equals);
+    korvex::UrlDecode(params[name], pair + equals + 1, pairLength - equals - 1);
   }
+}
+
+struct Pieces {
+  Piece scheme, user, password, path, host;
+  unsigned short port;
+};
+
+// Steps through the delimiters, each cutting its piece off the text; false at
+// a delimiter in first place or with nothing left for the host. Parameters go
+// into the map at once; the other pieces are only located.
+bool Split(const char* text, size_t length, Pieces& pieces, CMapStringToString& params) {
+  size_t at = FindSchemeEnd(text, length);
+  if (at == 0) return false;
+  if (at != kNotFound) {
+    pieces.scheme = Piece{text, at};
+    text += at + 3;
+    length -= at + 3;
+  }
+
+  at = FindFirst(text, length, '@');
+  if (at == 0) return false;
+  if (at != kNotFound) {
+    // A ":" first in the user information stays part of the user name.
+    size_t colon = FindFirst(text, at, ':');
+    if (colon != kNotFound && colon > 0) {
+      pieces.user = Piece{text, colon};
+      pieces.password = Piece{text + colon + 1, at - colon - 1};
+    } else {
+      pieces.user = Piece{text, at};
+    }
+    text += at + 1;
+    length -= at + 1;
+  }
+
+  at = FindLast(text, length, '?');
+  if (at == 0) return false;
+  if (at != kNotFound) {
+    ParseQuery(text + at + 1, length - at - 1, params);
+    length = at;
+  }
+
+  at = FindFirst(text, length, '/');
+  if (at == 0) return false;
+  if (at != kNotFound) {
+    pieces.path = Piece{text + at, length - at};
+    length = at;
+  }
+
+  at = FindLast(text, length, ':');
+  if (at == 0) return false;
+  if (at != kNotFound) {
+    pieces.port = PortOf(text + at + 1, length - at - 1);
+    length = at;
+  }
+
+  if (length == 0) return false;
+  pieces.host = Piece{text, length};
+  return true;
 }
 
 }  // namespace
@@ -76,68 +141,31 @@ CUrlInfo::CUrlInfo() : m_nPort(0), m_mapParams(10) {}
 CUrlInfo::~CUrlInfo() {}
 
 int CUrlInfo::ParseURL(const char* url) {
-  m_strScheme.Empty();
-  m_strUser.Empty();
-  m_strPassword.Empty();
-  m_strHost.Empty();
-  m_strPath.Empty();
-  m_nPort = 0;
-
-  // [text, text + length) is what is left of the URL after each step.
-  const char* text = url ? url : "";
-  size_t length = strlen(text);
-
-  size_t at = FindSchemeEnd(text, length);
-  if (at == 0) return 0;
-  if (at != kNotFound) {
-    Assign(m_strScheme, text, at);
-    text += at + 3;
-    length -= at + 3;
+  // Work on a copy, so that a text inside this record survives the parse; a
+  // typical URL fits the stack.
+  const char* source = url ? url : "";
+  size_t length = strlen(source);
+  char small[512];
+  std::string large;
+  char* copy = small;
+  if (length >= sizeof small) {
+    large.assign(source, length);
+    copy = &large[0];
+  } else {
+    memcpy(small, source, length);
   }
 
-  at = FindFirst(text, length, '@');
-  if (at == 0) return 0;
-  if (at != kNotFound) {
-    // A ":" first in the user information stays part of the user name.
-    size_t colon = FindFirst(text, at, ':');
-    if (colon != kNotFound && colon > 0) {
-      Assign(m_strUser, text, colon);
-      Assign(m_strPassword, text + colon + 1, at - colon - 1);
-    } else {
-      Assign(m_strUser, text, at);
-    }
-    text += at + 1;
-    length -= at + 1;
-  }
-
-  at = FindLast(text, length, '?');
-  if (at == 0) return 0;
-  if (at != kNotFound) {
-    ParseQuery(text + at + 1, length - at - 1, m_mapParams);
-    length = at;
-  }
-
-  at = FindFirst(text, length, '/');
-  if (at == 0) return 0;
-  if (at != kNotFound) {
-    Assign(m_strPath, text + at, length - at);
-    length = at;
-  }
-
-  at = FindLast(text, length, ':');
-  if (at == 0) return 0;
-  if (at != kNotFound) {
-    m_nPort = PortOf(text + at + 1, length - at - 1);
-    length = at;
-  }
-
-  if (length == 0) return 0;
-  Assign(m_strHost, text, length);
-
-  korvex::UrlDecode(m_strScheme);
-  korvex::UrlDecode(m_strHost);
-  korvex::UrlDecode(m_strUser);
-  korvex::UrlDecode(m_strPassword);
-  korvex::UrlDecode(m_strPath);
-  return 1;
+  Pieces pieces = {{copy, 0}, {copy, 0}, {copy, 0}, {copy, 0}, {copy, 0}, 0};
+  bool ok = Split(copy, length, pieces, m_mapParams);
+  // Every field is set here, which also resets those the text lacks. Decoding
+  // comes only after all splitting; a failure leaves what the steps before it
+  // found undecoded, and the host empty.
+  void (*assign)(CString&, const Piece&) = ok ? AssignDecoded : AssignRaw;
+  assign(m_strScheme, pieces.scheme);
+  assign(m_strUser, pieces.user);
+  assign(m_strPassword, pieces.password);
+  assign(m_strPath, pieces.path);
+  assign(m_strHost, pieces.host);
+  m_nPort = pieces.port;
+  return ok ? 1 : 0;
 }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,7 @@ protected:
             ::testing::UnitTest::GetInstance()->current_test_info()->name();
     ASSERT_EQ(mkdir(root_.c_str(), 0755), 0);
   }
-  void TearDown() override { ASSERT_EQ(system(("rm -rf '" + root_ + "'").c_str()), 0); }
+  void TearDown() override { std::filesystem::remove_all(root_); }
 
   void MakeFile(const std::string& name, const char* content = "") {
     FILE* file = fopen((root_ + "/" + name).c_str(), "wb");
