@@ -6,19 +6,6 @@ namespace korvex {
 namespace posix {
 namespace registry {
 
-LONG ReadHiveSequence(HKEY key, int64_t* sequence) {
-  KeyRef ref;
-  LONG rc = ResolveKey(key, &ref);
-  if (rc != ERROR_SUCCESS) return rc;
-  HiveSession session(*ref.hive);
-  if (session.status() != ERROR_SUCCESS) return session.status();
-  Statement read(session, Sql::HiveSequence);
-  int step = read.Step();
-  if (step != SQLITE_ROW) return StoreError(step);
-  *sequence = read.Int(0);
-  return ERROR_SUCCESS;
-}
-
 LONG ReadKeyChanges(HKEY key, bool subtree, KeyChanges* changes) {
   KeyRef ref;
   LONG rc = ResolveKey(key, &ref);
@@ -33,6 +20,8 @@ LONG ReadKeyChanges(HKEY key, bool subtree, KeyChanges* changes) {
   if (step != SQLITE_ROW) return StoreError(step);
   changes->names = read.Int(0);
   changes->values = read.Int(1);
+  changes->keys = read.Int(2);
+  changes->keyIdSum = read.Int(3);
   return ERROR_SUCCESS;
 }
 

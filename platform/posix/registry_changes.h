@@ -2,11 +2,11 @@
 #define KORVEX_PLATFORM_POSIX_REGISTRY_CHANGES_H
 
 // What a registry wait needs to see changes from this and other processes
-// without rereading keys: every committed change takes the hive's next sequence
-// number and stamps it on the key it changed, as a name change (a subkey added
-// or removed) or a value change (a value set or deleted). A waiter remembers the
-// stamps it saw and compares; the hive sequence tells cheaply whether anything
-// changed at all, and the hive's files (path()) can be watched for writes.
+// without rereading keys. Every committed change counts on the key it changed:
+// a name change (a subkey added or removed) or a value change (a value set or
+// deleted). A waiter reads the counts of its key (or of its whole subtree) when
+// it arms and compares later readings; every commit writes the hive's log file,
+// "<hive file>-wal", which it can watch (inotify) to know when to look again.
 #include <cstdint>
 #include <string>
 
@@ -17,17 +17,24 @@ namespace posix {
 namespace registry {
 
 struct KeyChanges {
-  int64_t names = 0;   // stamp of the last subkey added or removed
-  int64_t values = 0;  // stamp of the last value set or deleted
+  int64_t names = 0;   // subkeys added and removed
+  int64_t values = 0;  // values set and deleted
+  int64_t keys = 0;    // keys read: 1, or the size of the subtree
+  int64_t keyIdSum = 0;
+
+  // Key ids are never reused and counts only grow, so these are exact: a subtree
+  // whose key set changed differs in its size or its sum of ids.
+  bool NamesDiffer(const KeyChanges& other) const {
+    return names != other.names || keys != other.keys || keyIdSum != other.keyIdSum;
+  }
+  // A subkey deleted with its values also shows here, as its count leaves the sum.
+  bool ValuesDiffer(const KeyChanges& other) const { return values != other.values; }
 };
 
 // Exported for the layer's own tests; not part of the Win32 subset.
 
-// The sequence number of the hive's last committed change.
-KORVEX_API LONG ReadHiveSequence(HKEY key, int64_t* sequence);
-
-// The stamps of a key, or with subtree the latest stamps of the key and every
-// key below it. Needs KEY_NOTIFY; ERROR_KEY_DELETED once the key is gone.
+// The counts of a key, or with subtree the sums over the key and every key below
+// it. Needs KEY_NOTIFY; ERROR_KEY_DELETED once the key is gone.
 KORVEX_API LONG ReadKeyChanges(HKEY key, bool subtree, KeyChanges* changes);
 
 // The database file of the hive that holds a key.

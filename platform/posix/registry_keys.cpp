@@ -110,8 +110,8 @@ LONG DeleteKey(HKEY key, const char* subKey, bool subtree) {
     if (step == SQLITE_ROW) return ERROR_ACCESS_DENIED;
     if (step != SQLITE_DONE) return StoreError(step);
   }
-  rc = Execute(session, subtree ? Sql::DeleteSubtreeValues : Sql::DeleteKeyValues, id);
-  if (rc == ERROR_SUCCESS) rc = Execute(session, subtree ? Sql::DeleteSubtreeKeys : Sql::DeleteKey, id);
+  // The keys' values go with them (trigger key_removed).
+  rc = Execute(session, subtree ? Sql::DeleteSubtree : Sql::DeleteKey, id);
   if (rc == ERROR_SUCCESS) rc = transaction.Commit();
   return rc;
 }

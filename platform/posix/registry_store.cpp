@@ -1,8 +1,10 @@
 #include "platform/posix/registry_store.h"
 
+#include <pthread.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <utility>
 
@@ -18,17 +20,20 @@ namespace {
 constexpr int64_t kBusyTimeoutNs = 10'000'000'000;
 
 // Names compare with NOCASE, SQLite's ASCII folding, and keep their case.
-// The three *_seq columns count changes for watchers: every change takes the next
-// hive sequence and stamps it on the key whose subkeys (name_seq) or values
-// (value_seq) changed, so the latest change below a key is the largest stamp in
-// its subtree, and a deleted key shows as the name_seq of its parent.
+//
+// Change counts, for watchers: keys.name_changes counts the subkeys added to and
+// removed from a key; the value changes of a key are counted in a row of vals
+// of its own, named by the empty blob (a blob sorts after every text name, and
+// no value name is a blob), whose type column holds the count. It sits in the
+// same b-tree page as the key's values, so counting costs a set no extra page.
+// Counts only grow and key ids are never reused, so a subtree has changed
+// exactly when its number of keys, the sum of their ids or a sum of counts has.
 const char kSchema[] =
     "CREATE TABLE keys("
     " id INTEGER PRIMARY KEY AUTOINCREMENT,"
     " parent INTEGER NOT NULL,"
     " name TEXT NOT NULL COLLATE NOCASE,"
-    " name_seq INTEGER NOT NULL DEFAULT 0,"
-    " value_seq INTEGER NOT NULL DEFAULT 0,"
+    " name_changes INTEGER NOT NULL DEFAULT 0,"
     " UNIQUE(parent, name));"
     "CREATE TABLE vals("
     " key INTEGER NOT NULL,"
@@ -36,24 +41,19 @@ const char kSchema[] =
     " type INTEGER NOT NULL,"
     " data BLOB NOT NULL,"
     " PRIMARY KEY(key, name)) WITHOUT ROWID;"
-    "CREATE TABLE hive(seq INTEGER NOT NULL);"
-    "INSERT INTO hive VALUES(0);"
-    "INSERT INTO keys(id, parent, name) VALUES(1, 0, '');"
-    "CREATE TRIGGER value_added AFTER INSERT ON vals BEGIN"
-    " UPDATE hive SET seq = seq + 1;"
-    " UPDATE keys SET value_seq = (SELECT seq FROM hive) WHERE id = NEW.key; END;"
-    "CREATE TRIGGER value_changed AFTER UPDATE ON vals BEGIN"
-    " UPDATE hive SET seq = seq + 1;"
-    " UPDATE keys SET value_seq = (SELECT seq FROM hive) WHERE id = NEW.key; END;"
-    "CREATE TRIGGER value_removed AFTER DELETE ON vals BEGIN"
-    " UPDATE hive SET seq = seq + 1;"
-    " UPDATE keys SET value_seq = (SELECT seq FROM hive) WHERE id = OLD.key; END;"
     "CREATE TRIGGER key_added AFTER INSERT ON keys BEGIN"
-    " UPDATE hive SET seq = seq + 1;"
-    " UPDATE keys SET name_seq = (SELECT seq FROM hive) WHERE id = NEW.parent; END;"
+    " INSERT INTO vals VALUES(NEW.id, X'', 0, X'');"
+    " UPDATE keys SET name_changes = name_changes + 1 WHERE id = NEW.parent; END;"
     "CREATE TRIGGER key_removed AFTER DELETE ON keys BEGIN"
-    " UPDATE hive SET seq = seq + 1;"
-    " UPDATE keys SET name_seq = (SELECT seq FROM hive) WHERE id = OLD.parent; END;"
+    " DELETE FROM vals WHERE key = OLD.id;"
+    " UPDATE keys SET name_changes = name_changes + 1 WHERE id = OLD.parent; END;"
+    "CREATE TRIGGER value_added AFTER INSERT ON vals WHEN typeof(NEW.name) = 'text' BEGIN"
+    " UPDATE vals SET type = type + 1 WHERE key = NEW.key AND name = X''; END;"
+    "CREATE TRIGGER value_changed AFTER UPDATE ON vals WHEN typeof(NEW.name) = 'text' BEGIN"
+    " UPDATE vals SET type = type + 1 WHERE key = NEW.key AND name = X''; END;"
+    "CREATE TRIGGER value_removed AFTER DELETE ON vals WHEN typeof(OLD.name) = 'text' BEGIN"
+    " UPDATE vals SET type = type + 1 WHERE key = OLD.key AND name = X''; END;"
+    "INSERT INTO keys(id, parent, name) VALUES(1, 0, '');"
     "PRAGMA user_version = 1;";
 
 #define KORVEX_SUBTREE(start) \
@@ -69,27 +69,36 @@ const char* const kStatements[] = {
     /* InsertKey */ "INSERT INTO keys(parent, name) VALUES(?1, ?2)",
     /* HasChildren */ "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1",
     /* ChildAt */ "SELECT name FROM keys WHERE parent = ?1 ORDER BY name LIMIT 1 OFFSET ?2",
-    /* DeleteKeyValues */ "DELETE FROM vals WHERE key = ?1",
     /* DeleteKey */ "DELETE FROM keys WHERE id = ?1",
-    /* DeleteSubtreeValues */ KORVEX_SUBTREE("?1") "DELETE FROM vals WHERE key IN sub",
-    /* DeleteSubtreeKeys */ KORVEX_SUBTREE("?1") "DELETE FROM keys WHERE id IN sub",
-    // One statement, so a set is one write transaction that also sees a deleted key.
+    /* DeleteSubtree */ KORVEX_SUBTREE("?1") "DELETE FROM keys WHERE id IN sub",
+    // One statement, so a set is one write transaction that also sees a deleted
+    // key; the key's count row stands for the key.
     /* SetValue */
-    "INSERT INTO vals(key, name, type, data) SELECT ?1, ?2, ?3, ?4 WHERE EXISTS(SELECT 1 FROM keys WHERE id = ?1) "
-    "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data",
+    "INSERT INTO vals(key, name, type, data) SELECT ?1, ?2, ?3, ?4"
+    " WHERE EXISTS(SELECT 1 FROM vals WHERE key = ?1 AND name = X'')"
+    " ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data",
     /* QueryValue */
-    "SELECT v.type, v.data FROM keys k LEFT JOIN vals v ON v.key = k.id AND v.name = ?2 WHERE k.id = ?1",
-    /* ValueAt */ "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY name LIMIT 1 OFFSET ?2",
+    "SELECT v.type, v.data FROM vals c LEFT JOIN vals v ON v.key = c.key AND v.name = ?2"
+    " WHERE c.key = ?1 AND c.name = X''",
+    /* ValueAt */ "SELECT name, type, data FROM vals WHERE key = ?1 AND name < X'' ORDER BY name LIMIT 1 OFFSET ?2",
     /* DeleteValue */ "DELETE FROM vals WHERE key = ?1 AND name = ?2",
-    /* HiveSequence */ "SELECT seq FROM hive",
-    /* KeyChanges */ "SELECT name_seq, value_seq FROM keys WHERE id = ?1",
+    /* KeyChanges */
+    "SELECT k.name_changes, c.type, 1, k.id FROM keys k JOIN vals c ON c.key = k.id AND c.name = X'' WHERE k.id = ?1",
     /* SubtreeChanges */
-    KORVEX_SUBTREE("?1") "SELECT max(name_seq), max(value_seq) FROM keys WHERE id IN sub HAVING count(*) > 0",
+    KORVEX_SUBTREE("?1")
+    "SELECT sum(k.name_changes), sum(c.type), count(*), sum(k.id) FROM sub JOIN keys k ON k.id = sub.id"
+    " JOIN vals c ON c.key = k.id AND c.name = X'' HAVING count(*) > 0",
 };
 static_assert(sizeof(kStatements) / sizeof(kStatements[0]) == static_cast<size_t>(Sql::Count),
               "one text per statement");
 
 #undef KORVEX_SUBTREE
+
+// The forks this process came through, counted in the child: a connection made
+// before the last one belongs to the parent.
+std::atomic<unsigned> g_forks{0};
+[[maybe_unused]] const int g_forkCounter =
+    pthread_atfork(nullptr, nullptr, [] { g_forks.fetch_add(1, std::memory_order_relaxed); });
 
 int64_t MonotonicNs() {
   timespec now;
@@ -199,7 +208,7 @@ std::shared_ptr<Hive> Hive::ForRoot(HKEY root) {
 }
 
 void Hive::Disconnect() {
-  if (db_ && owner_ == getpid()) {
+  if (db_ && generation_ == g_forks.load(std::memory_order_relaxed)) {
     for (sqlite3_stmt*& stmt : statements_) sqlite3_finalize(stmt);
     sqlite3_close(db_);
   }
@@ -210,7 +219,7 @@ void Hive::Disconnect() {
 }
 
 LONG Hive::Connect() {
-  if (db_ && owner_ == getpid()) return ERROR_SUCCESS;
+  if (db_ && generation_ == g_forks.load(std::memory_order_relaxed)) return ERROR_SUCCESS;
   Disconnect();
   MakeFolderPath(path_.substr(0, path_.rfind('/')));
   sqlite3* db = nullptr;
@@ -226,7 +235,7 @@ LONG Hive::Connect() {
     return StoreError(rc);
   }
   db_ = db;
-  owner_ = getpid();
+  generation_ = g_forks.load(std::memory_order_relaxed);
   return ERROR_SUCCESS;
 }
 

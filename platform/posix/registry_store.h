@@ -6,7 +6,6 @@
 // one registry call; it serialises the threads of this process on the hive's
 // connection, while SQLite's locks serialise the processes.
 #include <sqlite3.h>
-#include <sys/types.h>
 
 #include <cstdint>
 #include <memory>
@@ -30,15 +29,12 @@ enum class Sql {
   InsertKey,
   HasChildren,
   ChildAt,
-  DeleteKeyValues,
   DeleteKey,
-  DeleteSubtreeValues,
-  DeleteSubtreeKeys,
+  DeleteSubtree,
   SetValue,
   QueryValue,
   ValueAt,
   DeleteValue,
-  HiveSequence,
   KeyChanges,
   SubtreeChanges,
   Count
@@ -69,7 +65,7 @@ class Hive {
   std::string path_;
   std::mutex mutex_;
   sqlite3* db_ = nullptr;
-  pid_t owner_ = 0;  // a connection must not cross fork(): the child opens its own
+  unsigned generation_ = 0;  // a connection must not cross fork(): the child opens its own
   int64_t busySince_ = 0;
   sqlite3_stmt* statements_[static_cast<int>(Sql::Count)] = {};
 };
