@@ -30,6 +30,17 @@ inline void PutPair(char* out, unsigned int v) {
 }
 
 void EncodeInto(const unsigned char* in, unsigned int count, char* out) {
+  // Two groups per step from one 8-byte big-endian load (of which 6 are used).
+  for (; count >= 8; count -= 6, in += 6, out += 8) {
+    const uint64_t v = static_cast<uint64_t>(in[0]) << 56 | static_cast<uint64_t>(in[1]) << 48 |
+                       static_cast<uint64_t>(in[2]) << 40 | static_cast<uint64_t>(in[3]) << 32 |
+                       static_cast<uint64_t>(in[4]) << 24 | static_cast<uint64_t>(in[5]) << 16 |
+                       static_cast<uint64_t>(in[6]) << 8 | static_cast<uint64_t>(in[7]);
+    PutPair(out, static_cast<unsigned int>(v >> 52));
+    PutPair(out + 2, static_cast<unsigned int>(v >> 40) & 0xFFF);
+    PutPair(out + 4, static_cast<unsigned int>(v >> 28) & 0xFFF);
+    PutPair(out + 6, static_cast<unsigned int>(v >> 16) & 0xFFF);
+  }
   for (; count >= 3; count -= 3, in += 3, out += 4) {
     const unsigned int v = static_cast<unsigned int>(in[0]) << 16 | static_cast<unsigned int>(in[1]) << 8 | in[2];
     PutPair(out, v >> 12);
