@@ -1,3 +1,5 @@
+#include <stdlib.h>
+
 #include "korvex/paths.h"
 #include "korvex/platform.h"
 
