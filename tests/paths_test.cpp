@@ -92,6 +92,9 @@ TEST(AppendPathEx, ResolvesDotComponentsOfRelativeNames) {
   // A backslash at the front of what is left makes the rest one component.
   EXPECT_EQ(Joined("C:\\a", "x\\\\..\\y", AppendPathEx), "C:\\a\\x\\\\..\\y");
   EXPECT_EQ(Joined("\\\\srv\\share", "..\\..\\x", AppendPathEx), "\\\\x");
+  // ".." goes on cutting past the root, down to an empty path.
+  EXPECT_EQ(Joined("\\\\", "..\\..\\..\\..", AppendPathEx), "");
+  EXPECT_EQ(Joined("..\\.", "..\\.\\..", AppendPathEx), "..");
 }
 
 TEST(AppendPathEx, DriveAndRootedNames) {
