@@ -104,20 +104,23 @@ BENCHMARK(LayerSetQuery);
 BENCHMARK(DirectSetQuery);
 BENCHMARK(OpenKeyFiveDeep);
 
-// Keeps each run's time per iteration so the two set+query figures can be compared.
+// Keeps each run's times per iteration so the two set+query figures can be compared.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  struct Times {
+    double real = 0, cpu = 0;
+  };
   void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) seconds_[run.benchmark_name()] = run.GetAdjustedRealTime();
+    for (const Run& run : runs) times_[run.benchmark_name()] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
     ConsoleReporter::ReportRuns(runs);
   }
-  double Get(const std::string& name) const {
-    auto found = seconds_.find(name);
-    return found == seconds_.end() ? 0 : found->second;
+  Times Get(const std::string& name) const {
+    auto found = times_.find(name);
+    return found == times_.end() ? Times() : found->second;
   }
 
  private:
-  std::map<std::string, double> seconds_;
+  std::map<std::string, Times> times_;
 };
 
 }  // namespace
@@ -130,12 +133,15 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  double layer = reporter.Get("LayerSetQuery"), direct = reporter.Get("DirectSetQuery");
+  RatioReporter::Times layer = reporter.Get("LayerSetQuery"), direct = reporter.Get("DirectSetQuery");
   int rc = 0;
-  if (layer > 0 && direct > 0) {
-    double ratio = layer / direct;
-    std::printf("set+query: layer %.2f us, direct SQLite %.2f us, ratio %.2f (limit 1.50)\n", layer / 1000,
-                direct / 1000, ratio);
+  if (layer.cpu > 0 && direct.cpu > 0) {
+    // Judged on CPU time, which other work on a shared machine disturbs least.
+    double ratio = layer.cpu / direct.cpu;
+    std::printf("set+query CPU: layer %.2f us, direct SQLite %.2f us, ratio %.2f (limit 1.50)\n", layer.cpu / 1000,
+                direct.cpu / 1000, ratio);
+    std::printf("set+query real: layer %.2f us, direct SQLite %.2f us, ratio %.2f\n", layer.real / 1000,
+                direct.real / 1000, layer.real / direct.real);
     rc = ratio <= 1.5 ? 0 : 1;
   }
   benchmark::Shutdown();
