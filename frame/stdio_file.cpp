@@ -84,15 +84,32 @@ BOOL CStdioFile::ReadString(CString& line) {
 
 BOOL CStdioFile::WriteString(const char* text) {
   if (!m_file || !text) return FALSE;
+  // Translated through a chunk: one fwrite per chunk, not two per line.
+  char chunk[16 * 1024];
+  size_t used = 0;
   bool ok = true;
+  auto put = [&](const char* bytes, size_t n) {
+    while (n) {
+      size_t fit = sizeof chunk - used < n ? sizeof chunk - used : n;
+      memcpy(chunk + used, bytes, fit);
+      used += fit;
+      bytes += fit;
+      n -= fit;
+      if (used == sizeof chunk) {
+        if (fwrite(chunk, 1, used, m_file) != used) ok = false;
+        used = 0;
+      }
+    }
+  };
   for (;;) {
     const char* newline = strchr(text, '\n');
     size_t n = newline ? static_cast<size_t>(newline - text) : strlen(text);
-    if (n && fwrite(text, 1, n, m_file) != n) ok = false;
+    put(text, n);
     if (!newline) break;
-    if (fwrite("\r\n", 1, 2, m_file) != 2) ok = false;
+    put("\r\n", 2);
     text = newline + 1;
   }
+  if (used && fwrite(chunk, 1, used, m_file) != used) ok = false;
   return ok;
 }
 
