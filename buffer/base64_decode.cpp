@@ -2,6 +2,7 @@
 #include <string.h>
 
 #include "buffer/base64_alphabet.h"
+#include "buffer/base64_wide.h"
 #include "korvex/buffer.h"
 
 namespace {
@@ -102,6 +103,7 @@ void Decoder::PlainGroups() {
   const unsigned char* in = m_in;
   unsigned char* out = m_out;
   for (;;) {
+    korvex::base64::DecodeWide(in, m_end, out, m_outEnd);
     while (m_end - in >= 8 && m_outEnd - out >= 6) {
       const uint32_t first = Group(in);
       const uint32_t second = Group(in + 4);

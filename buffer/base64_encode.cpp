@@ -2,6 +2,7 @@
 #include <stdint.h>
 
 #include "buffer/base64_alphabet.h"
+#include "buffer/base64_wide.h"
 #include "korvex/buffer.h"
 
 namespace {
@@ -30,6 +31,7 @@ inline void PutPair(char* out, unsigned int v) {
 }
 
 void EncodeInto(const unsigned char* in, unsigned int count, char* out) {
+  korvex::base64::EncodeWide(in, count, out);
   // Two groups per step from one 8-byte big-endian load (of which 6 are used).
   for (; count >= 8; count -= 6, in += 6, out += 8) {
     const uint64_t v = static_cast<uint64_t>(in[0]) << 56 | static_cast<uint64_t>(in[1]) << 48 |

@@ -63,7 +63,7 @@ void Fill(unsigned char* room, unsigned int n, unsigned char seed) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
   Checked b;
-  while (in.remaining_bytes() && b.model.size() < 65536) {
+  while (in.remaining_bytes() && b.model.size() < 16384) {
     const unsigned int n = in.ConsumeIntegralInRange<unsigned int>(0, 3000);
     const unsigned char seed = in.ConsumeIntegral<unsigned char>();
     switch (in.ConsumeIntegralInRange<int>(0, 11)) {
