@@ -239,6 +239,9 @@ TEST_F(IniFileTest, HostileInput) {
   EXPECT_EQ(Get(ini, "h", "nul"), "ab");  // text ends at the zero byte
   EXPECT_EQ(Get(ini, "h", ""), "<none>");
   EXPECT_EQ(Get(ini, huge.c_str(), "k"), "v");
+  CIniFile back(WriteRaw(Written(ini), "back.ini").c_str());
+  EXPECT_EQ(Get(back, "h", "big"), huge);
+  EXPECT_EQ(Get(back, "h", "bin"), bytes);
 
   CIniFile headers(WriteRaw("[a]\n[b]\n[]\n[c]", "headers.ini").c_str());
   EXPECT_EQ(Written(headers), "");
