@@ -121,7 +121,9 @@ std::string HivePath(HKEY root) {
   const char* dir = getenv("KORVEX_REGISTRY_DIR");
   bool user = root == HKEY_CURRENT_USER;
   if (dir && *dir) return std::string(dir) + (user ? "/user.db" : "/machine.db");
-  return user ? UserConfigFolder() + "/korvex/user.db" : std::string("/etc/korvex/machine.db");
+  if (!user) return "/etc/korvex/machine.db";
+  std::string config = UserConfigFolder();
+  return config.empty() ? config : config + "/korvex/user.db";
 }
 
 int QueryInt(sqlite3* db, const char* sql, int64_t* value) {
@@ -221,6 +223,7 @@ void Hive::Disconnect() {
 LONG Hive::Connect() {
   if (db_ && generation_ == g_forks.load(std::memory_order_relaxed)) return ERROR_SUCCESS;
   Disconnect();
+  if (path_.empty()) return ERROR_CANTOPEN;  // no home folder to keep the hive in
   MakeFolderPath(path_.substr(0, path_.rfind('/')));
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
@@ -241,10 +244,13 @@ LONG Hive::Connect() {
 
 HiveSession::HiveSession(Hive& hive) : hive_(hive), lock_(hive.mutex_), status_(hive.Connect()) {}
 
-sqlite3_stmt* HiveSession::Prepared(Sql sql) {
+sqlite3_stmt* HiveSession::Prepared(Sql sql, int* rc) {
   sqlite3_stmt*& stmt = hive_.statements_[static_cast<int>(sql)];
-  if (!stmt && hive_.db_)
-    sqlite3_prepare_v3(hive_.db_, kStatements[static_cast<int>(sql)], -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+  if (!stmt) {
+    *rc = hive_.db_ ? sqlite3_prepare_v3(hive_.db_, kStatements[static_cast<int>(sql)], -1,
+                                         SQLITE_PREPARE_PERSISTENT, &stmt, nullptr)
+                    : SQLITE_CANTOPEN;
+  }
   return stmt;
 }
 

@@ -80,7 +80,8 @@ class HiveSession {
   // ERROR_SUCCESS when the hive could be opened.
   LONG status() const { return status_; }
   sqlite3* db() const { return hive_.db_; }
-  sqlite3_stmt* Prepared(Sql sql);
+  // The statement, prepared on first use; NULL with *rc set when that fails.
+  sqlite3_stmt* Prepared(Sql sql, int* rc);
 
  private:
   Hive& hive_;
@@ -91,22 +92,21 @@ class HiveSession {
 // One use of a prepared statement; it is reset when the use ends.
 class Statement {
  public:
-  Statement(HiveSession& session, Sql sql) : stmt_(session.Prepared(sql)) {}
+  Statement(HiveSession& session, Sql sql) : stmt_(session.Prepared(sql, &prepared_)) {}
   ~Statement() {
     if (stmt_) sqlite3_reset(stmt_);
   }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
-  bool ok() const { return stmt_ != nullptr; }
   void Bind(int index, int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
   void Bind(int index, const char* text) { sqlite3_bind_text(stmt_, index, text ? text : "", -1, SQLITE_STATIC); }
   void BindBlob(int index, const void* data, DWORD size) {
     // A null pointer would bind SQL NULL; an empty value is an empty blob.
     sqlite3_bind_blob(stmt_, index, data ? data : "", static_cast<int>(size), SQLITE_STATIC);
   }
-  // SQLITE_ROW, SQLITE_DONE or an error code; SQLITE_MISUSE when preparing failed.
-  int Step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_MISUSE; }
+  // SQLITE_ROW, SQLITE_DONE or an error code, also that of a failed prepare.
+  int Step() { return stmt_ ? sqlite3_step(stmt_) : prepared_; }
   int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
   bool IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
   const char* Text(int column) const { return reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column)); }
@@ -114,6 +114,7 @@ class Statement {
   DWORD Bytes(int column) const { return static_cast<DWORD>(sqlite3_column_bytes(stmt_, column)); }
 
  private:
+  int prepared_ = SQLITE_OK;
   sqlite3_stmt* stmt_;
 };
 
