@@ -1,5 +1,6 @@
 #include "url/url_escape.h"
 
+#include <stdint.h>
 #include <string.h>
 
 namespace korvex {
@@ -11,6 +12,23 @@ int HexValue(char c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
+}
+
+// Whether any byte of `word` equals the byte repeated in `pattern`.
+bool HasByte(uint64_t word, uint64_t pattern) {
+  uint64_t x = word ^ pattern;
+  return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;
+}
+
+// Length of the run at `text` with neither "%" nor "+", eight bytes a step.
+size_t PlainRun(const char* text, size_t length) {
+  size_t i = 0;
+  for (uint64_t word; i + 8 <= length; i += 8) {
+    memcpy(&word, text + i, 8);
+    if (HasByte(word, 0x2525252525252525ull) || HasByte(word, 0x2B2B2B2B2B2B2B2Bull)) break;
+  }
+  while (i < length && text[i] != '%' && text[i] != '+') ++i;
+  return i;
 }
 
 bool IsEscaped(char c) {
@@ -25,11 +43,10 @@ void UrlDecode(CString& text, const char* source, size_t length) {
   size_t out = 0;
   size_t i = 0;
   while (i < length) {
-    size_t plain = i;
-    while (plain < length && source[plain] != '%' && source[plain] != '+') ++plain;
-    memcpy(bytes + out, source + i, plain - i);
-    out += plain - i;
-    i = plain;
+    size_t plain = PlainRun(source + i, length - i);
+    memcpy(bytes + out, source + i, plain);
+    out += plain;
+    i += plain;
     if (i == length) break;
     int high, low;
     if (source[i] == '+') {
