@@ -5,11 +5,13 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "korvex/platform.h"
@@ -97,6 +99,26 @@ TEST(Reliability, EightRegistryWritersIntoOneKeyLoseNothing) {
     for (int i = 0; i < kValues; ++i) missing += !HasNumber(key, Numbered("v", writer, i), static_cast<DWORD>(i));
   EXPECT_EQ(0, missing);
   RegCloseKey(key);
+}
+
+TEST(Reliability, ThreadsShareAHiveSafely) {
+  ScratchFolder scratch;
+  constexpr int kValues = 300;
+  std::vector<std::thread> threads;
+  std::atomic<int> failed{0};
+  for (int writer = 0; writer < 4; ++writer)
+    threads.emplace_back([&, writer] {
+      HKEY key = nullptr;
+      std::string path = "Threads\\" + std::to_string(writer);
+      if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
+        return failed.fetch_add(1), void();
+      for (int i = 0; i < kValues; ++i)
+        if (SetNumber(key, Numbered("t", writer, i), i) || !HasNumber(key, Numbered("t", writer, i), i))
+          failed.fetch_add(1);
+      RegCloseKey(key);
+    });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(0, failed.load());
 }
 
 TEST(Reliability, EightProfileWritersIntoOneFileLoseNothing) {
