@@ -175,6 +175,19 @@ TEST(ParseURL, ParametersStayAcrossParses) {
   EXPECT_EQ(url.m_mapParams.GetCount(), 2);
 }
 
+TEST(ParseURL, TextHeldByTheRecordItself) {
+  CUrlInfo url;
+  url.m_strHost = "s://u@h:1/p%20q?a=b";
+  ASSERT_EQ(url.ParseURL(url.m_strHost), 1);
+  EXPECT_EQ(Bytes(url.m_strUser), "u");
+  EXPECT_EQ(Bytes(url.m_strHost), "h");
+  EXPECT_EQ(Bytes(url.m_strPath), "/p q");
+  url.m_mapParams["a"] = "h?a=c&d=e";
+  ASSERT_EQ(url.ParseURL(*url.m_mapParams.PLookup("a")), 1);
+  EXPECT_EQ(Param(url, "a"), "c");
+  EXPECT_EQ(Param(url, "d"), "e");
+}
+
 TEST(ParseURL, DecodingIsOnePassOverEachComponent) {
   CUrlInfo url;
   ASSERT_EQ(url.ParseURL("a+b://u%40x+y:p%3a%3A@h+1/p+q%2fr?n+1=%2B%25%2541"), 1);
