@@ -12,7 +12,8 @@
 // Sizes are 32-bit. A request whose block would pass 2^32 - 1 bytes is refused
 // before anything changes: AppendSpace and InsertSpace then return NULL and the
 // Append overloads and PutByte do nothing. The allocator's exception on memory
-// exhaustion passes to the caller and leaves the old block and content in place.
+// exhaustion passes to the caller and leaves the old block and content in place
+// (an append may already have moved the content to the start of the block).
 //
 // Data that lies inside the buffer's own block (its own Ptr, or the buffer
 // appended to itself) is copied aside first, so such appends work as expected.
