@@ -2,6 +2,27 @@
 
 #include "korvex/buffer.h"
 #include "korvex/settings.h"
+#include "settings/ini_sections.h"
+
+namespace korvex {
+namespace ini {
+
+CMapStringToString& KeysOf(CMapStringToPtr& sections, const char* section) {
+  void*& keys = sections[section];
+  if (!keys) keys = new CMapStringToString(10);
+  return *static_cast<CMapStringToString*>(keys);
+}
+
+const CString* FindValue(const CMapStringToPtr& sections, const char* section, const char* key) {
+  void* const* keys = sections.PLookup(section);
+  return keys ? static_cast<const CMapStringToString*>(*keys)->PLookup(key) : NULL;
+}
+
+}  // namespace ini
+}  // namespace korvex
+
+using korvex::ini::FindValue;
+using korvex::ini::KeysOf;
 
 CIniFile::CIniFile(const char* path) : m_sections(10) {
   if (path) Read(path);
@@ -18,19 +39,8 @@ CIniFile::~CIniFile() {
   m_sections.RemoveAll();
 }
 
-CMapStringToString& CIniFile::KeysOf(const char* section) {
-  void*& keys = m_sections[section];
-  if (!keys) keys = new CMapStringToString(10);
-  return *static_cast<CMapStringToString*>(keys);
-}
-
-const CString* CIniFile::FindValue(const char* section, const char* key) const {
-  void* const* keys = m_sections.PLookup(section);
-  return keys ? static_cast<const CMapStringToString*>(*keys)->PLookup(key) : NULL;
-}
-
 int CIniFile::GetValue(const char* section, const char* key, int defaultValue) const {
-  const CString* value = FindValue(section, key);
+  const CString* value = FindValue(m_sections, section, key);
   if (!value) return defaultValue;
   int number = atoi(*value);
   // atoi cannot tell a zero from text that is no number at all.
@@ -39,18 +49,18 @@ int CIniFile::GetValue(const char* section, const char* key, int defaultValue) c
 }
 
 CString CIniFile::GetValue(const char* section, const char* key, const char* defaultValue) const {
-  const CString* value = FindValue(section, key);
+  const CString* value = FindValue(m_sections, section, key);
   return value ? *value : CString(defaultValue);
 }
 
 void CIniFile::SetValue(const char* section, const char* key, int value) {
   CString text;
   text.Format("%d", value);
-  KeysOf(section)[key] = text;
+  KeysOf(m_sections, section)[key] = text;
 }
 
 void CIniFile::SetValue(const char* section, const char* key, const char* value) {
-  KeysOf(section)[key] = value;
+  KeysOf(m_sections, section)[key] = value;
 }
 
 void CIniFile::SetValue(const char* section, const char* key, const unsigned char* data, unsigned long length) {
@@ -58,5 +68,5 @@ void CIniFile::SetValue(const char* section, const char* key, const unsigned cha
   bytes.Append(data, static_cast<unsigned int>(length));
   CString text;
   CBase64::Encode(bytes, text);
-  KeysOf(section)[key] = text;
+  KeysOf(m_sections, section)[key] = text;
 }

@@ -1,6 +1,7 @@
 #include <string.h>
 
 #include "korvex/settings.h"
+#include "settings/ini_sections.h"
 
 int CIniFile::Read(const char* path) {
   CStdioFile file;
@@ -22,7 +23,7 @@ int CIniFile::Read(const char* path) {
     char* equals = static_cast<char*>(memchr(text, '=', length));
     if (!equals || equals == text) continue;
     *equals = '\0';  // the key ends here; the value runs to the end of the line
-    if (!keys) keys = &KeysOf(section);
+    if (!keys) keys = &korvex::ini::KeysOf(m_sections, section);
     (*keys)[static_cast<const char*>(text)] = equals + 1;
   }
   file.Close();

@@ -17,31 +17,32 @@ char* NewBlock(const char* text, size_t length) {
   return block;
 }
 
+// A copy of the text in a block of its own; NULL for no text.
+char* CopyOf(const char* text) { return text ? NewBlock(text, strlen(text)) : NULL; }
+
+// The new block is made before the old one goes, so a source inside the
+// string (its own text, or a part of it) is never read after release.
+void ReplaceBlock(char*& slot, char* block) {
+  delete[] slot;
+  slot = block;
+}
+
 bool IsSpace(char c) { return isspace(static_cast<unsigned char>(c)) != 0; }
 
 }  // namespace
 
 CAnsiString::CAnsiString() : m_pszText(NULL) {}
 
-CAnsiString::CAnsiString(const char* text) : m_pszText(NULL) { Assign(text); }
+CAnsiString::CAnsiString(const char* text) : m_pszText(CopyOf(text)) {}
 
 CAnsiString::CAnsiString(const unsigned short* text) : m_pszText(NULL) { *this = text; }
 
-CAnsiString::CAnsiString(const CAnsiString& other) : m_pszText(NULL) { Assign(other); }
+CAnsiString::CAnsiString(const CAnsiString& other) : m_pszText(CopyOf(other)) {}
 
 CAnsiString::~CAnsiString() { Empty(); }
 
-// The new block is made before the old one goes, so a source inside this
-// string (its own text, or a part of it) is never read after release.
-void CAnsiString::Assign(const char* text) { Replace(text ? NewBlock(text, strlen(text)) : NULL); }
-
-void CAnsiString::Replace(char* block) {
-  delete[] m_pszText;
-  m_pszText = block;
-}
-
 CAnsiString& CAnsiString::operator=(const char* text) {
-  Assign(text);
+  ReplaceBlock(m_pszText, CopyOf(text));
   return *this;
 }
 
@@ -60,20 +61,20 @@ CAnsiString& CAnsiString::operator=(const unsigned short* text) {
 }
 
 CAnsiString& CAnsiString::operator=(const CAnsiString& other) {
-  Assign(other);
+  ReplaceBlock(m_pszText, CopyOf(other));
   return *this;
 }
 
 const CAnsiString& CAnsiString::operator+=(const char* text) {
   if (!m_pszText) {
-    Assign(text);
+    ReplaceBlock(m_pszText, CopyOf(text));
   } else if (text) {
     size_t length = strlen(m_pszText);
     size_t added = strlen(text);
     char* block = new char[length + added + 1];
     memcpy(block, m_pszText, length);
     memcpy(block + length, text, added + 1);
-    Replace(block);
+    ReplaceBlock(m_pszText, block);
   }
   return *this;
 }
@@ -94,10 +95,10 @@ int CAnsiString::GetLength() const { return m_pszText ? static_cast<int>(strlen(
 
 int CAnsiString::IsEmpty() const { return !m_pszText || !m_pszText[0]; }
 
-void CAnsiString::Empty() { Replace(NULL); }
+void CAnsiString::Empty() { ReplaceBlock(m_pszText, NULL); }
 
 void CAnsiString::SetString(const char* text, int count) {
-  Replace(count > 0 ? NewBlock(text, static_cast<size_t>(count)) : NULL);
+  ReplaceBlock(m_pszText, count > 0 ? NewBlock(text, static_cast<size_t>(count)) : NULL);
 }
 
 CAnsiString CAnsiString::Left(int count) const {
@@ -145,7 +146,7 @@ void CAnsiString::MakeLower() {
 void CAnsiString::Delete(int index, int count) {
   CString text(static_cast<const char*>(*this));
   text.Delete(index, count);
-  Assign(text);
+  ReplaceBlock(m_pszText, CopyOf(text));
 }
 
 char CAnsiString::GetAt(int index) const {
@@ -165,7 +166,7 @@ void CAnsiString::Format(const char* format, ...) {
   vsnprintf(area, sizeof area, format, args);
   va_end(args);
   area[sizeof area - 1] = '\0';
-  Assign(area);
+  ReplaceBlock(m_pszText, CopyOf(area));
 }
 
 int operator==(const CAnsiString& a, const CAnsiString& b) {

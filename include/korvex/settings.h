@@ -40,9 +40,6 @@ public:
   int Write(const char* path) const;
 
 private:
-  CMapStringToString& KeysOf(const char* section);
-  const CString* FindValue(const char* section, const char* key) const;
-
   CMapStringToPtr m_sections;
 };
 

@@ -51,9 +51,6 @@ public:
   void Format(const char* format, ...);
 
 private:
-  void Assign(const char* text);
-  void Replace(char* block);
-
   char* m_pszText;
 };
 
