@@ -44,7 +44,8 @@ HRESULT SHGetFolderPathA(HWND, int csidl, HANDLE, DWORD, LPSTR pszPath) {
   if (folder.empty() || folder.size() >= MAX_PATH) return E_FAIL;
   struct stat info;
   bool present = stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-  if (!present && !((csidl & CSIDL_FLAG_CREATE) && korvex::posix::MakeFolderPath(folder))) return E_FAIL;
+  if (!present && (csidl & CSIDL_FLAG_CREATE) && !korvex::posix::MakeFolderPath(folder)) return E_FAIL;
   memcpy(pszPath, folder.c_str(), folder.size() + 1);
-  return S_OK;
+  // As the ANSI function reports it: a valid folder that does not exist yet.
+  return present || (csidl & CSIDL_FLAG_CREATE) ? S_OK : S_FALSE;
 }

@@ -117,7 +117,8 @@ TEST_F(Profile, PathsWithoutFolderAndWithBackslashes) {
 TEST_F(Profile, ApplicationDataFolder) {
   char path[MAX_PATH];
   std::string config = scratch_ / "config";
-  EXPECT_EQ(E_FAIL, SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path));
+  EXPECT_EQ(S_FALSE, SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path));
+  EXPECT_EQ(config, path);
   EXPECT_FALSE(std::filesystem::exists(config));
   ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, path));
   EXPECT_EQ(config, path);
