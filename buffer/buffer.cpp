@@ -21,6 +21,24 @@ bool Overlaps(const unsigned char* block, unsigned int size, const unsigned char
   return block != NULL && d < b + size && b < d + length;
 }
 
+// Moves the content to the start of the block.
+void Compact(unsigned char* block, unsigned int& offset, unsigned int length) {
+  if (offset == 0) return;
+  memmove(block, block + offset, length);
+  offset = 0;
+}
+
+// A new block of that size, with the content copied to the same offset. Taken
+// first: when the allocator throws, the buffer is left as it was.
+void Reallocate(unsigned char*& block, unsigned int& capacity, unsigned int offset, unsigned int length,
+                unsigned int newCapacity) {
+  unsigned char* newBlock = CBuffer::AllocHeap(newCapacity);
+  if (length) memcpy(newBlock + offset, block + offset, length);
+  CBuffer::FreeHeap(block);
+  block = newBlock;
+  capacity = newCapacity;
+}
+
 void CopyIn(CBuffer& buffer, const unsigned char* data, unsigned int length) {
   unsigned char* room = buffer.AppendSpace(length);
   if (room) memcpy(room, data, length);
@@ -91,8 +109,8 @@ unsigned char* CBuffer::AppendSpace(unsigned int count) {
   } else {
     const bool needsBlock = count > m_nCapacity - m_nLength;
     if (needsBlock && static_cast<uint64_t>(m_nLength) + count + kSlack > kMaxBlock) return NULL;
-    Compact();
-    if (needsBlock) Reallocate(m_nLength + count + kSlack);
+    Compact(m_pData, m_nOffset, m_nLength);
+    if (needsBlock) Reallocate(m_pData, m_nCapacity, m_nOffset, m_nLength, m_nLength + count + kSlack);
     room = m_pData + m_nLength;
   }
   m_nLength += count;
@@ -105,7 +123,7 @@ unsigned char* CBuffer::InsertSpace(unsigned int count) {
   } else {
     if (count > m_nCapacity - m_nLength) {
       if (static_cast<uint64_t>(m_nLength) + count > kMaxBlock) return NULL;
-      Reallocate(m_nLength + count);
+      Reallocate(m_pData, m_nCapacity, m_nOffset, m_nLength, m_nLength + count);
     }
     memmove(m_pData + count, m_pData + m_nOffset, m_nLength);
     m_nOffset = 0;
@@ -157,19 +175,4 @@ unsigned char* CBuffer::AllocHeap(unsigned int size) { return static_cast<unsign
 
 void CBuffer::FreeHeap(unsigned char* block) {
   if (block) ::operator delete(block);
-}
-
-void CBuffer::Compact() {
-  if (m_nOffset == 0) return;
-  memmove(m_pData, m_pData + m_nOffset, m_nLength);
-  m_nOffset = 0;
-}
-
-void CBuffer::Reallocate(unsigned int capacity) {
-  // Taken first: when the allocator throws, the buffer is left as it was.
-  unsigned char* block = AllocHeap(capacity);
-  if (m_nLength) memcpy(block + m_nOffset, m_pData + m_nOffset, m_nLength);
-  FreeHeap(m_pData);
-  m_pData = block;
-  m_nCapacity = capacity;
 }

@@ -56,12 +56,6 @@ protected:
   unsigned int m_nLength;
   unsigned int m_nOffset;
   unsigned int m_nCapacity;
-
-private:
-  // Moves the content to the start of the block.
-  void Compact();
-  // A new block of that size, with the content copied to the same offset.
-  void Reallocate(unsigned int capacity);
 };
 
 // A CBuffer with an advisory mutex: callers bracket their use with Lock and Unlock.
