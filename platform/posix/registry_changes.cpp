@@ -7,14 +7,10 @@ namespace posix {
 namespace registry {
 
 LONG ReadKeyChanges(HKEY key, bool subtree, KeyChanges* changes) {
-  KeyRef ref;
-  LONG rc = ResolveKey(key, &ref);
-  if (rc != ERROR_SUCCESS) return rc;
-  if (!ref.Allows(KEY_NOTIFY)) return ERROR_ACCESS_DENIED;
-  HiveSession session(*ref.hive);
-  if (session.status() != ERROR_SUCCESS) return session.status();
-  Statement read(session, subtree ? Sql::SubtreeChanges : Sql::KeyChanges);
-  read.Bind(1, ref.id);
+  KeyCall call(key, KEY_NOTIFY, KeyCall::kNoTransaction);
+  if (call.status() != ERROR_SUCCESS) return call.status();
+  Statement read(call.session(), subtree ? Sql::SubtreeChanges : Sql::KeyChanges);
+  read.Bind(1, call.ref().id);
   int step = read.Step();
   if (step == SQLITE_DONE) return ERROR_KEY_DELETED;
   if (step != SQLITE_ROW) return StoreError(step);

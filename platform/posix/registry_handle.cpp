@@ -58,6 +58,21 @@ bool ReleaseHandle(HKEY key) {
   return true;
 }
 
+KeyCall::KeyCall(HKEY key, REGSAM right) : status_(ResolveKey(key, &ref_)) {
+  if (status_ == ERROR_SUCCESS && !ref_.Allows(right)) status_ = ERROR_ACCESS_DENIED;
+}
+
+LONG KeyCall::Open(Mode mode) {
+  if (status_ != ERROR_SUCCESS) return status_;
+  session_.emplace(*ref_.hive);
+  status_ = session_->status();
+  if (status_ == ERROR_SUCCESS && mode != kNoTransaction) {
+    transaction_.emplace(*session_, mode == kWrite);
+    status_ = transaction_->status();
+  }
+  return status_;
+}
+
 }  // namespace registry
 }  // namespace posix
 }  // namespace korvex

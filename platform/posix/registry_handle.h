@@ -4,6 +4,7 @@
 // What an HKEY stands for: a key id in a hive, and the access it was opened with.
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "platform/posix/registry_store.h"
 
@@ -25,6 +26,34 @@ LONG ResolveKey(HKEY key, KeyRef* ref);
 HKEY NewHandle(KeyRef ref);
 // False when the handle is not open (predefined keys are never open handles).
 bool ReleaseHandle(HKEY key);
+
+// One call on a key: the handle resolved and checked for the right the call
+// needs, then the hive's connection held and, if asked, a transaction begun.
+// status() is the first step that failed.
+class KeyCall {
+ public:
+  enum Mode { kNoTransaction, kRead, kWrite };
+  KeyCall(HKEY key, REGSAM right);
+  KeyCall(HKEY key, REGSAM right, Mode mode) : KeyCall(key, right) { Open(mode); }
+
+  // For calls with checks of their own between resolving and opening the hive.
+  LONG Open(Mode mode);
+  LONG status() const { return status_; }
+  const KeyRef& ref() const { return ref_; }
+  HiveSession& session() { return *session_; }
+  LONG Commit() { return transaction_->Commit(); }
+  // For a step that found nothing: `missing` while the key exists, else why not.
+  LONG KeyGoneOr(LONG missing) {
+    LONG rc = CheckKeyExists(*session_, ref_.id);
+    return rc == ERROR_SUCCESS ? missing : rc;
+  }
+
+ private:
+  KeyRef ref_;
+  LONG status_;
+  std::optional<HiveSession> session_;  // declared after ref_: the hive outlives them
+  std::optional<Transaction> transaction_;
+};
 
 }  // namespace registry
 }  // namespace posix

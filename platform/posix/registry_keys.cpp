@@ -47,18 +47,24 @@ LONG AddChild(HiveSession& session, int64_t parent, const std::string& name, int
   return ERROR_SUCCESS;
 }
 
-// Follows a path down from a key, creating what is missing when asked to.
-LONG WalkPath(HiveSession& session, const KeyRef& from, const std::vector<std::string>& parts, bool create,
-              int64_t* id, bool* created) {
-  LONG rc = CheckKeyExists(session, from.id);
-  *id = from.id;
+// Follows a path down from the call's key in a transaction of the call, creating
+// what is missing when asked to. A bad path fails before the hive is opened.
+LONG WalkPath(KeyCall& call, const char* subKey, KeyCall::Mode mode, bool create, int64_t* id, bool* created) {
+  std::vector<std::string> parts;
+  LONG rc = call.status();
+  if (rc == ERROR_SUCCESS) rc = SplitPath(subKey, &parts);
+  if (rc == ERROR_SUCCESS) rc = call.Open(mode);
+  if (rc != ERROR_SUCCESS) return rc;
+  HiveSession& session = call.session();
+  rc = CheckKeyExists(session, call.ref().id);
+  *id = call.ref().id;
   for (const std::string& part : parts) {
     if (rc != ERROR_SUCCESS) return rc;
     int64_t child = 0;
     rc = FindChild(session, *id, part, &child);
     if (rc == ERROR_SUCCESS && !child) {
       if (!create) return ERROR_FILE_NOT_FOUND;
-      if (!from.Allows(KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+      if (!call.ref().Allows(KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
       rc = AddChild(session, *id, part, &child);
       *created = true;
     }
@@ -69,65 +75,43 @@ LONG WalkPath(HiveSession& session, const KeyRef& from, const std::vector<std::s
 
 LONG OpenKey(HKEY key, const char* subKey, bool create, REGSAM access, PHKEY result, DWORD* disposition) {
   if (!result) return ERROR_INVALID_PARAMETER;
-  KeyRef parent;
-  std::vector<std::string> parts;
-  LONG rc = ResolveKey(key, &parent);
-  if (rc == ERROR_SUCCESS) rc = SplitPath(subKey, &parts);
-  if (rc != ERROR_SUCCESS) return rc;
-  HiveSession session(*parent.hive);
-  if (session.status() != ERROR_SUCCESS) return session.status();
-  Transaction transaction(session, create);
+  KeyCall call(key, 0);
   int64_t id = 0;
   bool created = false;
-  rc = transaction.status();
-  if (rc == ERROR_SUCCESS) rc = WalkPath(session, parent, parts, create, &id, &created);
-  if (rc == ERROR_SUCCESS) rc = transaction.Commit();
+  LONG rc = WalkPath(call, subKey, create ? KeyCall::kWrite : KeyCall::kRead, create, &id, &created);
+  if (rc == ERROR_SUCCESS) rc = call.Commit();
   if (rc != ERROR_SUCCESS) return rc;
-  *result = NewHandle(KeyRef{parent.hive, id, access});
+  *result = NewHandle(KeyRef{call.ref().hive, id, access});
   if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
   return ERROR_SUCCESS;
 }
 
 LONG DeleteKey(HKEY key, const char* subKey, bool subtree) {
-  KeyRef parent;
-  std::vector<std::string> parts;
-  LONG rc = ResolveKey(key, &parent);
-  if (rc == ERROR_SUCCESS) rc = SplitPath(subKey, &parts);
-  if (rc != ERROR_SUCCESS) return rc;
-  HiveSession session(*parent.hive);
-  if (session.status() != ERROR_SUCCESS) return session.status();
-  Transaction transaction(session, true);
+  KeyCall call(key, 0);
   int64_t id = 0;
   bool created = false;
-  rc = transaction.status();
-  if (rc == ERROR_SUCCESS) rc = WalkPath(session, parent, parts, false, &id, &created);
+  LONG rc = WalkPath(call, subKey, KeyCall::kWrite, false, &id, &created);
   if (rc != ERROR_SUCCESS) return rc;
   if (id == kRootKeyId) return ERROR_ACCESS_DENIED;
   if (!subtree) {
-    Statement children(session, Sql::HasChildren);
+    Statement children(call.session(), Sql::HasChildren);
     children.Bind(1, id);
     int step = children.Step();
     if (step == SQLITE_ROW) return ERROR_ACCESS_DENIED;
     if (step != SQLITE_DONE) return StoreError(step);
   }
   // The keys' values go with them (trigger key_removed).
-  rc = Execute(session, subtree ? Sql::DeleteSubtree : Sql::DeleteKey, id);
-  if (rc == ERROR_SUCCESS) rc = transaction.Commit();
+  rc = Execute(call.session(), subtree ? Sql::DeleteSubtree : Sql::DeleteKey, id);
+  if (rc == ERROR_SUCCESS) rc = call.Commit();
   return rc;
 }
 
 // The name of the subkey at an index, in name order.
 LONG ChildAt(HKEY key, DWORD index, std::string* name) {
-  KeyRef ref;
-  LONG rc = ResolveKey(key, &ref);
-  if (rc != ERROR_SUCCESS) return rc;
-  if (!ref.Allows(KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
-  HiveSession session(*ref.hive);
-  if (session.status() != ERROR_SUCCESS) return session.status();
-  Transaction transaction(session, false);
-  if (transaction.status() != ERROR_SUCCESS) return transaction.status();
-  Statement child(session, Sql::ChildAt);
-  child.Bind(1, ref.id);
+  KeyCall call(key, KEY_ENUMERATE_SUB_KEYS, KeyCall::kRead);
+  if (call.status() != ERROR_SUCCESS) return call.status();
+  Statement child(call.session(), Sql::ChildAt);
+  child.Bind(1, call.ref().id);
   child.Bind(2, static_cast<int64_t>(index));
   int step = child.Step();
   if (step == SQLITE_ROW) {
@@ -135,8 +119,7 @@ LONG ChildAt(HKEY key, DWORD index, std::string* name) {
     return ERROR_SUCCESS;
   }
   if (step != SQLITE_DONE) return StoreError(step);
-  rc = CheckKeyExists(session, ref.id);
-  return rc == ERROR_SUCCESS ? ERROR_NO_MORE_ITEMS : rc;
+  return call.KeyGoneOr(ERROR_NO_MORE_ITEMS);
 }
 
 }  // namespace

@@ -8,13 +8,6 @@ namespace posix {
 namespace registry {
 namespace {
 
-// Resolves a handle and checks that it was opened with the right a call needs.
-LONG ResolveFor(HKEY key, REGSAM right, KeyRef* ref) {
-  LONG rc = ResolveKey(key, ref);
-  if (rc == ERROR_SUCCESS && !ref->Allows(right)) rc = ERROR_ACCESS_DENIED;
-  return rc;
-}
-
 // Hands value data out as Win32 does: a NULL buffer asks for the size only; a
 // short buffer gets ERROR_MORE_DATA and the size it needs.
 LONG CopyData(const void* data, DWORD size, LPBYTE buffer, LPDWORD bufferSize) {
@@ -36,31 +29,25 @@ using namespace korvex::posix::registry;
 
 LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {
   if (!lpData && cbData) return ERROR_INVALID_PARAMETER;
-  KeyRef ref;
-  LONG rc = ResolveFor(hKey, KEY_SET_VALUE, &ref);
-  if (rc != ERROR_SUCCESS) return rc;
-  HiveSession session(*ref.hive);
-  if (session.status() != ERROR_SUCCESS) return session.status();
-  Statement set(session, Sql::SetValue);
-  set.Bind(1, ref.id);
+  KeyCall call(hKey, KEY_SET_VALUE, KeyCall::kNoTransaction);
+  if (call.status() != ERROR_SUCCESS) return call.status();
+  Statement set(call.session(), Sql::SetValue);
+  set.Bind(1, call.ref().id);
   set.Bind(2, lpValueName);
   set.Bind(3, static_cast<int64_t>(dwType));
   set.BindBlob(4, lpData, cbData);
   int step = set.Step();
   if (step != SQLITE_DONE) return StoreError(step);
-  return sqlite3_changes(session.db()) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+  return sqlite3_changes(call.session().db()) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
 }
 
 LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
                          LPDWORD lpcbData) {
   if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
-  KeyRef ref;
-  LONG rc = ResolveFor(hKey, KEY_QUERY_VALUE, &ref);
-  if (rc != ERROR_SUCCESS) return rc;
-  HiveSession session(*ref.hive);
-  if (session.status() != ERROR_SUCCESS) return session.status();
-  Statement query(session, Sql::QueryValue);
-  query.Bind(1, ref.id);
+  KeyCall call(hKey, KEY_QUERY_VALUE, KeyCall::kNoTransaction);
+  if (call.status() != ERROR_SUCCESS) return call.status();
+  Statement query(call.session(), Sql::QueryValue);
+  query.Bind(1, call.ref().id);
   query.Bind(2, lpValueName);
   int step = query.Step();
   if (step == SQLITE_DONE) return ERROR_KEY_DELETED;
@@ -73,21 +60,13 @@ LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDW
 LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD lpReserved,
                       LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
   if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
-  KeyRef ref;
-  LONG rc = ResolveFor(hKey, KEY_QUERY_VALUE, &ref);
-  if (rc != ERROR_SUCCESS) return rc;
-  HiveSession session(*ref.hive);
-  if (session.status() != ERROR_SUCCESS) return session.status();
-  Transaction transaction(session, false);
-  if (transaction.status() != ERROR_SUCCESS) return transaction.status();
-  Statement value(session, Sql::ValueAt);
-  value.Bind(1, ref.id);
+  KeyCall call(hKey, KEY_QUERY_VALUE, KeyCall::kRead);
+  if (call.status() != ERROR_SUCCESS) return call.status();
+  Statement value(call.session(), Sql::ValueAt);
+  value.Bind(1, call.ref().id);
   value.Bind(2, static_cast<int64_t>(dwIndex));
   int step = value.Step();
-  if (step == SQLITE_DONE) {
-    rc = CheckKeyExists(session, ref.id);
-    return rc == ERROR_SUCCESS ? ERROR_NO_MORE_ITEMS : rc;
-  }
+  if (step == SQLITE_DONE) return call.KeyGoneOr(ERROR_NO_MORE_ITEMS);
   if (step != SQLITE_ROW) return StoreError(step);
   DWORD nameLength = value.Bytes(0);
   // A name that does not fit leaves the caller's length as it was.
@@ -99,21 +78,13 @@ LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcch
 }
 
 LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
-  KeyRef ref;
-  LONG rc = ResolveFor(hKey, KEY_SET_VALUE, &ref);
-  if (rc != ERROR_SUCCESS) return rc;
-  HiveSession session(*ref.hive);
-  if (session.status() != ERROR_SUCCESS) return session.status();
-  Transaction transaction(session, true);
-  if (transaction.status() != ERROR_SUCCESS) return transaction.status();
-  Statement remove(session, Sql::DeleteValue);
-  remove.Bind(1, ref.id);
+  KeyCall call(hKey, KEY_SET_VALUE, KeyCall::kWrite);
+  if (call.status() != ERROR_SUCCESS) return call.status();
+  Statement remove(call.session(), Sql::DeleteValue);
+  remove.Bind(1, call.ref().id);
   remove.Bind(2, lpValueName);
   int step = remove.Step();
   if (step != SQLITE_DONE) return StoreError(step);
-  if (!sqlite3_changes(session.db())) {
-    rc = CheckKeyExists(session, ref.id);
-    return rc == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : rc;
-  }
-  return transaction.Commit();
+  if (!sqlite3_changes(call.session().db())) return call.KeyGoneOr(ERROR_FILE_NOT_FOUND);
+  return call.Commit();
 }
