@@ -16,5 +16,6 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/korvexConfigVersion
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/korvexConfig.cmake ${CMAKE_CURRENT_BINARY_DIR}/korvexConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/korvex)
 
+file(RELATIVE_PATH KORVEX_PC_TO_PREFIX "${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig" "${CMAKE_INSTALL_PREFIX}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/korvex.pc.in ${CMAKE_CURRENT_BINARY_DIR}/korvex.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/korvex.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
