@@ -4,14 +4,22 @@
 
 namespace {
 
-// Copies [begin, end) into a buffer of `size` bytes, cut to fit; NULL skips.
-void CopyPart(char* out, size_t size, const char* begin, const char* end) {
-  if (!out) return;
-  size_t n = static_cast<size_t>(end - begin);
-  if (n > size - 1) n = size - 1;
-  memcpy(out, begin, n);
-  out[n] = '\0';
-}
+struct Part {
+  char* out;
+  size_t size;
+  const char* begin;
+  const char* end;
+
+  bool Fits() const { return !out || static_cast<size_t>(end - begin) < size; }
+  void Store() const {
+    if (!out) return;
+    memcpy(out, begin, static_cast<size_t>(end - begin));
+    out[end - begin] = '\0';
+  }
+  void Clear() const {
+    if (out) out[0] = '\0';
+  }
+};
 
 }  // namespace
 
@@ -20,13 +28,11 @@ void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext
   const char* p = path;
   const char* driveEnd = p;
   if (p[0] != '\0' && p[1] == ':') driveEnd = p + 2;
-  CopyPart(drive, _MAX_DRIVE, p, driveEnd);
-  p = driveEnd;
 
-  const char* end = p + strlen(p);
-  const char* nameBegin = p;
+  const char* end = driveEnd + strlen(driveEnd);
+  const char* nameBegin = driveEnd;
   const char* dot = NULL;
-  for (const char* c = p; c < end; ++c) {
+  for (const char* c = driveEnd; c < end; ++c) {
     if (*c == '\\' || *c == '/') {
       nameBegin = c + 1;
       dot = NULL;
@@ -35,7 +41,12 @@ void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext
     }
   }
   const char* extBegin = dot ? dot : end;
-  CopyPart(dir, _MAX_DIR, p, nameBegin);
-  CopyPart(fname, _MAX_FNAME, nameBegin, extBegin);
-  CopyPart(ext, _MAX_EXT, extBegin, end);
+  const Part parts[] = {{drive, _MAX_DRIVE, p, driveEnd},
+                        {dir, _MAX_DIR, driveEnd, nameBegin},
+                        {fname, _MAX_FNAME, nameBegin, extBegin},
+                        {ext, _MAX_EXT, extBegin, end}};
+  // As the Windows runtime does: one part too long for its buffer empties them all.
+  bool fits = true;
+  for (const Part& part : parts) fits = fits && part.Fits();
+  for (const Part& part : parts) fits ? part.Store() : part.Clear();
 }

@@ -191,16 +191,20 @@ TEST(SplitPath, PartsAsTheWindowsRuntimeGivesThem) {
   EXPECT_STREQ(fname, "only");
 }
 
-TEST(SplitPath, LongPartsAreCutToTheirBuffers) {
-  std::string path = "\\" + std::string(300, 'd') + "\\" + std::string(300, 'n') + "." + std::string(300, 'e');
-  char drive[_MAX_DRIVE], dir[_MAX_DIR + 1], fname[_MAX_FNAME + 1], ext[_MAX_EXT + 1];
-  dir[_MAX_DIR] = fname[_MAX_FNAME] = ext[_MAX_EXT] = '#';
+TEST(SplitPath, OneOverlongPartEmptiesEveryOutput) {
+  std::string path = "C:\\" + std::string(300, 'd') + "\\name.ext";
+  char drive[_MAX_DRIVE], dir[_MAX_DIR + 1], fname[_MAX_FNAME], ext[_MAX_EXT];
+  dir[_MAX_DIR] = '#';
   _splitpath(path.c_str(), drive, dir, fname, ext);
-  EXPECT_EQ(strlen(dir), 255u);
-  EXPECT_EQ(strlen(fname), 255u);
-  EXPECT_EQ(strlen(ext), 255u);
-  EXPECT_EQ(ext[0], '.');
+  EXPECT_STREQ(drive, "");
+  EXPECT_STREQ(dir, "");
+  EXPECT_STREQ(fname, "");
+  EXPECT_STREQ(ext, "");
   EXPECT_EQ(dir[_MAX_DIR], '#');
-  EXPECT_EQ(fname[_MAX_FNAME], '#');
-  EXPECT_EQ(ext[_MAX_EXT], '#');
+  // A part not asked for does not count.
+  std::string longName = "C:\\d\\" + std::string(300, 'n') + ".ext";
+  _splitpath(longName.c_str(), drive, dir, NULL, ext);
+  EXPECT_STREQ(drive, "C:");
+  EXPECT_STREQ(dir, "\\d\\");
+  EXPECT_STREQ(ext, ".ext");
 }
