@@ -1,5 +1,7 @@
 // Opening, creating, enumerating and deleting keys.
 #include <cstring>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -54,6 +56,10 @@ LONG WalkPath(KeyCall& call, const char* subKey, KeyCall::Mode mode, bool create
   LONG rc = call.status();
   if (rc == ERROR_SUCCESS) rc = SplitPath(subKey, &parts);
   if (rc == ERROR_SUCCESS) rc = call.Open(mode);
+  // A hive that does not exist and cannot be made (the machine hive, for a
+  // user) holds no keys: a key below its root is simply not there.
+  if (rc == ERROR_CANTOPEN && !create && !parts.empty() && access(call.ref().hive->path().c_str(), F_OK) != 0)
+    return ERROR_FILE_NOT_FOUND;
   if (rc != ERROR_SUCCESS) return rc;
   HiveSession& session = call.session();
   rc = CheckKeyExists(session, call.ref().id);
