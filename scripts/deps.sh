@@ -27,4 +27,7 @@ sudo=""
 echo "deps.sh: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# Wine is tested here with what it recommends; the other groups need nothing beyond their dependencies.
+recommends="--no-install-recommends"
+[[ " $* " == *" windows "* ]] && recommends=""
+$sudo apt-get install -y -qq $recommends "${missing[@]}" >/dev/null
