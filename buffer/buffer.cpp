@@ -132,6 +132,12 @@ unsigned char* CBuffer::InsertSpace(unsigned int count) {
   return m_pData ? m_pData + m_nOffset : NULL;
 }
 
+unsigned int CBuffer::Len() const { return m_nLength; }
+
+const unsigned char* CBuffer::Ptr() const { return m_pData ? m_pData + m_nOffset : NULL; }
+
+unsigned char CBuffer::operator[](int index) const { return m_pData[m_nOffset + index]; }
+
 unsigned int CBuffer::Get(unsigned char* destination, unsigned int count) {
   const unsigned int taken = count < m_nLength ? count : m_nLength;
   if (taken) memcpy(destination, m_pData + m_nOffset, taken);

@@ -36,17 +36,17 @@ public:
   unsigned char* InsertSpace(unsigned int count);
 
   unsigned int Get(unsigned char* destination, unsigned int count);
-  unsigned int Len() const { return m_nLength; }
+  unsigned int Len() const;
   unsigned int Consume(unsigned int count);
   unsigned int ConsumeEnd(unsigned int count);
-  const unsigned char* Ptr() const { return m_pData ? m_pData + m_nOffset : NULL; }
+  const unsigned char* Ptr() const;
   // Nonzero: overwrite the whole block with 0x2A, then release it.
   void Clear(int release);
 
   int operator==(const CBuffer& other) const;
   int operator!=(const CBuffer& other) const;
   // No range check.
-  unsigned char operator[](int index) const { return m_pData[m_nOffset + index]; }
+  unsigned char operator[](int index) const;
 
   static unsigned char* AllocHeap(unsigned int size);
   static void FreeHeap(unsigned char* block);
@@ -78,9 +78,9 @@ private:
 // Padded Base64 (RFC 4648, standard alphabet) on one line.
 class KORVEX_API CBase64 {
 public:
-  CBase64() {}
+  CBase64();
   CBase64(const CBase64&) = default;
-  CBase64& operator=(const CBase64&) { return *this; }
+  CBase64& operator=(const CBase64&);
 
   // Input whose text would not fit in a CString (over 1.5 GiB) gives the empty text.
   static void Encode(const unsigned char* data, unsigned int count, CString& output);
