@@ -77,9 +77,8 @@ BOOL CStdioFile::ReadString(CString& line) {
       return TRUE;
     }
   }
-  if (!gotAny) return FALSE;
   // The last line may have no line end; a lone "\r" before the end belongs to it.
-  return TRUE;
+  return gotAny ? TRUE : FALSE;
 }
 
 BOOL CStdioFile::WriteString(const char* text) {
