@@ -41,17 +41,17 @@ class ProgramFolder {
   std::filesystem::path path_;
 };
 
-ProgramFolder& Folder() {
+ProgramFolder& TheProgramFolder() {
   static ProgramFolder folder;
   return folder;
 }
 
 }  // namespace
 
-std::string ScratchFolderOfProgram() { return Folder().path(); }
+std::string ScratchFolderOfProgram() { return TheProgramFolder().path(); }
 
 ScratchKey::ScratchKey() {
-  Folder();
+  TheProgramFolder();
   const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
   path_ = "Software\\korvex-tests\\" + UniqueName() + "-" + (test ? test->name() : "scratch");
   EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
