@@ -38,12 +38,15 @@ class RegistryTest : public testing::Test {
     std::string path = below.empty() ? scratch_.path() : scratch_ / below;
     ASSERT_EQ(1, key.Open(HKEY_CURRENT_USER, path.c_str(), 1, access));
   }
+  // Stores exactly `bytes`. Win32 adds a terminator to string data when the
+  // byte after it is zero, so the byte after is made nonzero here.
   void SetRaw(const std::string& key, const char* name, DWORD type, const std::string& bytes) {
     HKEY handle = nullptr;
     std::string path = key.empty() ? scratch_.path() : scratch_ / key;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                                              &handle, nullptr));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(handle, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+    std::string padded = bytes + '!';
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(handle, name, 0, type, reinterpret_cast<const BYTE*>(padded.data()),
                                             static_cast<DWORD>(bytes.size())));
     RegCloseKey(handle);
   }
@@ -63,14 +66,6 @@ class RegistryTest : public testing::Test {
     RegCloseKey(key);
     return true;
   }
-  // The stored size of a value, or -1.
-  long StoredSize(const char* name) {
-    DWORD size = 0;
-    HKEY key = scratch_.get();
-    return RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS ? static_cast<long>(size)
-                                                                                           : -1;
-  }
-
   ScratchKey scratch_;
 };
 
@@ -151,15 +146,17 @@ TEST_F(RegistryTest, OpenCreatesOnlyWhenAsked) {
   }
 }
 
-TEST_F(RegistryTest, TextIsStoredWithoutTerminatorAndReadBackTerminated) {
+TEST_F(RegistryTest, TextQueryLeavesRoomForTheTerminator) {
   CRegistry key;
   OpenScratch(key);
-  ASSERT_EQ(1, key.SetValue("Text", "hello"));
-  EXPECT_EQ(5, StoredSize("Text"));
-  ASSERT_EQ(1, key.SetValue(nullptr, ""));
-  EXPECT_EQ(0, StoredSize(""));
+  // Whatever the platform stores, the text reads back terminated.
+  ASSERT_EQ(1, key.SetValue("Written", "hello"));
+  char written[16];
+  ASSERT_EQ(1, key.QueryValue("Written", written, sizeof written));
+  EXPECT_STREQ("hello", written);
 
-  // Buffer sizes around the limit of size - 1 bytes of text.
+  // Five bytes stored without a terminator: read with room for size - 1 bytes.
+  SetRaw("", "Text", REG_SZ, "hello");
   struct Case {
     unsigned long size;
     int read;
@@ -173,6 +170,7 @@ TEST_F(RegistryTest, TextIsStoredWithoutTerminatorAndReadBackTerminated) {
       EXPECT_STREQ("hello", buffer);
     }
   }
+  ASSERT_EQ(1, key.SetValue(nullptr, ""));
   char empty[4] = "xyz";
   EXPECT_EQ(1, key.QueryValue("", empty, sizeof empty));
   EXPECT_STREQ("", empty);
@@ -182,9 +180,9 @@ TEST_F(RegistryTest, GetValueReadsTextUpTo32767Bytes) {
   CRegistry key;
   OpenScratch(key);
   const std::string fits(32767, 'f'), over(32768, 'o');
-  ASSERT_EQ(1, key.SetValue("fits", fits.c_str()));
-  ASSERT_EQ(1, key.SetValue("over", over.c_str()));
-  EXPECT_EQ(fits, static_cast<const char*>(key.GetValue("fits", CString("default"))));
+  SetRaw("", "fits", REG_SZ, fits);
+  SetRaw("", "over", REG_SZ, over);
+  EXPECT_TRUE(fits == static_cast<const char*>(key.GetValue("fits", CString("default"))));
   EXPECT_STREQ("default", key.GetValue("over", CString("default")));
 }
 
@@ -316,6 +314,121 @@ TEST_F(RegistryTest, CallsFailWithoutTheRightsTheyNeed) {
   EXPECT_EQ(0, empty.SetValue("v", 1ul));
   EXPECT_EQ(0, empty.QueryValue("v", text, sizeof text));
   EXPECT_STREQ("text", setup.GetValue("v", CString()));
+}
+
+// --- RenameKey ---
+
+class RenameTest : public RegistryTest {
+ protected:
+  void SetUp() override { OpenScratch(parent_); }
+  // Old\{Text, Number, Binary, default}, Old\Sub\{Deep\value, bare}, Old\Empty
+  void BuildOld() {
+    SetRaw("Old", "Text", REG_SZ, "no terminator");  // stays without one
+    SetRaw("Old", "Number", REG_DWORD, std::string("\x01\x02\x03\x04", 4));
+    SetRaw("Old", "Binary", REG_BINARY, std::string("\0\xff\0", 3));
+    SetRaw("Old", "", REG_SZ, "default");
+    SetRaw("Old\\Sub\\Deep", "value", REG_SZ, std::string("with\0zero", 9));
+    SetRaw("Old\\Sub", "bare", REG_BINARY, "");
+    CRegistry empty;
+    ASSERT_EQ(1, empty.Open(&parent_, "Old\\Empty", 1, KEY_ALL_ACCESS));
+  }
+  CRegistry parent_;
+};
+
+TEST_F(RenameTest, MovesTheWholeTree) {
+  BuildOld();
+  TreeDump before = Dump("Old");
+  ASSERT_EQ(10u, before.size());
+  EXPECT_EQ(1, parent_.RenameKey("Old", "New"));
+  EXPECT_EQ(before, Dump("New"));
+  EXPECT_FALSE(Exists("Old"));
+}
+
+TEST_F(RenameTest, EmptyKeyAndMissingKey) {
+  CRegistry empty;
+  ASSERT_EQ(1, empty.Open(&parent_, "Bare", 1, KEY_ALL_ACCESS));
+  EXPECT_EQ(1, parent_.RenameKey("Bare", "Renamed"));
+  EXPECT_EQ((TreeDump{{"@", "key"}}), Dump("Renamed"));
+  EXPECT_FALSE(Exists("Bare"));
+
+  EXPECT_EQ(0, parent_.RenameKey("Missing", "Created"));
+  EXPECT_FALSE(Exists("Created"));
+  CRegistry none;
+  EXPECT_EQ(0, none.RenameKey("Renamed", "Other"));
+  EXPECT_TRUE(Exists("Renamed"));
+}
+
+TEST_F(RenameTest, MergesIntoAnExistingKey) {
+  SetRaw("Old", "shared", REG_SZ, "from old");
+  SetRaw("Old\\Child", "c", REG_DWORD, std::string(4, '\x01'));
+  SetRaw("New", "shared", REG_BINARY, "from new");
+  SetRaw("New", "kept", REG_SZ, "stays");
+  SetRaw("New\\Own", "o", REG_SZ, "stays too");
+  EXPECT_EQ(1, parent_.RenameKey("Old", "New"));
+  TreeDump merged = Dump("New");
+  EXPECT_EQ("1:from old", merged["/shared"]);
+  EXPECT_EQ("1:stays", merged["/kept"]);
+  EXPECT_EQ("1:stays too", merged["\\Own/o"]);
+  EXPECT_EQ(std::string("4:") + std::string(4, '\x01'), merged["\\Child/c"]);
+}
+
+TEST_F(RenameTest, RefusesItselfAndItsOwnSubtree) {
+  BuildOld();
+  TreeDump before = Dump("Old");
+  struct Case {
+    const char* oldName;
+    const char* newName;
+  } cases[] = {
+      {"Old", "Old"},        {"Old", "old"},        {"Old", "OLD\\"},         {"Old\\", "Old"},
+      {"Old", "Old\\Sub"},   {"old\\", "OLD\\new"}, {"Old", "Old\\Sub\\Deep"}, {"Old\\Sub", "old\\sub\\x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.oldName) + " -> " + c.newName);
+    EXPECT_EQ(0, parent_.RenameKey(c.oldName, c.newName));
+    EXPECT_EQ(before, Dump("Old"));
+  }
+  // A longer name that merely starts the same is a different key.
+  EXPECT_EQ(1, parent_.RenameKey("Old", "Older"));
+  EXPECT_EQ(before, Dump("Older"));
+}
+
+TEST_F(RenameTest, FailsOnDataTheCopyCannotHold) {
+  struct Case {
+    size_t valueBytes;
+    size_t nameLength;
+    int renamed;
+  } cases[] = {
+      {4096, 10, 1},
+      {4097, 10, 0},
+      {5000, 10, 0},
+      {1, 1021, 1},  // the enumeration passes 1023 and keeps one for the terminator
+      {1, 1022, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.valueBytes) + " bytes, name of " + std::to_string(c.nameLength));
+    const std::string name(c.nameLength, 'n');
+    SetRaw("Src\\Deep", "small", REG_SZ, "kept");
+    SetRaw("Src\\Deep", name.c_str(), REG_BINARY, std::string(c.valueBytes, '\x5a'));
+    TreeDump before = Dump("Src");
+    EXPECT_EQ(c.renamed, parent_.RenameKey("Src", "Dst"));
+    EXPECT_EQ(before, Dump(c.renamed ? "Dst" : "Src"));
+    EXPECT_EQ(!c.renamed, Exists("Src"));
+    parent_.DeleteKey("Src", 0);
+    parent_.DeleteKey("Dst", 0);
+  }
+}
+
+TEST_F(RenameTest, ManyValuesInThreeLevels) {
+  CRegistry level;
+  ASSERT_EQ(1, level.Open(&parent_, "Big\\One\\Two\\Three", 1, KEY_ALL_ACCESS));
+  for (unsigned long i = 0; i < 10000; ++i) ASSERT_EQ(1, level.SetValue(("v" + std::to_string(i)).c_str(), i));
+  level.Close();
+  SetRaw("Big\\One", "mid", REG_SZ, "middle");
+  TreeDump before = Dump("Big");
+  ASSERT_EQ(10000u + 1 + 4, before.size());
+  EXPECT_EQ(1, parent_.RenameKey("Big", "Moved"));
+  EXPECT_EQ(before, Dump("Moved"));
+  EXPECT_FALSE(Exists("Big"));
 }
 
 }  // namespace

@@ -57,6 +57,11 @@ public:
   // `leafOnly` nonzero deletes only a subkey without subkeys of its own; 0
   // deletes the whole subtree.
   int DeleteKey(const char* name, int leafOnly);
+  // Copies the subkey's tree to `newName` (merging into an existing key) and
+  // then deletes the old one. Refused with 0, before anything changes, when
+  // `newName` is `oldName` or lies below it. A failed copy leaves the old
+  // subkey whole and what was copied so far under the new name.
+  int RenameKey(const char* oldName, const char* newName);
 
 private:
   HKEY m_key;
