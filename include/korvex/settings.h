@@ -43,4 +43,53 @@ private:
   CMapStringToPtr m_sections;
 };
 
+class CRegistry;
+
+// Named integer and text options, either in a profile (INI) file through the
+// platform's profile functions or below a registry key of the current user.
+// Each value operation goes straight to the file or the registry.
+//
+// Without a section, INI mode uses the section "Default" and registry mode the
+// root key itself; a section in registry mode is a subkey directly below the
+// root key. On a closed store the setters do nothing and the getters give the
+// default. An open store is not copied: a copy shares its keys.
+class KORVEX_API COptionStorage {
+public:
+  COptionStorage();
+  COptionStorage(const COptionStorage& other);
+  COptionStorage& operator=(const COptionStorage& other);
+  virtual ~COptionStorage();
+
+  // Each open fails with 0 on a store already open. The path is used as given;
+  // an empty one leaves the store closed.
+  int OpenIniFile(const char* path);
+  // `fileName` (NULL: "setup.ini") in `subfolder` (NULL: none) of the user's
+  // application-data folder. The subfolder is not created.
+  int OpenIniFile(const char* subfolder, const char* fileName);
+  // HKEY_CURRENT_USER\SOFTWARE\first\second, created as needed; a NULL name is left out.
+  int OpenRegistry(const char* first, const char* second);
+  // `registry` nonzero: OpenRegistry(first, second), else OpenIniFile(first, second).
+  int Open(const char* first, const char* second, int registry);
+  void Close();
+
+  // NULL or empty selects no section. In registry mode the section's key is
+  // created; if that fails the previous section stays, with 0.
+  int SetSection(const char* name);
+
+  // Registry mode: REG_DWORD.
+  void SetValue(const char* name, int value);
+  // Registry mode: REG_SZ.
+  void SetValue(const char* name, const char* value);
+  // Registry mode: the default unless the value is a REG_DWORD.
+  int GetValue(const char* name, int defaultValue) const;
+  // At most 4095 bytes of text; in registry mode a longer text gives the default.
+  CString GetValue(const char* name, const char* defaultValue) const;
+
+private:
+  CString m_path;
+  CString m_section;
+  CRegistry* m_current;
+  CRegistry* m_root;
+};
+
 #endif
