@@ -24,16 +24,22 @@ public:
   int Read(const char* path);
 
   // Lookups never add a section or a key.
-  // atoi of the value; the default when missing, or when atoi gives 0 for any text but "0".
+  // atoi of the value (wrapping modulo 2^32 on overflow); the default when
+  // missing, or when atoi gives 0 for any text but "0".
   int GetValue(const char* section, const char* key, int defaultValue) const;
   CString GetValue(const char* section, const char* key, const char* defaultValue) const;
 
   void SetValue(const char* section, const char* key, int value);
   void SetValue(const char* section, const char* key, const char* value);
-  // Stored as padded Base64 text.
+  // Stored as padded Base64 text. Data whose text would not fit a string
+  // (more than 1,610,612,733 bytes) is not stored: the model stays as it was.
   void SetValue(const char* section, const char* key, const unsigned char* data, unsigned long length);
 
-  // Replaces the file with the whole model; 0 when it cannot be created.
+  // Replaces the file with the whole model; 0 when it cannot be created, or
+  // when writing or closing it fails (a full disk): the file may then be cut
+  // short, and the model is unchanged. Names and values are written as they
+  // are: one holding a line break reads back as further lines, so check
+  // untrusted text first.
   // Each section is written as its header followed by its keys, sections and
   // keys in the reverse of the maps' enumeration (newest first), so a file
   // read and written again keeps its order.

@@ -18,12 +18,17 @@ public:
 
   // Positional parse: the delimiters are searched in a fixed order in what the
   // earlier steps left, and components are decoded ("+" a space, "%XX" a byte)
-  // only after all splitting. 0 on malformed text; the record is then unusable
-  // (it keeps what the earlier steps assigned, undecoded). Parameters already in
-  // the map stay unless the text sets the same name.
+  // only after all splitting. 0 on malformed text, and on text longer than a
+  // string holds (INT_MAX bytes); the record is then unusable (it keeps what
+  // the earlier steps assigned, undecoded). Parameters already in the map stay
+  // unless the text sets the same name. Check untrusted text first:
+  // - the user information ends at the first "@" anywhere in the text, in a
+  //   path or query value too;
+  // - a host in brackets ("[::1]:80") is still split at its last ":".
   int ParseURL(const char* url);
   // Writes the record as URL text, escaping space, "%", "&", "/", ":", "?" and
-  // "@" in every component but the scheme. Always 1.
+  // "@" in every component but the scheme. 1, or 0 with `url` empty when the
+  // text would be longer than a string holds (INT_MAX bytes).
   int MakeURL(CString& url) const;
 
   CString m_strScheme;

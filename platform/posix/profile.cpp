@@ -1,10 +1,12 @@
 // The profile functions that read and write single values.
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "korvex/platform.h"
 #include "platform/posix/profile_file.h"
 #include "platform/posix/profile_results.h"
+#include "text/atoi.h"
 
 using namespace korvex::posix;
 
@@ -29,13 +31,7 @@ UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, int nDefault, LPC
   if (!lpAppName || !lpKeyName ||
       GetPrivateProfileStringA(lpAppName, lpKeyName, "", text, sizeof text, lpFileName) == 0)
     return static_cast<UINT>(nDefault);
-  // Leading digits as atoi reads them: an optional sign, then digits; none gives 0.
-  const char* digit = text;
-  bool negative = *digit == '-';
-  if (*digit == '-' || *digit == '+') ++digit;
-  UINT value = 0;
-  for (; *digit >= '0' && *digit <= '9'; ++digit) value = value * 10 + static_cast<UINT>(*digit - '0');
-  return negative ? 0u - value : value;
+  return korvex::AtoiOf(text, strlen(text));
 }
 
 BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName) {
