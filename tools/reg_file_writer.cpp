@@ -11,11 +11,13 @@ constexpr size_t kLineWidth = 80;
 
 bool HasLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
 
+// A value name may hold a line feed, written as "\n" as the reader takes it;
+// string data with line breaks is written in hex instead.
 std::string Quote(const std::string& text) {
   std::string quoted = "\"";
   for (char c : text) {
-    if (c == '\\' || c == '"') quoted.push_back('\\');
-    quoted.push_back(c);
+    if (c == '\\' || c == '"' || c == '\n') quoted.push_back('\\');
+    quoted.push_back(c == '\n' ? 'n' : c);
   }
   return quoted + "\"";
 }
@@ -74,8 +76,8 @@ bool WriteRegFile(const RegFile& file, std::string* bytes, std::string* error) {
     }
     text += (key.remove ? "[-" : "[") + key.key.Full() + "]\r\n";
     for (const RegValueEdit& value : key.values) {
-      if (HasLineBreak(value.name)) {
-        *error = "a value name of \"" + key.key.Full() + "\" holds a line break, which a .reg file cannot carry";
+      if (value.name.find('\r') != std::string::npos) {
+        *error = "a value name of \"" + key.key.Full() + "\" holds a carriage return, which a .reg file cannot carry";
         return false;
       }
       text += ValueLines(value);
