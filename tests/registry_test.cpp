@@ -129,9 +129,12 @@ TEST_F(RegistryTest, OpenCreatesOnlyWhenAsked) {
       {"A\\B\\C", 1, 1, "A\\B\\C"},
       {"A\\B", 0, 1, "A\\B"},
       {"Trailing\\", 1, 1, "Trailing"},
+      {"\\Leading", 1, 0, nullptr},
+      {"\\Leading", 0, 0, nullptr},
       {"", 0, 1, nullptr},  // the parent itself
       {nullptr, 0, 1, nullptr},
       {"", 1, 1, nullptr},
+      {nullptr, 1, 1, nullptr},
   };
   CRegistry parent;
   OpenScratch(parent);
@@ -381,9 +384,10 @@ TEST_F(RenameTest, RefusesItselfAndItsOwnSubtree) {
   } cases[] = {
       {"Old", "Old"},        {"Old", "old"},        {"Old", "OLD\\"},         {"Old\\", "Old"},
       {"Old", "Old\\Sub"},   {"old\\", "OLD\\new"}, {"Old", "Old\\Sub\\Deep"}, {"Old\\Sub", "old\\sub\\x"},
+      {"", "New"},          {nullptr, "New"},      // the held key itself
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.oldName) + " -> " + c.newName);
+    SCOPED_TRACE(std::string(c.oldName ? c.oldName : "(null)") + " -> " + c.newName);
     EXPECT_EQ(0, parent_.RenameKey(c.oldName, c.newName));
     EXPECT_EQ(before, Dump("Old"));
   }
