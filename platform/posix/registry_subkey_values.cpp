@@ -86,7 +86,7 @@ LSTATUS RegGetValueA(HKEY hkey, LPCSTR lpSubKey, LPCSTR lpValue, DWORD dwFlags, 
   DWORD room = pcbData ? *pcbData : 0;
   bool expand = !(dwFlags & RRF_NOEXPAND);
   DWORD allowed = dwFlags & RRF_RT_ANY;
-  if ((pvData && !pcbData) || !allowed || (allowed != RRF_RT_ANY && (allowed & RRF_RT_REG_EXPAND_SZ) && expand))
+  if ((pvData && !pcbData) || (allowed != RRF_RT_ANY && (allowed & RRF_RT_REG_EXPAND_SZ) && expand))
     return ERROR_INVALID_PARAMETER;
   DWORD type = REG_NONE;
   std::string data;
