@@ -17,13 +17,12 @@ DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefa
   if (!lpAppName) return CopyList(text->SectionNames(), lpReturnedString, nSize);
   std::vector<std::string> keys;
   if (!lpKeyName && text->KeyNames(ProfileName(lpAppName), &keys)) return CopyList(keys, lpReturnedString, nSize);
-  std::string value;
-  if (!lpKeyName || !text->Find(ProfileName(lpAppName), ProfileName(lpKeyName), &value)) {
-    // A missing section or key gives the default, its trailing blanks dropped.
-    value = lpDefault ? lpDefault : "";
-    value.erase(value.find_last_not_of(' ') + 1);
-  }
-  return CopyText(value, lpReturnedString, nSize);
+  std::string_view value;
+  if (lpKeyName && text->Find(ProfileName(lpAppName), ProfileName(lpKeyName), &value))
+    return CopyText(value, lpReturnedString, nSize);
+  // A missing section or key gives the default, its trailing blanks dropped.
+  value = lpDefault ? lpDefault : "";
+  return CopyText(value.substr(0, value.find_last_not_of(' ') + 1), lpReturnedString, nSize);
 }
 
 UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, int nDefault, LPCSTR lpFileName) {

@@ -7,7 +7,7 @@
 namespace korvex {
 namespace posix {
 
-DWORD CopyText(const std::string& text, LPSTR buffer, DWORD size) {
+DWORD CopyText(std::string_view text, LPSTR buffer, DWORD size) {
   DWORD length = text.size() < size ? static_cast<DWORD>(text.size()) : size - 1;
   memcpy(buffer, text.data(), length);
   buffer[length] = '\0';

@@ -3,6 +3,7 @@
 
 // How the profile functions hand texts and lists to the caller's buffer.
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "korvex/platform.h"
@@ -11,7 +12,7 @@ namespace korvex {
 namespace posix {
 
 // Copies a text, cut to the buffer (size at least 1); the length copied.
-DWORD CopyText(const std::string& text, LPSTR buffer, DWORD size);
+DWORD CopyText(std::string_view text, LPSTR buffer, DWORD size);
 
 // Copies texts each ending in a zero byte, and one more zero after the last
 // (size at least 1). A list that does not fit is cut and still ends in two

@@ -11,7 +11,7 @@ std::string Folded(const std::string& name) {
   return folded;
 }
 
-std::string StripQuotes(const std::string& value) {
+std::string_view StripQuotes(std::string_view value) {
   if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
     return value.substr(1, value.size() - 2);
   return value;
@@ -99,7 +99,7 @@ const std::string* ProfileText::RawValue(const std::string& section, const std::
   return entry == lines_.size() ? nullptr : &lines_[entry].value;
 }
 
-bool ProfileText::Find(const std::string& section, const std::string& key, std::string* value) const {
+bool ProfileText::Find(const std::string& section, const std::string& key, std::string_view* value) const {
   const std::string* raw = RawValue(section, key);
   if (!raw) return false;
   *value = StripQuotes(*raw);

@@ -8,6 +8,7 @@
 // it the first entry of a key: later ones are kept in the file but never seen.
 // Names are indexed, so a lookup costs the same in a file of any size.
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -29,8 +30,9 @@ class ProfileText {
   bool SectionLines(const std::string& section, std::vector<std::string>* lines) const;
   // The value as written, trimmed; null when the key is missing.
   const std::string* RawValue(const std::string& section, const std::string& key) const;
-  // The value with its surrounding quotes removed; false when the key is missing.
-  bool Find(const std::string& section, const std::string& key, std::string* value) const;
+  // The value with its surrounding quotes removed, valid while the text is;
+  // false when the key is missing.
+  bool Find(const std::string& section, const std::string& key, std::string_view* value) const;
 
   // Each returns whether the text changed.
   bool Set(const std::string& section, const std::string& key, const std::string& value);
