@@ -16,6 +16,9 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/korvexConfigVersion
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/korvexConfig.cmake ${CMAKE_CURRENT_BINARY_DIR}/korvexConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/korvex)
 
+# Folders relative to the prefix, also when given absolute (Debian's multiarch libdir).
 file(RELATIVE_PATH KORVEX_PC_TO_PREFIX "${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig" "${CMAKE_INSTALL_PREFIX}")
+file(RELATIVE_PATH KORVEX_PC_LIBDIR "${CMAKE_INSTALL_PREFIX}" "${CMAKE_INSTALL_FULL_LIBDIR}")
+file(RELATIVE_PATH KORVEX_PC_INCLUDEDIR "${CMAKE_INSTALL_PREFIX}" "${CMAKE_INSTALL_FULL_INCLUDEDIR}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/korvex.pc.in ${CMAKE_CURRENT_BINARY_DIR}/korvex.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/korvex.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

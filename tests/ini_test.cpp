@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -179,6 +180,22 @@ TEST_F(IniFileTest, SettersStoreText) {
   EXPECT_EQ(Get(ini, "s", "neg"), "again");
 }
 
+// Lengths whose Base64 text no string can hold, or that a 32-bit count would
+// cut, store nothing; the data is never read.
+TEST_F(IniFileTest, OversizedBytesAreNotStored) {
+  const unsigned char bytes[] = {0x00, 0xFF, 0x10, 'a'};
+  std::vector<unsigned long> lengths = {1610612734ul, 0xFFFFFFFFul};
+  if (sizeof(unsigned long) > 4) lengths.push_back(static_cast<unsigned long>((1ull << 32) + 4));
+  for (unsigned long length : lengths) {
+    CIniFile ini;
+    ini.SetValue("b", "k", "old");
+    ini.SetValue("b", "k", bytes, length);
+    ini.SetValue("b", "new", bytes, length);
+    EXPECT_EQ(Get(ini, "b", "k"), "old") << length;
+    EXPECT_EQ(Get(ini, "b", "new"), "<none>") << length;
+  }
+}
+
 TEST_F(IniFileTest, WritePrependsEveryPiece) {
   CIniFile empty;
   std::string emptyPath = Path("empty.ini");
@@ -203,6 +220,16 @@ TEST_F(IniFileTest, WritePrependsEveryPiece) {
   EXPECT_EQ(ini.Write((::testing::TempDir() + "korvex-no-such-folder/x.ini").c_str()), 0);
 }
 
+TEST_F(IniFileTest, WriteReportsAFullDisk) {
+  FILE* full = fopen("/dev/full", "wb");
+  if (!full) GTEST_SKIP() << "no /dev/full here";
+  fclose(full);
+  CIniFile ini;
+  ini.SetValue("s", "k", "v");
+  EXPECT_EQ(ini.Write("/dev/full"), 0);
+  EXPECT_EQ(Get(ini, "s", "k"), "v");
+}
+
 TEST_F(IniFileTest, ReadThenWriteKeepsTheFileOrder) {
   std::string text = "[zeta]\nb=2\na=1\n[alpha]\nz=26\ny=25\nx=\n[mid]\nq==q\n";
   CIniFile ini(WriteRaw(text).c_str());
@@ -212,18 +239,21 @@ TEST_F(IniFileTest, ReadThenWriteKeepsTheFileOrder) {
   EXPECT_EQ(Written(again), text);
 }
 
+// Nothing is escaped: these are written as they are and do not read back the
+// same. A line break in a value starts a line of its own, which the grammar
+// then reads like any other line (settings.h tells products to check).
 TEST_F(IniFileTest, WhatTheFormatCannotCarry) {
   CIniFile ini;
   ini.SetValue("", "k", "lost");
   ini.SetValue("s", "", "lost");
   ini.SetValue("s", "a=b", "c");
-  ini.SetValue("s", "line", "one\ntwo");
-  EXPECT_EQ(Written(ini), "[]\nk=lost\n[s]\n=lost\na=b=c\nline=one\ntwo\n");
+  ini.SetValue("s", "line", "one\n[t]\nx=injected");
   CIniFile back(WriteRaw(Written(ini), "back.ini").c_str());
   EXPECT_EQ(Get(back, "", "k"), "<none>");
   EXPECT_EQ(Get(back, "s", ""), "<none>");
   EXPECT_EQ(Get(back, "s", "a"), "b=c");
   EXPECT_EQ(Get(back, "s", "line"), "one");
+  EXPECT_EQ(Get(back, "t", "x"), "injected");
 }
 
 TEST_F(IniFileTest, HostileInput) {

@@ -66,11 +66,43 @@ TEST(CString, TrimAndCaseAndCompare) {
   s.MakeLower();
   EXPECT_STREQ(s, "a b");
   EXPECT_EQ(s.CompareNoCase("A B"), 0);
-  EXPECT_LT(s.Compare("b"), 0);
-  EXPECT_TRUE(s == "a b");
-  EXPECT_TRUE("a b" == s);
-  EXPECT_TRUE(s != CString("a"));
-  EXPECT_TRUE(CString("a") < CString("b"));
+}
+
+// Every comparison follows one order: bytes over the whole length, unsigned,
+// a text that starts the other first; a C text ends at its zero byte.
+TEST(CString, OneOrderForEveryComparison) {
+  struct Case {
+    std::string a, b;
+    int order;
+  } cases[] = {
+      {std::string("a\0b", 3), std::string("a\0c", 3), -1},
+      {std::string("a\0b", 3), "a", 1},
+      {"a", std::string("a\0", 2), -1},
+      {"abc", "abd", -1},
+      {"b", "abc", 1},
+      {"", "", 0},
+      {"", "a", -1},
+      {"\xff", "a", 1},
+      {std::string("x\0y", 3), std::string("x\0y", 3), 0},
+  };
+  for (const Case& c : cases) {
+    CString a(c.a.data(), static_cast<int>(c.a.size())), b(c.b.data(), static_cast<int>(c.b.size()));
+    SCOPED_TRACE(::testing::PrintToString(c.a) + " vs " + ::testing::PrintToString(c.b));
+    EXPECT_EQ(a == b, c.order == 0);
+    EXPECT_EQ(a != b, c.order != 0);
+    EXPECT_EQ(a < b, c.order < 0);
+    EXPECT_EQ(a > b, c.order > 0);
+    EXPECT_EQ(a <= b, c.order <= 0);
+    EXPECT_EQ(a >= b, c.order >= 0);
+    if (c.b.find('\0') != std::string::npos) continue;
+    const char* text = c.b.c_str();
+    EXPECT_EQ((a.Compare(text) > 0) - (a.Compare(text) < 0), c.order);
+    EXPECT_EQ(a == text, c.order == 0);
+    EXPECT_EQ(text == a, c.order == 0);
+    EXPECT_EQ(a < text, c.order < 0);
+    EXPECT_EQ(text < a, c.order > 0);
+    EXPECT_EQ(a > text, c.order > 0);
+  }
 }
 
 TEST(CString, BufferReleaseEndsAtFirstZero) {
@@ -144,6 +176,11 @@ protected:
   std::string path = ::testing::TempDir() + "korvex_stdio_" +
                      std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".txt";
   void TearDown() override { remove(path.c_str()); }
+  void Put(const char* bytes) {
+    FILE* f = fopen(path.c_str(), "wb");
+    fputs(bytes, f);
+    fclose(f);
+  }
   std::string Raw() {
     std::string out;
     FILE* f = fopen(path.c_str(), "rb");
@@ -180,6 +217,103 @@ TEST_F(StdioFileTest, OpenReportsFailureByItsResult) {
   EXPECT_FALSE(f.Open(::testing::TempDir().c_str(), CStdioFile::modeRead));  // a folder
   CString line;
   EXPECT_FALSE(f.ReadString(line));
+}
+
+TEST_F(StdioFileTest, ReadWriteWritesWhereReadingGotTo) {
+  Put("one\r\ntwo\r\nthree\r\n");
+  CStdioFile f;
+  ASSERT_TRUE(f.Open(path.c_str(), CStdioFile::modeReadWrite));
+  CString line;
+  ASSERT_TRUE(f.ReadString(line));
+  EXPECT_STREQ(line, "one");
+  EXPECT_TRUE(f.WriteString("TWO\n"));
+  ASSERT_TRUE(f.ReadString(line));
+  EXPECT_STREQ(line, "three");
+  EXPECT_FALSE(f.ReadString(line));
+  EXPECT_TRUE(f.WriteString("four\n"));
+  EXPECT_TRUE(f.Close());
+  EXPECT_EQ(Raw(), "one\r\nTWO\r\nthree\r\nfour\r\n");
+}
+
+TEST_F(StdioFileTest, ModesAsTheFlagsSayThem) {
+  const UINT create = CStdioFile::modeCreate, keep = CStdioFile::modeNoTruncate;
+  struct Case {
+    const char* name;
+    UINT flags;
+    bool exists;
+    const char* firstLine;  // NULL: reading fails
+    const char* written;    // NULL: writing fails
+    const char* raw;
+  } cases[] = {
+      {"read", CStdioFile::modeRead, true, "old", NULL, "old\r\nx\r\n"},
+      {"write", CStdioFile::modeWrite, true, NULL, "new\n", "new\r\nx\r\n"},
+      {"create write", create | CStdioFile::modeWrite, true, NULL, "new\n", "new\r\n"},
+      {"create read-write", create | CStdioFile::modeReadWrite, true, NULL, "new\n", "new\r\n"},
+      {"keep write", create | keep | CStdioFile::modeWrite, true, NULL, "add\n", "old\r\nx\r\nadd\r\n"},
+      {"keep read-write", create | keep | CStdioFile::modeReadWrite, true, "old", "add\n",
+       "old\r\nx\r\nadd\r\n"},
+      {"keep read-write, missing", create | keep | CStdioFile::modeReadWrite, false, NULL, "add\n", "add\r\n"},
+      {"binary read", CStdioFile::typeBinary, true, "old\r", NULL, "old\r\nx\r\n"},
+      {"binary write", create | CStdioFile::modeWrite | CStdioFile::typeBinary, true, NULL, "a\nb", "a\nb"},
+      {"text write", create | CStdioFile::modeWrite | CStdioFile::typeText, true, NULL, "a\nb", "a\r\nb"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    remove(path.c_str());
+    if (c.exists) Put("old\r\nx\r\n");
+    CStdioFile f;
+    ASSERT_TRUE(f.Open(path.c_str(), c.flags));
+    CString line;
+    EXPECT_EQ(f.ReadString(line) != FALSE, c.firstLine != NULL);
+    if (c.firstLine) EXPECT_STREQ(line, c.firstLine);
+    EXPECT_EQ(f.WriteString(c.written ? c.written : "refused\n") != FALSE, c.written != NULL);
+    EXPECT_TRUE(f.Close());
+    EXPECT_EQ(Raw(), c.raw);
+  }
+}
+
+TEST_F(StdioFileTest, OpenRefusesFlagsItDoesNotImplement) {
+  Put("old\r\n");
+  const UINT refused[] = {
+      CStdioFile::modeWrite | CStdioFile::modeReadWrite,
+      CStdioFile::typeText | CStdioFile::typeBinary,
+      CStdioFile::modeCreate,  // create, then only read
+      0x0010,                  // a sharing flag
+      0x0080,                  // no inheritance
+  };
+  for (UINT flags : refused) {
+    CStdioFile f;
+    EXPECT_FALSE(f.Open(path.c_str(), flags)) << std::hex << flags;
+  }
+  EXPECT_EQ(Raw(), "old\r\n");
+}
+
+// Recursive for its owner, as a Win32 mutex is.
+TEST(CMutex, OwnerTakesItAgainAndReleasesItAsOften) {
+  for (BOOL initiallyOwn : {FALSE, TRUE}) {
+    CMutex mutex(initiallyOwn);
+    if (!initiallyOwn) EXPECT_TRUE(mutex.Lock());
+    EXPECT_TRUE(mutex.Lock(1000));
+    EXPECT_TRUE(mutex.Lock());
+    auto otherGets = [&](bool* released) {
+      bool got = false;
+      std::thread other([&] {
+        got = mutex.Lock(50) != FALSE;
+        *released = mutex.Unlock() != FALSE;
+      });
+      other.join();
+      return got;
+    };
+    bool released = false;
+    EXPECT_FALSE(otherGets(&released));
+    EXPECT_FALSE(released);  // only the owner unlocks
+    EXPECT_TRUE(mutex.Unlock());
+    EXPECT_TRUE(mutex.Unlock());
+    EXPECT_FALSE(otherGets(&released));  // held once more
+    EXPECT_TRUE(mutex.Unlock());
+    EXPECT_TRUE(otherGets(&released));
+    EXPECT_TRUE(released);
+  }
 }
 
 TEST(CMutex, SingleLockRecordsAndReleasesOnDestruction) {
