@@ -55,12 +55,13 @@ Recording::Recording() {
 bool Recording::Exists() const { return std::filesystem::exists(file_); }
 
 std::optional<std::vector<std::string>> Recording::Wait() const {
+  // The file may show before it can be opened (Windows); both are waited for.
   auto deadline = std::chrono::steady_clock::now() + kDeadline;
-  while (!Exists()) {
+  std::ifstream in;
+  while (!Exists() || (in.open(file_, std::ios::binary), !in.is_open())) {
     if (std::chrono::steady_clock::now() > deadline) return std::nullopt;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  std::ifstream in(file_, std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::vector<std::string> args;
   for (size_t start = 0, end; start < bytes.size(); start = end + 1) {

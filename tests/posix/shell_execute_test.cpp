@@ -1,0 +1,96 @@
+// What ShellExecuteA promises on POSIX beyond the Win32 behaviour the shared
+// suites check: the started program is detached from the caller.
+#include <errno.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "korvex/platform.h"
+#include "tests/support/recorder.h"
+#include "tests/support/scratch_registry.h"
+
+namespace {
+
+INT_PTR Start(const char* verb, const std::string& file, const char* parameters, const char* directory = NULL) {
+  return reinterpret_cast<INT_PTR>(ShellExecuteA(NULL, verb, file.c_str(), parameters, directory, SW_SHOWNORMAL));
+}
+
+std::string WriteFile(const std::string& name, const std::string& content, mode_t mode) {
+  std::string path = ScratchFolderOfProgram() + name;
+  std::ofstream(path) << content;
+  chmod(path.c_str(), mode);
+  return path;
+}
+
+}  // namespace
+
+TEST(ShellExecuteA, LeavesNoChildAndNoDescriptorOfTheCaller) {
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);  // inheritable: no O_CLOEXEC
+  // A program that lives on while we look: the pipe's write end would keep it open.
+  ASSERT_GT(Start(NULL, "/bin/sleep", "30"), 32);
+  close(pipeEnds[1]);
+  fcntl(pipeEnds[0], F_SETFL, O_NONBLOCK);
+  char byte;
+  EXPECT_EQ(read(pipeEnds[0], &byte, 1), 0) << "the program holds the caller's descriptor";
+  close(pipeEnds[0]);
+
+  // Nothing for the caller to reap, now or later.
+  errno = 0;
+  EXPECT_EQ(waitpid(-1, NULL, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
+}
+
+TEST(ShellExecuteA, FailuresGiveWin32ShellResults) {
+  const std::string script = WriteFile("plain-script", "touch " + ScratchFolderOfProgram() + "ran\n", 0755);
+  struct Case {
+    const char* verb;
+    std::string file;
+    const char* directory;
+    INT_PTR result;
+  } cases[] = {
+      {NULL, ScratchFolderOfProgram() + "missing", NULL, SE_ERR_FNF},
+      {NULL, ScratchFolderOfProgram() + "no-folder/missing", NULL, SE_ERR_FNF},
+      {NULL, "korvex-no-such-program-anywhere", NULL, SE_ERR_FNF},
+      {NULL, WriteFile("not-executable", "x", 0644), NULL, SE_ERR_ACCESSDENIED},
+      {NULL, ScratchFolderOfProgram(), NULL, SE_ERR_ACCESSDENIED},
+      // No "#!" line: Windows runs no such file, and no shell may either.
+      {NULL, script, NULL, ERROR_BAD_FORMAT},
+      {"print", RecorderPath(), NULL, SE_ERR_NOASSOC},
+      {NULL, RecorderPath(), "/no/such/folder", SE_ERR_PNF},
+      {NULL, "", NULL, SE_ERR_FNF},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    SetLastError(0);
+    EXPECT_EQ(Start(c.verb, c.file, "", c.directory), c.result);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(c.result));
+  }
+  EXPECT_FALSE(std::filesystem::exists(ScratchFolderOfProgram() + "ran"));
+}
+
+TEST(ShellExecuteA, FindsBareNamesInPathAndRelativeOnesInTheWorkingFolder) {
+  const std::string folder = FolderOfThisProgram();
+  const std::string saved = getenv("PATH") ? getenv("PATH") : "";
+  setenv("PATH", ("/nonexistent:" + folder).c_str(), 1);
+  Recording byName;
+  EXPECT_GT(Start("open", "record_args", "by-name"), 32);
+  setenv("PATH", saved.c_str(), 1);
+  std::optional<std::vector<std::string>> args = byName.Wait();
+  ASSERT_TRUE(args.has_value());
+  EXPECT_EQ(*args, std::vector<std::string>{"by-name"});
+
+  Recording relative;
+  EXPECT_GT(Start("OPEN", ".\\record_args", "relative", folder.c_str()), 32);
+  args = relative.Wait();
+  ASSERT_TRUE(args.has_value());
+  EXPECT_EQ(*args, std::vector<std::string>{"relative"});
+}
