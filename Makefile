@@ -7,9 +7,10 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 WIN32_BUILD ?= build-win32
 WIN64_BUILD ?= build-win64
+PACKAGE_BUILD ?= build-package
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build test sanitize tsan bench fuzz demo windows wine-test clean
+.PHONY: all deps build test sanitize tsan bench fuzz demo windows wine-test package package-test clean
 
 all: build
 
@@ -72,4 +73,17 @@ demo: build
 	@KORVEX_REGISTRY_DIR=$(CURDIR)/$(BUILD)/demo XDG_CONFIG_HOME=$(CURDIR)/$(BUILD)/demo $(BUILD)/tools/korvex demo $(BUILD)/demo
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(WIN32_BUILD) $(WIN64_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(WIN32_BUILD) $(WIN64_BUILD) $(PACKAGE_BUILD)
+
+# Debian packages (libkorvex3, libkorvex-dev, korvex-tools) in $(PACKAGE_BUILD).
+package:
+	@scripts/deps.sh core package
+	@cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DKORVEX_TESTS=OFF -DKORVEX_PACKAGE=ON >/dev/null
+	@cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	@cd $(PACKAGE_BUILD) && cpack -G DEB >/dev/null
+	@ls $(PACKAGE_BUILD)/*.deb
+
+# The packages unpacked into a scratch root, built against both ways, and lintian.
+package-test: package
+	@scripts/package-test $(PACKAGE_BUILD)

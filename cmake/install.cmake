@@ -1,12 +1,13 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
+# Components: runtime (the shared library), dev (everything to build against it).
 install(TARGETS korvex EXPORT korvexTargets
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(DIRECTORY include/korvex DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(EXPORT korvexTargets NAMESPACE korvex:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/korvex)
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+install(DIRECTORY include/korvex DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev)
+install(EXPORT korvexTargets NAMESPACE korvex:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/korvex COMPONENT dev)
 
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/korvexConfig.cmake.in
   ${CMAKE_CURRENT_BINARY_DIR}/korvexConfig.cmake
@@ -14,11 +15,11 @@ configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/korvexConfig.cmake.in
 write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/korvexConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/korvexConfig.cmake ${CMAKE_CURRENT_BINARY_DIR}/korvexConfigVersion.cmake
-  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/korvex)
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/korvex COMPONENT dev)
 
 # Folders relative to the prefix, also when given absolute (Debian's multiarch libdir).
 file(RELATIVE_PATH KORVEX_PC_TO_PREFIX "${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig" "${CMAKE_INSTALL_PREFIX}")
 file(RELATIVE_PATH KORVEX_PC_LIBDIR "${CMAKE_INSTALL_PREFIX}" "${CMAKE_INSTALL_FULL_LIBDIR}")
 file(RELATIVE_PATH KORVEX_PC_INCLUDEDIR "${CMAKE_INSTALL_PREFIX}" "${CMAKE_INSTALL_FULL_INCLUDEDIR}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/korvex.pc.in ${CMAKE_CURRENT_BINARY_DIR}/korvex.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/korvex.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/korvex.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)

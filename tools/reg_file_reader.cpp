@@ -195,8 +195,8 @@ class Reader {
     list = TrimRight(list);
     while (!list.empty() && list.back() == '\\') {
       list.pop_back();
-      if (++index_ == lines_.size()) return Fail("the hex list goes on past the end of the file");
-      list += TrimRight(TrimLeft(lines_[index_]));
+      if (index_ + 1 == lines_.size()) return Fail("the hex list goes on past the end of the file");
+      list += TrimRight(TrimLeft(lines_[++index_]));
     }
     *joined = list;
     return true;

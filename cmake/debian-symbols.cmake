@@ -1,0 +1,22 @@
+# Writes the Debian symbols file of the shared library: every exported symbol
+# with the version that introduced it (all of them: 3.0.0.34).
+#   cmake -DLIBRARY=... -DPACKAGE=libkorvex3 -DVERSION=... -DOUTPUT=... -P debian-symbols.cmake
+execute_process(COMMAND nm -D --defined-only --with-symbol-versions ${LIBRARY}
+  OUTPUT_VARIABLE listing RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+execute_process(COMMAND objdump -p ${LIBRARY} OUTPUT_VARIABLE headers)
+string(REGEX MATCH "SONAME +([^\n]+)" soname "${headers}")
+set(soname ${CMAKE_MATCH_1})
+string(REPLACE "\n" ";" lines "${listing}")
+set(symbols)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^[0-9a-f]* +[A-Za-z] +([^ ]+)$")
+    string(REPLACE "@@" "@" symbol "${CMAKE_MATCH_1}")
+    list(APPEND symbols " ${symbol} ${VERSION}")
+  endif()
+endforeach()
+list(SORT symbols)
+list(JOIN symbols "\n" body)
+file(WRITE ${OUTPUT} "${soname} ${PACKAGE} #MINVER#\n${body}\n")

@@ -1,0 +1,70 @@
+# Debian packages (make package): libkorvex3 (the shared library), libkorvex-dev
+# (headers, CMake package, pkg-config file) and korvex-tools (the tool and its
+# man page), with shlibdeps and a symbols file.
+set(KORVEX_DEB_RELEASE 1)
+set(KORVEX_DEB_VERSION ${PROJECT_VERSION}-${KORVEX_DEB_RELEASE})
+set(KORVEX_MAINTAINER "korvex developers <korvex-dev@lists.korvex.org>")
+set(KORVEX_DEB_DIR ${CMAKE_BINARY_DIR}/debian)
+
+# Every package carries the copyright and a changelog in its documentation folder.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/changelog ${KORVEX_DEB_DIR}/changelog.Debian @ONLY)
+add_custom_command(OUTPUT ${KORVEX_DEB_DIR}/changelog.Debian.gz
+  COMMAND gzip -9nf -k ${KORVEX_DEB_DIR}/changelog.Debian
+  DEPENDS ${KORVEX_DEB_DIR}/changelog.Debian)
+add_custom_target(korvex_deb_changelog ALL DEPENDS ${KORVEX_DEB_DIR}/changelog.Debian.gz)
+foreach(component_package runtime:libkorvex3 dev:libkorvex-dev tools:korvex-tools)
+  string(REPLACE ":" ";" pair ${component_package})
+  list(GET pair 0 component)
+  list(GET pair 1 package)
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright ${KORVEX_DEB_DIR}/changelog.Debian.gz
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package} COMPONENT ${component})
+endforeach()
+
+# The symbols file, from the library as built.
+add_custom_command(TARGET korvex POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:korvex> -DPACKAGE=libkorvex3 -DVERSION=${PROJECT_VERSION}
+    -DOUTPUT=${KORVEX_DEB_DIR}/symbols -P ${CMAKE_CURRENT_LIST_DIR}/debian-symbols.cmake
+  VERBATIM)
+file(WRITE ${KORVEX_DEB_DIR}/triggers "activate-noawait ldconfig\n")
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME korvex)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "${KORVEX_MAINTAINER}")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL runtime dev tools)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${KORVEX_DEB_RELEASE})
+set(CPACK_DEBIAN_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libkorvex3)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA "${KORVEX_DEB_DIR}/symbols;${KORVEX_DEB_DIR}/triggers")
+set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "shared utility library of the desktop networking products
+Byte buffers and Base64, an 8-bit string class, formatting and tokenizing,
+an INI file model, path and file helpers, a URL record with parser and
+writer, and on Linux the small Win32 subset (registry on SQLite, profile
+files, files and folders, text conversion) that the products run on.")
+
+set(CPACK_DEBIAN_DEV_PACKAGE_NAME libkorvex-dev)
+set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libkorvex3 (= ${KORVEX_DEB_VERSION})")
+set(CPACK_DEBIAN_DEV_DESCRIPTION "development files of the korvex library
+Headers, the CMake package (find_package(korvex)) and the pkg-config file
+(korvex.pc) for building programs against libkorvex.")
+
+set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME korvex-tools)
+set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libkorvex3 (= ${KORVEX_DEB_VERSION})")
+set(CPACK_DEBIAN_TOOLS_DESCRIPTION "command-line tool of the korvex library
+korvex reads and changes the registry of the products (also as .reg files
+of the Windows registry editor), parses and writes URLs, reads and writes
+INI files, and encodes and decodes Base64.")
+# The tool links the library of this same build, which no installed package describes yet.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR})
+
+include(CPack)

@@ -1,0 +1,25 @@
+#ifndef KORVEX_TESTS_TOOL_RUN_TOOL_H
+#define KORVEX_TESTS_TOOL_RUN_TOOL_H
+
+// Runs the korvex tool as a process, in the test program's scratch registry
+// and configuration folder (tests/support), and collects what it says.
+#include <string>
+#include <utility>
+#include <vector>
+
+struct ToolRun {
+  int status = -1;  // the exit status, or -1 when it did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Extra environment entries ("NAME=value") override the inherited ones.
+ToolRun RunTool(const std::vector<std::string>& args, const std::string& input = "",
+                const std::vector<std::string>& environment = {});
+
+// A file in the program's scratch folder.
+std::string ScratchFile(const std::string& name);
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+
+#endif
