@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 
 #include "korvex/korvex.h"
@@ -16,8 +17,11 @@ namespace {
 
 const char kIniName[] = "options.ini";
 
+// The hives are private to their owner: the child that drops to nobody (below)
+// is let read them, not write them.
 void ReadOnlyFolders(const ScratchFolder& scratch) {
-  chmod((scratch / "config").c_str(), 0555);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(scratch.path()))
+    chmod(entry.path().c_str(), entry.is_directory() ? 0555 : 0444);
   chmod(scratch.path().c_str(), 0555);
 }
 
