@@ -247,15 +247,24 @@ TEST_F(Profile, AFreshFileRewrittenUnderTheSameTimeIsReadAgain) {
 }
 
 TEST_F(Profile, ThreadsReadWhileAnotherWrites) {
+  // More settled files than the cache keeps, so entries are found, added and
+  // pushed out from several threads at once.
+  std::vector<std::string> files;
+  for (int i = 0; i < 12; ++i) {
+    files.push_back(scratch_ / ("settled" + std::to_string(i) + ".ini"));
+    WriteFile(files.back(), "[s]\nk=" + std::to_string(i) + "\n");
+    Age(files.back(), 3600);
+  }
   WriteFile(file_, "[s]\nk=a\n");
-  Age(file_, 3600);
   std::atomic<int> wrong{0};
   std::vector<std::thread> readers;
   for (int t = 0; t < 4; ++t)
-    readers.emplace_back([&] {
+    readers.emplace_back([&, t] {
       for (int i = 0; i < 300; ++i) {
-        std::string value = Get("s", "k");
-        if (value != "a" && value != "bb") ++wrong;
+        size_t which = static_cast<size_t>(i + t) % files.size();
+        bool settled = i % 3 != 0;
+        std::string value = Get("s", "k", settled ? files[which] : file_);
+        if (settled ? value != std::to_string(which) : value != "a" && value != "bb") ++wrong;
       }
     });
   for (int i = 0; i < 30; ++i) EXPECT_TRUE(WritePrivateProfileStringA("s", "k", i % 2 ? "a" : "bb", file_.c_str()));
