@@ -34,7 +34,7 @@ int CRegistry::Open(HKEY parent, const char* name, int create, unsigned long acc
 }
 
 int CRegistry::Open(CRegistry* parent, const char* name, int create, unsigned long access) {
-  return Open(parent->GetSafeHkey(), name, create, access);
+  return Open(parent ? parent->GetSafeHkey() : NULL, name, create, access);
 }
 
 void CRegistry::Close() {
