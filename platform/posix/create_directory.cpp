@@ -2,7 +2,7 @@
 #include <sys/stat.h>
 
 #include "korvex/platform.h"
-#include "platform/posix/file_attributes.h"
+#include "platform/posix/errno_error.h"
 #include "platform/posix/native_path.h"
 
 BOOL CreateDirectoryA(LPCSTR pathName, LPSECURITY_ATTRIBUTES securityAttributes) {
@@ -17,7 +17,7 @@ BOOL CreateDirectoryA(LPCSTR pathName, LPSECURITY_ATTRIBUTES securityAttributes)
     return FALSE;
   }
   if (mkdir(path.c_str(), 0777) != 0) {
-    SetLastError(korvex::posix::FileErrorOf(errno, path));
+    SetLastError(korvex::posix::Win32ErrorFromErrno(errno, path));
     return FALSE;
   }
   return TRUE;

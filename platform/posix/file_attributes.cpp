@@ -2,24 +2,11 @@
 
 #include <errno.h>
 
+#include "platform/posix/errno_error.h"
 #include "platform/posix/native_path.h"
 
 namespace korvex {
 namespace posix {
-
-namespace {
-
-// The folder part of a native path: "." when it has none, "/" for the root.
-std::string FolderOf(const std::string& path) {
-  size_t end = path.find_last_not_of('/');
-  if (end == std::string::npos) return "/";
-  size_t slash = path.rfind('/', end);
-  if (slash == std::string::npos) return ".";
-  size_t folderEnd = path.find_last_not_of('/', slash);
-  return folderEnd == std::string::npos ? "/" : path.substr(0, folderEnd + 1);
-}
-
-}  // namespace
 
 DWORD FileAttributesOf(const struct stat& info, const char* name) {
   DWORD attributes = 0;
@@ -28,26 +15,6 @@ DWORD FileAttributesOf(const struct stat& info, const char* name) {
   bool selfOrParent = name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
   if (name[0] == '.' && !selfOrParent) attributes |= FILE_ATTRIBUTE_HIDDEN;
   return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
-}
-
-DWORD FileErrorOf(int error, const std::string& path) {
-  switch (error) {
-    case ENOENT: {
-      struct stat folder;
-      bool folderExists = !path.empty() && stat(FolderOf(path).c_str(), &folder) == 0 && S_ISDIR(folder.st_mode);
-      return folderExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-    }
-    case ENOTDIR:
-    case ENAMETOOLONG:
-    case ELOOP:
-      return ERROR_PATH_NOT_FOUND;
-    case EEXIST:
-      return ERROR_ALREADY_EXISTS;
-    case ENOMEM:
-      return ERROR_NOT_ENOUGH_MEMORY;
-    default:
-      return ERROR_ACCESS_DENIED;
-  }
 }
 
 std::string LastComponentOf(const std::string& path) {
@@ -69,7 +36,7 @@ DWORD GetFileAttributesA(LPCSTR fileName) {
   std::string path = korvex::posix::NativePath(fileName);
   struct stat info;
   if (path.empty() || stat(path.c_str(), &info) != 0) {
-    SetLastError(path.empty() ? ERROR_PATH_NOT_FOUND : korvex::posix::FileErrorOf(errno, path));
+    SetLastError(path.empty() ? ERROR_PATH_NOT_FOUND : korvex::posix::Win32ErrorFromErrno(errno, path));
     return INVALID_FILE_ATTRIBUTES;
   }
   return korvex::posix::FileAttributesOf(info, korvex::posix::LastComponentOf(path).c_str());

@@ -13,10 +13,6 @@ namespace posix {
 // Win32 attributes of an entry; `name` is its last path component.
 DWORD FileAttributesOf(const struct stat& info, const char* name);
 
-// The Win32 error for an errno of a call on `path` (a native path): a missing
-// entry is ERROR_FILE_NOT_FOUND when its folder exists, else ERROR_PATH_NOT_FOUND.
-DWORD FileErrorOf(int error, const std::string& path);
-
 // The last component of a native path, trailing slashes ignored.
 std::string LastComponentOf(const std::string& path);
 

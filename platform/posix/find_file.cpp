@@ -6,6 +6,7 @@
 #include <string>
 
 #include "korvex/platform.h"
+#include "platform/posix/errno_error.h"
 #include "platform/posix/file_attributes.h"
 #include "platform/posix/find_pattern.h"
 #include "platform/posix/native_path.h"
@@ -80,12 +81,12 @@ HANDLE FindFirstFileA(LPCSTR fileName, LPWIN32_FIND_DATAA findData) {
   if (pattern.empty()) return Fail(path.empty() ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND);
 
   if (!korvex::posix::HasWildcards(pattern)) {
-    if (!FillFindData(folder, pattern.c_str(), findData)) return Fail(korvex::posix::FileErrorOf(errno, path));
+    if (!FillFindData(folder, pattern.c_str(), findData)) return Fail(korvex::posix::Win32ErrorFromErrno(errno, path));
     return new FindSearch{NULL, folder, pattern};
   }
 
   DIR* dir = opendir(folder.c_str());
-  if (!dir) return Fail(errno == ENOENT ? ERROR_PATH_NOT_FOUND : korvex::posix::FileErrorOf(errno, folder));
+  if (!dir) return Fail(errno == ENOENT ? ERROR_PATH_NOT_FOUND : korvex::posix::Win32ErrorFromErrno(errno, folder));
   FindSearch* search = new FindSearch{dir, folder, pattern};
   if (!NextMatch(search, findData)) {
     FindClose(search);

@@ -1,6 +1,8 @@
 // The registry's Win32 behaviour: keys, values, errors, access and change stamps.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -248,6 +250,54 @@ TEST_F(Registry, HandleToDeletedKeyFailsWithKeyDeleted) {
   EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(doomed));
   RegCloseKey(reborn);
   RegCloseKey(parent);
+}
+
+TEST_F(Registry, UserHiveIsPrivate) {
+  unsetenv("KORVEX_REGISTRY_DIR");
+  mode_t old = umask(022);
+  HKEY key = Create(HKEY_CURRENT_USER, "Secret");
+  ASSERT_EQ(ERROR_SUCCESS, SetText(key, "password", "x"));
+  umask(old);
+  struct {
+    std::string path;
+    mode_t mode;
+  } expected[] = {{scratch_ / "config/korvex", 0700},
+                  {scratch_ / "config/korvex/user.db", 0600},
+                  {scratch_ / "config/korvex/user.db-wal", 0600},
+                  {scratch_ / "config/korvex/user.db-shm", 0600}};
+  for (const auto& e : expected) {
+    struct stat info;
+    ASSERT_EQ(0, stat(e.path.c_str(), &info)) << e.path;
+    EXPECT_EQ(e.mode, info.st_mode & 0777) << e.path;
+  }
+  RegCloseKey(key);
+}
+
+// Sizes past what the store holds are refused before the data is read: the
+// buffers here are far smaller than the sizes given.
+TEST_F(Registry, ValuesTooLargeForTheStoreAreRefused) {
+  HKEY key = Create(HKEY_CURRENT_USER, "Large");
+  const BYTE small[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  for (DWORD type : {REG_BINARY, REG_SZ}) {
+    for (DWORD size : {0x80000004u, 0xFFFFFFFFu, 1000000000u}) {
+      SCOPED_TRACE(std::to_string(type) + "/" + std::to_string(size));
+      EXPECT_EQ(ERROR_CANTWRITE, RegSetValueExA(key, "big", 0, type, small, size));
+      EXPECT_EQ("<missing>", Text(key, "big"));
+    }
+  }
+  RegCloseKey(key);
+}
+
+TEST_F(Registry, CopyIntoItsOwnSubtreeCopiesTheTreeAsItWas) {
+  HKEY source = Create(HKEY_CURRENT_USER, "Src");
+  HKEY inner = Create(source, "Sub\\Inner");
+  ASSERT_EQ(ERROR_SUCCESS, SetText(source, "v", "top"));
+  ASSERT_EQ(ERROR_SUCCESS, RegCopyTreeA(source, nullptr, inner));
+  HKEY copy = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, Open(inner, "Sub\\Inner", KEY_READ, &copy));
+  EXPECT_TRUE(SubkeyNames(copy).empty());
+  EXPECT_EQ("top", Text(inner, "v"));
+  for (HKEY key : {source, inner, copy}) RegCloseKey(key);
 }
 
 TEST_F(Registry, WritesOfAnotherProcessAreSeen) {

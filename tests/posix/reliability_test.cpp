@@ -297,15 +297,40 @@ TEST(Reliability, ReadOnlyHiveFolderGivesErrors) {
               // No hive to read: the key is missing, as it would be on Windows.
               return RegOpenKeyExA(HKEY_CURRENT_USER, "x", 0, KEY_READ, &key) == ERROR_FILE_NOT_FOUND ? 0 : 2;
             }));
-  setenv("KORVEX_REGISTRY_DIR", filled.c_str(), 1);
+}
+
+// A machine hive that its owner wrote and everyone may read: another user reads
+// it, and every write of that user is refused as Win32 refuses it.
+TEST(Reliability, MachineHiveIsReadableByEveryoneAndWritableByItsOwner) {
+  ScratchFolder scratch;
+  chmod(scratch.path().c_str(), 0755);
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                           nullptr, &key, nullptr));
+  ASSERT_EQ(ERROR_SUCCESS, SetNumber(key, "v", 7));
+  RegCloseKey(key);
+  std::string hive = scratch / "machine.db";
+  // Root reads anything: the child gives up root; anyone else loses write access.
+  ASSERT_EQ(0, chmod(hive.c_str(), geteuid() == 0 ? 0644 : 0444));
   EXPECT_EQ(0, RunInChild([] {
               BecomeUnprivileged();
-              if (SetNumber(HKEY_CURRENT_USER, "new", 1) == ERROR_SUCCESS) return 1;
-              HKEY key = nullptr;
-              LONG rc = RegOpenKeyExA(HKEY_CURRENT_USER, "Kept", 0, KEY_READ, &key);
-              // Reading may work or fail; it must answer, and answer right when it works.
-              if (rc == ERROR_SUCCESS && !HasNumber(key, "v", 7)) return 2;
-              return 0;
+              HKEY reader = nullptr, writer = nullptr;
+              if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, KEY_READ, &reader) != ERROR_SUCCESS)
+                return 1;
+              if (!HasNumber(reader, "v", 7)) return 2;
+              struct {
+                LONG rc;
+                int code;
+              } writes[] = {
+                  {SetNumber(HKEY_LOCAL_MACHINE, "new", 1), 3},
+                  {RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, KEY_WRITE, &writer), 4},
+                  {RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Other", 0, nullptr, 0, KEY_READ, nullptr, &writer, nullptr), 5},
+                  {RegDeleteValueA(HKEY_LOCAL_MACHINE, "v"), 6},
+                  {RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Vendor"), 7},
+              };
+              for (const auto& write : writes)
+                if (write.rc != ERROR_ACCESS_DENIED) return write.code;
+              return HasNumber(reader, "v", 7) ? 0 : 8;
             }));
 }
 

@@ -1,0 +1,22 @@
+#ifndef KORVEX_PLATFORM_POSIX_ERRNO_ERROR_H
+#define KORVEX_PLATFORM_POSIX_ERRNO_ERROR_H
+
+// The one mapping from errno to Win32 error codes for the calls on files and
+// folders of this subset.
+#include <string>
+
+#include "korvex/platform.h"
+
+namespace korvex {
+namespace posix {
+
+// The Win32 error for an errno of a call on `path` (a native path): a missing
+// entry is ERROR_FILE_NOT_FOUND when its folder exists, else
+// ERROR_PATH_NOT_FOUND; a full disk ERROR_DISK_FULL, a device's I/O failure
+// ERROR_IO_DEVICE; refusals and anything else ERROR_ACCESS_DENIED.
+DWORD Win32ErrorFromErrno(int error, const std::string& path);
+
+}  // namespace posix
+}  // namespace korvex
+
+#endif
