@@ -128,13 +128,17 @@ TEST_F(IniFileTest, IntegerLookupZeroRule) {
   CIniFile ini;
   const char* values[][2] = {{"seven", "7"}, {"neg", "-3"}, {"zero", "0"}, {"trail", "12abc"}, {"lead", "  5"},
                              {"letters", "abc"}, {"zeros", "00"}, {"signed", "-0"}, {"spacezero", " 0"},
-                             {"hex", "0x0"}, {"empty", ""}};
+                             {"hex", "0x0"}, {"empty", ""}, {"wraps", "4294967295"},
+                             {"huge", "18446744073709551617"}};
   for (auto& v : values) ini.SetValue("n", v[0], v[1]);
   EXPECT_EQ(ini.GetValue("n", "seven", 99), 7);
   EXPECT_EQ(ini.GetValue("n", "neg", 99), -3);
   EXPECT_EQ(ini.GetValue("n", "zero", 99), 0);
   EXPECT_EQ(ini.GetValue("n", "trail", 99), 12);
   EXPECT_EQ(ini.GetValue("n", "lead", 99), 5);
+  // Past 32 bits the value wraps, on every target alike.
+  EXPECT_EQ(ini.GetValue("n", "wraps", 99), -1);
+  EXPECT_EQ(ini.GetValue("n", "huge", 99), 1);
   for (const char* key : {"letters", "zeros", "signed", "spacezero", "hex", "empty", "missing"})
     EXPECT_EQ(ini.GetValue("n", key, 99), 99) << key;
   EXPECT_EQ(ini.GetValue("nope", "seven", 98), 98);
