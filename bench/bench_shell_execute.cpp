@@ -1,6 +1,6 @@
 // ShellExecuteA against posix_spawn of the same program, from the call to the
 // first instruction of the program's main: at most 1.2 times. The detached
-// start adds its own signal, descriptor and session set-up and a thread that
+// start adds its own signal, descriptor and process-group set-up and a thread that
 // reaps the program. The two alternate in one benchmark, so both see the same
 // machine; "ratio" is the target.
 #include <benchmark/benchmark.h>

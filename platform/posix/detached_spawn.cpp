@@ -20,10 +20,10 @@ extern char** environ;
 // It writes only to the launch record and its own stack, and calls only system
 // calls: other threads of the caller keep running in the same memory.
 //
-// A session leader in between would hand the program to init at once, but a
-// second new process on the way to the program's main costs a second turn of
-// the scheduler. Instead one thread per process reaps the programs started
-// here when they end.
+// A process in between would hand the program to init at once, but a second
+// new process on the way to the program's main costs a second turn of the
+// scheduler. Instead one thread per process reaps the programs started here
+// when they end.
 namespace korvex {
 namespace posix {
 
@@ -56,7 +56,10 @@ __attribute__((no_sanitize("address", "undefined"))) int Program(void* arg) {
   struct sigaction byDefault = {};
   byDefault.sa_handler = SIG_DFL;
   for (int sig = 1; sig < NSIG; ++sig) sigaction(sig, &byDefault, NULL);
-  setsid();
+  // A process group, not a session: a session of its own would also give it a
+  // scheduling group of its own, which on a busy machine costs more than the
+  // rest of the start together.
+  setpgid(0, 0);
   MoveStandardStreamsToNull();
   CloseOtherDescriptors();
   if (launch->directory && chdir(launch->directory) != 0) {
