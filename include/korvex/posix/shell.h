@@ -39,9 +39,12 @@ extern "C" {
 // separate, quotes group, backslashes escape quotes only) and is never seen by
 // a shell. A file without a folder is searched in $PATH; a relative one is
 // taken from the working folder, `directory` when given, else the caller's.
-// The program is detached: not the caller's child (no zombie), in a session
-// of its own, with its standard streams on /dev/null and no other descriptor
-// of the caller. A value above 32 on success; otherwise, also as the last
+// The program is detached: the caller need not wait for it, and no zombie of
+// it stays (this layer reaps it on a thread of its own; a wait of the
+// caller's for any child may still report it first); it runs in a process
+// group of its own, so the terminal's Ctrl-C for the caller does not reach
+// it, with its standard streams on /dev/null and no other descriptor of the
+// caller. A value above 32 on success; otherwise, also as the last
 // error, SE_ERR_FNF (no such file), SE_ERR_PNF (no such working folder),
 // SE_ERR_ACCESSDENIED (not executable), ERROR_BAD_FORMAT (not a program the
 // system can run) or SE_ERR_OOM. The window and the show command are ignored.
