@@ -13,6 +13,7 @@ void AddRegCommand(CLI::App& app);
 void AddUrlCommand(CLI::App& app);
 void AddIniCommand(CLI::App& app);
 void AddBase64Command(CLI::App& app);
+void AddOptionsCommand(CLI::App& app);
 void AddDemoCommand(CLI::App& app);
 
 }  // namespace korvex_tool

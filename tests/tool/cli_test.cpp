@@ -25,7 +25,7 @@ int Lines(const std::string& text) { return static_cast<int>(std::count(text.beg
 
 TEST(ToolCli, EveryCommandHasHelp) {
   const char* commands[] = {"", "reg", "reg query", "reg add", "reg delete", "reg rename", "reg export",
-                            "reg import", "url", "url parse", "url make", "ini", "ini get", "ini set", "ini dump",
+                            "reg import", "options", "options get", "options set", "url", "url parse", "url make", "ini", "ini get", "ini set", "ini dump",
                             "base64", "base64 encode", "base64 decode", "demo"};
   for (const char* command : commands) {
     std::vector<std::string> args = Words(command);

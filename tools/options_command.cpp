@@ -1,0 +1,110 @@
+// korvex options: the products' option store, in either of its places.
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <CLI/CLI.hpp>
+
+#include "korvex/korvex.h"
+#include "tools/commands.h"
+#include "tools/tool_error.h"
+
+namespace korvex_tool {
+namespace {
+
+struct OptionsOptions {
+  std::string registry;               // FIRST[/SECOND]: HKCU\SOFTWARE\FIRST\SECOND
+  std::string iniFolder;              // a subfolder of the user's application-data folder
+  std::string iniName;                // the file in it, "setup.ini" when not given
+  std::string iniPath;                // or a file named outright
+  std::string section, name, value;
+  bool integer = false;
+};
+
+void Open(COptionStorage& store, const OptionsOptions& options) {
+  int opened = 0;
+  std::string where;
+  if (!options.registry.empty()) {
+    size_t split = options.registry.find_first_of("/\\");
+    std::string first = options.registry.substr(0, split);
+    std::string second = split == std::string::npos ? "" : options.registry.substr(split + 1);
+    opened = store.OpenRegistry(first.c_str(), second.empty() ? NULL : second.c_str());
+    where = "HKEY_CURRENT_USER\\SOFTWARE\\" + first + (second.empty() ? "" : "\\" + second);
+  } else if (!options.iniPath.empty()) {
+    opened = store.OpenIniFile(options.iniPath.c_str());
+    where = options.iniPath;
+  } else {
+    opened = store.OpenIniFile(options.iniFolder.empty() ? NULL : options.iniFolder.c_str(),
+                               options.iniName.empty() ? NULL : options.iniName.c_str());
+    where = "the application-data file " + (options.iniFolder.empty() ? "" : options.iniFolder + "/") +
+            (options.iniName.empty() ? "setup.ini" : options.iniName);
+  }
+  if (!opened) throw ToolError("cannot open the option store in " + where);
+  if (!store.SetSection(options.section.c_str())) throw ToolError("cannot select the section " + options.section);
+}
+
+int ParseInt(const std::string& text) {
+  char* end = NULL;
+  errno = 0;
+  long value = strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end || errno || value < INT32_MIN || value > INT32_MAX)
+    throw ToolError("\"" + text + "\" is not a 32-bit integer", kExitUsage);
+  return static_cast<int>(value);
+}
+
+// Either kind of value; two defaults that no store gives for the same
+// option tell a missing one apart.
+void Get(const OptionsOptions& options) {
+  COptionStorage store;
+  Open(store, options);
+  const char* name = options.name.c_str();
+  if (!options.integer) {
+    const char* missing = "\n";
+    CString text = store.GetValue(name, missing);
+    if (text != missing) return (void)printf("%s\n", static_cast<const char*>(text));
+  }
+  int first = store.GetValue(name, INT32_MIN), second = store.GetValue(name, INT32_MAX);
+  if (first != INT32_MIN || second != INT32_MAX) return (void)printf("%d\n", first == INT32_MIN ? second : first);
+  throw ToolError("no option \"" + options.name + "\" in the section " + options.section);
+}
+
+void Set(const OptionsOptions& options) {
+  if (options.name.empty()) throw ToolError("the option needs a name", kExitUsage);
+  COptionStorage store;
+  Open(store, options);
+  if (options.integer) store.SetValue(options.name.c_str(), ParseInt(options.value));
+  else store.SetValue(options.name.c_str(), options.value.c_str());
+}
+
+CLI::App* AddStoreCommand(CLI::App* parent, const char* name, const char* description, OptionsOptions& options) {
+  CLI::App* command = parent->add_subcommand(name, description);
+  CLI::Option* registry = command->add_option("--registry", options.registry,
+                                              "FIRST[/SECOND]: the store below HKEY_CURRENT_USER\\SOFTWARE");
+  CLI::Option* folder = command->add_option("--ini", options.iniFolder,
+                                            "the store in a profile file in this subfolder of the user's "
+                                            "application-data folder");
+  command->add_option("--ini-name", options.iniName, "the profile file's name in that folder (setup.ini)")
+      ->needs(folder);
+  CLI::Option* path = command->add_option("--ini-file", options.iniPath, "the store in this profile file");
+  registry->excludes(folder)->excludes(path);
+  folder->excludes(path);
+  command->add_option("SECTION", options.section, "the section (a subkey in the registry)")->required();
+  command->add_option("NAME", options.name, "the option's name")->required();
+  command->add_flag("--int", options.integer, "an integer (REG_DWORD in the registry) rather than text");
+  return command;
+}
+
+}  // namespace
+
+void AddOptionsCommand(CLI::App& app) {
+  static OptionsOptions options;
+  CLI::App* command = app.add_subcommand("options", "Read and write the products' options (registry or profile file)");
+  command->require_subcommand(1);
+  CLI::App* get = AddStoreCommand(command, "get", "Show one option", options);
+  get->callback([] { Get(options); });
+  CLI::App* set = AddStoreCommand(command, "set", "Set one option", options);
+  set->add_option("VALUE", options.value)->required();
+  set->callback([] { Set(options); });
+}
+
+}  // namespace korvex_tool
