@@ -26,6 +26,7 @@
 #  include "korvex/posix/modules.h"
 #  include "korvex/posix/windows.h"
 #  include "korvex/posix/threads.h"
+#  include "korvex/posix/notify.h"
 #endif
 
 #endif
