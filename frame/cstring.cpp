@@ -16,8 +16,20 @@ size_t Clamp(const std::string& text, int start, int count, size_t* first) {
   return n;
 }
 
-int CompareBytes(const std::string& a, const char* b) {
-  return strcmp(a.c_str(), b);
+// Unsigned bytes over both whole lengths; a text that is the start of the other sorts first.
+int CompareBytes(const char* a, size_t aLength, const char* b, size_t bLength) {
+  int order = memcmp(a, b, aLength < bLength ? aLength : bLength);
+  if (order != 0) return order;
+  return aLength < bLength ? -1 : aLength > bLength ? 1 : 0;
+}
+
+int CompareTo(const CString& a, const CString& b) {
+  return CompareBytes(a, static_cast<size_t>(a.GetLength()), b, static_cast<size_t>(b.GetLength()));
+}
+
+// A C text is its bytes up to its zero byte; NULL is the empty text.
+int CompareTo(const CString& a, const char* b) {
+  return CompareBytes(a, static_cast<size_t>(a.GetLength()), b ? b : "", b ? strlen(b) : 0);
 }
 
 }  // namespace
@@ -74,7 +86,7 @@ CString& CString::operator+=(char ch) {
 
 void CString::Empty() { m_text.clear(); }
 
-int CString::Compare(const char* text) const { return CompareBytes(m_text, text); }
+int CString::Compare(const char* text) const { return CompareTo(*this, text); }
 
 int CString::CompareNoCase(const char* text) const {
   return _mbsicmp(reinterpret_cast<const unsigned char*>(m_text.c_str()), reinterpret_cast<const unsigned char*>(text));
@@ -231,23 +243,21 @@ CString operator+(const CString& a, char b) {
   return r;
 }
 
-bool operator==(const CString& a, const CString& b) {
-  return a.GetLength() == b.GetLength() && memcmp(static_cast<const char*>(a), static_cast<const char*>(b), a.GetLength()) == 0;
-}
-bool operator==(const CString& a, const char* b) { return a.Compare(b) == 0; }
-bool operator==(const char* a, const CString& b) { return b.Compare(a) == 0; }
+bool operator==(const CString& a, const CString& b) { return CompareTo(a, b) == 0; }
+bool operator==(const CString& a, const char* b) { return CompareTo(a, b) == 0; }
+bool operator==(const char* a, const CString& b) { return CompareTo(b, a) == 0; }
 bool operator!=(const CString& a, const CString& b) { return !(a == b); }
 bool operator!=(const CString& a, const char* b) { return !(a == b); }
 bool operator!=(const char* a, const CString& b) { return !(a == b); }
-bool operator<(const CString& a, const char* b) { return a.Compare(b) < 0; }
-bool operator<(const char* a, const CString& b) { return b.Compare(a) > 0; }
-bool operator<(const CString& a, const CString& b) { return a.Compare(b) < 0; }
-bool operator>(const CString& a, const char* b) { return a.Compare(b) > 0; }
-bool operator>(const char* a, const CString& b) { return b.Compare(a) < 0; }
-bool operator>(const CString& a, const CString& b) { return a.Compare(b) > 0; }
-bool operator<=(const CString& a, const char* b) { return a.Compare(b) <= 0; }
-bool operator<=(const char* a, const CString& b) { return b.Compare(a) >= 0; }
-bool operator<=(const CString& a, const CString& b) { return a.Compare(b) <= 0; }
-bool operator>=(const CString& a, const char* b) { return a.Compare(b) >= 0; }
-bool operator>=(const char* a, const CString& b) { return b.Compare(a) <= 0; }
-bool operator>=(const CString& a, const CString& b) { return a.Compare(b) >= 0; }
+bool operator<(const CString& a, const char* b) { return CompareTo(a, b) < 0; }
+bool operator<(const char* a, const CString& b) { return CompareTo(b, a) > 0; }
+bool operator<(const CString& a, const CString& b) { return CompareTo(a, b) < 0; }
+bool operator>(const CString& a, const char* b) { return CompareTo(a, b) > 0; }
+bool operator>(const char* a, const CString& b) { return CompareTo(b, a) < 0; }
+bool operator>(const CString& a, const CString& b) { return CompareTo(a, b) > 0; }
+bool operator<=(const CString& a, const char* b) { return CompareTo(a, b) <= 0; }
+bool operator<=(const char* a, const CString& b) { return CompareTo(b, a) >= 0; }
+bool operator<=(const CString& a, const CString& b) { return CompareTo(a, b) <= 0; }
+bool operator>=(const CString& a, const char* b) { return CompareTo(a, b) >= 0; }
+bool operator>=(const char* a, const CString& b) { return CompareTo(b, a) <= 0; }
+bool operator>=(const CString& a, const CString& b) { return CompareTo(a, b) >= 0; }

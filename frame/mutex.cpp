@@ -6,7 +6,8 @@
 #include <time.h>
 #endif
 
-// A process-local mutex: a Win32 mutex object on Windows, a pthread mutex elsewhere.
+// A process-local mutex: a Win32 mutex object on Windows, a recursive pthread
+// mutex elsewhere, so its owner may take it again (and releases it as often).
 #if defined(_WIN32)
 
 CMutex::CMutex(BOOL initiallyOwn, const char* name, LPSECURITY_ATTRIBUTES attributes)
@@ -29,7 +30,11 @@ CMutex::CMutex(BOOL initiallyOwn, const char* name, LPSECURITY_ATTRIBUTES attrib
     : m_handle(new pthread_mutex_t) {
   (void)name;
   (void)attributes;
-  pthread_mutex_init(static_cast<pthread_mutex_t*>(m_handle), NULL);
+  pthread_mutexattr_t recursive;
+  pthread_mutexattr_init(&recursive);
+  pthread_mutexattr_settype(&recursive, PTHREAD_MUTEX_RECURSIVE);
+  pthread_mutex_init(static_cast<pthread_mutex_t*>(m_handle), &recursive);
+  pthread_mutexattr_destroy(&recursive);
   if (initiallyOwn) Lock();
 }
 

@@ -1,8 +1,7 @@
-#include <stdlib.h>
-
 #include "korvex/buffer.h"
 #include "korvex/settings.h"
 #include "settings/ini_sections.h"
+#include "text/atoi.h"
 
 namespace korvex {
 namespace ini {
@@ -42,7 +41,7 @@ CIniFile::~CIniFile() {
 int CIniFile::GetValue(const char* section, const char* key, int defaultValue) const {
   const CString* value = FindValue(m_sections, section, key);
   if (!value) return defaultValue;
-  int number = atoi(*value);
+  int number = static_cast<int>(korvex::AtoiOf(*value, static_cast<size_t>(value->GetLength())));
   // atoi cannot tell a zero from text that is no number at all.
   if (number == 0 && *value != "0") return defaultValue;
   return number;
@@ -64,9 +63,10 @@ void CIniFile::SetValue(const char* section, const char* key, const char* value)
 }
 
 void CIniFile::SetValue(const char* section, const char* key, const unsigned char* data, unsigned long length) {
-  CBuffer bytes;
-  bytes.Append(data, static_cast<unsigned int>(length));
+  // The encoder takes 32-bit counts and gives no text for more than a string holds.
+  if (length > 0xFFFFFFFFul) return;
   CString text;
-  CBase64::Encode(bytes, text);
+  CBase64::Encode(data, static_cast<unsigned int>(length), text);
+  if (text.IsEmpty() && length > 0) return;
   KeysOf(m_sections, section)[key] = text;
 }

@@ -1,9 +1,12 @@
-#include "tools/demo.h"
-
+// korvex demo: the library's main road, step by step.
 #include <stdio.h>
 #include <string.h>
 
+#include <CLI/CLI.hpp>
+
 #include "korvex/korvex.h"
+#include "tools/commands.h"
+#include "tools/tool_error.h"
 
 namespace korvex_tool {
 
@@ -14,6 +17,18 @@ int g_failures = 0;
 void Check(bool ok, const char* what) {
   printf("  %-58s %s\n", what, ok ? "ok" : "FAILED");
   if (!ok) ++g_failures;
+}
+
+void PrintUrl(const CUrlInfo& url) {
+  printf("  scheme=%s user=%s password=%s host=%s port=%u path=%s\n", static_cast<const char*>(url.m_strScheme),
+         static_cast<const char*>(url.m_strUser), static_cast<const char*>(url.m_strPassword),
+         static_cast<const char*>(url.m_strHost), url.m_nPort, static_cast<const char*>(url.m_strPath));
+  POSITION pos = url.m_mapParams.GetStartPosition();
+  CString name, value;
+  while (pos) {
+    url.m_mapParams.GetNextAssoc(pos, name, value);
+    printf("  parameter %s=%s\n", static_cast<const char*>(name), static_cast<const char*>(value));
+  }
 }
 
 void UrlRoad() {
@@ -104,34 +119,25 @@ void PlatformRoad(const CString& folder) {
   Check(strcmp(theme, "dark") == 0, "write a profile string and read it back (any case)");
 }
 
-}  // namespace
-
-void PrintUrl(const CUrlInfo& url) {
-  printf("  scheme=%s user=%s password=%s host=%s port=%u path=%s\n", static_cast<const char*>(url.m_strScheme),
-         static_cast<const char*>(url.m_strUser), static_cast<const char*>(url.m_strPassword),
-         static_cast<const char*>(url.m_strHost), url.m_nPort, static_cast<const char*>(url.m_strPath));
-  POSITION pos = url.m_mapParams.GetStartPosition();
-  CString name, value;
-  while (pos) {
-    url.m_mapParams.GetNextAssoc(pos, name, value);
-    printf("  parameter %s=%s\n", static_cast<const char*>(name), static_cast<const char*>(value));
-  }
-}
-
-int RunDemo(const char* folder) {
+void RunDemo(const char* folder) {
   CString work(folder);
-  if (!EnsureFolderExist(work)) {
-    fprintf(stderr, "korvex: cannot create %s\n", folder);
-    return 1;
-  }
+  if (!EnsureFolderExist(work)) throw ToolError(std::string("cannot create ") + folder);
   UrlRoad();
   SettingsRoad(work);
   PathRoad(work);
   BufferRoad();
   PlatformRoad(work);
-  if (g_failures) printf("%d step(s) failed\n", g_failures);
-  else printf("every step passed\n");
-  return g_failures ? 1 : 0;
+  if (g_failures) throw ToolError(std::to_string(g_failures) + " step(s) of the demo failed");
+  printf("every step passed\n");
+}
+
+}  // namespace
+
+void AddDemoCommand(CLI::App& app) {
+  static std::string folder = "korvex-demo";
+  CLI::App* demo = app.add_subcommand("demo", "Walk the library's main road, step by step, in a scratch folder");
+  demo->add_option("FOLDER", folder, "where the demo keeps its files")->capture_default_str();
+  demo->callback([] { RunDemo(folder.c_str()); });
 }
 
 }  // namespace korvex_tool

@@ -39,6 +39,7 @@ bool IsEscaped(char c) {
 
 void UrlDecode(CString& text, const char* source, size_t length) {
   // Decoding never lengthens: size for the whole text, then cut to what came out.
+  // ParseURL passes no text longer than a string holds.
   char* bytes = text.GetBufferSetLength(static_cast<int>(length));
   size_t out = 0;
   size_t i = 0;
@@ -63,30 +64,26 @@ void UrlDecode(CString& text, const char* source, size_t length) {
   if (out < length) text.ReleaseBuffer(static_cast<int>(out));
 }
 
-void UrlEncode(CString& text) {
-  size_t length = static_cast<size_t>(text.GetLength());
+size_t UrlEncodedLength(const char* text, size_t length) {
   size_t grown = length;
-  bool spaces = false;
-  const char* source = text;
-  for (size_t i = 0; i < length; ++i) {
-    if (IsEscaped(source[i])) grown += 2;
-    else if (source[i] == ' ') spaces = true;
-  }
-  if (grown == length && !spaces) return;
-  // Grow in place and fill from the back, so no byte is overwritten unread.
-  char* bytes = text.GetBufferSetLength(static_cast<int>(grown));
+  for (size_t i = 0; i < length; ++i)
+    if (IsEscaped(text[i])) grown += 2;
+  return grown;
+}
+
+char* UrlEncodeInto(char* out, const char* text, size_t length) {
   static const char kHex[] = "0123456789ABCDEF";
-  size_t out = grown;
-  for (size_t i = length; i-- > 0;) {
-    unsigned char c = static_cast<unsigned char>(bytes[i]);
+  for (size_t i = 0; i < length; ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
     if (IsEscaped(static_cast<char>(c))) {
-      bytes[--out] = kHex[c & 0x0F];
-      bytes[--out] = kHex[c >> 4];
-      bytes[--out] = '%';
+      *out++ = '%';
+      *out++ = kHex[c >> 4];
+      *out++ = kHex[c & 0x0F];
     } else {
-      bytes[--out] = c == ' ' ? '+' : static_cast<char>(c);
+      *out++ = c == ' ' ? '+' : static_cast<char>(c);
     }
   }
+  return out;
 }
 
 }  // namespace korvex

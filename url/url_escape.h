@@ -7,14 +7,17 @@
 
 namespace korvex {
 
-// Sets `text` to the `length` bytes at `source`, decoded: "+" becomes a space
+// Sets `text` to the `length` bytes (at most INT_MAX) at `source`, decoded: "+" becomes a space
 // and "%" with two hexadecimal digits the byte they give (a zero byte
 // included); everything else stays. One pass: "%2B" gives "+".
 void UrlDecode(CString& text, const char* source, size_t length);
 
-// Space becomes "+", and "%", "&", "/", ":", "?", "@" become "%XX" (upper-case
-// hexadecimal); every other byte stays.
-void UrlEncode(CString& text);
+// The encoding: space becomes "+", and "%", "&", "/", ":", "?", "@" become
+// "%XX" (upper-case hexadecimal); every other byte stays. Measured first, so
+// the caller can size its text, and refuse one no string can hold.
+size_t UrlEncodedLength(const char* text, size_t length);
+// Writes the encoding of `length` bytes at `out`; returns the end of what it wrote.
+char* UrlEncodeInto(char* out, const char* text, size_t length);
 
 }  // namespace korvex
 

@@ -1,9 +1,11 @@
+#include <limits.h>
 #include <stdint.h>
 #include <string.h>
 
 #include <string>
 
 #include "korvex/url.h"
+#include "text/atoi.h"
 #include "url/url_escape.h"
 
 namespace {
@@ -43,19 +45,9 @@ void AssignRaw(CString& target, const Piece& piece) {
 
 void AssignDecoded(CString& target, const Piece& piece) { korvex::UrlDecode(target, piece.text, piece.length); }
 
-bool IsAtoiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-// The runtime's atoi, bounded by `length`: white space, a sign, digits. The
-// value wraps in 32 bits; the port keeps its low 16 bits.
+// atoi of the text after the ":", keeping the low 16 bits.
 unsigned short PortOf(const char* text, size_t length) {
-  size_t i = 0;
-  while (i < length && IsAtoiSpace(text[i])) ++i;
-  bool negative = false;
-  if (i < length && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  uint32_t value = 0;
-  for (; i < length && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10u + static_cast<uint32_t>(text[i] - '0');
-  if (negative) value = 0u - value;
-  return static_cast<unsigned short>(value & 0xFFFFu);
+  return static_cast<unsigned short>(korvex::AtoiOf(text, length) & 0xFFFFu);
 }
 
 // Splits the query into "&"-separated pairs; a "&" at the front does not
@@ -146,6 +138,7 @@ int CUrlInfo::ParseURL(const char* url) {
   // typical URL fits the stack.
   const char* source = url ? url : "";
   size_t length = strlen(source);
+  if (length > static_cast<size_t>(INT_MAX)) source = "", length = 0;  // no field could hold it: fails as empty text
   char small[512];
   std::string large;
   char* copy = small;

@@ -9,5 +9,6 @@
 #include "korvex/url.h"
 #include "korvex/text.h"
 #include "korvex/settings.h"
+#include "korvex/registry.h"
 
 #endif

@@ -21,7 +21,8 @@ KORVEX_API int AppendPath(CString& path, const char* name);
 // Joins an absolute `path` ("\\..." or a third character "\") with `name`,
 // which may be a drive path, a rooted path or a relative path whose "." and ".."
 // components are resolved. 0, with `path` unchanged, when `name` is NULL or
-// `path` is not absolute.
+// `path` is not absolute. ".." goes on cutting past the root ("C:\\a" with
+// ".." gives "C:"): check untrusted names first.
 KORVEX_API int AppendPathEx(CString& path, const char* name);
 
 // The long name of the last component of `path`, without its folder, into

@@ -18,6 +18,7 @@
 #else
 #  include "korvex/posix/base.h"
 #  include "korvex/posix/text.h"
+#  include "korvex/posix/environment.h"
 #  include "korvex/posix/files.h"
 #  include "korvex/posix/registry.h"
 #  include "korvex/posix/profile.h"

@@ -36,7 +36,12 @@ public:
   void SetAt(int index, char ch) { m_text[static_cast<size_t>(index)] = ch; }
   operator const char*() const { return m_text.c_str(); }
 
+  // Compare and the comparison operators share one rule: unsigned bytes over
+  // the whole stored length, embedded zero bytes included, and a text that is
+  // the start of the other sorts first. A C text argument is its bytes up to
+  // its zero byte (NULL: the empty text), so "a\0b" differs from "a".
   int Compare(const char* text) const;
+  // As C texts, up to the first zero byte, with the platform's case folding.
   int CompareNoCase(const char* text) const;
 
   CString Mid(int first) const;
@@ -58,7 +63,8 @@ public:
   int Delete(int index, int count = 1);
   int Insert(int index, const char* text);
 
-  // printf-style, without a length limit.
+  // printf-style. A result longer than a string can hold (INT_MAX bytes), or
+  // a bad format, gives the empty text.
   void Format(const char* format, ...);
   void FormatV(const char* format, va_list args);
 
@@ -148,7 +154,25 @@ public:
   explicit CMapPtrToPtr(int blockSize = 10) : CMap<void*, void*>(blockSize) {}
 };
 
-// Text-mode file: lines end in "\r\n" on disk; reading accepts "\n" and "\r\n".
+namespace korvex {
+namespace detail {
+struct StdioFileState;
+}
+}  // namespace korvex
+
+// A text file. Open's flags:
+// - access: modeRead (0), modeWrite (write only) or modeReadWrite (both; the
+//   file is read and written at one position, which a write takes from where
+//   reading got to);
+// - modeCreate creates a missing file and truncates an existing one, unless
+//   modeNoTruncate is added: then the content stays and every write goes to
+//   the end, while reading starts at the beginning; without modeCreate the
+//   file must exist and is read and written from its start;
+// - typeText (the default): lines end in "\r\n" on disk, and reading accepts
+//   "\n" and "\r\n"; typeBinary: no translation, a line ends at "\n" and
+//   keeps a "\r" before it.
+// Open refuses (FALSE) any other flag, modeWrite with modeReadWrite,
+// typeText with typeBinary, and modeCreate without write access.
 class KORVEX_API CStdioFile {
 public:
   enum OpenFlags : UINT {
@@ -168,21 +192,23 @@ public:
 
   // Failure is reported by the result only; the error object is never filled.
   BOOL Open(const char* path, UINT flags, void* error = NULL);
-  // The next line without its end; FALSE at end of file or on a read error.
+  // The next line without its end; FALSE at end of file, on a read error, in
+  // write-only mode, and for a line longer than a string can hold (INT_MAX
+  // bytes), after which the file gives no more lines.
   BOOL ReadString(CString& line);
-  // Writes "\n" as "\r\n"; FALSE when the file did not take every byte.
+  // FALSE when the file did not take every byte, or in read-only mode.
   BOOL WriteString(const char* text);
-  void Close();
+  // FALSE when buffered bytes could not be written out or the file not
+  // closed (a full disk shows here); TRUE when nothing was open.
+  BOOL Close();
 
 private:
-  BOOL Fill();
-
-  FILE* m_file;
-  char* m_buffer;
-  size_t m_pos;
-  size_t m_end;
+  korvex::detail::StdioFileState* m_state;
 };
 
+// Unnamed, process-local, and recursive for its owner as a Win32 mutex is:
+// each Lock of the owning thread needs its own Unlock, and only the owner can
+// unlock it.
 class KORVEX_API CMutex {
 public:
   CMutex(BOOL initiallyOwn = FALSE, const char* name = NULL, LPSECURITY_ATTRIBUTES attributes = NULL);

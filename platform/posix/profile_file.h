@@ -3,6 +3,7 @@
 
 // Where profile files live and how they are read and replaced.
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/posix/profile_text.h"
@@ -12,16 +13,19 @@ namespace posix {
 
 // The file a profile name means: a name without a folder lies in the folder that
 // stands in for the Windows folder, $XDG_CONFIG_HOME/korvex, which is created
-// for a writer. Empty for no name.
+// (private to the user) for a writer. Empty for no name.
 std::string ProfilePath(const char* fileName, bool forWriting);
 
-// The file's text; empty when it is missing or unreadable.
-std::string ReadProfile(const std::string& path);
+// The file's parsed text, shared with other readers while the file is unchanged.
+// A missing or unreadable file gives an empty text and sets the last error
+// (ERROR_FILE_NOT_FOUND when there is no such file).
+std::shared_ptr<const ProfileText> LoadProfile(const char* fileName);
 
-// Applies an edit to the current text under the file's lock and, when the edit
-// reports a change, replaces the file atomically. False (with the last error set)
-// when the file could not be locked, written or replaced.
-bool UpdateProfile(const std::string& path, const std::function<bool(ProfileText&)>& edit);
+// Applies an edit to the file's current text under its lock and, when the edit
+// reports a change, replaces the file atomically. False with the last error set
+// when the arguments are refused, or the file could not be read whole, locked,
+// written or replaced; the file is then left as it was.
+bool UpdateProfile(const char* section, const char* fileName, const std::function<bool(ProfileText&)>& edit);
 
 }  // namespace posix
 }  // namespace korvex

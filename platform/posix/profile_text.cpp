@@ -4,13 +4,11 @@ namespace korvex {
 namespace posix {
 namespace {
 
-char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  return true;
+std::string Folded(const std::string& name) {
+  std::string folded(name);
+  for (char& c : folded)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return folded;
 }
 
 std::string StripQuotes(const std::string& value) {
@@ -28,13 +26,11 @@ std::string TrimBlanks(const std::string& text) {
 }
 
 ProfileText::ProfileText(const std::string& content) {
-  size_t start = 0;
-  while (start < content.size()) {
-    size_t end = content.find('\n', start);
+  for (size_t start = 0; start < content.size();) {
+    size_t end = content.find_first_of("\r\n", start);
     if (end == std::string::npos) end = content.size();
     std::string text = content.substr(start, end - start);
-    if (!text.empty() && text.back() == '\r') text.pop_back();
-    start = end + 1;
+    start = end + (content.compare(end, 2, "\r\n") == 0 ? 2 : 1);
     std::string trimmed = TrimBlanks(text);
     size_t equals = trimmed.find('=');
     if (!trimmed.empty() && trimmed[0] == '[') {
@@ -44,6 +40,21 @@ ProfileText::ProfileText(const std::string& content) {
       lines_.push_back({Kind::Entry, text, TrimBlanks(trimmed.substr(0, equals)), TrimBlanks(trimmed.substr(equals + 1))});
     } else {
       lines_.push_back({Kind::Other, text, "", ""});
+    }
+  }
+  Reindex();
+}
+
+void ProfileText::Reindex() {
+  sections_.clear();
+  SectionIndex* current = nullptr;
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    const Line& line = lines_[i];
+    if (line.kind == Kind::Section) {
+      auto added = sections_.emplace(Folded(line.name), SectionIndex{i, {}});
+      current = added.second ? &added.first->second : nullptr;
+    } else if (line.kind == Kind::Entry && current) {
+      current->keys.emplace(Folded(line.name), i);
     }
   }
 }
@@ -62,26 +73,41 @@ std::vector<std::string> ProfileText::SectionNames() const {
 }
 
 bool ProfileText::KeyNames(const std::string& section, std::vector<std::string>* names) const {
-  size_t header = FindSection(section);
-  if (header == lines_.size()) return false;
-  for (size_t i = header + 1, end = SectionEnd(header); i < end; ++i)
+  const SectionIndex* found = FindSection(section);
+  if (!found) return false;
+  for (size_t i = found->header + 1, end = SectionEnd(found->header); i < end; ++i)
     if (lines_[i].kind == Kind::Entry) names->push_back(lines_[i].name);
   return true;
 }
 
+bool ProfileText::SectionLines(const std::string& section, std::vector<std::string>* lines) const {
+  const SectionIndex* found = FindSection(section);
+  if (!found) return false;
+  for (size_t i = found->header + 1, end = SectionEnd(found->header); i < end; ++i) {
+    const Line& line = lines_[i];
+    std::string trimmed = TrimBlanks(line.text);
+    if (line.kind == Kind::Entry)
+      lines->push_back(line.name + "=" + line.value);
+    else if (!trimmed.empty() && trimmed[0] != ';')
+      lines->push_back(trimmed);
+  }
+  return true;
+}
+
+const std::string* ProfileText::RawValue(const std::string& section, const std::string& key) const {
+  size_t entry = FindKey(section, key);
+  return entry == lines_.size() ? nullptr : &lines_[entry].value;
+}
+
 bool ProfileText::Find(const std::string& section, const std::string& key, std::string* value) const {
-  size_t header = FindSection(section);
-  if (header == lines_.size()) return false;
-  size_t entry = FindKey(header, key);
-  if (entry == lines_.size()) return false;
-  *value = StripQuotes(lines_[entry].value);
+  const std::string* raw = RawValue(section, key);
+  if (!raw) return false;
+  *value = StripQuotes(*raw);
   return true;
 }
 
 bool ProfileText::Set(const std::string& section, const std::string& key, const std::string& value) {
-  size_t header = FindSection(section);
-  if (header == lines_.size()) lines_.push_back({Kind::Section, "[" + section + "]", section, ""});
-  size_t entry = FindKey(header, key);
+  size_t entry = FindKey(section, key);
   if (entry != lines_.size()) {
     Line& line = lines_[entry];
     if (line.value == value) return false;
@@ -89,35 +115,59 @@ bool ProfileText::Set(const std::string& section, const std::string& key, const 
     line.value = value;
     return true;
   }
-  // A new key goes after the section's last entry, ahead of trailing blank lines.
-  size_t at = header + 1;
-  for (size_t i = header + 1, end = SectionEnd(header); i < end; ++i)
-    if (lines_[i].kind == Kind::Entry) at = i + 1;
+  const SectionIndex* found = FindSection(section);
+  size_t at = lines_.size();
+  if (!found) {
+    lines_.push_back({Kind::Section, "[" + section + "]", section, ""});
+    at = lines_.size();
+  } else {
+    // A new key goes after the section's last entry, ahead of trailing blank lines.
+    at = found->header + 1;
+    for (size_t i = found->header + 1, end = SectionEnd(found->header); i < end; ++i)
+      if (lines_[i].kind == Kind::Entry) at = i + 1;
+  }
   lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), Line{Kind::Entry, key + "=" + value, key, value});
+  Reindex();
   return true;
 }
 
 bool ProfileText::RemoveKey(const std::string& section, const std::string& key) {
-  size_t header = FindSection(section);
-  if (header == lines_.size()) return false;
-  size_t entry = FindKey(header, key);
+  size_t entry = FindKey(section, key);
   if (entry == lines_.size()) return false;
-  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(entry));
+  Erase(entry, entry + 1);
   return true;
 }
 
 bool ProfileText::RemoveSection(const std::string& section) {
-  size_t header = FindSection(section);
-  if (header == lines_.size()) return false;
-  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(header),
-               lines_.begin() + static_cast<std::ptrdiff_t>(SectionEnd(header)));
+  const SectionIndex* found = FindSection(section);
+  if (!found) return false;
+  Erase(found->header, SectionEnd(found->header));
   return true;
 }
 
-size_t ProfileText::FindSection(const std::string& section) const {
-  for (size_t i = 0; i < lines_.size(); ++i)
-    if (lines_[i].kind == Kind::Section && SameName(lines_[i].name, section)) return i;
-  return lines_.size();
+bool ProfileText::ReplaceSection(const std::string& section,
+                                 const std::vector<std::pair<std::string, std::string>>& entries) {
+  const SectionIndex* found = FindSection(section);
+  size_t at = lines_.size();
+  if (found) {
+    at = found->header + 1;
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(at),
+                 lines_.begin() + static_cast<std::ptrdiff_t>(SectionEnd(found->header)));
+  } else {
+    lines_.push_back({Kind::Section, "[" + section + "]", section, ""});
+    at = lines_.size();
+  }
+  std::vector<Line> added;
+  for (const auto& entry : entries)
+    added.push_back({Kind::Entry, entry.first + "=" + entry.second, entry.first, entry.second});
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
+  Reindex();
+  return true;
+}
+
+const ProfileText::SectionIndex* ProfileText::FindSection(const std::string& section) const {
+  auto found = sections_.find(Folded(section));
+  return found == sections_.end() ? nullptr : &found->second;
 }
 
 size_t ProfileText::SectionEnd(size_t header) const {
@@ -126,10 +176,16 @@ size_t ProfileText::SectionEnd(size_t header) const {
   return end;
 }
 
-size_t ProfileText::FindKey(size_t header, const std::string& key) const {
-  for (size_t i = header + 1, end = SectionEnd(header); i < end; ++i)
-    if (lines_[i].kind == Kind::Entry && SameName(lines_[i].name, key)) return i;
-  return lines_.size();
+size_t ProfileText::FindKey(const std::string& section, const std::string& key) const {
+  const SectionIndex* found = FindSection(section);
+  if (!found) return lines_.size();
+  auto entry = found->keys.find(Folded(key));
+  return entry == found->keys.end() ? lines_.size() : entry->second;
+}
+
+void ProfileText::Erase(size_t first, size_t last) {
+  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(first), lines_.begin() + static_cast<std::ptrdiff_t>(last));
+  Reindex();
 }
 
 }  // namespace posix

@@ -5,8 +5,9 @@
 // without rereading keys. Every committed change counts on the key it changed:
 // a name change (a subkey added or removed) or a value change (a value set or
 // deleted). A waiter reads the counts of its key (or of its whole subtree) when
-// it arms and compares later readings; every commit writes the hive's log file,
-// "<hive file>-wal", which it can watch (inotify) to know when to look again.
+// it arms and compares later readings; every commit writes the file that
+// HiveCommitFilePath names, which it can watch (inotify) to know when to look
+// again.
 #include <cstdint>
 #include <string>
 
@@ -39,6 +40,10 @@ KORVEX_API LONG ReadKeyChanges(HKEY key, bool subtree, KeyChanges* changes);
 
 // The database file of the hive that holds a key.
 KORVEX_API LONG HiveFilePath(HKEY key, std::string* path);
+// The file every commit to that hive writes, to watch: "<hive file>-wal" for
+// the user's hive, the database file itself for the machine's (which keeps a
+// rollback journal).
+KORVEX_API LONG HiveCommitFilePath(HKEY key, std::string* path);
 
 }  // namespace registry
 }  // namespace posix

@@ -23,9 +23,17 @@ HandleTable& Handles() {
 
 }  // namespace
 
+HKEY PredefinedKey(HKEY key) {
+  DWORD low = static_cast<DWORD>(reinterpret_cast<uintptr_t>(key));
+  for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS})
+    if (low == static_cast<DWORD>(reinterpret_cast<uintptr_t>(root))) return root;
+  return nullptr;
+}
+
 LONG ResolveKey(HKEY key, KeyRef* ref) {
-  if (key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE) {
-    ref->hive = Hive::ForRoot(key);
+  if (HKEY root = PredefinedKey(key)) {
+    ref->hive = Hive::ForRoot(root);
+    if (!ref->hive) return ERROR_INVALID_HANDLE;
     ref->id = kRootKeyId;
     ref->access = KEY_ALL_ACCESS;
     return ERROR_SUCCESS;
@@ -43,6 +51,7 @@ HKEY NewHandle(KeyRef ref) {
   std::lock_guard<std::mutex> lock(table.mutex);
   uintptr_t value = table.next;
   table.next += 2;
+  ref.cursors = std::make_shared<HandleCursors>();
   table.open.emplace(value, std::move(ref));
   return reinterpret_cast<HKEY>(value);
 }
@@ -66,7 +75,9 @@ LONG KeyCall::Open(Mode mode) {
   if (status_ != ERROR_SUCCESS) return status_;
   session_.emplace(*ref_.hive);
   status_ = session_->status();
-  if (status_ == ERROR_SUCCESS && mode != kNoTransaction) {
+  bool writes = mode == kWrite || mode == kWriteStatement;
+  if (status_ == ERROR_SUCCESS && writes && session_->readOnly()) status_ = ERROR_ACCESS_DENIED;
+  if (status_ == ERROR_SUCCESS && (mode == kRead || mode == kWrite)) {
     transaction_.emplace(*session_, mode == kWrite);
     status_ = transaction_->status();
   }

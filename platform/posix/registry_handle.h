@@ -4,7 +4,9 @@
 // What an HKEY stands for: a key id in a hive, and the access it was opened with.
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <string>
 
 #include "platform/posix/registry_store.h"
 
@@ -12,14 +14,31 @@ namespace korvex {
 namespace posix {
 namespace registry {
 
+// Where the last enumeration on a handle stopped: the entry at `index` is
+// `name`, read while the key's change count was `stamp`.
+struct EnumCursor {
+  int64_t stamp = -1;
+  DWORD index = 0;
+  std::string name;
+};
+
+struct HandleCursors {
+  std::mutex mutex;
+  EnumCursor subkeys, values;
+};
+
 struct KeyRef {
   std::shared_ptr<Hive> hive;
   int64_t id = 0;
   REGSAM access = 0;
+  std::shared_ptr<HandleCursors> cursors;  // none for the predefined keys
 
   bool Allows(REGSAM right) const { return (access & right) == right; }
 };
 
+// The predefined key a value names, known by its low 32 bits as on 64-bit
+// Windows (code that keeps a key in a DWORD relies on it); NULL for others.
+HKEY PredefinedKey(HKEY key);
 // A predefined root key or an open handle; ERROR_INVALID_HANDLE for anything else.
 LONG ResolveKey(HKEY key, KeyRef* ref);
 // A new handle, valid until ReleaseHandle. Handle values are never reused.
@@ -32,7 +51,9 @@ bool ReleaseHandle(HKEY key);
 // status() is the first step that failed.
 class KeyCall {
  public:
-  enum Mode { kNoTransaction, kRead, kWrite };
+  // kWriteStatement: one writing statement, its own transaction. Writing modes
+  // fail with ERROR_ACCESS_DENIED on a hive this process may not write.
+  enum Mode { kNoTransaction, kRead, kWrite, kWriteStatement };
   KeyCall(HKEY key, REGSAM right);
   KeyCall(HKEY key, REGSAM right, Mode mode) : KeyCall(key, right) { Open(mode); }
 

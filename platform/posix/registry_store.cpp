@@ -1,6 +1,8 @@
 #include "platform/posix/registry_store.h"
 
+#include <fcntl.h>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -68,9 +70,20 @@ const char* const kStatements[] = {
     /* FindChild */ "SELECT id FROM keys WHERE parent = ?1 AND name = ?2",
     /* InsertKey */ "INSERT INTO keys(parent, name) VALUES(?1, ?2)",
     /* HasChildren */ "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1",
-    /* ChildAt */ "SELECT name FROM keys WHERE parent = ?1 ORDER BY name LIMIT 1 OFFSET ?2",
+    // The enumerations read the key's change count with the entry, in one
+    // statement: no row when the key is gone, a NULL name past the last entry.
+    /* ChildAt */
+    "SELECT k.name_changes, c.name FROM keys k LEFT JOIN"
+    " (SELECT name FROM keys WHERE parent = ?1 ORDER BY name LIMIT 1 OFFSET ?2) c WHERE k.id = ?1",
+    /* ChildAfter */
+    "SELECT k.name_changes, c.name FROM keys k LEFT JOIN"
+    " (SELECT name FROM keys WHERE parent = ?1 AND name > ?2 ORDER BY name LIMIT 1) c WHERE k.id = ?1",
     /* DeleteKey */ "DELETE FROM keys WHERE id = ?1",
     /* DeleteSubtree */ KORVEX_SUBTREE("?1") "DELETE FROM keys WHERE id IN sub",
+    /* DeleteChildren */ KORVEX_SUBTREE("id FROM keys WHERE parent = ?1") "DELETE FROM keys WHERE id IN sub",
+    /* DeleteValues */ "DELETE FROM vals WHERE key = ?1 AND name < X''",
+    /* ChildrenOf */ "SELECT id, name FROM keys WHERE parent = ?1",
+    /* ValuesOf */ "SELECT name, type, data FROM vals WHERE key = ?1 AND name < X''",
     // One statement, so a set is one write transaction that also sees a deleted
     // key; the key's count row stands for the key.
     /* SetValue */
@@ -80,7 +93,22 @@ const char* const kStatements[] = {
     /* QueryValue */
     "SELECT v.type, v.data FROM vals c LEFT JOIN vals v ON v.key = c.key AND v.name = ?2"
     " WHERE c.key = ?1 AND c.name = X''",
-    /* ValueAt */ "SELECT name, type, data FROM vals WHERE key = ?1 AND name < X'' ORDER BY name LIMIT 1 OFFSET ?2",
+    /* ValueAt */
+    "SELECT c.type, v.name, v.type, v.data FROM vals c LEFT JOIN"
+    " (SELECT name, type, data FROM vals WHERE key = ?1 AND name < X'' ORDER BY name LIMIT 1 OFFSET ?2) v"
+    " WHERE c.key = ?1 AND c.name = X''",
+    /* ValueAfter */
+    "SELECT c.type, v.name, v.type, v.data FROM vals c LEFT JOIN"
+    " (SELECT name, type, data FROM vals WHERE key = ?1 AND name > ?2 AND name < X'' ORDER BY name LIMIT 1) v"
+    " WHERE c.key = ?1 AND c.name = X''",
+    // Lengths in bytes: names are ANSI texts.
+    /* KeyInfo */
+    "SELECT (SELECT count(*) FROM keys WHERE parent = ?1),"
+    " (SELECT max(length(CAST(name AS BLOB))) FROM keys WHERE parent = ?1),"
+    " (SELECT count(*) FROM vals WHERE key = ?1 AND name < X''),"
+    " (SELECT max(length(CAST(name AS BLOB))) FROM vals WHERE key = ?1 AND name < X''),"
+    " (SELECT max(length(data)) FROM vals WHERE key = ?1 AND name < X'')"
+    " FROM keys WHERE id = ?1",
     /* DeleteValue */ "DELETE FROM vals WHERE key = ?1 AND name = ?2",
     /* KeyChanges */
     "SELECT k.name_changes, c.type, 1, k.id FROM keys k JOIN vals c ON c.key = k.id AND c.name = X'' WHERE k.id = ?1",
@@ -140,16 +168,39 @@ int QueryInt(sqlite3* db, const char* sql, int64_t* value) {
 
 // WAL lets readers go on while one process writes; NORMAL sync keeps every commit
 // safe from a crashed process (only a power loss can lose the last commits).
-int UseWriteAheadLog(sqlite3* db) {
+// A WAL reader needs write access to the log's index, though: a shared hive
+// keeps a rollback journal, which needs none to read. A connection that cannot
+// write leaves the journal as it finds it.
+int ChooseJournal(sqlite3* db, bool shared, bool readOnly) {
+  if (readOnly) return SQLITE_OK;
   sqlite3_stmt* stmt = nullptr;
-  int rc = sqlite3_prepare_v2(db, "PRAGMA journal_mode = WAL", -1, &stmt, nullptr);
+  int rc = sqlite3_prepare_v2(db, shared ? "PRAGMA journal_mode = DELETE" : "PRAGMA journal_mode = WAL", -1, &stmt,
+                              nullptr);
   if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
   if (rc == SQLITE_ROW) {
     const unsigned char* mode = sqlite3_column_text(stmt, 0);
-    rc = mode && sqlite3_stricmp(reinterpret_cast<const char*>(mode), "wal") == 0 ? SQLITE_OK : SQLITE_CANTOPEN;
+    // Another process may still hold an older shared hive in WAL mode: it
+    // changes over when it is alone with it.
+    bool wal = mode && sqlite3_stricmp(reinterpret_cast<const char*>(mode), "wal") == 0;
+    rc = shared || wal ? SQLITE_OK : SQLITE_CANTOPEN;
   }
   sqlite3_finalize(stmt);
-  return rc == SQLITE_OK ? sqlite3_exec(db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr) : rc;
+  if (rc != SQLITE_OK || shared) return rc;
+  return sqlite3_exec(db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+}
+
+// A private hive's files are created 0600 before SQLite makes them (the log and
+// its index take the database's mode), and older ones are narrowed to that.
+void KeepPrivate(const std::string& path) {
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd >= 0) close(fd);
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    std::string file = path + suffix;
+    struct stat info;
+    if (lstat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid() &&
+        (info.st_mode & 077))
+      chmod(file.c_str(), 0600);
+  }
 }
 
 // Two processes may meet an empty file at once: the schema is made under the
@@ -179,6 +230,7 @@ LONG StoreError(int rc) {
       return ERROR_CANTOPEN;
     case SQLITE_READONLY:
     case SQLITE_FULL:
+    case SQLITE_TOOBIG:
       return ERROR_CANTWRITE;
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -193,9 +245,17 @@ LONG StoreError(int rc) {
   }
 }
 
-Hive::Hive(std::string path) : path_(std::move(path)) {}
+Connection::~Connection() {
+  // After fork() the parent's connection is left alone: closing it here could
+  // disturb the locks and the log the parent still uses.
+  if (!db || generation != g_forks.load(std::memory_order_relaxed)) return;
+  for (sqlite3_stmt* stmt : statements) sqlite3_finalize(stmt);
+  sqlite3_close(db);
+}
 
-Hive::~Hive() { Disconnect(); }
+Hive::Hive(std::string path, bool shared) : path_(std::move(path)), shared_(shared) {}
+
+Hive::~Hive() = default;
 
 std::shared_ptr<Hive> Hive::ForRoot(HKEY root) {
   static std::mutex mutex;
@@ -205,52 +265,71 @@ std::shared_ptr<Hive> Hive::ForRoot(HKEY root) {
   std::string path = HivePath(root);
   std::lock_guard<std::mutex> lock(mutex);
   // Handles into a hive that the environment no longer names keep it alive.
-  if (!*slot || (*slot)->path_ != path) *slot = std::make_shared<Hive>(path);
+  if (!*slot || (*slot)->path_ != path) *slot = std::make_shared<Hive>(path, root == HKEY_LOCAL_MACHINE);
   return *slot;
 }
 
-void Hive::Disconnect() {
-  if (db_ && generation_ == g_forks.load(std::memory_order_relaxed)) {
-    for (sqlite3_stmt*& stmt : statements_) sqlite3_finalize(stmt);
-    sqlite3_close(db_);
+std::string Hive::CommitFilePath() const { return shared_ ? path_ : path_ + "-wal"; }
+
+LONG Hive::Acquire(std::unique_ptr<Connection>* connection) {
+  std::vector<std::unique_ptr<Connection>> stale;  // closed outside the lock
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    unsigned generation = g_forks.load(std::memory_order_relaxed);
+    while (!idle_.empty()) {
+      std::unique_ptr<Connection> next = std::move(idle_.back());
+      idle_.pop_back();
+      if (next->generation == generation) {
+        *connection = std::move(next);
+        return ERROR_SUCCESS;
+      }
+      stale.push_back(std::move(next));
+    }
   }
-  // After fork() the parent's connection is left alone: closing it here could
-  // disturb the locks and the log the parent still uses.
-  for (sqlite3_stmt*& stmt : statements_) stmt = nullptr;
-  db_ = nullptr;
+  return Connect(connection);
 }
 
-LONG Hive::Connect() {
-  if (db_ && generation_ == g_forks.load(std::memory_order_relaxed)) return ERROR_SUCCESS;
-  Disconnect();
+void Hive::Release(std::unique_ptr<Connection> connection) {
+  // Enough for the threads that usually share a hive; more are closed.
+  constexpr size_t kMaxIdle = 4;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (idle_.size() < kMaxIdle) idle_.push_back(std::move(connection));
+}
+
+LONG Hive::Connect(std::unique_ptr<Connection>* connection) {
   if (path_.empty()) return ERROR_CANTOPEN;  // no home folder to keep the hive in
-  MakeFolderPath(path_.substr(0, path_.rfind('/')));
-  sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+  MakeFolderPath(path_.substr(0, path_.rfind('/')), shared_ ? 0755 : 0700);
+  if (!shared_) KeepPrivate(path_);
+  auto made = std::make_unique<Connection>();
+  made->generation = g_forks.load(std::memory_order_relaxed);
+  int rc = sqlite3_open_v2(path_.c_str(), &made->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                            nullptr);
   if (rc == SQLITE_OK) {
-    sqlite3_busy_handler(db, WaitWhileBusy, &busySince_);
-    rc = UseWriteAheadLog(db);
+    sqlite3_busy_handler(made->db, WaitWhileBusy, &made->busySince);
+    made->readOnly = sqlite3_db_readonly(made->db, "main") == 1;
+    rc = ChooseJournal(made->db, shared_, made->readOnly);
   }
-  if (rc == SQLITE_OK) rc = CreateSchemaIfMissing(db);
-  if (rc != SQLITE_OK) {
-    sqlite3_close(db);
-    return StoreError(rc);
-  }
-  db_ = db;
-  generation_ = g_forks.load(std::memory_order_relaxed);
+  if (rc == SQLITE_OK) rc = CreateSchemaIfMissing(made->db);
+  if (rc != SQLITE_OK) return StoreError(rc);  // the connection closes with `made`
+  *connection = std::move(made);
   return ERROR_SUCCESS;
 }
 
-HiveSession::HiveSession(Hive& hive) : hive_(hive), lock_(hive.mutex_), status_(hive.Connect()) {}
+HiveSession::HiveSession(Hive& hive) : hive_(hive), status_(hive.Acquire(&connection_)) {}
+
+HiveSession::~HiveSession() {
+  if (connection_) hive_.Release(std::move(connection_));
+}
 
 sqlite3_stmt* HiveSession::Prepared(Sql sql, int* rc) {
-  sqlite3_stmt*& stmt = hive_.statements_[static_cast<int>(sql)];
-  if (!stmt) {
-    *rc = hive_.db_ ? sqlite3_prepare_v3(hive_.db_, kStatements[static_cast<int>(sql)], -1,
-                                         SQLITE_PREPARE_PERSISTENT, &stmt, nullptr)
-                    : SQLITE_CANTOPEN;
+  if (!connection_) {
+    *rc = SQLITE_CANTOPEN;
+    return nullptr;
   }
+  sqlite3_stmt*& stmt = connection_->statements[static_cast<int>(sql)];
+  if (!stmt)
+    *rc = sqlite3_prepare_v3(connection_->db, kStatements[static_cast<int>(sql)], -1, SQLITE_PREPARE_PERSISTENT,
+                             &stmt, nullptr);
   return stmt;
 }
 

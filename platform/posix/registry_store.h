@@ -1,16 +1,19 @@
 #ifndef KORVEX_PLATFORM_POSIX_REGISTRY_STORE_H
 #define KORVEX_PLATFORM_POSIX_REGISTRY_STORE_H
 
-// A hive: one SQLite database holding a key tree, opened once per process and
-// shared by every handle into it. Callers hold a HiveSession for the length of
-// one registry call; it serialises the threads of this process on the hive's
-// connection, while SQLite's locks serialise the processes.
+// A hive: one SQLite database holding a key tree, shared by every handle into
+// it. Callers hold a HiveSession for the length of one registry call; it lends
+// them a connection of their own from the hive's pool, so the threads of a
+// process, like processes, meet only in SQLite's locks: a thread that waits for
+// another's write holds up no reader.
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "korvex/platform.h"
 
@@ -29,11 +32,18 @@ enum class Sql {
   InsertKey,
   HasChildren,
   ChildAt,
+  ChildAfter,
   DeleteKey,
   DeleteSubtree,
+  DeleteChildren,
+  DeleteValues,
+  ChildrenOf,
+  ValuesOf,
   SetValue,
   QueryValue,
   ValueAt,
+  ValueAfter,
+  KeyInfo,
   DeleteValue,
   KeyChanges,
   SubtreeChanges,
@@ -44,9 +54,27 @@ enum class Sql {
 // can never reach a newer key.
 constexpr int64_t kRootKeyId = 1;
 
+// One connection to a hive's database with the statements prepared on it. A
+// connection is used by one thread at a time.
+struct Connection {
+  Connection() = default;
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  sqlite3* db = nullptr;
+  unsigned generation = 0;  // a connection must not cross fork(): the child opens its own
+  int64_t busySince = 0;
+  bool readOnly = false;  // the file could be opened for reading only
+  sqlite3_stmt* statements[static_cast<int>(Sql::Count)] = {};
+};
+
 class Hive {
  public:
-  explicit Hive(std::string path);
+  // A private hive (the user's) is kept 0600 in a 0700 folder, with a
+  // write-ahead log; a shared one (the machine's) keeps the umask's modes and a
+  // rollback journal, which readers without write access can use.
+  Hive(std::string path, bool shared);
   ~Hive();
   Hive(const Hive&) = delete;
   Hive& operator=(const Hive&) = delete;
@@ -56,57 +84,73 @@ class Hive {
   static std::shared_ptr<Hive> ForRoot(HKEY root);
 
   const std::string& path() const { return path_; }
+  // The file every commit writes: the log of a private hive, the database
+  // itself of a shared one.
+  std::string CommitFilePath() const;
 
  private:
   friend class HiveSession;
-  LONG Connect();
-  void Disconnect();
+  // An idle connection, or a new one; the hive's lock is held only to take it
+  // from or give it back to the pool, never while SQLite waits for a lock.
+  LONG Acquire(std::unique_ptr<Connection>* connection);
+  void Release(std::unique_ptr<Connection> connection);
+  LONG Connect(std::unique_ptr<Connection>* connection);
 
   std::string path_;
+  bool shared_;
   std::mutex mutex_;
-  sqlite3* db_ = nullptr;
-  unsigned generation_ = 0;  // a connection must not cross fork(): the child opens its own
-  int64_t busySince_ = 0;
-  sqlite3_stmt* statements_[static_cast<int>(Sql::Count)] = {};
+  std::vector<std::unique_ptr<Connection>> idle_;
 };
 
-// Exclusive use of a hive's connection for one call.
+// A connection of a hive for the length of one call.
 class HiveSession {
  public:
   explicit HiveSession(Hive& hive);
+  ~HiveSession();
   HiveSession(const HiveSession&) = delete;
   HiveSession& operator=(const HiveSession&) = delete;
 
   // ERROR_SUCCESS when the hive could be opened.
   LONG status() const { return status_; }
-  sqlite3* db() const { return hive_.db_; }
+  sqlite3* db() const { return connection_ ? connection_->db : nullptr; }
+  bool readOnly() const { return connection_ && connection_->readOnly; }
   // The statement, prepared on first use; NULL with *rc set when that fails.
   sqlite3_stmt* Prepared(Sql sql, int* rc);
 
  private:
   Hive& hive_;
-  std::lock_guard<std::mutex> lock_;
+  std::unique_ptr<Connection> connection_;
   LONG status_;
 };
 
-// One use of a prepared statement; it is reset when the use ends.
+// One use of a prepared statement; it is reset when the use ends. A bind that
+// fails (a text or blob SQLite cannot hold) makes Step give its error, so
+// nothing half-bound ever runs.
 class Statement {
  public:
-  Statement(HiveSession& session, Sql sql) : stmt_(session.Prepared(sql, &prepared_)) {}
+  Statement(HiveSession& session, Sql sql) : stmt_(session.Prepared(sql, &status_)) {}
   ~Statement() {
-    if (stmt_) sqlite3_reset(stmt_);
+    if (stmt_) {
+      sqlite3_reset(stmt_);
+      sqlite3_clear_bindings(stmt_);
+    }
   }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
-  void Bind(int index, int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
-  void Bind(int index, const char* text) { sqlite3_bind_text(stmt_, index, text ? text : "", -1, SQLITE_STATIC); }
-  void BindBlob(int index, const void* data, DWORD size) {
-    // A null pointer would bind SQL NULL; an empty value is an empty blob.
-    sqlite3_bind_blob(stmt_, index, data ? data : "", static_cast<int>(size), SQLITE_STATIC);
+  void Bind(int index, int64_t value) {
+    if (Ready()) status_ = sqlite3_bind_int64(stmt_, index, value);
   }
-  // SQLITE_ROW, SQLITE_DONE or an error code, also that of a failed prepare.
-  int Step() { return stmt_ ? sqlite3_step(stmt_) : prepared_; }
+  void Bind(int index, const char* text) {
+    if (!text) text = "";
+    if (Ready()) status_ = sqlite3_bind_text64(stmt_, index, text, strlen(text), SQLITE_STATIC, SQLITE_UTF8);
+  }
+  // A null pointer would bind SQL NULL; an empty value is an empty blob.
+  void BindBlob(int index, const void* data, uint64_t size) {
+    if (Ready()) status_ = sqlite3_bind_blob64(stmt_, index, data ? data : "", size, SQLITE_STATIC);
+  }
+  // SQLITE_ROW, SQLITE_DONE or an error code, also that of a failed prepare or bind.
+  int Step() { return Ready() ? sqlite3_step(stmt_) : status_; }
   int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
   bool IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
   const char* Text(int column) const { return reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column)); }
@@ -114,7 +158,9 @@ class Statement {
   DWORD Bytes(int column) const { return static_cast<DWORD>(sqlite3_column_bytes(stmt_, column)); }
 
  private:
-  int prepared_ = SQLITE_OK;
+  bool Ready() const { return stmt_ && status_ == SQLITE_OK; }
+
+  int status_ = SQLITE_OK;
   sqlite3_stmt* stmt_;
 };
 

@@ -1,4 +1,6 @@
-// Setting, reading, enumerating and deleting values.
+// Setting, reading and deleting values.
+#include "platform/posix/registry_values.h"
+
 #include <cstring>
 
 #include "platform/posix/registry_handle.h"
@@ -6,21 +8,60 @@
 namespace korvex {
 namespace posix {
 namespace registry {
-namespace {
 
-// Hands value data out as Win32 does: a NULL buffer asks for the size only; a
-// short buffer gets ERROR_MORE_DATA and the size it needs.
-LONG CopyData(const void* data, DWORD size, LPBYTE buffer, LPDWORD bufferSize) {
+bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+LONG SetValueOf(HiveSession& session, int64_t id, const char* name, DWORD type, const BYTE* data, DWORD size,
+                bool win32Terminator) {
+  // Refused before the data is touched: SQLite cannot hold it.
+  if (size >= static_cast<DWORD>(sqlite3_limit(session.db(), SQLITE_LIMIT_LENGTH, -1)))
+    return StoreError(SQLITE_TOOBIG);
+  // As Win32 does, a string whose length left out its terminator gets it: the
+  // byte after the data is looked at, as there.
+  if (win32Terminator && IsStringType(type) && size && data[size - 1] && !data[size]) ++size;
+  Statement set(session, Sql::SetValue);
+  set.Bind(1, id);
+  set.Bind(2, name);
+  set.Bind(3, static_cast<int64_t>(type));
+  set.BindBlob(4, data, size);
+  int step = set.Step();
+  if (step != SQLITE_DONE) return StoreError(step);
+  return sqlite3_changes(session.db()) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+}
+
+LONG DeleteValueOf(HiveSession& session, int64_t id, const char* name) {
+  Statement remove(session, Sql::DeleteValue);
+  remove.Bind(1, id);
+  remove.Bind(2, name);
+  int step = remove.Step();
+  if (step != SQLITE_DONE) return StoreError(step);
+  if (sqlite3_changes(session.db())) return ERROR_SUCCESS;
+  LONG rc = CheckKeyExists(session, id);
+  return rc == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : rc;
+}
+
+LONG FindValue(Statement& query, int64_t id, const char* name) {
+  query.Bind(1, id);
+  query.Bind(2, name);
+  int step = query.Step();
+  if (step == SQLITE_DONE) return ERROR_KEY_DELETED;
+  if (step != SQLITE_ROW) return StoreError(step);
+  return query.IsNull(0) ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+}
+
+LONG HandOutData(DWORD type, const void* data, DWORD size, LPDWORD typeOut, LPBYTE buffer, LPDWORD bufferSize) {
+  DWORD room = bufferSize ? *bufferSize : 0;
+  if (typeOut) *typeOut = type;
   if (!bufferSize) return buffer ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
-  DWORD room = *bufferSize;
   *bufferSize = size;
   if (!buffer) return ERROR_SUCCESS;
   if (room < size) return ERROR_MORE_DATA;
   if (size) memcpy(buffer, data, size);
+  bool terminated = size && static_cast<const BYTE*>(data)[size - 1] == 0;
+  if (room > size && IsStringType(type) && !terminated) buffer[size] = 0;
   return ERROR_SUCCESS;
 }
 
-}  // namespace
 }  // namespace registry
 }  // namespace posix
 }  // namespace korvex
@@ -29,16 +70,9 @@ using namespace korvex::posix::registry;
 
 LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {
   if (!lpData && cbData) return ERROR_INVALID_PARAMETER;
-  KeyCall call(hKey, KEY_SET_VALUE, KeyCall::kNoTransaction);
+  KeyCall call(hKey, KEY_SET_VALUE, KeyCall::kWriteStatement);
   if (call.status() != ERROR_SUCCESS) return call.status();
-  Statement set(call.session(), Sql::SetValue);
-  set.Bind(1, call.ref().id);
-  set.Bind(2, lpValueName);
-  set.Bind(3, static_cast<int64_t>(dwType));
-  set.BindBlob(4, lpData, cbData);
-  int step = set.Step();
-  if (step != SQLITE_DONE) return StoreError(step);
-  return sqlite3_changes(call.session().db()) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+  return SetValueOf(call.session(), call.ref().id, lpValueName, dwType, lpData, cbData, true);
 }
 
 LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
@@ -47,44 +81,14 @@ LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDW
   KeyCall call(hKey, KEY_QUERY_VALUE, KeyCall::kNoTransaction);
   if (call.status() != ERROR_SUCCESS) return call.status();
   Statement query(call.session(), Sql::QueryValue);
-  query.Bind(1, call.ref().id);
-  query.Bind(2, lpValueName);
-  int step = query.Step();
-  if (step == SQLITE_DONE) return ERROR_KEY_DELETED;
-  if (step != SQLITE_ROW) return StoreError(step);
-  if (query.IsNull(0)) return ERROR_FILE_NOT_FOUND;
-  if (lpType) *lpType = static_cast<DWORD>(query.Int(0));
-  return CopyData(query.Blob(1), query.Bytes(1), lpData, lpcbData);
-}
-
-LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD lpReserved,
-                      LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
-  if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
-  KeyCall call(hKey, KEY_QUERY_VALUE, KeyCall::kRead);
-  if (call.status() != ERROR_SUCCESS) return call.status();
-  Statement value(call.session(), Sql::ValueAt);
-  value.Bind(1, call.ref().id);
-  value.Bind(2, static_cast<int64_t>(dwIndex));
-  int step = value.Step();
-  if (step == SQLITE_DONE) return call.KeyGoneOr(ERROR_NO_MORE_ITEMS);
-  if (step != SQLITE_ROW) return StoreError(step);
-  DWORD nameLength = value.Bytes(0);
-  // A name that does not fit leaves the caller's length as it was.
-  if (nameLength + 1 > *lpcchValueName) return ERROR_MORE_DATA;
-  memcpy(lpValueName, value.Text(0), nameLength + 1);
-  *lpcchValueName = nameLength;
-  if (lpType) *lpType = static_cast<DWORD>(value.Int(1));
-  return CopyData(value.Blob(2), value.Bytes(2), lpData, lpcbData);
+  LONG rc = FindValue(query, call.ref().id, lpValueName);
+  if (rc != ERROR_SUCCESS) return rc;
+  return HandOutData(static_cast<DWORD>(query.Int(0)), query.Blob(1), query.Bytes(1), lpType, lpData, lpcbData);
 }
 
 LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
   KeyCall call(hKey, KEY_SET_VALUE, KeyCall::kWrite);
   if (call.status() != ERROR_SUCCESS) return call.status();
-  Statement remove(call.session(), Sql::DeleteValue);
-  remove.Bind(1, call.ref().id);
-  remove.Bind(2, lpValueName);
-  int step = remove.Step();
-  if (step != SQLITE_DONE) return StoreError(step);
-  if (!sqlite3_changes(call.session().db())) return call.KeyGoneOr(ERROR_FILE_NOT_FOUND);
-  return call.Commit();
+  LONG rc = DeleteValueOf(call.session(), call.ref().id, lpValueName);
+  return rc == ERROR_SUCCESS ? call.Commit() : rc;
 }

@@ -25,10 +25,10 @@ std::string UserConfigFolder() {
   return std::string(home) + "/.config";
 }
 
-bool MakeFolderPath(const std::string& path) {
+bool MakeFolderPath(const std::string& path, mode_t mode) {
   for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
     std::string prefix = path.substr(0, slash);
-    if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    if (mkdir(prefix.c_str(), mode) != 0 && errno != EEXIST) return false;
     if (slash == std::string::npos) break;
   }
   struct stat info;

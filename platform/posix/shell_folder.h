@@ -1,6 +1,8 @@
 #ifndef KORVEX_PLATFORM_POSIX_SHELL_FOLDER_H
 #define KORVEX_PLATFORM_POSIX_SHELL_FOLDER_H
 
+#include <sys/types.h>
+
 #include <string>
 
 namespace korvex {
@@ -10,8 +12,9 @@ namespace posix {
 // else ~/.config. Empty when no home folder is known.
 std::string UserConfigFolder();
 
-// Creates a folder and its missing parents; true when it exists afterwards.
-bool MakeFolderPath(const std::string& path);
+// Creates a folder and its missing parents, each with `mode` (less the umask);
+// true when it exists afterwards.
+bool MakeFolderPath(const std::string& path, mode_t mode = 0777);
 
 }  // namespace posix
 }  // namespace korvex

@@ -1,15 +1,26 @@
-// Profile files and the application-data folder as Win32 documents them.
+// The POSIX profile files themselves: their format on disk, where they live,
+// who may read them, links, and the reader's cache of parsed files.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "korvex/platform.h"
 #include "tests/posix/registry_scratch.h"
 
 namespace {
+
+// The user that unprivileged checks run as when the tests run as root.
+constexpr uid_t kNobody = 65534;
 
 class Profile : public testing::Test {
  protected:
@@ -19,94 +30,60 @@ class Profile : public testing::Test {
     content << std::ifstream(path).rdbuf();
     return content.str();
   }
-  std::string Get(const char* section, const char* key, const char* fallback = "<default>") {
+  std::string Get(const char* section, const char* key, const std::string& file) {
     char buffer[256];
-    DWORD length = GetPrivateProfileStringA(section, key, fallback, buffer, sizeof buffer, file_.c_str());
+    DWORD length = GetPrivateProfileStringA(section, key, "<default>", buffer, sizeof buffer, file.c_str());
     return std::string(buffer, length);
+  }
+  std::string Get(const char* section, const char* key) { return Get(section, key, file_); }
+  void Age(const std::string& path, time_t seconds) {
+    struct timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) - seconds, 0}};
+    utimensat(AT_FDCWD, path.c_str(), times, 0);
+  }
+  std::set<std::string> Listing(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename());
+    return names;
   }
 
   ScratchFolder scratch_;
   std::string file_ = scratch_ / "test.ini";
 };
 
-TEST_F(Profile, ReadsNamesCaseInsensitivelyAndTrimsValues) {
-  WriteFile(file_,
-            "; a comment=not a key\n"
-            "[Main]\r\n"
-            "  Key1 =  value one  \r\n"
-            "key2=\"quoted value \"\n"
-            "Key3='single'\n"
-            "Key4=\"unbalanced\n"
-            "Number = -42abc\n"
-            "  [ Other ]\n"
-            "x=1\n");
-  EXPECT_EQ("value one", Get("MAIN", "key1"));
-  EXPECT_EQ("quoted value ", Get("main", "KEY2"));
-  EXPECT_EQ("single", Get("Main", "Key3"));
-  EXPECT_EQ("\"unbalanced", Get("Main", "Key4"));
-  EXPECT_EQ("1", Get("other", "X"));
-  EXPECT_EQ("<default>", Get("Main", "x"));  // keys belong to their own section
-  EXPECT_EQ("fallback", Get("Main", "absent", "fallback  "));
-  EXPECT_EQ("", Get("Main", "absent", nullptr));
-
-  EXPECT_EQ(-42, (int)GetPrivateProfileIntA("main", "number", 7, file_.c_str()));
-  EXPECT_EQ(0u, GetPrivateProfileIntA("main", "key1", 7, file_.c_str()));
-  EXPECT_EQ(7u, GetPrivateProfileIntA("main", "absent", 7, file_.c_str()));
-  EXPECT_EQ(1u, GetPrivateProfileIntA("Other", "x", 7, file_.c_str()));
+TEST_F(Profile, ReadsIntegersAsAtoiDoes) {
+  WriteFile(file_, "[Main]\nNumber = -42abc\nKey1=value one\n[Other]\nx=1\n");
+  struct Case {
+    const char *section, *key;
+    int expected;
+  } cases[] = {{"main", "number", -42}, {"main", "key1", 0}, {"main", "absent", 7}, {"Other", "x", 1}};
+  for (const Case& c : cases) EXPECT_EQ(c.expected, (int)GetPrivateProfileIntA(c.section, c.key, 7, file_.c_str()));
   EXPECT_EQ(5u, GetPrivateProfileIntA("Main", "x", 5, (scratch_ / "missing.ini").c_str()));
 }
 
-TEST_F(Profile, ResultLengthsAndTruncation) {
-  WriteFile(file_, "[Main]\nKey1=value one\nkey2=b\n[Other]\nx=1\n");
-  char buffer[32];
-  EXPECT_EQ(4u, GetPrivateProfileStringA("Main", "Key1", "", buffer, 5, file_.c_str()));
-  EXPECT_STREQ("valu", buffer);
-
-  // Section names: each ends in a zero, the list in a second one.
-  EXPECT_EQ(11u, GetPrivateProfileStringA(nullptr, nullptr, "", buffer, sizeof buffer, file_.c_str()));
-  EXPECT_EQ(std::string("Main\0Other\0\0", 12), std::string(buffer, 12));
-  memset(buffer, 'x', sizeof buffer);
-  EXPECT_EQ(6u, GetPrivateProfileStringA(nullptr, nullptr, "", buffer, 8, file_.c_str()));
-  EXPECT_EQ(std::string("Main\0O\0\0", 8), std::string(buffer, 8));
-
-  EXPECT_EQ(10u, GetPrivateProfileStringA("MAIN", nullptr, "", buffer, sizeof buffer, file_.c_str()));
-  EXPECT_EQ(std::string("Key1\0key2\0\0", 11), std::string(buffer, 11));
-  EXPECT_EQ(0u, GetPrivateProfileStringA("None", nullptr, "", buffer, sizeof buffer, file_.c_str()));
-  EXPECT_EQ(std::string("\0\0", 2), std::string(buffer, 2));
-}
-
 TEST_F(Profile, WritesEditInPlaceAndDelete) {
-  EXPECT_FALSE(std::filesystem::exists(file_));
   ASSERT_TRUE(WritePrivateProfileStringA("Main", "First", "1", file_.c_str()));
-  EXPECT_TRUE(std::filesystem::exists(file_));
   ASSERT_TRUE(WritePrivateProfileStringA("Main", "Second", "2", file_.c_str()));
   ASSERT_TRUE(WritePrivateProfileStringA("Tail", "t", "x", file_.c_str()));
   ASSERT_TRUE(WritePrivateProfileStringA("MAIN", " first ", "one", file_.c_str()));
   EXPECT_EQ("[Main]\r\nFirst=one\r\nSecond=2\r\n[Tail]\r\nt=x\r\n", ReadFile(file_));
 
   // A comment and a blank line stay put; new keys go after the section's last key.
-  WriteFile(file_, "; keep me\n[Main]\nFirst=one\n\n[Tail]\nt=x\n");
+  WriteFile(file_, "; keep me\r[Main]\nFirst=one\n\n[Tail]\nt=x\n");
   ASSERT_TRUE(WritePrivateProfileStringA("main", "Added", "3", file_.c_str()));
   EXPECT_EQ("; keep me\r\n[Main]\r\nFirst=one\r\nAdded=3\r\n\r\n[Tail]\r\nt=x\r\n", ReadFile(file_));
-
-  ASSERT_TRUE(WritePrivateProfileStringA("Main", "FIRST", nullptr, file_.c_str()));
-  EXPECT_EQ("<default>", Get("Main", "First"));
-  EXPECT_EQ("3", Get("Main", "Added"));
   ASSERT_TRUE(WritePrivateProfileStringA("main", nullptr, nullptr, file_.c_str()));
   EXPECT_EQ("; keep me\r\n[Tail]\r\nt=x\r\n", ReadFile(file_));
-  EXPECT_FALSE(std::filesystem::exists(file_ + ".tmp"));
-
-  EXPECT_FALSE(WritePrivateProfileStringA(nullptr, "k", "v", file_.c_str()));
-  EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", (scratch_ / "no/such/folder.ini").c_str()));
+  EXPECT_EQ((std::set<std::string>{"test.ini", "test.ini.lock"}), Listing(scratch_.path()));
 }
 
 TEST_F(Profile, PathsWithoutFolderAndWithBackslashes) {
-  // A bare name lives in the stand-in for the Windows folder, made on first write.
+  // A bare name lives in the stand-in for the Windows folder, made private on first write.
   ASSERT_TRUE(WritePrivateProfileStringA("S", "k", "bare", "bare.ini"));
   EXPECT_EQ("[S]\r\nk=bare\r\n", ReadFile(scratch_ / "config/korvex/bare.ini"));
-  char buffer[16];
-  GetPrivateProfileStringA("S", "k", "", buffer, sizeof buffer, "bare.ini");
-  EXPECT_STREQ("bare", buffer);
+  EXPECT_EQ("bare", Get("S", "k", "bare.ini"));
+  struct stat folder;
+  ASSERT_EQ(0, stat((scratch_ / "config/korvex").c_str(), &folder));
+  EXPECT_EQ(0700u, folder.st_mode & 0777);
 
   mkdir((scratch_ / "sub").c_str(), 0755);
   std::string windowsStyle = scratch_.path() + "\\sub\\win.ini";
@@ -133,6 +110,182 @@ TEST_F(Profile, ApplicationDataFolder) {
   EXPECT_EQ(scratch_ / ".config", path);
   setenv("HOME", home.c_str(), 1);
   EXPECT_TRUE(FAILED(SHGetFolderPathA(nullptr, 0x0005, nullptr, 0, path)));
+}
+
+TEST_F(Profile, AFileThatCannotBeReadIsNotWritten) {
+  const std::string content = "[keep]\r\na=1\r\nb=2\r\n";
+  WriteFile(file_, content);
+  chmod(file_.c_str(), 0200);
+  // Root reads everything: the write is then made by an ordinary user who owns the file.
+  bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(0, chown(scratch_.path().c_str(), kNobody, kNobody));
+    ASSERT_EQ(0, chown(file_.c_str(), kNobody, kNobody));
+  }
+  std::string file = file_;
+  int result = RunInChild([&] {
+    if (root && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) return 3;
+    if (WritePrivateProfileStringA("keep", "c", "3", file.c_str())) return 1;
+    return GetLastError() == ERROR_ACCESS_DENIED ? 0 : 2;
+  });
+  EXPECT_EQ(0, result) << "1: written, 2: another error, 3: no ordinary user";
+  chmod(file_.c_str(), 0600);
+  EXPECT_EQ(content, ReadFile(file_));
+}
+
+TEST_F(Profile, ReplacementKeepsModeOwnerAndGroup) {
+  struct Case {
+    mode_t mode;
+    uid_t owner;
+    gid_t group;
+  } cases[] = {{0600, geteuid(), getegid()}, {0664, geteuid(), getegid()}, {0640, kNobody, kNobody}};
+  for (const Case& c : cases) {
+    if (c.owner != geteuid() && geteuid() != 0) continue;  // only root may give files away
+    WriteFile(file_, "[s]\nk=1\n");
+    ASSERT_EQ(0, chown(file_.c_str(), c.owner, c.group));
+    ASSERT_EQ(0, chmod(file_.c_str(), c.mode));
+    ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "2", file_.c_str()));
+    struct stat info;
+    ASSERT_EQ(0, stat(file_.c_str(), &info));
+    EXPECT_EQ(c.mode, info.st_mode & 07777) << std::oct << c.mode;
+    EXPECT_EQ(c.owner, info.st_uid) << std::oct << c.mode;
+    EXPECT_EQ(c.group, info.st_gid) << std::oct << c.mode;
+    EXPECT_EQ("2", Get("s", "k"));
+  }
+}
+
+TEST_F(Profile, PlantedLinksBesideTheFileAreNotFollowed) {
+  struct Case {
+    const char* planted;
+    bool written;
+  } cases[] = {{".tmp", true}, {".lock", false}};
+  for (const Case& c : cases) {
+    std::string victim = scratch_ / "victim", link = file_ + c.planted;
+    WriteFile(victim, "secret");
+    remove(file_.c_str());
+    remove(link.c_str());
+    ASSERT_EQ(0, symlink(victim.c_str(), link.c_str()));
+    EXPECT_EQ(c.written, WritePrivateProfileStringA("s", "k", "v", file_.c_str()) != FALSE) << c.planted;
+    EXPECT_EQ("secret", ReadFile(victim)) << c.planted;
+    remove(victim.c_str());
+    remove(link.c_str());
+    if (!c.written) continue;
+    // The victim's name is free now: nothing may be created through the link either.
+    ASSERT_EQ(0, symlink(victim.c_str(), link.c_str()));
+    EXPECT_TRUE(WritePrivateProfileStringA("s", "k", "w", file_.c_str()));
+    EXPECT_FALSE(std::filesystem::exists(victim)) << c.planted;
+  }
+}
+
+TEST_F(Profile, AFileReachedThroughLinksIsReplacedWhereItLies) {
+  mkdir((scratch_ / "real").c_str(), 0755);
+  std::string target = scratch_ / "real/target.ini";
+  WriteFile(target, "[s]\nold=1\n");
+  symlink("real/target.ini", (scratch_ / "link.ini").c_str());
+  symlink(file_.c_str(), (scratch_ / "chain.ini").c_str());
+  symlink((scratch_ / "link.ini").c_str(), file_.c_str());
+  symlink("real/later.ini", (scratch_ / "dangling.ini").c_str());
+  for (const char* name : {"link.ini", "chain.ini", "test.ini", "dangling.ini"}) {
+    ASSERT_TRUE(WritePrivateProfileStringA("s", name, "v", (scratch_ / name).c_str())) << name;
+    EXPECT_TRUE(std::filesystem::is_symlink(scratch_ / name)) << name;
+  }
+  EXPECT_EQ("[s]\r\nold=1\r\nlink.ini=v\r\nchain.ini=v\r\ntest.ini=v\r\n", ReadFile(target));
+  EXPECT_EQ("[s]\r\ndangling.ini=v\r\n", ReadFile(scratch_ / "real/later.ini"));
+  // Every name of one file locks the same lock file.
+  EXPECT_EQ((std::set<std::string>{"chain.ini", "dangling.ini", "link.ini", "real", "test.ini"}),
+            Listing(scratch_.path()));
+  EXPECT_EQ((std::set<std::string>{"later.ini", "later.ini.lock", "target.ini", "target.ini.lock"}),
+            Listing(scratch_ / "real"));
+}
+
+TEST_F(Profile, LinksInASharedFolderAreFollowedOnlyForTheirOwner) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs a link owned by another user";
+  std::string shared = scratch_ / "shared", victim = scratch_ / "victim.ini";
+  mkdir(shared.c_str(), 0777);
+  chmod(shared.c_str(), 01777);
+  struct Case {
+    uid_t linkOwner;
+    bool followed;
+  } cases[] = {{kNobody, false}, {0, true}};
+  for (const Case& c : cases) {
+    std::string link = shared + "/app.ini";
+    WriteFile(victim, "[s]\r\nk=mine\r\n");
+    remove(link.c_str());
+    ASSERT_EQ(0, symlink(victim.c_str(), link.c_str()));
+    ASSERT_EQ(0, lchown(link.c_str(), c.linkOwner, c.linkOwner));
+    SetLastError(0);
+    EXPECT_EQ(c.followed, WritePrivateProfileStringA("s", "k", "planted", link.c_str()) != FALSE) << c.linkOwner;
+    EXPECT_EQ(c.followed ? "[s]\r\nk=planted\r\n" : "[s]\r\nk=mine\r\n", ReadFile(victim)) << c.linkOwner;
+    if (!c.followed) {
+      EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
+    }
+  }
+}
+
+TEST_F(Profile, ReadsSeeAnotherProcessWrite) {
+  WriteFile(file_, "[s]\nk=1\n");
+  Age(file_, 3600);  // long settled, so this process keeps what it parsed
+  ASSERT_EQ("1", Get("s", "k"));
+  std::string file = file_;
+  for (const char* value : {"2", "33"}) {
+    ASSERT_EQ(0, RunInChild([&] { return WritePrivateProfileStringA("s", "k", value, file.c_str()) ? 0 : 1; }));
+    EXPECT_EQ(value, Get("s", "k"));
+  }
+}
+
+TEST_F(Profile, AFreshFileRewrittenUnderTheSameTimeIsReadAgain) {
+  // A file system with coarse times can show a changed file with its old time,
+  // size and inode: here made so by hand.
+  WriteFile(file_, "[s]\nk=1\n");
+  ASSERT_EQ("1", Get("s", "k"));
+  struct stat before;
+  ASSERT_EQ(0, stat(file_.c_str(), &before));
+  { std::fstream(file_, std::ios::in | std::ios::out) << "[s]\nk=2\n"; }
+  struct timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(0, utimensat(AT_FDCWD, file_.c_str(), times, 0));
+  EXPECT_EQ("2", Get("s", "k"));
+}
+
+TEST_F(Profile, ThreadsReadWhileAnotherWrites) {
+  WriteFile(file_, "[s]\nk=a\n");
+  Age(file_, 3600);
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> readers;
+  for (int t = 0; t < 4; ++t)
+    readers.emplace_back([&] {
+      for (int i = 0; i < 300; ++i) {
+        std::string value = Get("s", "k");
+        if (value != "a" && value != "bb") ++wrong;
+      }
+    });
+  for (int i = 0; i < 30; ++i) EXPECT_TRUE(WritePrivateProfileStringA("s", "k", i % 2 ? "a" : "bb", file_.c_str()));
+  for (std::thread& reader : readers) reader.join();
+  EXPECT_EQ(0, wrong.load());
+}
+
+TEST_F(Profile, CallsWindowsAnswersOddlyAreRefused) {
+  // Windows writes these to win.ini or fails without a code; here each is a plain refusal.
+  struct Case {
+    const char* what;
+    BOOL result;
+    DWORD error;
+  };
+  SetLastError(0);
+  Case section = {"no section", WritePrivateProfileSectionA(nullptr, "k=v\0", file_.c_str()), GetLastError()};
+  SetLastError(0);
+  Case file = {"empty file name", WritePrivateProfileSectionA("s", "k=v\0", ""), GetLastError()};
+  SetLastError(0);
+  Case none = {"no file name", WritePrivateProfileStringA("s", "k", "v", nullptr), GetLastError()};
+  for (const Case& c : {section, file, none}) EXPECT_FALSE(c.result) << c.what;
+  EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, section.error);
+  EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, file.error);
+  EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, none.error);
+
+  // A struct that does not check out leaves the caller's buffer alone.
+  WriteFile(file_, "[s]\nk=01ABFF10BC\n");
+  unsigned char read[4] = {9, 9, 9, 9};
+  EXPECT_FALSE(GetPrivateProfileStructA("s", "k", read, sizeof read, file_.c_str()));
+  EXPECT_EQ(std::vector<unsigned char>(4, 9), std::vector<unsigned char>(read, read + 4));
 }
 
 }  // namespace

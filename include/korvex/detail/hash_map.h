@@ -152,6 +152,14 @@ public:
     position = reinterpret_cast<POSITION>(node->older);
   }
 
+  // The same walk without copies: the association stays in the map.
+  void GetNextAssoc(POSITION& position, const K*& key, const V*& value) const {
+    const Node* node = reinterpret_cast<const Node*>(position);
+    key = &node->key;
+    value = &node->value;
+    position = reinterpret_cast<POSITION>(node->older);
+  }
+
 private:
   const Node* Find(typename Traits::View view) const { return Find(view, Traits::Hash(view)); }
 

@@ -3,26 +3,63 @@
 
 // Profile (INI) files. A file name without a folder is looked up in the folder
 // that stands in for the Windows folder: $XDG_CONFIG_HOME/korvex/ (default
-// ~/.config/korvex/), created on the first write. Backslashes in names are
-// path separators.
+// ~/.config/korvex/), created on the first write, readable by its owner alone.
+// Backslashes in names are path separators. There is no win.ini: with a NULL
+// file name reads give their defaults and set ERROR_FILE_NOT_FOUND, as for a
+// missing file, and writes fail with ERROR_FILE_NOT_FOUND. An empty file name
+// reads the same way and fails writes with ERROR_ACCESS_DENIED.
 //
 // The file is text: "[section]" lines, "key=value" lines, lines starting with ';'
-// kept as comments. Sections and keys compare case-insensitively (ASCII); spaces
-// around names and values are ignored, and a value enclosed in a matching pair
-// of quotes (" or ') reads without them. Written files end lines with CR LF.
+// kept as comments. Lines end at CR, LF or CR LF; written files end lines with
+// CR LF. Sections and keys compare case-insensitively (ASCII); spaces around
+// names and values are ignored, and a value enclosed in a matching pair of
+// quotes (" or ') reads without them. When a section or a key appears twice,
+// the first one counts.
 //
 // Every write rereads the file and replaces it whole (a temporary file beside it,
 // then rename) while holding an advisory lock on "<file>.lock", so readers see
 // either the old or the new file and writers from several processes lose nothing.
+// A file that exists but cannot be read whole is not written: the write fails
+// and the file stays as it was. The new file keeps the old one's mode, and its
+// owner and group where the writer may give them. A name that is a symbolic link
+// is followed, and the file it leads to is locked and replaced; a link in a
+// sticky folder that everyone may write to is followed only when it belongs to
+// the writer or to the folder's owner (ERROR_ACCESS_DENIED otherwise).
+//
+// Reads keep the parsed file in memory and reuse it while the file is unchanged
+// (same device, inode, size and modification time), so reading many values
+// costs one parse. A file changed less than a second before it was read is read
+// again each time, since a file system may keep coarser times than that.
 #include "korvex/posix/base.h"
 
 extern "C" {
 
 KORVEX_API UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, int nDefault, LPCSTR lpFileName);
+// A NULL section lists the section names, a NULL key the section's key names
+// (or gives the default when the section is missing).
 KORVEX_API DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
                                           LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName);
-// A NULL key deletes the section, a NULL value deletes the key.
+// A NULL key deletes the section, a NULL value deletes the key. A NULL section
+// fails with ERROR_FILE_NOT_FOUND.
 KORVEX_API BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName);
+
+// The section's lines as "key=value" texts (names and values trimmed, quotes
+// kept) and lines without '=' as they stand; comments and blank lines left out.
+KORVEX_API DWORD GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName);
+KORVEX_API DWORD GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize, LPCSTR lpFileName);
+// Replaces the section's lines (comments in it included) by the "key=value"
+// texts of the list; a text without '=' is left out. A NULL list deletes the
+// section.
+KORVEX_API BOOL WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCSTR lpFileName);
+
+// Binary data as two hexadecimal digits per byte followed by a checksum byte
+// (the low byte of the sum). A read fails when the text is not exactly that for
+// uSizeStruct bytes; the buffer is then left as it was.
+KORVEX_API BOOL GetPrivateProfileStructA(LPCSTR lpszSection, LPCSTR lpszKey, LPVOID lpStruct, UINT uSizeStruct,
+                                         LPCSTR szFile);
+// A NULL key deletes the section, NULL data the key.
+KORVEX_API BOOL WritePrivateProfileStructA(LPCSTR lpszSection, LPCSTR lpszKey, LPVOID lpStruct, UINT uSizeStruct,
+                                           LPCSTR szFile);
 
 }
 

@@ -3,16 +3,28 @@
 
 // The registry, kept in one SQLite database per hive:
 //   HKEY_CURRENT_USER   $KORVEX_REGISTRY_DIR/user.db, else $XDG_CONFIG_HOME/korvex/user.db
-//                       ($XDG_CONFIG_HOME defaults to ~/.config)
-//   HKEY_LOCAL_MACHINE  $KORVEX_REGISTRY_DIR/machine.db, else /etc/korvex/machine.db
-// HKEY_CLASSES_ROOT and HKEY_USERS are refused with ERROR_INVALID_HANDLE.
+//                       ($XDG_CONFIG_HOME defaults to ~/.config); the folder is made
+//                       0700 and the hive's files 0600: settings often hold secrets.
+//   HKEY_LOCAL_MACHINE  $KORVEX_REGISTRY_DIR/machine.db, else /etc/korvex/machine.db;
+//                       kept with a rollback journal, so every user who may read the
+//                       file reads the hive. A hive this process may not write refuses
+//                       writes, and opening with a write right, with ERROR_ACCESS_DENIED.
 // Every call is one transaction; several threads and processes may use a hive at
 // once. Key and value names compare case-insensitively (ASCII) and keep the case
 // they were written with. Subkeys enumerate in name order; values enumerate in
-// name order too (Win32 leaves their order open). Failures of the store itself
-// give ERROR_BADDB (not a database, corrupt), ERROR_CANTOPEN (cannot be opened or
-// created), ERROR_CANTREAD / ERROR_CANTWRITE (I/O, read-only) or ERROR_BUSY (held
-// by another process past the busy timeout).
+// name order too (Win32 leaves their order open). Predefined keys are known by
+// their low 32 bits, as on 64-bit Windows. Failures of the store itself give
+// ERROR_BADDB (not a database, corrupt), ERROR_CANTOPEN (cannot be opened or
+// created), ERROR_CANTREAD / ERROR_CANTWRITE (I/O, read-only, or a value larger
+// than the store holds, about 1 GB, refused before anything is written) or
+// ERROR_BUSY (held by another process past the busy timeout).
+//
+// Where this differs from Win32:
+// - HKEY_CLASSES_ROOT and HKEY_USERS are refused with ERROR_INVALID_HANDLE.
+// - Creating a subkey needs KEY_CREATE_SUB_KEY on the parent handle.
+// - REG_OPTION_VOLATILE is refused with ERROR_INVALID_PARAMETER: every key persists.
+// - Keys have no class, no write time and no security descriptor: those come
+//   back empty or zero.
 #include "korvex/posix/base.h"
 
 typedef DWORD REGSAM;
@@ -31,6 +43,10 @@ typedef LONG LSTATUS;
 #define KEY_READ 0x20019
 #define KEY_WRITE 0x20006
 #define KEY_ALL_ACCESS 0xF003F
+#define DELETE 0x00010000L
+// Accepted and ignored: there is one view of the registry.
+#define KEY_WOW64_64KEY 0x0100
+#define KEY_WOW64_32KEY 0x0200
 
 #define REG_NONE 0
 #define REG_SZ 1
@@ -38,14 +54,35 @@ typedef LONG LSTATUS;
 #define REG_BINARY 3
 #define REG_DWORD 4
 #define REG_MULTI_SZ 7
+#define REG_QWORD 11
+
+// RegGetValueA's type filter and flags.
+#define RRF_RT_REG_NONE 0x00000001
+#define RRF_RT_REG_SZ 0x00000002
+#define RRF_RT_REG_EXPAND_SZ 0x00000004
+#define RRF_RT_REG_BINARY 0x00000008
+#define RRF_RT_REG_DWORD 0x00000010
+#define RRF_RT_REG_MULTI_SZ 0x00000020
+#define RRF_RT_REG_QWORD 0x00000040
+#define RRF_RT_DWORD (RRF_RT_REG_BINARY | RRF_RT_REG_DWORD)
+#define RRF_RT_QWORD (RRF_RT_REG_BINARY | RRF_RT_REG_QWORD)
+#define RRF_RT_ANY 0x0000FFFF
+#define RRF_SUBKEY_WOW6464KEY 0x00010000
+#define RRF_SUBKEY_WOW6432KEY 0x00020000
+#define RRF_NOEXPAND 0x10000000
+#define RRF_ZEROONFAILURE 0x20000000
 
 #define REG_OPTION_NON_VOLATILE 0x00000000L
+#define REG_OPTION_VOLATILE 0x00000001L
 #define REG_CREATED_NEW_KEY 0x00000001L
 #define REG_OPENED_EXISTING_KEY 0x00000002L
 
 #ifndef ERROR_BAD_PATHNAME
 #  define ERROR_BAD_PATHNAME 161L
 #endif
+#define ERROR_INVALID_DATA 13L
+#define ERROR_DATATYPE_MISMATCH 1629L
+#define ERROR_UNSUPPORTED_TYPE 1630L
 
 extern "C" {
 
@@ -64,7 +101,6 @@ KORVEX_API LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpRes
 KORVEX_API LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
 
 KORVEX_API LSTATUS RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName);
-// Keys carry no class and no write time: the class comes back empty, the time zero.
 KORVEX_API LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
                                  LPSTR lpClass, LPDWORD lpcchClass, LPFILETIME lpftLastWriteTime);
 KORVEX_API LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
@@ -72,8 +108,34 @@ KORVEX_API LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LP
 
 // Deletes a key without subkeys (ERROR_ACCESS_DENIED otherwise) and its values.
 KORVEX_API LSTATUS RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
+KORVEX_API LSTATUS RegDeleteKeyExA(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, DWORD Reserved);
 // Deletes a key with everything below it.
 KORVEX_API LSTATUS SHDeleteKeyA(HKEY hKey, LPCSTR pszSubKey);
+// The same; a NULL subkey empties hKey itself (its subkeys and values) and keeps it.
+KORVEX_API LSTATUS RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey);
+// Copies the keys and values below hKeySrc\lpSubKey into hKeyDest, over what is
+// there. A copy between the two hives reads the source in one transaction and
+// writes the destination in another.
+KORVEX_API LSTATUS RegCopyTreeA(HKEY hKeySrc, LPCSTR lpSubKey, HKEY hKeyDest);
+
+KORVEX_API LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
+                                    LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
+                                    LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
+                                    LPDWORD lpcbSecurityDescriptor, LPFILETIME lpftLastWriteTime);
+// REG_EXPAND_SZ data comes back expanded (ExpandEnvironmentStringsA) as REG_SZ
+// unless RRF_NOEXPAND is given.
+KORVEX_API LSTATUS RegGetValueA(HKEY hkey, LPCSTR lpSubKey, LPCSTR lpValue, DWORD dwFlags, LPDWORD pdwType,
+                                LPVOID pvData, LPDWORD pcbData);
+// Creates the subkey when it is missing.
+KORVEX_API LSTATUS RegSetKeyValueA(HKEY hKey, LPCSTR lpSubKey, LPCSTR lpValueName, DWORD dwType, LPCVOID lpData,
+                                   DWORD cbData);
+KORVEX_API LSTATUS RegDeleteKeyValueA(HKEY hKey, LPCSTR lpSubKey, LPCSTR lpValueName);
+// The default value of a subkey, as text.
+KORVEX_API LSTATUS RegQueryValueA(HKEY hKey, LPCSTR lpSubKey, LPSTR lpData, PLONG lpcbData);
+KORVEX_API LSTATUS RegSetValueA(HKEY hKey, LPCSTR lpSubKey, DWORD dwType, LPCSTR lpData, DWORD cbData);
+KORVEX_API LSTATUS RegOpenCurrentUser(REGSAM samDesired, PHKEY phkResult);
+// Makes the hive's committed changes durable on disk.
+KORVEX_API LSTATUS RegFlushKey(HKEY hKey);
 
 }
 

@@ -10,6 +10,19 @@
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
 
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+
+// What ShellExecuteA returns on failure; success is any value above 32.
+#define SE_ERR_FNF 2
+#define SE_ERR_PNF 3
+#define SE_ERR_ACCESSDENIED 5
+#define SE_ERR_OOM 8
+#ifndef ERROR_BAD_FORMAT
+#  define ERROR_BAD_FORMAT 11L
+#endif
+#define SE_ERR_NOASSOC 31
+
 #define CSIDL_APPDATA 0x001A
 #define CSIDL_FLAG_CREATE 0x8000
 #define SHGFP_TYPE_CURRENT 0
@@ -20,6 +33,21 @@ extern "C" {
 // folder gives S_FALSE (the path is filled all the same) unless CSIDL_FLAG_CREATE
 // is set, which creates it with its parents. Other folders give E_INVALIDARG.
 // pszPath holds MAX_PATH characters.
+// Starts a program with the verb "open" (or none; any other verb gives
+// SE_ERR_NOASSOC) and returns at once, without waiting for it. The parameter
+// text is split into arguments by Windows command-line rules (spaces and tabs
+// separate, quotes group, backslashes escape quotes only) and is never seen by
+// a shell. A file without a folder is searched in $PATH; a relative one is
+// taken from the working folder, `directory` when given, else the caller's.
+// The program is detached: not the caller's child (no zombie), in a session
+// of its own, with its standard streams on /dev/null and no other descriptor
+// of the caller. A value above 32 on success; otherwise, also as the last
+// error, SE_ERR_FNF (no such file), SE_ERR_PNF (no such working folder),
+// SE_ERR_ACCESSDENIED (not executable), ERROR_BAD_FORMAT (not a program the
+// system can run) or SE_ERR_OOM. The window and the show command are ignored.
+KORVEX_API HINSTANCE ShellExecuteA(HWND hwnd, LPCSTR operation, LPCSTR file, LPCSTR parameters, LPCSTR directory,
+                                   int showCmd);
+
 KORVEX_API HRESULT SHGetFolderPathA(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags, LPSTR pszPath);
 
 }

@@ -1,0 +1,27 @@
+#ifndef KORVEX_PLATFORM_POSIX_PROFILE_RESULTS_H
+#define KORVEX_PLATFORM_POSIX_PROFILE_RESULTS_H
+
+// How the profile functions hand texts and lists to the caller's buffer.
+#include <string>
+#include <vector>
+
+#include "korvex/platform.h"
+
+namespace korvex {
+namespace posix {
+
+// Copies a text, cut to the buffer (size at least 1); the length copied.
+DWORD CopyText(const std::string& text, LPSTR buffer, DWORD size);
+
+// Copies texts each ending in a zero byte, and one more zero after the last
+// (size at least 1). A list that does not fit is cut and still ends in two
+// zeros: size - 2.
+DWORD CopyList(const std::vector<std::string>& texts, LPSTR buffer, DWORD size);
+
+// A section or key name as the caller gave it, blanks trimmed; "" for NULL.
+std::string ProfileName(const char* name);
+
+}  // namespace posix
+}  // namespace korvex
+
+#endif

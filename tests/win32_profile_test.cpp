@@ -1,0 +1,244 @@
+// The profile functions as Win32 answers them; the same assertions run on Linux
+// and under Wine.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "korvex/platform.h"
+#include "tests/support/scratch_registry.h"
+
+namespace {
+
+class Win32Profile : public testing::Test {
+ protected:
+  void SetUp() override {
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    file_ = ScratchFolderOfProgram() + test->name() + ".ini";
+    remove(file_.c_str());
+  }
+  void TearDown() override { remove(file_.c_str()); }
+
+  void Plant(const std::string& content) { std::ofstream(file_, std::ios::binary) << content; }
+  std::string Get(const char* section, const char* key, const char* fallback = "<default>") {
+    char buffer[256];
+    DWORD length = GetPrivateProfileStringA(section, key, fallback, buffer, sizeof buffer, file_.c_str());
+    return std::string(buffer, length);
+  }
+  // A list result as far as its count goes (each text with its zero).
+  std::string Section(const char* section) {
+    char buffer[256];
+    return std::string(buffer, GetPrivateProfileSectionA(section, buffer, sizeof buffer, file_.c_str()));
+  }
+  std::string SectionNames() {
+    char buffer[256];
+    return std::string(buffer, GetPrivateProfileSectionNamesA(buffer, sizeof buffer, file_.c_str()));
+  }
+
+  std::string file_;
+};
+
+// A literal with its embedded zeros, without the one the compiler adds.
+template <size_t N>
+std::string List(const char (&text)[N]) {
+  return std::string(text, N - 1);
+}
+
+TEST_F(Win32Profile, ValuesAreTrimmedUnquotedAndFoundWithoutRegardToCase) {
+  Plant("; a comment=not a key\n[Main]\r\n  Key1 =  value one  \r\nkey2=\"quoted value \"\nKey3='single'\n"
+        "Key4=\"unbalanced\n  [ Other ]\nx=1\n[MAIN]\nlater=2\nkey1=second\n");
+  struct Case {
+    const char *section, *key, *fallback, *expected;
+  } cases[] = {
+      {"MAIN", "key1", "", "value one"},
+      {"main", "KEY2", "", "quoted value "},
+      {"Main", "Key3", "", "single"},
+      {"Main", "Key4", "", "\"unbalanced"},
+      {"other", "X", "", "1"},
+      {"Main", "x", "<default>", "<default>"},    // keys belong to their own section
+      {"Main", "later", "<default>", "<default>"},  // a repeated section is not read
+      {"Main", "absent", "fallback  ", "fallback"},
+      {"Main", "absent", nullptr, ""},
+      {"None", nullptr, "no section", "no section"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(c.expected, Get(c.section, c.key, c.fallback)) << c.section << "/" << (c.key ? c.key : "NULL");
+}
+
+TEST_F(Win32Profile, LinesEndAtCarriageReturnLineFeedOrBoth) {
+  struct Case {
+    std::string content;
+    const char* keysOfS;  // the key list of [s]
+  } cases[] = {
+      {"[s]\ra=1\rb=2\r[t]\rc=3\r", "a\0b\0"},
+      {"[s]\na=1\nb=2\n[t]\nc=3", "a\0b\0"},
+      {"[s]\r\na=1\rb=2\n[t]\r\r\nc=3", "a\0b\0"},
+      {"[s]\n\ra=1\r\r\nb=2\n\n[t]\rc=3\r\n", "a\0b\0"},
+  };
+  for (const Case& c : cases) {
+    Plant(c.content);
+    EXPECT_EQ("1", Get("s", "a")) << c.content;
+    EXPECT_EQ("2", Get("s", "b")) << c.content;
+    EXPECT_EQ("3", Get("t", "c")) << c.content;
+    char buffer[64];
+    DWORD length = GetPrivateProfileStringA("s", nullptr, "", buffer, sizeof buffer, file_.c_str());
+    EXPECT_EQ(List("a\0b\0"), std::string(buffer, length)) << c.content;
+    EXPECT_EQ(List("s\0t\0"), SectionNames()) << c.content;
+  }
+}
+
+TEST_F(Win32Profile, ListsAreCutToTheBufferWithTheCountLessTwo) {
+  Plant("[Main]\nKey1=value one\nkey2=b\n[Other]\nx=1\n[Main]\ndup=2\n");
+  const std::string names("Main\0Other\0Main\0", 16), keys("Key1\0key2\0", 10), lines("Key1=value one\0key2=b\0", 22);
+  struct Case {
+    const char* what;
+    std::string full;
+    DWORD (*read)(char*, DWORD, const char*);
+  } cases[] = {
+      {"names", names, [](char* b, DWORD n, const char* f) { return GetPrivateProfileSectionNamesA(b, n, f); }},
+      {"names by string", names,
+       [](char* b, DWORD n, const char* f) { return GetPrivateProfileStringA(nullptr, nullptr, "", b, n, f); }},
+      {"keys", keys, [](char* b, DWORD n, const char* f) { return GetPrivateProfileStringA("MAIN", nullptr, "", b, n, f); }},
+      {"section", lines, [](char* b, DWORD n, const char* f) { return GetPrivateProfileSectionA("main", b, n, f); }},
+  };
+  for (const Case& c : cases) {
+    char buffer[64];
+    EXPECT_EQ(c.full.size(), c.read(buffer, sizeof buffer, file_.c_str())) << c.what;
+    EXPECT_EQ(c.full + '\0', std::string(buffer, c.full.size() + 1)) << c.what;
+    for (DWORD size : {3u, 6u, 7u, 10u}) {
+      memset(buffer, 'x', sizeof buffer);
+      EXPECT_EQ(size - 2, c.read(buffer, size, file_.c_str())) << c.what << " in " << size;
+      EXPECT_EQ(c.full.substr(0, size - 2) + '\0', std::string(buffer, size - 1)) << c.what << " in " << size;
+    }
+  }
+  char buffer[8];
+  EXPECT_EQ(4u, GetPrivateProfileStringA("Main", "Key1", "", buffer, 5, file_.c_str()));
+  EXPECT_STREQ("valu", buffer);
+}
+
+TEST_F(Win32Profile, SectionHoldsEntriesAndBareLinesButNoComments) {
+  Plant("; top\n[Main]\n  Key1 =  value one  \n; comment\nkey2=\"quoted \"\nnoequals\n\n=no name\nk3=\n"
+        "[Other]\nx=1\n[Main]\ndup=2\n");
+  EXPECT_EQ(List("Key1=value one\0key2=\"quoted \"\0noequals\0=no name\0k3=\0"), Section("main"));
+  EXPECT_EQ("", Section("missing"));
+}
+
+TEST_F(Win32Profile, WriteSectionReplacesItsLinesOrAddsIt) {
+  Plant("; c\n[A]\na=1\n; inner\nb=2\n\n[B]\nx=1\n");
+  ASSERT_TRUE(WritePrivateProfileSectionA("a", "new=3\0  spaced  =  v  \0noeq\0q=\"x y\"\0", file_.c_str()));
+  EXPECT_EQ(List("new=3\0spaced=v\0q=\"x y\"\0"), Section("A"));
+  EXPECT_EQ("x y", Get("A", "q"));
+  EXPECT_EQ("<default>", Get("A", "a"));
+  EXPECT_EQ("1", Get("B", "x"));
+
+  ASSERT_TRUE(WritePrivateProfileSectionA("C", "c=1\0", file_.c_str()));
+  EXPECT_EQ(List("A\0B\0C\0"), SectionNames());
+  ASSERT_TRUE(WritePrivateProfileSectionA("C", "\0", file_.c_str()));
+  EXPECT_EQ(List("A\0B\0C\0"), SectionNames());
+  EXPECT_EQ("", Section("C"));
+  ASSERT_TRUE(WritePrivateProfileSectionA("B", nullptr, file_.c_str()));
+  EXPECT_EQ(List("A\0C\0"), SectionNames());
+}
+
+TEST_F(Win32Profile, StructIsHexWithAChecksumByte) {
+  unsigned char data[] = {0x01, 0xAB, 0xFF, 0x10};
+  ASSERT_TRUE(WritePrivateProfileStructA("S", "k", (LPVOID)data, sizeof data, file_.c_str()));
+  EXPECT_EQ("01ABFF10BB", Get("S", "k"));
+  ASSERT_TRUE(WritePrivateProfileStructA("S", "none", (LPVOID)data, 0, file_.c_str()));
+  EXPECT_EQ("00", Get("S", "none"));
+  unsigned char empty[1];
+  EXPECT_TRUE(GetPrivateProfileStructA("S", "none", empty, 0, file_.c_str()));
+
+  Plant("[S]\nk=01ABFF10BB\nlower=01abff10bb\nspaced=  01ABFF10BB  \nsum=01ABFF10BC\nletter=0GABFF10BB\n"
+        "quoted=\"01ABFF10BB\"\n");
+  struct Case {
+    const char* key;
+    UINT size;
+    BOOL expected;
+  } cases[] = {
+      {"k", 4, TRUE},          {"lower", 4, TRUE},   {"spaced", 4, TRUE},  {"k", 3, FALSE},
+      {"k", 5, FALSE},         {"sum", 4, FALSE},    {"letter", 4, FALSE}, {"quoted", 4, FALSE},
+      {"missing", 4, FALSE},
+  };
+  for (const Case& c : cases) {
+    unsigned char read[8] = {};
+    EXPECT_EQ(c.expected, GetPrivateProfileStructA("s", c.key, read, c.size, file_.c_str())) << c.key << c.size;
+    if (c.expected) {
+      EXPECT_EQ(0, memcmp(data, read, sizeof data)) << c.key;
+    }
+  }
+
+  ASSERT_TRUE(WritePrivateProfileStructA("S", "k", nullptr, 4, file_.c_str()));
+  EXPECT_EQ("<default>", Get("S", "k"));
+  EXPECT_EQ("01abff10bb", Get("S", "lower"));
+  ASSERT_TRUE(WritePrivateProfileStructA("S", nullptr, nullptr, 0, file_.c_str()));
+  EXPECT_EQ("", SectionNames());
+}
+
+TEST_F(Win32Profile, RefusedWritesSetTheError) {
+  std::string noFolder = ScratchFolderOfProgram() + "no-such-folder/x.ini";
+  struct Case {
+    const char* what;
+    BOOL (*write)(const char* file);
+    std::string file;
+    DWORD error;
+  } cases[] = {
+      {"no section", [](const char* f) { return WritePrivateProfileStringA(nullptr, "k", "v", f); }, file_,
+       ERROR_FILE_NOT_FOUND},
+      {"nothing", [](const char* f) { return WritePrivateProfileStringA(nullptr, nullptr, nullptr, f); }, file_,
+       ERROR_FILE_NOT_FOUND},
+      {"struct without section",
+       [](const char* f) { return WritePrivateProfileStructA(nullptr, "k", (LPVOID) "x", 1, f); }, file_,
+       ERROR_FILE_NOT_FOUND},
+      {"empty file name", [](const char* f) { return WritePrivateProfileStringA("s", "k", "v", f); }, "",
+       ERROR_ACCESS_DENIED},
+      {"missing folder", [](const char* f) { return WritePrivateProfileStringA("s", "k", "v", f); }, noFolder,
+       ERROR_PATH_NOT_FOUND},
+  };
+  for (const Case& c : cases) {
+    SetLastError(0);
+    EXPECT_FALSE(c.write(c.file.c_str())) << c.what;
+    EXPECT_EQ(c.error, GetLastError()) << c.what;
+  }
+  EXPECT_EQ("", SectionNames());
+}
+
+TEST_F(Win32Profile, ReadsOfAMissingFileGiveDefaultsAndFileNotFound) {
+  char buffer[16];
+  unsigned char data[4];
+  struct Case {
+    const char* what;
+    std::string (*read)(const char* file, char* buffer);
+    std::string expected;
+  } cases[] = {
+      {"string",
+       [](const char* f, char* b) { return std::string(b, GetPrivateProfileStringA("s", "k", "dflt", b, 16, f)); },
+       "dflt"},
+      {"section", [](const char* f, char* b) { return std::string(b, GetPrivateProfileSectionA("s", b, 16, f) + 2); },
+       List("\0\0")},
+      {"names", [](const char* f, char* b) { return std::string(b, GetPrivateProfileSectionNamesA(b, 16, f) + 1); },
+       List("\0")},
+  };
+  for (const Case& c : cases) {
+    SetLastError(0);
+    EXPECT_EQ(c.expected, c.read(file_.c_str(), buffer)) << c.what;
+    EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError()) << c.what;
+  }
+  SetLastError(0);
+  EXPECT_FALSE(GetPrivateProfileStructA("s", "k", data, sizeof data, file_.c_str()));
+  EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
+}
+
+TEST_F(Win32Profile, EveryWriteIsSeenByTheNextRead) {
+  // Same lengths and different ones: a reader that keeps files must notice each.
+  for (const char* value : {"1", "2", "22", "3", "", "long value"}) {
+    ASSERT_TRUE(WritePrivateProfileStringA("s", "k", value, file_.c_str()));
+    EXPECT_EQ(value, Get("s", "k", "<default>"));
+  }
+  ASSERT_TRUE(WritePrivateProfileStringA("s", "k", nullptr, file_.c_str()));
+  EXPECT_EQ("<default>", Get("s", "k"));
+}
+
+}  // namespace

@@ -1,0 +1,380 @@
+// The registry calls as Win32 answers them: string terminators, short buffers,
+// handles, and the calls beyond open/set/query/enumerate.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "korvex/platform.h"
+#include "tests/support/scratch_registry.h"
+
+namespace {
+
+const BYTE* Bytes(const char* text) { return reinterpret_cast<const BYTE*>(text); }
+
+LONG SetBytes(HKEY key, const char* name, DWORD type, const char* data, DWORD size) {
+  return RegSetValueExA(key, name, 0, type, Bytes(data), size);
+}
+
+// The stored size and bytes of a value, read into a buffer twice its size.
+struct Stored {
+  LONG rc;
+  DWORD type, size;
+  std::string bytes;
+};
+
+Stored Query(HKEY key, const char* name) {
+  Stored stored{0, 0, 0, {}};
+  stored.rc = RegQueryValueExA(key, name, nullptr, &stored.type, nullptr, &stored.size);
+  if (stored.rc != ERROR_SUCCESS) return stored;
+  std::vector<BYTE> buffer(stored.size * 2 + 2);
+  DWORD size = static_cast<DWORD>(buffer.size());
+  stored.rc = RegQueryValueExA(key, name, nullptr, &stored.type, buffer.data(), &size);
+  stored.bytes.assign(reinterpret_cast<char*>(buffer.data()), size);
+  return stored;
+}
+
+HKEY CreateKey(HKEY parent, const char* name, REGSAM access = KEY_ALL_ACCESS) {
+  HKEY key = nullptr;
+  EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(parent, name, 0, nullptr, 0, access, nullptr, &key, nullptr));
+  return key;
+}
+
+TEST(Win32Registry, StringsGetTheTerminatorTheLengthLeftOut) {
+  ScratchKey scratch;
+  const char text[] = "ThisNeverBreaks";  // 15 characters
+  struct Case {
+    DWORD type;
+    DWORD given;
+    DWORD stored;
+  } cases[] = {
+      {REG_SZ, 15, 16},        {REG_EXPAND_SZ, 15, 16}, {REG_MULTI_SZ, 15, 16},
+      {REG_SZ, 16, 16},        // the terminator counted already
+      {REG_SZ, 4, 4},          // "This" followed by more text: nothing added
+      {REG_BINARY, 15, 15},    // not a string
+      {REG_SZ, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.type) + "/" + std::to_string(c.given));
+    ASSERT_EQ(ERROR_SUCCESS, SetBytes(scratch.get(), "v", c.type, text, c.given));
+    Stored stored = Query(scratch.get(), "v");
+    EXPECT_EQ(c.stored, stored.size);
+    EXPECT_EQ(std::string(text, c.stored), stored.bytes);
+  }
+}
+
+TEST(Win32Registry, UnterminatedStringsReadBackTerminatedWhenThereIsRoom) {
+  ScratchKey scratch;
+  // "This" is stored without a terminator: the byte after it is not zero.
+  ASSERT_EQ(ERROR_SUCCESS, SetBytes(scratch.get(), "text", REG_SZ, "ThisNeverBreaks", 4));
+  ASSERT_EQ(ERROR_SUCCESS, SetBytes(scratch.get(), "bin", REG_BINARY, "ThisNeverBreaks", 4));
+  struct Case {
+    const char* name;
+    DWORD room;
+    const char* expected;  // the buffer after the call, 6 bytes
+  } cases[] = {
+      {"text", 6, "This\0-"}, {"text", 5, "This\0-"}, {"text", 4, "This--"}, {"bin", 6, "This--"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + "/" + std::to_string(c.room));
+    char buffer[6];
+    memset(buffer, '-', sizeof buffer);
+    DWORD size = c.room, type = 0;
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(scratch.get(), c.name, nullptr, &type, (BYTE*)buffer, &size));
+    EXPECT_EQ(4u, size);
+    EXPECT_EQ(std::string(c.expected, 6), std::string(buffer, 6));
+
+    memset(buffer, '-', sizeof buffer);
+    char name[16];
+    DWORD nameLength = sizeof name;
+    size = c.room;
+    for (DWORD i = 0;; ++i) {
+      ASSERT_EQ(ERROR_SUCCESS, RegEnumValueA(scratch.get(), i, name, &nameLength, nullptr, &type, (BYTE*)buffer,
+                                             &size));
+      if (strcmp(name, c.name) == 0) break;
+      nameLength = sizeof name;
+      size = c.room;
+    }
+    EXPECT_EQ(4u, size);
+    EXPECT_EQ(std::string(c.expected, 6), std::string(buffer, 6));
+  }
+}
+
+TEST(Win32Registry, EnumValueWithAShortBuffer) {
+  ScratchKey scratch;
+  ASSERT_EQ(ERROR_SUCCESS, SetBytes(scratch.get(), "Test", REG_SZ, "foobar", 7));
+  struct Case {
+    DWORD nameRoom, dataRoom;
+    bool dataFits;
+  } cases[] = {{2, 20, true}, {2, 3, false}, {20, 2, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.nameRoom) + "/" + std::to_string(c.dataRoom));
+    char name[20], data[20];
+    strcpy(name, "xxxxxxxxxx");
+    strcpy(data, "xxxxxxxxxx");
+    DWORD nameLength = c.nameRoom, dataSize = c.dataRoom, type = 1234;
+    EXPECT_EQ(ERROR_MORE_DATA,
+              RegEnumValueA(scratch.get(), 0, name, &nameLength, nullptr, &type, (BYTE*)data, &dataSize));
+    EXPECT_EQ(c.nameRoom, nameLength);
+    EXPECT_EQ(7u, dataSize);
+    EXPECT_EQ((DWORD)REG_SZ, type);
+    EXPECT_STREQ(c.dataFits ? "foobar" : "xxxxxxxxxx", data);
+    if (c.nameRoom > 4) {
+      EXPECT_STREQ("xxxxxxxxxx", name);  // a name that fits is not written either
+    }
+  }
+}
+
+TEST(Win32Registry, QueryWithTypeAndSizeInOneVariable) {
+  ScratchKey scratch;
+  // The buffer's size is read before the type (3) is written over it.
+  DWORD number = 0x01020304;
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(scratch.get(), "n", 0, REG_BINARY, (const BYTE*)&number, 4));
+  DWORD read = 0, both = 4;
+  EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(scratch.get(), "n", nullptr, &both, (BYTE*)&read, &both));
+  EXPECT_EQ(number, read);
+}
+
+TEST(Win32Registry, FailedOpenClearsTheHandle) {
+  ScratchKey scratch;
+  HKEY closed = CreateKey(scratch.get(), "closed");
+  RegCloseKey(closed);
+  struct Case {
+    HKEY parent;
+    const char* name;
+    LONG rc;
+  } cases[] = {{scratch.get(), "missing", ERROR_FILE_NOT_FOUND}, {closed, "", ERROR_INVALID_HANDLE}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HKEY key = HKEY_CURRENT_USER;
+    EXPECT_EQ(c.rc, RegOpenKeyExA(c.parent, c.name, 0, KEY_READ, &key));
+    EXPECT_EQ(nullptr, key);
+  }
+}
+
+TEST(Win32Registry, PredefinedKeysAreKnownByTheirLow32Bits) {
+  ScratchKey scratch;
+  ASSERT_EQ(ERROR_SUCCESS, SetBytes(scratch.get(), "v", REG_SZ, "x", 2));
+  ULONG_PTR low = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(HKEY_CURRENT_USER));
+  ULONG_PTR high = static_cast<ULONG_PTR>(0x1234ull << 32);  // none on 32-bit targets
+  HKEY spellings[] = {reinterpret_cast<HKEY>(low), reinterpret_cast<HKEY>(low | high)};
+  for (HKEY root : spellings) {
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(root, scratch.path().c_str(), 0, KEY_READ, &key));
+    EXPECT_EQ(ERROR_SUCCESS, Query(key, "v").rc);
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
+    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(root));
+  }
+}
+
+}  // namespace
+
+class NewCalls : public testing::Test {
+ protected:
+  // Key "Src" with a value, a default value and a subkey "Sub" with a value.
+  void MakeSource() {
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch_.get(), "Src", "v", REG_SZ, "one", 4));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch_.get(), "Src\\Sub", "deep", REG_BINARY, "\x01\x02", 2));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(scratch_.get(), "Src", REG_SZ, "default", 0));
+  }
+  std::string Text(const char* subKey, const char* name) {
+    char buffer[64] = {};
+    DWORD size = sizeof buffer;
+    LONG rc = RegGetValueA(scratch_.get(), subKey, name, RRF_RT_ANY, nullptr, buffer, &size);
+    return rc == ERROR_SUCCESS ? std::string(buffer, size) : "<" + std::to_string(rc) + ">";
+  }
+  ScratchKey scratch_;
+};
+
+TEST_F(NewCalls, QueryInfoKeyCountsAndLongestLengths) {
+  HKEY key = CreateKey(scratch_.get(), "Info");
+  RegCloseKey(CreateKey(key, "ab"));
+  RegCloseKey(CreateKey(key, "abcdef"));
+  ASSERT_EQ(ERROR_SUCCESS, SetBytes(key, "xyz", REG_BINARY, "1234567", 7));
+  ASSERT_EQ(ERROR_SUCCESS, SetBytes(key, "longer-name", REG_BINARY, "12", 2));
+  ASSERT_EQ(ERROR_SUCCESS, SetBytes(key, nullptr, REG_BINARY, "1", 1));
+  DWORD subkeys = 9, maxSubkey = 9, values = 9, maxName = 9, maxData = 9, classLength = 5;
+  char className[8] = "xxxx";
+  ASSERT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(key, className, &classLength, nullptr, &subkeys, &maxSubkey, nullptr,
+                                            &values, &maxName, &maxData, nullptr, nullptr));
+  EXPECT_EQ(2u, subkeys);
+  EXPECT_EQ(6u, maxSubkey);
+  EXPECT_EQ(3u, values);
+  EXPECT_EQ(11u, maxName);
+  EXPECT_EQ(7u, maxData);
+  EXPECT_EQ(0u, classLength);
+  EXPECT_STREQ("", className);
+  HKEY writer = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(scratch_.get(), "Info", 0, KEY_SET_VALUE, &writer));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegQueryInfoKeyA(writer, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                                                  nullptr, nullptr, nullptr, nullptr, nullptr));
+  RegCloseKey(writer);
+  RegCloseKey(key);
+}
+
+TEST_F(NewCalls, GetValueFiltersTypes) {
+  DWORD number = 7;
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch_.get(), "G", "num", REG_DWORD, &number, 4));
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch_.get(), "G", "bin4", REG_BINARY, "abcd", 4));
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch_.get(), "G", "bin3", REG_BINARY, "abc", 3));
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch_.get(), "G", "text", REG_SZ, "hello", 6));
+  struct Case {
+    const char* name;
+    DWORD flags;
+    LONG rc;
+  } cases[] = {
+      {"num", RRF_RT_REG_DWORD, ERROR_SUCCESS},          {"num", RRF_RT_REG_SZ, ERROR_UNSUPPORTED_TYPE},
+      {"bin4", RRF_RT_DWORD, ERROR_SUCCESS},             {"bin3", RRF_RT_DWORD, ERROR_DATATYPE_MISMATCH},
+      {"bin3", RRF_RT_REG_BINARY, ERROR_SUCCESS},        {"text", RRF_RT_REG_SZ | RRF_RT_REG_DWORD, ERROR_SUCCESS},
+      {"text", RRF_RT_REG_MULTI_SZ, ERROR_UNSUPPORTED_TYPE}, {"missing", RRF_RT_ANY, ERROR_FILE_NOT_FOUND},
+      {"text", RRF_RT_REG_EXPAND_SZ, ERROR_INVALID_PARAMETER}, {"text", 0, ERROR_INVALID_PARAMETER},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + "/" + std::to_string(c.flags));
+    char buffer[16];
+    DWORD size = sizeof buffer;
+    EXPECT_EQ(c.rc, RegGetValueA(scratch_.get(), "G", c.name, c.flags, nullptr, buffer, &size));
+  }
+  // A short buffer, zeroed on failure when asked.
+  char buffer[4] = {'x', 'x', 'x', 'x'};
+  DWORD size = sizeof buffer, type = 0;
+  EXPECT_EQ(ERROR_MORE_DATA,
+            RegGetValueA(scratch_.get(), "G", "text", RRF_RT_ANY | RRF_ZEROONFAILURE, &type, buffer, &size));
+  EXPECT_EQ(6u, size);
+  EXPECT_EQ(std::string(4, '\0'), std::string(buffer, 4));
+}
+
+TEST_F(NewCalls, GetValueExpandsUnlessTold) {
+  // PATH is set wherever the tests run, on both systems.
+  char path[4096];
+  DWORD pathLength = ExpandEnvironmentStringsA("%PATH%", path, sizeof path);
+  ASSERT_GT(pathLength, 1u);
+  ASSERT_LT(pathLength, sizeof path);
+  EXPECT_EQ(strlen(path) + 1, pathLength);
+  char unexpanded[32];
+  EXPECT_EQ(27u, ExpandEnvironmentStringsA("a%KORVEX_NOT_SET_ANYWHERE%", unexpanded, sizeof unexpanded));
+  EXPECT_STREQ("a%KORVEX_NOT_SET_ANYWHERE%", unexpanded);
+
+  const char stored[] = "<%PATH%>";
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch_.get(), nullptr, "e", REG_EXPAND_SZ, stored, sizeof stored));
+  std::string expanded = "<" + std::string(path) + ">";
+  std::vector<char> buffer(expanded.size() + 16);
+  DWORD size = 0, type = 0;
+  EXPECT_EQ(ERROR_SUCCESS, RegGetValueA(scratch_.get(), nullptr, "e", RRF_RT_REG_SZ, &type, nullptr, &size));
+  EXPECT_GE(size, expanded.size() + 1);  // the size asked for is enough
+  size = static_cast<DWORD>(buffer.size());
+  ASSERT_EQ(ERROR_SUCCESS, RegGetValueA(scratch_.get(), nullptr, "e", RRF_RT_REG_SZ, &type, buffer.data(), &size));
+  EXPECT_EQ((DWORD)REG_SZ, type);
+  EXPECT_EQ(expanded, buffer.data());
+  EXPECT_EQ(expanded.size() + 1, size);
+  size = static_cast<DWORD>(buffer.size());
+  ASSERT_EQ(ERROR_SUCCESS, RegGetValueA(scratch_.get(), nullptr, "e", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, &type,
+                                        buffer.data(), &size));
+  EXPECT_EQ((DWORD)REG_EXPAND_SZ, type);
+  EXPECT_STREQ(stored, buffer.data());
+}
+
+TEST_F(NewCalls, SubkeyValueCallsCreateReadAndDelete) {
+  MakeSource();
+  EXPECT_EQ(std::string("one\0", 4), Text("Src", "v"));
+  EXPECT_EQ(std::string("default\0", 8), Text("Src", nullptr));
+  char text[16];
+  LONG size = sizeof text;
+  ASSERT_EQ(ERROR_SUCCESS, RegQueryValueA(scratch_.get(), "Src", text, &size));
+  EXPECT_EQ(8, size);
+  EXPECT_STREQ("default", text);
+  // A key without a default value reads as the empty text.
+  size = sizeof text;
+  ASSERT_EQ(ERROR_SUCCESS, RegQueryValueA(scratch_.get(), "Src\\Sub", text, &size));
+  EXPECT_EQ(1, size);
+  EXPECT_STREQ("", text);
+  size = sizeof text;
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueA(scratch_.get(), "Nowhere", text, &size));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, RegSetValueA(scratch_.get(), "Src", REG_DWORD, "x", 2));
+
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyValueA(scratch_.get(), "Src", "v"));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyValueA(scratch_.get(), "Src", "v"));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyValueA(scratch_.get(), "Nowhere", "v"));
+  EXPECT_EQ("<2>", Text("Src", "v"));
+}
+
+TEST_F(NewCalls, CopyTreeMergesAndDeleteTreeEmpties) {
+  MakeSource();
+  HKEY dest = CreateKey(scratch_.get(), "Dest");
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(dest, nullptr, "kept", REG_SZ, "k", 2));
+  ASSERT_EQ(ERROR_SUCCESS, RegCopyTreeA(scratch_.get(), "Src", dest));
+  EXPECT_EQ(std::string("one\0", 4), Text("Dest", "v"));
+  EXPECT_EQ(std::string("\x01\x02", 2), Text("Dest\\Sub", "deep"));
+  EXPECT_EQ(std::string("k\0", 2), Text("Dest", "kept"));
+  EXPECT_EQ(std::string("default\0", 8), Text("Dest", nullptr));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegCopyTreeA(scratch_.get(), "Nowhere", dest));
+
+  // Into its own subtree: the copy is of the tree as it was.
+  HKEY source = CreateKey(scratch_.get(), "Src");
+  ASSERT_EQ(ERROR_SUCCESS, RegCopyTreeA(source, nullptr, CreateKey(source, "Sub\\Inner")));
+  EXPECT_EQ(std::string("\x01\x02", 2), Text("Src\\Sub\\Inner\\Sub", "deep"));
+  EXPECT_EQ("<2>", Text("Src\\Sub\\Inner\\Sub\\Inner", "deep"));
+
+  // A NULL subkey empties the key and keeps it; a name deletes the subtree.
+  ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeA(dest, nullptr));
+  DWORD subkeys = 9, values = 9;
+  ASSERT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(dest, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                                            nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(0u, subkeys + values);
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeA(scratch_.get(), "Src"));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteTreeA(scratch_.get(), "Src"));
+  RegCloseKey(dest);
+  RegCloseKey(source);
+}
+
+TEST_F(NewCalls, CurrentUserFlushAndDeleteKeyEx) {
+  HKEY user = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenCurrentUser(KEY_READ, &user));
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(user, scratch_.path().c_str(), 0, KEY_READ, &key));
+  EXPECT_EQ(ERROR_SUCCESS, RegFlushKey(key));
+  EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
+  EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(user));
+  EXPECT_EQ(ERROR_INVALID_HANDLE, RegFlushKey(key));
+
+  RegCloseKey(CreateKey(scratch_.get(), "Gone\\Leaf"));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyExA(scratch_.get(), "Gone", KEY_WOW64_32KEY, 0));
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyExA(scratch_.get(), "Gone\\Leaf", KEY_WOW64_64KEY, 0));
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyExA(scratch_.get(), "Gone", 0, 0));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyExA(scratch_.get(), "Gone", 0, 0));
+}
+
+// The usual walk continues from the last entry; any other index, and any change
+// in between, gives the entry in the key's current order.
+TEST_F(NewCalls, EnumerationFollowsChangesBetweenCalls) {
+  for (const char* name : {"b", "d", "f"}) ASSERT_EQ(ERROR_SUCCESS, SetBytes(scratch_.get(), name, REG_SZ, "", 1));
+  for (const char* name : {"B", "D", "F"}) RegCloseKey(CreateKey(scratch_.get(), name));
+  auto value = [&](DWORD index) {
+    char name[8];
+    DWORD length = sizeof name;
+    LONG rc = RegEnumValueA(scratch_.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    return rc == ERROR_SUCCESS ? std::string(name) : "<" + std::to_string(rc) + ">";
+  };
+  auto subkey = [&](DWORD index) {
+    char name[8];
+    LONG rc = RegEnumKeyA(scratch_.get(), index, name, sizeof name);
+    return rc == ERROR_SUCCESS ? std::string(name) : "<" + std::to_string(rc) + ">";
+  };
+  EXPECT_EQ("b", value(0));
+  EXPECT_EQ("d", value(1));
+  ASSERT_EQ(ERROR_SUCCESS, SetBytes(scratch_.get(), "a", REG_SZ, "", 1));
+  EXPECT_EQ("d", value(2));  // a, b, d, f now
+  ASSERT_EQ(ERROR_SUCCESS, RegDeleteValueA(scratch_.get(), "f"));
+  EXPECT_EQ("<259>", value(3));
+  EXPECT_EQ("a", value(0));
+  EXPECT_EQ("d", value(2));  // skipping an index
+
+  EXPECT_EQ("B", subkey(0));
+  EXPECT_EQ("D", subkey(1));
+  ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(scratch_.get(), "B"));
+  EXPECT_EQ("<259>", subkey(2));  // D, F now
+  RegCloseKey(CreateKey(scratch_.get(), "C"));
+  EXPECT_EQ("D", subkey(1));
+  EXPECT_EQ("F", subkey(2));
+}

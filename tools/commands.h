@@ -1,0 +1,20 @@
+#ifndef KORVEX_TOOLS_COMMANDS_H
+#define KORVEX_TOOLS_COMMANDS_H
+
+namespace CLI {
+class App;
+}
+
+namespace korvex_tool {
+
+// Each adds one command, with its subcommands, to the tool. A command's
+// action runs from its callback and reports failure by throwing ToolError.
+void AddRegCommand(CLI::App& app);
+void AddUrlCommand(CLI::App& app);
+void AddIniCommand(CLI::App& app);
+void AddBase64Command(CLI::App& app);
+void AddDemoCommand(CLI::App& app);
+
+}  // namespace korvex_tool
+
+#endif

@@ -1,0 +1,100 @@
+// korvex ini: INI files through the library's INI model.
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+
+#include "korvex/korvex.h"
+#include "tools/commands.h"
+#include "tools/file_io.h"
+#include "tools/tool_error.h"
+
+namespace korvex_tool {
+namespace {
+
+struct IniOptions {
+  std::string file, section, key, value;
+  std::string fallback;
+  bool hasFallback = false;
+};
+
+void Read(CIniFile& ini, const std::string& file) {
+  if (!ini.Read(file.c_str())) throw ToolError("cannot read " + file);
+}
+
+void Get(const IniOptions& options) {
+  CIniFile ini;
+  Read(ini, options.file);
+  // A default that no INI value can hold tells a missing key apart.
+  const char* missing = "\n";
+  CString value = ini.GetValue(options.section.c_str(), options.key.c_str(), missing);
+  if (value == missing) {
+    if (!options.hasFallback) throw ToolError("no key \"" + options.key + "\" in [" + options.section + "] of " + options.file);
+    value = options.fallback.c_str();
+  }
+  printf("%s\n", static_cast<const char*>(value));
+}
+
+void Set(const IniOptions& options) {
+  if (options.section.empty() || options.key.empty() || options.key.find('=') != std::string::npos ||
+      (options.section + options.key + options.value).find_first_of("\r\n") != std::string::npos)
+    throw ToolError("the section and key must not be empty, the key holds no \"=\", and nothing holds a line break",
+                    kExitUsage);
+  CIniFile ini;
+  // A file not there yet is created.
+  if (access(options.file.c_str(), F_OK) == 0) Read(ini, options.file);
+  ini.SetValue(options.section.c_str(), options.key.c_str(), options.value.c_str());
+  if (!ini.Write(options.file.c_str())) throw ToolError("cannot write " + options.file);
+}
+
+// The model as the library writes it: what the file means, without the lines
+// the reader skips, in the writer's order.
+void Dump(const IniOptions& options) {
+  CIniFile ini;
+  Read(ini, options.file);
+  char temporary[] = "/tmp/korvex-ini-XXXXXX";
+  int fd = mkstemp(temporary);
+  if (fd < 0) throw ToolError("cannot create a temporary file");
+  close(fd);
+  bool written = ini.Write(temporary);
+  std::string text = written ? ReadAll(temporary) : "";
+  unlink(temporary);
+  if (!written) throw ToolError("cannot write a temporary file");
+  std::string lines;
+  for (char c : text)
+    if (c != '\r') lines += c;
+  fputs(lines.c_str(), stdout);
+}
+
+CLI::App* AddFileCommand(CLI::App* ini, const char* name, const char* description, IniOptions& options) {
+  CLI::App* command = ini->add_subcommand(name, description);
+  command->add_option("FILE", options.file, "the INI file")->required();
+  return command;
+}
+
+}  // namespace
+
+void AddIniCommand(CLI::App& app) {
+  static IniOptions options;
+  CLI::App* ini = app.add_subcommand("ini", "Read and write INI files");
+  ini->require_subcommand(1);
+
+  CLI::App* get = AddFileCommand(ini, "get", "Show one value", options);
+  get->add_option("SECTION", options.section)->required();
+  get->add_option("KEY", options.key)->required();
+  get->add_option("--default", options.fallback, "shown when the key is missing, instead of failing")
+      ->each([](const std::string&) { options.hasFallback = true; });
+  get->callback([] { Get(options); });
+
+  CLI::App* set = AddFileCommand(ini, "set", "Set one value, creating the file when missing", options);
+  set->add_option("SECTION", options.section)->required();
+  set->add_option("KEY", options.key)->required();
+  set->add_option("VALUE", options.value)->required();
+  set->callback([] { Set(options); });
+
+  CLI::App* dump = AddFileCommand(ini, "dump", "Show every section and key as the library reads them", options);
+  dump->callback([] { Dump(options); });
+}
+
+}  // namespace korvex_tool

@@ -1,0 +1,47 @@
+#ifndef KORVEX_TOOLS_REG_STORE_H
+#define KORVEX_TOOLS_REG_STORE_H
+
+// The reg commands' side of the registry, through the Win32 calls alone.
+// Failures are thrown as ToolError with a one-line message.
+#include <string>
+#include <vector>
+
+#include "korvex/platform.h"
+#include "tools/reg_file.h"
+#include "tools/reg_key_path.h"
+
+namespace korvex_tool {
+
+// One open key, closed on destruction.
+class OpenKey {
+ public:
+  OpenKey() = default;
+  ~OpenKey();
+  OpenKey(const OpenKey&) = delete;
+  OpenKey& operator=(const OpenKey&) = delete;
+  HKEY* out() { return &key_; }
+  HKEY get() const { return key_; }
+
+ private:
+  HKEY key_ = NULL;
+};
+
+std::string DescribeError(LONG status);
+
+// Opens an existing key; a missing one is reported as "not found".
+void OpenExisting(const KeyPath& path, REGSAM access, OpenKey* key);
+bool KeyExists(const KeyPath& path);
+
+std::vector<RegValueEdit> ReadValues(HKEY key, const KeyPath& path);
+std::vector<std::string> SubkeyNames(HKEY key, const KeyPath& path);
+// The key and everything below it, each key followed by its subkeys.
+RegFile ReadTree(const KeyPath& path);
+
+// Applies every edit of the file in order, or none: each key's state is
+// captured before its edit, and a failure restores what was captured, in
+// reverse order. Termination signals wait until the registry is consistent.
+void ApplyAll(const RegFile& file);
+
+}  // namespace korvex_tool
+
+#endif

@@ -1,0 +1,123 @@
+// korvex url: the URL record's parser and writer.
+#include <stdio.h>
+
+#include <CLI/CLI.hpp>
+#include <map>
+
+#include "korvex/korvex.h"
+#include "tools/commands.h"
+#include "tools/tool_error.h"
+
+namespace korvex_tool {
+namespace {
+
+struct UrlOptions {
+  std::string text;
+  bool json = false;
+  std::string scheme, user, password, host, path;
+  unsigned port = 0;
+  std::vector<std::string> params;
+};
+
+// Sorted by name, so the output does not depend on the map's order.
+std::map<std::string, std::string> Params(const CUrlInfo& url) {
+  std::map<std::string, std::string> params;
+  CString name, value;
+  for (POSITION pos = url.m_mapParams.GetStartPosition(); pos;) {
+    url.m_mapParams.GetNextAssoc(pos, name, value);
+    params[static_cast<const char*>(name)] = static_cast<const char*>(value);
+  }
+  return params;
+}
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char escape[8];
+      snprintf(escape, sizeof escape, "\\u%04x", c);
+      out += escape;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+void PrintText(const CUrlInfo& url) {
+  const std::pair<const char*, const CString*> fields[] = {{"scheme", &url.m_strScheme}, {"user", &url.m_strUser},
+                                                           {"password", &url.m_strPassword}, {"host", &url.m_strHost}};
+  for (const auto& field : fields) printf("%-9s %s\n", field.first, static_cast<const char*>(*field.second));
+  printf("%-9s %u\n", "port", url.m_nPort);
+  printf("%-9s %s\n", "path", static_cast<const char*>(url.m_strPath));
+  for (const auto& param : Params(url)) printf("%-9s %s=%s\n", "param", param.first.c_str(), param.second.c_str());
+}
+
+void PrintJson(const CUrlInfo& url) {
+  printf("{\"scheme\": %s, \"user\": %s, \"password\": %s, \"host\": %s, \"port\": %u, \"path\": %s, \"params\": {",
+         JsonString(static_cast<const char*>(url.m_strScheme)).c_str(),
+         JsonString(static_cast<const char*>(url.m_strUser)).c_str(),
+         JsonString(static_cast<const char*>(url.m_strPassword)).c_str(),
+         JsonString(static_cast<const char*>(url.m_strHost)).c_str(), url.m_nPort,
+         JsonString(static_cast<const char*>(url.m_strPath)).c_str());
+  const char* comma = "";
+  for (const auto& param : Params(url)) {
+    printf("%s%s: %s", comma, JsonString(param.first).c_str(), JsonString(param.second).c_str());
+    comma = ", ";
+  }
+  printf("}}\n");
+}
+
+void Parse(const UrlOptions& options) {
+  CUrlInfo url;
+  if (!url.ParseURL(options.text.c_str())) throw ToolError("not a URL: " + options.text);
+  options.json ? PrintJson(url) : PrintText(url);
+}
+
+void Make(const UrlOptions& options) {
+  CUrlInfo url;
+  url.m_strScheme = options.scheme.c_str();
+  url.m_strUser = options.user.c_str();
+  url.m_strPassword = options.password.c_str();
+  url.m_strHost = options.host.c_str();
+  url.m_nPort = static_cast<unsigned short>(options.port);
+  url.m_strPath = options.path.c_str();
+  for (const std::string& param : options.params) {
+    size_t equals = param.find('=');
+    if (equals == std::string::npos || equals == 0)
+      throw ToolError("a parameter is NAME=VALUE with a name: " + param, kExitUsage);
+    url.m_mapParams.SetAt(CString(param.substr(0, equals).c_str()), CString(param.substr(equals + 1).c_str()));
+  }
+  CString text;
+  url.MakeURL(text);
+  printf("%s\n", static_cast<const char*>(text));
+}
+
+}  // namespace
+
+void AddUrlCommand(CLI::App& app) {
+  static UrlOptions options;
+  CLI::App* url = app.add_subcommand("url", "Parse and write URLs as the products read them");
+  url->require_subcommand(1);
+
+  CLI::App* parse = url->add_subcommand("parse", "Show every field and parameter of a URL");
+  parse->add_option("URL", options.text, "[scheme://][user[:password]@]host[:port][/path][?name=value&...]")
+      ->required();
+  parse->add_flag("--json", options.json, "one JSON object instead of lines");
+  parse->callback([] { Parse(options); });
+
+  CLI::App* make = url->add_subcommand("make", "Write a URL from its fields, escaping what needs it");
+  make->add_option("--scheme", options.scheme, "e.g. ssh");
+  make->add_option("--user", options.user);
+  make->add_option("--password", options.password);
+  make->add_option("--host", options.host)->required();
+  make->add_option("--port", options.port, "0 for none")->check(CLI::Range(0, 65535));
+  make->add_option("--path", options.path);
+  make->add_option("--param", options.params, "NAME=VALUE, repeatable");
+  make->callback([] { Make(options); });
+}
+
+}  // namespace korvex_tool

@@ -1,0 +1,25 @@
+#include "url/launchers.h"
+
+#include "korvex/platform.h"
+
+namespace korvex {
+
+namespace {
+
+const Launcher kLaunchers[] = {
+    {"xdm", "Quellbar", LaunchParameters::kDisplayQuery}, {"xdmcp", "Quellbar", LaunchParameters::kDisplayQuery},
+    {"ssh", "Torvik", LaunchParameters::kWholeUrl},       {"telnet", "Torvik", LaunchParameters::kWholeUrl},
+    {"rlogin", "Torvik", LaunchParameters::kWholeUrl},    {"ftp", "Skiv", LaunchParameters::kWholeUrl},
+    {"sftp", "Skiv", LaunchParameters::kWholeUrl},
+};
+
+}  // namespace
+
+const Launcher* FindLauncher(const CString& scheme) {
+  const unsigned char* text = reinterpret_cast<const unsigned char*>(static_cast<const char*>(scheme));
+  for (const Launcher& launcher : kLaunchers)
+    if (_mbsicmp(text, reinterpret_cast<const unsigned char*>(launcher.scheme)) == 0) return &launcher;
+  return NULL;
+}
+
+}  // namespace korvex

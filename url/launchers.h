@@ -1,0 +1,25 @@
+#ifndef KORVEX_URL_LAUNCHERS_H
+#define KORVEX_URL_LAUNCHERS_H
+
+#include "korvex/types.h"
+
+namespace korvex {
+
+// How a product receives the URL.
+enum class LaunchParameters {
+  kDisplayQuery,  // ":[0] -query " and the host
+  kWholeUrl,      // "-url " and the record as MakeURL writes it
+};
+
+struct Launcher {
+  const char* scheme;
+  const char* product;
+  LaunchParameters parameters;
+};
+
+// The row serving `scheme` (compared case-insensitively), or NULL.
+const Launcher* FindLauncher(const CString& scheme);
+
+}  // namespace korvex
+
+#endif

@@ -1,0 +1,104 @@
+#include <stdlib.h>
+#include <string.h>
+
+#include "korvex/paths.h"
+#include "korvex/registry.h"
+#include "korvex/text.h"
+#include "korvex/url.h"
+
+namespace {
+
+const char kVendorKey[] = "Software\\Quorvanta\\";
+const char kSuiteKey[] = "Software\\Quorvanta\\Vantoria";
+const unsigned long kVersionNameSize = 32;
+// Names of 8 characters or more end the enumeration, as the products' own
+// installers never wrote such version keys.
+const unsigned long kEnumNameSize = 8;
+const int kPathSize = MAX_PATH;
+
+bool IsProduct(const char* product, const char* name) { return lstrcmpiA(product, name) == 0; }
+
+// The greatest subkey name by the locale's text order, not by number: "9"
+// wins over "10". Closes the key.
+bool ChooseVersion(CRegistry& key, char (&kept)[kVersionNameSize]) {
+  kept[0] = '\0';
+  char name[kEnumNameSize];
+  for (unsigned long index = 0; key.EnumKey(index, name, sizeof name); ++index)
+    if (lstrcmpA(kept, name) < 0) memcpy(kept, name, strlen(name) + 1);
+  key.Close();
+  return kept[0] != '\0';
+}
+
+// Opens `keyName` and the chosen version below it; `keyName` then names the
+// version key and `kept` holds the version.
+bool OpenVersionKey(CString& keyName, CRegistry& version, char (&kept)[kVersionNameSize]) {
+  CRegistry key;
+  if (!key.Open(HKEY_LOCAL_MACHINE, keyName, 0, KEY_READ) || !ChooseVersion(key, kept)) return false;
+  keyName += "\\";
+  keyName += kept;
+  return version.Open(HKEY_LOCAL_MACHINE, keyName, 0, KEY_READ) != 0;
+}
+
+bool ReadFolder(const CRegistry& key, const char* name, CString& folder) {
+  bool read = key.QueryValue(name, folder.GetBufferSetLength(kPathSize), kPathSize) != 0;
+  folder.ReleaseBuffer(read ? -1 : 0);
+  return read;
+}
+
+int QueryProductPath(const char* product, CString& folder) {
+  CString keyName = csFmt("%s%s", kVendorKey, product);
+  CRegistry version;
+  char kept[kVersionNameSize];
+  if (!OpenVersionKey(keyName, version, kept)) return 0;
+  // From here the version that counts is the product's own "Version" text.
+  if (IsProduct(product, "Skiv") || IsProduct(product, "Torvik")) {
+    kept[0] = '\0';
+    if (!version.QueryValue("Version", kept, sizeof kept) || lstrcmpA(kept, "1.0") <= 0) return 0;
+  }
+  if (ReadFolder(version, "Path", folder)) return atoi(kept);
+  if (!IsProduct(product, "Quellbar")) return 0;
+  version.Close();
+  keyName += "\\";
+  keyName += kept;
+  CRegistry fallback;
+  if (fallback.Open(HKEY_LOCAL_MACHINE, keyName, 0, KEY_ALL_ACCESS) && ReadFolder(fallback, NULL, folder))
+    return atoi(kept);
+  return 0;
+}
+
+int QuerySuitePath(CString& folder) {
+  CString keyName(kSuiteKey);
+  CRegistry version;
+  char kept[kVersionNameSize];
+  if (!OpenVersionKey(keyName, version, kept) || !ReadFolder(version, "Path", folder)) return 0;
+  return atoi(kept);
+}
+
+// The build gives the platform's suffix of programs: ".exe", or none on POSIX.
+void AppendProgram(CString& path, const char* product) {
+  AppendPath(path, product);
+  path += KORVEX_EXECUTABLE_SUFFIX;
+}
+
+}  // namespace
+
+unsigned int GetProductPath(const char* product, CString& path) {
+  if (!product) return 0;
+  char program[MAX_PATH];
+  DWORD length = GetModuleFileNameA(NULL, program, sizeof program);
+  if (length > 0 && length < sizeof program) {
+    ReplaceFnameOfPath(path, program, product);
+    if (DoesFileExist(path)) return 3;
+  }
+
+  path.Empty();
+  if (int version = QueryProductPath(product, path)) {
+    AppendProgram(path, product);
+    return static_cast<unsigned int>(version);
+  }
+  if (int version = QuerySuitePath(path)) {
+    AppendProgram(path, product);
+    return DoesFileExist(path) ? static_cast<unsigned int>(version) : 0;
+  }
+  return 0;
+}
