@@ -1,4 +1,4 @@
-#include "korvex/watch.h"
+#include "korvex/registry.h"
 
 #include "registry/watch_thread.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "korvex/watch.h"
+#include "korvex/registry.h"
 #include "tests/support/child_process.h"
 #include "tests/support/message_pump.h"
 #include "tests/support/scratch_registry.h"
