@@ -1,6 +1,7 @@
 # The README's entry points. Each installs what it needs first (scripts/deps.sh).
 BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
+TSAN_BUILD ?= build-tsan
 BENCH_BUILD ?= build-bench
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
@@ -8,7 +9,7 @@ WIN32_BUILD ?= build-win32
 WIN64_BUILD ?= build-win64
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build test sanitize bench fuzz demo windows wine-test clean
+.PHONY: all deps build test sanitize tsan bench fuzz demo windows wine-test clean
 
 all: build
 
@@ -27,6 +28,12 @@ sanitize: deps
 	@cmake --build $(SAN_BUILD) -j $(JOBS)
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
+
+tsan: deps
+	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKORVEX_TSAN=ON >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS)
+	@TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp" \
+	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS)
 
 bench:
 	@scripts/deps.sh core bench
@@ -65,4 +72,4 @@ demo: build
 	@KORVEX_REGISTRY_DIR=$(CURDIR)/$(BUILD)/demo XDG_CONFIG_HOME=$(CURDIR)/$(BUILD)/demo $(BUILD)/tools/korvex demo $(BUILD)/demo
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(WIN32_BUILD) $(WIN64_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(WIN32_BUILD) $(WIN64_BUILD)

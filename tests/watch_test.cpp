@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <atomic>
 #include <filesystem>
@@ -295,16 +294,14 @@ TEST(CRegistryWatcher, WokenByAChangeFromAnotherProcess) {
   CRegistryWatcher watcher;
   ASSERT_EQ(1, watcher.BeginWatch(key.get(), 0, receiver.window, kChanged, kValues));
   EXPECT_TRUE(ChangeUntilHeard(receiver, [&] {
-    EXPECT_EQ(0, RunTestInChild("DISABLED_ChildProcess.SetsAValue", "KORVEX_WATCH_KEY", key.path()));
+    EXPECT_EQ(0, RunInChild("DISABLED_ChildProcess.SetsAValue", key.path()));
   }));
 }
 
 // Run as the child of the test above.
 TEST(DISABLED_ChildProcess, SetsAValue) {
-  const char* path = getenv("KORVEX_WATCH_KEY");
-  ASSERT_TRUE(path);
   HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_SET_VALUE, &key));
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, ChildArgument().c_str(), 0, KEY_SET_VALUE, &key));
   SetValue(key, "from the child");
   RegCloseKey(key);
 }

@@ -24,6 +24,9 @@
 #  include "korvex/posix/profile.h"
 #  include "korvex/posix/shell.h"
 #  include "korvex/posix/modules.h"
+#  include "korvex/posix/windows.h"
+#  include "korvex/posix/threads.h"
+#  include "korvex/posix/notify.h"
 #endif
 
 #endif

@@ -1,66 +1,69 @@
 #include "tests/support/child_process.h"
 
+#include <cstdlib>
+#include <vector>
+
 #ifdef _WIN32
 #  include <windows.h>
 #else
-#  include <signal.h>
 #  include <spawn.h>
-#  include <stdlib.h>
 #  include <sys/wait.h>
 #  include <unistd.h>
-
-#  include <chrono>
-#  include <thread>
-
 extern char** environ;
 #endif
 
 namespace {
 
-std::string FilterFlag(const std::string& test) { return "--gtest_filter=" + test; }
+const char kArgumentVariable[] = "KORVEX_TEST_CHILD_ARGUMENT";
 
+std::string FilterOption(const std::string& test) { return "--gtest_filter=" + test; }
 const char kAlsoDisabled[] = "--gtest_also_run_disabled_tests";
 
 }  // namespace
 
+std::string ChildArgument() {
+  const char* argument = getenv(kArgumentVariable);
+  return argument ? argument : "";
+}
+
 #ifdef _WIN32
 
-int RunTestInChild(const std::string& test, const std::string& name, const std::string& value) {
-  SetEnvironmentVariableA(name.c_str(), value.c_str());
+int RunInChild(const std::string& test, const std::string& argument) {
   char program[MAX_PATH];
-  if (!GetModuleFileNameA(NULL, program, MAX_PATH)) return -1;
-  std::string line = "\"" + std::string(program) + "\" " + FilterFlag(test) + " " + kAlsoDisabled;
-  STARTUPINFOA startup = {};
+  if (!GetModuleFileNameA(nullptr, program, MAX_PATH)) return -1;
+  SetEnvironmentVariableA(kArgumentVariable, argument.c_str());
+  std::string commandLine = std::string("\"") + program + "\" " + FilterOption(test) + " " + kAlsoDisabled;
+  STARTUPINFOA startup{};
   startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(program, &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) return -1;
-  DWORD code = static_cast<DWORD>(-1);
-  if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-  else TerminateProcess(process.hProcess, 1);
+  PROCESS_INFORMATION process{};
+  BOOL started = CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                &process);
+  SetEnvironmentVariableA(kArgumentVariable, nullptr);
+  if (!started) return -1;
+  DWORD code = DWORD(-1);
+  if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0 || !GetExitCodeProcess(process.hProcess, &code))
+    code = DWORD(-1);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  return static_cast<int>(code);
+  return int(code);
 }
 
 #else
 
-int RunTestInChild(const std::string& test, const std::string& name, const std::string& value) {
-  setenv(name.c_str(), value.c_str(), 1);
-  std::string filter = FilterFlag(test);
-  char* argv[] = {const_cast<char*>("child"), &filter[0], const_cast<char*>(kAlsoDisabled), nullptr};
+int RunInChild(const std::string& test, const std::string& argument) {
+  std::string filter = FilterOption(test);
+  std::string variable = std::string(kArgumentVariable) + "=" + argument;
+  std::string self = "/proc/self/exe";
+  char* argv[] = {&self[0], &filter[0], const_cast<char*>(kAlsoDisabled), nullptr};
+  std::vector<char*> environment;
+  for (char** entry = environ; *entry; ++entry) environment.push_back(*entry);
+  environment.push_back(&variable[0]);
+  environment.push_back(nullptr);
   pid_t child;
-  if (posix_spawn(&child, "/proc/self/exe", nullptr, nullptr, argv, environ) != 0) return -1;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  if (posix_spawn(&child, self.c_str(), nullptr, nullptr, argv, environment.data()) != 0) return -1;
   int status = 0;
-  while (waitpid(child, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(child, SIGKILL);
-      waitpid(child, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
 }
 
 #endif

@@ -1,0 +1,56 @@
+#ifndef KORVEX_POSIX_THREADS_H
+#define KORVEX_POSIX_THREADS_H
+
+// Threads, events and waiting. Threads, events and change notifications are
+// HANDLEs of one kind: CloseHandle releases them and the wait functions wait
+// for them. Handle values are not reused while the process lives.
+#include "korvex/posix/base.h"
+
+#ifndef WINAPI
+#  define WINAPI
+#endif
+
+typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID);
+
+#define WAIT_OBJECT_0 0x00000000u
+#define WAIT_ABANDONED 0x00000080u
+#define WAIT_TIMEOUT 0x00000102u
+#define WAIT_FAILED 0xFFFFFFFFu
+#define MAXIMUM_WAIT_OBJECTS 64
+#define STILL_ACTIVE 259u
+#define CREATE_SUSPENDED 0x00000004u
+#define STACK_SIZE_PARAM_IS_A_RESERVATION 0x00010000u
+
+#ifndef ERROR_NOT_SUPPORTED
+#  define ERROR_NOT_SUPPORTED 50L
+#endif
+#ifndef ERROR_OPERATION_ABORTED
+#  define ERROR_OPERATION_ABORTED 995L
+#endif
+
+extern "C" {
+
+// CREATE_SUSPENDED is not supported.
+KORVEX_API HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, size_t stackSize, LPTHREAD_START_ROUTINE start,
+                               LPVOID parameter, DWORD creationFlags, LPDWORD threadId);
+KORVEX_API BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
+KORVEX_API DWORD GetCurrentThreadId(void);
+// Threads cannot be cut off at any point here. The thread is marked: every
+// call of this layer that it is blocked in, or makes later, fails at once
+// (ERROR_OPERATION_ABORTED), and its exit code is exitCode. From another thread
+// this returns once the thread is out of such calls; it never waits for a
+// window procedure. The handle is signalled when the thread function returns.
+KORVEX_API BOOL TerminateThread(HANDLE thread, DWORD exitCode);
+
+// Unnamed events only: a name gives ERROR_NOT_SUPPORTED.
+KORVEX_API HANDLE CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState, LPCSTR name);
+KORVEX_API BOOL SetEvent(HANDLE event);
+KORVEX_API BOOL ResetEvent(HANDLE event);
+
+KORVEX_API DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+KORVEX_API DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds);
+KORVEX_API BOOL CloseHandle(HANDLE handle);
+
+}
+
+#endif

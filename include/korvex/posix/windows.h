@@ -1,0 +1,143 @@
+#ifndef KORVEX_POSIX_WINDOWS_H
+#define KORVEX_POSIX_WINDOWS_H
+
+// Window classes, windows, message queues and timers. Every thread gets a
+// message queue on its first call; a window belongs to the thread that created
+// it and its procedure runs on that thread only. Window handles count up and are
+// not reused while the process lives.
+#include "korvex/posix/base.h"
+
+#ifndef WINAPI
+#  define WINAPI
+#endif
+#ifndef CALLBACK
+#  define CALLBACK
+#endif
+
+typedef WORD ATOM;
+typedef struct HICON__* HICON;
+typedef HICON HCURSOR;
+typedef struct HBRUSH__* HBRUSH;
+typedef struct HMENU__* HMENU;
+
+typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+
+typedef struct tagWNDCLASSA {
+  UINT style;
+  WNDPROC lpfnWndProc;
+  int cbClsExtra;
+  int cbWndExtra;
+  HINSTANCE hInstance;
+  HICON hIcon;
+  HCURSOR hCursor;
+  HBRUSH hbrBackground;
+  LPCSTR lpszMenuName;
+  LPCSTR lpszClassName;
+} WNDCLASSA, *LPWNDCLASSA;
+
+typedef struct tagCREATESTRUCTA {
+  LPVOID lpCreateParams;
+  HINSTANCE hInstance;
+  HMENU hMenu;
+  HWND hwndParent;
+  int cy;
+  int cx;
+  int y;
+  int x;
+  LONG style;
+  LPCSTR lpszName;
+  LPCSTR lpszClass;
+  DWORD dwExStyle;
+} CREATESTRUCTA, *LPCREATESTRUCTA;
+
+typedef struct tagPOINT {
+  LONG x;
+  LONG y;
+} POINT;
+
+typedef struct tagMSG {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  DWORD time;
+  POINT pt;
+} MSG, *LPMSG;
+
+#define WM_NULL 0x0000
+#define WM_CREATE 0x0001
+#define WM_DESTROY 0x0002
+#define WM_CLOSE 0x0010
+#define WM_QUIT 0x0012
+#define WM_NCCREATE 0x0081
+#define WM_NCDESTROY 0x0082
+#define WM_TIMER 0x0113
+#define WM_USER 0x0400
+#define WM_APP 0x8000
+
+#define PM_NOREMOVE 0x0000
+#define PM_REMOVE 0x0001
+#define PM_NOYIELD 0x0002
+
+#define CW_USEDEFAULT ((int)0x80000000)
+#define HWND_MESSAGE ((HWND)(LONG_PTR)-3)
+
+#define USER_TIMER_MINIMUM 0x0000000A
+#define USER_TIMER_MAXIMUM 0x7FFFFFFF
+
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_CANNOT_FIND_WND_CLASS 1407L
+#define ERROR_CLASS_ALREADY_EXISTS 1410L
+#define ERROR_CLASS_DOES_NOT_EXIST 1411L
+#define ERROR_CLASS_HAS_WINDOWS 1412L
+#define ERROR_INVALID_THREAD_ID 1444L
+#ifndef ERROR_OPERATION_ABORTED
+#  define ERROR_OPERATION_ABORTED 995L
+#endif
+
+extern "C" {
+
+// Class names compare case-insensitively; a class is told apart by its name
+// and its instance.
+KORVEX_API ATOM RegisterClassA(const WNDCLASSA* wndClass);
+KORVEX_API BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);
+KORVEX_API BOOL GetClassInfoA(HINSTANCE instance, LPCSTR className, LPWNDCLASSA wndClass);
+
+// Sends WM_NCCREATE and WM_CREATE. Position, size, style and parent are kept
+// nowhere: windows are never shown.
+KORVEX_API HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
+                                int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+// Only the owning thread destroys a window: WM_DESTROY, then WM_NCDESTROY, then
+// its timers and queued messages are gone.
+KORVEX_API BOOL DestroyWindow(HWND window);
+KORVEX_API BOOL IsWindow(HWND window);
+// WM_NCCREATE gives TRUE, WM_CLOSE destroys the window, all else gives 0.
+KORVEX_API LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Sent messages are handled first, then posted ones, then WM_QUIT, then due
+// timers. Waits without spinning. -1 for a bad window filter or when the
+// thread was terminated.
+KORVEX_API BOOL GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax);
+KORVEX_API BOOL PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg);
+// No keyboard input exists, so there is nothing to translate: FALSE.
+KORVEX_API BOOL TranslateMessage(const MSG* msg);
+KORVEX_API LRESULT DispatchMessageA(const MSG* msg);
+// A NULL window posts to the calling thread.
+KORVEX_API BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+KORVEX_API BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
+KORVEX_API void PostQuitMessage(int exitCode);
+// To a window of another thread: waits until that thread has handled it,
+// handling messages sent to this thread meanwhile. 0 when it cannot be
+// delivered (the window or its thread went away, this thread was terminated).
+KORVEX_API LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Periods below USER_TIMER_MINIMUM are raised to it. A NULL window makes a
+// thread timer, whose identifier SetTimer picks unless it names one of this
+// thread's timers.
+KORVEX_API UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerFunc);
+KORVEX_API BOOL KillTimer(HWND window, UINT_PTR id);
+
+}
+
+#endif

@@ -1,0 +1,291 @@
+// Folder and registry change notifications, in this process and from another
+// one, through the Win32 calls alone.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <string>
+
+#include "korvex/platform.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_registry.h"
+#include "tests/support/window_thread.h"
+
+namespace {
+
+// Long enough that a change that was due would have been seen.
+constexpr DWORD kQuietMs = 300;
+
+std::string NewFolder(const std::string& name) {
+  static std::atomic<int> counter{0};
+  std::string folder = ScratchFolderOfProgram() + "notify-" + name + "-" + std::to_string(counter++);
+  EXPECT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  return folder;
+}
+
+bool WriteFile(const std::string& path, const std::string& text = "x") {
+  std::ofstream file(path, std::ios::binary | std::ios::app);
+  file << text;
+  return bool(file);
+}
+
+// Waits for the handle; WAIT_OBJECT_0 when a change came, within the deadline
+// when one is expected, else within the quiet time.
+DWORD WaitFor(HANDLE handle, bool expected) { return WaitForSingleObject(handle, expected ? kDeadlineMs : kQuietMs); }
+
+struct FolderCase {
+  const char* name;
+  DWORD filter;
+  BOOL subtree;
+  void (*change)(const std::string& folder);
+  bool reported;
+};
+
+TEST(FolderChanges, FilterAndSubtree) {
+  const FolderCase cases[] = {
+      {"file created", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE, [](const std::string& f) { WriteFile(f + "/new"); },
+       true},
+      {"file in a subfolder, flat", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE,
+       [](const std::string& f) { WriteFile(f + "/sub/new"); }, false},
+      {"folder made, files only", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE,
+       [](const std::string& f) { CreateDirectoryA((f + "/made").c_str(), nullptr); }, false},
+      {"folder made, folders", FILE_NOTIFY_CHANGE_DIR_NAME, FALSE,
+       [](const std::string& f) { CreateDirectoryA((f + "/made").c_str(), nullptr); }, true},
+      {"file written, names", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE,
+       [](const std::string& f) { WriteFile(f + "/old", "more"); }, false},
+      {"file written, last write", FILE_NOTIFY_CHANGE_LAST_WRITE, FALSE,
+       [](const std::string& f) { WriteFile(f + "/old", "more"); }, true},
+      {"file in a new subfolder, subtree", FILE_NOTIFY_CHANGE_FILE_NAME, TRUE,
+       [](const std::string& f) {
+         CreateDirectoryA((f + "/later").c_str(), nullptr);
+         CreateDirectoryA((f + "/later/deeper").c_str(), nullptr);
+         WriteFile(f + "/later/deeper/new");
+       },
+       true},
+  };
+  for (const FolderCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string folder = NewFolder("case");
+    ASSERT_TRUE(CreateDirectoryA((folder + "/sub").c_str(), nullptr));
+    ASSERT_TRUE(WriteFile(folder + "/old"));
+    HANDLE changes = FindFirstChangeNotificationA(folder.c_str(), c.subtree, c.filter);
+    ASSERT_NE(INVALID_HANDLE_VALUE, changes);
+    c.change(folder);
+    EXPECT_EQ(c.reported ? WAIT_OBJECT_0 : WAIT_TIMEOUT, WaitFor(changes, c.reported));
+    EXPECT_TRUE(FindCloseChangeNotification(changes));
+  }
+}
+
+TEST(FolderChanges, StaysSignalledUntilFindNext) {
+  std::string folder = NewFolder("next");
+  HANDLE changes = FindFirstChangeNotificationA(folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+  ASSERT_NE(INVALID_HANDLE_VALUE, changes);
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(changes, 0));
+  WriteFile(folder + "/one");
+  ASSERT_EQ(WAIT_OBJECT_0, WaitFor(changes, true));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(changes, 0));
+  ASSERT_TRUE(FindNextChangeNotification(changes));
+  EXPECT_EQ(WAIT_TIMEOUT, WaitFor(changes, false));
+  // A change after FindNext is seen again.
+  WriteFile(folder + "/two");
+  EXPECT_EQ(WAIT_OBJECT_0, WaitFor(changes, true));
+  EXPECT_TRUE(FindCloseChangeNotification(changes));
+  EXPECT_FALSE(FindNextChangeNotification(changes));
+}
+
+TEST(FolderChanges, RefusesWhatCannotBeWatched) {
+  std::string missing = ScratchFolderOfProgram() + "notify-missing/nowhere";
+  EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstChangeNotificationA(missing.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME));
+  std::string folder = NewFolder("nofilter");
+  EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstChangeNotificationA(folder.c_str(), FALSE, 0));
+}
+
+struct Storm {
+  std::string folder;
+  HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+};
+
+DWORD WINAPI CreateManyFiles(LPVOID parameter) {
+  auto* storm = static_cast<Storm*>(parameter);
+  for (int i = 0; i < 1000; ++i) WriteFile(storm->folder + "/storm-" + std::to_string(i));
+  SetEvent(storm->done);
+  return 0;
+}
+
+TEST(FolderChanges, ChangeStormEndsAndTheHandleStillWorks) {
+  Storm storm;
+  storm.folder = NewFolder("storm");
+  HANDLE changes = FindFirstChangeNotificationA(storm.folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+  ASSERT_NE(INVALID_HANDLE_VALUE, changes);
+  int signals = 0;
+  {
+    TestThread creator(CreateManyFiles, &storm);
+    HANDLE both[2] = {changes, storm.done};
+    // Until the creator is done, every wake is a change or its end.
+    for (DWORD woke; (woke = WaitForMultipleObjects(2, both, FALSE, kDeadlineMs)) == WAIT_OBJECT_0; ++signals)
+      ASSERT_TRUE(FindNextChangeNotification(changes));
+  }
+  // What is left of the storm drains; then it is quiet.
+  int after = 0;
+  while (WaitFor(changes, false) == WAIT_OBJECT_0 && after < 1000) {
+    ++after;
+    ASSERT_TRUE(FindNextChangeNotification(changes));
+  }
+  EXPECT_LT(after, 1000);
+  EXPECT_LE(signals + after, 1000);
+  WriteFile(storm.folder + "/after-the-storm");
+  EXPECT_EQ(WAIT_OBJECT_0, WaitFor(changes, true));
+  FindCloseChangeNotification(changes);
+  CloseHandle(storm.done);
+}
+
+TEST(NotifyChild, DISABLED_CreateFile) { ASSERT_TRUE(WriteFile(ChildArgument())); }
+
+TEST(FolderChanges, FromAnotherProcess) {
+  std::string folder = NewFolder("child");
+  HANDLE changes = FindFirstChangeNotificationA(folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+  ASSERT_NE(INVALID_HANDLE_VALUE, changes);
+  ASSERT_EQ(0, RunInChild("NotifyChild.DISABLED_CreateFile", folder + "/from-child"));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitFor(changes, true));
+  FindCloseChangeNotification(changes);
+}
+
+LONG SetNumber(HKEY key, const char* name, DWORD number) {
+  return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+}
+
+HKEY CreateKey(HKEY parent, const char* name) {
+  HKEY key = nullptr;
+  EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(parent, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+  return key;
+}
+
+struct KeyCase {
+  const char* name;
+  DWORD filter;
+  BOOL subtree;
+  void (*change)(HKEY key);
+  bool reported;
+};
+
+void SetInKey(HKEY key) { SetNumber(key, "value", 2); }
+void SetInSubkey(HKEY key) {
+  HKEY sub = CreateKey(key, "sub");
+  SetNumber(sub, "value", 2);
+  RegCloseKey(sub);
+}
+void AddSubkey(HKEY key) { RegCloseKey(CreateKey(key, "added")); }
+void DeleteValue(HKEY key) { RegDeleteValueA(key, "old"); }
+
+TEST(KeyChanges, FilterAndSubtree) {
+  const KeyCase cases[] = {
+      {"value set, values", REG_NOTIFY_CHANGE_LAST_SET, FALSE, SetInKey, true},
+      {"value deleted, values", REG_NOTIFY_CHANGE_LAST_SET, FALSE, DeleteValue, true},
+      {"value set, names", REG_NOTIFY_CHANGE_NAME, FALSE, SetInKey, false},
+      {"subkey added, names", REG_NOTIFY_CHANGE_NAME, FALSE, AddSubkey, true},
+      {"value in subkey, flat", REG_NOTIFY_CHANGE_LAST_SET, FALSE, SetInSubkey, false},
+      {"value in subkey, subtree", REG_NOTIFY_CHANGE_LAST_SET, TRUE, SetInSubkey, true},
+  };
+  for (const KeyCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchKey scratch;
+    SetNumber(scratch.get(), "old", 1);
+    RegCloseKey(CreateKey(scratch.get(), "sub"));
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(scratch.get(), c.subtree, c.filter, event, TRUE));
+    c.change(scratch.get());
+    EXPECT_EQ(c.reported ? WAIT_OBJECT_0 : WAIT_TIMEOUT, WaitFor(event, c.reported));
+    CloseHandle(event);
+  }
+}
+
+struct BlockingWait {
+  HKEY key;
+  std::atomic<LONG> result{-1};
+};
+
+DWORD WINAPI WaitForKey(LPVOID parameter) {
+  auto* wait = static_cast<BlockingWait*>(parameter);
+  wait->result = RegNotifyChangeKeyValue(wait->key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, nullptr, FALSE);
+  return 0;
+}
+
+TEST(KeyChanges, BlockingWaitEndsOnChange) {
+  ScratchKey scratch;
+  BlockingWait wait{scratch.get()};
+  HANDLE thread = CreateThread(nullptr, 0, WaitForKey, &wait, 0, nullptr);
+  // Changes until the wait has seen one: it may arm after the first.
+  DWORD value = 0;
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDeadlineMs);
+  do {
+    ASSERT_EQ(ERROR_SUCCESS, SetNumber(scratch.get(), "value", ++value));
+  } while (WaitForSingleObject(thread, 50) == WAIT_TIMEOUT && std::chrono::steady_clock::now() < end);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 0));
+  EXPECT_EQ(ERROR_SUCCESS, wait.result.load());
+  CloseHandle(thread);
+}
+
+TEST(KeyChanges, WaitOnADeletedKeyFails) {
+  ScratchKey scratch;
+  HKEY key = CreateKey(scratch.get(), "doomed");
+  ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(scratch.get(), "doomed"));
+  EXPECT_EQ(ERROR_KEY_DELETED, RegNotifyChangeKeyValue(key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, nullptr, FALSE));
+  RegCloseKey(key);
+}
+
+TEST(NotifyChild, DISABLED_SetValue) {
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, ChildArgument().c_str(), 0, KEY_SET_VALUE, &key));
+  ASSERT_EQ(ERROR_SUCCESS, SetNumber(key, "from-child", 1));
+  RegCloseKey(key);
+}
+
+TEST(KeyChanges, FromAnotherProcess) {
+  ScratchKey scratch;
+  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(scratch.get(), FALSE, REG_NOTIFY_CHANGE_LAST_SET, event, TRUE));
+  ASSERT_EQ(0, RunInChild("NotifyChild.DISABLED_SetValue", scratch.path()));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitFor(event, true));
+  CloseHandle(event);
+}
+
+struct Watching {
+  HKEY key;
+  HANDLE folder;
+  bool registry;
+  HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+};
+
+DWORD WINAPI WaitForAChange(LPVOID parameter) {
+  auto* watching = static_cast<Watching*>(parameter);
+  SetEvent(watching->ready);
+  if (watching->registry)
+    RegNotifyChangeKeyValue(watching->key, TRUE, REG_NOTIFY_CHANGE_LAST_SET, nullptr, FALSE);
+  else
+    WaitForSingleObject(watching->folder, INFINITE);
+  return 5;
+}
+
+TEST(KeyChanges, TerminateThreadEndsTheWaits) {
+  ScratchKey scratch;
+  std::string folder = NewFolder("terminate");
+  HANDLE changes = FindFirstChangeNotificationA(folder.c_str(), TRUE, FILE_NOTIFY_CHANGE_FILE_NAME);
+  ASSERT_NE(INVALID_HANDLE_VALUE, changes);
+  for (bool registry : {true, false}) {
+    SCOPED_TRACE(registry ? "registry" : "folder");
+    Watching watching{scratch.get(), changes, registry};
+    HANDLE thread = CreateThread(nullptr, 0, WaitForAChange, &watching, 0, nullptr);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(watching.ready, kDeadlineMs));
+    EXPECT_TRUE(TerminateThread(thread, 9));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, kDeadlineMs));
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(9u, code);
+    CloseHandle(thread);
+    CloseHandle(watching.ready);
+  }
+  FindCloseChangeNotification(changes);
+}
+
+}  // namespace

@@ -1,0 +1,51 @@
+#ifndef KORVEX_TESTS_SUPPORT_WINDOW_THREAD_H
+#define KORVEX_TESTS_SUPPORT_WINDOW_THREAD_H
+
+// Windows and message loops for tests, in Win32 calls only.
+#include "korvex/platform.h"
+
+// Long enough for a loaded two-core machine; a test that reaches it has hung.
+constexpr DWORD kDeadlineMs = 10000;
+
+// A window of a class made for the procedure, owned by the calling thread.
+HWND CreateTestWindow(WNDPROC procedure);
+
+// A thread that owns a window with the procedure and runs a message loop until
+// it is destroyed.
+class WindowThread {
+ public:
+  explicit WindowThread(WNDPROC procedure);
+  ~WindowThread();
+  WindowThread(const WindowThread&) = delete;
+  WindowThread& operator=(const WindowThread&) = delete;
+
+  HWND window() const { return window_; }
+  DWORD id() const { return id_; }
+
+ private:
+  static DWORD WINAPI Loop(LPVOID self);
+
+  WNDPROC procedure_;
+  HANDLE ready_;
+  HANDLE thread_ = nullptr;
+  HWND window_ = nullptr;
+  DWORD id_ = 0;
+};
+
+// Starts a thread and checks that it ends within the deadline.
+class TestThread {
+ public:
+  TestThread(LPTHREAD_START_ROUTINE routine, void* parameter);
+  ~TestThread();
+  TestThread(const TestThread&) = delete;
+  TestThread& operator=(const TestThread&) = delete;
+
+  HANDLE handle() const { return handle_; }
+  // True when the thread ended within the deadline.
+  bool Join();
+
+ private:
+  HANDLE handle_;
+};
+
+#endif

@@ -1,0 +1,327 @@
+// Window classes, windows, message queues, SendMessageA across threads and
+// timers, through the Win32 calls alone.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "korvex/platform.h"
+#include "tests/support/window_thread.h"
+
+namespace {
+
+constexpr UINT kPing = WM_APP + 1;
+constexpr UINT kRelay = WM_APP + 2;
+
+// What a window procedure saw, for the window the test names.
+struct Seen {
+  std::mutex lock;
+  std::vector<UINT> messages;
+  HWND window = nullptr;
+  bool destroyedStillWindow = false;
+
+  void Add(UINT message) {
+    std::lock_guard<std::mutex> hold(lock);
+    messages.push_back(message);
+  }
+  std::vector<UINT> Take() {
+    std::lock_guard<std::mutex> hold(lock);
+    return std::move(messages);
+  }
+};
+Seen g_seen;
+
+LRESULT CALLBACK Recording(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CREATE || message == WM_DESTROY || message == WM_NCDESTROY || message >= WM_USER)
+    g_seen.Add(message);
+  if (message == WM_DESTROY) g_seen.destroyedStillWindow = IsWindow(window);
+  if (message == kPing) return LRESULT(wParam * 2 + GetCurrentThreadId() * 0);
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK RefusesCreation(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CREATE) return -1;
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Answers kPing with the id of the thread it runs on.
+LRESULT CALLBACK ThreadTelling(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kPing) return LRESULT(GetCurrentThreadId());
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Messages on the calling thread's queue for the window, removed, in order.
+std::vector<UINT> Drain(HWND window) {
+  std::vector<UINT> messages;
+  MSG msg;
+  while (PeekMessageA(&msg, window, 0, 0, PM_REMOVE)) messages.push_back(msg.message);
+  return messages;
+}
+
+TEST(WindowClass, RegistrationAndLookup) {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = Recording;
+  windowClass.hInstance = instance;
+  windowClass.lpszClassName = "Korvex-Class-Test";
+  ASSERT_NE(0, RegisterClassA(&windowClass));
+  EXPECT_EQ(0, RegisterClassA(&windowClass));
+  EXPECT_EQ(DWORD(ERROR_CLASS_ALREADY_EXISTS), GetLastError());
+
+  WNDCLASSA found{};
+  ASSERT_TRUE(GetClassInfoA(instance, "KORVEX-class-test", &found));  // names ignore case
+  EXPECT_EQ(reinterpret_cast<void*>(Recording), reinterpret_cast<void*>(found.lpfnWndProc));
+
+  HWND window = CreateWindowExA(0, "korvex-class-test", "", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
+  ASSERT_NE(nullptr, window);
+  EXPECT_FALSE(UnregisterClassA("Korvex-Class-Test", instance));
+  EXPECT_EQ(DWORD(ERROR_CLASS_HAS_WINDOWS), GetLastError());
+  EXPECT_TRUE(DestroyWindow(window));
+  EXPECT_TRUE(UnregisterClassA("Korvex-Class-Test", instance));
+  EXPECT_FALSE(GetClassInfoA(instance, "Korvex-Class-Test", &found));
+  EXPECT_EQ(nullptr,
+            CreateWindowExA(0, "Korvex-Class-Test", "", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
+  g_seen.Take();
+}
+
+TEST(Window, LifecycleMessagesAndStaleHandle) {
+  g_seen.Take();
+  HWND window = CreateTestWindow(Recording);
+  ASSERT_NE(nullptr, window);
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_TRUE(DestroyWindow(window));
+  EXPECT_EQ((std::vector<UINT>{WM_CREATE, WM_DESTROY, WM_NCDESTROY}), g_seen.Take());
+  EXPECT_TRUE(g_seen.destroyedStillWindow);
+
+  // The handle stays dead while new windows come and go.
+  std::vector<HWND> later;
+  for (int i = 0; i < 50; ++i) {
+    later.push_back(CreateTestWindow(Recording));
+    EXPECT_NE(window, later.back());
+  }
+  for (HWND other : later) DestroyWindow(other);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_FALSE(DestroyWindow(window));
+  EXPECT_FALSE(PostMessageA(window, kPing, 0, 0));
+  EXPECT_EQ(0, SendMessageA(window, kPing, 1, 0));
+  EXPECT_EQ(nullptr, CreateTestWindow(RefusesCreation));
+  g_seen.Take();
+}
+
+TEST(Window, DestroyedWithMessagesQueuedGetsNoneOfThem) {
+  HWND window = CreateTestWindow(Recording);
+  for (UINT i = 0; i < 3; ++i) ASSERT_TRUE(PostMessageA(window, WM_USER + i, 0, 0));
+  g_seen.Take();
+  DestroyWindow(window);
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  EXPECT_EQ((std::vector<UINT>{WM_DESTROY, WM_NCDESTROY}), g_seen.Take());
+}
+
+TEST(MessageQueue, OrderFiltersAndQuit) {
+  HWND window = CreateTestWindow(Recording);
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  }
+  ASSERT_TRUE(PostMessageA(window, WM_USER + 1, 10, 20));
+  ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_USER + 2, 0, 0));
+  ASSERT_TRUE(PostMessageA(window, WM_USER + 3, 0, 0));
+
+  // Not removed: seen again.
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+  EXPECT_EQ(UINT(WM_USER + 1), msg.message);
+  // A range skips what lies outside it; a window filter skips thread messages.
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_USER + 2, WM_USER + 3, PM_REMOVE));
+  EXPECT_EQ(UINT(WM_USER + 2), msg.message);
+  EXPECT_EQ(nullptr, msg.hwnd);
+  EXPECT_EQ((std::vector<UINT>{WM_USER + 1, WM_USER + 3}), Drain(window));
+
+  // The quit request comes after every posted message, and through any filter.
+  PostQuitMessage(7);
+  ASSERT_TRUE(PostMessageA(window, WM_USER + 4, 0, 0));
+  ASSERT_EQ(TRUE, GetMessageA(&msg, nullptr, 0, 0));
+  EXPECT_EQ(UINT(WM_USER + 4), msg.message);
+  ASSERT_TRUE(PeekMessageA(&msg, window, WM_USER, WM_USER, PM_NOREMOVE));
+  EXPECT_EQ(UINT(WM_QUIT), msg.message);
+  ASSERT_EQ(FALSE, GetMessageA(&msg, nullptr, 0, 0));
+  EXPECT_EQ(UINT(WM_QUIT), msg.message);
+  EXPECT_EQ(WPARAM(7), msg.wParam);
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+
+  EXPECT_FALSE(PostThreadMessageA(0xFFFFFF0u, WM_USER, 0, 0));
+  DestroyWindow(window);
+  g_seen.Take();
+}
+
+TEST(SendMessage, RunsOnTheWindowsThread) {
+  WindowThread other(ThreadTelling);
+  HWND mine = CreateTestWindow(ThreadTelling);
+  EXPECT_EQ(LRESULT(other.id()), SendMessageA(other.window(), kPing, 0, 0));
+  EXPECT_EQ(LRESULT(GetCurrentThreadId()), SendMessageA(mine, kPing, 0, 0));
+  DestroyWindow(mine);
+}
+
+// Two threads that send to each other's windows, both at once and from
+// inside a handler, must both get on.
+std::atomic<HWND> g_peerOf[2];
+std::atomic<int> g_handled{0};
+
+LRESULT CALLBACK Relaying(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kRelay) {
+    g_handled++;
+    // Sends back to the thread that is waiting for this very message.
+    if (wParam > 0) return 1 + SendMessageA(g_peerOf[1 - lParam].load(), kRelay, wParam - 1, 1 - lParam);
+    return 1;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+struct Sender {
+  int side;
+  HANDLE start;
+  HWND window = nullptr;
+  LRESULT total = 0;
+};
+
+DWORD WINAPI SendToPeer(LPVOID parameter) {
+  auto* sender = static_cast<Sender*>(parameter);
+  if (WaitForSingleObject(sender->start, kDeadlineMs) != WAIT_OBJECT_0) return 1;
+  for (int i = 0; i < 100; ++i) sender->total += SendMessageA(g_peerOf[sender->side].load(), kRelay, 3, sender->side);
+  return 0;
+}
+
+DWORD WINAPI OwnWindowThenSend(LPVOID parameter) {
+  auto* sender = static_cast<Sender*>(parameter);
+  sender->window = CreateTestWindow(Relaying);
+  g_peerOf[1 - sender->side] = sender->window;
+  DWORD result = SendToPeer(parameter);
+  // Answer the peer until it is done too.
+  MSG msg;
+  while (g_handled.load() < 800 && WaitForSingleObject(sender->start, 0) == WAIT_OBJECT_0)
+    if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  return result;
+}
+
+TEST(SendMessage, TwoThreadsSendingToEachOtherDoNotDeadlock) {
+  g_peerOf[0] = g_peerOf[1] = nullptr;
+  g_handled = 0;
+  HANDLE start = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  Sender a{0, start}, b{1, start};
+  {
+    TestThread first(OwnWindowThenSend, &a);
+    TestThread second(OwnWindowThenSend, &b);
+    while (!g_peerOf[0].load() || !g_peerOf[1].load()) std::this_thread::yield();
+    SetEvent(start);
+    EXPECT_TRUE(first.Join());
+    EXPECT_TRUE(second.Join());
+    ResetEvent(start);
+  }
+  // Each send runs four handlers, alternating between the threads.
+  EXPECT_EQ(400, a.total);
+  EXPECT_EQ(400, b.total);
+  EXPECT_EQ(800, g_handled.load());
+  CloseHandle(start);
+}
+
+std::atomic<int> g_timerCalls{0};
+void CALLBACK CountingTimer(HWND, UINT message, UINT_PTR, DWORD) {
+  if (message == WM_TIMER) g_timerCalls++;
+}
+
+// WM_TIMER messages taken from the queue (and dispatched) within ms.
+std::vector<MSG> TimerMessagesWithin(DWORD ms) {
+  std::vector<MSG> timers;
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  MSG msg;
+  while (std::chrono::steady_clock::now() < end) {
+    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      continue;
+    }
+    if (msg.message == WM_TIMER) timers.push_back(msg);
+    DispatchMessageA(&msg);
+  }
+  return timers;
+}
+
+TEST(Timer, WindowTimerRestartAndKill) {
+  HWND window = CreateTestWindow(Recording);
+  ASSERT_NE(0u, SetTimer(window, 5, 10, nullptr));
+  MSG msg;
+  ASSERT_EQ(TRUE, GetMessageA(&msg, window, WM_TIMER, WM_TIMER));
+  EXPECT_EQ(window, msg.hwnd);
+  EXPECT_EQ(WPARAM(5), msg.wParam);
+
+  // Set again with a long period: the same timer restarted, not a second one.
+  ASSERT_NE(0u, SetTimer(window, 5, 60000, nullptr));
+  ASSERT_NE(0u, SetTimer(window, 6, 10, nullptr));
+  std::set<WPARAM> ids;
+  for (const MSG& timer : TimerMessagesWithin(300)) ids.insert(timer.wParam);
+  EXPECT_EQ(std::set<WPARAM>{6}, ids);
+
+  EXPECT_TRUE(KillTimer(window, 6));
+  EXPECT_FALSE(KillTimer(window, 6));
+  Drain(window);
+  EXPECT_TRUE(TimerMessagesWithin(100).empty());
+  EXPECT_TRUE(DestroyWindow(window));
+  EXPECT_FALSE(KillTimer(window, 5));  // went with the window
+  EXPECT_EQ(0u, SetTimer(window, 1, 10, nullptr));
+  g_seen.Take();
+}
+
+TEST(Timer, OnlyWhenTheQueueIsEmptyAndNeverTwoPending) {
+  HWND window = CreateTestWindow(Recording);
+  ASSERT_NE(0u, SetTimer(window, 1, 10, nullptr));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // ten periods pass unpumped
+  ASSERT_TRUE(PostMessageA(window, WM_USER, 0, 0));
+  std::vector<UINT> first = Drain(window);
+  EXPECT_EQ((std::vector<UINT>{WM_USER, WM_TIMER}), first);
+  KillTimer(window, 1);
+  DestroyWindow(window);
+  g_seen.Take();
+}
+
+TEST(Timer, ThreadTimerAndTimerProcedure) {
+  UINT_PTR id = SetTimer(nullptr, 0, 10, nullptr);
+  ASSERT_NE(0u, id);
+  MSG msg;
+  ASSERT_EQ(TRUE, GetMessageA(&msg, nullptr, WM_TIMER, WM_TIMER));
+  EXPECT_EQ(nullptr, msg.hwnd);
+  EXPECT_EQ(id, msg.wParam);
+  EXPECT_TRUE(KillTimer(nullptr, id));
+
+  g_timerCalls = 0;
+  UINT_PTR withProc = SetTimer(nullptr, 0, 10, CountingTimer);
+  ASSERT_NE(0u, withProc);
+  ASSERT_EQ(TRUE, GetMessageA(&msg, nullptr, WM_TIMER, WM_TIMER));
+  DispatchMessageA(&msg);
+  EXPECT_EQ(1, g_timerCalls.load());
+  EXPECT_TRUE(KillTimer(nullptr, withProc));
+}
+
+// Timers that a window of another thread gets arrive on that thread.
+TEST(Timer, BelongsToTheWindowsThread) {
+  static std::atomic<DWORD> timerThread{0};
+  struct Proc {
+    static LRESULT CALLBACK Run(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+      if (message == WM_TIMER) {
+        timerThread = GetCurrentThreadId();
+        KillTimer(window, wParam);
+        return 0;
+      }
+      return DefWindowProcA(window, message, wParam, lParam);
+    }
+  };
+  timerThread = 0;
+  WindowThread other(Proc::Run);
+  ASSERT_NE(0u, SetTimer(other.window(), 3, 10, nullptr));
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDeadlineMs);
+  while (!timerThread.load() && std::chrono::steady_clock::now() < end) std::this_thread::yield();
+  EXPECT_EQ(other.id(), timerThread.load());
+}
+
+}  // namespace
