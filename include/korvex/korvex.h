@@ -10,5 +10,6 @@
 #include "korvex/text.h"
 #include "korvex/settings.h"
 #include "korvex/registry.h"
+#include "korvex/timer.h"
 
 #endif

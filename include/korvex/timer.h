@@ -1,0 +1,50 @@
+#ifndef KORVEX_TIMER_H
+#define KORVEX_TIMER_H
+
+#include "korvex/export.h"
+#include "korvex/platform.h"
+
+class CTimer;
+
+// Called on the thread that created the CTimer, from its message loop.
+class KORVEX_API CTimerListener {
+public:
+  CTimerListener();
+  CTimerListener(const CTimerListener& other);
+  CTimerListener& operator=(const CTimerListener& other);
+
+  // `id` is the identifier given to CTimer::Start. The listener may start,
+  // stop or destroy `timer` from here.
+  virtual void OnTimer(CTimer* timer, unsigned int id) = 0;
+};
+
+// Window-message timers on the calling thread: one hidden window of the class
+// "KORVEX::TIMERWND" per object, any number of identifiers on it. The object
+// must be destroyed on the thread that created it, and timers of several
+// threads must not be created, destroyed or dispatched at the same time (they
+// share one unlocked table).
+//
+// A timer that has a window is not copied: the copy is not the one its window
+// reports to. Assignment first gives up the window the target owns.
+class KORVEX_API CTimer {
+public:
+  CTimer(CTimerListener* listener = NULL);
+  CTimer(const CTimer& other);
+  virtual ~CTimer();
+  CTimer& operator=(const CTimer& other);
+
+  // The listener that was set before; NULL means no calls.
+  CTimerListener* SetListener(CTimerListener* listener);
+  // Starts or restarts timer `id` every `elapse` ms; 0 stops it (and returns
+  // 1). 0 when the platform refuses, or when this object has no window.
+  int Start(unsigned int id, unsigned int elapse);
+  void Stop(unsigned int id);
+
+private:
+  static LRESULT CALLBACK TimerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  HWND m_hWnd;
+  CTimerListener* m_pListener;
+};
+
+#endif

@@ -1,0 +1,54 @@
+#include "korvex/registry.h"
+
+#include "registry/watch_thread.h"
+
+CFolderWatcher::CFolderWatcher()
+    : m_hWnd(NULL), m_nMessage(0), m_hChange(INVALID_HANDLE_VALUE), m_hThread(NULL) {}
+
+CFolderWatcher::CFolderWatcher(const CFolderWatcher& other)
+    : m_hWnd(other.m_hWnd), m_nMessage(other.m_nMessage), m_hChange(other.m_hChange), m_hThread(other.m_hThread) {}
+
+CFolderWatcher::~CFolderWatcher() { EndWatch(); }
+
+CFolderWatcher& CFolderWatcher::operator=(const CFolderWatcher& other) {
+  if (this == &other) return *this;
+  // The members are about to change under our own worker.
+  EndWatch();
+  m_hWnd = other.m_hWnd;
+  m_nMessage = other.m_nMessage;
+  m_hChange = other.m_hChange;
+  m_hThread = other.m_hThread;
+  return *this;
+}
+
+int CFolderWatcher::BeginWatch(const char* path, int watchSubtree, HWND window, unsigned int message,
+                               unsigned long filter) {
+  if (m_hThread || !path) return 0;
+  m_hWnd = window;
+  m_nMessage = message;
+  m_hChange = FindFirstChangeNotificationA(path, watchSubtree ? TRUE : FALSE, static_cast<DWORD>(filter));
+  if (m_hChange == INVALID_HANDLE_VALUE) return 0;
+  m_hThread = StartWatchThread(&ThreadProc, this);
+  if (m_hThread) return 1;
+  FindCloseChangeNotification(m_hChange);
+  m_hChange = INVALID_HANDLE_VALUE;
+  return 0;
+}
+
+void CFolderWatcher::EndWatch() {
+  if (!m_hThread) return;
+  // The worker goes first: it waits on the change handle.
+  StopWatchThread(m_hThread);
+  m_hThread = NULL;
+  FindCloseChangeNotification(m_hChange);
+  m_hChange = INVALID_HANDLE_VALUE;
+}
+
+DWORD WINAPI CFolderWatcher::ThreadProc(LPVOID parameter) {
+  const CFolderWatcher* watcher = static_cast<const CFolderWatcher*>(parameter);
+  while (WaitForSingleObject(watcher->m_hChange, INFINITE) == WAIT_OBJECT_0) {
+    NotifyWindow(watcher->m_hWnd, watcher->m_nMessage);
+    if (!FindNextChangeNotification(watcher->m_hChange)) break;
+  }
+  return 0;
+}

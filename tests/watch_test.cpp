@@ -1,0 +1,326 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+
+#include "korvex/registry.h"
+#include "tests/support/child_process.h"
+#include "tests/support/message_pump.h"
+#include "tests/support/scratch_registry.h"
+
+namespace {
+
+const UINT kChanged = WM_APP + 7;
+const DWORD kValues = REG_NOTIFY_CHANGE_LAST_SET;
+const DWORD kFileNames = FILE_NOTIFY_CHANGE_FILE_NAME;
+
+// A window on this thread that counts the change messages it gets.
+class Receiver {
+ public:
+  Receiver() {
+    static const bool registered = [] {
+      WNDCLASSA windowClass = {};
+      windowClass.lpfnWndProc = Procedure;
+      windowClass.hInstance = GetModuleHandleA(NULL);
+      windowClass.lpszClassName = "korvex-watch-test";
+      return RegisterClassA(&windowClass) != 0;
+    }();
+    EXPECT_TRUE(registered);
+    window = CreateWindowExA(0, "korvex-watch-test", "", 0, 0, 0, 0, 0, NULL, NULL, GetModuleHandleA(NULL), NULL);
+    EXPECT_TRUE(window);
+    receivers()[window] = this;
+  }
+  ~Receiver() {
+    receivers().erase(window);
+    if (IsWindow(window)) DestroyWindow(window);
+  }
+
+  // Waits for a message beyond the `seen` first ones.
+  bool WaitBeyond(int seen, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    return PumpMessagesUntil([&] { return count > seen; }, limit);
+  }
+
+  HWND window;
+  int count = 0;
+  bool plainParameters = true;
+  std::function<void()> onChange;
+
+ private:
+  static std::map<HWND, Receiver*>& receivers() {
+    static std::map<HWND, Receiver*> all;
+    return all;
+  }
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto found = receivers().find(window);
+    if (message != kChanged || found == receivers().end()) return DefWindowProcA(window, message, wParam, lParam);
+    Receiver* receiver = found->second;
+    ++receiver->count;
+    receiver->plainParameters &= wParam == 0 && lParam == 0;
+    if (receiver->onChange) receiver->onChange();
+    return 0;
+  }
+};
+
+// The worker handle is the only sign of a worker that ended by itself.
+template <class Watcher>
+struct Observed : Watcher {
+  bool Watching() const { return this->m_hThread != NULL; }
+  bool WorkerEnded() const { return Watching() && WaitForSingleObject(this->m_hThread, 0) == WAIT_OBJECT_0; }
+};
+
+void SetValue(HKEY key, const char* name = "value") {
+  static std::atomic<DWORD> counter{0};
+  DWORD number = ++counter;
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number));
+}
+
+// A registry worker arms its wait after BeginWatch has returned, and every
+// worker re-arms only after its message was handled; a change in between is
+// not reported by itself. So the change is repeated until the receiver hears.
+bool ChangeUntilHeard(Receiver& receiver, const std::function<void()>& change) {
+  const int seen = receiver.count;
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    change();
+    if (receiver.WaitBeyond(seen, std::chrono::seconds(2))) return true;
+  }
+  return false;
+}
+
+class WatchedFolder {
+ public:
+  WatchedFolder() : path_(ScratchFolderOfProgram() + "watch-" + std::to_string(++serial_)) {
+    std::filesystem::create_directories(path_);
+  }
+  ~WatchedFolder() { std::filesystem::remove_all(path_); }
+  const char* path() const { return path_.c_str(); }
+  void AddFolder(const std::string& name) { std::filesystem::create_directories(path_ + "/" + name); }
+  void AddFile(const std::string& where = "") { std::ofstream(path_ + "/" + where + std::to_string(++files_)); }
+
+ private:
+  static int serial_;
+  std::string path_;
+  std::atomic<int> files_{0};
+};
+int WatchedFolder::serial_ = 0;
+
+}  // namespace
+
+TEST(CRegistryWatcher, ValueWrittenSendsTheMessageWithZeroParameters) {
+  ScratchKey key;
+  Receiver receiver;
+  CRegistryWatcher watcher;
+  ASSERT_EQ(1, watcher.BeginWatch(key.get(), 0, receiver.window, kChanged, kValues));
+  EXPECT_TRUE(ChangeUntilHeard(receiver, [&] { SetValue(key.get()); }));
+  EXPECT_TRUE(receiver.plainParameters);
+}
+
+// A change below the watched key or folder counts only with the subtree flag.
+// Without it, a witness that watches the subtree shows the change happened;
+// then a change in the watched place itself must be the only one reported.
+TEST(CRegistryWatcher, ChangesInSubkeysCountOnlyWithTheSubtreeFlag) {
+  for (int subtree : {1, 0}) {
+    SCOPED_TRACE(subtree);
+    ScratchKey key;
+    HKEY inner = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(key.get(), "inner", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &inner, nullptr));
+    // Some platforms keep one wait per key handle: the witness gets its own.
+    HKEY again = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, key.path().c_str(), 0, KEY_NOTIFY, &again));
+    Receiver receiver, witness;
+    CRegistryWatcher watcher, witnessWatcher;
+    ASSERT_EQ(1, watcher.BeginWatch(key.get(), subtree, receiver.window, kChanged, kValues));
+    ASSERT_EQ(1, witnessWatcher.BeginWatch(again, 1, witness.window, kChanged, kValues));
+    if (subtree) {
+      EXPECT_TRUE(ChangeUntilHeard(receiver, [&] { SetValue(inner); }));
+    } else {
+      ASSERT_TRUE(ChangeUntilHeard(witness, [&] { SetValue(inner); }));
+      ASSERT_TRUE(ChangeUntilHeard(receiver, [&] { SetValue(key.get()); }));
+      EXPECT_EQ(1, receiver.count);
+    }
+    witnessWatcher.EndWatch();
+    RegCloseKey(again);
+    RegCloseKey(inner);
+  }
+}
+
+// The subfolder is made after BeginWatch: some platforms watch only those
+// subfolders of a subtree that they saw appear.
+TEST(CFolderWatcher, FilesInSubfoldersCountOnlyWithTheSubtreeFlag) {
+  for (int subtree : {1, 0}) {
+    SCOPED_TRACE(subtree);
+    WatchedFolder folder;
+    Receiver receiver, witness;
+    CFolderWatcher watcher, witnessWatcher;
+    ASSERT_EQ(1, watcher.BeginWatch(folder.path(), subtree, receiver.window, kChanged, kFileNames));
+    ASSERT_EQ(1, witnessWatcher.BeginWatch(folder.path(), 1, witness.window, kChanged, kFileNames));
+    folder.AddFolder("inner");
+    if (subtree) {
+      EXPECT_TRUE(ChangeUntilHeard(receiver, [&] { folder.AddFile("inner/"); }));
+    } else {
+      ASSERT_TRUE(ChangeUntilHeard(witness, [&] { folder.AddFile("inner/"); }));
+      folder.AddFile();
+      ASSERT_TRUE(receiver.WaitBeyond(0));
+      EXPECT_EQ(1, receiver.count);
+    }
+    EXPECT_TRUE(receiver.plainParameters);
+  }
+}
+
+// A refused start changes nothing: the first window still gets the messages.
+TEST(Watchers, BeginWatchRefusesASecondStartAndEndWatchIsIdempotent) {
+  ScratchKey key;
+  WatchedFolder folder;
+  Receiver first, second;
+  Observed<CRegistryWatcher> registry;
+  Observed<CFolderWatcher> files;
+  registry.EndWatch();
+  files.EndWatch();
+
+  EXPECT_EQ(0, files.BeginWatch((std::string(folder.path()) + "/missing").c_str(), 0, first.window, kChanged, kFileNames));
+  EXPECT_EQ(0, files.BeginWatch(nullptr, 0, first.window, kChanged, kFileNames));
+  EXPECT_FALSE(files.Watching());
+  ASSERT_EQ(1, files.BeginWatch(folder.path(), 0, first.window, kChanged, kFileNames));
+  ASSERT_EQ(1, registry.BeginWatch(key.get(), 0, first.window, kChanged, kValues));
+  EXPECT_EQ(0, files.BeginWatch(folder.path(), 0, second.window, kChanged + 1, kFileNames));
+  EXPECT_EQ(0, registry.BeginWatch(key.get(), 0, second.window, kChanged + 1, kValues));
+  folder.AddFile();
+  ASSERT_TRUE(first.WaitBeyond(0));
+  ASSERT_TRUE(ChangeUntilHeard(first, [&] { SetValue(key.get()); }));
+  EXPECT_EQ(0, second.count);
+
+  for (int round = 0; round < 2; ++round) {
+    registry.EndWatch();
+    files.EndWatch();
+  }
+  EXPECT_FALSE(registry.Watching() || files.Watching());
+  EXPECT_EQ(1, registry.BeginWatch(key.get(), 0, second.window, kChanged, kValues));
+  EXPECT_EQ(1, files.BeginWatch(folder.path(), 0, second.window, kChanged, kFileNames));
+}
+
+// Its window gone, the worker keeps waiting (and sending nothing) until EndWatch.
+TEST(Watchers, AWindowDestroyedWhileWatchedLeavesTheWorkerWaiting) {
+  ScratchKey key;
+  WatchedFolder folder;
+  Receiver gone, witness;
+  Observed<CRegistryWatcher> registry;
+  Observed<CFolderWatcher> files;
+  CFolderWatcher witnessWatcher;
+  ASSERT_EQ(1, registry.BeginWatch(key.get(), 0, gone.window, kChanged, kValues));
+  ASSERT_EQ(1, files.BeginWatch(folder.path(), 0, gone.window, kChanged, kFileNames));
+  ASSERT_EQ(1, witnessWatcher.BeginWatch(folder.path(), 0, witness.window, kChanged, kFileNames));
+  DestroyWindow(gone.window);
+  for (int change = 0; change < 3; ++change) {
+    ASSERT_TRUE(ChangeUntilHeard(witness, [&] {
+      SetValue(key.get());
+      folder.AddFile();
+    }));
+  }
+  EXPECT_FALSE(registry.WorkerEnded());
+  EXPECT_FALSE(files.WorkerEnded());
+  EXPECT_EQ(0, gone.count);
+}
+
+// The handler ends the watch while the worker waits for it in SendMessageA.
+TEST(Watchers, AWindowHandlerMayEndTheWatchThatSentTheMessage) {
+  ScratchKey key;
+  WatchedFolder folder;
+  Receiver receiver, witness;
+  CRegistryWatcher registry;
+  CFolderWatcher files, witnessWatcher;
+  ASSERT_EQ(1, registry.BeginWatch(key.get(), 0, receiver.window, kChanged, kValues));
+  receiver.onChange = [&] { registry.EndWatch(); };
+  ASSERT_TRUE(ChangeUntilHeard(receiver, [&] { SetValue(key.get()); }));
+
+  ASSERT_EQ(1, files.BeginWatch(folder.path(), 0, receiver.window, kChanged, kFileNames));
+  receiver.onChange = [&] { files.EndWatch(); };
+  folder.AddFile();
+  ASSERT_TRUE(receiver.WaitBeyond(1));
+
+  ASSERT_EQ(1, witnessWatcher.BeginWatch(folder.path(), 0, witness.window, kChanged, kFileNames));
+  SetValue(key.get());
+  folder.AddFile();
+  ASSERT_TRUE(witness.WaitBeyond(0));
+  EXPECT_EQ(2, receiver.count);
+}
+
+// Another thread changes the key and the folder as fast as it can while the
+// watchers are destroyed: from the handler, and between messages. Ended from
+// outside a handler, a worker may have had one message under way; after that,
+// nothing, while a witness keeps hearing the storm.
+TEST(Watchers, DestroyedDuringAChangeStorm) {
+  for (bool fromHandler : {true, false}) {
+    SCOPED_TRACE(fromHandler ? "from the handler" : "between messages");
+    ScratchKey key;
+    WatchedFolder folder;
+    Receiver receiver, witness;
+    auto registry = std::make_unique<CRegistryWatcher>();
+    auto files = std::make_unique<CFolderWatcher>();
+    CFolderWatcher witnessWatcher;
+    ASSERT_EQ(1, registry->BeginWatch(key.get(), 0, receiver.window, kChanged, kValues));
+    ASSERT_EQ(1, files->BeginWatch(folder.path(), 0, receiver.window, kChanged, kFileNames));
+    ASSERT_EQ(1, witnessWatcher.BeginWatch(folder.path(), 0, witness.window, kChanged, kFileNames));
+    if (fromHandler) {
+      receiver.onChange = [&] {
+        if (receiver.count == 20) registry.reset(), files.reset();
+      };
+    }
+    std::atomic<bool> storming{true};
+    std::thread storm([&] {
+      while (storming) {
+        SetValue(key.get());
+        folder.AddFile();
+      }
+    });
+    EXPECT_TRUE(receiver.WaitBeyond(19));
+    registry.reset();
+    files.reset();
+    const int atEnd = receiver.count;
+    const int witnessed = witness.count;
+    EXPECT_TRUE(witness.WaitBeyond(witnessed + 10));
+    storming = false;
+    storm.join();
+    EXPECT_LE(receiver.count, atEnd + 2);
+  }
+}
+
+TEST(CRegistryWatcher, WokenByAChangeFromAnotherProcess) {
+  ScratchKey key;
+  Receiver receiver;
+  CRegistryWatcher watcher;
+  ASSERT_EQ(1, watcher.BeginWatch(key.get(), 0, receiver.window, kChanged, kValues));
+  EXPECT_TRUE(ChangeUntilHeard(receiver, [&] {
+    EXPECT_EQ(0, RunInChild("DISABLED_ChildProcess.SetsAValue", key.path()));
+  }));
+}
+
+// Run as the child of the test above.
+TEST(DISABLED_ChildProcess, SetsAValue) {
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, ChildArgument().c_str(), 0, KEY_SET_VALUE, &key));
+  SetValue(key, "from the child");
+  RegCloseKey(key);
+}
+
+// The handler deletes the watched key: the worker's next wait fails, and it
+// ends without a message about it.
+TEST(CRegistryWatcher, WorkerEndsQuietlyWhenTheWatchedKeyIsDeleted) {
+  ScratchKey key;
+  HKEY doomed = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(key.get(), "doomed", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &doomed, nullptr));
+  Receiver receiver;
+  receiver.onChange = [&] { EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(key.get(), "doomed")); };
+  Observed<CRegistryWatcher> watcher;
+  ASSERT_EQ(1, watcher.BeginWatch(doomed, 1, receiver.window, kChanged, kValues | REG_NOTIFY_CHANGE_NAME));
+  ASSERT_TRUE(ChangeUntilHeard(receiver, [&] { SetValue(doomed); }));
+  EXPECT_TRUE(PumpMessagesUntil([&] { return watcher.WorkerEnded(); }));
+  EXPECT_EQ(1, receiver.count);
+  EXPECT_TRUE(watcher.Watching());
+  watcher.EndWatch();
+  EXPECT_FALSE(watcher.Watching());
+  RegCloseKey(doomed);
+}
