@@ -304,11 +304,14 @@ TEST(Reliability, ReadOnlyHiveFolderGivesErrors) {
 TEST(Reliability, MachineHiveIsReadableByEveryoneAndWritableByItsOwner) {
   ScratchFolder scratch;
   chmod(scratch.path().c_str(), 0755);
-  HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, nullptr, 0, KEY_ALL_ACCESS,
-                                           nullptr, &key, nullptr));
-  ASSERT_EQ(ERROR_SUCCESS, SetNumber(key, "v", 7));
-  RegCloseKey(key);
+  // Written by another process, which leaves no open connection behind.
+  ASSERT_EQ(0, RunInChild([] {
+              HKEY key = nullptr;
+              if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                  nullptr) != ERROR_SUCCESS)
+                return 1;
+              return SetNumber(key, "v", 7) == ERROR_SUCCESS ? 0 : 2;
+            }));
   std::string hive = scratch / "machine.db";
   // Root reads anything: the child gives up root; anyone else loses write access.
   ASSERT_EQ(0, chmod(hive.c_str(), geteuid() == 0 ? 0644 : 0444));
