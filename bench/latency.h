@@ -6,6 +6,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -15,25 +16,45 @@ inline int64_t NowNs() {
   return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
+inline double MicrosecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+}
+
 struct Percentiles {
   double median_us = 0;
   double p99_us = 0;
 };
 
-inline Percentiles Summarize(std::vector<int64_t> samples) {
+// Samples in any unit; `scale` turns them into microseconds.
+template <typename Sample>
+Percentiles Summarize(std::vector<Sample> samples, double scale) {
   Percentiles result;
   if (samples.empty()) return result;
   std::sort(samples.begin(), samples.end());
-  result.median_us = samples[samples.size() / 2] / 1000.0;
-  result.p99_us = samples[std::min(samples.size() - 1, samples.size() * 99 / 100)] / 1000.0;
+  result.median_us = samples[samples.size() / 2] * scale;
+  result.p99_us = samples[std::min(samples.size() - 1, samples.size() * 99 / 100)] * scale;
   return result;
 }
+
+inline Percentiles Summarize(std::vector<int64_t> samples) { return Summarize(std::move(samples), 1 / 1000.0); }
 
 inline void Report(benchmark::State& state, const std::vector<int64_t>& samples, Percentiles* out) {
   *out = Summarize(samples);
   state.counters["median_us"] = out->median_us;
   state.counters["p99_us"] = out->p99_us;
   state.counters["samples"] = double(samples.size());
+}
+
+// Samples already in microseconds.
+inline void ReportPercentiles(benchmark::State& state, std::vector<double> samples) {
+  if (samples.empty()) {
+    state.SkipWithError("no samples");
+    return;
+  }
+  Percentiles result = Summarize(std::move(samples), 1.0);
+  state.counters["p50_us"] = result.median_us;
+  state.counters["p99_us"] = result.p99_us;
+  state.counters["samples"] = static_cast<double>(samples.size());
 }
 
 #endif
