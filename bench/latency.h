@@ -51,10 +51,11 @@ inline void ReportPercentiles(benchmark::State& state, std::vector<double> sampl
     state.SkipWithError("no samples");
     return;
   }
+  double count = static_cast<double>(samples.size());
   Percentiles result = Summarize(std::move(samples), 1.0);
   state.counters["p50_us"] = result.median_us;
   state.counters["p99_us"] = result.p99_us;
-  state.counters["samples"] = static_cast<double>(samples.size());
+  state.counters["samples"] = count;
 }
 
 #endif
