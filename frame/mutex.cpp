@@ -62,6 +62,15 @@ BOOL CMutex::Unlock() { return pthread_mutex_unlock(static_cast<pthread_mutex_t*
 
 #endif
 
+namespace {
+
+// A thread that does not hold the mutex may still ask whether the shared lock
+// object is held (its destructor does): the flag is read and written atomically.
+BOOL ReadLockFlag(const BOOL* flag) { return __atomic_load_n(flag, __ATOMIC_RELAXED); }
+void WriteLockFlag(BOOL* flag, BOOL value) { __atomic_store_n(flag, value, __ATOMIC_RELAXED); }
+
+}  // namespace
+
 CSingleLock::CSingleLock(CMutex* mutex, BOOL initialLock) : m_mutex(mutex), m_locked(FALSE) {
   if (initialLock) Lock();
 }
@@ -73,13 +82,14 @@ CSingleLock::~CSingleLock() { Unlock(); }
 // before giving it back.
 BOOL CSingleLock::Lock(DWORD timeoutMs) {
   if (!m_mutex->Lock(timeoutMs)) return FALSE;
-  m_locked = TRUE;
+  WriteLockFlag(&m_locked, TRUE);
   return TRUE;
 }
 
 BOOL CSingleLock::Unlock() {
-  if (!m_locked) return TRUE;
-  m_locked = FALSE;
-  if (!m_mutex->Unlock()) m_locked = TRUE;
-  return !m_locked;
+  if (!ReadLockFlag(&m_locked)) return TRUE;
+  WriteLockFlag(&m_locked, FALSE);
+  if (m_mutex->Unlock()) return TRUE;
+  WriteLockFlag(&m_locked, TRUE);
+  return FALSE;
 }
