@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "korvex/platform.h"
 
 namespace {
@@ -203,24 +204,6 @@ BENCHMARK(OpenKeyFiveDeep);
 BENCHMARK(EnumerateValues)->Arg(1000)->Arg(kEnumeratedValues)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReadWhileAnotherProcessWrites)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 
-// Keeps each run's times per iteration so the two set+query figures can be compared.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  struct Times {
-    double real = 0, cpu = 0;
-  };
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) times_[run.benchmark_name()] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
-    ConsoleReporter::ReportRuns(runs);
-  }
-  Times Get(const std::string& name) const {
-    auto found = times_.find(name);
-    return found == times_.end() ? Times() : found->second;
-  }
-
- private:
-  std::map<std::string, Times> times_;
-};
 
 }  // namespace
 
