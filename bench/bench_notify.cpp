@@ -19,7 +19,7 @@ extern char** environ;
 
 namespace {
 
-constexpr int kRounds = 300;
+constexpr int kRounds = 1000;
 std::string g_folder;
 Percentiles g_fileLayer, g_fileRaw, g_registry;
 
@@ -149,5 +149,9 @@ int main(int argc, char** argv) {
               g_registry.median_us, g_registry.p99_us);
   for (const char* file : {"/user.db", "/user.db-wal", "/user.db-shm"}) std::remove((g_folder + file).c_str());
   rmdir(folder);
-  return 0;
+  // Only the goals the run measured count: a filter may leave some out.
+  bool fileMissed = g_fileRaw.p99_us > 0 && (g_fileLayer.median_us > 2 * g_fileRaw.median_us ||
+                                             g_fileLayer.p99_us > 2 * g_fileRaw.p99_us);
+  bool registryMissed = g_registry.p99_us > 5000;
+  return fileMissed || registryMissed ? 1 : 0;
 }

@@ -35,15 +35,6 @@ void Event::CollectFds(std::vector<int>* fds, std::vector<std::shared_ptr<Kernel
   }
 }
 
-int64_t Event::RefreshAtNs() const {
-  int64_t earliest = -1;
-  for (auto& trigger : triggers_) {
-    int64_t at = trigger->RefreshAtNs();
-    if (at >= 0 && (earliest < 0 || at < earliest)) earliest = at;
-  }
-  return earliest;
-}
-
 void Event::Acquire() {
   if (!manualReset_) signalled_ = false;
 }

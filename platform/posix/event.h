@@ -17,7 +17,6 @@ class Event : public KernelObject {
 
   void Refresh() override;
   void CollectFds(std::vector<int>* fds, std::vector<std::shared_ptr<KernelObject>>* keep) const override;
-  int64_t RefreshAtNs() const override;
   bool Signalled() const override { return signalled_; }
   void Acquire() override;
   // Need the lock.

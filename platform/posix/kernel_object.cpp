@@ -17,8 +17,6 @@ KernelObject::~KernelObject() = default;
 void KernelObject::Refresh() {}
 void KernelObject::CollectFds(std::vector<int>*, std::vector<std::shared_ptr<KernelObject>>*) const {}
 void KernelObject::Acquire() {}
-int64_t KernelObject::RefreshAtNs() const { return -1; }
-
 void KernelObject::WakeWaiters() {
   for (ThreadContext* waiter : waiters) waiter->Wake();
 }

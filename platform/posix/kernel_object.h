@@ -21,10 +21,6 @@ class KernelObject {
   virtual void Refresh();
   // The rest needs the lock.
 
-  // When the object wants Refresh() called again without a descriptor event,
-  // as a monotonic time; -1 for never.
-  virtual int64_t RefreshAtNs() const;
-
   // The descriptors a waiter sleeps on beside its wake-up descriptor, and the
   // objects that keep them open meanwhile.
   virtual void CollectFds(std::vector<int>* fds, std::vector<std::shared_ptr<KernelObject>>* keep) const;

@@ -28,13 +28,6 @@ LONG HiveFilePath(HKEY key, std::string* path) {
   return rc;
 }
 
-LONG HiveCommitFilePath(HKEY key, std::string* path) {
-  KeyRef ref;
-  LONG rc = ResolveKey(key, &ref);
-  if (rc == ERROR_SUCCESS) *path = ref.hive->CommitFilePath();
-  return rc;
-}
-
 }  // namespace registry
 }  // namespace posix
 }  // namespace korvex

@@ -5,9 +5,9 @@
 // without rereading keys. Every committed change counts on the key it changed:
 // a name change (a subkey added or removed) or a value change (a value set or
 // deleted). A waiter reads the counts of its key (or of its whole subtree) when
-// it arms and compares later readings; every commit writes the file that
-// HiveCommitFilePath names, which it can watch (inotify) to know when to look
-// again.
+// it arms and compares later readings; a call that changed the hive touches the
+// hive's file (HiveFilePath) once its commit is visible, which a waiter watches
+// (inotify) to know when to look again.
 #include <cstdint>
 #include <string>
 
@@ -40,10 +40,9 @@ KORVEX_API LONG ReadKeyChanges(HKEY key, bool subtree, KeyChanges* changes);
 
 // The database file of the hive that holds a key.
 KORVEX_API LONG HiveFilePath(HKEY key, std::string* path);
-// The file every commit to that hive writes, to watch: "<hive file>-wal" for
-// the user's hive, the database file itself for the machine's (which keeps a
-// rollback journal).
-KORVEX_API LONG HiveCommitFilePath(HKEY key, std::string* path);
+
+// Ends the change waits begun on a key handle that is being closed.
+void EndKeyWaits(HKEY key);
 
 }  // namespace registry
 }  // namespace posix

@@ -1,4 +1,5 @@
 // Opening, creating, enumerating and deleting keys.
+#include "platform/posix/registry_changes.h"
 #include "platform/posix/registry_path.h"
 
 namespace korvex {
@@ -64,7 +65,9 @@ LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKE
 
 LSTATUS RegCloseKey(HKEY hKey) {
   if (PredefinedKey(hKey)) return ERROR_SUCCESS;
-  return ReleaseHandle(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+  if (!ReleaseHandle(hKey)) return ERROR_INVALID_HANDLE;
+  EndKeyWaits(hKey);
+  return ERROR_SUCCESS;
 }
 
 LSTATUS RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {

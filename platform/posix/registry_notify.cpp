@@ -1,11 +1,13 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <iterator>
 #include <string>
+#include <unordered_map>
 
 #include "korvex/platform.h"
 #include "platform/posix/event.h"
+#include "platform/posix/folder_watch_pool.h"
 #include "platform/posix/kernel_object.h"
 #include "platform/posix/registry_changes.h"
 
@@ -19,15 +21,14 @@ constexpr DWORD kChangeBits =
 constexpr LONG kPending = -1;
 
 // One wait on a key: armed with the key's change counts, it looks at them
-// again whenever a file of the key's hive was written (every commit writes the
-// hive's log, whichever process made it) and is signalled once they moved in
-// a way the filter names, or the key is gone.
+// again whenever the hive's file was touched (every call that changed the hive,
+// in whichever process, touches it once its commit is visible) and ends once
+// they moved in a way the filter names, the key is gone, or its handle closed.
 class KeyChangeWait : public KernelObject {
  public:
-  KeyChangeWait(HKEY key, bool subtree, DWORD filter) : key_(key), subtree_(subtree), filter_(filter) {}
-  ~KeyChangeWait() override {
-    if (fd_ >= 0) close(fd_);
-  }
+  KeyChangeWait(HKEY key, bool subtree, DWORD filter, std::weak_ptr<Event> signal)
+      : key_(key), subtree_(subtree), filter_(filter), signal_(std::move(signal)) {}
+  ~KeyChangeWait() override { ReturnFolderWatch(std::move(watch_)); }
 
   LONG Arm() {
     std::string hive;
@@ -37,8 +38,8 @@ class KeyChangeWait : public KernelObject {
     std::string folder = slash == std::string::npos ? "." : hive.substr(0, slash);
     hiveName_ = hive.substr(slash == std::string::npos ? 0 : slash + 1);
     // Watching starts before the first reading, so no change falls between.
-    fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (fd_ < 0 || inotify_add_watch(fd_, folder.c_str(), IN_MODIFY | IN_CREATE | IN_MOVED_TO | IN_DELETE) < 0)
+    // The folder is watched, not the file, so that a hive made anew is seen.
+    if (!TakeFolderWatch(folder, IN_ATTRIB | IN_CREATE | IN_MOVED_TO | IN_DELETE, &watch_))
       return ERROR_NOT_ENOUGH_MEMORY;
     return registry::ReadKeyChanges(key_, subtree_, &armed_);
   }
@@ -47,8 +48,7 @@ class KeyChangeWait : public KernelObject {
     LONG outcome = kPending;
     {
       std::lock_guard<std::mutex> lock(readLock_);
-      bool written = HiveWritten();
-      if (!written && !RecheckDue()) return;
+      if (!HiveTouched()) return;
       KeyChanges now;
       LONG rc = registry::ReadKeyChanges(key_, subtree_, &now);
       if (rc != ERROR_SUCCESS)
@@ -56,63 +56,71 @@ class KeyChangeWait : public KernelObject {
       else if (((filter_ & REG_NOTIFY_CHANGE_NAME) && now.NamesDiffer(armed_)) ||
                ((filter_ & REG_NOTIFY_CHANGE_LAST_SET) && now.ValuesDiffer(armed_)))
         outcome = ERROR_SUCCESS;
-      ScheduleRecheck(written, outcome == kPending);
     }
-    if (outcome == kPending) return;
+    if (outcome != kPending) End(outcome);
+  }
+
+  // Called without the lock.
+  void End(LONG outcome) {
     std::lock_guard<std::mutex> lock(LayerLock());
     if (outcome_ != kPending) return;
     outcome_ = outcome;
     WakeWaiters();
+    if (auto signal = signal_.lock()) signal->Set();
   }
 
   void CollectFds(std::vector<int>* fds, std::vector<std::shared_ptr<KernelObject>>*) const override {
-    fds->push_back(fd_);
+    fds->push_back(watch_.fd);
   }
-  int64_t RefreshAtNs() const override { return recheckAtNs_; }
   bool Signalled() const override { return outcome_ != kPending; }
   LONG outcome() const { return outcome_; }
+  HKEY key() const { return key_; }
 
  private:
-  // A writer appends to the log before its commit becomes visible, and nothing
-  // touches a file after, so a write that shows no change yet is looked at
-  // again a few times, 0.25 ms apart and then doubling, up to about 60 ms.
-  void ScheduleRecheck(bool written, bool unchanged) {
-    if (!unchanged) {
-      recheckAtNs_ = -1;
-      return;
-    }
-    recheckStepNs_ = written ? 250000 : recheckStepNs_ * 2;
-    recheckAtNs_ = recheckStepNs_ > 32000000 ? -1 : MonotonicNs() + recheckStepNs_;
-  }
-  bool RecheckDue() const { return recheckAtNs_ >= 0 && MonotonicNs() >= recheckAtNs_; }
-
-  // Drains the events; true when one concerned a file of the hive.
-  bool HiveWritten() {
-    bool written = false;
+  // Drains the events; true when one concerned the hive's file.
+  bool HiveTouched() {
+    bool touched = false;
     alignas(inotify_event) char buffer[4096];
     ssize_t length;
-    while ((length = read(fd_, buffer, sizeof buffer)) > 0) {
+    while ((length = read(watch_.fd, buffer, sizeof buffer)) > 0) {
       for (char* at = buffer; at < buffer + length;) {
         auto* event = reinterpret_cast<inotify_event*>(at);
-        if ((event->mask & IN_Q_OVERFLOW) || (event->len && std::string(event->name).rfind(hiveName_, 0) == 0))
-          written = true;
+        if ((event->mask & IN_Q_OVERFLOW) || (event->len && hiveName_ == event->name)) touched = true;
         at += sizeof(inotify_event) + event->len;
       }
     }
-    return written;
+    return touched;
   }
 
   const HKEY key_;
   const bool subtree_;
   const DWORD filter_;
-  int fd_ = -1;
+  const std::weak_ptr<Event> signal_;  // weak: the event keeps its triggers
+  FolderWatch watch_;
   std::string hiveName_;
   KeyChanges armed_;
   std::mutex readLock_;
   LONG outcome_ = kPending;
-  std::atomic<int64_t> recheckAtNs_{-1};
-  int64_t recheckStepNs_ = 0;
 };
+
+// The waits begun on each key handle, which closing the handle ends.
+struct WaitsByKey {
+  std::mutex mutex;
+  std::unordered_multimap<HKEY, std::weak_ptr<KeyChangeWait>> waits;
+};
+
+WaitsByKey& Waits() {
+  static WaitsByKey* waits = new WaitsByKey;  // outlives static destruction
+  return *waits;
+}
+
+void Track(const std::shared_ptr<KeyChangeWait>& wait) {
+  WaitsByKey& table = Waits();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  auto range = table.waits.equal_range(wait->key());
+  for (auto at = range.first; at != range.second;) at = at->second.expired() ? table.waits.erase(at) : std::next(at);
+  table.waits.emplace(wait->key(), wait);
+}
 
 }  // namespace
 
@@ -126,9 +134,10 @@ LSTATUS RegNotifyChangeKeyValue(HKEY key, BOOL watchSubtree, DWORD notifyFilter,
     signal = FindHandleOf<Event>(event);
     if (!signal) return ERROR_INVALID_HANDLE;
   }
-  auto wait = std::make_shared<KeyChangeWait>(key, watchSubtree, notifyFilter);
+  auto wait = std::make_shared<KeyChangeWait>(key, watchSubtree, notifyFilter, signal);
   LONG rc = wait->Arm();
   if (rc != ERROR_SUCCESS) return rc;
+  Track(wait);
   if (signal) {
     signal->AddTrigger(wait);
     return ERROR_SUCCESS;
@@ -137,3 +146,26 @@ LSTATUS RegNotifyChangeKeyValue(HKEY key, BOOL watchSubtree, DWORD notifyFilter,
   std::lock_guard<std::mutex> lock(LayerLock());
   return wait->outcome();
 }
+
+namespace korvex {
+namespace posix {
+namespace registry {
+
+// As Win32 does, closing the key signals the events of its waits; a blocking
+// wait returns as they do.
+void EndKeyWaits(HKEY key) {
+  std::vector<std::shared_ptr<KeyChangeWait>> ending;
+  {
+    WaitsByKey& table = Waits();
+    std::lock_guard<std::mutex> lock(table.mutex);
+    auto range = table.waits.equal_range(key);
+    for (auto at = range.first; at != range.second; ++at)
+      if (auto wait = at->second.lock()) ending.push_back(std::move(wait));
+    table.waits.erase(key);
+  }
+  for (auto& wait : ending) wait->End(ERROR_SUCCESS);
+}
+
+}  // namespace registry
+}  // namespace posix
+}  // namespace korvex

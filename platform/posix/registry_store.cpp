@@ -269,8 +269,6 @@ std::shared_ptr<Hive> Hive::ForRoot(HKEY root) {
   return *slot;
 }
 
-std::string Hive::CommitFilePath() const { return shared_ ? path_ : path_ + "-wal"; }
-
 LONG Hive::Acquire(std::unique_ptr<Connection>* connection) {
   std::vector<std::unique_ptr<Connection>> stale;  // closed outside the lock
   {
@@ -315,10 +313,16 @@ LONG Hive::Connect(std::unique_ptr<Connection>* connection) {
   return ERROR_SUCCESS;
 }
 
-HiveSession::HiveSession(Hive& hive) : hive_(hive), status_(hive.Acquire(&connection_)) {}
+HiveSession::HiveSession(Hive& hive) : hive_(hive), status_(hive.Acquire(&connection_)) {
+  if (connection_) changesAtStart_ = sqlite3_total_changes64(connection_->db);
+}
 
 HiveSession::~HiveSession() {
-  if (connection_) hive_.Release(std::move(connection_));
+  if (!connection_) return;
+  // Rows changed by a transaction that rolled back count too: a waiter then
+  // just finds nothing new.
+  if (sqlite3_total_changes64(connection_->db) != changesAtStart_) utimensat(AT_FDCWD, hive_.path_.c_str(), nullptr, 0);
+  hive_.Release(std::move(connection_));
 }
 
 sqlite3_stmt* HiveSession::Prepared(Sql sql, int* rc) {

@@ -84,9 +84,6 @@ class Hive {
   static std::shared_ptr<Hive> ForRoot(HKEY root);
 
   const std::string& path() const { return path_; }
-  // The file every commit writes: the log of a private hive, the database
-  // itself of a shared one.
-  std::string CommitFilePath() const;
 
  private:
   friend class HiveSession;
@@ -102,7 +99,9 @@ class Hive {
   std::vector<std::unique_ptr<Connection>> idle_;
 };
 
-// A connection of a hive for the length of one call.
+// A connection of a hive for the length of one call. A session that wrote
+// touches the hive's database file when it ends, after its commit is visible
+// to every reader: registry waits, in any process, watch for that (inotify).
 class HiveSession {
  public:
   explicit HiveSession(Hive& hive);
@@ -121,6 +120,7 @@ class HiveSession {
   Hive& hive_;
   std::unique_ptr<Connection> connection_;
   LONG status_;
+  int64_t changesAtStart_ = 0;
 };
 
 // One use of a prepared statement; it is reset when the use ends. A bind that

@@ -47,14 +47,11 @@ DWORD WaitForObjects(const std::vector<std::shared_ptr<KernelObject>>& objects, 
     if (result != WAIT_TIMEOUT || (deadline >= 0 && MonotonicNs() >= deadline)) return result;
     std::vector<int> fds;
     std::vector<std::shared_ptr<KernelObject>> keep;
-    int64_t wakeAt = deadline;
     for (auto& object : objects) {
       object->waiters.push_back(thread.get());
       object->CollectFds(&fds, &keep);
-      int64_t refreshAt = object->RefreshAtNs();
-      if (refreshAt >= 0 && (wakeAt < 0 || refreshAt < wakeAt)) wakeAt = refreshAt;
     }
-    Wake woke = SleepOn(lock, *thread, fds, wakeAt);
+    Wake woke = SleepOn(lock, *thread, fds, deadline);
     Unregister(objects, thread.get());
     if (woke == Wake::kCancelled) break;
   }
