@@ -234,6 +234,18 @@ TEST(KeyChanges, WaitOnADeletedKeyFails) {
   RegCloseKey(key);
 }
 
+// As Win32 documents: closing the key signals the event of its wait.
+TEST(KeyChanges, ClosingTheKeySignalsTheEvent) {
+  ScratchKey scratch;
+  HKEY key = CreateKey(scratch.get(), "closed");
+  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, event, TRUE));
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(event, 0));
+  ASSERT_EQ(ERROR_SUCCESS, RegCloseKey(key));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitFor(event, true));
+  CloseHandle(event);
+}
+
 TEST(NotifyChild, DISABLED_SetValue) {
   HKEY key = nullptr;
   ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, ChildArgument().c_str(), 0, KEY_SET_VALUE, &key));
@@ -275,14 +287,7 @@ TEST(KeyChanges, TerminateThreadEndsTheWaits) {
   for (bool registry : {true, false}) {
     SCOPED_TRACE(registry ? "registry" : "folder");
     Watching watching{scratch.get(), changes, registry};
-    HANDLE thread = CreateThread(nullptr, 0, WaitForAChange, &watching, 0, nullptr);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(watching.ready, kDeadlineMs));
-    EXPECT_TRUE(TerminateThread(thread, 9));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, kDeadlineMs));
-    DWORD code = 0;
-    EXPECT_TRUE(GetExitCodeThread(thread, &code));
-    EXPECT_EQ(9u, code);
-    CloseHandle(thread);
+    EXPECT_TRUE(TerminatesOnceReady(WaitForAChange, &watching, watching.ready, 9));
     CloseHandle(watching.ready);
   }
   FindCloseChangeNotification(changes);

@@ -186,15 +186,7 @@ TEST(TerminateThread, EndsEveryKindOfBlockingCall) {
     Blocked blocked;
     blocked.kind = kind;
     blocked.deaf = deaf.window;
-    HANDLE thread = CreateThread(nullptr, 0, BlockIn, &blocked, 0, nullptr);
-    ASSERT_NE(nullptr, thread);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(blocked.ready, kDeadlineMs));
-    EXPECT_TRUE(TerminateThread(thread, 42));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, kDeadlineMs));
-    DWORD code = 0;
-    EXPECT_TRUE(GetExitCodeThread(thread, &code));
-    EXPECT_EQ(42u, code);
-    CloseHandle(thread);
+    EXPECT_TRUE(TerminatesOnceReady(BlockIn, &blocked, blocked.ready, 42));
   }
   SetEvent(deaf.release);
   EXPECT_TRUE(deafThread.Join());

@@ -55,3 +55,21 @@ TestThread::~TestThread() {
 }
 
 bool TestThread::Join() { return WaitForSingleObject(handle_, kDeadlineMs) == WAIT_OBJECT_0; }
+
+testing::AssertionResult TerminatesOnceReady(LPTHREAD_START_ROUTINE routine, void* parameter, HANDLE ready,
+                                             DWORD code) {
+  HANDLE thread = CreateThread(nullptr, 0, routine, parameter, 0, nullptr);
+  if (!thread) return testing::AssertionFailure() << "no thread";
+  testing::AssertionResult result = testing::AssertionSuccess();
+  DWORD ended = 0;
+  if (WaitForSingleObject(ready, kDeadlineMs) != WAIT_OBJECT_0)
+    result = testing::AssertionFailure() << "never got ready";
+  else if (!TerminateThread(thread, code))
+    result = testing::AssertionFailure() << "TerminateThread failed";
+  else if (WaitForSingleObject(thread, kDeadlineMs) != WAIT_OBJECT_0)
+    result = testing::AssertionFailure() << "still running";
+  else if (!GetExitCodeThread(thread, &ended) || ended != code)
+    result = testing::AssertionFailure() << "exit code " << ended;
+  CloseHandle(thread);
+  return result;
+}

@@ -2,6 +2,8 @@
 #define KORVEX_TESTS_SUPPORT_WINDOW_THREAD_H
 
 // Windows and message loops for tests, in Win32 calls only.
+#include <gtest/gtest.h>
+
 #include "korvex/platform.h"
 
 // Long enough for a loaded two-core machine; a test that reaches it has hung.
@@ -47,5 +49,10 @@ class TestThread {
  private:
   HANDLE handle_;
 };
+
+// Starts the routine, waits until it sets ready (then blocks), terminates it
+// with code, and checks that it ended within the deadline with that code.
+testing::AssertionResult TerminatesOnceReady(LPTHREAD_START_ROUTINE routine, void* parameter, HANDLE ready,
+                                             DWORD code);
 
 #endif
