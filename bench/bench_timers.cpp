@@ -14,7 +14,8 @@ namespace {
 
 constexpr int kTimers = 1000;
 constexpr int64_t kPeriodNs = 10 * 1000000;
-constexpr size_t kSamples = 30000;
+constexpr size_t kSamples = 60000;
+constexpr int kRounds = 20;
 
 Percentiles g_layer, g_bare;
 
@@ -22,7 +23,50 @@ LRESULT CALLBACK Plain(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void LayerTimers(benchmark::State& state) {
+// One round of each: 1,000 timers started at once, until `count` messages
+// (or expirations) were seen after the first of each timer: how the start
+// bunches the timers differs between the two, and is not what is measured.
+void LayerRound(HWND window, size_t count, std::vector<int64_t>* samples) {
+  std::vector<int64_t> due(kTimers + 1);
+  for (int id = 1; id <= kTimers; ++id) {
+    due[id] = NowNs() + kPeriodNs;  // the timer's period starts within SetTimer
+    SetTimer(window, id, 1, nullptr);
+  }
+  MSG msg;
+  for (size_t seen = 0; seen < count + kTimers && GetMessageA(&msg, nullptr, 0, 0) > 0;) {
+    if (msg.message != WM_TIMER) continue;
+    int64_t now = NowNs();
+    if (seen >= kTimers) samples->push_back(std::max<int64_t>(0, now - due[msg.wParam]));
+    due[msg.wParam] = now + kPeriodNs;  // the next period starts when the message is taken
+    ++seen;
+  }
+  for (int id = 1; id <= kTimers; ++id) KillTimer(window, id);
+}
+
+void BareRound(int fd, size_t count, std::vector<int64_t>* samples) {
+  std::vector<int64_t> due(kTimers, NowNs() + kPeriodNs);
+  for (size_t seen = 0; seen < count + kTimers; ++seen) {
+    int earliest = 0;
+    for (int i = 1; i < kTimers; ++i)
+      if (due[i] < due[earliest]) earliest = i;
+    int64_t now = NowNs();
+    if (due[earliest] > now) {
+      itimerspec when{};
+      when.it_value.tv_sec = due[earliest] / 1000000000;
+      when.it_value.tv_nsec = due[earliest] % 1000000000;
+      timerfd_settime(fd, TFD_TIMER_ABSTIME, &when, nullptr);
+      uint64_t expirations;
+      if (read(fd, &expirations, sizeof expirations) < 0) break;
+      now = NowNs();
+    }
+    if (seen >= kTimers) samples->push_back(now - due[earliest]);
+    due[earliest] = now + kPeriodNs;
+  }
+}
+
+// The two take turns on one thread, round by round, so that a load that comes
+// and goes on the machine weighs on both alike.
+void TimerLateness(benchmark::State& state) {
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = Plain;
   windowClass.hInstance = GetModuleHandleA(nullptr);
@@ -30,55 +74,24 @@ void LayerTimers(benchmark::State& state) {
   RegisterClassA(&windowClass);
   HWND window = CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, nullptr, nullptr,
                                 windowClass.hInstance, nullptr);
-  std::vector<int64_t> samples;
-  for (auto _ : state) {
-    std::vector<int64_t> due(kTimers + 1);
-    int64_t start = NowNs();
-    for (int id = 1; id <= kTimers; ++id) {
-      SetTimer(window, id, 1, nullptr);
-      due[id] = start + kPeriodNs;
-    }
-    MSG msg;
-    while (samples.size() < kSamples && GetMessageA(&msg, nullptr, 0, 0) > 0) {
-      if (msg.message != WM_TIMER) continue;
-      int64_t now = NowNs();
-      samples.push_back(std::max<int64_t>(0, now - due[msg.wParam]));
-      due[msg.wParam] = now + kPeriodNs;  // the next period starts when the message is taken
-    }
-    for (int id = 1; id <= kTimers; ++id) KillTimer(window, id);
-  }
-  DestroyWindow(window);
-  Report(state, samples, &g_layer);
-}
-BENCHMARK(LayerTimers)->Iterations(1)->Unit(benchmark::kMillisecond);
-
-void BareTimerfd(benchmark::State& state) {
   int fd = timerfd_create(CLOCK_MONOTONIC, 0);
-  std::vector<int64_t> samples;
+  std::vector<int64_t> layer, bare;
   for (auto _ : state) {
-    std::vector<int64_t> due(kTimers, NowNs() + kPeriodNs);
-    while (samples.size() < kSamples) {
-      int earliest = 0;
-      for (int i = 1; i < kTimers; ++i)
-        if (due[i] < due[earliest]) earliest = i;
-      int64_t now = NowNs();
-      if (due[earliest] > now) {
-        itimerspec when{};
-        when.it_value.tv_sec = due[earliest] / 1000000000;
-        when.it_value.tv_nsec = due[earliest] % 1000000000;
-        timerfd_settime(fd, TFD_TIMER_ABSTIME, &when, nullptr);
-        uint64_t expirations;
-        if (read(fd, &expirations, sizeof expirations) < 0) break;
-        now = NowNs();
-      }
-      samples.push_back(now - due[earliest]);
-      due[earliest] = now + kPeriodNs;
+    for (int round = 0; round < kRounds; ++round) {
+      LayerRound(window, kSamples / kRounds, &layer);
+      BareRound(fd, kSamples / kRounds, &bare);
     }
   }
   close(fd);
-  Report(state, samples, &g_bare);
+  DestroyWindow(window);
+  g_layer = Summarize(layer);
+  g_bare = Summarize(bare);
+  state.counters["layer_median_us"] = g_layer.median_us;
+  state.counters["layer_p99_us"] = g_layer.p99_us;
+  state.counters["bare_median_us"] = g_bare.median_us;
+  state.counters["bare_p99_us"] = g_bare.p99_us;
 }
-BENCHMARK(BareTimerfd)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(TimerLateness)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
@@ -88,5 +101,6 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   std::printf("WM_TIMER lateness: median %.1f us (bare timerfd %.1f us), p99 %.1f us (bare %.1f us); goal 1.5x\n",
               g_layer.median_us, g_bare.median_us, g_layer.p99_us, g_bare.p99_us);
-  return 0;
+  bool missed = g_layer.median_us > 1.5 * g_bare.median_us || g_layer.p99_us > 1.5 * g_bare.p99_us;
+  return missed ? 1 : 0;
 }

@@ -43,8 +43,10 @@ namespace posix {
 bool TakeDueTimer(ThreadContext& thread, const MessageFilter& filter, bool remove, MSG* msg) {
   int64_t now = MonotonicNs();
   Timer* due = nullptr;
+  // The filter is looked at last: a loop with many timers runs this for every
+  // message it takes.
   for (Timer& timer : thread.timers)
-    if (timer.dueNs <= now && Admits(filter, timer) && (!due || timer.dueNs < due->dueNs)) due = &timer;
+    if (timer.dueNs <= now && (!due || timer.dueNs < due->dueNs) && Admits(filter, timer)) due = &timer;
   if (!due) return false;
   *msg = MSG{due->window, WM_TIMER, due->id, reinterpret_cast<LPARAM>(due->proc), DWORD(now / 1000000), {0, 0}};
   if (remove) due->dueNs = now + due->periodNs;
@@ -54,7 +56,7 @@ bool TakeDueTimer(ThreadContext& thread, const MessageFilter& filter, bool remov
 void ArmTimerFd(ThreadContext& thread, const MessageFilter& filter) {
   int64_t earliest = -1;
   for (const Timer& timer : thread.timers)
-    if (Admits(filter, timer) && (earliest < 0 || timer.dueNs < earliest)) earliest = timer.dueNs;
+    if ((earliest < 0 || timer.dueNs < earliest) && Admits(filter, timer)) earliest = timer.dueNs;
   itimerspec when{};
   if (earliest >= 0) {
     // An absolute time of zero would disarm it.
@@ -86,7 +88,7 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerFunc) {
   timer->proc = timerFunc;
   timer->periodNs = periodNs;
   timer->dueNs = MonotonicNs() + periodNs;
-  owner->Wake();
+  if (owner != caller) owner->Wake();  // the caller is not asleep
   return window && id == 0 ? 1 : id;
 }
 
