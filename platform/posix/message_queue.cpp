@@ -68,7 +68,10 @@ void DeliverSentMessages(std::unique_lock<std::mutex>& lock, ThreadContext& thre
     lock.lock();
     sent->result = result;
     sent->done = true;
+    // As in SendMessageA: the sender is woken once the lock is free.
+    lock.unlock();
     sent->sender->Wake();
+    lock.lock();
   }
 }
 

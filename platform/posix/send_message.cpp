@@ -36,7 +36,10 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
   auto sent = std::make_shared<SentMessage>(SentMessage{window, message, wParam, lParam, 0, false, false, thread});
   receiver->sent.push_back(sent);
+  // Woken after unlocking, the receiver does not wake only to wait for the lock.
+  lock.unlock();
   receiver->Wake();
+  lock.lock();
   for (;;) {
     // Messages sent to this thread meanwhile are handled, so two threads
     // sending to each other both get on.
