@@ -41,20 +41,6 @@ void ExpectSilence(const Recorder& quiet) {
 
 }  // namespace
 
-TEST(CTimer, PeriodZeroStopsARunningOrStoppedTimerAndSucceeds) {
-  for (bool running : {true, false}) {
-    SCOPED_TRACE(running ? "running" : "stopped");
-    Recorder listener;
-    CTimer timer(&listener);
-    if (running) {
-      ASSERT_EQ(1, timer.Start(5, 10));
-      ASSERT_TRUE(WaitForCalls(listener, 1));
-    }
-    EXPECT_EQ(1, timer.Start(5, 0));
-    ExpectSilence(listener);
-  }
-}
-
 TEST(CTimer, EachObjectCallsItsOwnListenerWithItselfAndTheIdentifier) {
   Recorder first, second;
   CTimer a(&first), b(&second);
@@ -88,33 +74,48 @@ TEST(CTimer, RunsSilentlyWithoutAListenerUntilOneIsSet) {
   EXPECT_TRUE(WaitForCalls(second, 1));
 }
 
-TEST(CTimer, NoCallsAfterDestruction) {
-  Recorder listener;
-  auto timer = std::make_unique<CTimer>(&listener);
-  ASSERT_EQ(1, timer->Start(1, 10));
-  ASSERT_EQ(1, timer->Start(2, 10));
-  ASSERT_TRUE(WaitForCalls(listener, 1));
-  timer.reset();
-  ExpectSilence(listener);
-}
-
-// The listener acts on its own timer from inside OnTimer: exactly one call.
-TEST(CTimer, ListenerMayStopOrDestroyItsTimerFromOnTimer) {
-  const std::function<void(CTimer*, unsigned int)> actions[] = {
-      [](CTimer* timer, unsigned int) { delete timer; },
-      [](CTimer* timer, unsigned int id) { timer->Stop(id); },
-      [](CTimer* timer, unsigned int id) { timer->Start(id, 0); },
+// Every way of ending a timer, after its first call or from inside it (then
+// with exactly one call), ends both of the object's timers for good.
+TEST(CTimer, EveryWayOfStoppingSilencesIt) {
+  struct Case {
+    const char* name;
+    bool fromOnTimer;
+    bool deletes;
+    std::function<void(CTimer*, unsigned int)> stop;
   };
-  for (const auto& action : actions) {
+  auto periodZero = [](CTimer* timer, unsigned int) {
+    EXPECT_EQ(1, timer->Start(4, 0));
+    EXPECT_EQ(1, timer->Start(5, 0));
+  };
+  auto stop = [](CTimer* timer, unsigned int) {
+    timer->Stop(4);
+    timer->Stop(5);
+  };
+  auto destroy = [](CTimer* timer, unsigned int) { delete timer; };
+  const Case cases[] = {
+      {"period zero", false, false, periodZero}, {"Stop", false, false, stop},
+      {"destroyed", false, true, destroy},       {"period zero in OnTimer", true, false, periodZero},
+      {"Stop in OnTimer", true, false, stop},    {"destroyed in OnTimer", true, true, destroy},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     Recorder listener;
-    listener.then = action;
+    if (c.fromOnTimer) listener.then = c.stop;
     CTimer* timer = new CTimer(&listener);
     ASSERT_EQ(1, timer->Start(4, 10));
+    ASSERT_EQ(1, timer->Start(5, 10));
     ASSERT_TRUE(WaitForCalls(listener, 1));
+    if (!c.fromOnTimer) c.stop(timer, 0);
+    size_t calls = listener.calls.size();
     ExpectSilence(listener);
-    EXPECT_EQ(1u, listener.calls.size());
-    if (&action != &actions[0]) delete timer;
+    if (c.fromOnTimer) {
+      EXPECT_EQ(1u, calls);
+    }
+    if (!c.deletes) delete timer;
   }
+  // A timer never started stops as well.
+  CTimer idle;
+  EXPECT_EQ(1, idle.Start(5, 0));
 }
 
 TEST(CTimer, ACopyStartsTimersOfTheOriginalAndLeavesItsWindowAlone) {
