@@ -96,7 +96,7 @@ void EndCurrentThread() {
     Threads().erase(context->id);
     orphans = TakeWindowsOf(*context);
     unanswered.swap(context->sent);
-    context->timers.clear();
+    context->timers.Clear();
     context->posted.clear();
     for (auto& message : unanswered) {
       message->done = true;

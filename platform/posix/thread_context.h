@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "korvex/platform.h"
+#include "platform/posix/timer_list.h"
 
 namespace korvex {
 namespace posix {
@@ -30,14 +31,6 @@ struct SentMessage {
   std::shared_ptr<ThreadContext> sender;
 };
 
-struct Timer {
-  HWND window;  // NULL for a thread timer
-  UINT_PTR id;
-  TIMERPROC proc;
-  int64_t periodNs;
-  int64_t dueNs;
-};
-
 class ThreadContext {
  public:
   ThreadContext();
@@ -53,7 +46,7 @@ class ThreadContext {
   const int timerFd;  // timerfd, armed for the earliest timer while GetMessageA sleeps
   std::deque<MSG> posted;
   std::deque<std::shared_ptr<SentMessage>> sent;
-  std::vector<Timer> timers;
+  TimerList timers;
   bool quitPending = false;
   int quitCode = 0;
   bool ended = false;

@@ -9,20 +9,12 @@ using namespace korvex::posix;
 
 namespace {
 
-bool Admits(const MessageFilter& filter, const Timer& timer) { return filter.Admits(timer.window, WM_TIMER); }
-
-Timer* FindTimer(ThreadContext& thread, HWND window, UINT_PTR id) {
-  for (Timer& timer : thread.timers)
-    if (timer.window == window && timer.id == id) return &timer;
-  return nullptr;
-}
-
 // Thread timers get identifiers of their own, never 0 and never one in use.
 UINT_PTR NewThreadTimerId(ThreadContext& thread) {
   static UINT_PTR next = 0x7FFE;
   do {
     next = next == UINTPTR_MAX ? 0x7FFF : next + 1;
-  } while (FindTimer(thread, nullptr, next));
+  } while (thread.timers.Find(nullptr, next));
   return next;
 }
 
@@ -35,6 +27,10 @@ std::shared_ptr<ThreadContext> TimerOwner(HWND window, std::shared_ptr<ThreadCon
   return owner && !owner->ended ? owner : nullptr;
 }
 
+std::function<bool(const Timer&)> Admitted(const MessageFilter& filter) {
+  return [&filter](const Timer& timer) { return filter.Admits(timer.window, WM_TIMER); };
+}
+
 }  // namespace
 
 namespace korvex {
@@ -42,21 +38,20 @@ namespace posix {
 
 bool TakeDueTimer(ThreadContext& thread, const MessageFilter& filter, bool remove, MSG* msg) {
   int64_t now = MonotonicNs();
-  Timer* due = nullptr;
-  // The filter is looked at last: a loop with many timers runs this for every
-  // message it takes.
-  for (Timer& timer : thread.timers)
-    if (timer.dueNs <= now && (!due || timer.dueNs < due->dueNs) && Admits(filter, timer)) due = &timer;
+  const Timer* due = thread.timers.Earliest(Admitted(filter), now);
   if (!due) return false;
   *msg = MSG{due->window, WM_TIMER, due->id, reinterpret_cast<LPARAM>(due->proc), DWORD(now / 1000000), {0, 0}};
-  if (remove) due->dueNs = now + due->periodNs;
+  if (remove) {
+    Timer next = *due;
+    next.dueNs = now + next.periodNs;
+    thread.timers.Set(next);
+  }
   return true;
 }
 
 void ArmTimerFd(ThreadContext& thread, const MessageFilter& filter) {
-  int64_t earliest = -1;
-  for (const Timer& timer : thread.timers)
-    if ((earliest < 0 || timer.dueNs < earliest) && Admits(filter, timer)) earliest = timer.dueNs;
+  const Timer* next = thread.timers.Earliest(Admitted(filter), -1);
+  int64_t earliest = next ? next->dueNs : -1;
   itimerspec when{};
   if (earliest >= 0) {
     // An absolute time of zero would disarm it.
@@ -79,15 +74,8 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerFunc) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
-  Timer* timer = FindTimer(*owner, window, id);
-  if (!timer) {
-    if (!window) id = NewThreadTimerId(*owner);
-    owner->timers.push_back(Timer{window, id, nullptr, 0, 0});
-    timer = &owner->timers.back();
-  }
-  timer->proc = timerFunc;
-  timer->periodNs = periodNs;
-  timer->dueNs = MonotonicNs() + periodNs;
+  if (!window && !owner->timers.Find(nullptr, id)) id = NewThreadTimerId(*owner);
+  owner->timers.Set(Timer{window, id, timerFunc, periodNs, MonotonicNs() + periodNs});
   if (owner != caller) owner->Wake();  // the caller is not asleep
   return window && id == 0 ? 1 : id;
 }
@@ -96,11 +84,9 @@ BOOL KillTimer(HWND window, UINT_PTR id) {
   auto caller = CurrentThread();
   std::lock_guard<std::mutex> lock(LayerLock());
   auto owner = TimerOwner(window, caller);
-  Timer* timer = owner ? FindTimer(*owner, window, id) : nullptr;
-  if (!timer) {
+  if (!owner || !owner->timers.Kill(window, id)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  owner->timers.erase(owner->timers.begin() + (timer - owner->timers.data()));
   return TRUE;
 }

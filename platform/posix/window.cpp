@@ -12,9 +12,7 @@ void ForgetQueued(ThreadContext& owner, HWND window) {
   auto& posted = owner.posted;
   posted.erase(std::remove_if(posted.begin(), posted.end(), [&](const MSG& m) { return m.hwnd == window; }),
                posted.end());
-  auto& timers = owner.timers;
-  timers.erase(std::remove_if(timers.begin(), timers.end(), [&](const Timer& t) { return t.window == window; }),
-               timers.end());
+  owner.timers.KillAllOf(window);
 }
 
 void Forget(HWND window, ThreadContext& owner) {
