@@ -1,7 +1,8 @@
 // Change latency. A file created in a watched folder until the change handle's
 // wait returns, against raw inotify and poll (goal: at most 2 times raw's
 // latency); a value set in another process until RegNotifyChangeKeyValue's
-// event is signalled (goal: 99th percentile within 5 ms).
+// event is signalled (goal: 99th percentile within 5 ms), beside raw inotify
+// seeing the same write.
 #include <poll.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -21,7 +22,7 @@ namespace {
 
 constexpr int kRounds = 1000;
 std::string g_folder;
-Percentiles g_fileLayer, g_fileRaw, g_registry;
+Percentiles g_fileLayer, g_fileRaw, g_registry, g_registryRaw;
 
 std::string NewFile(int i) { return g_folder + "/file-" + std::to_string(i); }
 
@@ -112,23 +113,37 @@ void RegistryChangeFromAnotherProcess(benchmark::State& state) {
   close(toChild[0]);
   close(fromChild[1]);
   HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  std::vector<int64_t> samples;
+  // The baseline, in turns with the layer: raw inotify on the hive's folder,
+  // which every write touches once its commit is visible.
+  int raw = inotify_init1(IN_NONBLOCK);
+  inotify_add_watch(raw, g_folder.c_str(), IN_ATTRIB);
+  alignas(inotify_event) char buffer[4096];
+  std::vector<int64_t> samples, rawSamples;
   for (auto _ : state) {
-    for (int i = 0; i < kRounds; ++i) {
-      RegNotifyChangeKeyValue(key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, event, TRUE);
+    for (int i = 0; i < 2 * kRounds; ++i) {
+      bool layer = i % 2 == 0;
+      if (layer) RegNotifyChangeKeyValue(key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, event, TRUE);
+      while (read(raw, buffer, sizeof buffer) > 0) {
+      }
       int64_t start;
-      if (write(toChild[1], "x", 1) != 1 || WaitForSingleObject(event, 5000) != WAIT_OBJECT_0) break;
+      pollfd ready{raw, POLLIN, 0};
+      if (write(toChild[1], "x", 1) != 1) break;
+      if (layer ? WaitForSingleObject(event, 5000) != WAIT_OBJECT_0 : poll(&ready, 1, 5000) != 1) break;
       int64_t seen = NowNs();
       if (read(fromChild[0], &start, sizeof start) != sizeof start) break;
-      samples.push_back(seen - start);
+      (layer ? samples : rawSamples).push_back(seen - start);
     }
   }
+  close(raw);
   close(toChild[1]);
   close(fromChild[0]);
   waitpid(child, nullptr, 0);
   CloseHandle(event);
   RegCloseKey(key);
   Report(state, samples, &g_registry);
+  g_registryRaw = Summarize(rawSamples);
+  state.counters["raw_median_us"] = g_registryRaw.median_us;
+  state.counters["raw_p99_us"] = g_registryRaw.p99_us;
 }
 BENCHMARK(RegistryChangeFromAnotherProcess)->Iterations(1)->Unit(benchmark::kMillisecond);
 
@@ -145,8 +160,10 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   std::printf("file change: median %.1f us (raw inotify %.1f us), p99 %.1f us (raw %.1f us); goal 2x\n",
               g_fileLayer.median_us, g_fileRaw.median_us, g_fileLayer.p99_us, g_fileRaw.p99_us);
-  std::printf("registry change from another process: median %.1f us, p99 %.1f us; goal p99 <= 5000 us\n",
-              g_registry.median_us, g_registry.p99_us);
+  std::printf(
+      "registry change from another process: median %.1f us (raw inotify %.1f us), p99 %.1f us (raw %.1f us); "
+      "goal p99 <= 5000 us\n",
+      g_registry.median_us, g_registryRaw.median_us, g_registry.p99_us, g_registryRaw.p99_us);
   for (const char* file : {"/user.db", "/user.db-wal", "/user.db-shm"}) std::remove((g_folder + file).c_str());
   rmdir(folder);
   // Only the goals the run measured count: a filter may leave some out.
