@@ -2,7 +2,9 @@
 // handles, and the calls beyond open/set/query/enumerate.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -365,4 +367,55 @@ TEST_F(NewCalls, EnumerationFollowsChangesBetweenCalls) {
   RegCloseKey(CreateKey(scratch_.get(), "C"));
   EXPECT_EQ("D", subkey(1));
   EXPECT_EQ("F", subkey(2));
+}
+
+// One handle walks the key while another changes it; from the index after the
+// change on, the walk must answer as a handle that never enumerated before.
+// Enough values for the walk to span more than one read.
+TEST_F(NewCalls, EnumerationSeesChangesMadeThroughAnotherHandle) {
+  struct Case {
+    const char* what;
+    DWORD stopAt;  // the last index read before the change
+    bool subkeys;
+    std::function<LONG(HKEY)> change;
+  };
+  auto set = [](const char* name, const char* data) {
+    return [=](HKEY key) { return SetBytes(key, name, REG_SZ, data, static_cast<DWORD>(strlen(data) + 1)); };
+  };
+  const Case cases[] = {
+      {"data of the next value", 5, false, set("v006", "changed")},
+      {"a value before the next", 5, false, set("v0055", "new")},
+      {"a value already read deleted", 5, false, [](HKEY key) { return RegDeleteValueA(key, "v002"); }},
+      {"data in a later read", 70, false, set("v071", "changed")},
+      {"a value after the last", 99, false, set("v100", "new")},
+      {"a subkey after the last", 2, true, [](HKEY key) { return RegCloseKey(CreateKey(key, "k3")); }},
+      {"a subkey before the next", 0, true, [](HKEY key) { return RegDeleteKeyA(key, "k0"); }},
+  };
+  auto entry = [](HKEY key, bool subkeys, DWORD index) {
+    char name[16] = {}, data[16] = {};
+    DWORD length = sizeof name, size = sizeof data;
+    LONG rc = subkeys ? RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr)
+                      : RegEnumValueA(key, index, name, &length, nullptr, nullptr, (BYTE*)data, &size);
+    return rc == ERROR_SUCCESS ? std::string(name) + "=" + data : "<" + std::to_string(rc) + ">";
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    HKEY walked = CreateKey(scratch_.get(), c.what);
+    for (int i = 0; i < 100; ++i) {
+      char name[8];
+      snprintf(name, sizeof name, "v%03d", i);
+      ASSERT_EQ(ERROR_SUCCESS, SetBytes(walked, name, REG_SZ, "old", 4));
+    }
+    for (const char* name : {"k0", "k1", "k2"}) RegCloseKey(CreateKey(walked, name));
+    for (DWORD i = 0; i <= c.stopAt; ++i) ASSERT_NE('<', entry(walked, c.subkeys, i)[0]) << "index " << i;
+    HKEY other = CreateKey(scratch_.get(), c.what);
+    ASSERT_EQ(ERROR_SUCCESS, c.change(other));
+    for (DWORD i = c.stopAt + 1; i <= c.stopAt + 3; ++i) {
+      HKEY fresh = CreateKey(scratch_.get(), c.what);
+      EXPECT_EQ(entry(fresh, c.subkeys, i), entry(walked, c.subkeys, i)) << "index " << i;
+      RegCloseKey(fresh);
+    }
+    RegCloseKey(other);
+    RegCloseKey(walked);
+  }
 }
