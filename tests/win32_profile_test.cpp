@@ -67,14 +67,14 @@ TEST_F(Win32Profile, ValuesAreTrimmedUnquotedAndFoundWithoutRegardToCase) {
     EXPECT_EQ(c.expected, Get(c.section, c.key, c.fallback)) << c.section << "/" << (c.key ? c.key : "NULL");
 }
 
-// Decimal digits as atoi reads them, or hexadecimal ones after "0x"; a key
-// that is missing gives the default, one that holds no number 0.
+// Decimal digits as atoi reads them, or hexadecimal ones after "0x" (not
+// "0X"); a key that is missing gives the default, one that holds no number 0.
 TEST_F(Win32Profile, IntegersAreDecimalOrHexAfter0x) {
   const struct {
     const char* text;
     int expected;
   } cases[] = {{"12", 12},        {"-42abc", -42},  {"+5", 5},       {"value one", 0}, {"0x10", 16},
-               {"0X1f", 31},      {"0x1fz", 31},    {"-0x10", -16},  {"010", 10},      {"0x", 0},
+               {"0X1f", 0},       {"0x1fz", 31},    {"-0x10", -16},  {"010", 10},      {"0x", 0},
                {"0xg", 0},        {"0xFFFFFFFF", -1}, {"1 2", 1}};
   std::string content = "[Main]\n";
   for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i)
