@@ -3,7 +3,7 @@
 // two statements on a bare table with the same journal settings. Also opening a
 // key five levels deep; enumerating a key of 10,000 values, which must take at
 // most 50 ms; and reading while another process holds a long write and a
-// thread of this process waits to write.
+// thread of this process waits to write, which must take well under a second.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <stdlib.h>
@@ -27,6 +27,7 @@
 namespace {
 
 std::string g_folder;
+double g_slowestReadMs = -1;
 
 std::string ValueName(int64_t i) { return "value" + std::to_string(i % 64); }
 
@@ -142,10 +143,13 @@ void EnumerateValues(benchmark::State& state) {
   RegCloseKey(key);
 }
 
-// Another process holds the write lock for the whole run (straight SQLite, one
-// open write transaction), a thread of this one keeps trying to write, and the
-// benchmark reads. A reader must not wait for the writer's wait.
-void ReadWhileAnotherProcessWrites(benchmark::State& state) {
+// The stall of a process lock held through a busy wait: another process holds
+// a long write transaction on the hive, a thread of this one sits in its wait
+// to write, and the benchmark reads from a second thread. Each read must take
+// microseconds, not the writer's wait (up to the busy timeout, 10 s).
+constexpr double kReadLimitMs = 1000;
+
+void ReadWhileAThreadWaitsToWrite(benchmark::State& state) {
   HKEY key = nullptr;
   RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Contended", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
   DWORD number = 1;
@@ -174,35 +178,47 @@ void ReadWhileAnotherProcessWrites(benchmark::State& state) {
   close(release[0]);
   char held = 0;
   if (read(ready[0], &held, 1) != 1 || !held) state.SkipWithError("the other process got no write lock");
-  std::atomic<bool> stop{false};
+  // The writer's one call lasts until the other process lets go.
+  std::atomic<int> writer_state{0};  // 1 calling, 2 returned
   std::thread writer([&] {
-    while (!stop.load()) RegSetValueExA(key, "written", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
+    writer_state = 1;
+    RegSetValueExA(key, "written", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    writer_state = 2;
   });
-  double slowest = 0;
+  while (writer_state.load() == 0) std::this_thread::yield();
+  // Into SQLite's wait by now: its first attempt fails at once.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::vector<double> latencies;
+  latencies.reserve(static_cast<size_t>(state.max_iterations));
   for (auto _ : state) {
     auto start = std::chrono::steady_clock::now();
-    DWORD read = 0, size = sizeof read;
-    if (RegQueryValueExA(key, "read", nullptr, nullptr, reinterpret_cast<BYTE*>(&read), &size) != ERROR_SUCCESS) {
+    DWORD value = 0, size = sizeof value;
+    if (RegQueryValueExA(key, "read", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS) {
       state.SkipWithError("read failed");
       break;
     }
-    slowest = std::max(slowest, std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
-                                    .count());
+    latencies.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
   }
-  state.counters["slowest_us"] = slowest;
-  stop = true;
+  if (writer_state.load() != 1) state.SkipWithError("the writer did not wait through the reads");
   close(release[1]);
   writer.join();
   waitpid(holder, nullptr, 0);
   close(ready[0]);
   RegCloseKey(key);
+  if (latencies.empty()) return;
+  std::sort(latencies.begin(), latencies.end());
+  auto at = [&](double share) { return latencies[static_cast<size_t>(share * (latencies.size() - 1))]; };
+  state.counters["p50_us"] = at(0.5);
+  state.counters["p99_us"] = at(0.99);
+  state.counters["max_us"] = latencies.back();
+  g_slowestReadMs = latencies.back() / 1000;
 }
 
 BENCHMARK(LayerSetQuery);
 BENCHMARK(DirectSetQuery);
 BENCHMARK(OpenKeyFiveDeep);
 BENCHMARK(EnumerateValues)->Arg(1000)->Arg(kEnumeratedValues)->Unit(benchmark::kMillisecond);
-BENCHMARK(ReadWhileAnotherProcessWrites)->Unit(benchmark::kMicrosecond)->Iterations(2000);
+BENCHMARK(ReadWhileAThreadWaitsToWrite)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 
 
 }  // namespace
@@ -232,8 +248,12 @@ int main(int argc, char** argv) {
                 walk.cpu);
     if (walk.cpu > 50) rc = 1;  // on CPU time, as above
   }
+  if (g_slowestReadMs >= 0) {
+    std::printf("slowest read while a thread waits to write: %.3f ms (limit %.0f)\n", g_slowestReadMs, kReadLimitMs);
+    if (g_slowestReadMs > kReadLimitMs) rc = 1;
+  }
   benchmark::Shutdown();
-  for (const char* file : {"/user.db", "/user.db-wal", "/user.db-shm", "/direct.db", "/direct.db-wal",
+  for (const char* file : {"/user.db", "/user.db-wal", "/user.db-shm", "/user.db-writes", "/direct.db", "/direct.db-wal",
                            "/direct.db-shm"})
     std::remove((g_folder + file).c_str());
   rmdir(folder);

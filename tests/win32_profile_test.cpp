@@ -67,6 +67,27 @@ TEST_F(Win32Profile, ValuesAreTrimmedUnquotedAndFoundWithoutRegardToCase) {
     EXPECT_EQ(c.expected, Get(c.section, c.key, c.fallback)) << c.section << "/" << (c.key ? c.key : "NULL");
 }
 
+// Decimal digits as atoi reads them, or hexadecimal ones after "0x" (not
+// "0X"); a key that is missing gives the default, one that holds no number 0.
+TEST_F(Win32Profile, IntegersAreDecimalOrHexAfter0x) {
+  const struct {
+    const char* text;
+    int expected;
+  } cases[] = {{"12", 12},        {"-42abc", -42},  {"+5", 5},       {"value one", 0}, {"0x10", 16},
+               {"0X1f", 0},       {"0x1fz", 31},    {"-0x10", -16},  {"010", 10},      {"0x", 0},
+               {"0xg", 0},        {"0xFFFFFFFF", -1}, {"1 2", 1}};
+  std::string content = "[Main]\n";
+  for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i)
+    content += "k" + std::to_string(i) + "=" + cases[i].text + "\n";
+  Plant(content);
+  for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i)
+    EXPECT_EQ(cases[i].expected, (int)GetPrivateProfileIntA("main", ("K" + std::to_string(i)).c_str(), 7, file_.c_str()))
+        << cases[i].text;
+  EXPECT_EQ(7, (int)GetPrivateProfileIntA("Main", "absent", 7, file_.c_str()));
+  EXPECT_EQ(7, (int)GetPrivateProfileIntA("Other", "k0", 7, file_.c_str()));
+  EXPECT_EQ(5, (int)GetPrivateProfileIntA("Main", "k0", 5, (file_ + ".missing").c_str()));
+}
+
 TEST_F(Win32Profile, LinesEndAtCarriageReturnLineFeedOrBoth) {
   struct Case {
     std::string content;

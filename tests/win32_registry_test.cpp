@@ -2,7 +2,9 @@
 // handles, and the calls beyond open/set/query/enumerate.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -333,36 +335,58 @@ TEST_F(NewCalls, CurrentUserFlushAndDeleteKeyEx) {
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyExA(scratch_.get(), "Gone", 0, 0));
 }
 
-// The usual walk continues from the last entry; any other index, and any change
-// in between, gives the entry in the key's current order.
+// A walk through a key that changes between two calls, through the walking
+// handle or another: from the change on, each index (next, later, back to the
+// start) must be answered as a handle that never enumerated before answers it.
+// Enough values for the walk to span more than one read.
 TEST_F(NewCalls, EnumerationFollowsChangesBetweenCalls) {
-  for (const char* name : {"b", "d", "f"}) ASSERT_EQ(ERROR_SUCCESS, SetBytes(scratch_.get(), name, REG_SZ, "", 1));
-  for (const char* name : {"B", "D", "F"}) RegCloseKey(CreateKey(scratch_.get(), name));
-  auto value = [&](DWORD index) {
-    char name[8];
-    DWORD length = sizeof name;
-    LONG rc = RegEnumValueA(scratch_.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-    return rc == ERROR_SUCCESS ? std::string(name) : "<" + std::to_string(rc) + ">";
+  struct Case {
+    const char* what;
+    DWORD stopAt;  // the last index read before the change
+    bool subkeys, sameHandle;
+    std::function<LONG(HKEY)> change;
   };
-  auto subkey = [&](DWORD index) {
-    char name[8];
-    LONG rc = RegEnumKeyA(scratch_.get(), index, name, sizeof name);
-    return rc == ERROR_SUCCESS ? std::string(name) : "<" + std::to_string(rc) + ">";
+  auto set = [](const char* name, const char* data) {
+    return [=](HKEY key) { return SetBytes(key, name, REG_SZ, data, static_cast<DWORD>(strlen(data) + 1)); };
   };
-  EXPECT_EQ("b", value(0));
-  EXPECT_EQ("d", value(1));
-  ASSERT_EQ(ERROR_SUCCESS, SetBytes(scratch_.get(), "a", REG_SZ, "", 1));
-  EXPECT_EQ("d", value(2));  // a, b, d, f now
-  ASSERT_EQ(ERROR_SUCCESS, RegDeleteValueA(scratch_.get(), "f"));
-  EXPECT_EQ("<259>", value(3));
-  EXPECT_EQ("a", value(0));
-  EXPECT_EQ("d", value(2));  // skipping an index
-
-  EXPECT_EQ("B", subkey(0));
-  EXPECT_EQ("D", subkey(1));
-  ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(scratch_.get(), "B"));
-  EXPECT_EQ("<259>", subkey(2));  // D, F now
-  RegCloseKey(CreateKey(scratch_.get(), "C"));
-  EXPECT_EQ("D", subkey(1));
-  EXPECT_EQ("F", subkey(2));
+  auto none = [](HKEY) { return ERROR_SUCCESS; };
+  const Case cases[] = {
+      {"no change", 5, false, true, none},
+      {"a value before the next, same handle", 1, false, true, set("a", "new")},
+      {"the last value deleted, same handle", 98, false, true, [](HKEY key) { return RegDeleteValueA(key, "v099"); }},
+      {"data of the next value", 5, false, false, set("v006", "changed")},
+      {"a value before the next", 5, false, false, set("v0055", "new")},
+      {"a value already read deleted", 5, false, false, [](HKEY key) { return RegDeleteValueA(key, "v002"); }},
+      {"data in a later read", 70, false, false, set("v071", "changed")},
+      {"a value after the last", 99, false, false, set("v100", "new")},
+      {"a subkey after the last", 2, true, false, [](HKEY key) { return RegCloseKey(CreateKey(key, "k3")); }},
+      {"a subkey before the next", 0, true, true, [](HKEY key) { return RegDeleteKeyA(key, "k0"); }},
+  };
+  auto entry = [](HKEY key, bool subkeys, DWORD index) {
+    char name[16] = {}, data[16] = {};
+    DWORD length = sizeof name, size = sizeof data;
+    LONG rc = subkeys ? RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr)
+                      : RegEnumValueA(key, index, name, &length, nullptr, nullptr, (BYTE*)data, &size);
+    return rc == ERROR_SUCCESS ? std::string(name) + "=" + data : "<" + std::to_string(rc) + ">";
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    HKEY walked = CreateKey(scratch_.get(), c.what);
+    for (int i = 0; i < 100; ++i) {
+      char name[8];
+      snprintf(name, sizeof name, "v%03d", i);
+      ASSERT_EQ(ERROR_SUCCESS, SetBytes(walked, name, REG_SZ, "old", 4));
+    }
+    for (const char* name : {"k0", "k1", "k2"}) RegCloseKey(CreateKey(walked, name));
+    for (DWORD i = 0; i <= c.stopAt; ++i) ASSERT_NE('<', entry(walked, c.subkeys, i)[0]) << "index " << i;
+    HKEY other = c.sameHandle ? walked : CreateKey(scratch_.get(), c.what);
+    ASSERT_EQ(ERROR_SUCCESS, c.change(other));
+    for (DWORD i : std::vector<DWORD>{c.stopAt + 1, c.stopAt + 2, c.stopAt + 4, 0, c.stopAt}) {
+      HKEY fresh = CreateKey(scratch_.get(), c.what);
+      EXPECT_EQ(entry(fresh, c.subkeys, i), entry(walked, c.subkeys, i)) << "index " << i;
+      RegCloseKey(fresh);
+    }
+    if (other != walked) RegCloseKey(other);
+    RegCloseKey(walked);
+  }
 }

@@ -19,7 +19,7 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-DWORD Win32ErrorFromErrno(int error, const std::string& path) {
+DWORD Win32ErrorFromErrno(int error, const std::string& path, DWORD otherwise) {
   switch (error) {
     case ENOENT: {
       struct stat folder;
@@ -39,8 +39,14 @@ DWORD Win32ErrorFromErrno(int error, const std::string& path) {
       return ERROR_DISK_FULL;
     case EIO:
       return ERROR_IO_DEVICE;
-    default:  // EACCES, EPERM, EROFS, ...
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ETXTBSY:
       return ERROR_ACCESS_DENIED;
+    default:
+      return otherwise;
   }
 }
 

@@ -13,8 +13,10 @@ namespace posix {
 // The Win32 error for an errno of a call on `path` (a native path): a missing
 // entry is ERROR_FILE_NOT_FOUND when its folder exists, else
 // ERROR_PATH_NOT_FOUND; a full disk ERROR_DISK_FULL, a device's I/O failure
-// ERROR_IO_DEVICE; refusals and anything else ERROR_ACCESS_DENIED.
-DWORD Win32ErrorFromErrno(int error, const std::string& path);
+// ERROR_IO_DEVICE; refusals ERROR_ACCESS_DENIED, and anything else `otherwise`
+// (a reader or writer of file contents passes ERROR_READ_FAULT or
+// ERROR_WRITE_FAULT).
+DWORD Win32ErrorFromErrno(int error, const std::string& path, DWORD otherwise = ERROR_ACCESS_DENIED);
 
 }  // namespace posix
 }  // namespace korvex

@@ -30,7 +30,7 @@ UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, int nDefault, LPC
   if (!lpAppName || !lpKeyName ||
       GetPrivateProfileStringA(lpAppName, lpKeyName, "", text, sizeof text, lpFileName) == 0)
     return static_cast<UINT>(nDefault);
-  return korvex::AtoiOf(text, strlen(text));
+  return korvex::AtoiOf(text, strlen(text), true);
 }
 
 BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName) {

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "korvex/platform.h"
+#include "platform/posix/errno_error.h"
 #include "platform/posix/native_path.h"
 #include "platform/posix/profile_cache.h"
 #include "platform/posix/shell_folder.h"
@@ -42,25 +43,12 @@ class FileDescriptor {
   int fd_;
 };
 
-DWORD ErrorFromErrno(int error, DWORD otherwise) {
-  switch (error) {
-    case ENOENT:
-      return ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return ERROR_ACCESS_DENIED;
-    default:
-      return otherwise;
-  }
-}
-
 bool Fail(DWORD error) {
   SetLastError(error);
   return false;
 }
 
-bool FailWrite() { return Fail(ErrorFromErrno(errno, ERROR_WRITE_FAULT)); }
+bool FailWrite(const std::string& path) { return Fail(Win32ErrorFromErrno(errno, path, ERROR_WRITE_FAULT)); }
 
 std::string FolderOf(const std::string& path) {
   size_t slash = path.rfind('/');
@@ -78,13 +66,13 @@ std::string Join(const std::string& folder, const std::string& name) {
 // no file, another error when it could not be read whole.
 DWORD ReadWhole(const std::string& path, std::string* content, struct stat* info) {
   FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return errno == ENOENT ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(errno, ERROR_READ_FAULT);
+  if (fd.get() < 0) return errno == ENOENT ? ERROR_FILE_NOT_FOUND : Win32ErrorFromErrno(errno, path, ERROR_READ_FAULT);
   if (fstat(fd.get(), info) != 0) return ERROR_READ_FAULT;
   char chunk[65536];
   for (;;) {
     ssize_t got = read(fd.get(), chunk, sizeof chunk);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return ErrorFromErrno(errno, ERROR_READ_FAULT);
+    if (got < 0) return Win32ErrorFromErrno(errno, path, ERROR_READ_FAULT);
     if (got == 0) return ERROR_SUCCESS;
     content->append(chunk, static_cast<size_t>(got));
   }
@@ -128,12 +116,12 @@ DWORD ResolveLinks(std::string path, std::string* real) {
     if (!MayFollow(info, FolderOf(path))) return ERROR_ACCESS_DENIED;
     char target[PATH_MAX];
     ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
-    if (length < 0) return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
+    if (length < 0) return Win32ErrorFromErrno(errno, path);
     target[length] = '\0';
     path = target[0] == '/' ? std::string(target) : Join(FolderOf(path), target);
   }
   char* folder = realpath(FolderOf(path).c_str(), nullptr);
-  if (!folder) return ErrorFromErrno(errno, ERROR_PATH_NOT_FOUND);
+  if (!folder) return Win32ErrorFromErrno(errno, path);
   *real = Join(folder, NameOf(path));
   free(folder);
   return ERROR_SUCCESS;
@@ -182,13 +170,13 @@ void SyncFolder(const std::string& folder) {
 bool Replace(const std::string& path, const std::string& content, const struct stat* old) {
   std::string temporary;
   FileDescriptor out(CreateTemporary(path, old ? old->st_mode & 0777 : 0666, &temporary));
-  if (out.get() < 0) return FailWrite();
+  if (out.get() < 0) return FailWrite(path);
   if ((old && !KeepOwnerAndMode(out.get(), *old)) || !WriteAll(out.get(), content) || fdatasync(out.get()) != 0 ||
       rename(temporary.c_str(), path.c_str()) != 0) {
     int error = errno;
     unlink(temporary.c_str());
     errno = error;
-    return FailWrite();
+    return FailWrite(path);
   }
   SyncFolder(FolderOf(path));
   return true;
@@ -234,7 +222,7 @@ bool UpdateProfile(const char* section, const char* fileName, const std::functio
 
   // Readable by anyone who may lock it: flock needs no write access.
   FileDescriptor lock(open((path + ".lock").c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
-  if (lock.get() < 0 || LockExclusive(lock.get()) != 0) return FailWrite();
+  if (lock.get() < 0 || LockExclusive(lock.get()) != 0) return FailWrite(path);
 
   std::string content;
   struct stat old;

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/posix/registry_store.h"
 
@@ -14,17 +15,29 @@ namespace korvex {
 namespace posix {
 namespace registry {
 
-// Where the last enumeration on a handle stopped: the entry at `index` is
-// `name`, read while the key's change count was `stamp`.
-struct EnumCursor {
-  int64_t stamp = -1;
-  DWORD index = 0;
+// One entry as an enumeration hands it out (a subkey has a name only).
+struct EnumEntry {
   std::string name;
+  DWORD type = 0;
+  std::string data;
+};
+
+// What the last enumeration on a handle read, in one statement: the entries
+// from index `first` on, while the key's change count was `stamp`. A later
+// call may continue after the last of them; with `marked`, it may also answer
+// from them for as long as the hive's write counts show no write since `mark`.
+struct EnumBatch {
+  int64_t stamp = -1;  // nothing read yet
+  bool marked = false;
+  uint64_t mark = 0;
+  bool complete = false;  // the key has no entry after these
+  DWORD first = 0;
+  std::vector<EnumEntry> entries;
 };
 
 struct HandleCursors {
   std::mutex mutex;
-  EnumCursor subkeys, values;
+  EnumBatch subkeys, values;
 };
 
 struct KeyRef {
@@ -56,6 +69,10 @@ class KeyCall {
   enum Mode { kNoTransaction, kRead, kWrite, kWriteStatement };
   KeyCall(HKEY key, REGSAM right);
   KeyCall(HKEY key, REGSAM right, Mode mode) : KeyCall(key, right) { Open(mode); }
+  // A write is counted as ended once its transaction is over.
+  ~KeyCall();
+  KeyCall(const KeyCall&) = delete;
+  KeyCall& operator=(const KeyCall&) = delete;
 
   // For calls with checks of their own between resolving and opening the hive.
   LONG Open(Mode mode);
@@ -74,6 +91,7 @@ class KeyCall {
   LONG status_;
   std::optional<HiveSession> session_;  // declared after ref_: the hive outlives them
   std::optional<Transaction> transaction_;
+  WriteCounts* writing_ = nullptr;
 };
 
 }  // namespace registry

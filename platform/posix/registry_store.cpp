@@ -70,14 +70,16 @@ const char* const kStatements[] = {
     /* FindChild */ "SELECT id FROM keys WHERE parent = ?1 AND name = ?2",
     /* InsertKey */ "INSERT INTO keys(parent, name) VALUES(?1, ?2)",
     /* HasChildren */ "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1",
-    // The enumerations read the key's change count with the entry, in one
-    // statement: no row when the key is gone, a NULL name past the last entry.
+    // The enumerations read the key's change count with up to ?3 entries, in
+    // one statement: no row when the key is gone, a NULL name past the last entry.
     /* ChildAt */
     "SELECT k.name_changes, c.name FROM keys k LEFT JOIN"
-    " (SELECT name FROM keys WHERE parent = ?1 ORDER BY name LIMIT 1 OFFSET ?2) c WHERE k.id = ?1",
+    " (SELECT name FROM keys WHERE parent = ?1 ORDER BY name LIMIT ?3 OFFSET ?2) c WHERE k.id = ?1"
+    " ORDER BY c.name COLLATE NOCASE",
     /* ChildAfter */
     "SELECT k.name_changes, c.name FROM keys k LEFT JOIN"
-    " (SELECT name FROM keys WHERE parent = ?1 AND name > ?2 ORDER BY name LIMIT 1) c WHERE k.id = ?1",
+    " (SELECT name FROM keys WHERE parent = ?1 AND name > ?2 ORDER BY name LIMIT ?3) c WHERE k.id = ?1"
+    " ORDER BY c.name COLLATE NOCASE",
     /* DeleteKey */ "DELETE FROM keys WHERE id = ?1",
     /* DeleteSubtree */ KORVEX_SUBTREE("?1") "DELETE FROM keys WHERE id IN sub",
     /* DeleteChildren */ KORVEX_SUBTREE("id FROM keys WHERE parent = ?1") "DELETE FROM keys WHERE id IN sub",
@@ -95,12 +97,12 @@ const char* const kStatements[] = {
     " WHERE c.key = ?1 AND c.name = X''",
     /* ValueAt */
     "SELECT c.type, v.name, v.type, v.data FROM vals c LEFT JOIN"
-    " (SELECT name, type, data FROM vals WHERE key = ?1 AND name < X'' ORDER BY name LIMIT 1 OFFSET ?2) v"
-    " WHERE c.key = ?1 AND c.name = X''",
+    " (SELECT name, type, data FROM vals WHERE key = ?1 AND name < X'' ORDER BY name LIMIT ?3 OFFSET ?2) v"
+    " WHERE c.key = ?1 AND c.name = X'' ORDER BY v.name COLLATE NOCASE",
     /* ValueAfter */
     "SELECT c.type, v.name, v.type, v.data FROM vals c LEFT JOIN"
-    " (SELECT name, type, data FROM vals WHERE key = ?1 AND name > ?2 AND name < X'' ORDER BY name LIMIT 1) v"
-    " WHERE c.key = ?1 AND c.name = X''",
+    " (SELECT name, type, data FROM vals WHERE key = ?1 AND name > ?2 AND name < X'' ORDER BY name LIMIT ?3) v"
+    " WHERE c.key = ?1 AND c.name = X'' ORDER BY v.name COLLATE NOCASE",
     // Lengths in bytes: names are ANSI texts.
     /* KeyInfo */
     "SELECT (SELECT count(*) FROM keys WHERE parent = ?1),"
@@ -194,7 +196,7 @@ int ChooseJournal(sqlite3* db, bool shared, bool readOnly) {
 void KeepPrivate(const std::string& path) {
   int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd >= 0) close(fd);
-  for (const char* suffix : {"", "-wal", "-shm"}) {
+  for (const char* suffix : {"", "-wal", "-shm", "-writes"}) {
     std::string file = path + suffix;
     struct stat info;
     if (lstat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid() &&
@@ -267,6 +269,13 @@ std::shared_ptr<Hive> Hive::ForRoot(HKEY root) {
   // Handles into a hive that the environment no longer names keep it alive.
   if (!*slot || (*slot)->path_ != path) *slot = std::make_shared<Hive>(path, root == HKEY_LOCAL_MACHINE);
   return *slot;
+}
+
+WriteCounts* Hive::Counts() {
+  std::call_once(countsOnce_, [this] {
+    if (!shared_ && !path_.empty()) counts_ = std::make_unique<WriteCounts>(path_ + "-writes");
+  });
+  return counts_.get();
 }
 
 LONG Hive::Acquire(std::unique_ptr<Connection>* connection) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "korvex/platform.h"
+#include "platform/posix/registry_write_counts.h"
 
 namespace korvex {
 namespace posix {
@@ -84,6 +85,10 @@ class Hive {
   static std::shared_ptr<Hive> ForRoot(HKEY root);
 
   const std::string& path() const { return path_; }
+  // The counts of writes to a private hive, beside it; NULL for a shared hive,
+  // whose writers may be other users. Call with a session open (the folder
+  // exists then).
+  WriteCounts* Counts();
 
  private:
   friend class HiveSession;
@@ -97,6 +102,8 @@ class Hive {
   bool shared_;
   std::mutex mutex_;
   std::vector<std::unique_ptr<Connection>> idle_;
+  std::once_flag countsOnce_;
+  std::unique_ptr<WriteCounts> counts_;
 };
 
 // A connection of a hive for the length of one call. A session that wrote

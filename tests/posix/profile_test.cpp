@@ -50,16 +50,6 @@ class Profile : public testing::Test {
   std::string file_ = scratch_ / "test.ini";
 };
 
-TEST_F(Profile, ReadsIntegersAsAtoiDoes) {
-  WriteFile(file_, "[Main]\nNumber = -42abc\nKey1=value one\n[Other]\nx=1\n");
-  struct Case {
-    const char *section, *key;
-    int expected;
-  } cases[] = {{"main", "number", -42}, {"main", "key1", 0}, {"main", "absent", 7}, {"Other", "x", 1}};
-  for (const Case& c : cases) EXPECT_EQ(c.expected, (int)GetPrivateProfileIntA(c.section, c.key, 7, file_.c_str()));
-  EXPECT_EQ(5u, GetPrivateProfileIntA("Main", "x", 5, (scratch_ / "missing.ini").c_str()));
-}
-
 TEST_F(Profile, WritesEditInPlaceAndDelete) {
   ASSERT_TRUE(WritePrivateProfileStringA("Main", "First", "1", file_.c_str()));
   ASSERT_TRUE(WritePrivateProfileStringA("Main", "Second", "2", file_.c_str()));

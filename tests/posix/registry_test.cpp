@@ -264,7 +264,8 @@ TEST_F(Registry, UserHiveIsPrivate) {
   } expected[] = {{scratch_ / "config/korvex", 0700},
                   {scratch_ / "config/korvex/user.db", 0600},
                   {scratch_ / "config/korvex/user.db-wal", 0600},
-                  {scratch_ / "config/korvex/user.db-shm", 0600}};
+                  {scratch_ / "config/korvex/user.db-shm", 0600},
+                  {scratch_ / "config/korvex/user.db-writes", 0600}};
   for (const auto& e : expected) {
     struct stat info;
     ASSERT_EQ(0, stat(e.path.c_str(), &info)) << e.path;
@@ -300,19 +301,34 @@ TEST_F(Registry, CopyIntoItsOwnSubtreeCopiesTheTreeAsItWas) {
   for (HKEY key : {source, inner, copy}) RegCloseKey(key);
 }
 
-TEST_F(Registry, WritesOfAnotherProcessAreSeen) {
-  HKEY key = Create(HKEY_CURRENT_USER, "Across");
-  ASSERT_EQ(ERROR_SUCCESS, SetText(key, "before", "parent"));
-  int code = RunInChild([] {
-    HKEY child = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Across", 0, KEY_ALL_ACCESS, &child) != ERROR_SUCCESS) return 1;
-    DWORD size = 0;
-    if (RegQueryValueExA(child, "before", nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS || size != 7) return 2;
-    const char text[] = "child";
-    return RegSetValueExA(child, "after", 0, REG_SZ, (const BYTE*)text, 5) == ERROR_SUCCESS ? 0 : 3;
-  });
-  ASSERT_EQ(0, code);
-  EXPECT_EQ("child", Text(key, "after"));
+// A walk on one handle must see what another process wrote between two calls,
+// also a process that reached the hive by another name (its own mapping of the
+// files beside the hive); that process sees what this one wrote.
+TEST_F(Registry, EnumerationSeesWritesOfAnotherProcessBetweenCalls) {
+  ASSERT_EQ(0, symlink(scratch_.path().c_str(), (scratch_ / "alias").c_str()));
+  HKEY key = Create(HKEY_CURRENT_USER, "Walked");
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(ERROR_SUCCESS, SetText(key, ("v" + std::to_string(100 + i)).c_str(), "old"));
+  auto value = [&](DWORD index) {
+    char name[16] = {}, data[16] = {};
+    DWORD length = sizeof name, size = sizeof data;
+    LONG rc = RegEnumValueA(key, index, name, &length, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    return rc == ERROR_SUCCESS ? std::string(name) + "=" + data : "<" + std::to_string(rc) + ">";
+  };
+  for (std::string round : {"1", "2"}) {
+    std::string folder = round == "1" ? scratch_.path() : scratch_ / "alias";
+    SCOPED_TRACE(folder);
+    for (DWORD i = 0; i < 3; ++i) ASSERT_NE('<', value(i)[0]);
+    ASSERT_EQ(0, RunInChild([&] {
+      setenv("KORVEX_REGISTRY_DIR", folder.c_str(), 1);
+      HKEY child = nullptr;
+      if (RegOpenKeyExA(HKEY_CURRENT_USER, "Walked", 0, KEY_ALL_ACCESS, &child) != ERROR_SUCCESS) return 1;
+      if (SetText(child, "v103", ("new" + round).c_str()) != ERROR_SUCCESS || RegDeleteValueA(child, "v100") != ERROR_SUCCESS)
+        return 2;
+      return SetText(child, "v100", ("back" + round).c_str()) == ERROR_SUCCESS ? 0 : 3;
+    }));
+    EXPECT_EQ("v103=new" + round, value(3));
+    EXPECT_EQ("v100=back" + round, value(0));
+  }
   RegCloseKey(key);
 }
 

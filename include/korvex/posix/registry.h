@@ -5,6 +5,9 @@
 //   HKEY_CURRENT_USER   $KORVEX_REGISTRY_DIR/user.db, else $XDG_CONFIG_HOME/korvex/user.db
 //                       ($XDG_CONFIG_HOME defaults to ~/.config); the folder is made
 //                       0700 and the hive's files 0600: settings often hold secrets.
+//                       Beside them, user.db-writes counts the writes, so that an
+//                       enumeration learns without a lock that nothing changed; like
+//                       SQLite's files it must stay while the hive is in use.
 //   HKEY_LOCAL_MACHINE  $KORVEX_REGISTRY_DIR/machine.db, else /etc/korvex/machine.db;
 //                       kept with a rollback journal, so every user who may read the
 //                       file reads the hive. A hive this process may not write refuses
