@@ -2,7 +2,10 @@
 // numbered options per iteration in each mode, beside the same 1,000 raw
 // registry calls or profile functions. The store should add little to them.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -42,17 +45,27 @@ COptionStorage& IniStore() {
   return store;
 }
 
+// The profile functions cache a file only once it is older than their
+// timestamp step; dating it back lets the store and the raw calls read alike
+// right after the sets, instead of whichever runs first parsing the file per call.
+void SettleIniFile() {
+  const struct timespec old = {time(nullptr) - 60, 0};
+  const struct timespec times[2] = {old, old};
+  utimensat(AT_FDCWD, g_iniPath.c_str(), times, 0);
+}
+
 // One benchmark body: `op(i)` for each of the 1,000 options per iteration.
 template <class Op>
-void PerOption(benchmark::State& state, Op op) {
+void PerOption(benchmark::State& state, Op op, void (*before)()) {
+  if (before) before();
   for (auto _ : state)
     for (int i = 0; i < kOptions; ++i) op(i);
   state.SetItemsProcessed(state.iterations() * kOptions);
 }
 
 template <class Op>
-void Register(const char* name, Op op) {
-  benchmark::RegisterBenchmark(name, [op](benchmark::State& state) { PerOption(state, op); })
+void Register(const char* name, Op op, void (*before)() = nullptr) {
+  benchmark::RegisterBenchmark(name, [op, before](benchmark::State& state) { PerOption(state, op, before); })
       ->Unit(benchmark::kMillisecond);
 }
 
@@ -78,10 +91,11 @@ void RegisterAll() {
     wsprintfA(text, "%d", i);
     WritePrivateProfileStringA("Bench", g_names[i].c_str(), text, g_iniPath.c_str());
   });
-  Register("StoreIniGet", [ini](int i) { benchmark::DoNotOptimize(ini->GetValue(g_names[i].c_str(), -1)); });
+  Register("StoreIniGet", [ini](int i) { benchmark::DoNotOptimize(ini->GetValue(g_names[i].c_str(), -1)); },
+           SettleIniFile);
   Register("RawIniGet", [](int i) {
     benchmark::DoNotOptimize(GetPrivateProfileIntA("Bench", g_names[i].c_str(), -1, g_iniPath.c_str()));
-  });
+  }, SettleIniFile);
 }
 
 }  // namespace
