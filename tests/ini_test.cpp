@@ -112,16 +112,21 @@ TEST_F(IniFileTest, DuplicatesMergeAndFilesAccumulate) {
   EXPECT_EQ(Get(ini, "u", "y"), "1");
 }
 
-TEST_F(IniFileTest, ReadFailuresLeaveTheModelAlone) {
+// Failed reads, an empty file and lookups of missing names add nothing.
+TEST_F(IniFileTest, ReadFailuresAndLookupsLeaveTheModelAlone) {
   CIniFile ini;
   ini.SetValue("s", "k", "v");
   EXPECT_EQ(ini.Read(Path("missing.ini").c_str()), 0);
   EXPECT_EQ(ini.Read(::testing::TempDir().c_str()), 0);  // a folder
-  EXPECT_EQ(Get(ini, "s", "k"), "v");
+  EXPECT_EQ(ini.Read(WriteRaw("").c_str()), 1);
+  EXPECT_EQ(ini.GetValue("ghost", "k", 1), 1);
+  EXPECT_EQ(Get(ini, "ghost", "k"), "<none>");
+  EXPECT_EQ(ini.GetValue("s", "ghost", 2), 2);
+  EXPECT_EQ(Get(ini, "s", "ghost"), "<none>");
+  EXPECT_STREQ(ini.GetValue("ghost", "k", static_cast<const char*>(nullptr)), "");
+  EXPECT_EQ(Written(ini), "[s]\nk=v\n");
   CIniFile fromMissing(Path("missing.ini").c_str());
   EXPECT_EQ(Written(fromMissing), "");
-  EXPECT_EQ(ini.Read(WriteRaw("").c_str()), 1);
-  EXPECT_EQ(Written(ini), "[s]\nk=v\n");
 }
 
 // atoi of the text; a result of 0 counts only for the text "0". Past 32 bits
@@ -139,17 +144,6 @@ TEST_F(IniFileTest, IntegerLookupZeroRule) {
     EXPECT_EQ(ini.GetValue("n", "k", 99), c.value) << (c.text ? c.text : "NULL");
     EXPECT_EQ(ini.GetValue("other", "k", 98), 98);
   }
-}
-
-TEST_F(IniFileTest, LookupsNeverAddAnything) {
-  CIniFile ini;
-  ini.SetValue("s", "k", "v");
-  EXPECT_EQ(ini.GetValue("ghost", "k", 1), 1);
-  EXPECT_EQ(Get(ini, "ghost", "k"), "<none>");
-  EXPECT_EQ(ini.GetValue("s", "ghost", 2), 2);
-  EXPECT_EQ(Get(ini, "s", "ghost"), "<none>");
-  EXPECT_STREQ(ini.GetValue("ghost", "k", static_cast<const char*>(nullptr)), "");
-  EXPECT_EQ(Written(ini), "[s]\nk=v\n");
 }
 
 TEST_F(IniFileTest, SettersStoreText) {
