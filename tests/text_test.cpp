@@ -192,6 +192,7 @@ TEST(CAnsiString, ComparisonsAreExactAndCaseSensitive) {
     EXPECT_EQ(a == b, c.equal ? 1 : 0);
     EXPECT_EQ(a != b, c.equal ? 0 : 1);
     EXPECT_EQ(c.a == b, c.equal ? 1 : 0);
+    EXPECT_EQ(c.a != b, c.equal ? 0 : 1);
     EXPECT_EQ(a != c.b, c.equal ? 0 : 1);
   }
   // The empty string without a block equals one with a block and the empty text.
