@@ -112,47 +112,38 @@ TEST_F(IniFileTest, DuplicatesMergeAndFilesAccumulate) {
   EXPECT_EQ(Get(ini, "u", "y"), "1");
 }
 
-TEST_F(IniFileTest, ReadFailuresLeaveTheModelAlone) {
+// Failed reads, an empty file and lookups of missing names add nothing.
+TEST_F(IniFileTest, ReadFailuresAndLookupsLeaveTheModelAlone) {
   CIniFile ini;
   ini.SetValue("s", "k", "v");
   EXPECT_EQ(ini.Read(Path("missing.ini").c_str()), 0);
   EXPECT_EQ(ini.Read(::testing::TempDir().c_str()), 0);  // a folder
-  EXPECT_EQ(Get(ini, "s", "k"), "v");
-  CIniFile fromMissing(Path("missing.ini").c_str());
-  EXPECT_EQ(Written(fromMissing), "");
   EXPECT_EQ(ini.Read(WriteRaw("").c_str()), 1);
-  EXPECT_EQ(Written(ini), "[s]\nk=v\n");
-}
-
-TEST_F(IniFileTest, IntegerLookupZeroRule) {
-  CIniFile ini;
-  const char* values[][2] = {{"seven", "7"}, {"neg", "-3"}, {"zero", "0"}, {"trail", "12abc"}, {"lead", "  5"},
-                             {"letters", "abc"}, {"zeros", "00"}, {"signed", "-0"}, {"spacezero", " 0"},
-                             {"hex", "0x0"}, {"empty", ""}, {"wraps", "4294967295"},
-                             {"huge", "18446744073709551617"}};
-  for (auto& v : values) ini.SetValue("n", v[0], v[1]);
-  EXPECT_EQ(ini.GetValue("n", "seven", 99), 7);
-  EXPECT_EQ(ini.GetValue("n", "neg", 99), -3);
-  EXPECT_EQ(ini.GetValue("n", "zero", 99), 0);
-  EXPECT_EQ(ini.GetValue("n", "trail", 99), 12);
-  EXPECT_EQ(ini.GetValue("n", "lead", 99), 5);
-  // Past 32 bits the value wraps, on every target alike.
-  EXPECT_EQ(ini.GetValue("n", "wraps", 99), -1);
-  EXPECT_EQ(ini.GetValue("n", "huge", 99), 1);
-  for (const char* key : {"letters", "zeros", "signed", "spacezero", "hex", "empty", "missing"})
-    EXPECT_EQ(ini.GetValue("n", key, 99), 99) << key;
-  EXPECT_EQ(ini.GetValue("nope", "seven", 98), 98);
-}
-
-TEST_F(IniFileTest, LookupsNeverAddAnything) {
-  CIniFile ini;
-  ini.SetValue("s", "k", "v");
   EXPECT_EQ(ini.GetValue("ghost", "k", 1), 1);
   EXPECT_EQ(Get(ini, "ghost", "k"), "<none>");
   EXPECT_EQ(ini.GetValue("s", "ghost", 2), 2);
   EXPECT_EQ(Get(ini, "s", "ghost"), "<none>");
   EXPECT_STREQ(ini.GetValue("ghost", "k", static_cast<const char*>(nullptr)), "");
   EXPECT_EQ(Written(ini), "[s]\nk=v\n");
+  CIniFile fromMissing(Path("missing.ini").c_str());
+  EXPECT_EQ(Written(fromMissing), "");
+}
+
+// atoi of the text; a result of 0 counts only for the text "0". Past 32 bits
+// the value wraps, on every target alike.
+TEST_F(IniFileTest, IntegerLookupZeroRule) {
+  struct Case {
+    const char* text;  // NULL: no such key
+    int value;
+  } cases[] = {{"7", 7},    {"-3", -3}, {"0", 0},    {"12abc", 12}, {"  5", 5},  {"4294967295", -1},
+               {"18446744073709551617", 1}, {"abc", 99}, {"00", 99},   {"-0", 99},  {" 0", 99},
+               {"0x0", 99}, {"", 99},   {NULL, 99}};
+  for (const Case& c : cases) {
+    CIniFile ini;
+    if (c.text) ini.SetValue("n", "k", c.text);
+    EXPECT_EQ(ini.GetValue("n", "k", 99), c.value) << (c.text ? c.text : "NULL");
+    EXPECT_EQ(ini.GetValue("other", "k", 98), 98);
+  }
 }
 
 TEST_F(IniFileTest, SettersStoreText) {
@@ -164,24 +155,22 @@ TEST_F(IniFileTest, SettersStoreText) {
   EXPECT_EQ(ini.GetValue("s", "neg", 5), -1);
   EXPECT_EQ(ini.GetValue("s", "zero", 5), 0);
   EXPECT_EQ(Get(ini, "s", "min"), "-2147483648");
-
-  const unsigned char bytes[] = {0x00, 0xFF, 0x10, 'a'};
-  ini.SetValue("b", "one", bytes, 1);
-  ini.SetValue("b", "two", bytes, 2);
-  ini.SetValue("b", "four", bytes, 4);
-  ini.SetValue("b", "none", bytes, 0);
-  EXPECT_EQ(Get(ini, "b", "one"), "AA==");
-  EXPECT_EQ(Get(ini, "b", "two"), "AP8=");
-  EXPECT_EQ(Get(ini, "b", "four"), "AP8QYQ==");
-  EXPECT_EQ(Get(ini, "b", "none"), "");
-
-  CBuffer decoded;
-  EXPECT_EQ(CBase64::Decode(ini.GetValue("b", "four", ""), decoded), 1);
-  ASSERT_EQ(decoded.Len(), 4u);
-  EXPECT_EQ(memcmp(decoded.Ptr(), bytes, 4), 0);
-
   ini.SetValue("s", "neg", "again");
   EXPECT_EQ(Get(ini, "s", "neg"), "again");
+
+  const unsigned char bytes[] = {0x00, 0xFF, 0x10, 'a'};
+  const struct {
+    unsigned long length;
+    const char* text;
+  } stored[] = {{0, ""}, {1, "AA=="}, {2, "AP8="}, {4, "AP8QYQ=="}};
+  for (const auto& c : stored) {
+    ini.SetValue("b", "k", bytes, c.length);
+    EXPECT_EQ(Get(ini, "b", "k"), c.text) << c.length;
+  }
+  CBuffer decoded;
+  EXPECT_EQ(CBase64::Decode(ini.GetValue("b", "k", ""), decoded), 1);
+  ASSERT_EQ(decoded.Len(), 4u);
+  EXPECT_EQ(memcmp(decoded.Ptr(), bytes, 4), 0);
 }
 
 // Lengths whose Base64 text no string can hold, or that a 32-bit count would

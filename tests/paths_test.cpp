@@ -148,12 +148,13 @@ TEST(ReplaceFnameOfPath, OverlongPartsLeaveOnlyTheNewName) {
   EXPECT_EQ(Text(result), "n");
 }
 
+// Names that do not end in a number in parentheses give 0 and the whole name.
 TEST(SplitNameForSaveAs, TrailingNumberInParentheses) {
   struct Case {
     const char* name;
     int result;
     const char* base;
-    unsigned int number;
+    unsigned int number;  // looked at when the result is 1
   } cases[] = {
       {"Report (12)", 1, "Report", 12},   {"Report()", 1, "Report", 0},
       {"(7)", 1, "", 7},                  {"Report \t (3)", 1, "Report", 3},
@@ -161,24 +162,23 @@ TEST(SplitNameForSaveAs, TrailingNumberInParentheses) {
       {"(()", 1, "(", 0},                 {"((12)", 1, "(", 12},
       {"x (4294967296)", 1, "x", 0},      {"x (4294967297)", 1, "x", 1},
       {"x (0000000000000000000009)", 1, "x", 9},
+      {"Report (1a)", 0, "Report (1a)", 0},  {"Report (12).txt", 0, "Report (12).txt", 0},
+      {")", 0, ")", 0},                      {"))", 0, "))", 0},
+      {"1234)", 0, "1234)", 0},              {"123", 0, "123", 0},
+      {"(((", 0, "(((", 0},                  {"Report 12)", 0, "Report 12)", 0},
+      {"a(1))", 0, "a(1))", 0},
   };
   for (const Case& c : cases) {
-    CString base;
-    unsigned int number = 99;
-    EXPECT_EQ(SplitNameForSaveAs(c.name, base, number), c.result) << c.name;
-    EXPECT_EQ(Text(base), c.base) << c.name;
-    EXPECT_EQ(number, c.number) << c.name;
-  }
-}
-
-TEST(SplitNameForSaveAs, OtherNamesFailAndKeepTheWholeName) {
-  const char* failing[] = {"Report (1a)", "Report (12).txt", ")", "))", "1234)", "123", "(((", "Report 12)", "a(1))"};
-  for (const char* name : failing) {
+    SCOPED_TRACE(c.name);
     CString base("stale");
-    unsigned int number = 0;
-    EXPECT_EQ(SplitNameForSaveAs(name, base, number), 0) << name;
-    EXPECT_EQ(Text(base), name);
+    unsigned int number = 99;
+    EXPECT_EQ(SplitNameForSaveAs(c.name, base, number), c.result);
+    EXPECT_EQ(Text(base), c.base);
+    if (c.result) {
+      EXPECT_EQ(number, c.number);
+    }
   }
+  // No name at all: nothing is written.
   CString base("untouched");
   unsigned int number = 5;
   EXPECT_EQ(SplitNameForSaveAs("", base, number), 0);

@@ -16,35 +16,30 @@ std::string Join(const CStringArray& tokens) {
 
 }  // namespace
 
-TEST(CAnsiString, EmptyFormsAreValidEmptyText) {
-  CAnsiString fresh;
-  EXPECT_EQ(fresh.GetLength(), 0);
-  EXPECT_EQ(fresh.IsEmpty(), 1);
-  ASSERT_NE(static_cast<const char*>(fresh), nullptr);
-  EXPECT_STREQ(fresh, "");
-
-  CAnsiString fromNull(static_cast<const char*>(nullptr));
-  CAnsiString fromWideNull(static_cast<const unsigned short*>(nullptr));
-  EXPECT_TRUE(fromNull.IsEmpty());
-  EXPECT_TRUE(fromWideNull.IsEmpty());
-
-  CAnsiString s("abc");
-  s = static_cast<const char*>(nullptr);
-  EXPECT_TRUE(s.IsEmpty());
-  s = "abc";
-  s = static_cast<const unsigned short*>(nullptr);
-  EXPECT_TRUE(s.IsEmpty());
-
+TEST(CAnsiString, NullAndEmptyFormsAreValidEmptyText) {
+  const char* const noText = nullptr;
+  const unsigned short* const noWide = nullptr;
+  const unsigned short emptyWide[] = {0};
+  CAnsiString fresh, fromNull(noText), fromWideNull(noWide), assignedNull("abc"), assignedWideNull("abc"),
+      assignedWideEmpty("abc"), appendedNull;
+  assignedNull = noText;
+  assignedWideNull = noWide;
+  assignedWideEmpty = emptyWide;
+  appendedNull += noText;
+  for (const CAnsiString* s : {&fresh, &fromNull, &fromWideNull, &assignedNull, &assignedWideNull, &assignedWideEmpty,
+                               &appendedNull}) {
+    EXPECT_EQ(s->GetLength(), 0);
+    EXPECT_EQ(s->IsEmpty(), 1);
+    ASSERT_NE(static_cast<const char*>(*s), nullptr);
+    EXPECT_STREQ(*s, "");
+  }
   // A copy of an empty string holds a block of its own; it still is the empty text.
   CAnsiString copy(fresh);
   EXPECT_NE(static_cast<const char*>(copy), static_cast<const char*>(fresh));
-  EXPECT_TRUE(copy.IsEmpty());
   EXPECT_TRUE(copy == fresh);
-  EXPECT_TRUE(copy == "");
-  EXPECT_TRUE("" == fresh);
 }
 
-TEST(CAnsiString, CopiesAreIndependent) {
+TEST(CAnsiString, CopiesAreIndependentAndSelfAssignmentKeepsTheText) {
   CAnsiString a("hello");
   CAnsiString b(a);
   CAnsiString c;
@@ -56,54 +51,34 @@ TEST(CAnsiString, CopiesAreIndependent) {
   EXPECT_EQ(Text(a), "hello");
   EXPECT_EQ(Text(b), "jello");
   EXPECT_EQ(Text(c), "HELLO");
+
+  CAnsiString& alias = a;
+  a = alias;
+  EXPECT_EQ(Text(a), "hello");
+  a = static_cast<const char*>(a) + 2;  // a part of its own block
+  EXPECT_EQ(Text(a), "llo");
 }
 
-TEST(CAnsiString, SelfAssignmentKeepsTheText) {
-  CAnsiString s("same text");
-  CAnsiString& alias = s;
-  s = alias;
-  EXPECT_EQ(Text(s), "same text");
-  s = static_cast<const char*>(s);
-  EXPECT_EQ(Text(s), "same text");
-  s = static_cast<const char*>(s) + 5;  // a part of its own block
-  EXPECT_EQ(Text(s), "text");
-}
-
-TEST(CAnsiString, WideTextConvertsWithQuestionMarkForMissingCharacters) {
-  const unsigned short wide[] = {'a', 0x4E2D, 'b', 0};
+TEST(CAnsiString, AppendingWideTextAndItself) {
+  const unsigned short wide[] = {'a', 0x4E2D, 'b', 0};  // a character the code page lacks
   CAnsiString s(wide);
   EXPECT_EQ(Text(s), "a?b");
   EXPECT_EQ(s.GetLength(), 3);
-
   const unsigned short plain[] = {'x', 'y', 0};
   s += plain;
-  EXPECT_EQ(Text(s), "a?bxy");
   s += static_cast<const unsigned short*>(nullptr);
   EXPECT_EQ(Text(s), "a?bxy");
 
-  const unsigned short empty[] = {0};
-  s = empty;
-  EXPECT_TRUE(s.IsEmpty());
-}
-
-TEST(CAnsiString, AppendingIncludingItself) {
-  CAnsiString s;
-  s += "ab";
-  EXPECT_EQ(Text(s), "ab");
+  s = "ab";
   s += s;
   EXPECT_EQ(Text(s), "abab");
   s += static_cast<const char*>(s) + 3;  // the tail of its own block
   EXPECT_EQ(Text(s), "ababb");
   s += static_cast<char>(0);
+  s += static_cast<const char*>(nullptr);
   EXPECT_EQ(Text(s), "ababb");
   s += 'c';
   EXPECT_EQ(Text(s), "ababbc");
-  s += static_cast<const char*>(nullptr);
-  EXPECT_EQ(Text(s), "ababbc");
-
-  CAnsiString empty;
-  empty += static_cast<const char*>(nullptr);
-  EXPECT_TRUE(empty.IsEmpty());
 }
 
 TEST(CAnsiString, SetStringCopiesExactlyCountBytes) {
@@ -118,48 +93,39 @@ TEST(CAnsiString, SetStringCopiesExactlyCountBytes) {
   EXPECT_TRUE(s.IsEmpty());
 }
 
-TEST(CAnsiString, LeftAndRight) {
-  CAnsiString s("abcdef");
-  EXPECT_EQ(Text(s.Left(2)), "ab");
-  EXPECT_EQ(Text(s.Right(2)), "ef");
-  EXPECT_EQ(Text(s.Left(0)), "");
-  EXPECT_EQ(Text(s.Right(0)), "");
-  EXPECT_EQ(Text(s.Left(-1)), "");
-  EXPECT_EQ(Text(s.Right(-1)), "");
-  EXPECT_EQ(Text(s.Left(11)), "abcdef");
-  EXPECT_EQ(Text(s.Right(11)), "abcdef");
-  EXPECT_EQ(Text(s.Right(6)), "abcdef");
+TEST(CAnsiString, LeftAndRightClampTheCount) {
+  struct Case {
+    int count;
+    const char *left, *right;
+  } cases[] = {{2, "ab", "ef"}, {0, "", ""}, {-1, "", ""}, {6, "abcdef", "abcdef"}, {11, "abcdef", "abcdef"}};
+  const CAnsiString s("abcdef");
+  for (const Case& c : cases) {
+    EXPECT_EQ(Text(s.Left(c.count)), c.left) << c.count;
+    EXPECT_EQ(Text(s.Right(c.count)), c.right) << c.count;
+  }
   EXPECT_EQ(Text(CAnsiString().Right(3)), "");
 }
 
-TEST(CAnsiString, TrimmingInPlace) {
-  CAnsiString s(" \t\r\n\v\fword  with inner\t \n");
-  s.Trim();
-  EXPECT_EQ(Text(s), "word  with inner");
-
-  CAnsiString blank(" \t \t");
-  const char* block = blank;
-  blank.TrimLeft();
-  EXPECT_TRUE(blank.IsEmpty());
-  EXPECT_EQ(static_cast<const char*>(blank), block);  // same block
-
-  CAnsiString right("x  ");
-  block = right;
-  right.TrimRight();
-  EXPECT_EQ(Text(right), "x");
-  EXPECT_EQ(static_cast<const char*>(right), block);
-
-  CAnsiString none("a b");
-  none.Trim();
-  EXPECT_EQ(Text(none), "a b");
-}
-
-TEST(CAnsiString, CaseMappingTouchesOnlyLetters) {
-  CAnsiString s("aZ09!@[`{~ \xE9");
-  s.MakeUpper();
-  EXPECT_EQ(Text(s), "AZ09!@[`{~ \xE9");
-  s.MakeLower();
-  EXPECT_EQ(Text(s), "az09!@[`{~ \xE9");
+TEST(CAnsiString, TrimmingAndCaseMappingInPlace) {
+  struct Case {
+    const char* text;
+    void (CAnsiString::*change)();
+    const char* expected;
+  } cases[] = {
+      {" \t\r\n\v\fword  with inner\t \n", &CAnsiString::Trim, "word  with inner"},
+      {" \t \t", &CAnsiString::TrimLeft, ""},
+      {"x  ", &CAnsiString::TrimRight, "x"},
+      {"a b", &CAnsiString::Trim, "a b"},
+      {"aZ09!@[`{~ \xE9", &CAnsiString::MakeUpper, "AZ09!@[`{~ \xE9"},  // only the letters
+      {"aZ09!@[`{~ \xE9", &CAnsiString::MakeLower, "az09!@[`{~ \xE9"},
+  };
+  for (const Case& c : cases) {
+    CAnsiString s(c.text);
+    const char* block = s;
+    (s.*c.change)();
+    EXPECT_EQ(Text(s), c.expected) << c.text;
+    EXPECT_EQ(static_cast<const char*>(s), block) << c.text;
+  }
 }
 
 TEST(CAnsiString, DeleteRanges) {
@@ -215,71 +181,61 @@ TEST(CAnsiString, FormatCutsAt4095AndReadsArgumentsFirst) {
 }
 
 TEST(CAnsiString, ComparisonsAreExactAndCaseSensitive) {
-  CAnsiString abc("abc"), upper("ABC"), abcd("abcd"), empty, emptyBlock("");
-  EXPECT_EQ(abc == CAnsiString("abc"), 1);
-  EXPECT_EQ(abc == upper, 0);
-  EXPECT_EQ(abc != upper, 1);
-  EXPECT_EQ(abc == abcd, 0);
-  EXPECT_EQ("abc" == abc, 1);
-  EXPECT_EQ(abc != "ab", 1);
-  EXPECT_EQ("abcd" != abc, 1);
+  struct Case {
+    const char *a, *b;
+    bool equal;
+  } cases[] = {{"abc", "abc", true}, {"abc", "ABC", false}, {"abc", "abcd", false}, {"abcd", "abc", false},
+               {"", "", true},       {"", "a", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.a) + " vs " + c.b);
+    const CAnsiString a(c.a), b(c.b);
+    EXPECT_EQ(a == b, c.equal ? 1 : 0);
+    EXPECT_EQ(a != b, c.equal ? 0 : 1);
+    EXPECT_EQ(c.a == b, c.equal ? 1 : 0);
+    EXPECT_EQ(c.a != b, c.equal ? 0 : 1);
+    EXPECT_EQ(a != c.b, c.equal ? 0 : 1);
+  }
+  // The empty string without a block equals one with a block and the empty text.
+  CAnsiString empty, emptyBlock("");
   EXPECT_EQ(empty == emptyBlock, 1);
   EXPECT_EQ(empty != "", 0);
+  EXPECT_EQ("" == empty, 1);
 }
 
-TEST(csFmt, FormatsWithoutALengthLimit) {
+TEST(csFmt, FormatsWithoutALengthLimitAndMissingResourcesGiveEmptyText) {
   EXPECT_STREQ(csFmt("%s%s%s%s", "one", "two", "three", "four"), "onetwothreefour");
   std::string big(10000, 'z');
   EXPECT_EQ(csFmt("<%s>", big.c_str()).GetLength(), 10002);
   EXPECT_STREQ(csFmt("%d|%5.2f|%c", -7, 1.5, 'x'), "-7| 1.50|x");
-}
-
-TEST(csFmt, MissingResourceAndZeroGiveEmptyText) {
   EXPECT_STREQ(csFmt(0u), "");
   EXPECT_STREQ(csFmt(61234u, 1, 2), "");
 }
 
+// Every case starts from an array holding three entries, which stay in front.
 TEST(StrTok, SplitsAtTheWholeDelimiterWithoutEmptyTokens) {
-  CStringArray tokens;
-  EXPECT_EQ(StrTok(tokens, "a,,b,", ","), 2);
-  EXPECT_EQ(Join(tokens), "[a][b]");
-
-  tokens.RemoveAll();
-  EXPECT_EQ(StrTok(tokens, "a::b:c", "::"), 2);
-  EXPECT_EQ(Join(tokens), "[a][b:c]");
-
-  tokens.RemoveAll();
-  EXPECT_EQ(StrTok(tokens, "::::x:::y::", "::"), 2);
-  EXPECT_EQ(Join(tokens), "[x][:y]");
-
-  tokens.RemoveAll();
-  EXPECT_EQ(StrTok(tokens, " a , b ", ","), 2);
-  EXPECT_EQ(Join(tokens), "[ a ][ b ]");
-
-  tokens.RemoveAll();
-  EXPECT_EQ(StrTok(tokens, "no delimiter", ";"), 1);
-  EXPECT_EQ(Join(tokens), "[no delimiter]");
-
-  tokens.RemoveAll();
-  EXPECT_EQ(StrTok(tokens, ",,,", ","), 0);
-  EXPECT_EQ(StrTok(tokens, "", ","), 0);
-  EXPECT_EQ(tokens.GetSize(), 0);
-}
-
-TEST(StrTok, AppendsBehindExistingEntriesAndLeavesTheTextAlone) {
-  CStringArray tokens;
-  tokens.Add("x");
-  tokens.Add("y");
-  tokens.Add("z");
-  CString text("1 2 3");
-  EXPECT_EQ(StrTok(tokens, text, " "), 3);
-  EXPECT_EQ(Join(tokens), "[x][y][z][1][2][3]");
-  EXPECT_STREQ(text, "1 2 3");
-}
-
-TEST(StrTok, EmptyOrNullDelimiterReturnsAtOnce) {
-  CStringArray tokens;
-  EXPECT_EQ(StrTok(tokens, "abc", ""), 0);
-  EXPECT_EQ(StrTok(tokens, "abc", nullptr), 0);
-  EXPECT_EQ(tokens.GetSize(), 0);
+  struct Case {
+    const char *text, *delimiter;
+    int count;
+    const char* tokens;
+  } cases[] = {
+      {"a,,b,", ",", 2, "[a][b]"},
+      {"a::b:c", "::", 2, "[a][b:c]"},
+      {"::::x:::y::", "::", 2, "[x][:y]"},
+      {" a , b ", ",", 2, "[ a ][ b ]"},
+      {"no delimiter", ";", 1, "[no delimiter]"},
+      {"1 2 3", " ", 3, "[1][2][3]"},
+      {",,,", ",", 0, ""},
+      {"", ",", 0, ""},
+      {"abc", "", 0, ""},
+      {"abc", nullptr, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    CStringArray tokens;
+    for (const char* entry : {"x", "y", "z"}) tokens.Add(entry);
+    CString text(c.text);
+    EXPECT_EQ(StrTok(tokens, text, c.delimiter), c.count);
+    EXPECT_EQ(Join(tokens), std::string("[x][y][z]") + c.tokens);
+    EXPECT_STREQ(text, c.text);
+  }
 }
