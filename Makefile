@@ -72,8 +72,7 @@ wine-test:
 	@scripts/wine-test $(WIN64_BUILD) $(JOBS)
 
 demo: build
-	@mkdir -p $(BUILD)/demo
-	@KORVEX_REGISTRY_DIR=$(CURDIR)/$(BUILD)/demo XDG_CONFIG_HOME=$(CURDIR)/$(BUILD)/demo $(BUILD)/tools/korvex demo $(BUILD)/demo
+	@$(BUILD)/tools/korvex demo $(BUILD)/demo
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(WIN32_BUILD) $(WIN64_BUILD) $(PACKAGE_BUILD)
