@@ -69,7 +69,7 @@ void RegisterStep(const std::string& products, const std::string& received) {
   FoundProduct found;
   if (!FindProduct("Torvik", &found)) throw ToolError("GetProductPath does not find the product just registered");
   Say("   $ korvex product find Torvik\n   GetProductPath finds %s\n", found.path);
-  Say("   in %s\n", found.way);
+  Say("   %s\n", found.way);
 }
 
 void OpenStep(const std::string& received) {

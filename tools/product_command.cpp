@@ -51,7 +51,7 @@ void Find(const ProductOptions& options) {
   if (!FindProduct(options.name, &found))
     throw ToolError(options.name + " is not found: not beside korvex, not in HKEY_LOCAL_MACHINE\\" +
                     ProductKeyName(options.name) + ", not in the suite's folder");
-  printf("%s\n  path     %s\n  found in %s\n  number   %u\n", options.name.c_str(), found.path.c_str(),
+  printf("%s\n  path    %s\n  found   %s\n  result  %u\n", options.name.c_str(), found.path.c_str(),
          found.way.c_str(), found.number);
 }
 

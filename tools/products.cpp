@@ -162,12 +162,12 @@ bool FindProduct(const std::string& product, FoundProduct* found) {
     if (folder.empty() && lstrcmpiA(product.c_str(), "Quellbar") == 0)
       folder = ReadString(versionKey + "\\" + version, "");
     if (found->path == Joined(folder, product)) {
-      found->way = "the product's key " + MachineKey(versionKey).Full();
+      found->way = "in the product's key " + MachineKey(versionKey).Full();
       return true;
     }
   }
   std::string suite = std::string(kVendorKey) + "\\" + kSuite;
-  found->way = "the suite's key " + MachineKey(suite + "\\" + ChosenVersion(suite)).Full();
+  found->way = "in the suite's key " + MachineKey(suite + "\\" + ChosenVersion(suite)).Full();
   return true;
 }
 

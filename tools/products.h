@@ -29,7 +29,7 @@ bool UnregisterProduct(const std::string& product);
 struct FoundProduct {
   std::string path;     // as GetProductPath gives it
   unsigned int number;  // GetProductPath's result
-  std::string way;      // which of its three ways found it, for a reader
+  std::string way;      // which of its three ways found it, as a phrase: "in the product's key ..."
 };
 
 // GetProductPath, and which way it took; false when no way found it.

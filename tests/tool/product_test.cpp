@@ -102,8 +102,8 @@ TEST_F(ToolProduct, RegisterWritesWhatTheLookupReadsAndFindSaysHow) {
 
     run = Run({"product", "find", c.name});
     ASSERT_EQ(0, run.status) << c.name << ": " << run.err;
-    EXPECT_EQ(std::string(c.name) + "\n  path     " + folder_ + "\\" + c.name +
-                  "\n  found in the product's key HKEY_LOCAL_MACHINE\\" + key + "\n  number   " + c.number + "\n",
+    EXPECT_EQ(std::string(c.name) + "\n  path    " + folder_ + "\\" + c.name +
+                  "\n  found   in the product's key HKEY_LOCAL_MACHINE\\" + key + "\n  result  " + c.number + "\n",
               run.out);
   }
 }
@@ -113,7 +113,7 @@ TEST_F(ToolProduct, FindTellsTheSuiteAndTheProgramsFolderApart) {
   ASSERT_EQ(0, Run({"product", "register", "Vantoria", "--version", "4", "--path", folder_}).status);
   ToolRun run = Run({"product", "find", "Skiv"});
   ASSERT_EQ(0, run.status) << run.err;
-  EXPECT_NE(std::string::npos, run.out.find("found in the suite's key HKEY_LOCAL_MACHINE\\Software\\Quorvanta\\Vantoria\\4\n"))
+  EXPECT_NE(std::string::npos, run.out.find("found   in the suite's key HKEY_LOCAL_MACHINE\\Software\\Quorvanta\\Vantoria\\4\n"))
       << run.out;
 
   std::string tool = KORVEX_TOOL_PATH;
@@ -122,8 +122,8 @@ TEST_F(ToolProduct, FindTellsTheSuiteAndTheProgramsFolderApart) {
   run = Run({"product", "find", "korvex-test-product"});
   unlink(beside.c_str());
   ASSERT_EQ(0, run.status) << run.err;
-  EXPECT_EQ("korvex-test-product\n  path     " + beside + "\n  found in beside the running program " + tool +
-                "\n  number   3\n",
+  EXPECT_EQ("korvex-test-product\n  path    " + beside + "\n  found   beside the running program " + tool +
+                "\n  result  3\n",
             run.out);
 
   run = Run({"product", "find", "Missing"});
