@@ -66,14 +66,16 @@ windows:
 	@cmake --build $(WIN64_BUILD) --target korvex -j $(JOBS)
 	@scripts/check-exports $(WIN32_BUILD)/korvex.dll
 
-# The test suites cross-built for x86_64 and run under wine64 on a virtual display.
+# The test suites cross-built for x86_64 and run under wine64 on a virtual display,
+# then .reg files moved both ways between the Linux tool and Wine's registry.
 wine-test:
-	@scripts/deps.sh windows
-	@scripts/wine-test $(WIN64_BUILD) $(JOBS)
+	@scripts/deps.sh core windows
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) --target korvex_tool -j $(JOBS)
+	@scripts/wine-test $(WIN64_BUILD) $(JOBS) $(BUILD)/tools/korvex
 
 demo: build
-	@mkdir -p $(BUILD)/demo
-	@KORVEX_REGISTRY_DIR=$(CURDIR)/$(BUILD)/demo XDG_CONFIG_HOME=$(CURDIR)/$(BUILD)/demo $(BUILD)/tools/korvex demo $(BUILD)/demo
+	@$(BUILD)/tools/korvex demo $(BUILD)/demo
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(WIN32_BUILD) $(WIN64_BUILD) $(PACKAGE_BUILD)

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 declare -A groups=(
-  [core]="cmake make g++ pkg-config libgtest-dev libgmock-dev libsqlite3-dev libcli11-dev"
+  [core]="cmake make g++ pkg-config libgtest-dev libgmock-dev libsqlite3-dev libcli11-dev desktop-file-utils"
   [bench]="libbenchmark-dev libssl-dev libevent-dev libinih-dev libcurl4-openssl-dev"
   [fuzz]="clang libclang-rt-14-dev"
   [package]="dpkg-dev file fakeroot help2man lintian binutils gzip"

@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include "korvex/korvex.h"
+#include "tools/command_group.h"
 #include "tools/commands.h"
 #include "tools/file_io.h"
 #include "tools/tool_error.h"
@@ -42,18 +43,16 @@ void Decode(const Base64Options& options) {
 
 void AddBase64Command(CLI::App& app) {
   static Base64Options options;
-  CLI::App* base64 = app.add_subcommand("base64", "Encode and decode padded Base64 (RFC 4648)");
-  base64->require_subcommand(1);
+  CLI::App* base64 = AddCommandGroup(app, "base64", "Encode and decode padded Base64 (RFC 4648)");
 
-  CLI::App* encode = base64->add_subcommand("encode", "Bytes to one line of Base64");
+  CLI::App* encode = AddAction(base64, "encode", "Bytes to one line of Base64", [] { Encode(options); });
   encode->add_option("FILE", options.file, "the bytes; - or none for standard input");
-  encode->callback([] { Encode(options); });
 
-  CLI::App* decode = base64->add_subcommand("decode", "Base64 (white space anywhere) back to bytes");
+  CLI::App* decode =
+      AddAction(base64, "decode", "Base64 (white space anywhere) back to bytes", [] { Decode(options); });
   decode->add_option("FILE", options.file, "the text; - or none for standard input");
   decode->footer("Exit status: 0 decoded; 3 malformed or cut short; 4 canonical form violated (nonzero unused bits\n"
                  "in the last group); 1 the input cannot be read. Nothing is written unless it decoded.");
-  decode->callback([] { Decode(options); });
 }
 
 }  // namespace korvex_tool

@@ -15,6 +15,9 @@ void AddIniCommand(CLI::App& app);
 void AddBase64Command(CLI::App& app);
 void AddOptionsCommand(CLI::App& app);
 void AddDemoCommand(CLI::App& app);
+void AddProductCommand(CLI::App& app);
+void AddOpenCommand(CLI::App& app);
+void AddWatchCommand(CLI::App& app);
 
 }  // namespace korvex_tool
 

@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include "korvex/korvex.h"
+#include "tools/command_group.h"
 #include "tools/commands.h"
 #include "tools/file_io.h"
 #include "tools/tool_error.h"
@@ -77,8 +78,7 @@ CLI::App* AddFileCommand(CLI::App* ini, const char* name, const char* descriptio
 
 void AddIniCommand(CLI::App& app) {
   static IniOptions options;
-  CLI::App* ini = app.add_subcommand("ini", "Read and write INI files");
-  ini->require_subcommand(1);
+  CLI::App* ini = AddCommandGroup(app, "ini", "Read and write INI files");
 
   CLI::App* get = AddFileCommand(ini, "get", "Show one value", options);
   get->add_option("SECTION", options.section)->required();

@@ -7,14 +7,17 @@
 #include "tools/tool_error.h"
 
 int main(int argc, char** argv) {
-  CLI::App app("Work with what the products keep: registry keys, .reg files, options, URLs, INI files, Base64", "korvex");
+  CLI::App app("Work with what the products keep: registry keys, .reg files, products and their links, options, URLs, INI files, Base64", "korvex");
   app.set_version_flag("--version", "korvex " KORVEX_TOOL_VERSION);
   app.require_subcommand(1);
   korvex_tool::AddRegCommand(app);
+  korvex_tool::AddProductCommand(app);
+  korvex_tool::AddOpenCommand(app);
   korvex_tool::AddUrlCommand(app);
   korvex_tool::AddIniCommand(app);
   korvex_tool::AddBase64Command(app);
   korvex_tool::AddOptionsCommand(app);
+  korvex_tool::AddWatchCommand(app);
   korvex_tool::AddDemoCommand(app);
   try {
     app.parse(argc, argv);

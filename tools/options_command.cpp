@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include "korvex/korvex.h"
+#include "tools/command_group.h"
 #include "tools/commands.h"
 #include "tools/tool_error.h"
 
@@ -98,8 +99,7 @@ CLI::App* AddStoreCommand(CLI::App* parent, const char* name, const char* descri
 
 void AddOptionsCommand(CLI::App& app) {
   static OptionsOptions options;
-  CLI::App* command = app.add_subcommand("options", "Read and write the products' options (registry or profile file)");
-  command->require_subcommand(1);
+  CLI::App* command = AddCommandGroup(app, "options", "Read and write the products' options (registry or profile file)");
   CLI::App* get = AddStoreCommand(command, "get", "Show one option", options);
   get->callback([] { Get(options); });
   CLI::App* set = AddStoreCommand(command, "set", "Set one option", options);

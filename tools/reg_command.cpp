@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "tools/command_group.h"
 #include "tools/commands.h"
 #include "tools/file_io.h"
 #include "tools/reg_file.h"
@@ -167,8 +168,7 @@ void AddValueOptions(CLI::App* command, RegOptions& options) {
 
 void AddRegCommand(CLI::App& app) {
   static RegOptions options;
-  CLI::App* reg = app.add_subcommand("reg", "Query and change the registry; move keys in .reg files");
-  reg->require_subcommand(1);
+  CLI::App* reg = AddCommandGroup(app, "reg", "Query and change the registry; move keys in .reg files");
 
   CLI::App* query = AddKeyCommand(reg, "query", "Show a key's values and subkeys", options);
   AddValueOptions(query, options);

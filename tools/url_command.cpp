@@ -5,6 +5,7 @@
 #include <map>
 
 #include "korvex/korvex.h"
+#include "tools/command_group.h"
 #include "tools/commands.h"
 #include "tools/tool_error.h"
 
@@ -100,16 +101,15 @@ void Make(const UrlOptions& options) {
 
 void AddUrlCommand(CLI::App& app) {
   static UrlOptions options;
-  CLI::App* url = app.add_subcommand("url", "Parse and write URLs as the products read them");
-  url->require_subcommand(1);
+  CLI::App* url = AddCommandGroup(app, "url", "Parse and write URLs as the products read them");
 
-  CLI::App* parse = url->add_subcommand("parse", "Show every field and parameter of a URL");
+  CLI::App* parse = AddAction(url, "parse", "Show every field and parameter of a URL", [] { Parse(options); });
   parse->add_option("URL", options.text, "[scheme://][user[:password]@]host[:port][/path][?name=value&...]")
       ->required();
   parse->add_flag("--json", options.json, "one JSON object instead of lines");
-  parse->callback([] { Parse(options); });
 
-  CLI::App* make = url->add_subcommand("make", "Write a URL from its fields, escaping what needs it");
+  CLI::App* make =
+      AddAction(url, "make", "Write a URL from its fields, escaping what needs it", [] { Make(options); });
   make->add_option("--scheme", options.scheme, "e.g. ssh");
   make->add_option("--user", options.user);
   make->add_option("--password", options.password);
@@ -117,7 +117,6 @@ void AddUrlCommand(CLI::App& app) {
   make->add_option("--port", options.port, "0 for none")->check(CLI::Range(0, 65535));
   make->add_option("--path", options.path);
   make->add_option("--param", options.params, "NAME=VALUE, repeatable");
-  make->callback([] { Make(options); });
 }
 
 }  // namespace korvex_tool

@@ -26,7 +26,9 @@ int Lines(const std::string& text) { return static_cast<int>(std::count(text.beg
 TEST(ToolCli, EveryCommandHasHelp) {
   const char* commands[] = {"", "reg", "reg query", "reg add", "reg delete", "reg rename", "reg export",
                             "reg import", "options", "options get", "options set", "url", "url parse", "url make", "ini", "ini get", "ini set", "ini dump",
-                            "base64", "base64 encode", "base64 decode", "demo"};
+                            "base64", "base64 encode", "base64 decode", "demo",
+                            "product", "product register", "product find", "product unregister", "open", "watch",
+                            "watch reg", "watch folder"};
   for (const char* command : commands) {
     std::vector<std::string> args = Words(command);
     args.push_back("--help");
@@ -47,7 +49,7 @@ TEST(ToolCli, VersionIsTheLibrarys) {
 TEST(ToolCli, MalformedCommandLinesFailWithOneLine) {
   const char* lines[] = {"", "frobnicate", "reg", "reg query", "reg add HKCU\\x --bogus", "url parse",
                          "url make --port 70000 --host h", "base64 encode a b", "reg add HKCU\\x -t REG_QWORD",
-                         "reg query HKCU\\x -v a --default"};
+                         "reg query HKCU\\x -v a --default", "product register Torvik --path /", "open", "watch reg"};
   for (const char* line : lines) {
     ToolRun run = RunTool(Words(line));
     EXPECT_EQ(2, run.status) << line;

@@ -1,0 +1,51 @@
+// korvex open: what a clicked link runs. The text is untrusted, so a URL that
+// would reach the product as anything but the arguments ExecuteURL means is
+// refused before it can start anything.
+#include <stdio.h>
+
+#include <CLI/CLI.hpp>
+
+#include "korvex/korvex.h"
+#include "tools/commands.h"
+#include "tools/products.h"
+#include "tools/tool_error.h"
+
+namespace korvex_tool {
+namespace {
+
+// The URL as one line of a message: control bytes as \xNN.
+std::string Printable(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c < 0x20 || c == 0x7F) {
+      char escape[8];
+      snprintf(escape, sizeof escape, "\\x%02x", c);
+      out += escape;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+void Open(const std::string& text) {
+  CUrlInfo url;
+  if (!url.ParseURL(text.c_str())) throw ToolError("not a URL: " + Printable(text));
+  if (!IsSafeToLaunch(url)) {
+    if (ProductForScheme(static_cast<const char*>(url.m_strScheme)).empty()) throw ToolError("no product opens \"" + Printable(static_cast<const char*>(url.m_strScheme)) + "\" links");
+    throw ToolError("refused " + Printable(text) +
+                    ": a field holds a blank, a quote or a control byte, or begins with \"-\"");
+  }
+  if (!ExecuteURL(url)) throw ToolError("could not start the product for " + Printable(text));
+}
+
+}  // namespace
+
+void AddOpenCommand(CLI::App& app) {
+  static std::string url;
+  CLI::App* open = app.add_subcommand("open", "Open a URL in the product that serves its scheme (checked first)");
+  open->add_option("URL", url, "e.g. ssh://user@host:22")->required();
+  open->callback([] { Open(url); });
+}
+
+}  // namespace korvex_tool

@@ -1,0 +1,90 @@
+// korvex product: registers products where GetProductPath finds them, and
+// their URL schemes with the desktop.
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <CLI/CLI.hpp>
+
+#include "korvex/korvex.h"
+#include "tools/command_group.h"
+#include "tools/commands.h"
+#include "tools/desktop_entry.h"
+#include "tools/products.h"
+#include "tools/tool_error.h"
+
+namespace korvex_tool {
+namespace {
+
+struct ProductOptions {
+  std::string name, version, folder;
+  bool desktop = false;
+};
+
+// The command a clicked link runs: this very program, by its absolute path,
+// since the desktop's PATH need not hold the folder it was run from. A scratch
+// registry chosen for this run goes along, or the link would look elsewhere.
+std::vector<std::string> OpenCommand() {
+  char self[MAX_PATH] = "";
+  if (!GetModuleFileNameA(NULL, self, sizeof self)) throw ToolError("cannot find the running program's path");
+  std::vector<std::string> words;
+  if (const char* registry = getenv("KORVEX_REGISTRY_DIR"))
+    if (*registry) words = {"env", std::string("KORVEX_REGISTRY_DIR=") + registry};
+  words.push_back(self);
+  return words;
+}
+
+void Register(const ProductOptions& options) {
+  std::vector<std::string> schemes = SchemesOf(options.name);
+  if (options.desktop && schemes.empty())
+    throw ToolError(options.name + " opens no URL scheme, so it needs no desktop entry", kExitUsage);
+  std::string key = RegisterProduct(options.name, options.version, options.folder);
+  printf("registered %s %s in %s\n", options.name.c_str(), options.version.c_str(), key.c_str());
+  if (!options.desktop) return;
+  WriteDesktopEntry(options.name, DesktopEntryText(options.name, schemes, OpenCommand()));
+  printf("desktop entry %s opens", DesktopEntryPath(options.name).c_str());
+  for (const std::string& scheme : schemes) printf(" %s:", scheme.c_str());
+  printf(" links\n");
+}
+
+void Find(const ProductOptions& options) {
+  FoundProduct found;
+  if (!FindProduct(options.name, &found))
+    throw ToolError(options.name + " is not found: not beside korvex, not in HKEY_LOCAL_MACHINE\\" +
+                    ProductKeyName(options.name) + ", not in the suite's folder");
+  printf("%s\n  path    %s\n  found   %s\n  result  %u\n", options.name.c_str(), found.path.c_str(),
+         found.way.c_str(), found.number);
+}
+
+void Unregister(const ProductOptions& options) {
+  bool key = UnregisterProduct(options.name);
+  bool entry = WriteDesktopEntry(options.name, "");
+  if (!key && !entry) throw ToolError(options.name + " is not registered");
+  if (key) printf("deleted HKEY_LOCAL_MACHINE\\%s\n", ProductKeyName(options.name).c_str());
+  if (entry) printf("removed %s\n", DesktopEntryPath(options.name).c_str());
+}
+
+}  // namespace
+
+void AddProductCommand(CLI::App& app) {
+  static ProductOptions options;
+  CLI::App* product = AddCommandGroup(app, "product", "Register products where the library finds them");
+
+  CLI::App* reg = AddAction(product, "register", "Record a product's folder and version in HKEY_LOCAL_MACHINE",
+                            [] { Register(options); });
+  reg->add_option("NAME", options.name, "the product, also its executable's name (Torvik, Skiv, Quellbar, ...)")
+      ->required();
+  reg->add_option("--version", options.version, "its version, e.g. 2.1 (7 characters at most)")->required();
+  reg->add_option("--path", options.folder, "the folder that holds the executable")->required();
+  reg->add_flag("--desktop", options.desktop,
+                "also a desktop entry that opens the product's URL schemes with \"korvex open\"");
+
+  CLI::App* find = AddAction(product, "find", "Show where the library finds a product, and how",
+                             [] { Find(options); });
+  find->add_option("NAME", options.name)->required();
+
+  CLI::App* unregister = AddAction(product, "unregister", "Delete a product's key and its desktop entry",
+                                   [] { Unregister(options); });
+  unregister->add_option("NAME", options.name)->required();
+}
+
+}  // namespace korvex_tool

@@ -1,0 +1,150 @@
+// korvex watch: the library's change watchers on a message loop, one line per
+// change until SIGINT or SIGTERM.
+#include <pthread.h>
+#include <signal.h>
+#include <stdio.h>
+#include <time.h>
+
+#include <CLI/CLI.hpp>
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include "korvex/korvex.h"
+#include "tools/command_group.h"
+#include "tools/commands.h"
+#include "tools/reg_key_path.h"
+#include "tools/reg_store.h"
+#include "tools/tool_error.h"
+
+namespace korvex_tool {
+namespace {
+
+const UINT kChanged = WM_APP + 1;
+const UINT kStop = WM_APP + 2;
+const char kWindowClass[] = "korvex-watch";
+
+struct WatchOptions {
+  std::string target;
+  bool subtree = false;
+};
+
+std::string g_watched;  // what the lines name
+
+LRESULT CALLBACK WatchWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kChanged) {
+    char stamp[16];
+    time_t now = time(NULL);
+    strftime(stamp, sizeof stamp, "%H:%M:%S", localtime(&now));
+    // Flushed at once: whoever reads the lines reads them from a pipe.
+    printf("%s changed %s\n", stamp, g_watched.c_str());
+    fflush(stdout);
+    return 0;
+  }
+  if (message == kStop) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A hidden window whose procedure prints the watchers' messages.
+class WatchWindow {
+ public:
+  WatchWindow() {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = WatchWindowProc;
+    windowClass.lpszClassName = kWindowClass;
+    RegisterClassA(&windowClass);
+    window_ = CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, NULL, NULL, NULL, NULL);
+    if (!window_) throw ToolError("cannot create the window that receives the changes");
+  }
+  ~WatchWindow() {
+    DestroyWindow(window_);
+    UnregisterClassA(kWindowClass, NULL);
+  }
+  HWND get() const { return window_; }
+
+ private:
+  HWND window_ = NULL;
+};
+
+// Runs the message loop until SIGINT or SIGTERM. The signals are taken by a
+// thread of their own (sigwait), which asks the loop to end with a posted
+// message; no library call runs inside a signal handler. `begin` starts the
+// watcher, after the signals are blocked so that its worker inherits the mask.
+void RunUntilSignalled(const std::string& watched, const std::function<void(HWND)>& begin,
+                       const std::function<void()>& end) {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, NULL);
+
+  g_watched = watched;
+  WatchWindow window;
+  begin(window.get());
+  fprintf(stderr, "watching %s until interrupted\n", watched.c_str());
+
+  std::atomic<bool> signalled{false};
+  std::thread waiter([&] {
+    int number = 0;
+    sigwait(&signals, &number);
+    signalled = true;
+    PostMessageA(window.get(), kStop, 0, 0);
+  });
+  MSG message;
+  while (GetMessageA(&message, NULL, 0, 0) > 0) DispatchMessageA(&message);
+  end();
+  // A loop that ended otherwise still has the waiter waiting.
+  if (!signalled) pthread_kill(waiter.native_handle(), SIGTERM);
+  waiter.join();
+}
+
+void WatchRegistry(const WatchOptions& options) {
+  KeyPath path;
+  std::string why;
+  if (!ParseKeyPath(options.target, &path, &why)) throw ToolError(why, kExitUsage);
+  OpenKey key;
+  OpenExisting(path, KEY_NOTIFY | KEY_READ, &key);
+  CRegistryWatcher watcher;
+  RunUntilSignalled(
+      path.Full(),
+      [&](HWND window) {
+        if (!watcher.BeginWatch(key.get(), options.subtree, window, kChanged,
+                                REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET))
+          throw ToolError("cannot watch " + path.Full());
+      },
+      [&] { watcher.EndWatch(); });
+}
+
+void WatchFolder(const WatchOptions& options) {
+  CFolderWatcher watcher;
+  RunUntilSignalled(
+      options.target,
+      [&](HWND window) {
+        if (!watcher.BeginWatch(options.target.c_str(), options.subtree, window, kChanged,
+                                FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
+                                    FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE))
+          throw ToolError("cannot watch the folder " + options.target);
+      },
+      [&] { watcher.EndWatch(); });
+}
+
+}  // namespace
+
+void AddWatchCommand(CLI::App& app) {
+  static WatchOptions options;
+  CLI::App* watch = AddCommandGroup(app, "watch", "Print a line for each change until interrupted (Ctrl-C)");
+  watch->footer("A line may stand for several changes that came close together.");
+
+  CLI::App* reg = AddAction(watch, "reg", "Watch a registry key's values and subkeys", [] { WatchRegistry(options); });
+  reg->add_option("KEY", options.target, "HKCU\\... or HKLM\\...")->required();
+  reg->add_flag("-s,--subtree", options.subtree, "changes in every key below count too");
+
+  CLI::App* folder = AddAction(watch, "folder", "Watch a folder's files and subfolders", [] { WatchFolder(options); });
+  folder->add_option("DIR", options.target, "the folder")->required();
+  folder->add_flag("-s,--subtree", options.subtree, "changes in every folder below count too");
+}
+
+}  // namespace korvex_tool
