@@ -147,8 +147,13 @@ class Reaper {
       for (int i = 0; i < n; ++i) {
         // A wait of the caller's may have reaped it first; the pidfd is done either way.
         siginfo_t info;
-        waitid(static_cast<idtype_t>(P_PIDFD), static_cast<id_t>(events[i].data.fd), &info, WEXITED);
-        close(events[i].data.fd);
+        int pidfd = events[i].data.fd;
+        waitid(static_cast<idtype_t>(P_PIDFD), static_cast<id_t>(pidfd), &info, WEXITED);
+        // Out of the set before the close: a fork of the caller's may hold a
+        // copy of the pidfd, which would keep it there, ready, under a number
+        // the caller reuses.
+        epoll_ctl(epoll, EPOLL_CTL_DEL, pidfd, NULL);
+        close(pidfd);
       }
     }
     return NULL;

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "korvex/platform.h"
 #include "tests/support/recorder.h"
@@ -106,4 +107,36 @@ TEST(ShellExecuteA, FindsBareNamesInPathAndRelativeOnesInTheWorkingFolder) {
   args = relative.Wait();
   ASSERT_TRUE(args.has_value());
   EXPECT_EQ(*args, std::vector<std::string>{"relative"});
+}
+
+// The started program is reaped in the background. A fork made while it runs
+// holds a copy of what watches it, so the reaper must not take that for a new
+// end and close, again and again, a number the caller has since reused.
+TEST(ShellExecuteA, ReapingClosesNoDescriptorOfTheCaller) {
+  int release[2];
+  ASSERT_EQ(pipe(release), 0);
+  ASSERT_GT(Start(NULL, "/bin/sleep", "0.2"), 32);
+  pid_t holder = fork();
+  ASSERT_GE(holder, 0);
+  if (holder == 0) {
+    close(release[1]);
+    char byte;
+    (void)!read(release[0], &byte, 1);
+    _exit(0);
+  }
+  // Well past the program's end, every descriptor opened stays open.
+  close(release[0]);
+  std::vector<int> opened;
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (std::chrono::steady_clock::now() < until) {
+    opened.push_back(open("/dev/null", O_RDONLY | O_CLOEXEC));
+    bool allOpen = true;
+    for (int fd : opened) allOpen = allOpen && fcntl(fd, F_GETFD) != -1;
+    EXPECT_TRUE(allOpen) << "a descriptor was closed behind our back";
+    if (!allOpen) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  for (int fd : opened) close(fd);
+  close(release[1]);
+  waitpid(holder, NULL, 0);
 }
