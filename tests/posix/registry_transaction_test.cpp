@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "korvex/platform.h"
@@ -259,6 +260,38 @@ TEST_F(RegistryTransaction, KilledProcessLeavesTheRegistryAsItWas) {
   ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key));
   EXPECT_EQ(ERROR_SUCCESS, SetText(key, "after", "1"));
   RegCloseKey(key);
+}
+
+// Threads share the transaction's connection one call at a time.
+TEST_F(RegistryTransaction, ThreadsWriteIntoOneTransaction) {
+  constexpr int kThreads = 4, kValues = 50;
+  std::vector<std::thread> threads;
+  std::vector<LONG> failures(kThreads, ERROR_SUCCESS);
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      HKEY sub = nullptr;
+      std::string name = "T" + std::to_string(t);
+      LONG rc = RegCreateKeyExA(key_, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr);
+      for (int v = 0; v < kValues && rc == ERROR_SUCCESS; ++v) rc = SetText(sub, std::to_string(v).c_str(), "x");
+      DWORD count = 0;
+      if (rc == ERROR_SUCCESS)
+        rc = RegQueryInfoKeyA(sub, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
+                              nullptr, nullptr);
+      failures[t] = rc != ERROR_SUCCESS ? rc : count == kValues ? ERROR_SUCCESS : ERROR_INVALID_DATA;
+      RegCloseKey(sub);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(std::vector<LONG>(kThreads, ERROR_SUCCESS), failures);
+  EXPECT_EQ(kSeeded, Committed());
+  ASSERT_TRUE(CommitTransaction(transaction_));
+  HKEY last = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\T\\T3", 0, KEY_READ, &last));
+  DWORD count = 0;
+  EXPECT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(last, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                                            nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(static_cast<DWORD>(kValues), count);
+  RegCloseKey(last);
 }
 
 }  // namespace
