@@ -1,9 +1,5 @@
 #include "tools/reg_store.h"
 
-#include <signal.h>
-
-#include <memory>
-
 #include "tools/tool_error.h"
 
 namespace korvex_tool {
@@ -15,14 +11,26 @@ ToolError Failure(const std::string& what, const KeyPath& path, LONG status) {
   return ToolError("cannot " + what + " " + path.Full() + ": " + DescribeError(status));
 }
 
-void CreateKey(const KeyPath& path, OpenKey* key) {
-  LONG rc = RegCreateKeyExA(path.root, path.subkey.c_str(), 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL,
-                            key->out(), NULL);
-  if (rc != ERROR_SUCCESS) throw Failure("create", path, rc);
-}
+// One registry transaction; closing it without a commit undoes everything in it.
+class Transaction {
+ public:
+  Transaction() : handle_(CreateTransaction(NULL, NULL, 0, 0, 0, 0, NULL)) {
+    if (handle_ == INVALID_HANDLE_VALUE)
+      throw ToolError("cannot begin a transaction: " + DescribeError(static_cast<LONG>(GetLastError())));
+  }
+  ~Transaction() { CloseHandle(handle_); }
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  HANDLE get() const { return handle_; }
 
-void DeleteTree(const KeyPath& path) {
-  LONG rc = SHDeleteKeyA(path.root, path.subkey.c_str());
+ private:
+  HANDLE handle_;
+};
+
+void DeleteTree(const KeyPath& path, HANDLE transaction) {
+  OpenKey root;
+  LONG rc = RegOpenKeyTransactedA(path.root, NULL, 0, KEY_ALL_ACCESS, root.out(), transaction, NULL);
+  if (rc == ERROR_SUCCESS) rc = SHDeleteKeyA(root.get(), path.subkey.c_str());
   if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) throw Failure("delete", path, rc);
 }
 
@@ -35,94 +43,14 @@ void WriteValue(HKEY key, const KeyPath& path, const RegValueEdit& value) {
   if (rc != ERROR_SUCCESS) throw Failure("write a value of", path, rc);
 }
 
-void ApplyBlock(const RegKeyEdit& block) {
-  if (block.remove) return DeleteTree(block.key);
+void ApplyBlock(const RegKeyEdit& block, HANDLE transaction) {
+  if (block.remove) return DeleteTree(block.key, transaction);
   OpenKey key;
-  CreateKey(block.key, &key);
+  LONG rc = RegCreateKeyTransactedA(block.key.root, block.key.subkey.c_str(), 0, NULL, REG_OPTION_NON_VOLATILE,
+                                    KEY_ALL_ACCESS, NULL, key.out(), NULL, transaction, NULL);
+  if (rc != ERROR_SUCCESS) throw Failure("create", block.key, rc);
   for (const RegValueEdit& value : block.values) WriteValue(key.get(), block.key, value);
 }
-
-// The value as it is now, or a removal when the key has none of that name.
-RegValueEdit CurrentValue(HKEY key, const KeyPath& path, const std::string& name) {
-  RegValueEdit value;
-  value.name = name;
-  DWORD size = 0;
-  LONG rc = RegQueryValueExA(key, name.c_str(), NULL, &value.type, NULL, &size);
-  if (rc == ERROR_FILE_NOT_FOUND) {
-    value.remove = true;
-    return value;
-  }
-  value.data.resize(size);
-  if (rc == ERROR_SUCCESS)
-    rc = RegQueryValueExA(key, name.c_str(), NULL, &value.type, reinterpret_cast<BYTE*>(&value.data[0]), &size);
-  if (rc != ERROR_SUCCESS) throw Failure("read a value of", path, rc);
-  value.data.resize(size);
-  return value;
-}
-
-// What one block's edit changes, and how to put it back.
-struct Undo {
-  KeyPath key;
-  bool changesNothing = false;           // the deletion of a missing key
-  std::unique_ptr<RegFile> deletedTree;  // a deleted key, with everything below it
-  std::string firstCreated;              // the highest key that the edit creates
-  std::vector<RegValueEdit> oldValues;   // the values the edit overwrites or removes
-
-  void Restore() const {
-    if (changesNothing) return;
-    if (deletedTree) {
-      DeleteTree(key);
-      for (const RegKeyEdit& block : deletedTree->keys) ApplyBlock(block);
-      return;
-    }
-    if (!firstCreated.empty()) {
-      KeyPath created = key;
-      created.subkey = firstCreated;
-      return DeleteTree(created);
-    }
-    OpenKey open;
-    CreateKey(key, &open);
-    for (auto value = oldValues.rbegin(); value != oldValues.rend(); ++value) WriteValue(open.get(), key, *value);
-  }
-};
-
-Undo Capture(const RegKeyEdit& block) {
-  Undo undo;
-  undo.key = block.key;
-  if (block.remove) {
-    if (KeyExists(block.key)) undo.deletedTree.reset(new RegFile(ReadTree(block.key)));
-    else undo.changesNothing = true;
-    return undo;
-  }
-  for (size_t end = block.key.subkey.find('\\');; end = block.key.subkey.find('\\', end + 1)) {
-    KeyPath prefix = block.key;
-    prefix.subkey = block.key.subkey.substr(0, end);
-    if (!KeyExists(prefix)) {
-      undo.firstCreated = prefix.subkey;
-      return undo;
-    }
-    if (end == std::string::npos) break;
-  }
-  OpenKey key;
-  OpenExisting(block.key, KEY_QUERY_VALUE, &key);
-  for (const RegValueEdit& value : block.values) undo.oldValues.push_back(CurrentValue(key.get(), block.key, value.name));
-  return undo;
-}
-
-// Holds back the signals that end a process while the registry is half changed.
-class SignalsHeld {
- public:
-  SignalsHeld() {
-    sigset_t held;
-    sigemptyset(&held);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP}) sigaddset(&held, signal);
-    sigprocmask(SIG_BLOCK, &held, &saved_);
-  }
-  ~SignalsHeld() { sigprocmask(SIG_SETMASK, &saved_, NULL); }
-
- private:
-  sigset_t saved_;
-};
 
 }  // namespace
 
@@ -212,22 +140,14 @@ RegFile ReadTree(const KeyPath& path) {
 }
 
 void ApplyAll(const RegFile& file) {
-  SignalsHeld held;
-  std::vector<Undo> undos;
+  Transaction transaction;
   try {
-    for (const RegKeyEdit& block : file.keys) {
-      undos.push_back(Capture(block));
-      ApplyBlock(block);
-    }
+    for (const RegKeyEdit& block : file.keys) ApplyBlock(block, transaction.get());
   } catch (const ToolError& error) {
-    try {
-      for (auto undo = undos.rbegin(); undo != undos.rend(); ++undo) undo->Restore();
-    } catch (const ToolError& restoring) {
-      throw ToolError(std::string(error.what()) + "; restoring the earlier state failed too (" + restoring.what() +
-                      "): the registry is partly changed");
-    }
     throw ToolError(std::string(error.what()) + "; nothing was changed");
   }
+  if (!CommitTransaction(transaction.get()))
+    throw ToolError("cannot commit the changes: " + DescribeError(static_cast<LONG>(GetLastError())));
 }
 
 }  // namespace korvex_tool

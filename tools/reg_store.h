@@ -37,9 +37,9 @@ std::vector<std::string> SubkeyNames(HKEY key, const KeyPath& path);
 // The key and everything below it, each key followed by its subkeys.
 RegFile ReadTree(const KeyPath& path);
 
-// Applies every edit of the file in order, or none: each key's state is
-// captured before its edit, and a failure restores what was captured, in
-// reverse order. Termination signals wait until the registry is consistent.
+// Applies every edit of the file in order, in one transaction: all or, on a
+// failure or when the process dies, none. (A file that changes both hives
+// commits them one after the other.)
 void ApplyAll(const RegFile& file);
 
 }  // namespace korvex_tool

@@ -27,6 +27,7 @@
 #  include "korvex/posix/windows.h"
 #  include "korvex/posix/threads.h"
 #  include "korvex/posix/notify.h"
+#  include "korvex/posix/transactions.h"
 #endif
 
 #endif

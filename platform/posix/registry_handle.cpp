@@ -73,11 +73,20 @@ KeyCall::KeyCall(HKEY key, REGSAM right) : status_(ResolveKey(key, &ref_)) {
 
 LONG KeyCall::Open(Mode mode) {
   if (status_ != ERROR_SUCCESS) return status_;
-  session_.emplace(*ref_.hive);
-  status_ = session_->status();
+  if (ref_.transaction) {
+    // The transaction counts its writes as one, from its first use of the hive.
+    joined_ = std::unique_lock<std::recursive_mutex>(ref_.transaction->mutex());
+    HiveSession* joined = nullptr;
+    status_ = ref_.transaction->Join(ref_.hive, &joined);
+    if (status_ != ERROR_SUCCESS) return status_;
+    session_.emplace(*joined);
+  } else {
+    session_.emplace(*ref_.hive);
+    status_ = session_->status();
+  }
   bool writes = mode == kWrite || mode == kWriteStatement;
   if (status_ == ERROR_SUCCESS && writes && session_->readOnly()) status_ = ERROR_ACCESS_DENIED;
-  if (status_ == ERROR_SUCCESS && writes && !writing_) {
+  if (status_ == ERROR_SUCCESS && writes && !writing_ && !ref_.transaction) {
     // Before anything can commit: readers of other handles and processes must
     // not trust what they read before this write.
     writing_ = ref_.hive->Counts();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/posix/registry_store.h"
+#include "platform/posix/registry_transaction.h"
 
 namespace korvex {
 namespace posix {
@@ -45,6 +46,7 @@ struct KeyRef {
   int64_t id = 0;
   REGSAM access = 0;
   std::shared_ptr<HandleCursors> cursors;  // none for the predefined keys
+  std::shared_ptr<RegistryTransaction> transaction;  // none outside one
 
   bool Allows(REGSAM right) const { return (access & right) == right; }
 };
@@ -61,7 +63,8 @@ bool ReleaseHandle(HKEY key);
 
 // One call on a key: the handle resolved and checked for the right the call
 // needs, then the hive's connection held and, if asked, a transaction begun.
-// status() is the first step that failed.
+// A key in a registry transaction uses the transaction's connection, and a
+// savepoint for its own transaction. status() is the first step that failed.
 class KeyCall {
  public:
   // kWriteStatement: one writing statement, its own transaction. Writing modes
@@ -74,6 +77,8 @@ class KeyCall {
   KeyCall(const KeyCall&) = delete;
   KeyCall& operator=(const KeyCall&) = delete;
 
+  // The call runs in `transaction`, whatever its key's own.
+  void Enlist(std::shared_ptr<RegistryTransaction> transaction) { ref_.transaction = std::move(transaction); }
   // For calls with checks of their own between resolving and opening the hive.
   LONG Open(Mode mode);
   LONG status() const { return status_; }
@@ -89,6 +94,7 @@ class KeyCall {
  private:
   KeyRef ref_;
   LONG status_;
+  std::unique_lock<std::recursive_mutex> joined_;  // the registry transaction's, while the call uses it
   std::optional<HiveSession> session_;  // declared after ref_: the hive outlives them
   std::optional<Transaction> transaction_;
   WriteCounts* writing_ = nullptr;

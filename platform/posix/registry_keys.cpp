@@ -9,22 +9,6 @@ namespace {
 
 constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | DELETE;
 
-LONG OpenKey(HKEY key, const char* subKey, bool create, REGSAM access, PHKEY result, DWORD* disposition) {
-  if (!result) return ERROR_INVALID_PARAMETER;
-  KeyCall call(key, 0);
-  int64_t id = 0;
-  bool created = false;
-  LONG rc = WalkPath(call, subKey, create ? KeyCall::kWrite : KeyCall::kRead, create, &id, &created);
-  if (rc == ERROR_SUCCESS) rc = call.Commit();
-  if (rc != ERROR_SUCCESS) return rc;
-  // A hive this process may not write refuses write rights, as Win32 refuses
-  // them to a user without them.
-  if ((access & kWriteRights) && call.session().readOnly()) return ERROR_ACCESS_DENIED;
-  *result = NewHandle(KeyRef{call.ref().hive, id, access, nullptr});
-  if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-  return ERROR_SUCCESS;
-}
-
 LONG DeleteKey(HKEY key, const char* subKey, bool subtree) {
   KeyCall call(key, 0);
   int64_t id = 0;
@@ -46,6 +30,25 @@ LONG DeleteKey(HKEY key, const char* subKey, bool subtree) {
 }
 
 }  // namespace
+
+LONG OpenKey(HKEY key, const char* subKey, bool create, REGSAM access, PHKEY result, DWORD* disposition,
+             std::shared_ptr<RegistryTransaction> transaction) {
+  if (!result) return ERROR_INVALID_PARAMETER;
+  KeyCall call(key, 0);
+  if (transaction) call.Enlist(std::move(transaction));
+  int64_t id = 0;
+  bool created = false;
+  LONG rc = WalkPath(call, subKey, create ? KeyCall::kWrite : KeyCall::kRead, create, &id, &created);
+  if (rc == ERROR_SUCCESS) rc = call.Commit();
+  if (rc != ERROR_SUCCESS) return rc;
+  // A hive this process may not write refuses write rights, as Win32 refuses
+  // them to a user without them.
+  if ((access & kWriteRights) && call.session().readOnly()) return ERROR_ACCESS_DENIED;
+  *result = NewHandle(KeyRef{call.ref().hive, id, access, nullptr, call.ref().transaction});
+  if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+  return ERROR_SUCCESS;
+}
+
 }  // namespace registry
 }  // namespace posix
 }  // namespace korvex
@@ -55,12 +58,12 @@ using namespace korvex::posix::registry;
 LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD dwOptions, REGSAM samDesired,
                         const LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition) {
   if (dwOptions != REG_OPTION_NON_VOLATILE) return ERROR_INVALID_PARAMETER;
-  return OpenKey(hKey, lpSubKey, true, samDesired, phkResult, lpdwDisposition);
+  return OpenKey(hKey, lpSubKey, true, samDesired, phkResult, lpdwDisposition, nullptr);
 }
 
 LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult) {
   if (phkResult) *phkResult = nullptr;
-  return OpenKey(hKey, lpSubKey, false, samDesired, phkResult, nullptr);
+  return OpenKey(hKey, lpSubKey, false, samDesired, phkResult, nullptr, nullptr);
 }
 
 LSTATUS RegCloseKey(HKEY hKey) {
@@ -81,7 +84,7 @@ LSTATUS SHDeleteKeyA(HKEY hKey, LPCSTR pszSubKey) { return DeleteKey(hKey, pszSu
 
 LSTATUS RegOpenCurrentUser(REGSAM samDesired, PHKEY phkResult) {
   if (phkResult) *phkResult = nullptr;
-  return OpenKey(HKEY_CURRENT_USER, nullptr, false, samDesired, phkResult, nullptr);
+  return OpenKey(HKEY_CURRENT_USER, nullptr, false, samDesired, phkResult, nullptr, nullptr);
 }
 
 LSTATUS RegFlushKey(HKEY hKey) {

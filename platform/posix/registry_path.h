@@ -3,6 +3,7 @@
 
 // Subkey paths: split at backslashes and followed down the key tree.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,11 @@ LONG FollowPath(HiveSession& session, int64_t from, const std::vector<std::strin
 // creating what is missing when asked to (the key needs KEY_CREATE_SUB_KEY for
 // that). A bad path fails before the hive is opened.
 LONG WalkPath(KeyCall& call, const char* subKey, KeyCall::Mode mode, bool create, int64_t* id, bool* created);
+
+// Opens (or with `create` creates) a subkey as a new handle, in `transaction`
+// when there is one, else in that of `key`.
+LONG OpenKey(HKEY key, const char* subKey, bool create, REGSAM access, PHKEY result, DWORD* disposition,
+             std::shared_ptr<RegistryTransaction> transaction);
 
 }  // namespace registry
 }  // namespace posix

@@ -66,6 +66,9 @@ const char* const kStatements[] = {
     /* BeginWrite */ "BEGIN IMMEDIATE",
     /* Commit */ "COMMIT",
     /* Rollback */ "ROLLBACK",
+    /* Savepoint */ "SAVEPOINT call",
+    /* ReleaseSavepoint */ "RELEASE call",
+    /* RollbackToSavepoint */ "ROLLBACK TO call",
     /* KeyExists */ "SELECT 1 FROM keys WHERE id = ?1",
     /* FindChild */ "SELECT id FROM keys WHERE parent = ?1 AND name = ?2",
     /* InsertKey */ "INSERT INTO keys(parent, name) VALUES(?1, ?2)",
@@ -322,16 +325,24 @@ LONG Hive::Connect(std::unique_ptr<Connection>* connection) {
   return ERROR_SUCCESS;
 }
 
-HiveSession::HiveSession(Hive& hive) : hive_(hive), status_(hive.Acquire(&connection_)) {
+HiveSession::HiveSession(Hive& hive) : hive_(hive), status_(hive.Acquire(&owned_)) {
+  connection_ = owned_.get();
   if (connection_) changesAtStart_ = sqlite3_total_changes64(connection_->db);
 }
 
+HiveSession::HiveSession(HiveSession& transaction)
+    : hive_(transaction.hive_), connection_(transaction.connection_), status_(transaction.status_) {}
+
 HiveSession::~HiveSession() {
-  if (!connection_) return;
-  // Rows changed by a transaction that rolled back count too: a waiter then
-  // just finds nothing new.
+  if (!owned_) return;
+  // Rows changed by a call that rolled back count too: a waiter then just
+  // finds nothing new.
   if (sqlite3_total_changes64(connection_->db) != changesAtStart_) utimensat(AT_FDCWD, hive_.path_.c_str(), nullptr, 0);
-  hive_.Release(std::move(connection_));
+  hive_.Release(std::move(owned_));
+}
+
+void HiveSession::ForgetChanges() {
+  if (connection_) changesAtStart_ = sqlite3_total_changes64(connection_->db);
 }
 
 sqlite3_stmt* HiveSession::Prepared(Sql sql, int* rc) {
@@ -347,7 +358,7 @@ sqlite3_stmt* HiveSession::Prepared(Sql sql, int* rc) {
 }
 
 Transaction::Transaction(HiveSession& session, bool write) : session_(session), open_(false) {
-  Statement begin(session, write ? Sql::BeginWrite : Sql::Begin);
+  Statement begin(session, session.nested() ? Sql::Savepoint : write ? Sql::BeginWrite : Sql::Begin);
   int rc = begin.Step();
   open_ = rc == SQLITE_DONE;
   status_ = open_ ? ERROR_SUCCESS : StoreError(rc);
@@ -355,12 +366,20 @@ Transaction::Transaction(HiveSession& session, bool write) : session_(session), 
 
 Transaction::~Transaction() {
   if (!open_) return;
+  if (session_.nested()) {
+    // Undone, and the savepoint gone: the registry transaction goes on.
+    Statement undo(session_, Sql::RollbackToSavepoint);
+    undo.Step();
+    Statement release(session_, Sql::ReleaseSavepoint);
+    release.Step();
+    return;
+  }
   Statement rollback(session_, Sql::Rollback);
   rollback.Step();
 }
 
 LONG Transaction::Commit() {
-  Statement commit(session_, Sql::Commit);
+  Statement commit(session_, session_.nested() ? Sql::ReleaseSavepoint : Sql::Commit);
   int rc = commit.Step();
   if (rc != SQLITE_DONE) return StoreError(rc);  // the destructor rolls back
   open_ = false;

@@ -28,6 +28,9 @@ enum class Sql {
   BeginWrite,
   Commit,
   Rollback,
+  Savepoint,
+  ReleaseSavepoint,
+  RollbackToSavepoint,
   KeyExists,
   FindChild,
   InsertKey,
@@ -112,6 +115,9 @@ class Hive {
 class HiveSession {
  public:
   explicit HiveSession(Hive& hive);
+  // A call inside a registry transaction: it uses the transaction's session,
+  // whose connection is within BEGIN already, and neither touches nor releases it.
+  explicit HiveSession(HiveSession& transaction);
   ~HiveSession();
   HiveSession(const HiveSession&) = delete;
   HiveSession& operator=(const HiveSession&) = delete;
@@ -120,12 +126,17 @@ class HiveSession {
   LONG status() const { return status_; }
   sqlite3* db() const { return connection_ ? connection_->db : nullptr; }
   bool readOnly() const { return connection_ && connection_->readOnly; }
+  // Inside a registry transaction: a call's own transaction is a savepoint.
+  bool nested() const { return connection_ && !owned_; }
+  // After a rollback: nothing changed, so nobody is woken.
+  void ForgetChanges();
   // The statement, prepared on first use; NULL with *rc set when that fails.
   sqlite3_stmt* Prepared(Sql sql, int* rc);
 
  private:
   Hive& hive_;
-  std::unique_ptr<Connection> connection_;
+  std::unique_ptr<Connection> owned_;
+  Connection* connection_ = nullptr;
   LONG status_;
   int64_t changesAtStart_ = 0;
 };
@@ -171,7 +182,7 @@ class Statement {
   sqlite3_stmt* stmt_;
 };
 
-// One transaction; rolled back unless committed.
+// One transaction, a savepoint in a nested session; rolled back unless committed.
 class Transaction {
  public:
   Transaction(HiveSession& session, bool write);

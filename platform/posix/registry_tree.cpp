@@ -102,16 +102,17 @@ LSTATUS RegCopyTreeA(HKEY hKeySrc, LPCSTR lpSubKey, HKEY hKeyDest) {
   KeyCopy tree;
   int64_t id = 0;
   bool created = false;
-  if (source.hive == destination.ref().hive) {
+  if (source.hive == destination.ref().hive && source.transaction == destination.ref().transaction) {
     rc = destination.Open(KeyCall::kWrite);
     if (rc == ERROR_SUCCESS) rc = FollowPath(destination.session(), source.id, parts, false, &id, &created);
     if (rc == ERROR_SUCCESS) rc = ReadTree(destination.session(), id, &tree);
   } else {
-    HiveSession session(*source.hive);
-    Transaction read(session, false);
-    rc = session.status() != ERROR_SUCCESS ? session.status() : read.status();
-    if (rc == ERROR_SUCCESS) rc = FollowPath(session, source.id, parts, false, &id, &created);
-    if (rc == ERROR_SUCCESS) rc = ReadTree(session, id, &tree);
+    {  // the source's lock goes before the destination's write
+      KeyCall reader(hKeySrc, KEY_READ, KeyCall::kRead);
+      rc = reader.status();
+      if (rc == ERROR_SUCCESS) rc = FollowPath(reader.session(), source.id, parts, false, &id, &created);
+      if (rc == ERROR_SUCCESS) rc = ReadTree(reader.session(), id, &tree);
+    }
     if (rc == ERROR_SUCCESS) rc = destination.Open(KeyCall::kWrite);
   }
   if (rc == ERROR_SUCCESS) rc = CheckKeyExists(destination.session(), destination.ref().id);

@@ -1,7 +1,12 @@
 // korvex reg end to end: values of every type, keys, and .reg files in and out.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdint>
+#include <fstream>
 
 #include <string>
 #include <vector>
@@ -281,6 +286,46 @@ TEST_F(ToolReg, AFailureHalfwayRestoresTheEarlierState) {
   EXPECT_EQ("<missing>", Stored("A", "z"));
   EXPECT_EQ(Sz("kept"), Stored("B\\C", "y"));
   EXPECT_FALSE(Exists("New"));
+}
+
+// Killed while it writes, an import leaves nothing of itself; or it had just
+// finished, and everything is there. Never a part.
+TEST_F(ToolReg, AKilledImportLeavesNothingOrEverything) {
+  const int kKeys = 200, kValues = 100;
+  std::string text = "Windows Registry Editor Version 5.00\n";
+  for (int k = 0; k < kKeys; ++k) {
+    text += "\n[" + Full("K" + std::to_string(k)) + "]\n";
+    for (int v = 0; v < kValues; ++v) text += "\"v" + std::to_string(v) + "\"=\"" + std::string(64, 'x') + "\"\n";
+  }
+  std::string file = ScratchFile("large.reg");
+  WriteFileBytes(file, text);
+
+  // The hive's write counts (begun, ended) differ while a write is under way.
+  std::string counts = ScratchFolderOfProgram() + "user.db-writes";
+  auto writing = [&] {
+    uint64_t begun_ended[2] = {0, 0};
+    std::ifstream(counts, std::ios::binary).read(reinterpret_cast<char*>(begun_ended), sizeof begun_ended);
+    return begun_ended[0] != begun_ended[1];
+  };
+  pid_t pid = StartTool({"reg", "import", file});
+  int status = 0;
+  bool exited = false;
+  for (int polls = 0; polls < 30000 && !writing(); ++polls) {
+    if ((exited = waitpid(pid, &status, WNOHANG) == pid)) break;
+    usleep(1000);
+  }
+  if (!exited) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+
+  DWORD subkeys = 0;
+  ASSERT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(scratch_.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                                            nullptr, nullptr, nullptr, nullptr, nullptr));
+  if (subkeys == 0) return;
+  EXPECT_EQ(static_cast<DWORD>(kKeys), subkeys);
+  for (int k = 0; k < kKeys; ++k)
+    ASSERT_EQ(Sz(std::string(64, 'x')), Stored("K" + std::to_string(k), ("v" + std::to_string(kValues - 1)).c_str()));
 }
 
 }  // namespace

@@ -29,12 +29,10 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-ToolRun RunTool(const std::vector<std::string>& args, const std::string& input,
-                const std::vector<std::string>& environment) {
-  static std::atomic<int> counter{0};
-  std::string base = ScratchFile("run-" + std::to_string(counter++));
-  WriteFileBytes(base + ".in", input);
+namespace {
 
+pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& environment, const std::string& in,
+            const std::string& out, const std::string& err) {
   std::vector<std::string> words{KORVEX_TOOL_PATH};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -56,13 +54,29 @@ ToolRun RunTool(const std::vector<std::string>& args, const std::string& input,
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, (base + ".in").c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, (base + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, (base + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   pid_t pid = 0;
   int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) throw std::runtime_error(std::string("cannot start the tool: ") + strerror(rc));
+  return pid;
+}
+
+}  // namespace
+
+pid_t StartTool(const std::vector<std::string>& args) {
+  ScratchFolderOfProgram();  // the scratch registry, before the tool starts
+  return Spawn(args, {}, "/dev/null", "/dev/null", "/dev/null");
+}
+
+ToolRun RunTool(const std::vector<std::string>& args, const std::string& input,
+                const std::vector<std::string>& environment) {
+  static std::atomic<int> counter{0};
+  std::string base = ScratchFile("run-" + std::to_string(counter++));
+  WriteFileBytes(base + ".in", input);
+  pid_t pid = Spawn(args, environment, base + ".in", base + ".out", base + ".err");
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
 

@@ -3,6 +3,8 @@
 
 // Runs the korvex tool as a process, in the test program's scratch registry
 // and configuration folder (tests/support), and collects what it says.
+#include <sys/types.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +18,9 @@ struct ToolRun {
 // Extra environment entries ("NAME=value") override the inherited ones.
 ToolRun RunTool(const std::vector<std::string>& args, const std::string& input = "",
                 const std::vector<std::string>& environment = {});
+
+// Starts the tool without waiting for it, its output dropped.
+pid_t StartTool(const std::vector<std::string>& args);
 
 // A file in the program's scratch folder.
 std::string ScratchFile(const std::string& name);

@@ -12,10 +12,11 @@
 //                       kept with a rollback journal, so every user who may read the
 //                       file reads the hive. A hive this process may not write refuses
 //                       writes, and opening with a write right, with ERROR_ACCESS_DENIED.
-// Every call is one transaction; several threads and processes may use a hive at
-// once. Key and value names compare case-insensitively (ASCII) and keep the case
-// they were written with. Subkeys enumerate in name order; values enumerate in
-// name order too (Win32 leaves their order open). Predefined keys are known by
+// Every call is one transaction (or a step of one: korvex/posix/transactions.h);
+// several threads and processes may use a hive at once. Key and value names
+// compare case-insensitively (ASCII) and keep the case they were written with.
+// Subkeys enumerate in name order; values enumerate in name order too (Win32
+// leaves their order open). Predefined keys are known by
 // their low 32 bits, as on 64-bit Windows. Failures of the store itself give
 // ERROR_BADDB (not a database, corrupt), ERROR_CANTOPEN (cannot be opened or
 // created), ERROR_CANTREAD / ERROR_CANTWRITE (I/O, read-only, or a value larger

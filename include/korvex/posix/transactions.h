@@ -1,0 +1,55 @@
+#ifndef KORVEX_POSIX_TRANSACTIONS_H
+#define KORVEX_POSIX_TRANSACTIONS_H
+
+// Registry transactions. Keys opened or created with a transaction, and keys
+// opened or created below them, belong to it: every call through them runs
+// inside it and sees its changes, which nobody else sees before
+// CommitTransaction. A call that fails inside leaves the transaction usable,
+// with nothing of that call done. RollbackTransaction, or closing the handle
+// (CloseHandle) without a commit, undoes everything; a process that dies
+// mid-transaction leaves the registry as it was. Calls on the transaction's
+// keys after it ended fail with ERROR_TRANSACTION_NOT_ACTIVE.
+//
+// Where this differs from Win32:
+// - Atomicity is per hive: HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE are
+//   separate databases, committed one after the other. When one fails to
+//   commit, it and the hives after it roll back; those before stay committed.
+// - A transaction holds each hive it touches for writing from its first use
+//   there until it ends: other writers of that hive, in this process as in
+//   others, wait for it (and give up with ERROR_BUSY after some seconds).
+// - Time-outs are not kept: a Timeout other than 0 or INFINITE is refused with
+//   ERROR_INVALID_PARAMETER, as is a UOW.
+#include "korvex/posix/base.h"
+#include "korvex/posix/registry.h"
+
+typedef void* PVOID;
+typedef WCHAR* LPWSTR;
+typedef struct _GUID {
+  DWORD Data1;
+  WORD Data2;
+  WORD Data3;
+  BYTE Data4[8];
+} GUID, *LPGUID;
+
+#define TRANSACTION_DO_NOT_PROMOTE 0x00000001
+#define ERROR_TRANSACTION_NOT_ACTIVE 6701L
+
+extern "C" {
+
+KORVEX_API HANDLE CreateTransaction(LPSECURITY_ATTRIBUTES lpTransactionAttributes, LPGUID UOW, DWORD CreateOptions,
+                                    DWORD IsolationLevel, DWORD IsolationFlags, DWORD Timeout, LPWSTR Description);
+// Both fail with ERROR_TRANSACTION_NOT_ACTIVE once the transaction has ended.
+KORVEX_API BOOL CommitTransaction(HANDLE TransactionHandle);
+KORVEX_API BOOL RollbackTransaction(HANDLE TransactionHandle);
+
+// As RegCreateKeyExA and RegOpenKeyExA, in the transaction; the extended
+// parameter must be NULL.
+KORVEX_API LSTATUS RegCreateKeyTransactedA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass,
+                                           DWORD dwOptions, REGSAM samDesired,
+                                           const LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                                           LPDWORD lpdwDisposition, HANDLE hTransaction, PVOID pExtendedParemeter);
+KORVEX_API LSTATUS RegOpenKeyTransactedA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                                         PHKEY phkResult, HANDLE hTransaction, PVOID pExtendedParameter);
+}
+
+#endif

@@ -1,0 +1,297 @@
+// Registry transactions: isolation until commit, nothing left by a rollback, a
+// close without commit or a killed process, and failing calls inside.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "korvex/platform.h"
+#include "tests/posix/registry_scratch.h"
+#include "tests/support/window_thread.h"
+
+namespace {
+
+const char kKey[] = "Software\\T";
+
+// A key's values and subkeys, below it too, as "name=data" and "[subkey]{...}".
+std::string Describe(HKEY key) {
+  std::string out;
+  char name[256];
+  BYTE data[256];
+  for (DWORD i = 0;; ++i) {
+    DWORD nameLength = sizeof name, size = sizeof data - 1, type = 0;
+    if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+    out += std::string(name) + "=" + std::string(reinterpret_cast<char*>(data), size ? size - 1 : 0) + ";";
+  }
+  for (DWORD i = 0;; ++i) {
+    DWORD nameLength = sizeof name;
+    if (RegEnumKeyExA(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    HKEY sub = nullptr;
+    if (RegOpenKeyExA(key, name, 0, KEY_READ, &sub) != ERROR_SUCCESS) return out + "[" + name + "]?";
+    out += "[" + std::string(name) + "]{" + Describe(sub) + "}";
+    RegCloseKey(sub);
+  }
+  return out;
+}
+
+// What a handle opened outside any transaction reads.
+std::string Committed(HKEY root = HKEY_CURRENT_USER) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "missing";
+  std::string out = Describe(key);
+  RegCloseKey(key);
+  return out;
+}
+
+// What another process reads.
+bool OtherProcessReads(const std::string& expected, HKEY root = HKEY_CURRENT_USER) {
+  return RunInChild([&] { return Committed(root) == expected ? 0 : 1; }) == 0;
+}
+
+LONG SetText(HKEY key, const char* name, const char* text) {
+  return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), strlen(text) + 1);
+}
+
+const char kSeeded[] = "old=1;[Gone]{x=2;}";
+
+class RegistryTransaction : public testing::Test {
+ protected:
+  void SetUp() override {
+    SHDeleteKeyA(HKEY_CURRENT_USER, kKey);
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                             nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, SetText(key, "old", "1"));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(key, "Gone", "x", REG_SZ, "2", 2));
+    RegCloseKey(key);
+    ASSERT_EQ(kSeeded, Committed());
+    transaction_ = CreateTransaction(nullptr, nullptr, 0, 0, 0, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, transaction_);
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyTransactedA(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key_, transaction_,
+                                                   nullptr));
+  }
+  void TearDown() override {
+    RegCloseKey(key_);
+    if (transaction_) CloseHandle(transaction_);
+  }
+
+  ScratchFolder scratch_;
+  HANDLE transaction_ = nullptr;
+  HKEY key_ = nullptr;
+};
+
+// Each change: what the transaction reads after it, and the ways to end.
+struct Change {
+  const char* what;
+  std::function<LONG(HKEY, HANDLE)> apply;
+  const char* after;
+};
+
+const Change kChanges[] = {
+    {"set a value", [](HKEY key, HANDLE) { return SetText(key, "new", "3"); }, "new=3;old=1;[Gone]{x=2;}"},
+    {"delete a value", [](HKEY key, HANDLE) { return RegDeleteValueA(key, "old"); }, "[Gone]{x=2;}"},
+    {"delete a tree", [](HKEY key, HANDLE) { return RegDeleteTreeA(key, "Gone"); }, "old=1;"},
+    // A key created below a transacted key belongs to the transaction.
+    {"create below the key",
+     [](HKEY key, HANDLE) {
+       HKEY sub = nullptr;
+       LONG rc = RegCreateKeyExA(key, "Sub", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr);
+       if (rc == ERROR_SUCCESS) rc = SetText(sub, "y", "4");
+       RegCloseKey(sub);
+       return rc;
+     },
+     "old=1;[Gone]{x=2;}[Sub]{y=4;}"},
+    {"create from the root",
+     [](HKEY, HANDLE transaction) {
+       HKEY sub = nullptr;
+       DWORD disposition = 0;
+       LONG rc = RegCreateKeyTransactedA(HKEY_CURRENT_USER, "Software\\T\\Sub", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                         nullptr, &sub, &disposition, transaction, nullptr);
+       if (rc == ERROR_SUCCESS && disposition != REG_CREATED_NEW_KEY) rc = ERROR_INVALID_DATA;
+       RegCloseKey(sub);
+       return rc;
+     },
+     "old=1;[Gone]{x=2;}[Sub]{}"},
+};
+
+enum class End { kCommit, kRollback, kCloseHandle };
+
+TEST_F(RegistryTransaction, ChangesShowOnlyAfterCommit) {
+  for (const Change& change : kChanges) {
+    for (End end : {End::kCommit, End::kRollback, End::kCloseHandle}) {
+      SCOPED_TRACE(std::string(change.what) + " ending " + std::to_string(static_cast<int>(end)));
+      TearDown();
+      SetUp();  // the seeded key again, with a fresh transaction
+      HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+      HKEY watched = nullptr;
+      ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &watched));
+      ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(watched, TRUE,
+                                                       REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event,
+                                                       TRUE));
+
+      ASSERT_EQ(ERROR_SUCCESS, change.apply(key_, transaction_));
+      EXPECT_EQ(change.after, Describe(key_));
+      EXPECT_EQ(kSeeded, Committed());
+      EXPECT_TRUE(OtherProcessReads(kSeeded));
+      EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(event, 0));
+
+      if (end == End::kCommit) {
+        EXPECT_TRUE(CommitTransaction(transaction_));
+      } else if (end == End::kRollback) {
+        EXPECT_TRUE(RollbackTransaction(transaction_));
+      } else {
+        EXPECT_TRUE(CloseHandle(transaction_));
+        transaction_ = nullptr;
+      }
+      bool committed = end == End::kCommit;
+      std::string expected = committed ? change.after : kSeeded;
+      EXPECT_EQ(expected, Committed());
+      EXPECT_TRUE(OtherProcessReads(expected));
+      EXPECT_EQ(static_cast<DWORD>(committed ? WAIT_OBJECT_0 : WAIT_TIMEOUT),
+                WaitForSingleObject(event, committed ? kDeadlineMs : 0));
+      // The transaction is over for its keys and for a second end.
+      EXPECT_EQ(ERROR_TRANSACTION_NOT_ACTIVE, SetText(key_, "late", "5"));
+      if (transaction_) {
+        EXPECT_FALSE(CommitTransaction(transaction_));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_TRANSACTION_NOT_ACTIVE), GetLastError());
+      }
+      RegCloseKey(watched);
+      CloseHandle(event);
+    }
+  }
+}
+
+TEST_F(RegistryTransaction, FailingCallsLeaveItUsable) {
+  HKEY missing = nullptr;
+  const struct {
+    const char* what;
+    std::function<LONG()> call;
+    LONG expected;
+  } failures[] = {
+      {"delete a missing value", [&] { return RegDeleteValueA(key_, "none"); }, ERROR_FILE_NOT_FOUND},
+      {"delete a key with subkeys",
+       [&] {
+         HKEY sub = nullptr;
+         LONG rc = RegCreateKeyExA(key_, "Gone\\Deeper", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr);
+         RegCloseKey(sub);
+         return rc == ERROR_SUCCESS ? RegDeleteKeyA(key_, "Gone") : rc;
+       },
+       ERROR_ACCESS_DENIED},
+      {"open a missing key", [&] { return RegOpenKeyExA(key_, "none", 0, KEY_READ, &missing); },
+       ERROR_FILE_NOT_FOUND},
+  };
+  for (const auto& failure : failures) {
+    SCOPED_TRACE(failure.what);
+    ASSERT_EQ(ERROR_SUCCESS, SetText(key_, failure.what, "ok"));
+    EXPECT_EQ(failure.expected, failure.call());
+  }
+  ASSERT_TRUE(CommitTransaction(transaction_));
+  std::string expected = "delete a key with subkeys=ok;delete a missing value=ok;old=1;"
+                         "open a missing key=ok;[Gone]{x=2;[Deeper]{}}";
+  EXPECT_EQ(expected, Committed());
+}
+
+TEST_F(RegistryTransaction, BothHivesCommitTogether) {
+  HKEY machine = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyTransactedA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                                   &machine, nullptr, transaction_, nullptr));
+  ASSERT_EQ(ERROR_SUCCESS, SetText(machine, "m", "1"));
+  ASSERT_EQ(ERROR_SUCCESS, SetText(key_, "u", "1"));
+  EXPECT_EQ("missing", Committed(HKEY_LOCAL_MACHINE));
+  EXPECT_TRUE(OtherProcessReads("missing", HKEY_LOCAL_MACHINE));
+  ASSERT_TRUE(CommitTransaction(transaction_));
+  EXPECT_EQ("m=1;", Committed(HKEY_LOCAL_MACHINE));
+  EXPECT_EQ("old=1;u=1;[Gone]{x=2;}", Committed());
+  RegCloseKey(machine);
+}
+
+TEST_F(RegistryTransaction, RefusesWhatItCannotKeep) {
+  EXPECT_EQ(INVALID_HANDLE_VALUE, CreateTransaction(nullptr, nullptr, 0, 0, 0, 1000, nullptr));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+  HKEY key = nullptr;
+  EXPECT_EQ(ERROR_INVALID_HANDLE, RegOpenKeyTransactedA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key,
+                                                        reinterpret_cast<HANDLE>(0x7777), nullptr));
+  int extended = 0;
+  EXPECT_EQ(ERROR_INVALID_PARAMETER,
+            RegOpenKeyTransactedA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key, transaction_, &extended));
+  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  EXPECT_EQ(ERROR_INVALID_HANDLE, RegOpenKeyTransactedA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key, event, nullptr));
+  EXPECT_FALSE(CommitTransaction(event));
+  CloseHandle(event);
+}
+
+TEST_F(RegistryTransaction, KilledProcessLeavesTheRegistryAsItWas) {
+  TearDown();
+  transaction_ = nullptr;
+  key_ = nullptr;
+  int ready[2];
+  ASSERT_EQ(0, pipe(ready));
+  pid_t child = fork();
+  if (child == 0) {
+    HANDLE transaction = CreateTransaction(nullptr, nullptr, 0, 0, 0, 0, nullptr);
+    HKEY key = nullptr;
+    if (RegOpenKeyTransactedA(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key, transaction, nullptr) != 0) _exit(1);
+    for (int i = 0; i < 200; ++i)
+      if (SetText(key, ("v" + std::to_string(i)).c_str(), "x") != ERROR_SUCCESS) _exit(1);
+    if (RegDeleteTreeA(key, "Gone") != ERROR_SUCCESS || RegDeleteValueA(key, "old") != ERROR_SUCCESS) _exit(1);
+    char byte = 1;
+    if (write(ready[1], &byte, 1) != 1) _exit(1);
+    pause();
+    _exit(0);
+  }
+  close(ready[1]);
+  char byte = 0;
+  ASSERT_EQ(1, read(ready[0], &byte, 1));
+  close(ready[0]);
+  kill(child, SIGKILL);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(kSeeded, Committed());
+  // The dead writer's lock went with it.
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key));
+  EXPECT_EQ(ERROR_SUCCESS, SetText(key, "after", "1"));
+  RegCloseKey(key);
+}
+
+// Threads share the transaction's connection one call at a time.
+TEST_F(RegistryTransaction, ThreadsWriteIntoOneTransaction) {
+  constexpr int kThreads = 4, kValues = 50;
+  std::vector<std::thread> threads;
+  std::vector<LONG> failures(kThreads, ERROR_SUCCESS);
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      HKEY sub = nullptr;
+      std::string name = "T" + std::to_string(t);
+      LONG rc = RegCreateKeyExA(key_, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr);
+      for (int v = 0; v < kValues && rc == ERROR_SUCCESS; ++v) rc = SetText(sub, std::to_string(v).c_str(), "x");
+      DWORD count = 0;
+      if (rc == ERROR_SUCCESS)
+        rc = RegQueryInfoKeyA(sub, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
+                              nullptr, nullptr);
+      failures[t] = rc != ERROR_SUCCESS ? rc : count == kValues ? ERROR_SUCCESS : ERROR_INVALID_DATA;
+      RegCloseKey(sub);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(std::vector<LONG>(kThreads, ERROR_SUCCESS), failures);
+  EXPECT_EQ(kSeeded, Committed());
+  ASSERT_TRUE(CommitTransaction(transaction_));
+  HKEY last = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\T\\T3", 0, KEY_READ, &last));
+  DWORD count = 0;
+  EXPECT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(last, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                                            nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(static_cast<DWORD>(kValues), count);
+  RegCloseKey(last);
+}
+
+}  // namespace
