@@ -90,6 +90,15 @@ typedef struct _FILETIME {
 #define ERROR_CANTWRITE 1013L
 #define ERROR_BUSY 170L
 
+// Calling conventions mean nothing here; the names stay so that declarations
+// read as they do on Windows.
+#ifndef WINAPI
+#  define WINAPI
+#endif
+#ifndef CALLBACK
+#  define CALLBACK
+#endif
+
 extern "C" {
 KORVEX_API DWORD GetLastError(void);
 KORVEX_API void SetLastError(DWORD error);

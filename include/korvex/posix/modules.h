@@ -5,13 +5,6 @@
 // dlopen gives. Every backslash in a module path is a separator.
 #include "korvex/posix/base.h"
 
-#ifndef WINAPI
-#  define WINAPI
-#endif
-#ifndef CALLBACK
-#  define CALLBACK
-#endif
-
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_BAD_EXE_FORMAT 193L

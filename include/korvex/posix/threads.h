@@ -6,10 +6,6 @@
 // for them. Handle values are not reused while the process lives.
 #include "korvex/posix/base.h"
 
-#ifndef WINAPI
-#  define WINAPI
-#endif
-
 typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID);
 
 #define WAIT_OBJECT_0 0x00000000u

@@ -7,13 +7,6 @@
 // not reused while the process lives.
 #include "korvex/posix/base.h"
 
-#ifndef WINAPI
-#  define WINAPI
-#endif
-#ifndef CALLBACK
-#  define CALLBACK
-#endif
-
 typedef WORD ATOM;
 typedef struct HICON__* HICON;
 typedef HICON HCURSOR;
