@@ -6,7 +6,7 @@
 #include "korvex/types.h"
 
 #if !defined(_WIN32)
-#include "platform/posix/native_path.h"
+#include "platform/posix/common/native_path.h"
 #endif
 
 namespace korvex {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "korvex/platform.h"
-#include "platform/posix/registry_changes.h"
+#include "platform/posix/registry/changes.h"
 #include "tests/posix/registry_scratch.h"
 
 namespace {

@@ -1,0 +1,24 @@
+#ifndef KORVEX_PLATFORM_POSIX_COMMON_ERRNO_ERROR_H
+#define KORVEX_PLATFORM_POSIX_COMMON_ERRNO_ERROR_H
+
+// The one mapping from errno to Win32 error codes for the calls on files and
+// folders of this subset.
+#include <string>
+
+#include "korvex/platform.h"
+
+namespace korvex {
+namespace posix {
+
+// The Win32 error for an errno of a call on `path` (a native path): a missing
+// entry is ERROR_FILE_NOT_FOUND when its folder exists, else
+// ERROR_PATH_NOT_FOUND; a full disk ERROR_DISK_FULL, a device's I/O failure
+// ERROR_IO_DEVICE; refusals ERROR_ACCESS_DENIED, and anything else `otherwise`
+// (a reader or writer of file contents passes ERROR_READ_FAULT or
+// ERROR_WRITE_FAULT).
+DWORD Win32ErrorFromErrno(int error, const std::string& path, DWORD otherwise = ERROR_ACCESS_DENIED);
+
+}  // namespace posix
+}  // namespace korvex
+
+#endif

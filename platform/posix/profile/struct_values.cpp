@@ -1,0 +1,71 @@
+// Binary data in a profile: two hexadecimal digits per byte, then the checksum
+// (the low byte of the bytes' sum) the same way, as Windows writes it.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "korvex/platform.h"
+#include "platform/posix/profile/file.h"
+#include "platform/posix/profile/results.h"
+
+using namespace korvex::posix;
+
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The bytes of a text written for `size` bytes; false when the text has another
+// length, a character that is no hexadecimal digit, or a wrong checksum.
+bool DecodeStruct(const std::string& text, size_t size, std::vector<unsigned char>* bytes) {
+  if (text.size() != 2 * size + 2) return false;
+  unsigned char sum = 0;
+  for (size_t i = 0; i <= size; ++i) {
+    int high = HexDigit(text[2 * i]), low = HexDigit(text[2 * i + 1]);
+    if (high < 0 || low < 0) return false;
+    unsigned char byte = static_cast<unsigned char>(high * 16 + low);
+    if (i == size) return byte == sum;
+    bytes->push_back(byte);
+    sum = static_cast<unsigned char>(sum + byte);
+  }
+  return false;
+}
+
+std::string EncodeStruct(const unsigned char* bytes, size_t size) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  unsigned char sum = 0;
+  for (size_t i = 0; i <= size; ++i) {
+    unsigned char byte = i < size ? bytes[i] : sum;
+    text.push_back(kDigits[byte >> 4]);
+    text.push_back(kDigits[byte & 15]);
+    sum = static_cast<unsigned char>(sum + byte);
+  }
+  return text;
+}
+
+}  // namespace
+
+BOOL GetPrivateProfileStructA(LPCSTR lpszSection, LPCSTR lpszKey, LPVOID lpStruct, UINT uSizeStruct, LPCSTR szFile) {
+  if (!lpszSection || !lpszKey || (!lpStruct && uSizeStruct > 0)) return FALSE;
+  std::shared_ptr<const ProfileText> text = LoadProfile(szFile);
+  // The value as written: quotes around it are not taken off.
+  const std::string* value = text->RawValue(ProfileName(lpszSection), ProfileName(lpszKey));
+  std::vector<unsigned char> bytes;
+  if (!value || !DecodeStruct(*value, uSizeStruct, &bytes)) return FALSE;
+  if (uSizeStruct > 0) memcpy(lpStruct, bytes.data(), uSizeStruct);
+  return TRUE;
+}
+
+BOOL WritePrivateProfileStructA(LPCSTR lpszSection, LPCSTR lpszKey, LPVOID lpStruct, UINT uSizeStruct, LPCSTR szFile) {
+  std::string section = ProfileName(lpszSection), key = ProfileName(lpszKey);
+  return UpdateProfile(lpszSection, szFile, [&](ProfileText& text) {
+    if (!lpszKey) return text.RemoveSection(section);
+    if (!lpStruct) return text.RemoveKey(section, key);
+    return text.Set(section, key, EncodeStruct(static_cast<const unsigned char*>(lpStruct), uSizeStruct));
+  });
+}

@@ -1,0 +1,97 @@
+// Opening, creating, enumerating and deleting keys.
+#include "platform/posix/registry/changes.h"
+#include "platform/posix/registry/path.h"
+
+namespace korvex {
+namespace posix {
+namespace registry {
+namespace {
+
+constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | DELETE;
+
+LONG DeleteKey(HKEY key, const char* subKey, bool subtree) {
+  KeyCall call(key, 0);
+  int64_t id = 0;
+  bool created = false;
+  LONG rc = WalkPath(call, subKey, KeyCall::kWrite, false, &id, &created);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (id == kRootKeyId) return ERROR_ACCESS_DENIED;
+  if (!subtree) {
+    Statement children(call.session(), Sql::HasChildren);
+    children.Bind(1, id);
+    int step = children.Step();
+    if (step == SQLITE_ROW) return ERROR_ACCESS_DENIED;
+    if (step != SQLITE_DONE) return StoreError(step);
+  }
+  // The keys' values go with them (trigger key_removed).
+  rc = Execute(call.session(), subtree ? Sql::DeleteSubtree : Sql::DeleteKey, id);
+  if (rc == ERROR_SUCCESS) rc = call.Commit();
+  return rc;
+}
+
+}  // namespace
+
+LONG OpenKey(HKEY key, const char* subKey, bool create, REGSAM access, PHKEY result, DWORD* disposition,
+             std::shared_ptr<RegistryTransaction> transaction) {
+  if (!result) return ERROR_INVALID_PARAMETER;
+  KeyCall call(key, 0);
+  if (transaction) call.Enlist(std::move(transaction));
+  int64_t id = 0;
+  bool created = false;
+  LONG rc = WalkPath(call, subKey, create ? KeyCall::kWrite : KeyCall::kRead, create, &id, &created);
+  if (rc == ERROR_SUCCESS) rc = call.Commit();
+  if (rc != ERROR_SUCCESS) return rc;
+  // A hive this process may not write refuses write rights, as Win32 refuses
+  // them to a user without them.
+  if ((access & kWriteRights) && call.session().readOnly()) return ERROR_ACCESS_DENIED;
+  *result = NewHandle(KeyRef{call.ref().hive, id, access, nullptr, call.ref().transaction});
+  if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+  return ERROR_SUCCESS;
+}
+
+}  // namespace registry
+}  // namespace posix
+}  // namespace korvex
+
+using namespace korvex::posix::registry;
+
+LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD dwOptions, REGSAM samDesired,
+                        const LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition) {
+  if (dwOptions != REG_OPTION_NON_VOLATILE) return ERROR_INVALID_PARAMETER;
+  return OpenKey(hKey, lpSubKey, true, samDesired, phkResult, lpdwDisposition, nullptr);
+}
+
+LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult) {
+  if (phkResult) *phkResult = nullptr;
+  return OpenKey(hKey, lpSubKey, false, samDesired, phkResult, nullptr, nullptr);
+}
+
+LSTATUS RegCloseKey(HKEY hKey) {
+  if (PredefinedKey(hKey)) return ERROR_SUCCESS;
+  if (!ReleaseHandle(hKey)) return ERROR_INVALID_HANDLE;
+  EndKeyWaits(hKey);
+  return ERROR_SUCCESS;
+}
+
+LSTATUS RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
+  if (!lpSubKey) return ERROR_INVALID_PARAMETER;
+  return DeleteKey(hKey, lpSubKey, false);
+}
+
+LSTATUS RegDeleteKeyExA(HKEY hKey, LPCSTR lpSubKey, REGSAM, DWORD) { return RegDeleteKeyA(hKey, lpSubKey); }
+
+LSTATUS SHDeleteKeyA(HKEY hKey, LPCSTR pszSubKey) { return DeleteKey(hKey, pszSubKey, true); }
+
+LSTATUS RegOpenCurrentUser(REGSAM samDesired, PHKEY phkResult) {
+  if (phkResult) *phkResult = nullptr;
+  return OpenKey(HKEY_CURRENT_USER, nullptr, false, samDesired, phkResult, nullptr, nullptr);
+}
+
+LSTATUS RegFlushKey(HKEY hKey) {
+  KeyCall call(hKey, 0, KeyCall::kNoTransaction);
+  if (call.status() != ERROR_SUCCESS) return call.status();
+  // Commits are in the log already; a checkpoint syncs it to disk first. One
+  // that readers keep from finishing has still done that.
+  int rc = sqlite3_wal_checkpoint_v2(call.session().db(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+  return rc == SQLITE_OK || rc == SQLITE_BUSY ? ERROR_SUCCESS : StoreError(rc);
+}

@@ -1,0 +1,94 @@
+// Setting, reading and deleting values.
+#include "platform/posix/registry/values.h"
+
+#include <cstring>
+
+#include "platform/posix/registry/handle.h"
+
+namespace korvex {
+namespace posix {
+namespace registry {
+
+bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+LONG SetValueOf(HiveSession& session, int64_t id, const char* name, DWORD type, const BYTE* data, DWORD size,
+                bool win32Terminator) {
+  // Refused before the data is touched: SQLite cannot hold it.
+  if (size >= static_cast<DWORD>(sqlite3_limit(session.db(), SQLITE_LIMIT_LENGTH, -1)))
+    return StoreError(SQLITE_TOOBIG);
+  // As Win32 does, a string whose length left out its terminator gets it: the
+  // byte after the data is looked at, as there.
+  if (win32Terminator && IsStringType(type) && size && data[size - 1] && !data[size]) ++size;
+  Statement set(session, Sql::SetValue);
+  set.Bind(1, id);
+  set.Bind(2, name);
+  set.Bind(3, static_cast<int64_t>(type));
+  set.BindBlob(4, data, size);
+  int step = set.Step();
+  if (step != SQLITE_DONE) return StoreError(step);
+  return sqlite3_changes(session.db()) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+}
+
+LONG DeleteValueOf(HiveSession& session, int64_t id, const char* name) {
+  Statement remove(session, Sql::DeleteValue);
+  remove.Bind(1, id);
+  remove.Bind(2, name);
+  int step = remove.Step();
+  if (step != SQLITE_DONE) return StoreError(step);
+  if (sqlite3_changes(session.db())) return ERROR_SUCCESS;
+  LONG rc = CheckKeyExists(session, id);
+  return rc == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : rc;
+}
+
+LONG FindValue(Statement& query, int64_t id, const char* name) {
+  query.Bind(1, id);
+  query.Bind(2, name);
+  int step = query.Step();
+  if (step == SQLITE_DONE) return ERROR_KEY_DELETED;
+  if (step != SQLITE_ROW) return StoreError(step);
+  return query.IsNull(0) ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+}
+
+LONG HandOutData(DWORD type, const void* data, DWORD size, LPDWORD typeOut, LPBYTE buffer, LPDWORD bufferSize) {
+  DWORD room = bufferSize ? *bufferSize : 0;
+  if (typeOut) *typeOut = type;
+  if (!bufferSize) return buffer ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
+  *bufferSize = size;
+  if (!buffer) return ERROR_SUCCESS;
+  if (room < size) return ERROR_MORE_DATA;
+  if (size) memcpy(buffer, data, size);
+  bool terminated = size && static_cast<const BYTE*>(data)[size - 1] == 0;
+  if (room > size && IsStringType(type) && !terminated) buffer[size] = 0;
+  return ERROR_SUCCESS;
+}
+
+}  // namespace registry
+}  // namespace posix
+}  // namespace korvex
+
+using namespace korvex::posix::registry;
+
+LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {
+  if (!lpData && cbData) return ERROR_INVALID_PARAMETER;
+  KeyCall call(hKey, KEY_SET_VALUE, KeyCall::kWriteStatement);
+  if (call.status() != ERROR_SUCCESS) return call.status();
+  return SetValueOf(call.session(), call.ref().id, lpValueName, dwType, lpData, cbData, true);
+}
+
+LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
+                         LPDWORD lpcbData) {
+  if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
+  KeyCall call(hKey, KEY_QUERY_VALUE, KeyCall::kNoTransaction);
+  if (call.status() != ERROR_SUCCESS) return call.status();
+  Statement query(call.session(), Sql::QueryValue);
+  LONG rc = FindValue(query, call.ref().id, lpValueName);
+  if (rc != ERROR_SUCCESS) return rc;
+  return HandOutData(static_cast<DWORD>(query.Int(0)), query.Blob(1), query.Bytes(1), lpType, lpData, lpcbData);
+}
+
+LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
+  KeyCall call(hKey, KEY_SET_VALUE, KeyCall::kWrite);
+  if (call.status() != ERROR_SUCCESS) return call.status();
+  LONG rc = DeleteValueOf(call.session(), call.ref().id, lpValueName);
+  return rc == ERROR_SUCCESS ? call.Commit() : rc;
+}

@@ -1,0 +1,160 @@
+#include "platform/posix/windowing/message_queue.h"
+
+#include <unistd.h>
+
+#include "platform/posix/windowing/window_table.h"
+
+using namespace korvex::posix;
+
+namespace {
+
+const HWND kThreadMessagesOnly = reinterpret_cast<HWND>(LONG_PTR(-1));
+
+bool TakePosted(ThreadContext& thread, const MessageFilter& filter, bool remove, MSG* msg) {
+  for (auto it = thread.posted.begin(); it != thread.posted.end(); ++it) {
+    if (!filter.Admits(it->hwnd, it->message)) continue;
+    *msg = *it;
+    if (remove) thread.posted.erase(it);
+    return true;
+  }
+  return false;
+}
+
+// WM_QUIT passes every filter: a loop for one window still ends.
+bool TakeQuit(ThreadContext& thread, bool remove, MSG* msg) {
+  if (!thread.quitPending) return false;
+  *msg = MSG{nullptr, WM_QUIT, WPARAM(thread.quitCode), 0, TickCount(), {0, 0}};
+  if (remove) thread.quitPending = false;
+  return true;
+}
+
+// Win32's order: sent messages, posted ones, the quit request, timers.
+bool TakeMessage(std::unique_lock<std::mutex>& lock, ThreadContext& thread, const MessageFilter& filter,
+                 bool remove, MSG* msg) {
+  DeliverSentMessages(lock, thread);
+  return TakePosted(thread, filter, remove, msg) || TakeQuit(thread, remove, msg) ||
+         TakeDueTimer(thread, filter, remove, msg);
+}
+
+bool FilterWindowExists(HWND window) {
+  return !window || window == kThreadMessagesOnly || FindWindow(window);
+}
+
+BOOL Post(ThreadContext& thread, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  thread.posted.push_back(MSG{window, message, wParam, lParam, TickCount(), {0, 0}});
+  thread.Wake();
+  return TRUE;
+}
+
+}  // namespace
+
+namespace korvex {
+namespace posix {
+
+bool MessageFilter::Admits(HWND target, UINT message) const {
+  if (window == kThreadMessagesOnly ? target != nullptr : window && target != window) return false;
+  return (first == 0 && last == 0) || (message >= first && message <= last);
+}
+
+DWORD TickCount() { return DWORD(MonotonicNs() / 1000000); }
+
+void DeliverSentMessages(std::unique_lock<std::mutex>& lock, ThreadContext& thread) {
+  while (!thread.sent.empty()) {
+    std::shared_ptr<SentMessage> sent = thread.sent.front();
+    thread.sent.pop_front();
+    sent->started = true;
+    lock.unlock();
+    LRESULT result = CallWindow(sent->window, sent->message, sent->wParam, sent->lParam);
+    lock.lock();
+    sent->result = result;
+    sent->done = true;
+    // As in SendMessageA: the sender is woken once the lock is free.
+    lock.unlock();
+    sent->sender->Wake();
+    lock.lock();
+  }
+}
+
+}  // namespace posix
+}  // namespace korvex
+
+BOOL GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
+  auto thread = CurrentThread();
+  MessageFilter filter{window, filterMin, filterMax};
+  std::unique_lock<std::mutex> lock(LayerLock());
+  if (!msg || !FilterWindowExists(window)) {
+    SetLastError(msg ? ERROR_INVALID_WINDOW_HANDLE : ERROR_INVALID_PARAMETER);
+    return -1;
+  }
+  for (;;) {
+    if (thread->terminated) break;
+    if (TakeMessage(lock, *thread, filter, true, msg)) return msg->message != WM_QUIT;
+    ArmTimerFd(*thread, filter);
+    if (SleepOn(lock, *thread, {thread->timerFd}, -1) == Wake::kCancelled) break;
+    uint64_t expirations;
+    ssize_t ignored = read(thread->timerFd, &expirations, sizeof expirations);
+    (void)ignored;
+  }
+  SetLastError(ERROR_OPERATION_ABORTED);
+  return -1;
+}
+
+BOOL PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg) {
+  auto thread = CurrentThread();
+  std::unique_lock<std::mutex> lock(LayerLock());
+  if (!msg) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  return TakeMessage(lock, *thread, MessageFilter{window, filterMin, filterMax}, removeMsg & PM_REMOVE, msg);
+}
+
+BOOL TranslateMessage(const MSG*) { return FALSE; }
+
+LRESULT DispatchMessageA(const MSG* msg) {
+  if (!msg) return 0;
+  if (msg->message == WM_TIMER && msg->lParam) {
+    reinterpret_cast<TIMERPROC>(msg->lParam)(msg->hwnd, WM_TIMER, msg->wParam, TickCount());
+    return 0;
+  }
+  if (!msg->hwnd) return 0;
+  {
+    auto thread = CurrentThread();
+    std::lock_guard<std::mutex> lock(LayerLock());
+    auto target = FindWindow(msg->hwnd);
+    if (!target || target->ownerId != thread->id) {
+      SetLastError(target ? ERROR_ACCESS_DENIED : ERROR_INVALID_WINDOW_HANDLE);
+      return 0;
+    }
+  }
+  return CallWindow(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!window) return PostThreadMessageA(GetCurrentThreadId(), message, wParam, lParam);
+  std::lock_guard<std::mutex> lock(LayerLock());
+  auto target = FindWindow(window);
+  auto owner = target ? target->owner.lock() : nullptr;
+  if (!owner || owner->ended) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  return Post(*owner, window, message, wParam, lParam);
+}
+
+BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
+  std::lock_guard<std::mutex> lock(LayerLock());
+  auto thread = FindThread(threadId);
+  if (!thread || thread->ended) {
+    SetLastError(ERROR_INVALID_THREAD_ID);
+    return FALSE;
+  }
+  return Post(*thread, nullptr, message, wParam, lParam);
+}
+
+void PostQuitMessage(int exitCode) {
+  auto thread = CurrentThread();
+  std::lock_guard<std::mutex> lock(LayerLock());
+  thread->quitPending = true;
+  thread->quitCode = exitCode;
+}
