@@ -4,6 +4,7 @@
 #include "buffer/base64_alphabet.h"
 #include "buffer/base64_wide.h"
 #include "korvex/buffer.h"
+#include "platform/mbstring.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 #include <string.h>
 
 #include "korvex/types.h"
+#include "platform/mbstring.h"
 
 namespace {
 

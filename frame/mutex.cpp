@@ -1,15 +1,7 @@
 #include "korvex/types.h"
 
-#if !defined(_WIN32)
-#include <errno.h>
-#include <pthread.h>
-#include <time.h>
-#endif
-
-// A process-local mutex: a Win32 mutex object on Windows, a recursive pthread
-// mutex elsewhere, so its owner may take it again (and releases it as often).
-#if defined(_WIN32)
-
+// A process-local Win32 mutex object: its owner may take it again (and
+// releases it as often).
 CMutex::CMutex(BOOL initiallyOwn, const char* name, LPSECURITY_ATTRIBUTES attributes)
     : m_handle(CreateMutexA(attributes, initiallyOwn, name)) {}
 
@@ -23,44 +15,6 @@ BOOL CMutex::Lock(DWORD timeoutMs) {
 }
 
 BOOL CMutex::Unlock() { return ReleaseMutex(m_handle); }
-
-#else
-
-CMutex::CMutex(BOOL initiallyOwn, const char* name, LPSECURITY_ATTRIBUTES attributes)
-    : m_handle(new pthread_mutex_t) {
-  (void)name;
-  (void)attributes;
-  pthread_mutexattr_t recursive;
-  pthread_mutexattr_init(&recursive);
-  pthread_mutexattr_settype(&recursive, PTHREAD_MUTEX_RECURSIVE);
-  pthread_mutex_init(static_cast<pthread_mutex_t*>(m_handle), &recursive);
-  pthread_mutexattr_destroy(&recursive);
-  if (initiallyOwn) Lock();
-}
-
-CMutex::~CMutex() {
-  pthread_mutex_t* mutex = static_cast<pthread_mutex_t*>(m_handle);
-  pthread_mutex_destroy(mutex);
-  delete mutex;
-}
-
-BOOL CMutex::Lock(DWORD timeoutMs) {
-  pthread_mutex_t* mutex = static_cast<pthread_mutex_t*>(m_handle);
-  if (timeoutMs == INFINITE) return pthread_mutex_lock(mutex) == 0;
-  struct timespec deadline;
-  clock_gettime(CLOCK_REALTIME, &deadline);
-  deadline.tv_sec += timeoutMs / 1000;
-  deadline.tv_nsec += static_cast<long>(timeoutMs % 1000) * 1000000L;
-  if (deadline.tv_nsec >= 1000000000L) {
-    deadline.tv_sec += 1;
-    deadline.tv_nsec -= 1000000000L;
-  }
-  return pthread_mutex_timedlock(mutex, &deadline) == 0;
-}
-
-BOOL CMutex::Unlock() { return pthread_mutex_unlock(static_cast<pthread_mutex_t*>(m_handle)) == 0; }
-
-#endif
 
 namespace {
 

@@ -4,10 +4,7 @@
 #include <sys/stat.h>
 
 #include "korvex/types.h"
-
-#if !defined(_WIN32)
-#include "platform/posix/common/native_path.h"
-#endif
+#include "platform/stdio.h"
 
 namespace korvex {
 namespace detail {
@@ -35,30 +32,10 @@ const size_t kBufferSize = 64 * 1024;
 const UINT kKnownFlags = CStdioFile::modeWrite | CStdioFile::modeReadWrite | CStdioFile::modeCreate |
                          CStdioFile::modeNoTruncate | CStdioFile::typeText | CStdioFile::typeBinary;
 
-FILE* OpenNative(const char* path, const char* mode) {
-#if defined(_WIN32)
-  return fopen(path, mode);
-#else
-  return fopen(korvex::posix::NativePath(path).c_str(), mode);
-#endif
-}
-
-// 64-bit positions on every target.
-int64_t Tell(FILE* file) {
-#if defined(_WIN32)
-  return _ftelli64(file);
-#else
-  return ftello(file);
-#endif
-}
-
-bool Seek(FILE* file, int64_t offset, int origin) {
-#if defined(_WIN32)
-  return _fseeki64(file, offset, origin) == 0;
-#else
-  return fseeko(file, static_cast<off_t>(offset), origin) == 0;
-#endif
-}
+// Shared as fopen shares, with 64-bit positions on every target.
+FILE* OpenNative(const char* path, const char* mode) { return _fsopen(path, mode, _SH_DENYNO); }
+int64_t Tell(FILE* file) { return _ftelli64(file); }
+bool Seek(FILE* file, int64_t offset, int origin) { return _fseeki64(file, offset, origin) == 0; }
 
 bool IsFolder(FILE* file) {
   struct stat info;

@@ -1,5 +1,6 @@
 // Subkeys: enumerating and deleting.
 #include "korvex/registry.h"
+#include "platform/shell.h"
 
 int CRegistry::EnumKey(unsigned long index, char* buffer, unsigned long size) const {
   if (!buffer || size == 0) return 0;

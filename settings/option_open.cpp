@@ -2,6 +2,7 @@
 #include "korvex/paths.h"
 #include "korvex/registry.h"
 #include "korvex/settings.h"
+#include "platform/shell.h"
 
 int COptionStorage::OpenIniFile(const char* path) {
   if (!m_path.IsEmpty() || m_current) return 0;

@@ -1,6 +1,7 @@
 // COptionStorage: construction, closing and sections.
 #include "korvex/registry.h"
 #include "korvex/settings.h"
+#include "platform/mbstring.h"
 
 COptionStorage::COptionStorage() : m_current(NULL), m_root(NULL) {}
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "korvex/korvex.h"
+#include "platform/shell.h"
 #include "tests/support/scratch_registry.h"
 
 namespace {

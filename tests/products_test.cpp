@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "korvex/platform.h"
+#include "platform/shell.h"
 #include "korvex/url.h"
 #include "tests/support/recorder.h"
 #include "tests/support/scratch_registry.h"

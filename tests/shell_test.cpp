@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "korvex/platform.h"
+#include "platform/shell.h"
 #include "tests/support/recorder.h"
 #include "tests/support/scratch_registry.h"
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+
 #include <string>
 #include <vector>
 
@@ -52,14 +54,16 @@ TEST(Module, VersionResourceNamesTheRelease) {
   ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
   ASSERT_GE(length, sizeof(VS_FIXEDFILEINFO));
   EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00030000u);
-  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000022u);
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00030000u);
-  EXPECT_EQ(fixed->dwProductVersionLS, 0x00000022u);
+  char fixedText[64];
+  snprintf(fixedText, sizeof fixedText, "%lu.%lu.%lu.%lu", HIWORD(fixed->dwFileVersionMS) + 0ul,
+           LOWORD(fixed->dwFileVersionMS) + 0ul, HIWORD(fixed->dwFileVersionLS) + 0ul, LOWORD(fixed->dwFileVersionLS) + 0ul);
+  EXPECT_STREQ(KORVEX_PROJECT_VERSION, fixedText);
+  EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
+  EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
   EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
 
-  EXPECT_EQ(VersionString(info, "FileVersion"), "3.0.0.34");
-  EXPECT_EQ(VersionString(info, "ProductVersion"), "3.0.0.34");
+  EXPECT_EQ(VersionString(info, "FileVersion"), KORVEX_PROJECT_VERSION);
+  EXPECT_EQ(VersionString(info, "ProductVersion"), KORVEX_PROJECT_VERSION);
   EXPECT_EQ(VersionString(info, "InternalName"), "korvex");
   EXPECT_EQ(VersionString(info, "OriginalFilename"), "korvex.DLL");
   FreeLibrary(module);
@@ -101,7 +105,7 @@ TEST(Module, SonameAndFileNameCarryTheRelease) {
   EXPECT_EQ(BaseName(path), "libkorvex.so.3");
   char real[PATH_MAX];
   ASSERT_NE(realpath(path.c_str(), real), nullptr) << path;
-  EXPECT_EQ(BaseName(real), "libkorvex.so.3.0.0.34");
+  EXPECT_EQ(BaseName(real), "libkorvex.so." KORVEX_PROJECT_VERSION);
 }
 
 #endif

@@ -1,4 +1,5 @@
 #include "korvex/url.h"
+#include "platform/shell.h"
 
 CDllLoader::CDllLoader(const char* path, int autoFree) : m_hModule(LoadLibraryA(path)), m_bAutoFree(autoFree) {}
 

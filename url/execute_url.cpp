@@ -1,5 +1,6 @@
 #include "korvex/text.h"
 #include "korvex/url.h"
+#include "platform/shell.h"
 #include "url/launchers.h"
 
 int ExecuteURL(const char* url) {

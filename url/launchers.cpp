@@ -1,6 +1,6 @@
 #include "url/launchers.h"
 
-#include "korvex/platform.h"
+#include "platform/mbstring.h"
 
 namespace korvex {
 

@@ -8,13 +8,6 @@
 #    define WIN32_LEAN_AND_MEAN
 #  endif
 #  include <windows.h>
-#  include <shellapi.h>
-#  include <shlobj.h>
-#  include <shlwapi.h>
-#  include <mbstring.h>
-// shlwapi's A/W switch would rename CUrlInfo::ParseURL in the export table;
-// the library never calls the shell's URL parser.
-#  undef ParseURL
 #else
 #  include "korvex/posix/base.h"
 #  include "korvex/posix/text.h"

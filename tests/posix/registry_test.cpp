@@ -8,13 +8,10 @@
 #include <vector>
 
 #include "korvex/platform.h"
-#include "platform/posix/registry/changes.h"
 #include "tests/posix/registry_scratch.h"
 
 namespace {
 
-using korvex::posix::registry::KeyChanges;
-using korvex::posix::registry::ReadKeyChanges;
 
 class Registry : public testing::Test {
  protected:
@@ -330,68 +327,6 @@ TEST_F(Registry, EnumerationSeesWritesOfAnotherProcessBetweenCalls) {
     EXPECT_EQ("v100=back" + round, value(0));
   }
   RegCloseKey(key);
-}
-
-TEST_F(Registry, ChangeCountsTellNameFromValueChanges) {
-  HKEY top = Create(HKEY_CURRENT_USER, "Watched");
-  HKEY mid = Create(top, "Mid");
-  KeyChanges start, now, subtreeStart, subtree;
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, false, &start));
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, true, &subtreeStart));
-
-  ASSERT_EQ(ERROR_SUCCESS, SetText(top, "v", "1"));
-  ASSERT_EQ(ERROR_SUCCESS, SetText(top, "v", "1"));  // rewriting the same data counts too
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, false, &now));
-  EXPECT_EQ(start.values + 2, now.values);
-  EXPECT_FALSE(now.NamesDiffer(start));
-
-  // A value deep down changes the subtree's counts, not the top key's own.
-  start = now;
-  HKEY leaf = Create(mid, "Leaf");
-  ASSERT_EQ(ERROR_SUCCESS, SetText(leaf, "deep", "x"));
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, false, &now));
-  EXPECT_FALSE(now.ValuesDiffer(start));
-  EXPECT_FALSE(now.NamesDiffer(start));
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, true, &subtree));
-  EXPECT_TRUE(subtree.ValuesDiffer(subtreeStart));
-  EXPECT_TRUE(subtree.NamesDiffer(subtreeStart));  // Leaf was added below Mid
-  EXPECT_EQ(3, subtree.keys);
-
-  // Deleting a key with one subkey takes two counts out of the sum of name
-  // counts and adds one to its parent: the sum is back where it was, and only
-  // the key set shows the change.
-  RegCloseKey(Create(top, "Pair\\Child"));
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, true, &subtreeStart));
-  ASSERT_EQ(ERROR_SUCCESS, SHDeleteKeyA(top, "Pair"));
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, true, &subtree));
-  EXPECT_EQ(subtreeStart.names, subtree.names);
-  EXPECT_TRUE(subtree.NamesDiffer(subtreeStart));
-  EXPECT_FALSE(subtree.ValuesDiffer(subtreeStart));
-
-  // Deleting a subtree is a name change of its parent; the deleted keys are gone.
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, false, &start));
-  ASSERT_EQ(ERROR_SUCCESS, SHDeleteKeyA(top, "Mid"));
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, false, &now));
-  EXPECT_EQ(start.names + 1, now.names);
-  EXPECT_EQ(ERROR_KEY_DELETED, ReadKeyChanges(mid, true, &now));
-  EXPECT_EQ(ERROR_KEY_DELETED, ReadKeyChanges(leaf, false, &now));
-
-  // Another process's change is seen, and reading needs KEY_NOTIFY.
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, false, &start));
-  ASSERT_EQ(0, RunInChild([] {
-              HKEY key = nullptr;
-              if (RegOpenKeyExA(HKEY_CURRENT_USER, "Watched", 0, KEY_WRITE, &key) != ERROR_SUCCESS) return 1;
-              return RegDeleteValueA(key, "v") == ERROR_SUCCESS ? 0 : 2;
-            }));
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, false, &now));
-  EXPECT_EQ(start.values + 1, now.values);
-  HKEY writer = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, Open(HKEY_CURRENT_USER, "Watched", KEY_WRITE, &writer));
-  EXPECT_EQ(ERROR_ACCESS_DENIED, ReadKeyChanges(writer, false, &now));
-  std::string hive;
-  ASSERT_EQ(ERROR_SUCCESS, korvex::posix::registry::HiveFilePath(top, &hive));
-  EXPECT_EQ(scratch_ / "user.db", hive);
-  for (HKEY key : {top, mid, leaf, writer}) RegCloseKey(key);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/shell.h"
+
 namespace {
 
 void SetEnvironment(const char* name, const std::string& value) {

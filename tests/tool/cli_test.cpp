@@ -43,7 +43,7 @@ TEST(ToolCli, EveryCommandHasHelp) {
 TEST(ToolCli, VersionIsTheLibrarys) {
   ToolRun run = RunTool({"--version"});
   EXPECT_EQ(0, run.status);
-  EXPECT_EQ("korvex 3.0.0.34\n", run.out);
+  EXPECT_EQ("korvex " KORVEX_PROJECT_VERSION "\n", run.out);
 }
 
 TEST(ToolCli, MalformedCommandLinesFailWithOneLine) {

@@ -3,6 +3,8 @@
 
 // Files and folders. Every backslash in a path is a separator; names compare
 // case-sensitively, as the file system has them.
+#include <stdio.h>
+
 #include "korvex/posix/base.h"
 
 #define FILE_ATTRIBUTE_READONLY 0x00000001u
@@ -10,6 +12,8 @@
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
 #define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
+
+#define _SH_DENYNO 0x40
 
 #define _MAX_PATH 260
 #define _MAX_DRIVE 3
@@ -52,6 +56,12 @@ KORVEX_API BOOL CreateDirectoryA(LPCSTR pathName, LPSECURITY_ATTRIBUTES security
 // extension (from the last dot of the name). When a part is too long for its
 // buffer (_MAX_DRIVE, _MAX_DIR, _MAX_FNAME, _MAX_EXT), every output is left
 // empty, as the Windows runtime does; NULL outputs are skipped.
+// The runtime's stream calls: fopen with a Win32 path (the sharing mode is
+// ignored: POSIX files are always shared), and 64-bit positions.
+KORVEX_API FILE* _fsopen(const char* fileName, const char* mode, int shareFlag);
+KORVEX_API long long _ftelli64(FILE* stream);
+KORVEX_API int _fseeki64(FILE* stream, long long offset, int origin);
+
 KORVEX_API void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext);
 
 }

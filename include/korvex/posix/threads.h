@@ -20,6 +20,9 @@ typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID);
 #ifndef ERROR_NOT_SUPPORTED
 #  define ERROR_NOT_SUPPORTED 50L
 #endif
+#ifndef ERROR_NOT_OWNER
+#  define ERROR_NOT_OWNER 288L
+#endif
 #ifndef ERROR_OPERATION_ABORTED
 #  define ERROR_OPERATION_ABORTED 995L
 #endif
@@ -42,6 +45,12 @@ KORVEX_API BOOL TerminateThread(HANDLE thread, DWORD exitCode);
 KORVEX_API HANDLE CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState, LPCSTR name);
 KORVEX_API BOOL SetEvent(HANDLE event);
 KORVEX_API BOOL ResetEvent(HANDLE event);
+
+// Unnamed mutexes only: a name gives ERROR_NOT_SUPPORTED. A mutex whose owner
+// ends without releasing it stays owned; WAIT_ABANDONED is never returned.
+KORVEX_API HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCSTR name);
+// ERROR_NOT_OWNER from a thread that does not own the mutex.
+KORVEX_API BOOL ReleaseMutex(HANDLE mutex);
 
 KORVEX_API DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 KORVEX_API DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds);

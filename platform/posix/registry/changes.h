@@ -32,14 +32,12 @@ struct KeyChanges {
   bool ValuesDiffer(const KeyChanges& other) const { return values != other.values; }
 };
 
-// Exported for the layer's own tests; not part of the Win32 subset.
-
 // The counts of a key, or with subtree the sums over the key and every key below
 // it. Needs KEY_NOTIFY; ERROR_KEY_DELETED once the key is gone.
-KORVEX_API LONG ReadKeyChanges(HKEY key, bool subtree, KeyChanges* changes);
+LONG ReadKeyChanges(HKEY key, bool subtree, KeyChanges* changes);
 
 // The database file of the hive that holds a key.
-KORVEX_API LONG HiveFilePath(HKEY key, std::string* path);
+LONG HiveFilePath(HKEY key, std::string* path);
 
 // Ends the change waits begun on a key handle that is being closed.
 void EndKeyWaits(HKEY key);
