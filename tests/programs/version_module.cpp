@@ -4,7 +4,7 @@
 //                          version keeps the low 16 bits of each)
 //   VERSION_MODULE_KIND 2  DllGetVersion fails
 // Each also exports ModuleProbe, returning 7.
-#include "korvex/platform.h"
+#include "platform/shell.h"
 
 extern "C" {
 

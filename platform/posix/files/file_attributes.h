@@ -1,6 +1,11 @@
 #ifndef KORVEX_PLATFORM_POSIX_FILES_FILE_ATTRIBUTES_H
 #define KORVEX_PLATFORM_POSIX_FILES_FILE_ATTRIBUTES_H
 
+// The files room of the layer (files/): finding files by Win32 wildcards
+// (find_pattern.h), attributes, creating folders, the runtime's streams,
+// _splitpath and folder change notifications on inotify (folder_watch_pool.h).
+// This header: a file's Win32 attributes and times from its stat data.
+
 #include <sys/stat.h>
 
 #include <string>

@@ -1,6 +1,10 @@
 #ifndef KORVEX_PLATFORM_POSIX_PROCESS_DETACHED_SPAWN_H
 #define KORVEX_PLATFORM_POSIX_PROCESS_DETACHED_SPAWN_H
 
+// The process room of the layer (process/): modules on dlopen, the program's
+// own path, the Windows command-line rules (command_line.h), the shell folders
+// (shell_folder.h) and ShellExecuteA, which starts programs through this spawn.
+
 namespace korvex {
 namespace posix {
 

@@ -2,7 +2,6 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/timerfd.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -47,23 +46,16 @@ thread_local ContextSlot t_slot;
 
 ThreadContext::ThreadContext()
     : id(NextThreadId()),
-      wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
-      timerFd(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC)) {}
+      wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 ThreadContext::~ThreadContext() {
   if (wakeFd >= 0) close(wakeFd);
-  if (timerFd >= 0) close(timerFd);
 }
 
 void ThreadContext::Wake() {
   uint64_t one = 1;
   ssize_t ignored = write(wakeFd, &one, sizeof one);
   (void)ignored;
-}
-
-std::mutex& LayerLock() {
-  static auto* lock = new std::mutex;
-  return *lock;
 }
 
 std::shared_ptr<ThreadContext> CurrentThread() {
@@ -95,9 +87,9 @@ void EndCurrentThread() {
     context->ended = true;
     Threads().erase(context->id);
     orphans = TakeWindowsOf(*context);
-    unanswered.swap(context->sent);
-    context->timers.Clear();
-    context->posted.clear();
+    unanswered.swap(context->messages.sent);
+    context->messages.timers.Clear();
+    context->messages.posted.clear();
     for (auto& message : unanswered) {
       message->done = true;
       message->sender->Wake();

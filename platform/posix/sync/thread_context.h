@@ -1,36 +1,24 @@
 #ifndef KORVEX_PLATFORM_POSIX_SYNC_THREAD_CONTEXT_H
 #define KORVEX_PLATFORM_POSIX_SYNC_THREAD_CONTEXT_H
 
-// What the layer keeps per thread: its message queue, the messages other
-// threads sent it, its timers, and a wake-up descriptor it sleeps on. All of it,
-// and every other object of the windows/threads layer, is guarded by one lock,
-// LayerLock(); nobody holds it while a window procedure or a wait runs.
+// The threads and waiting room of the layer (sync/): what it keeps per thread
+// (the wake-up descriptor it sleeps on, whether it ended or was terminated, and
+// its message queue, windowing/thread_messages.h), the kernel objects a HANDLE
+// stands for, events, mutexes and the wait functions. All of it, and every
+// object of the windowing room, is guarded by one lock, LayerLock(); nobody
+// holds it while a window procedure or a wait runs.
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 #include "korvex/platform.h"
 #include "platform/posix/common/clock.h"
-#include "platform/posix/windowing/timer_list.h"
+#include "platform/posix/common/layer_lock.h"
+#include "platform/posix/windowing/thread_messages.h"
 
 namespace korvex {
 namespace posix {
-
-class ThreadContext;
-
-// A message sent across threads; the sender waits until done.
-struct SentMessage {
-  HWND window;
-  UINT message;
-  WPARAM wParam;
-  LPARAM lParam;
-  LRESULT result = 0;
-  bool started = false;
-  bool done = false;
-  std::shared_ptr<ThreadContext> sender;
-};
 
 class ThreadContext {
  public:
@@ -43,20 +31,13 @@ class ThreadContext {
   void Wake();
 
   const DWORD id;
-  const int wakeFd;   // eventfd
-  const int timerFd;  // timerfd, armed for the earliest timer while GetMessageA sleeps
-  std::deque<MSG> posted;
-  std::deque<std::shared_ptr<SentMessage>> sent;
-  TimerList timers;
-  bool quitPending = false;
-  int quitCode = 0;
+  const int wakeFd;  // eventfd
+  ThreadMessages messages;
   bool ended = false;
   bool terminated = false;
   DWORD terminateCode = 0;
   int sleeping = 0;  // inside SleepOn
 };
-
-std::mutex& LayerLock();
 
 // The calling thread's context, made on first use.
 std::shared_ptr<ThreadContext> CurrentThread();

@@ -11,10 +11,10 @@ namespace {
 const HWND kThreadMessagesOnly = reinterpret_cast<HWND>(LONG_PTR(-1));
 
 bool TakePosted(ThreadContext& thread, const MessageFilter& filter, bool remove, MSG* msg) {
-  for (auto it = thread.posted.begin(); it != thread.posted.end(); ++it) {
+  for (auto it = thread.messages.posted.begin(); it != thread.messages.posted.end(); ++it) {
     if (!filter.Admits(it->hwnd, it->message)) continue;
     *msg = *it;
-    if (remove) thread.posted.erase(it);
+    if (remove) thread.messages.posted.erase(it);
     return true;
   }
   return false;
@@ -22,9 +22,9 @@ bool TakePosted(ThreadContext& thread, const MessageFilter& filter, bool remove,
 
 // WM_QUIT passes every filter: a loop for one window still ends.
 bool TakeQuit(ThreadContext& thread, bool remove, MSG* msg) {
-  if (!thread.quitPending) return false;
-  *msg = MSG{nullptr, WM_QUIT, WPARAM(thread.quitCode), 0, TickCount(), {0, 0}};
-  if (remove) thread.quitPending = false;
+  if (!thread.messages.quitPending) return false;
+  *msg = MSG{nullptr, WM_QUIT, WPARAM(thread.messages.quitCode), 0, TickCount(), {0, 0}};
+  if (remove) thread.messages.quitPending = false;
   return true;
 }
 
@@ -41,7 +41,7 @@ bool FilterWindowExists(HWND window) {
 }
 
 BOOL Post(ThreadContext& thread, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  thread.posted.push_back(MSG{window, message, wParam, lParam, TickCount(), {0, 0}});
+  thread.messages.posted.push_back(MSG{window, message, wParam, lParam, TickCount(), {0, 0}});
   thread.Wake();
   return TRUE;
 }
@@ -59,9 +59,9 @@ bool MessageFilter::Admits(HWND target, UINT message) const {
 DWORD TickCount() { return DWORD(MonotonicNs() / 1000000); }
 
 void DeliverSentMessages(std::unique_lock<std::mutex>& lock, ThreadContext& thread) {
-  while (!thread.sent.empty()) {
-    std::shared_ptr<SentMessage> sent = thread.sent.front();
-    thread.sent.pop_front();
+  while (!thread.messages.sent.empty()) {
+    std::shared_ptr<SentMessage> sent = thread.messages.sent.front();
+    thread.messages.sent.pop_front();
     sent->started = true;
     lock.unlock();
     LRESULT result = CallWindow(sent->window, sent->message, sent->wParam, sent->lParam);
@@ -90,9 +90,9 @@ BOOL GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
     if (thread->terminated) break;
     if (TakeMessage(lock, *thread, filter, true, msg)) return msg->message != WM_QUIT;
     ArmTimerFd(*thread, filter);
-    if (SleepOn(lock, *thread, {thread->timerFd}, -1) == Wake::kCancelled) break;
+    if (SleepOn(lock, *thread, {thread->messages.timerFd}, -1) == Wake::kCancelled) break;
     uint64_t expirations;
-    ssize_t ignored = read(thread->timerFd, &expirations, sizeof expirations);
+    ssize_t ignored = read(thread->messages.timerFd, &expirations, sizeof expirations);
     (void)ignored;
   }
   SetLastError(ERROR_OPERATION_ABORTED);
@@ -155,6 +155,6 @@ BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
 void PostQuitMessage(int exitCode) {
   auto thread = CurrentThread();
   std::lock_guard<std::mutex> lock(LayerLock());
-  thread->quitPending = true;
-  thread->quitCode = exitCode;
+  thread->messages.quitPending = true;
+  thread->messages.quitCode = exitCode;
 }

@@ -10,7 +10,7 @@ namespace {
 // The sender gave up (it was terminated): a message nobody started is taken
 // back, so it is never handled after SendMessageA returned.
 void Withdraw(ThreadContext& receiver, const std::shared_ptr<SentMessage>& sent) {
-  auto& queue = receiver.sent;
+  auto& queue = receiver.messages.sent;
   queue.erase(std::remove(queue.begin(), queue.end(), sent), queue.end());
 }
 
@@ -35,7 +35,7 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   }
 
   auto sent = std::make_shared<SentMessage>(SentMessage{window, message, wParam, lParam, 0, false, false, thread});
-  receiver->sent.push_back(sent);
+  receiver->messages.sent.push_back(sent);
   // Woken after unlocking, the receiver does not wake only to wait for the lock.
   lock.unlock();
   receiver->Wake();

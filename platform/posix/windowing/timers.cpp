@@ -14,7 +14,7 @@ UINT_PTR NewThreadTimerId(ThreadContext& thread) {
   static UINT_PTR next = 0x7FFE;
   do {
     next = next == UINTPTR_MAX ? 0x7FFF : next + 1;
-  } while (thread.timers.Find(nullptr, next));
+  } while (thread.messages.timers.Find(nullptr, next));
   return next;
 }
 
@@ -38,19 +38,19 @@ namespace posix {
 
 bool TakeDueTimer(ThreadContext& thread, const MessageFilter& filter, bool remove, MSG* msg) {
   int64_t now = MonotonicNs();
-  const Timer* due = thread.timers.Earliest(Admitted(filter), now);
+  const Timer* due = thread.messages.timers.Earliest(Admitted(filter), now);
   if (!due) return false;
   *msg = MSG{due->window, WM_TIMER, due->id, reinterpret_cast<LPARAM>(due->proc), DWORD(now / 1000000), {0, 0}};
   if (remove) {
     Timer next = *due;
     next.dueNs = now + next.periodNs;
-    thread.timers.Set(next);
+    thread.messages.timers.Set(next);
   }
   return true;
 }
 
 void ArmTimerFd(ThreadContext& thread, const MessageFilter& filter) {
-  const Timer* next = thread.timers.Earliest(Admitted(filter), -1);
+  const Timer* next = thread.messages.timers.Earliest(Admitted(filter), -1);
   int64_t earliest = next ? next->dueNs : -1;
   itimerspec when{};
   if (earliest >= 0) {
@@ -59,7 +59,7 @@ void ArmTimerFd(ThreadContext& thread, const MessageFilter& filter) {
     when.it_value.tv_sec = earliest / 1000000000;
     when.it_value.tv_nsec = earliest % 1000000000;
   }
-  timerfd_settime(thread.timerFd, TFD_TIMER_ABSTIME, &when, nullptr);
+  timerfd_settime(thread.messages.timerFd, TFD_TIMER_ABSTIME, &when, nullptr);
 }
 
 }  // namespace posix
@@ -74,8 +74,8 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerFunc) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
-  if (!window && !owner->timers.Find(nullptr, id)) id = NewThreadTimerId(*owner);
-  owner->timers.Set(Timer{window, id, timerFunc, periodNs, MonotonicNs() + periodNs});
+  if (!window && !owner->messages.timers.Find(nullptr, id)) id = NewThreadTimerId(*owner);
+  owner->messages.timers.Set(Timer{window, id, timerFunc, periodNs, MonotonicNs() + periodNs});
   if (owner != caller) owner->Wake();  // the caller is not asleep
   return window && id == 0 ? 1 : id;
 }
@@ -84,7 +84,7 @@ BOOL KillTimer(HWND window, UINT_PTR id) {
   auto caller = CurrentThread();
   std::lock_guard<std::mutex> lock(LayerLock());
   auto owner = TimerOwner(window, caller);
-  if (!owner || !owner->timers.Kill(window, id)) {
+  if (!owner || !owner->messages.timers.Kill(window, id)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }

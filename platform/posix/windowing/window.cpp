@@ -9,10 +9,10 @@ namespace {
 
 // Nothing queued for a window outlives it.
 void ForgetQueued(ThreadContext& owner, HWND window) {
-  auto& posted = owner.posted;
+  auto& posted = owner.messages.posted;
   posted.erase(std::remove_if(posted.begin(), posted.end(), [&](const MSG& m) { return m.hwnd == window; }),
                posted.end());
-  owner.timers.KillAllOf(window);
+  owner.messages.timers.KillAllOf(window);
 }
 
 void Forget(HWND window, ThreadContext& owner) {
