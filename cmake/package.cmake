@@ -59,12 +59,12 @@ Headers, the CMake package (find_package(korvex)) and the pkg-config file
 
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME korvex-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
+# The tool carries the library's objects, yet works on the store the products'
+# libkorvex3 reads: both come from one version.
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libkorvex3 (= ${KORVEX_DEB_VERSION})")
 set(CPACK_DEBIAN_TOOLS_DESCRIPTION "command-line tool of the korvex library
 korvex reads and changes the registry of the products (also as .reg files
 of the Windows registry editor), parses and writes URLs, reads and writes
 INI files, and encodes and decodes Base64.")
-# The tool links the library of this same build, which no installed package describes yet.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR})
 
 include(CPack)

@@ -116,7 +116,7 @@ void ExportStep(const std::string& folder) {
   Say("   $ korvex reg export HKLM\\Software\\Quorvanta\\Torvik %s\n", file);
   KeyPath key;
   std::string bytes, error;
-  ParseKeyPath("HKLM\\" + ProductKeyName("Torvik"), &key, &error);
+  ParseKeyPath(ProductKeyName("Torvik"), &key, &error);
   if (!WriteRegFile(ReadTree(key), &bytes, &error)) throw ToolError(error);
   WriteAll(file, bytes);
   std::u16string wide;

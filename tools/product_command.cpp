@@ -49,17 +49,17 @@ void Register(const ProductOptions& options) {
 void Find(const ProductOptions& options) {
   FoundProduct found;
   if (!FindProduct(options.name, &found))
-    throw ToolError(options.name + " is not found: not beside korvex, not in HKEY_LOCAL_MACHINE\\" +
-                    ProductKeyName(options.name) + ", not in the suite's folder");
-  printf("%s\n  path    %s\n  found   %s\n  result  %u\n", options.name.c_str(), found.path.c_str(),
-         found.way.c_str(), found.number);
+    throw ToolError(options.name + " is not found: not beside korvex, not in " + ProductKeyName(options.name) +
+                    ", not in the suite's folder");
+  printf("%s\n  path    %s\n  found   %s\n  result  %u (%s)\n", options.name.c_str(), found.path.c_str(),
+         found.way.c_str(), found.number, found.meaning.c_str());
 }
 
 void Unregister(const ProductOptions& options) {
   bool key = UnregisterProduct(options.name);
   bool entry = WriteDesktopEntry(options.name, "");
   if (!key && !entry) throw ToolError(options.name + " is not registered");
-  if (key) printf("deleted HKEY_LOCAL_MACHINE\\%s\n", ProductKeyName(options.name).c_str());
+  if (key) printf("deleted %s\n", ProductKeyName(options.name).c_str());
   if (entry) printf("removed %s\n", DesktopEntryPath(options.name).c_str());
 }
 

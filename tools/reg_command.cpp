@@ -1,6 +1,7 @@
 // korvex reg: query and change the registry, and move keys in .reg files.
 #include <stdio.h>
 #include <strings.h>
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 
@@ -18,7 +19,9 @@ namespace {
 struct RegOptions {
   std::string key;
   std::string value;
+  bool valueGiven = false;  // -v given, even empty: the empty name is the unnamed value
   bool defaultValue = false;
+  bool force = false;
   bool recursive = false;
   std::string type = "REG_SZ";
   std::string data;
@@ -36,7 +39,7 @@ KeyPath Key(const std::string& text, bool rootAllowed) {
 }
 
 // The value a command names: -v NAME, or --default for the unnamed one.
-bool NamesValue(const RegOptions& options) { return options.defaultValue || !options.value.empty(); }
+bool NamesValue(const RegOptions& options) { return options.defaultValue || options.valueGiven; }
 
 DWORD TypeNumber(const std::string& name) {
   for (DWORD type : {REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_BINARY})
@@ -100,11 +103,22 @@ void Add(const RegOptions& options) {
   ApplyAll(file);
 }
 
+// Asked on a terminal; refused when nobody can answer.
+void ConfirmTreeDelete(const KeyPath& path) {
+  if (!isatty(STDIN_FILENO) || !isatty(STDERR_FILENO))
+    throw ToolError(path.Full() + " has subkeys; --force deletes it with everything below it");
+  fprintf(stderr, "Delete %s with every subkey below it? [y/N] ", path.Full().c_str());
+  char answer[16] = "";
+  if (!fgets(answer, sizeof answer, stdin) || (answer[0] != 'y' && answer[0] != 'Y'))
+    throw ToolError("nothing was deleted");
+}
+
 void Delete(const RegOptions& options) {
   KeyPath path = Key(options.key, false);
   OpenKey key;
-  OpenExisting(path, KEY_SET_VALUE, &key);
+  OpenExisting(path, KEY_READ | KEY_SET_VALUE, &key);
   if (!NamesValue(options)) {
+    if (!options.force && !SubkeyNames(key.get(), path).empty()) ConfirmTreeDelete(path);
     LONG rc = SHDeleteKeyA(path.root, path.subkey.c_str());
     if (rc != ERROR_SUCCESS) throw ToolError("cannot delete " + path.Full() + ": " + DescribeError(rc));
     return;
@@ -160,7 +174,8 @@ CLI::App* AddKeyCommand(CLI::App* reg, const char* name, const char* description
 }
 
 void AddValueOptions(CLI::App* command, RegOptions& options) {
-  CLI::Option* value = command->add_option("-v,--value", options.value, "the value's name");
+  CLI::Option* value = command->add_option("-v,--value", options.value, "the value's name (empty: the unnamed value)")
+                           ->each([&options](const std::string&) { options.valueGiven = true; });
   command->add_flag("--default", options.defaultValue, "the key's unnamed (default) value")->excludes(value);
 }
 
@@ -189,6 +204,7 @@ void AddRegCommand(CLI::App& app) {
 
   CLI::App* remove = AddKeyCommand(reg, "delete", "Delete a key with everything below it, or one value", options);
   AddValueOptions(remove, options);
+  remove->add_flag("-f,--force", options.force, "delete a key with subkeys without asking");
   remove->callback([] { Delete(options); });
 
   CLI::App* rename = AddKeyCommand(reg, "rename", "Give a key a new name beside it, with everything below it", options);

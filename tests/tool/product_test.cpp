@@ -102,8 +102,9 @@ TEST_F(ToolProduct, RegisterWritesWhatTheLookupReadsAndFindSaysHow) {
 
     run = Run({"product", "find", c.name});
     ASSERT_EQ(0, run.status) << c.name << ": " << run.err;
-    EXPECT_EQ(std::string(c.name) + "\n  path    " + folder_ + "\\" + c.name +
-                  "\n  found   in the product's key HKEY_LOCAL_MACHINE\\" + key + "\n  result  " + c.number + "\n",
+    EXPECT_EQ(std::string(c.name) + "\n  path    " + folder_ + "/" + c.name +
+                  "\n  found   in the product's key HKEY_LOCAL_MACHINE\\" + key + "\n  result  " + c.number +
+                  " (the leading number of the version)\n",
               run.out);
   }
 }
@@ -123,12 +124,27 @@ TEST_F(ToolProduct, FindTellsTheSuiteAndTheProgramsFolderApart) {
   unlink(beside.c_str());
   ASSERT_EQ(0, run.status) << run.err;
   EXPECT_EQ("korvex-test-product\n  path    " + beside + "\n  found   beside the running program " + tool +
-                "\n  result  3\n",
+                "\n  result  3 (found beside the calling program)\n",
             run.out);
 
   run = Run({"product", "find", "Missing"});
   EXPECT_EQ(1, run.status);
   EXPECT_EQ("", run.out);
+}
+
+// A product key the version gate turns away leaves the suite's key to the
+// lookup, though both name the same folder.
+TEST_F(ToolProduct, FindNamesTheRouteTheLookupTook) {
+  ASSERT_EQ(0, Run({"product", "register", "Vantoria", "--version", "4", "--path", folder_}).status);
+  ASSERT_EQ(0, Run({"product", "register", "Torvik", "--version", "2.0", "--path", folder_}).status);
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Quorvanta\\Torvik\\2.0", 0, KEY_ALL_ACCESS, &key));
+  RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("1.0"), 4);
+  RegCloseKey(key);
+  ToolRun run = Run({"product", "find", "Torvik"});
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_NE(std::string::npos, run.out.find("found   in the suite's key HKEY_LOCAL_MACHINE\\Software\\Quorvanta\\Vantoria\\4\n"))
+      << run.out;
 }
 
 TEST_F(ToolProduct, RefusesWhatTheLookupCouldNotUseAndWritesNothing) {

@@ -123,9 +123,32 @@ TEST_F(ToolReg, DeleteRemovesValuesAndTreesAndRefusesMissingOnes) {
   ToolRun missingValue = RunTool({"reg", "delete", Key("a"), "-v", "y"});
   EXPECT_EQ(1, missingValue.status);
   EXPECT_NE(std::string::npos, missingValue.err.find("no value \"y\""));
-  EXPECT_EQ(0, RunTool({"reg", "delete", Key("a")}).status);
+  EXPECT_EQ(0, RunTool({"reg", "delete", Key("a"), "--force"}).status);
   EXPECT_FALSE(Exists("a"));
   EXPECT_EQ(1, RunTool({"reg", "delete", Key("a")}).status);
+}
+
+// An empty name is the unnamed value, never the key; a key with subkeys goes
+// only with --force when nobody at a terminal can be asked.
+TEST_F(ToolReg, DeleteTakesSubkeysOnlyWhenForced) {
+  Set("k\\sub", "x", "1");
+  Set("k", "", "unnamed");
+  Set("k", "n", "2");
+  EXPECT_EQ(0, RunTool({"reg", "delete", Key("k"), "-v", ""}).status);
+  EXPECT_EQ("<missing>", Stored("k", ""));
+  EXPECT_EQ(Sz("2"), Stored("k", "n"));
+  ToolRun refused = RunTool({"reg", "delete", Key("k")}, "y\n");
+  EXPECT_EQ(1, refused.status);
+  EXPECT_NE(std::string::npos, refused.err.find("--force")) << refused.err;
+  EXPECT_TRUE(Exists("k\\sub"));
+  for (const char* force : {"-f", "--force"}) {
+    Set("k\\sub", "x", "1");
+    EXPECT_EQ(0, RunTool({"reg", "delete", Key("k"), force}).status) << force;
+    EXPECT_FALSE(Exists("k")) << force;
+  }
+  Set("leaf", "x", "1");
+  EXPECT_EQ(0, RunTool({"reg", "delete", Key("leaf")}).status);
+  EXPECT_FALSE(Exists("leaf"));
 }
 
 TEST_F(ToolReg, RenameMovesTheTree) {
@@ -183,7 +206,7 @@ TEST_F(ToolReg, ExportedTreesImportBackToTheSameBytes) {
   ASSERT_EQ(0, RunTool({"reg", "add", Key("R"), "--default", "-t", "REG_BINARY", "-d", ""}).status);
   std::string first = ScratchFile("first.reg"), second = ScratchFile("second.reg");
   ASSERT_EQ(0, RunTool({"reg", "export", Key("R"), first}).status);
-  ASSERT_EQ(0, RunTool({"reg", "delete", Key("R")}).status);
+  ASSERT_EQ(0, RunTool({"reg", "delete", Key("R"), "--force"}).status);
   ToolRun import = RunTool({"reg", "import", first});
   ASSERT_EQ(0, import.status) << import.err;
   EXPECT_EQ("imported 3 keys and 3 values from " + first + "\n", import.out);
