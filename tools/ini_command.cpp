@@ -9,6 +9,7 @@
 #include "tools/command_group.h"
 #include "tools/commands.h"
 #include "tools/file_io.h"
+#include "tools/json.h"
 #include "tools/tool_error.h"
 
 namespace korvex_tool {
@@ -18,6 +19,7 @@ struct IniOptions {
   std::string file, section, key, value;
   std::string fallback;
   bool hasFallback = false;
+  bool json = false;
 };
 
 void Read(CIniFile& ini, const std::string& file) {
@@ -65,7 +67,30 @@ void Dump(const IniOptions& options) {
   std::string lines;
   for (char c : text)
     if (c != '\r') lines += c;
-  fputs(lines.c_str(), stdout);
+  if (!options.json) return (void)fputs(lines.c_str(), stdout);
+  // The writer's lines are "[section]" and "key=value" alone.
+  std::vector<std::string> sections, keys;
+  std::string section;
+  bool open = false;
+  auto close = [&] {
+    if (open) sections.push_back("{\"section\":" + JsonString(section) + ",\"keys\":" + JsonArray(keys) + "}");
+    keys.clear();
+  };
+  for (size_t start = 0, end; (end = lines.find('\n', start)) != std::string::npos; start = end + 1) {
+    std::string line = lines.substr(start, end - start);
+    if (line.size() >= 2 && line[0] == '[' && line.back() == ']') {
+      close();
+      section = line.substr(1, line.size() - 2);
+      open = true;
+    } else if (!line.empty()) {
+      size_t equals = line.find('=');
+      keys.push_back("{\"key\":" + JsonString(line.substr(0, equals)) + ",\"value\":" +
+                     JsonString(equals == std::string::npos ? "" : line.substr(equals + 1)) + "}");
+      open = true;
+    }
+  }
+  close();
+  printf("%s\n", JsonArray(sections).c_str());
 }
 
 CLI::App* AddFileCommand(CLI::App* ini, const char* name, const char* description, IniOptions& options) {
@@ -94,6 +119,7 @@ void AddIniCommand(CLI::App& app) {
   set->callback([] { Set(options); });
 
   CLI::App* dump = AddFileCommand(ini, "dump", "Show every section and key as the library reads them", options);
+  dump->add_flag("--json", options.json, "one JSON list of {\"section\",\"keys\":[{\"key\",\"value\"}]}");
   dump->callback([] { Dump(options); });
 }
 

@@ -9,6 +9,7 @@
 #include "tools/command_group.h"
 #include "tools/commands.h"
 #include "tools/desktop_entry.h"
+#include "tools/json.h"
 #include "tools/products.h"
 #include "tools/tool_error.h"
 
@@ -18,6 +19,7 @@ namespace {
 struct ProductOptions {
   std::string name, version, folder;
   bool desktop = false;
+  bool json = false;
 };
 
 // The command a clicked link runs: this very program, by its absolute path,
@@ -51,6 +53,11 @@ void Find(const ProductOptions& options) {
   if (!FindProduct(options.name, &found))
     throw ToolError(options.name + " is not found: not beside korvex, not in " + ProductKeyName(options.name) +
                     ", not in the suite's folder");
+  if (options.json) {
+    printf("{\"product\":%s,\"path\":%s,\"found\":%s,\"result\":%u}\n", JsonString(options.name).c_str(),
+           JsonString(found.path).c_str(), JsonString(found.way).c_str(), found.number);
+    return;
+  }
   printf("%s\n  path    %s\n  found   %s\n  result  %u (%s)\n", options.name.c_str(), found.path.c_str(),
          found.way.c_str(), found.number, found.meaning.c_str());
 }
@@ -81,6 +88,7 @@ void AddProductCommand(CLI::App& app) {
   CLI::App* find = AddAction(product, "find", "Show where the library finds a product, and how",
                              [] { Find(options); });
   find->add_option("NAME", options.name)->required();
+  find->add_flag("--json", options.json, "one JSON object: product, path, found, result");
 
   CLI::App* unregister = AddAction(product, "unregister", "Delete a product's key and its desktop entry",
                                    [] { Unregister(options); });

@@ -121,7 +121,11 @@ TEST_F(ToolProduct, FindTellsTheSuiteAndTheProgramsFolderApart) {
   std::string beside = tool.substr(0, tool.rfind('/') + 1) + "korvex-test-product";
   WriteFileBytes(beside, "");
   run = Run({"product", "find", "korvex-test-product"});
+  ToolRun json = Run({"product", "find", "korvex-test-product", "--json"});
   unlink(beside.c_str());
+  EXPECT_EQ("{\"product\":\"korvex-test-product\",\"path\":\"" + beside + "\",\"found\":\"beside the running program " +
+                tool + "\",\"result\":3}\n",
+            json.out);
   ASSERT_EQ(0, run.status) << run.err;
   EXPECT_EQ("korvex-test-product\n  path    " + beside + "\n  found   beside the running program " + tool +
                 "\n  result  3 (found beside the calling program)\n",

@@ -46,6 +46,9 @@ TEST(ToolIni, SetGetAndDumpGoThroughTheModel) {
   ToolRun dump = RunTool({"ini", "dump", file});
   EXPECT_EQ(0, dump.status);
   EXPECT_EQ("[S]\nk=v=w\n[T]\nn=7\n", dump.out);
+  EXPECT_EQ("[{\"section\":\"S\",\"keys\":[{\"key\":\"k\",\"value\":\"v=w\"}]},"
+            "{\"section\":\"T\",\"keys\":[{\"key\":\"n\",\"value\":\"7\"}]}]\n",
+            RunTool({"ini", "dump", file, "--json"}).out);
 
   ToolRun missing = RunTool({"ini", "get", file, "S", "K"});
   EXPECT_EQ(1, missing.status);
