@@ -4,6 +4,7 @@
 #include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 
 #include <CLI/CLI.hpp>
@@ -27,7 +28,7 @@ const char kUrl[] = "ssh://user@host:22/srv/logs?tail=100";
 void Say(const char* format, const std::string& text = "") { printf(format, text.c_str()); }
 
 void MakeFolder(const std::string& folder) {
-  if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) throw ToolError("cannot create " + folder);
+  if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) throw ToolError("cannot create " + folder + ": " + strerror(errno));
 }
 
 std::string AbsolutePath(const std::string& path) {

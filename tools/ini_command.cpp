@@ -1,6 +1,8 @@
 // korvex ini: INI files through the library's INI model.
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -22,8 +24,12 @@ struct IniOptions {
   bool json = false;
 };
 
+// Why the last file call failed, as the system says it.
+std::string Reason() { return errno ? strerror(errno) : "failed"; }
+
 void Read(CIniFile& ini, const std::string& file) {
-  if (!ini.Read(file.c_str())) throw ToolError("cannot read " + file);
+  errno = 0;
+  if (!ini.Read(file.c_str())) throw ToolError("cannot read " + file + ": " + Reason());
 }
 
 void Get(const IniOptions& options) {
@@ -48,7 +54,8 @@ void Set(const IniOptions& options) {
   // A file not there yet is created.
   if (access(options.file.c_str(), F_OK) == 0) Read(ini, options.file);
   ini.SetValue(options.section.c_str(), options.key.c_str(), options.value.c_str());
-  if (!ini.Write(options.file.c_str())) throw ToolError("cannot write " + options.file);
+  errno = 0;
+  if (!ini.Write(options.file.c_str())) throw ToolError("cannot write " + options.file + ": " + Reason());
 }
 
 // The model as the library writes it: what the file means, without the lines
@@ -58,12 +65,13 @@ void Dump(const IniOptions& options) {
   Read(ini, options.file);
   char temporary[] = "/tmp/korvex-ini-XXXXXX";
   int fd = mkstemp(temporary);
-  if (fd < 0) throw ToolError("cannot create a temporary file");
+  if (fd < 0) throw ToolError(std::string("cannot create a temporary file: ") + strerror(errno));
   close(fd);
+  errno = 0;
   bool written = ini.Write(temporary);
   std::string text = written ? ReadAll(temporary) : "";
   unlink(temporary);
-  if (!written) throw ToolError("cannot write a temporary file");
+  if (!written) throw ToolError(std::string("cannot write a temporary file: ") + Reason());
   std::string lines;
   for (char c : text)
     if (c != '\r') lines += c;
