@@ -10,6 +10,7 @@
 #include "tools/commands.h"
 #include "tools/desktop_entry.h"
 #include "tools/json.h"
+#include "tools/mime_defaults.h"
 #include "tools/products.h"
 #include "tools/tool_error.h"
 
@@ -19,6 +20,7 @@ namespace {
 struct ProductOptions {
   std::string name, version, folder;
   bool desktop = false;
+  bool makeDefault = false;
   bool json = false;
 };
 
@@ -46,6 +48,9 @@ void Register(const ProductOptions& options) {
   printf("desktop entry %s opens", DesktopEntryPath(options.name).c_str());
   for (const std::string& scheme : schemes) printf(" %s:", scheme.c_str());
   printf(" links\n");
+  if (!options.makeDefault) return;
+  SetSchemeDefaults(DesktopEntryName(options.name), schemes);
+  printf("%s makes it the default for them\n", MimeAppsPath().c_str());
 }
 
 void Find(const ProductOptions& options) {
@@ -65,9 +70,11 @@ void Find(const ProductOptions& options) {
 void Unregister(const ProductOptions& options) {
   bool key = UnregisterProduct(options.name);
   bool entry = WriteDesktopEntry(options.name, "");
-  if (!key && !entry) throw ToolError(options.name + " is not registered");
+  bool defaults = RemoveSchemeDefaults(DesktopEntryName(options.name));
+  if (!key && !entry && !defaults) throw ToolError(options.name + " is not registered");
   if (key) printf("deleted %s\n", ProductKeyName(options.name).c_str());
   if (entry) printf("removed %s\n", DesktopEntryPath(options.name).c_str());
+  if (defaults) printf("removed its defaults from %s\n", MimeAppsPath().c_str());
 }
 
 }  // namespace
@@ -82,8 +89,10 @@ void AddProductCommand(CLI::App& app) {
       ->required();
   reg->add_option("--version", options.version, "its version, e.g. 2.1 (7 characters at most)")->required();
   reg->add_option("--path", options.folder, "the folder that holds the executable")->required();
-  reg->add_flag("--desktop", options.desktop,
-                "also a desktop entry that opens the product's URL schemes with \"korvex open\"");
+  CLI::Option* desktop = reg->add_flag(
+      "--desktop", options.desktop, "also a desktop entry that opens the product's URL schemes with \"korvex open\"");
+  reg->add_flag("--default", options.makeDefault, "make that entry the default for the schemes (mimeapps.list)")
+      ->needs(desktop);
 
   CLI::App* find = AddAction(product, "find", "Show where the library finds a product, and how",
                              [] { Find(options); });

@@ -70,7 +70,7 @@ class ToolProduct : public testing::Test {
   void TearDown() override { SHDeleteKeyA(HKEY_LOCAL_MACHINE, kVendor); }
 
   ToolRun Run(const std::vector<std::string>& args, const std::string& record = "") {
-    std::vector<std::string> environment{"XDG_DATA_HOME=" + data_};
+    std::vector<std::string> environment{"XDG_DATA_HOME=" + data_, "XDG_CONFIG_HOME=" + folder_ + "/config"};
     if (!record.empty()) environment.push_back("KORVEX_RECORD_FILE=" + record);
     return RunTool(args, "", environment);
   }
@@ -195,7 +195,7 @@ TEST_F(ToolProduct, DesktopEntryListsTheProductsSchemesAndGoesWithUnregister) {
     ASSERT_EQ(0, Run({"product", "register", c.name, "--version", "2.0", "--path", folder_, "--desktop"}).status);
     std::string entry = ReadFileBytes(EntryPath(id));
     EXPECT_NE(std::string::npos, entry.find(c.mime)) << entry;
-    EXPECT_NE(std::string::npos, entry.find(" " KORVEX_TOOL_PATH " open %u\n")) << entry;
+    EXPECT_NE(std::string::npos, entry.find(" " KORVEX_TOOL_PATH " open --notify %u\n")) << entry;
     if (validator) {
       int status = system(("desktop-file-validate '" + EntryPath(id) + "' >/dev/null 2>&1").c_str());
       EXPECT_EQ(0, status) << entry;
@@ -207,6 +207,22 @@ TEST_F(ToolProduct, DesktopEntryListsTheProductsSchemesAndGoesWithUnregister) {
   }
   EXPECT_EQ(1, Run({"product", "unregister", "Torvik"}).status);
   if (!validator) GTEST_SKIP() << "desktop-file-validate is not installed; the entries were not validated";
+}
+
+TEST_F(ToolProduct, DefaultHandlerTakesTheSchemesAndGivesThemBack) {
+  std::string list = folder_ + "/config/mimeapps.list";
+  mkdir((folder_ + "/config").c_str(), 0755);
+  std::string others = "[Added Associations]\nx-scheme-handler/ssh=other.desktop;\n\n[Default Applications]\n";
+  WriteFileBytes(list, others + "x-scheme-handler/ssh=other.desktop;\ntext/plain=editor.desktop;\n");
+  ToolRun run = Run({"product", "register", "Torvik", "--version", "2.0", "--path", folder_, "--desktop", "--default"});
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_EQ(others +
+                "x-scheme-handler/ssh=korvex-torvik.desktop;\nx-scheme-handler/telnet=korvex-torvik.desktop;\n"
+                "x-scheme-handler/rlogin=korvex-torvik.desktop;\ntext/plain=editor.desktop;\n",
+            ReadFileBytes(list));
+  ASSERT_EQ(0, Run({"product", "unregister", "Torvik"}).status);
+  EXPECT_EQ(others + "text/plain=editor.desktop;\n", ReadFileBytes(list));
+  EXPECT_EQ(2, Run({"product", "register", "Torvik", "--version", "2.0", "--path", folder_, "--default"}).status);
 }
 
 // The Exec line of the entry is what a browser runs for a clicked link: run it.
