@@ -43,6 +43,10 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libkorvex3)
+# CPack writes no Multi-Arch field of its own; the library installs into the
+# multiarch folder, so copies for several architectures can be installed
+# together. The field rides on the Source line.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SOURCE "korvex\nMulti-Arch: same")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA "${KORVEX_DEB_DIR}/symbols;${KORVEX_DEB_DIR}/triggers")
 set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "shared utility library of the desktop networking products
 Byte buffers and Base64, an 8-bit string class, formatting and tokenizing,
