@@ -56,6 +56,11 @@ void Set(const IniOptions& options) {
   ini.SetValue(options.section.c_str(), options.key.c_str(), options.value.c_str());
   errno = 0;
   if (!ini.Write(options.file.c_str())) throw ToolError("cannot write " + options.file + ": " + Reason());
+  // The model writes Windows line ends; a file on Linux gets the platform's.
+  std::string text = ReadAll(options.file), lines;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lines += text[i];
+  WriteAll(options.file, lines);
 }
 
 // The model as the library writes it: what the file means, without the lines
@@ -112,6 +117,8 @@ CLI::App* AddFileCommand(CLI::App* ini, const char* name, const char* descriptio
 void AddIniCommand(CLI::App& app) {
   static IniOptions options;
   CLI::App* ini = AddCommandGroup(app, "ini", "Read and write INI files");
+  ini->footer("The INI model keeps every text as written: no blanks trimmed, no quotes removed, no comments; "
+              "\"ini set\" writes Linux line ends.");
 
   CLI::App* get = AddFileCommand(ini, "get", "Show one value", options);
   get->add_option("SECTION", options.section)->required();

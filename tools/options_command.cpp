@@ -119,6 +119,8 @@ CLI::App* AddStoreCommand(CLI::App* parent, const char* name, const char* descri
 void AddOptionsCommand(CLI::App& app) {
   static OptionsOptions options;
   CLI::App* command = AddCommandGroup(app, "options", "Read and write the products' options (registry or profile file)");
+  command->footer("A profile file is read as Windows reads profile files: blanks around names and values trimmed, "
+                  "names matched in any letter case, one pair of quotes around a value removed.");
   CLI::App* get = AddStoreCommand(command, "get", "Show one option", options);
   get->callback([] { Get(options); });
   CLI::App* set = AddStoreCommand(command, "set", "Set one option", options);
