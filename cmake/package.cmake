@@ -18,6 +18,10 @@ foreach(component_package runtime:libkorvex3 dev:libkorvex-dev tools:korvex-tool
   list(GET pair 1 package)
   install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright ${KORVEX_DEB_DIR}/changelog.Debian.gz
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package} COMPONENT ${component})
+  # Built outside Debian: no bug report to close with the first upload.
+  file(WRITE ${KORVEX_DEB_DIR}/overrides/${package} "${package}: initial-upload-closes-no-bugs\n")
+  install(FILES ${KORVEX_DEB_DIR}/overrides/${package} DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+    COMPONENT ${component})
 endforeach()
 
 # The symbols file, from the library as built.
@@ -70,5 +74,7 @@ set(CPACK_DEBIAN_TOOLS_DESCRIPTION "command-line tool of the korvex library
 korvex reads and changes the registry of the products (also as .reg files
 of the Windows registry editor), parses and writes URLs, reads and writes
 INI files, and encodes and decodes Base64.")
+
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian-drop-ldconfig.cmake)
 
 include(CPack)
