@@ -83,7 +83,9 @@ clean:
 # Debian packages (libkorvex3, libkorvex-dev, korvex-tools) in $(PACKAGE_BUILD).
 package:
 	@scripts/deps.sh core package
-	@cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
+	@# The distribution's hardening flags; CMake takes no CPPFLAGS, so they join CXXFLAGS.
+	@eval "$$(dpkg-buildflags --export=sh)" && export CXXFLAGS="$$CXXFLAGS $$CPPFLAGS" CFLAGS="$$CFLAGS $$CPPFLAGS" && \
+	  cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
 	  -DKORVEX_TESTS=OFF -DKORVEX_PACKAGE=ON >/dev/null
 	@cmake --build $(PACKAGE_BUILD) -j $(JOBS)
 	@cd $(PACKAGE_BUILD) && cpack -G DEB >/dev/null

@@ -17,9 +17,7 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/korvexConfigVersion
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/korvexConfig.cmake ${CMAKE_CURRENT_BINARY_DIR}/korvexConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/korvex COMPONENT dev)
 
-# Folders relative to the prefix, also when given absolute (Debian's multiarch libdir).
-file(RELATIVE_PATH KORVEX_PC_TO_PREFIX "${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig" "${CMAKE_INSTALL_PREFIX}")
-file(RELATIVE_PATH KORVEX_PC_LIBDIR "${CMAKE_INSTALL_PREFIX}" "${CMAKE_INSTALL_FULL_LIBDIR}")
-file(RELATIVE_PATH KORVEX_PC_INCLUDEDIR "${CMAKE_INSTALL_PREFIX}" "${CMAKE_INSTALL_FULL_INCLUDEDIR}")
+# Folders as installed, the prefix written out: pkg-config and its users see
+# plain paths (Debian's multiarch libdir included).
 configure_file(${CMAKE_CURRENT_LIST_DIR}/korvex.pc.in ${CMAKE_CURRENT_BINARY_DIR}/korvex.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/korvex.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)

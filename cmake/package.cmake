@@ -18,6 +18,10 @@ foreach(component_package runtime:libkorvex3 dev:libkorvex-dev tools:korvex-tool
   list(GET pair 1 package)
   install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright ${KORVEX_DEB_DIR}/changelog.Debian.gz
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package} COMPONENT ${component})
+  # Built outside Debian: no bug report to close with the first upload.
+  file(WRITE ${KORVEX_DEB_DIR}/overrides/${package} "${package}: initial-upload-closes-no-bugs\n")
+  install(FILES ${KORVEX_DEB_DIR}/overrides/${package} DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+    COMPONENT ${component})
 endforeach()
 
 # The symbols file, from the library as built.
@@ -43,6 +47,10 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libkorvex3)
+# CPack writes no Multi-Arch field of its own; the library installs into the
+# multiarch folder, so copies for several architectures can be installed
+# together. The field rides on the Source line.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SOURCE "korvex\nMulti-Arch: same")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA "${KORVEX_DEB_DIR}/symbols;${KORVEX_DEB_DIR}/triggers")
 set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "shared utility library of the desktop networking products
 Byte buffers and Base64, an 8-bit string class, formatting and tokenizing,
@@ -59,12 +67,14 @@ Headers, the CMake package (find_package(korvex)) and the pkg-config file
 
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME korvex-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
+# The tool carries the library's objects, yet works on the store the products'
+# libkorvex3 reads: both come from one version.
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libkorvex3 (= ${KORVEX_DEB_VERSION})")
 set(CPACK_DEBIAN_TOOLS_DESCRIPTION "command-line tool of the korvex library
 korvex reads and changes the registry of the products (also as .reg files
 of the Windows registry editor), parses and writes URLs, reads and writes
 INI files, and encodes and decodes Base64.")
-# The tool links the library of this same build, which no installed package describes yet.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR})
+
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian-drop-ldconfig.cmake)
 
 include(CPack)

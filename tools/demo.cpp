@@ -4,6 +4,7 @@
 #include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 
 #include <CLI/CLI.hpp>
@@ -27,7 +28,7 @@ const char kUrl[] = "ssh://user@host:22/srv/logs?tail=100";
 void Say(const char* format, const std::string& text = "") { printf(format, text.c_str()); }
 
 void MakeFolder(const std::string& folder) {
-  if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) throw ToolError("cannot create " + folder);
+  if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) throw ToolError("cannot create " + folder + ": " + strerror(errno));
 }
 
 std::string AbsolutePath(const std::string& path) {
@@ -116,7 +117,7 @@ void ExportStep(const std::string& folder) {
   Say("   $ korvex reg export HKLM\\Software\\Quorvanta\\Torvik %s\n", file);
   KeyPath key;
   std::string bytes, error;
-  ParseKeyPath("HKLM\\" + ProductKeyName("Torvik"), &key, &error);
+  ParseKeyPath(ProductKeyName("Torvik"), &key, &error);
   if (!WriteRegFile(ReadTree(key), &bytes, &error)) throw ToolError(error);
   WriteAll(file, bytes);
   std::u16string wide;

@@ -20,10 +20,12 @@ extern char** environ;
 namespace korvex_tool {
 namespace {
 
+// Root, unless it names its own data folder, registers for every user.
 std::string ApplicationsFolder() {
   const char* data = getenv("XDG_DATA_HOME");
   std::string base;
   if (data && *data == '/') base = data;
+  else if (geteuid() == 0) base = "/usr/share";
   else if (const char* home = getenv("HOME")) base = std::string(home) + "/.local/share";
   else throw ToolError("neither XDG_DATA_HOME nor HOME is set");
   return base + "/applications";
@@ -69,11 +71,13 @@ void UpdateDatabase(const std::string& folder) {
 
 }  // namespace
 
-std::string DesktopEntryPath(const std::string& product) {
+std::string DesktopEntryName(const std::string& product) {
   std::string id = product;
   std::transform(id.begin(), id.end(), id.begin(), [](unsigned char c) { return std::tolower(c); });
-  return ApplicationsFolder() + "/korvex-" + id + ".desktop";
+  return "korvex-" + id + ".desktop";
 }
+
+std::string DesktopEntryPath(const std::string& product) { return ApplicationsFolder() + "/" + DesktopEntryName(product); }
 
 std::string DesktopEntryText(const std::string& product, const std::vector<std::string>& schemes,
                              const std::vector<std::string>& tool) {
@@ -87,7 +91,7 @@ std::string DesktopEntryText(const std::string& product, const std::vector<std::
          "Type=Application\n"
          "Name=" + StringValue(product) + "\n"
          "Comment=Opens " + list + " links in " + StringValue(product) + "\n"
-         "Exec=" + StringValue(exec) + "open %u\n"
+         "Exec=" + StringValue(exec) + "open --notify %u\n"
          "MimeType=" + mime + "\n"
          "NoDisplay=true\n"
          "Terminal=false\n";

@@ -10,7 +10,10 @@
 
 namespace korvex_tool {
 
-// $XDG_DATA_HOME/applications/korvex-<product>.desktop (~/.local/share when unset).
+// korvex-<product>.desktop, in lower case.
+std::string DesktopEntryName(const std::string& product);
+// That file in $XDG_DATA_HOME/applications (~/.local/share when unset, and
+// /usr/share for root).
 std::string DesktopEntryPath(const std::string& product);
 
 // The entry's text; `tool` is the command that opens a link, as its words.

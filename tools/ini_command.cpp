@@ -1,6 +1,8 @@
 // korvex ini: INI files through the library's INI model.
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -9,6 +11,7 @@
 #include "tools/command_group.h"
 #include "tools/commands.h"
 #include "tools/file_io.h"
+#include "tools/json.h"
 #include "tools/tool_error.h"
 
 namespace korvex_tool {
@@ -18,10 +21,15 @@ struct IniOptions {
   std::string file, section, key, value;
   std::string fallback;
   bool hasFallback = false;
+  bool json = false;
 };
 
+// Why the last file call failed, as the system says it.
+std::string Reason() { return errno ? strerror(errno) : "failed"; }
+
 void Read(CIniFile& ini, const std::string& file) {
-  if (!ini.Read(file.c_str())) throw ToolError("cannot read " + file);
+  errno = 0;
+  if (!ini.Read(file.c_str())) throw ToolError("cannot read " + file + ": " + Reason());
 }
 
 void Get(const IniOptions& options) {
@@ -46,7 +54,13 @@ void Set(const IniOptions& options) {
   // A file not there yet is created.
   if (access(options.file.c_str(), F_OK) == 0) Read(ini, options.file);
   ini.SetValue(options.section.c_str(), options.key.c_str(), options.value.c_str());
-  if (!ini.Write(options.file.c_str())) throw ToolError("cannot write " + options.file);
+  errno = 0;
+  if (!ini.Write(options.file.c_str())) throw ToolError("cannot write " + options.file + ": " + Reason());
+  // The model writes Windows line ends; a file on Linux gets the platform's.
+  std::string text = ReadAll(options.file), lines;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lines += text[i];
+  WriteAll(options.file, lines);
 }
 
 // The model as the library writes it: what the file means, without the lines
@@ -56,16 +70,40 @@ void Dump(const IniOptions& options) {
   Read(ini, options.file);
   char temporary[] = "/tmp/korvex-ini-XXXXXX";
   int fd = mkstemp(temporary);
-  if (fd < 0) throw ToolError("cannot create a temporary file");
+  if (fd < 0) throw ToolError(std::string("cannot create a temporary file: ") + strerror(errno));
   close(fd);
+  errno = 0;
   bool written = ini.Write(temporary);
   std::string text = written ? ReadAll(temporary) : "";
   unlink(temporary);
-  if (!written) throw ToolError("cannot write a temporary file");
+  if (!written) throw ToolError(std::string("cannot write a temporary file: ") + Reason());
   std::string lines;
   for (char c : text)
     if (c != '\r') lines += c;
-  fputs(lines.c_str(), stdout);
+  if (!options.json) return (void)fputs(lines.c_str(), stdout);
+  // The writer's lines are "[section]" and "key=value" alone.
+  std::vector<std::string> sections, keys;
+  std::string section;
+  bool open = false;
+  auto close = [&] {
+    if (open) sections.push_back("{\"section\":" + JsonString(section) + ",\"keys\":" + JsonArray(keys) + "}");
+    keys.clear();
+  };
+  for (size_t start = 0, end; (end = lines.find('\n', start)) != std::string::npos; start = end + 1) {
+    std::string line = lines.substr(start, end - start);
+    if (line.size() >= 2 && line[0] == '[' && line.back() == ']') {
+      close();
+      section = line.substr(1, line.size() - 2);
+      open = true;
+    } else if (!line.empty()) {
+      size_t equals = line.find('=');
+      keys.push_back("{\"key\":" + JsonString(line.substr(0, equals)) + ",\"value\":" +
+                     JsonString(equals == std::string::npos ? "" : line.substr(equals + 1)) + "}");
+      open = true;
+    }
+  }
+  close();
+  printf("%s\n", JsonArray(sections).c_str());
 }
 
 CLI::App* AddFileCommand(CLI::App* ini, const char* name, const char* description, IniOptions& options) {
@@ -79,6 +117,8 @@ CLI::App* AddFileCommand(CLI::App* ini, const char* name, const char* descriptio
 void AddIniCommand(CLI::App& app) {
   static IniOptions options;
   CLI::App* ini = AddCommandGroup(app, "ini", "Read and write INI files");
+  ini->footer("The INI model keeps every text as written: no blanks trimmed, no quotes removed, no comments; "
+              "\"ini set\" writes Linux line ends.");
 
   CLI::App* get = AddFileCommand(ini, "get", "Show one value", options);
   get->add_option("SECTION", options.section)->required();
@@ -94,6 +134,7 @@ void AddIniCommand(CLI::App& app) {
   set->callback([] { Set(options); });
 
   CLI::App* dump = AddFileCommand(ini, "dump", "Show every section and key as the library reads them", options);
+  dump->add_flag("--json", options.json, "one JSON list of {\"section\",\"keys\":[{\"key\",\"value\"}]}");
   dump->callback([] { Dump(options); });
 }
 

@@ -6,6 +6,32 @@
 #include "tools/commands.h"
 #include "tools/tool_error.h"
 
+namespace {
+
+// The word that stands where a command belongs, with the commands before it
+// ("reg frob"); empty when every word that names a command is one.
+std::string UnknownCommand(CLI::App& app, int argc, char** argv, std::string* known) {
+  CLI::App* current = &app;
+  std::string path;
+  for (int i = 1; i < argc; ++i) {
+    if (argv[i][0] == '-') continue;
+    std::vector<CLI::App*> commands = current->get_subcommands({});
+    if (commands.empty()) return "";
+    path += (path.empty() ? "" : " ") + std::string(argv[i]);
+    CLI::App* next = nullptr;
+    for (CLI::App* command : commands)
+      if (command->check_name(argv[i])) next = command;
+    if (!next) {
+      for (CLI::App* command : commands) *known += (known->empty() ? "" : ", ") + command->get_name();
+      return path;
+    }
+    current = next;
+  }
+  return "";
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   CLI::App app("Work with what the products keep: registry keys, .reg files, products and their links, options, URLs, INI files, Base64", "korvex");
   app.set_version_flag("--version", "korvex " KORVEX_TOOL_VERSION);
@@ -25,7 +51,12 @@ int main(int argc, char** argv) {
     // Help and version go to standard output with status 0; everything else
     // is one line on standard error.
     if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(error);
-    fprintf(stderr, "korvex: %s (see --help)\n", error.what());
+    std::string known, unknown = UnknownCommand(app, argc, argv, &known);
+    if (!unknown.empty())
+      fprintf(stderr, "korvex: unknown command \"%s\"; the commands are %s (see --help)\n", unknown.c_str(),
+              known.c_str());
+    else
+      fprintf(stderr, "korvex: %s (see --help)\n", error.what());
     return korvex_tool::kExitUsage;
   } catch (const korvex_tool::ToolError& error) {
     fprintf(stderr, "korvex: %s\n", error.what());

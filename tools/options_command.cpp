@@ -8,6 +8,7 @@
 #include "korvex/korvex.h"
 #include "tools/command_group.h"
 #include "tools/commands.h"
+#include "tools/reg_store.h"
 #include "tools/tool_error.h"
 
 namespace korvex_tool {
@@ -22,7 +23,8 @@ struct OptionsOptions {
   bool integer = false;
 };
 
-void Open(COptionStorage& store, const OptionsOptions& options) {
+// Opens the store and the section; returns where the store is, for messages.
+std::string Open(COptionStorage& store, const OptionsOptions& options) {
   int opened = 0;
   std::string where;
   if (!options.registry.empty()) {
@@ -42,6 +44,7 @@ void Open(COptionStorage& store, const OptionsOptions& options) {
   }
   if (!opened) throw ToolError("cannot open the option store in " + where);
   if (!store.SetSection(options.section.c_str())) throw ToolError("cannot select the section " + options.section);
+  return where;
 }
 
 int ParseInt(const std::string& text) {
@@ -69,12 +72,28 @@ void Get(const OptionsOptions& options) {
   throw ToolError("no option \"" + options.name + "\" in the section " + options.section);
 }
 
+// SetValue reports nothing, so the value is read back through a store opened
+// afresh; the error the write left behind says why it is missing.
 void Set(const OptionsOptions& options) {
   if (options.name.empty()) throw ToolError("the option needs a name", kExitUsage);
-  COptionStorage store;
-  Open(store, options);
-  if (options.integer) store.SetValue(options.name.c_str(), ParseInt(options.value));
-  else store.SetValue(options.name.c_str(), options.value.c_str());
+  const char* name = options.name.c_str();
+  std::string where;
+  {
+    COptionStorage store;
+    where = Open(store, options);
+    SetLastError(ERROR_SUCCESS);
+    if (options.integer) store.SetValue(name, ParseInt(options.value));
+    else store.SetValue(name, options.value.c_str());
+  }
+  LONG error = static_cast<LONG>(GetLastError());
+  COptionStorage check;
+  Open(check, options);
+  bool stored = options.integer ? check.GetValue(name, INT32_MIN) == ParseInt(options.value) &&
+                                      check.GetValue(name, INT32_MAX) == ParseInt(options.value)
+                                : std::string(check.GetValue(name, "\n")) == options.value;
+  if (!stored)
+    throw ToolError("cannot write " + options.name + " to " + where + ": " +
+                    (error != ERROR_SUCCESS ? DescribeError(error) : std::string("the value read back differs")));
 }
 
 CLI::App* AddStoreCommand(CLI::App* parent, const char* name, const char* description, OptionsOptions& options) {
@@ -100,6 +119,8 @@ CLI::App* AddStoreCommand(CLI::App* parent, const char* name, const char* descri
 void AddOptionsCommand(CLI::App& app) {
   static OptionsOptions options;
   CLI::App* command = AddCommandGroup(app, "options", "Read and write the products' options (registry or profile file)");
+  command->footer("A profile file is read as Windows reads profile files: blanks around names and values trimmed, "
+                  "names matched in any letter case, one pair of quotes around a value removed.");
   CLI::App* get = AddStoreCommand(command, "get", "Show one option", options);
   get->callback([] { Get(options); });
   CLI::App* set = AddStoreCommand(command, "set", "Set one option", options);

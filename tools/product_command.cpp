@@ -9,6 +9,8 @@
 #include "tools/command_group.h"
 #include "tools/commands.h"
 #include "tools/desktop_entry.h"
+#include "tools/json.h"
+#include "tools/mime_defaults.h"
 #include "tools/products.h"
 #include "tools/tool_error.h"
 
@@ -18,6 +20,8 @@ namespace {
 struct ProductOptions {
   std::string name, version, folder;
   bool desktop = false;
+  bool makeDefault = false;
+  bool json = false;
 };
 
 // The command a clicked link runs: this very program, by its absolute path,
@@ -44,23 +48,33 @@ void Register(const ProductOptions& options) {
   printf("desktop entry %s opens", DesktopEntryPath(options.name).c_str());
   for (const std::string& scheme : schemes) printf(" %s:", scheme.c_str());
   printf(" links\n");
+  if (!options.makeDefault) return;
+  SetSchemeDefaults(DesktopEntryName(options.name), schemes);
+  printf("%s makes it the default for them\n", MimeAppsPath().c_str());
 }
 
 void Find(const ProductOptions& options) {
   FoundProduct found;
   if (!FindProduct(options.name, &found))
-    throw ToolError(options.name + " is not found: not beside korvex, not in HKEY_LOCAL_MACHINE\\" +
-                    ProductKeyName(options.name) + ", not in the suite's folder");
-  printf("%s\n  path    %s\n  found   %s\n  result  %u\n", options.name.c_str(), found.path.c_str(),
-         found.way.c_str(), found.number);
+    throw ToolError(options.name + " is not found: not beside korvex, not in " + ProductKeyName(options.name) +
+                    ", not in the suite's folder");
+  if (options.json) {
+    printf("{\"product\":%s,\"path\":%s,\"found\":%s,\"result\":%u}\n", JsonString(options.name).c_str(),
+           JsonString(found.path).c_str(), JsonString(found.way).c_str(), found.number);
+    return;
+  }
+  printf("%s\n  path    %s\n  found   %s\n  result  %u (%s)\n", options.name.c_str(), found.path.c_str(),
+         found.way.c_str(), found.number, found.meaning.c_str());
 }
 
 void Unregister(const ProductOptions& options) {
   bool key = UnregisterProduct(options.name);
   bool entry = WriteDesktopEntry(options.name, "");
-  if (!key && !entry) throw ToolError(options.name + " is not registered");
-  if (key) printf("deleted HKEY_LOCAL_MACHINE\\%s\n", ProductKeyName(options.name).c_str());
+  bool defaults = RemoveSchemeDefaults(DesktopEntryName(options.name));
+  if (!key && !entry && !defaults) throw ToolError(options.name + " is not registered");
+  if (key) printf("deleted %s\n", ProductKeyName(options.name).c_str());
   if (entry) printf("removed %s\n", DesktopEntryPath(options.name).c_str());
+  if (defaults) printf("removed its defaults from %s\n", MimeAppsPath().c_str());
 }
 
 }  // namespace
@@ -75,12 +89,15 @@ void AddProductCommand(CLI::App& app) {
       ->required();
   reg->add_option("--version", options.version, "its version, e.g. 2.1 (7 characters at most)")->required();
   reg->add_option("--path", options.folder, "the folder that holds the executable")->required();
-  reg->add_flag("--desktop", options.desktop,
-                "also a desktop entry that opens the product's URL schemes with \"korvex open\"");
+  CLI::Option* desktop = reg->add_flag(
+      "--desktop", options.desktop, "also a desktop entry that opens the product's URL schemes with \"korvex open\"");
+  reg->add_flag("--default", options.makeDefault, "make that entry the default for the schemes (mimeapps.list)")
+      ->needs(desktop);
 
   CLI::App* find = AddAction(product, "find", "Show where the library finds a product, and how",
                              [] { Find(options); });
   find->add_option("NAME", options.name)->required();
+  find->add_flag("--json", options.json, "one JSON object: product, path, found, result");
 
   CLI::App* unregister = AddAction(product, "unregister", "Delete a product's key and its desktop entry",
                                    [] { Unregister(options); });

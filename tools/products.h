@@ -1,8 +1,9 @@
 #ifndef KORVEX_TOOLS_PRODUCTS_H
 #define KORVEX_TOOLS_PRODUCTS_H
 
-// Where GetProductPath looks for a product, written and read back through the
-// registry calls. Failures are thrown as ToolError with a one-line message.
+// The tool's side of the library's product model (url/product_model.h):
+// registering, finding and naming products. Failures are thrown as ToolError
+// with a one-line message.
 #include <string>
 #include <vector>
 
@@ -12,27 +13,27 @@ namespace korvex_tool {
 std::string ProductKeyName(const std::string& product);
 
 // The URL schemes that ExecuteURL starts the product for (none for a product
-// it does not know), lower case, in the order it tests them.
+// it does not know), in the order it tests them.
 std::vector<std::string> SchemesOf(const std::string& product);
 // The product ExecuteURL starts for a scheme; empty when none.
 std::string ProductForScheme(const std::string& scheme);
 
-// Writes the version subkey that GetProductPath picks when it is the greatest
-// one: "Path" (the folder, made absolute) and, for the products that gate on
-// it, "Version". Returns the key written. Refuses a name, version or folder
-// that the lookup could not use, before writing anything.
+// Writes the version key that GetProductPath reads, the folder made absolute.
+// Returns the key written. Refuses a name, version or folder that the lookup
+// could not use, before writing anything.
 std::string RegisterProduct(const std::string& product, const std::string& version, const std::string& folder);
 
 // Deletes the product's key with every version below it; false when there was none.
 bool UnregisterProduct(const std::string& product);
 
 struct FoundProduct {
-  std::string path;     // as GetProductPath gives it
+  std::string path;     // as GetProductPath gives it, with the system's slashes
   unsigned int number;  // GetProductPath's result
-  std::string way;      // which of its three ways found it, as a phrase: "in the product's key ..."
+  std::string way;      // the route it took, as a phrase: "in the product's key ..."
+  std::string meaning;  // what the result number says
 };
 
-// GetProductPath, and which way it took; false when no way found it.
+// GetProductPath, and the route it took; false when none found the product.
 bool FindProduct(const std::string& product, FoundProduct* found);
 
 }  // namespace korvex_tool

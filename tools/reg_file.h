@@ -38,10 +38,11 @@ struct RegFile {
 // not the format. Nothing of a refused file is meant to be applied.
 bool ReadRegFile(const std::string& bytes, RegFile* file, std::string* error);
 
-// The file as Windows writes it: UTF-16LE with a byte order mark, CRLF line
-// ends. False, with the reason, for a name the format cannot carry (a line
-// break in it).
-bool WriteRegFile(const RegFile& file, std::string* bytes, std::string* error);
+// The file as Windows writes it: UTF-16LE with a byte order mark (or UTF-8
+// without one), CRLF line ends. Text data that is not UTF-8 goes in the hex(N)
+// form, so it reads back byte for byte. False, with the reason, for a name the
+// format cannot carry (a line break in it).
+bool WriteRegFile(const RegFile& file, std::string* bytes, std::string* error, bool utf8 = false);
 
 }  // namespace korvex_tool
 

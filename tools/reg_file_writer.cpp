@@ -24,10 +24,11 @@ std::string Quote(const std::string& text) {
 
 bool IsTextType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
-// Text that reads back byte for byte from a quoted string: one terminator at
-// its end and no other zero byte or line break.
+// Text that reads back byte for byte from a quoted string: UTF-8 with one
+// terminator at its end and no other zero byte or line break.
 bool FitsQuotedString(const std::string& data) {
-  return !data.empty() && data.back() == '\0' && data.find('\0') == data.size() - 1 && !HasLineBreak(data);
+  return !data.empty() && data.back() == '\0' && data.find('\0') == data.size() - 1 && !HasLineBreak(data) &&
+         IsUtf8(data);
 }
 
 // "prefix01,02,..." broken with "\" before the line grows past the width.
@@ -67,7 +68,7 @@ std::string ValueLines(const RegValueEdit& value) {
 
 }  // namespace
 
-bool WriteRegFile(const RegFile& file, std::string* bytes, std::string* error) {
+bool WriteRegFile(const RegFile& file, std::string* bytes, std::string* error, bool utf8) {
   std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
   for (const RegKeyEdit& key : file.keys) {
     if (HasLineBreak(key.key.subkey)) {
@@ -84,7 +85,7 @@ bool WriteRegFile(const RegFile& file, std::string* bytes, std::string* error) {
     }
     text += "\r\n";
   }
-  *bytes = "\xFF\xFE" + Utf16ToBytes(TextToUtf16(text));
+  *bytes = utf8 ? text : "\xFF\xFE" + Utf16ToBytes(TextToUtf16(text));
   return true;
 }
 

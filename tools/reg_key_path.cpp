@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <algorithm>
+
 namespace korvex_tool {
 namespace {
 
@@ -45,6 +47,12 @@ bool ParseKeyPath(const std::string& text, KeyPath* path, std::string* why) {
   for (const Root& candidate : kRoots)
     if (strcasecmp(rootText.c_str(), candidate.shortName) == 0 || strcasecmp(rootText.c_str(), candidate.longName) == 0)
       root = &candidate;
+  if (!root && rootText.find('/') != std::string::npos) {
+    std::string suggested = text;
+    std::replace(suggested.begin(), suggested.end(), '/', '\\');
+    *why = "\"" + text + "\": key names are separated by \\, not / (use '" + suggested + "')";
+    return false;
+  }
   if (!root) {
     *why = "\"" + text + "\" does not start with HKCU or HKLM (HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE)";
     return false;

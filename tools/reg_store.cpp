@@ -70,6 +70,10 @@ std::string DescribeError(LONG status) {
     case ERROR_CANTREAD: return "the registry store cannot be read";
     case ERROR_CANTWRITE: return "the registry store cannot be written";
     case ERROR_BUSY: return "the registry store is busy";
+    case ERROR_PATH_NOT_FOUND: return "no such folder";
+    case ERROR_DISK_FULL: return "no space left on the device";
+    case ERROR_IO_DEVICE: return "input/output error";
+    case ERROR_WRITE_FAULT: return "the file cannot be written";
     default: return "error " + std::to_string(status);
   }
 }

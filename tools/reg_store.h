@@ -26,6 +26,7 @@ class OpenKey {
   HKEY key_ = NULL;
 };
 
+// A Win32 error of the registry or a file, as words.
 std::string DescribeError(LONG status);
 
 // Opens an existing key; a missing one is reported as "not found".

@@ -7,7 +7,6 @@
 #include "tools/tool_error.h"
 
 namespace korvex_tool {
-namespace {
 
 std::string Hex(const std::string& bytes) {
   std::string text;
@@ -19,18 +18,24 @@ std::string Hex(const std::string& bytes) {
   return text;
 }
 
-DWORD ParseDword(const std::string& text) {
+namespace {
+
+// A decimal or "0x" hexadecimal number that fits `bytes` bytes.
+unsigned long long ParseNumber(const std::string& text, size_t bytes, const char* type) {
   bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
   std::string digits = hex ? text.substr(2) : text;
-  unsigned long long value = 0;
-  bool ok = !digits.empty() && digits.size() <= 10;
+  unsigned long long limit = bytes == 8 ? ~0ull : (1ull << (8 * bytes)) - 1, value = 0;
+  bool ok = !digits.empty();
   for (char c : digits) {
+    ok = ok && (hex ? isxdigit(static_cast<unsigned char>(c)) : isdigit(static_cast<unsigned char>(c)));
     if (!ok) break;
-    ok = hex ? isxdigit(static_cast<unsigned char>(c)) : isdigit(static_cast<unsigned char>(c));
-    value = value * (hex ? 16 : 10) + (isdigit(static_cast<unsigned char>(c)) ? c - '0' : (tolower(c) - 'a' + 10));
+    unsigned digit = isdigit(static_cast<unsigned char>(c)) ? c - '0' : tolower(c) - 'a' + 10, base = hex ? 16 : 10;
+    ok = value <= (limit - digit) / base;
+    value = value * base + digit;
   }
-  if (!ok || value > 0xFFFFFFFFull) throw ToolError("\"" + text + "\" is not a REG_DWORD (0 to 4294967295, or 0x...)", kExitUsage);
-  return static_cast<DWORD>(value);
+  if (!ok)
+    throw ToolError("\"" + text + "\" is not a " + type + " (0 to " + std::to_string(limit) + ", or 0x...)", kExitUsage);
+  return value;
 }
 
 std::string ParseBinary(const std::string& text) {
@@ -46,6 +51,26 @@ std::string ParseBinary(const std::string& text) {
 
 }  // namespace
 
+size_t NumberSize(DWORD type) { return type == REG_DWORD ? 4 : type == REG_QWORD ? 8 : 0; }
+
+unsigned long long NumberOf(const std::string& data) {
+  unsigned long long number = 0;  // little-endian, as the registry keeps it
+  for (size_t i = data.size(); i-- > 0;) number = number << 8 | static_cast<unsigned char>(data[i]);
+  return number;
+}
+
+std::vector<std::string> TextsOf(DWORD type, const std::string& data) {
+  if (type != REG_MULTI_SZ) return {data.substr(0, data.find('\0'))};
+  std::vector<std::string> texts;
+  for (size_t start = 0; start < data.size() && data[start] != '\0';) {
+    size_t end = data.find('\0', start);
+    texts.push_back(data.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return texts;
+}
+
 std::string TypeName(DWORD type) {
   switch (type) {
     case REG_NONE: return "REG_NONE";
@@ -54,6 +79,7 @@ std::string TypeName(DWORD type) {
     case REG_BINARY: return "REG_BINARY";
     case REG_DWORD: return "REG_DWORD";
     case REG_MULTI_SZ: return "REG_MULTI_SZ";
+    case REG_QWORD: return "REG_QWORD";
     default: {
       char text[16];
       snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(type));
@@ -80,7 +106,11 @@ std::string DataFromText(DWORD type, const std::string& text, const std::string&
       return data + '\0';
     }
     case REG_DWORD: {
-      DWORD number = ParseDword(text);
+      DWORD number = static_cast<DWORD>(ParseNumber(text, sizeof(DWORD), "REG_DWORD"));
+      return std::string(reinterpret_cast<const char*>(&number), sizeof number);
+    }
+    case REG_QWORD: {
+      unsigned long long number = ParseNumber(text, sizeof number, "REG_QWORD");
       return std::string(reinterpret_cast<const char*>(&number), sizeof number);
     }
     default:
@@ -95,21 +125,14 @@ std::string DataToText(DWORD type, const std::string& data) {
       return data.substr(0, data.find('\0'));
     case REG_MULTI_SZ: {
       std::string text;
-      for (size_t start = 0; start < data.size() && data[start] != '\0';) {
-        size_t end = data.find('\0', start);
-        if (!text.empty()) text += "\\0";
-        text += data.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (end == std::string::npos) break;
-        start = end + 1;
-      }
+      for (const std::string& piece : TextsOf(type, data)) text += (text.empty() ? "" : "\\0") + piece;
       return text;
     }
     case REG_DWORD:
-      if (data.size() == sizeof(DWORD)) {
-        DWORD number = 0;
-        data.copy(reinterpret_cast<char*>(&number), sizeof number);
-        char text[16];
-        snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(number));
+    case REG_QWORD:
+      if (data.size() == NumberSize(type)) {
+        char text[24];
+        snprintf(text, sizeof text, "0x%llx", NumberOf(data));
         return text;
       }
       return Hex(data);

@@ -57,7 +57,7 @@ std::u16string TextToUtf16(const std::string& text) {
     char32_t point = 0;
     size_t length = DecodeUtf8(text, i, &point);
     if (length == 0) {
-      point = static_cast<unsigned char>(text[i]);
+      point = 0xDC00 | static_cast<unsigned char>(text[i]);
       length = 1;
     }
     i += length;
@@ -76,6 +76,10 @@ bool Utf16ToText(const std::u16string& wide, std::string* text) {
   text->clear();
   for (size_t i = 0; i < wide.size(); ++i) {
     char32_t unit = wide[i];
+    if (unit >= 0xDC80 && unit <= 0xDCFF) {
+      text->push_back(static_cast<char>(unit & 0xFF));
+      continue;
+    }
     if (unit >= 0xDC00 && unit <= 0xDFFF) return false;
     if (unit >= 0xD800 && unit <= 0xDBFF) {
       if (i + 1 >= wide.size() || wide[i + 1] < 0xDC00 || wide[i + 1] > 0xDFFF) return false;

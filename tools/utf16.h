@@ -5,10 +5,12 @@
 
 namespace korvex_tool {
 
-// Registry text on Linux is UTF-8; .reg files carry UTF-16LE. Bytes that are
-// not UTF-8 are taken as Latin-1, so any stored text can be exported.
+// Registry text on Linux is UTF-8; .reg files carry UTF-16LE. A byte that is
+// not UTF-8 becomes the lone surrogate U+DC00 plus the byte, which no text
+// holds, so any stored bytes are exported and read back as they were.
 std::u16string TextToUtf16(const std::string& text);
-// False on a lone surrogate, which has no UTF-8 form.
+// The way back, those surrogates as their bytes again; false on any other
+// lone surrogate, which has no UTF-8 form.
 bool Utf16ToText(const std::u16string& wide, std::string* text);
 
 // True when the bytes are well-formed UTF-8.

@@ -1,7 +1,9 @@
 // korvex watch: the library's change watchers on a message loop, one line per
 // change until SIGINT or SIGTERM.
 #include <pthread.h>
+#include <errno.h>
 #include <signal.h>
+#include <string.h>
 #include <stdio.h>
 #include <time.h>
 
@@ -13,6 +15,7 @@
 #include "korvex/korvex.h"
 #include "tools/command_group.h"
 #include "tools/commands.h"
+#include "tools/json.h"
 #include "tools/reg_key_path.h"
 #include "tools/reg_store.h"
 #include "tools/tool_error.h"
@@ -27,9 +30,11 @@ const char kWindowClass[] = "korvex-watch";
 struct WatchOptions {
   std::string target;
   bool subtree = false;
+  bool json = false;
 };
 
 std::string g_watched;  // what the lines name
+bool g_json = false;    // lines as JSON objects
 
 LRESULT CALLBACK WatchWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kChanged) {
@@ -37,7 +42,8 @@ LRESULT CALLBACK WatchWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     time_t now = time(NULL);
     strftime(stamp, sizeof stamp, "%H:%M:%S", localtime(&now));
     // Flushed at once: whoever reads the lines reads them from a pipe.
-    printf("%s changed %s\n", stamp, g_watched.c_str());
+    if (g_json) printf("{\"time\":\"%s\",\"changed\":%s}\n", stamp, JsonString(g_watched).c_str());
+    else printf("%s changed %s\n", stamp, g_watched.c_str());
     fflush(stdout);
     return 0;
   }
@@ -73,7 +79,7 @@ class WatchWindow {
 // thread of their own (sigwait), which asks the loop to end with a posted
 // message; no library call runs inside a signal handler. `begin` starts the
 // watcher, after the signals are blocked so that its worker inherits the mask.
-void RunUntilSignalled(const std::string& watched, const std::function<void(HWND)>& begin,
+void RunUntilSignalled(const std::string& watched, bool json, const std::function<void(HWND)>& begin,
                        const std::function<void()>& end) {
   sigset_t signals;
   sigemptyset(&signals);
@@ -82,6 +88,7 @@ void RunUntilSignalled(const std::string& watched, const std::function<void(HWND
   pthread_sigmask(SIG_BLOCK, &signals, NULL);
 
   g_watched = watched;
+  g_json = json;
   WatchWindow window;
   begin(window.get());
   fprintf(stderr, "watching %s until interrupted\n", watched.c_str());
@@ -109,7 +116,7 @@ void WatchRegistry(const WatchOptions& options) {
   OpenExisting(path, KEY_NOTIFY | KEY_READ, &key);
   CRegistryWatcher watcher;
   RunUntilSignalled(
-      path.Full(),
+      path.Full(), options.json,
       [&](HWND window) {
         if (!watcher.BeginWatch(key.get(), options.subtree, window, kChanged,
                                 REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET))
@@ -121,12 +128,12 @@ void WatchRegistry(const WatchOptions& options) {
 void WatchFolder(const WatchOptions& options) {
   CFolderWatcher watcher;
   RunUntilSignalled(
-      options.target,
+      options.target, options.json,
       [&](HWND window) {
         if (!watcher.BeginWatch(options.target.c_str(), options.subtree, window, kChanged,
                                 FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
                                     FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE))
-          throw ToolError("cannot watch the folder " + options.target);
+          throw ToolError("cannot watch the folder " + options.target + ": " + strerror(errno));
       },
       [&] { watcher.EndWatch(); });
 }
@@ -140,11 +147,13 @@ void AddWatchCommand(CLI::App& app) {
 
   CLI::App* reg = AddAction(watch, "reg", "Watch a registry key's values and subkeys", [] { WatchRegistry(options); });
   reg->add_option("KEY", options.target, "HKCU\\... or HKLM\\...")->required();
-  reg->add_flag("-s,--subtree", options.subtree, "changes in every key below count too");
+  reg->add_flag("-s,--recursive,--subtree", options.subtree, "changes in every key below count too");
+  reg->add_flag("--json", options.json, "each line a JSON object: {\"time\":...,\"changed\":...}");
 
   CLI::App* folder = AddAction(watch, "folder", "Watch a folder's files and subfolders", [] { WatchFolder(options); });
   folder->add_option("DIR", options.target, "the folder")->required();
-  folder->add_flag("-s,--subtree", options.subtree, "changes in every folder below count too");
+  folder->add_flag("-s,--recursive,--subtree", options.subtree, "changes in every folder below count too");
+  folder->add_flag("--json", options.json, "each line a JSON object: {\"time\":...,\"changed\":...}");
 }
 
 }  // namespace korvex_tool

@@ -15,9 +15,12 @@ const Launcher kLaunchers[] = {
 
 }  // namespace
 
+const Launcher* LauncherTable::begin() const { return kLaunchers; }
+const Launcher* LauncherTable::end() const { return kLaunchers + sizeof kLaunchers / sizeof kLaunchers[0]; }
+
 const Launcher* FindLauncher(const CString& scheme) {
   const unsigned char* text = reinterpret_cast<const unsigned char*>(static_cast<const char*>(scheme));
-  for (const Launcher& launcher : kLaunchers)
+  for (const Launcher& launcher : LauncherTable())
     if (_mbsicmp(text, reinterpret_cast<const unsigned char*>(launcher.scheme)) == 0) return &launcher;
   return NULL;
 }

@@ -20,6 +20,12 @@ struct Launcher {
 // The row serving `scheme` (compared case-insensitively), or NULL.
 const Launcher* FindLauncher(const CString& scheme);
 
+// Every row, in the order FindLauncher tests them.
+struct LauncherTable {
+  const Launcher* begin() const;
+  const Launcher* end() const;
+};
+
 }  // namespace korvex
 
 #endif

@@ -5,18 +5,13 @@
 #include "korvex/registry.h"
 #include "korvex/text.h"
 #include "korvex/url.h"
+#include "url/product_model.h"
 
+namespace korvex {
 namespace {
 
-const char kVendorKey[] = "Software\\Quorvanta\\";
-const char kSuiteKey[] = "Software\\Quorvanta\\Vantoria";
 const unsigned long kVersionNameSize = 32;
-// Names of 8 characters or more end the enumeration, as the products' own
-// installers never wrote such version keys.
-const unsigned long kEnumNameSize = 8;
 const int kPathSize = MAX_PATH;
-
-bool IsProduct(const char* product, const char* name) { return lstrcmpiA(product, name) == 0; }
 
 // The greatest subkey name by the locale's text order, not by number: "9"
 // wins over "10". Closes the key.
@@ -45,18 +40,18 @@ bool ReadFolder(const CRegistry& key, const char* name, CString& folder) {
   return read;
 }
 
-int QueryProductPath(const char* product, CString& folder) {
-  CString keyName = csFmt("%s%s", kVendorKey, product);
+int QueryProductPath(const char* product, CString& folder, CString& keyName) {
+  keyName = ProductKeyName(product);
   CRegistry version;
   char kept[kVersionNameSize];
   if (!OpenVersionKey(keyName, version, kept)) return 0;
   // From here the version that counts is the product's own "Version" text.
-  if (IsProduct(product, "Skiv") || IsProduct(product, "Torvik")) {
+  if (GatesOnVersion(product)) {
     kept[0] = '\0';
     if (!version.QueryValue("Version", kept, sizeof kept) || lstrcmpA(kept, "1.0") <= 0) return 0;
   }
   if (ReadFolder(version, "Path", folder)) return atoi(kept);
-  if (!IsProduct(product, "Quellbar")) return 0;
+  if (lstrcmpiA(product, "Quellbar") != 0) return 0;
   version.Close();
   keyName += "\\";
   keyName += kept;
@@ -66,8 +61,8 @@ int QueryProductPath(const char* product, CString& folder) {
   return 0;
 }
 
-int QuerySuitePath(CString& folder) {
-  CString keyName(kSuiteKey);
+int QuerySuitePath(CString& folder, CString& keyName) {
+  keyName = ProductKeyName(kSuiteName);
   CRegistry version;
   char kept[kVersionNameSize];
   if (!OpenVersionKey(keyName, version, kept) || !ReadFolder(version, "Path", folder)) return 0;
@@ -82,23 +77,37 @@ void AppendProgram(CString& path, const char* product) {
 
 }  // namespace
 
-unsigned int GetProductPath(const char* product, CString& path) {
+unsigned int LocateProduct(const char* product, CString& path, ProductLocation& location) {
+  location = ProductLocation();
   if (!product) return 0;
   char program[MAX_PATH];
   DWORD length = GetModuleFileNameA(NULL, program, sizeof program);
   if (length > 0 && length < sizeof program) {
     ReplaceFnameOfPath(path, program, product);
-    if (DoesFileExist(path)) return 3;
+    if (DoesFileExist(path)) {
+      location.route = ProductRoute::kBesideProgram;
+      return 3;
+    }
   }
 
   path.Empty();
-  if (int version = QueryProductPath(product, path)) {
+  if (int version = QueryProductPath(product, path, location.key)) {
     AppendProgram(path, product);
+    location.route = ProductRoute::kProductKey;
     return static_cast<unsigned int>(version);
   }
-  if (int version = QuerySuitePath(path)) {
+  if (int version = QuerySuitePath(path, location.key)) {
     AppendProgram(path, product);
-    return DoesFileExist(path) ? static_cast<unsigned int>(version) : 0;
+    location.route = ProductRoute::kSuiteKey;
+    if (DoesFileExist(path)) return static_cast<unsigned int>(version);
   }
+  location = ProductLocation();
   return 0;
+}
+
+}  // namespace korvex
+
+unsigned int GetProductPath(const char* product, CString& path) {
+  korvex::ProductLocation location;
+  return korvex::LocateProduct(product, path, location);
 }

@@ -24,7 +24,7 @@ std::vector<std::string> Words(const std::string& text) {
 int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
 
 TEST(ToolCli, EveryCommandHasHelp) {
-  const char* commands[] = {"", "reg", "reg query", "reg add", "reg delete", "reg rename", "reg export",
+  const char* commands[] = {"", "reg", "reg query", "reg get", "reg add", "reg delete", "reg rename", "reg export",
                             "reg import", "options", "options get", "options set", "url", "url parse", "url make", "ini", "ini get", "ini set", "ini dump",
                             "base64", "base64 encode", "base64 decode", "demo",
                             "product", "product register", "product find", "product unregister", "open", "watch",
@@ -40,6 +40,23 @@ TEST(ToolCli, EveryCommandHasHelp) {
   }
 }
 
+TEST(ToolCli, RefusalsNameWhatWasWrong) {
+  struct Case {
+    const char* line;
+    const char* message;
+  } cases[] = {
+      {"bogus", "korvex: unknown command \"bogus\"; the commands are "},
+      {"reg frob HKCU\\x", "korvex: unknown command \"reg frob\"; the commands are "},
+      {"reg query HKCU\\x --frob", "--frob"},
+      {"reg query HKCU/Software/x", "separated by \\, not /"},
+  };
+  for (const Case& c : cases) {
+    ToolRun run = RunTool(Words(c.line));
+    EXPECT_EQ(2, run.status) << c.line;
+    EXPECT_NE(std::string::npos, run.err.find(c.message)) << c.line << ": " << run.err;
+  }
+}
+
 TEST(ToolCli, VersionIsTheLibrarys) {
   ToolRun run = RunTool({"--version"});
   EXPECT_EQ(0, run.status);
@@ -48,7 +65,7 @@ TEST(ToolCli, VersionIsTheLibrarys) {
 
 TEST(ToolCli, MalformedCommandLinesFailWithOneLine) {
   const char* lines[] = {"", "frobnicate", "reg", "reg query", "reg add HKCU\\x --bogus", "url parse",
-                         "url make --port 70000 --host h", "base64 encode a b", "reg add HKCU\\x -t REG_QWORD",
+                         "url make --port 70000 --host h", "base64 encode a b", "reg add HKCU\\x -t REG_LINK",
                          "reg query HKCU\\x -v a --default", "product register Torvik --path /", "open", "watch reg"};
   for (const char* line : lines) {
     ToolRun run = RunTool(Words(line));

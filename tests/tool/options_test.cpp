@@ -1,6 +1,7 @@
 // korvex options end to end: both places of the option store.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,17 @@ TEST(ToolOptions, EachStoreKeepsTextAndIntegers) {
   EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
   EXPECT_EQ(22u, port);
   SHDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\korvex-tests\\tool-options");
+}
+
+TEST(ToolOptions, SetFailsWhenNothingWasWritten) {
+  for (const char* kind : {"", "--int"}) {
+    std::vector<std::string> args{"options", "set", "--ini-file", "/nonexistent/dir/x.ini", "S", "N", "1"};
+    if (*kind) args.push_back(kind);
+    ToolRun run = RunTool(args);
+    EXPECT_EQ(1, run.status) << kind;
+    EXPECT_EQ(0u, run.err.find("korvex: cannot write N to /nonexistent/dir/x.ini: ")) << run.err;
+    EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
+  }
 }
 
 TEST(ToolOptions, OneStoreMustBeNamed) {

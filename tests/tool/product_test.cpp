@@ -70,7 +70,7 @@ class ToolProduct : public testing::Test {
   void TearDown() override { SHDeleteKeyA(HKEY_LOCAL_MACHINE, kVendor); }
 
   ToolRun Run(const std::vector<std::string>& args, const std::string& record = "") {
-    std::vector<std::string> environment{"XDG_DATA_HOME=" + data_};
+    std::vector<std::string> environment{"XDG_DATA_HOME=" + data_, "XDG_CONFIG_HOME=" + folder_ + "/config"};
     if (!record.empty()) environment.push_back("KORVEX_RECORD_FILE=" + record);
     return RunTool(args, "", environment);
   }
@@ -102,8 +102,9 @@ TEST_F(ToolProduct, RegisterWritesWhatTheLookupReadsAndFindSaysHow) {
 
     run = Run({"product", "find", c.name});
     ASSERT_EQ(0, run.status) << c.name << ": " << run.err;
-    EXPECT_EQ(std::string(c.name) + "\n  path    " + folder_ + "\\" + c.name +
-                  "\n  found   in the product's key HKEY_LOCAL_MACHINE\\" + key + "\n  result  " + c.number + "\n",
+    EXPECT_EQ(std::string(c.name) + "\n  path    " + folder_ + "/" + c.name +
+                  "\n  found   in the product's key HKEY_LOCAL_MACHINE\\" + key + "\n  result  " + c.number +
+                  " (the leading number of the version)\n",
               run.out);
   }
 }
@@ -120,15 +121,34 @@ TEST_F(ToolProduct, FindTellsTheSuiteAndTheProgramsFolderApart) {
   std::string beside = tool.substr(0, tool.rfind('/') + 1) + "korvex-test-product";
   WriteFileBytes(beside, "");
   run = Run({"product", "find", "korvex-test-product"});
+  ToolRun json = Run({"product", "find", "korvex-test-product", "--json"});
   unlink(beside.c_str());
+  EXPECT_EQ("{\"product\":\"korvex-test-product\",\"path\":\"" + beside + "\",\"found\":\"beside the running program " +
+                tool + "\",\"result\":3}\n",
+            json.out);
   ASSERT_EQ(0, run.status) << run.err;
   EXPECT_EQ("korvex-test-product\n  path    " + beside + "\n  found   beside the running program " + tool +
-                "\n  result  3\n",
+                "\n  result  3 (found beside the calling program)\n",
             run.out);
 
   run = Run({"product", "find", "Missing"});
   EXPECT_EQ(1, run.status);
   EXPECT_EQ("", run.out);
+}
+
+// A product key the version gate turns away leaves the suite's key to the
+// lookup, though both name the same folder.
+TEST_F(ToolProduct, FindNamesTheRouteTheLookupTook) {
+  ASSERT_EQ(0, Run({"product", "register", "Vantoria", "--version", "4", "--path", folder_}).status);
+  ASSERT_EQ(0, Run({"product", "register", "Torvik", "--version", "2.0", "--path", folder_}).status);
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Quorvanta\\Torvik\\2.0", 0, KEY_ALL_ACCESS, &key));
+  RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("1.0"), 4);
+  RegCloseKey(key);
+  ToolRun run = Run({"product", "find", "Torvik"});
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_NE(std::string::npos, run.out.find("found   in the suite's key HKEY_LOCAL_MACHINE\\Software\\Quorvanta\\Vantoria\\4\n"))
+      << run.out;
 }
 
 TEST_F(ToolProduct, RefusesWhatTheLookupCouldNotUseAndWritesNothing) {
@@ -175,7 +195,7 @@ TEST_F(ToolProduct, DesktopEntryListsTheProductsSchemesAndGoesWithUnregister) {
     ASSERT_EQ(0, Run({"product", "register", c.name, "--version", "2.0", "--path", folder_, "--desktop"}).status);
     std::string entry = ReadFileBytes(EntryPath(id));
     EXPECT_NE(std::string::npos, entry.find(c.mime)) << entry;
-    EXPECT_NE(std::string::npos, entry.find(" " KORVEX_TOOL_PATH " open %u\n")) << entry;
+    EXPECT_NE(std::string::npos, entry.find(" " KORVEX_TOOL_PATH " open --notify %u\n")) << entry;
     if (validator) {
       int status = system(("desktop-file-validate '" + EntryPath(id) + "' >/dev/null 2>&1").c_str());
       EXPECT_EQ(0, status) << entry;
@@ -187,6 +207,22 @@ TEST_F(ToolProduct, DesktopEntryListsTheProductsSchemesAndGoesWithUnregister) {
   }
   EXPECT_EQ(1, Run({"product", "unregister", "Torvik"}).status);
   if (!validator) GTEST_SKIP() << "desktop-file-validate is not installed; the entries were not validated";
+}
+
+TEST_F(ToolProduct, DefaultHandlerTakesTheSchemesAndGivesThemBack) {
+  std::string list = folder_ + "/config/mimeapps.list";
+  mkdir((folder_ + "/config").c_str(), 0755);
+  std::string others = "[Added Associations]\nx-scheme-handler/ssh=other.desktop;\n\n[Default Applications]\n";
+  WriteFileBytes(list, others + "x-scheme-handler/ssh=other.desktop;\ntext/plain=editor.desktop;\n");
+  ToolRun run = Run({"product", "register", "Torvik", "--version", "2.0", "--path", folder_, "--desktop", "--default"});
+  ASSERT_EQ(0, run.status) << run.err;
+  EXPECT_EQ(others +
+                "x-scheme-handler/ssh=korvex-torvik.desktop;\nx-scheme-handler/telnet=korvex-torvik.desktop;\n"
+                "x-scheme-handler/rlogin=korvex-torvik.desktop;\ntext/plain=editor.desktop;\n",
+            ReadFileBytes(list));
+  ASSERT_EQ(0, Run({"product", "unregister", "Torvik"}).status);
+  EXPECT_EQ(others + "text/plain=editor.desktop;\n", ReadFileBytes(list));
+  EXPECT_EQ(2, Run({"product", "register", "Torvik", "--version", "2.0", "--path", folder_, "--default"}).status);
 }
 
 // The Exec line of the entry is what a browser runs for a clicked link: run it.

@@ -93,12 +93,42 @@ TEST_F(ToolReg, AddStoresEachTypeAndQueryShowsIt) {
   }
 }
 
+// The forms for scripts: data alone from get, data from a file or standard
+// input, one line a value in query, and JSON.
+TEST_F(ToolReg, ScriptingFormsKeepTheDataWhole) {
+  struct Case {
+    const char* type;
+    std::string data;  // through --data-file -
+    const char* got;
+    const char* json;
+  } cases[] = {
+      {"REG_SZ", "one\ntwo\n", "one\ntwo\n\n", "\"one\\u000atwo\\u000a\""},
+      {"REG_QWORD", "0xFFFFFFFFFFFFFFFF", "18446744073709551615\n", "18446744073709551615"},
+      {"REG_DWORD", "42", "42\n", "42"},
+      {"REG_NONE", "00ff", "00FF\n", "\"00FF\""},
+      {"REG_MULTI_SZ", "a\\0b", "a\nb\n", "[\"a\",\"b\"]"},
+  };
+  for (const Case& c : cases) {
+    ToolRun add = RunTool({"reg", "add", Key("s"), "-v", "v", "-t", c.type, "--data-file", "-"}, c.data);
+    ASSERT_EQ(0, add.status) << c.type << ": " << add.err;
+    EXPECT_EQ(c.got, RunTool({"reg", "get", Key("s"), "-v", "v"}).out) << c.type;
+    EXPECT_EQ("{\"name\":\"v\",\"type\":\"" + std::string(c.type) + "\",\"data\":" + c.json + "}\n",
+              RunTool({"reg", "query", Key("s"), "-v", "v", "--json"}).out)
+        << c.type;
+  }
+  RunTool({"reg", "add", Key("s"), "-v", "v", "-d", "one\ntwo"});
+  EXPECT_EQ(Full("s") + "\n    v    REG_SZ    one\\ntwo\n", RunTool({"reg", "query", Key("s")}).out);
+  ToolRun missing = RunTool({"reg", "get", Key("s"), "-v", "w"});
+  EXPECT_EQ(1, missing.status);
+  EXPECT_EQ("", missing.out);
+}
+
 TEST_F(ToolReg, MalformedInputIsRefusedAndChangesNothing) {
   std::string longName(256, 'n');
   std::vector<std::vector<std::string>> lines = {
       {"-t", "REG_DWORD", "-d", "4294967296"}, {"-t", "REG_DWORD", "-d", "-1"}, {"-t", "REG_DWORD", "-d", "12x"},
       {"-t", "REG_DWORD", "-d", "0x"},         {"-t", "REG_BINARY", "-d", "abc"}, {"-t", "REG_BINARY", "-d", "zz"},
-      {"-t", "REG_SZ2", "-d", "x"},
+      {"-t", "REG_SZ2", "-d", "x"}, {"-t", "REG_QWORD", "-d", "18446744073709551616"},
   };
   for (std::vector<std::string> line : lines) {
     line.insert(line.begin(), {"reg", "add", Key("new"), "-v", "n"});
@@ -123,9 +153,32 @@ TEST_F(ToolReg, DeleteRemovesValuesAndTreesAndRefusesMissingOnes) {
   ToolRun missingValue = RunTool({"reg", "delete", Key("a"), "-v", "y"});
   EXPECT_EQ(1, missingValue.status);
   EXPECT_NE(std::string::npos, missingValue.err.find("no value \"y\""));
-  EXPECT_EQ(0, RunTool({"reg", "delete", Key("a")}).status);
+  EXPECT_EQ(0, RunTool({"reg", "delete", Key("a"), "--force"}).status);
   EXPECT_FALSE(Exists("a"));
   EXPECT_EQ(1, RunTool({"reg", "delete", Key("a")}).status);
+}
+
+// An empty name is the unnamed value, never the key; a key with subkeys goes
+// only with --force when nobody at a terminal can be asked.
+TEST_F(ToolReg, DeleteTakesSubkeysOnlyWhenForced) {
+  Set("k\\sub", "x", "1");
+  Set("k", "", "unnamed");
+  Set("k", "n", "2");
+  EXPECT_EQ(0, RunTool({"reg", "delete", Key("k"), "-v", ""}).status);
+  EXPECT_EQ("<missing>", Stored("k", ""));
+  EXPECT_EQ(Sz("2"), Stored("k", "n"));
+  ToolRun refused = RunTool({"reg", "delete", Key("k")}, "y\n");
+  EXPECT_EQ(1, refused.status);
+  EXPECT_NE(std::string::npos, refused.err.find("--force")) << refused.err;
+  EXPECT_TRUE(Exists("k\\sub"));
+  for (const char* force : {"-f", "--force"}) {
+    Set("k\\sub", "x", "1");
+    EXPECT_EQ(0, RunTool({"reg", "delete", Key("k"), force}).status) << force;
+    EXPECT_FALSE(Exists("k")) << force;
+  }
+  Set("leaf", "x", "1");
+  EXPECT_EQ(0, RunTool({"reg", "delete", Key("leaf")}).status);
+  EXPECT_FALSE(Exists("leaf"));
 }
 
 TEST_F(ToolReg, RenameMovesTheTree) {
@@ -179,17 +232,25 @@ TEST_F(ToolReg, ExportWritesTheEditorsFormat) {
 
 TEST_F(ToolReg, ExportedTreesImportBackToTheSameBytes) {
   Set("R\\A", "s", "text \xc3\xbc");
+  Set("R\\A", "raw", "not UTF-8: \xff\xc3(");
   ASSERT_EQ(0, RunTool({"reg", "add", Key("R\\A\\B"), "-v", "e", "-t", "REG_EXPAND_SZ", "-d", "%P%"}).status);
   ASSERT_EQ(0, RunTool({"reg", "add", Key("R"), "--default", "-t", "REG_BINARY", "-d", ""}).status);
-  std::string first = ScratchFile("first.reg"), second = ScratchFile("second.reg");
-  ASSERT_EQ(0, RunTool({"reg", "export", Key("R"), first}).status);
-  ASSERT_EQ(0, RunTool({"reg", "delete", Key("R")}).status);
-  ToolRun import = RunTool({"reg", "import", first});
-  ASSERT_EQ(0, import.status) << import.err;
-  EXPECT_EQ("imported 3 keys and 3 values from " + first + "\n", import.out);
-  ASSERT_EQ(0, RunTool({"reg", "export", Key("R"), second}).status);
-  EXPECT_EQ(ReadFileBytes(first), ReadFileBytes(second));
-  EXPECT_EQ(Sz("text \xc3\xbc"), Stored("R\\A", "s"));
+  for (std::string utf8 : {"", "--utf8"}) {
+    std::vector<std::string> exporting{"reg", "export", Key("R")};
+    if (!utf8.empty()) exporting.push_back(utf8);
+    std::string first = ScratchFile("first.reg"), second = ScratchFile("second.reg");
+    exporting.push_back(first);
+    ASSERT_EQ(0, RunTool(exporting).status);
+    ASSERT_EQ(0, RunTool({"reg", "delete", Key("R"), "--force"}).status);
+    ToolRun import = RunTool({"reg", "import", first});
+    ASSERT_EQ(0, import.status) << utf8 << import.err;
+    EXPECT_EQ("imported 3 keys and 4 values from " + first + "\n", import.out);
+    exporting.back() = second;
+    ASSERT_EQ(0, RunTool(exporting).status);
+    EXPECT_EQ(ReadFileBytes(first), ReadFileBytes(second)) << utf8;
+    EXPECT_EQ(Sz("text \xc3\xbc"), Stored("R\\A", "s")) << utf8;
+    EXPECT_EQ(Sz("not UTF-8: \xff\xc3("), Stored("R\\A", "raw")) << utf8;
+  }
 }
 
 TEST_F(ToolReg, ImportReadsEveryFormAndEncoding) {

@@ -46,6 +46,9 @@ TEST(ToolIni, SetGetAndDumpGoThroughTheModel) {
   ToolRun dump = RunTool({"ini", "dump", file});
   EXPECT_EQ(0, dump.status);
   EXPECT_EQ("[S]\nk=v=w\n[T]\nn=7\n", dump.out);
+  EXPECT_EQ("[{\"section\":\"S\",\"keys\":[{\"key\":\"k\",\"value\":\"v=w\"}]},"
+            "{\"section\":\"T\",\"keys\":[{\"key\":\"n\",\"value\":\"7\"}]}]\n",
+            RunTool({"ini", "dump", file, "--json"}).out);
 
   ToolRun missing = RunTool({"ini", "get", file, "S", "K"});
   EXPECT_EQ(1, missing.status);
@@ -55,7 +58,7 @@ TEST(ToolIni, SetGetAndDumpGoThroughTheModel) {
   EXPECT_EQ(1, RunTool({"ini", "get", ScratchFile("absent.ini"), "S", "k"}).status);
 
   ASSERT_EQ(0, RunTool({"ini", "set", ScratchFile("fresh.ini"), "S", "k", "v"}).status);
-  EXPECT_EQ("[S]\r\nk=v\r\n", ReadFileBytes(ScratchFile("fresh.ini")));
+  EXPECT_EQ("[S]\nk=v\n", ReadFileBytes(ScratchFile("fresh.ini")));
   for (std::vector<std::string> args : {std::vector<std::string>{"S", "a=b", "v"}, {"", "k", "v"}, {"S", "k", "a\nb"}}) {
     args.insert(args.begin(), {"ini", "set", file});
     EXPECT_EQ(2, RunTool(args).status) << args[4];
