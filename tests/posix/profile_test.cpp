@@ -262,6 +262,42 @@ TEST_F(Profile, ThreadsReadWhileAnotherWrites) {
   EXPECT_EQ(0, wrong.load());
 }
 
+TEST_F(Profile, TemporariesOfAKilledWriterAreRemovedByTheNextWrite) {
+  struct Case {
+    const char* name;
+    time_t age;
+    bool removed;
+  } cases[] = {{"test.ini.a1b2c3d4.tmp", 120, true},
+               {"test.ini.e5f6g7h8.tmp", 0, false},  // a write under way
+               {"other.ini.a1b2c3d4.tmp", 120, false},
+               {"test.ini.keep.tmp", 120, false}};
+  for (const Case& c : cases) {
+    WriteFile(scratch_ / c.name, "[s]\r\n");
+    Age(scratch_ / c.name, c.age);
+  }
+  ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "v", file_.c_str()));
+  for (const Case& c : cases) EXPECT_EQ(c.removed, !std::filesystem::exists(scratch_ / c.name)) << c.name;
+}
+
+TEST_F(Profile, LongLinesAndFilesAreReadOnlyAsFarAsTheBound) {
+  // 64 KiB of a line, 4 MiB of a file: more is not read, and not written over.
+  struct Case {
+    std::string content;
+    size_t valueLength;
+  } cases[] = {{"[s]\nk=" + std::string(1 << 20, 'x') + "\nj=1\n", 65534},
+               {"[s]\nk=" + std::string(60000, 'x') + "\n" + std::string(5 << 20, '\n') + "j=1\n", 60000}};
+  for (const Case& c : cases) {
+    WriteFile(file_, c.content);
+    std::vector<char> buffer(2 << 20);
+    EXPECT_EQ(c.valueLength, GetPrivateProfileStringA("s", "k", "", buffer.data(), buffer.size(), file_.c_str()));
+    EXPECT_EQ(c.valueLength == 65534 ? "1" : "<default>", Get("s", "j"));
+    SetLastError(0);
+    EXPECT_FALSE(WritePrivateProfileStringA("s", "n", "2", file_.c_str()));
+    EXPECT_EQ((DWORD)ERROR_FILE_TOO_LARGE, GetLastError());
+    EXPECT_EQ(c.content, ReadFile(file_));
+  }
+}
+
 TEST_F(Profile, CallsWindowsAnswersOddlyAreRefused) {
   // Windows writes these to win.ini or fails without a code; here each is a plain refusal.
   struct Case {
