@@ -48,8 +48,9 @@ CacheLookup LookUpProfile(const std::string& path);
 // when there is none.
 std::shared_ptr<const ProfileText> CachedProfile(const std::string& path, const FileIdentity& identity);
 
-// Keeps a text read at readStart after `lookup`. `plain` says the name is no
-// link: a link's target may change in a folder that is not watched.
+// Keeps a text read at readStart after `lookup`. `plain` says the file has this
+// one name and it is no link: another name may change it in a folder that is
+// not watched.
 void RememberProfile(const std::string& path, const FileIdentity& identity, const struct timespec& readStart,
                      bool plain, const CacheLookup& lookup, std::shared_ptr<const ProfileText> text);
 

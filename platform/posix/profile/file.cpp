@@ -241,8 +241,9 @@ std::shared_ptr<const ProfileText> LoadProfile(const char* fileName) {
   CacheLookup lookup = LookUpProfile(path);
   if (lookup.text) return lookup.text;
   struct stat info;
-  bool plain = lstat(path.c_str(), &info) == 0 && !S_ISLNK(info.st_mode);
-  if ((plain || stat(path.c_str(), &info) == 0))
+  // A file of several names could be changed through one in another folder.
+  bool plain = lstat(path.c_str(), &info) == 0 && !S_ISLNK(info.st_mode) && info.st_nlink == 1;
+  if (plain || stat(path.c_str(), &info) == 0)
     if (std::shared_ptr<const ProfileText> cached = CachedProfile(path, IdentityOf(info))) return cached;
 
   struct timespec start;
