@@ -233,14 +233,15 @@ CacheLookup LookUpProfile(const std::string& path) {
   std::lock_guard<std::mutex> lock(g_mutex);
   Drain(nullptr);
   CacheLookup lookup;
+  lookup.events = g_events;
   auto found = Find(path);
   if (found != Entries().end() && found->watch >= 0) {
     lookup.text = found->text;
+    lookup.watched = true;
     std::rotate(found, found + 1, Entries().end());
     return lookup;
   }
   lookup.watched = WatchFor(path) >= 0;
-  lookup.events = g_events;
   return lookup;
 }
 

@@ -107,7 +107,7 @@ void ProfileText::Reindex() {
   for (const Line& line : lines_) named += line.kind != Kind::Other;
   size_t capacity = 16;
   while (capacity < 2 * named) capacity *= 2;
-  slots_.assign(capacity, kNone);
+  slots_.assign(capacity, Slot{kNone, 0});
   uint32_t section = kNone;
   bool counted = false;  // only the first section of a name holds keys
   for (size_t i = 0; i < lines_.size(); ++i) {
@@ -117,33 +117,35 @@ void ProfileText::Reindex() {
     if (line.kind == Kind::Other || (line.kind == Kind::Entry && !counted)) continue;
     uint32_t owner = line.kind == Kind::Section ? kNone : section;
     std::string_view name = NameOf(line);
-    size_t slot = Slot(HashName(owner, name), owner, line.kind, name);
-    if (line.kind == Kind::Section) counted = slots_[slot] == kNone;
-    if (slots_[slot] == kNone) slots_[slot] = static_cast<uint32_t>(i);
+    uint64_t hash = HashName(owner, name);
+    Slot& slot = slots_[FindSlot(hash, owner, line.kind, name)];
+    if (line.kind == Kind::Section) counted = slot.line == kNone;
+    if (slot.line == kNone) slot = {static_cast<uint32_t>(i), static_cast<uint32_t>(hash)};
   }
 }
 
-size_t ProfileText::Slot(uint64_t hash, uint32_t owner, Kind kind, std::string_view name) const {
+size_t ProfileText::FindSlot(uint64_t hash, uint32_t owner, Kind kind, std::string_view name) const {
   size_t mask = slots_.size() - 1;
-  for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-    uint32_t at = slots_[slot];
-    if (at == kNone) return slot;
-    const Line& line = lines_[at];
+  for (size_t at = hash & mask;; at = (at + 1) & mask) {
+    const Slot& slot = slots_[at];
+    if (slot.line == kNone) return at;
+    if (slot.hash != static_cast<uint32_t>(hash)) continue;
+    const Line& line = lines_[slot.line];
     if (line.kind == kind && (kind == Kind::Section || line.section == owner) && SameName(NameOf(line), name))
-      return slot;
+      return at;
   }
 }
 
 uint32_t ProfileText::FindSection(std::string_view section) const {
   section = Trim(section);
-  return slots_[Slot(HashName(kNone, section), kNone, Kind::Section, section)];
+  return slots_[FindSlot(HashName(kNone, section), kNone, Kind::Section, section)].line;
 }
 
 uint32_t ProfileText::FindKey(std::string_view section, std::string_view key) const {
   uint32_t header = FindSection(section);
   if (header == kNone) return kNone;
   key = Trim(key);
-  return slots_[Slot(HashName(header, key), header, Kind::Entry, key)];
+  return slots_[FindSlot(HashName(header, key), header, Kind::Entry, key)].line;
 }
 
 size_t ProfileText::SectionEnd(size_t header) const {

@@ -76,14 +76,18 @@ class ProfileText {
   size_t SectionEnd(size_t header) const;
   // The entry's line, or kNone.
   uint32_t FindKey(std::string_view section, std::string_view key) const;
-  // The slot of a name: the line holding it, or an empty one (kNone).
-  size_t Slot(uint64_t hash, uint32_t section, Kind kind, std::string_view name) const;
+  // The slot of a name: the one of the line holding it, or an empty one.
+  size_t FindSlot(uint64_t hash, uint32_t section, Kind kind, std::string_view name) const;
   void Insert(const std::vector<Line>& added, size_t at);
   void Erase(size_t first, size_t last);
 
   std::string text_;
   std::vector<Line> lines_;
-  std::vector<uint32_t> slots_;  // open addressing over lines_, kNone when empty
+  struct Slot {
+    uint32_t line;  // kNone when empty
+    uint32_t hash;  // of the name, so that most other names are passed over unread
+  };
+  std::vector<Slot> slots_;  // open addressing over lines_
   bool whole_ = true;
 };
 
