@@ -139,6 +139,15 @@ TEST_F(Win32Profile, ListsAreCutToTheBufferWithTheCountLessTwo) {
   EXPECT_STREQ("valu", buffer);
 }
 
+TEST_F(Win32Profile, AZeroByteEndsItsLineAndTheFile) {
+  // Files written with their string's terminating zero, as programs do.
+  Plant(List("[s]\r\nk=ab\0cd\r\nbare\r\n=v\r\n\0"));
+  EXPECT_EQ(List("k=ab\0bare\0=v\0"), Section("s"));
+  EXPECT_EQ("ab", Get("s", "k"));
+  Plant(List("[s]\r\n[t]\r\n\0"));
+  EXPECT_EQ(List("s\0t\0"), SectionNames());
+}
+
 TEST_F(Win32Profile, SectionHoldsEntriesAndBareLinesButNoComments) {
   Plant("; top\n[Main]\n  Key1 =  value one  \n; comment\nkey2=\"quoted \"\nnoequals\n\n=no name\nk3=\n"
         "[Other]\nx=1\n[Main]\ndup=2\n");

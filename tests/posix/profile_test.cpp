@@ -225,15 +225,21 @@ TEST_F(Profile, ReadsSeeAnotherProcessWrite) {
 
 TEST_F(Profile, AFreshFileRewrittenUnderTheSameTimeIsReadAgain) {
   // A file system with coarse times can show a changed file with its old time,
-  // size and inode: here made so by hand.
-  WriteFile(file_, "[s]\nk=1\n");
-  ASSERT_EQ("1", Get("s", "k"));
-  struct stat before;
-  ASSERT_EQ(0, stat(file_.c_str(), &before));
-  { std::fstream(file_, std::ios::in | std::ios::out) << "[s]\nk=2\n"; }
-  struct timespec times[2] = {before.st_atim, before.st_mtim};
-  ASSERT_EQ(0, utimensat(AT_FDCWD, file_.c_str(), times, 0));
-  EXPECT_EQ("2", Get("s", "k"));
+  // size and inode: here made so by hand, with a time not yet reached, so that
+  // the file stays fresh however slowly the test runs. A relative name is not
+  // watched, so the file's identity alone must tell.
+  std::string cwd = std::filesystem::current_path();
+  ASSERT_EQ(0, chdir(scratch_.path().c_str()));
+  for (const std::string& file : {file_, std::string("./test.ini")}) {
+    struct timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) + 3600, 0}};
+    WriteFile(file_, "[s]\nk=1\n");
+    ASSERT_EQ(0, utimensat(AT_FDCWD, file_.c_str(), times, 0));
+    ASSERT_EQ("1", Get("s", "k", file)) << file;
+    { std::fstream(file_, std::ios::in | std::ios::out) << "[s]\nk=2\n"; }
+    ASSERT_EQ(0, utimensat(AT_FDCWD, file_.c_str(), times, 0));
+    EXPECT_EQ("2", Get("s", "k", file)) << file;
+  }
+  ASSERT_EQ(0, chdir(cwd.c_str()));
 }
 
 TEST_F(Profile, ThreadsReadWhileAnotherWrites) {
@@ -260,6 +266,42 @@ TEST_F(Profile, ThreadsReadWhileAnotherWrites) {
   for (int i = 0; i < 30; ++i) EXPECT_TRUE(WritePrivateProfileStringA("s", "k", i % 2 ? "a" : "bb", file_.c_str()));
   for (std::thread& reader : readers) reader.join();
   EXPECT_EQ(0, wrong.load());
+}
+
+TEST_F(Profile, TemporariesOfAKilledWriterAreRemovedByTheNextWrite) {
+  struct Case {
+    const char* name;
+    time_t age;
+    bool removed;
+  } cases[] = {{"test.ini.a1b2c3d4.tmp", 120, true},
+               {"test.ini.e5f6g7h8.tmp", 0, false},  // a write under way
+               {"other.ini.a1b2c3d4.tmp", 120, false},
+               {"test.ini.keep.tmp", 120, false}};
+  for (const Case& c : cases) {
+    WriteFile(scratch_ / c.name, "[s]\r\n");
+    Age(scratch_ / c.name, c.age);
+  }
+  ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "v", file_.c_str()));
+  for (const Case& c : cases) EXPECT_EQ(c.removed, !std::filesystem::exists(scratch_ / c.name)) << c.name;
+}
+
+TEST_F(Profile, LongLinesAndFilesAreReadOnlyAsFarAsTheBound) {
+  // 64 KiB of a line, 4 MiB of a file: more is not read, and not written over.
+  struct Case {
+    std::string content;
+    size_t valueLength;
+  } cases[] = {{"[s]\nk=" + std::string(1 << 20, 'x') + "\nj=1\n", 65534},
+               {"[s]\nk=" + std::string(60000, 'x') + "\n" + std::string(5 << 20, '\n') + "j=1\n", 60000}};
+  for (const Case& c : cases) {
+    WriteFile(file_, c.content);
+    std::vector<char> buffer(2 << 20);
+    EXPECT_EQ(c.valueLength, GetPrivateProfileStringA("s", "k", "", buffer.data(), buffer.size(), file_.c_str()));
+    EXPECT_EQ(c.valueLength == 65534 ? "1" : "<default>", Get("s", "j"));
+    SetLastError(0);
+    EXPECT_FALSE(WritePrivateProfileStringA("s", "n", "2", file_.c_str()));
+    EXPECT_EQ((DWORD)ERROR_FILE_TOO_LARGE, GetLastError());
+    EXPECT_EQ(c.content, ReadFile(file_));
+  }
 }
 
 TEST_F(Profile, CallsWindowsAnswersOddlyAreRefused) {

@@ -89,6 +89,7 @@ typedef struct _FILETIME {
 #define ERROR_CANTREAD 1012L
 #define ERROR_CANTWRITE 1013L
 #define ERROR_BUSY 170L
+#define ERROR_FILE_TOO_LARGE 223L
 
 // Calling conventions mean nothing here; the names stay so that declarations
 // read as they do on Windows.

@@ -11,7 +11,11 @@
 //
 // The file is text: "[section]" lines, "key=value" lines, lines starting with ';'
 // kept as comments. Lines end at CR, LF or CR LF; written files end lines with
-// CR LF. Sections and keys compare case-insensitively (ASCII); spaces around
+// CR LF. A zero byte ends the text of its line, and zero bytes at the end of the
+// file are no line. So that a corrupt or hostile file cannot take the process's
+// memory, reads take the first 4 MiB of a file and the first 64 KiB of a line;
+// writes to a file that is cut that way, or that would make a line longer,
+// fail with ERROR_FILE_TOO_LARGE and leave the file as it was. Sections and keys compare case-insensitively (ASCII); spaces around
 // names and values are ignored, and a value enclosed in a matching pair of
 // quotes (" or ') reads without them. When a section or a key appears twice,
 // the first one counts.
@@ -24,12 +28,18 @@
 // owner and group where the writer may give them. A name that is a symbolic link
 // is followed, and the file it leads to is locked and replaced; a link in a
 // sticky folder that everyone may write to is followed only when it belongs to
-// the writer or to the folder's owner (ERROR_ACCESS_DENIED otherwise).
+// the writer or to the folder's owner (ERROR_ACCESS_DENIED otherwise). A write
+// also removes temporary files of the same profile that a killed writer left
+// behind: the writer's own, older than a minute.
 //
-// Reads keep the parsed file in memory and reuse it while the file is unchanged
-// (same device, inode, size and modification time), so reading many values
-// costs one parse. A file changed less than a second before it was read is read
-// again each time, since a file system may keep coarser times than that.
+// Reads keep the parsed file in memory, so reading many values costs one parse,
+// and a write keeps the text it wrote. A read always sees a write that completed
+// before it, by this process or another. In a folder on a local file system
+// reached without links, the folder is watched (inotify) and a file is read
+// again once an event names it; a folder above it that is renamed or replaced
+// is not noticed. Elsewhere each read compares the file's device, inode, size
+// and modification time, and a file changed less than the file system's
+// timestamp step before it was read is read again each time.
 #include "korvex/posix/base.h"
 
 extern "C" {

@@ -1,6 +1,7 @@
 #include "platform/posix/profile/file.h"
 
 #include <errno.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -9,6 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -25,7 +27,12 @@ namespace {
 
 // Links followed when resolving a profile's name, as the kernel allows.
 constexpr int kMaxLinks = 40;
+// Reads take no more of a file than this, so that a corrupt or hostile file
+// cannot take the process's memory.
+constexpr size_t kMaxProfileFile = 4 * 1024 * 1024;
 constexpr int kTemporaryAttempts = 100;
+// Temporary files this old were left by a writer that died.
+constexpr time_t kStaleTemporarySeconds = 60;
 
 // Closes a descriptor when it goes out of scope; closing the lock file's
 // descriptor also releases the lock.
@@ -63,19 +70,28 @@ std::string Join(const std::string& folder, const std::string& name) {
 }
 
 // The whole file, and what it was when read. ERROR_FILE_NOT_FOUND when there is
-// no file, another error when it could not be read whole.
+// no file, ERROR_FILE_TOO_LARGE (with the first kMaxProfileFile bytes read)
+// when it is longer than that, another error when it could not be read whole.
 DWORD ReadWhole(const std::string& path, std::string* content, struct stat* info) {
   FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return errno == ENOENT ? ERROR_FILE_NOT_FOUND : Win32ErrorFromErrno(errno, path, ERROR_READ_FAULT);
   if (fstat(fd.get(), info) != 0) return ERROR_READ_FAULT;
-  char chunk[65536];
+  // One byte more than the bound tells a file that is longer.
+  size_t limit = kMaxProfileFile + 1, size = 0;
+  content->resize(std::min(limit, static_cast<size_t>(info->st_size) + 1));
   for (;;) {
-    ssize_t got = read(fd.get(), chunk, sizeof chunk);
+    if (size == content->size()) {
+      if (size == limit) break;
+      content->resize(std::min(limit, 2 * size));
+    }
+    ssize_t got = read(fd.get(), &(*content)[size], content->size() - size);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return Win32ErrorFromErrno(errno, path, ERROR_READ_FAULT);
-    if (got == 0) return ERROR_SUCCESS;
-    content->append(chunk, static_cast<size_t>(got));
+    if (got == 0) break;
+    size += static_cast<size_t>(got);
   }
+  content->resize(std::min(size, kMaxProfileFile));
+  return size == limit ? ERROR_FILE_TOO_LARGE : ERROR_SUCCESS;
 }
 
 bool WriteAll(int fd, const std::string& content) {
@@ -165,16 +181,38 @@ void SyncFolder(const std::string& folder) {
   if (fd.get() >= 0) fsync(fd.get());
 }
 
+// Temporary files of this profile ("<name>.<8 characters>.tmp") that a writer
+// killed before its rename left behind, removed when they are the caller's and
+// older than any write could take. Called under the profile's lock.
+void RemoveStaleTemporaries(const std::string& path) {
+  std::string folder = FolderOf(path), prefix = NameOf(path) + ".";
+  DIR* listing = opendir(folder.c_str());
+  if (!listing) return;
+  time_t now = time(nullptr);
+  while (const struct dirent* entry = readdir(listing)) {
+    std::string name = entry->d_name;
+    if (name.size() != prefix.size() + 12 || name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - 4, 4, ".tmp") != 0)
+      continue;
+    struct stat info;
+    if (fstatat(dirfd(listing), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
+        info.st_uid == geteuid() && info.st_mtime + kStaleTemporarySeconds < now)
+      unlinkat(dirfd(listing), name.c_str(), 0);
+  }
+  closedir(listing);
+}
+
 // Written beside the file and renamed over it, so that a reader or a crash sees
-// the whole old file or the whole new one.
-bool Replace(const std::string& path, const std::string& content, const struct stat* old) {
-  std::string temporary;
-  FileDescriptor out(CreateTemporary(path, old ? old->st_mode & 0777 : 0666, &temporary));
+// the whole old file or the whole new one. Gives the temporary name the new
+// file had and its identity.
+bool Replace(const std::string& path, const std::string& content, const struct stat* old, std::string* temporary,
+             struct stat* written) {
+  FileDescriptor out(CreateTemporary(path, old ? old->st_mode & 0777 : 0666, temporary));
   if (out.get() < 0) return FailWrite(path);
   if ((old && !KeepOwnerAndMode(out.get(), *old)) || !WriteAll(out.get(), content) || fdatasync(out.get()) != 0 ||
-      rename(temporary.c_str(), path.c_str()) != 0) {
+      fstat(out.get(), written) != 0 || rename(temporary->c_str(), path.c_str()) != 0) {
     int error = errno;
-    unlink(temporary.c_str());
+    unlink(temporary->c_str());
     errno = error;
     return FailWrite(path);
   }
@@ -196,20 +234,29 @@ std::string ProfilePath(const char* fileName, bool forWriting) {
 
 std::shared_ptr<const ProfileText> LoadProfile(const char* fileName) {
   std::string path = ProfilePath(fileName, false);
+  if (path.empty()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return std::make_shared<const ProfileText>(std::string());
+  }
+  CacheLookup lookup = LookUpProfile(path);
+  if (lookup.text) return lookup.text;
   struct stat info;
-  if (!path.empty() && stat(path.c_str(), &info) == 0)
+  // A file of several names could be changed through one in another folder.
+  bool plain = lstat(path.c_str(), &info) == 0 && !S_ISLNK(info.st_mode) && info.st_nlink == 1;
+  if (plain || stat(path.c_str(), &info) == 0)
     if (std::shared_ptr<const ProfileText> cached = CachedProfile(path, IdentityOf(info))) return cached;
 
   struct timespec start;
   clock_gettime(CLOCK_REALTIME, &start);
   std::string content;
-  DWORD error = path.empty() ? ERROR_FILE_NOT_FOUND : ReadWhole(path, &content, &info);
-  if (error != ERROR_SUCCESS) {
+  DWORD error = ReadWhole(path, &content, &info);
+  // A file too long is read as far as the bound.
+  if (error != ERROR_SUCCESS && error != ERROR_FILE_TOO_LARGE) {
     SetLastError(error);
     return std::make_shared<const ProfileText>(std::string());
   }
-  auto text = std::make_shared<const ProfileText>(content);
-  RememberProfile(path, IdentityOf(info), start, text);
+  auto text = std::make_shared<const ProfileText>(std::move(content));
+  RememberProfile(path, IdentityOf(info), start, plain, lookup, text);
   return text;
 }
 
@@ -227,13 +274,27 @@ bool UpdateProfile(const char* section, const char* fileName, const std::functio
   std::string content;
   struct stat old;
   error = ReadWhole(path, &content, &old);
-  // Editing what could not be read would wipe the rest of the file.
+  // Editing what could not be read whole would wipe the rest of the file.
   if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND) return Fail(error);
-  ProfileText text(content);
+  ProfileText text(std::move(content));
   if (!edit(text)) return true;
+  if (!text.Whole()) return Fail(ERROR_FILE_TOO_LARGE);
+  RemoveStaleTemporaries(path);
+  // The file's own name, watched before the rename so that the watch shows
+  // whether anything but this write touched it.
+  bool own = given == path;
+  CacheLookup lookup;
+  if (own) lookup = LookUpProfile(path);
   ForgetProfile(given);
   ForgetProfile(path);
-  return Replace(path, text.Serialize(), error == ERROR_SUCCESS ? &old : nullptr);
+  std::string serialized = text.Serialize(), temporary;
+  struct stat written;
+  if (!Replace(path, serialized, error == ERROR_SUCCESS ? &old : nullptr, &temporary, &written)) return false;
+  // Kept as a reader would parse it: an edit may hold line ends in a value.
+  if (own)
+    RememberOwnWrite(path, temporary, IdentityOf(written), lookup,
+                     std::make_shared<const ProfileText>(std::move(serialized)));
+  return true;
 }
 
 }  // namespace posix

@@ -21,7 +21,7 @@ int HexDigit(char c) {
 
 // The bytes of a text written for `size` bytes; false when the text has another
 // length, a character that is no hexadecimal digit, or a wrong checksum.
-bool DecodeStruct(const std::string& text, size_t size, std::vector<unsigned char>* bytes) {
+bool DecodeStruct(std::string_view text, size_t size, std::vector<unsigned char>* bytes) {
   if (text.size() != 2 * size + 2) return false;
   unsigned char sum = 0;
   for (size_t i = 0; i <= size; ++i) {
@@ -54,7 +54,7 @@ BOOL GetPrivateProfileStructA(LPCSTR lpszSection, LPCSTR lpszKey, LPVOID lpStruc
   if (!lpszSection || !lpszKey || (!lpStruct && uSizeStruct > 0)) return FALSE;
   std::shared_ptr<const ProfileText> text = LoadProfile(szFile);
   // The value as written: quotes around it are not taken off.
-  const std::string* value = text->RawValue(ProfileName(lpszSection), ProfileName(lpszKey));
+  std::optional<std::string_view> value = text->RawValue(ProfileName(lpszSection), ProfileName(lpszKey));
   std::vector<unsigned char> bytes;
   if (!value || !DecodeStruct(*value, uSizeStruct, &bytes)) return FALSE;
   if (uSizeStruct > 0) memcpy(lpStruct, bytes.data(), uSizeStruct);

@@ -1,14 +1,32 @@
 #include "platform/posix/profile/text.h"
 
+#include <cstring>
+
 namespace korvex {
 namespace posix {
 namespace {
 
-std::string Folded(const std::string& name) {
-  std::string folded(name);
-  for (char& c : folded)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return folded;
+char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (Fold(a[i]) != Fold(b[i])) return false;
+  return true;
+}
+
+// FNV-1a over the folded name, seeded with what the name belongs to.
+uint64_t HashName(uint32_t owner, std::string_view name) {
+  uint64_t hash = 0xcbf29ce484222325u ^ (static_cast<uint64_t>(owner) * 0x9E3779B97F4A7C15u);
+  for (char c : name) hash = (hash ^ static_cast<unsigned char>(Fold(c))) * 0x100000001b3u;
+  return hash ^ (hash >> 29);
+}
+
+std::string_view Trim(std::string_view text) {
+  size_t first = 0, last = text.size();
+  while (first < last && (text[first] == ' ' || text[first] == '\t')) ++first;
+  while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t')) --last;
+  return text.substr(first, last - first);
 }
 
 std::string_view StripQuotes(std::string_view value) {
@@ -17,157 +35,117 @@ std::string_view StripQuotes(std::string_view value) {
   return value;
 }
 
-}  // namespace
-
-std::string TrimBlanks(const std::string& text) {
-  size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+// The next byte `c` at or after `from`, or `end`.
+const char* Next(const char* from, const char* end, char c) {
+  const char* found = static_cast<const char*>(memchr(from, c, static_cast<size_t>(end - from)));
+  return found ? found : end;
 }
 
-ProfileText::ProfileText(const std::string& content) {
-  for (size_t start = 0; start < content.size();) {
-    size_t end = content.find_first_of("\r\n", start);
-    if (end == std::string::npos) end = content.size();
-    std::string text = content.substr(start, end - start);
-    start = end + (content.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-    std::string trimmed = TrimBlanks(text);
-    size_t equals = trimmed.find('=');
-    if (!trimmed.empty() && trimmed[0] == '[') {
-      size_t close = trimmed.find(']');
-      lines_.push_back({Kind::Section, text, TrimBlanks(trimmed.substr(1, close == std::string::npos ? close : close - 1)), ""});
-    } else if (!trimmed.empty() && trimmed[0] != ';' && equals != std::string::npos) {
-      lines_.push_back({Kind::Entry, text, TrimBlanks(trimmed.substr(0, equals)), TrimBlanks(trimmed.substr(equals + 1))});
-    } else {
-      lines_.push_back({Kind::Other, text, "", ""});
+}  // namespace
+
+std::string TrimBlanks(std::string_view text) { return std::string(Trim(text)); }
+
+ProfileText::ProfileText(std::string content) : text_(std::move(content)) {
+  // Zero bytes at the end are no line; the text ends before them.
+  size_t size = text_.size();
+  while (size > 0 && text_[size - 1] == '\0') --size;
+  bool zeros = memchr(text_.data(), '\0', size) != nullptr;
+  const char* base = text_.data();
+  const char* end = base + size;
+  // The next CR and LF are each looked for again only once passed, so that a
+  // file of one kind of line end is scanned once.
+  const char *cr = nullptr, *lf = nullptr;
+  for (const char* start = base; start < end;) {
+    if (!cr || cr < start) cr = Next(start, end, '\r');
+    if (!lf || lf < start) lf = Next(start, end, '\n');
+    const char* stop = cr < lf ? cr : lf;
+    const char* next = stop + (stop < end && stop[0] == '\r' && stop + 1 < end && stop[1] == '\n' ? 2 : 1);
+    size_t length = static_cast<size_t>(stop - start);
+    if (zeros) {
+      const char* zero = static_cast<const char*>(memchr(start, '\0', length));
+      if (zero) length = static_cast<size_t>(zero - start);
     }
+    if (length > kMaxProfileLine) {
+      length = kMaxProfileLine;
+      whole_ = false;
+    }
+    Line line = MakeLine(std::string_view(start, length));
+    line.start = static_cast<uint32_t>(start - base);
+    lines_.push_back(line);
+    start = next;
   }
   Reindex();
+}
+
+ProfileText::Line ProfileText::MakeLine(std::string_view text) {
+  if (text.size() > kMaxProfileLine) whole_ = false;
+  Line line{0, static_cast<uint32_t>(text.size()), kNone, Kind::Other};
+  std::string_view trimmed = Trim(text);
+  if (!trimmed.empty() && trimmed[0] == '[')
+    line.kind = Kind::Section;
+  else if (!trimmed.empty() && trimmed[0] != ';' && trimmed.find('=') != std::string_view::npos)
+    line.kind = Kind::Entry;
+  return line;
+}
+
+std::string_view ProfileText::NameOf(const Line& line) const {
+  std::string_view trimmed = Trim(TextOf(line));
+  if (line.kind == Kind::Section) {
+    size_t close = trimmed.find(']');
+    return Trim(trimmed.substr(1, close == std::string_view::npos ? close : close - 1));
+  }
+  return line.kind == Kind::Entry ? Trim(trimmed.substr(0, trimmed.find('='))) : std::string_view();
+}
+
+std::string_view ProfileText::ValueOf(const Line& line) const {
+  std::string_view text = TextOf(line);
+  return Trim(text.substr(text.find('=') + 1));
 }
 
 void ProfileText::Reindex() {
-  sections_.clear();
-  SectionIndex* current = nullptr;
+  size_t named = 0;
+  for (const Line& line : lines_) named += line.kind != Kind::Other;
+  size_t capacity = 16;
+  while (capacity < 2 * named) capacity *= 2;
+  slots_.assign(capacity, Slot{kNone, 0});
+  uint32_t section = kNone;
+  bool counted = false;  // only the first section of a name holds keys
   for (size_t i = 0; i < lines_.size(); ++i) {
-    const Line& line = lines_[i];
-    if (line.kind == Kind::Section) {
-      auto added = sections_.emplace(Folded(line.name), SectionIndex{i, {}});
-      current = added.second ? &added.first->second : nullptr;
-    } else if (line.kind == Kind::Entry && current) {
-      current->keys.emplace(Folded(line.name), i);
-    }
+    Line& line = lines_[i];
+    if (line.kind == Kind::Section) section = static_cast<uint32_t>(i);
+    line.section = section;
+    if (line.kind == Kind::Other || (line.kind == Kind::Entry && !counted)) continue;
+    uint32_t owner = line.kind == Kind::Section ? kNone : section;
+    std::string_view name = NameOf(line);
+    uint64_t hash = HashName(owner, name);
+    Slot& slot = slots_[FindSlot(hash, owner, line.kind, name)];
+    if (line.kind == Kind::Section) counted = slot.line == kNone;
+    if (slot.line == kNone) slot = {static_cast<uint32_t>(i), static_cast<uint32_t>(hash)};
   }
 }
 
-std::string ProfileText::Serialize() const {
-  std::string content;
-  for (const Line& line : lines_) content += line.text + "\r\n";
-  return content;
-}
-
-std::vector<std::string> ProfileText::SectionNames() const {
-  std::vector<std::string> names;
-  for (const Line& line : lines_)
-    if (line.kind == Kind::Section) names.push_back(line.name);
-  return names;
-}
-
-bool ProfileText::KeyNames(const std::string& section, std::vector<std::string>* names) const {
-  const SectionIndex* found = FindSection(section);
-  if (!found) return false;
-  for (size_t i = found->header + 1, end = SectionEnd(found->header); i < end; ++i)
-    if (lines_[i].kind == Kind::Entry) names->push_back(lines_[i].name);
-  return true;
-}
-
-bool ProfileText::SectionLines(const std::string& section, std::vector<std::string>* lines) const {
-  const SectionIndex* found = FindSection(section);
-  if (!found) return false;
-  for (size_t i = found->header + 1, end = SectionEnd(found->header); i < end; ++i) {
-    const Line& line = lines_[i];
-    std::string trimmed = TrimBlanks(line.text);
-    if (line.kind == Kind::Entry)
-      lines->push_back(line.name + "=" + line.value);
-    else if (!trimmed.empty() && trimmed[0] != ';')
-      lines->push_back(trimmed);
+size_t ProfileText::FindSlot(uint64_t hash, uint32_t owner, Kind kind, std::string_view name) const {
+  size_t mask = slots_.size() - 1;
+  for (size_t at = hash & mask;; at = (at + 1) & mask) {
+    const Slot& slot = slots_[at];
+    if (slot.line == kNone) return at;
+    if (slot.hash != static_cast<uint32_t>(hash)) continue;
+    const Line& line = lines_[slot.line];
+    if (line.kind == kind && (kind == Kind::Section || line.section == owner) && SameName(NameOf(line), name))
+      return at;
   }
-  return true;
 }
 
-const std::string* ProfileText::RawValue(const std::string& section, const std::string& key) const {
-  size_t entry = FindKey(section, key);
-  return entry == lines_.size() ? nullptr : &lines_[entry].value;
+uint32_t ProfileText::FindSection(std::string_view section) const {
+  section = Trim(section);
+  return slots_[FindSlot(HashName(kNone, section), kNone, Kind::Section, section)].line;
 }
 
-bool ProfileText::Find(const std::string& section, const std::string& key, std::string_view* value) const {
-  const std::string* raw = RawValue(section, key);
-  if (!raw) return false;
-  *value = StripQuotes(*raw);
-  return true;
-}
-
-bool ProfileText::Set(const std::string& section, const std::string& key, const std::string& value) {
-  size_t entry = FindKey(section, key);
-  if (entry != lines_.size()) {
-    Line& line = lines_[entry];
-    if (line.value == value) return false;
-    line.text = line.name + "=" + value;
-    line.value = value;
-    return true;
-  }
-  const SectionIndex* found = FindSection(section);
-  size_t at = lines_.size();
-  if (!found) {
-    lines_.push_back({Kind::Section, "[" + section + "]", section, ""});
-    at = lines_.size();
-  } else {
-    // A new key goes after the section's last entry, ahead of trailing blank lines.
-    at = found->header + 1;
-    for (size_t i = found->header + 1, end = SectionEnd(found->header); i < end; ++i)
-      if (lines_[i].kind == Kind::Entry) at = i + 1;
-  }
-  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), Line{Kind::Entry, key + "=" + value, key, value});
-  Reindex();
-  return true;
-}
-
-bool ProfileText::RemoveKey(const std::string& section, const std::string& key) {
-  size_t entry = FindKey(section, key);
-  if (entry == lines_.size()) return false;
-  Erase(entry, entry + 1);
-  return true;
-}
-
-bool ProfileText::RemoveSection(const std::string& section) {
-  const SectionIndex* found = FindSection(section);
-  if (!found) return false;
-  Erase(found->header, SectionEnd(found->header));
-  return true;
-}
-
-bool ProfileText::ReplaceSection(const std::string& section,
-                                 const std::vector<std::pair<std::string, std::string>>& entries) {
-  const SectionIndex* found = FindSection(section);
-  size_t at = lines_.size();
-  if (found) {
-    at = found->header + 1;
-    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(at),
-                 lines_.begin() + static_cast<std::ptrdiff_t>(SectionEnd(found->header)));
-  } else {
-    lines_.push_back({Kind::Section, "[" + section + "]", section, ""});
-    at = lines_.size();
-  }
-  std::vector<Line> added;
-  for (const auto& entry : entries)
-    added.push_back({Kind::Entry, entry.first + "=" + entry.second, entry.first, entry.second});
-  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
-  Reindex();
-  return true;
-}
-
-const ProfileText::SectionIndex* ProfileText::FindSection(const std::string& section) const {
-  auto found = sections_.find(Folded(section));
-  return found == sections_.end() ? nullptr : &found->second;
+uint32_t ProfileText::FindKey(std::string_view section, std::string_view key) const {
+  uint32_t header = FindSection(section);
+  if (header == kNone) return kNone;
+  key = Trim(key);
+  return slots_[FindSlot(HashName(header, key), header, Kind::Entry, key)].line;
 }
 
 size_t ProfileText::SectionEnd(size_t header) const {
@@ -176,11 +154,130 @@ size_t ProfileText::SectionEnd(size_t header) const {
   return end;
 }
 
-size_t ProfileText::FindKey(const std::string& section, const std::string& key) const {
-  const SectionIndex* found = FindSection(section);
-  if (!found) return lines_.size();
-  auto entry = found->keys.find(Folded(key));
-  return entry == found->keys.end() ? lines_.size() : entry->second;
+std::string ProfileText::Serialize() const {
+  std::string content;
+  for (const Line& line : lines_) content.append(TextOf(line)).append("\r\n");
+  return content;
+}
+
+std::vector<std::string> ProfileText::SectionNames() const {
+  std::vector<std::string> names;
+  for (const Line& line : lines_)
+    if (line.kind == Kind::Section) names.emplace_back(NameOf(line));
+  return names;
+}
+
+bool ProfileText::KeyNames(std::string_view section, std::vector<std::string>* names) const {
+  uint32_t header = FindSection(section);
+  if (header == kNone) return false;
+  for (size_t i = header + 1, end = SectionEnd(header); i < end; ++i)
+    if (lines_[i].kind == Kind::Entry) names->emplace_back(NameOf(lines_[i]));
+  return true;
+}
+
+bool ProfileText::SectionLines(std::string_view section, std::vector<std::string>* lines) const {
+  uint32_t header = FindSection(section);
+  if (header == kNone) return false;
+  for (size_t i = header + 1, end = SectionEnd(header); i < end; ++i) {
+    const Line& line = lines_[i];
+    std::string_view trimmed = Trim(TextOf(line));
+    if (line.kind == Kind::Entry)
+      lines->push_back(std::string(NameOf(line)).append("=").append(ValueOf(line)));
+    else if (!trimmed.empty() && trimmed[0] != ';')
+      lines->emplace_back(trimmed);
+  }
+  return true;
+}
+
+std::optional<std::string_view> ProfileText::RawValue(std::string_view section, std::string_view key) const {
+  uint32_t entry = FindKey(section, key);
+  if (entry == kNone) return std::nullopt;
+  return ValueOf(lines_[entry]);
+}
+
+bool ProfileText::Find(std::string_view section, std::string_view key, std::string_view* value) const {
+  std::optional<std::string_view> raw = RawValue(section, key);
+  if (!raw) return false;
+  *value = StripQuotes(*raw);
+  return true;
+}
+
+bool ProfileText::Set(std::string_view section, std::string_view key, std::string_view value) {
+  std::string line = std::string(key).append("=").append(value);
+  uint32_t entry = FindKey(section, key);
+  if (entry != kNone) {
+    if (ValueOf(lines_[entry]) == value) return false;
+    // The name as the file has it stays.
+    line = std::string(NameOf(lines_[entry])).append("=").append(value);
+    Line replaced = MakeLine(line);
+    replaced.start = static_cast<uint32_t>(text_.size());
+    text_.append(line);
+    lines_[entry] = replaced;
+    Reindex();
+    return true;
+  }
+  uint32_t header = FindSection(section);
+  std::vector<std::string> added;
+  size_t at = lines_.size();
+  if (header == kNone) {
+    added.push_back(std::string("[").append(section).append("]"));
+  } else {
+    // A new key goes after the section's last entry, ahead of trailing blank lines.
+    at = header + 1;
+    for (size_t i = header + 1, end = SectionEnd(header); i < end; ++i)
+      if (lines_[i].kind == Kind::Entry) at = i + 1;
+  }
+  added.push_back(line);
+  std::vector<Line> lines;
+  for (const std::string& text : added) {
+    lines.push_back(MakeLine(text));
+    lines.back().start = static_cast<uint32_t>(text_.size());
+    text_.append(text);
+  }
+  Insert(lines, at);
+  return true;
+}
+
+bool ProfileText::RemoveKey(std::string_view section, std::string_view key) {
+  uint32_t entry = FindKey(section, key);
+  if (entry == kNone) return false;
+  Erase(entry, entry + 1);
+  return true;
+}
+
+bool ProfileText::RemoveSection(std::string_view section) {
+  uint32_t header = FindSection(section);
+  if (header == kNone) return false;
+  Erase(header, SectionEnd(header));
+  return true;
+}
+
+bool ProfileText::ReplaceSection(std::string_view section,
+                                 const std::vector<std::pair<std::string, std::string>>& entries) {
+  uint32_t header = FindSection(section);
+  std::vector<std::string> texts;
+  size_t at = lines_.size();
+  if (header != kNone) {
+    at = header + 1;
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(at),
+                 lines_.begin() + static_cast<std::ptrdiff_t>(SectionEnd(header)));
+  } else {
+    texts.push_back(std::string("[").append(section).append("]"));
+  }
+  for (const auto& entry : entries) texts.push_back(entry.first + "=" + entry.second);
+  std::vector<Line> lines;
+  for (const std::string& text : texts) {
+    lines.push_back(MakeLine(text));
+    lines.back().start = static_cast<uint32_t>(text_.size());
+    text_.append(text);
+  }
+  Insert(lines, at);
+  return true;
+}
+
+void ProfileText::Insert(const std::vector<Line>& added, size_t at) {
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
+  Reindex();
 }
 
 void ProfileText::Erase(size_t first, size_t last) {

@@ -4,72 +4,95 @@
 // A profile file's text as lines, edited in place so that whatever a write does
 // not touch (comments, order, spacing of other lines) stays as it was.
 //
-// Lines end at CR, LF or CR LF. Only the first section of a name counts, and in
-// it the first entry of a key: later ones are kept in the file but never seen.
-// Names are indexed, so a lookup costs the same in a file of any size.
+// Lines end at CR, LF or CR LF. A zero byte ends its line's text, and zero bytes
+// at the end of the file are no line. A line longer than kMaxProfileLine is cut
+// to that length. Only the first section of a name counts, and in it the first
+// entry of a key: later ones are kept in the file but never seen. Names are
+// hashed, so a lookup costs the same in a file of any size.
+//
+// The text is kept once; lines are places in it, and edits add their new lines
+// at its end, so that parsing allocates nothing per line.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 namespace korvex {
 namespace posix {
 
+constexpr size_t kMaxProfileLine = 64 * 1024;
+
 class ProfileText {
  public:
-  explicit ProfileText(const std::string& content);
+  explicit ProfileText(std::string content);
 
+  // False when a line was cut, on reading or by an edit: such a text must not
+  // replace its file.
+  bool Whole() const { return whole_; }
   std::string Serialize() const;
 
   std::vector<std::string> SectionNames() const;
   // False when the section is missing.
-  bool KeyNames(const std::string& section, std::vector<std::string>* names) const;
+  bool KeyNames(std::string_view section, std::vector<std::string>* names) const;
   // The section's lines as "key=value" (names and values trimmed, quotes kept),
   // and lines without '=' as they stand; comments and blank lines left out.
-  bool SectionLines(const std::string& section, std::vector<std::string>* lines) const;
-  // The value as written, trimmed; null when the key is missing.
-  const std::string* RawValue(const std::string& section, const std::string& key) const;
+  bool SectionLines(std::string_view section, std::vector<std::string>* lines) const;
+  // The value as written, trimmed, valid while the text is; none when the key is missing.
+  std::optional<std::string_view> RawValue(std::string_view section, std::string_view key) const;
   // The value with its surrounding quotes removed, valid while the text is;
   // false when the key is missing.
-  bool Find(const std::string& section, const std::string& key, std::string_view* value) const;
+  bool Find(std::string_view section, std::string_view key, std::string_view* value) const;
 
   // Each returns whether the text changed.
-  bool Set(const std::string& section, const std::string& key, const std::string& value);
-  bool RemoveKey(const std::string& section, const std::string& key);
-  bool RemoveSection(const std::string& section);
+  bool Set(std::string_view section, std::string_view key, std::string_view value);
+  bool RemoveKey(std::string_view section, std::string_view key);
+  bool RemoveSection(std::string_view section);
   // Replaces the section's lines by these entries; the section is added at the
   // end when missing.
-  bool ReplaceSection(const std::string& section, const std::vector<std::pair<std::string, std::string>>& entries);
+  bool ReplaceSection(std::string_view section, const std::vector<std::pair<std::string, std::string>>& entries);
 
  private:
-  enum class Kind { Section, Entry, Other };
+  enum class Kind : uint8_t { Section, Entry, Other };
+  static constexpr uint32_t kNone = UINT32_MAX;
   struct Line {
+    uint32_t start;    // in text_
+    uint32_t length;
+    uint32_t section;  // the line of the section it lies in, or kNone
     Kind kind;
-    std::string text;   // as in the file
-    std::string name;   // section or key name, trimmed
-    std::string value;  // entry value, trimmed
-  };
-  struct SectionIndex {
-    size_t header;
-    std::unordered_map<std::string, size_t> keys;  // folded key -> line
   };
 
+  std::string_view TextOf(const Line& line) const { return std::string_view(text_).substr(line.start, line.length); }
+  std::string_view NameOf(const Line& line) const;
+  std::string_view ValueOf(const Line& line) const;
+  Line MakeLine(std::string_view text);
+  // Sets each line's section and rebuilds the hash of names.
   void Reindex();
-  // The section's index, or null.
-  const SectionIndex* FindSection(const std::string& section) const;
+  // The line of the section, or kNone.
+  uint32_t FindSection(std::string_view section) const;
   // One past the section's last line.
   size_t SectionEnd(size_t header) const;
-  // The entry's line, or lines_.size().
-  size_t FindKey(const std::string& section, const std::string& key) const;
+  // The entry's line, or kNone.
+  uint32_t FindKey(std::string_view section, std::string_view key) const;
+  // The slot of a name: the one of the line holding it, or an empty one.
+  size_t FindSlot(uint64_t hash, uint32_t section, Kind kind, std::string_view name) const;
+  void Insert(const std::vector<Line>& added, size_t at);
   void Erase(size_t first, size_t last);
 
+  std::string text_;
   std::vector<Line> lines_;
-  std::unordered_map<std::string, SectionIndex> sections_;  // folded name -> first section
+  struct Slot {
+    uint32_t line;  // kNone when empty
+    uint32_t hash;  // of the name, so that most other names are passed over unread
+  };
+  std::vector<Slot> slots_;  // open addressing over lines_
+  bool whole_ = true;
 };
 
 // Trims spaces and tabs at both ends.
-std::string TrimBlanks(const std::string& text);
+std::string TrimBlanks(std::string_view text);
 
 }  // namespace posix
 }  // namespace korvex
