@@ -10,7 +10,7 @@ WIN64_BUILD ?= build-win64
 PACKAGE_BUILD ?= build-package
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build test sanitize tsan bench fuzz demo windows wine-test package package-test clean
+.PHONY: all deps build test test-faults sanitize tsan bench fuzz demo windows wine-test package package-test clean
 
 all: build
 
@@ -21,20 +21,29 @@ build: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
+# The storage fault sweep (label "faults") runs for minutes: make test-faults,
+# plainly and under AddressSanitizer.
 test: build
-	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -LE faults
+
+test-faults: build
+	@ctest --test-dir $(BUILD) --output-on-failure -V -L faults
+	@cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKORVEX_SANITIZE=ON >/dev/null
+	@cmake --build $(SAN_BUILD) --target posix_fault_injection_test -j $(JOBS)
+	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(SAN_BUILD) --output-on-failure -V -L faults
 
 sanitize: deps
 	@cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKORVEX_SANITIZE=ON >/dev/null
 	@cmake --build $(SAN_BUILD) -j $(JOBS)
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
+	  ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -LE faults
 
 tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKORVEX_TSAN=ON >/dev/null
 	@cmake --build $(TSAN_BUILD) -j $(JOBS)
 	@TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp" \
-	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS)
+	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -LE faults
 
 bench:
 	@scripts/deps.sh core bench

@@ -6,15 +6,18 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <random>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "korvex/platform.h"
+#include "korvex/korvex.h"
+#include "korvex/posix/transactions.h"
 #include "tests/posix/registry_scratch.h"
 
 // Forked writers churn through SQLite's allocations; with AddressSanitizer's
@@ -189,6 +192,63 @@ TEST(Reliability, RegistryWriterKilledMidStreamLosesNoReturnedWrite) {
   // The hive takes writes again.
   EXPECT_EQ(ERROR_SUCCESS, SetNumber(key, "after", 1));
   RegCloseKey(key);
+}
+
+// The values of Moving\<name> that hold their numbers; -1 when the key is missing.
+int IntactValues(const std::string& name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, ("Moving\\" + name).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return -1;
+  DWORD values = 0;
+  int intact = 0;
+  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                       nullptr) == ERROR_SUCCESS)
+    for (DWORD i = 0; i < values; ++i) intact += HasNumber(key, Numbered("v", 0, i), i);
+  RegCloseKey(key);
+  return intact == static_cast<int>(values) ? intact : -2;
+}
+
+// In a child: renames Moving\<from> to Moving\<to> in one transaction.
+int RenameInTransaction(const std::string& from, const std::string& to) {
+  HANDLE txn = CreateTransaction(nullptr, nullptr, 0, 0, 0, 0, nullptr);
+  HKEY moving = nullptr;
+  if (RegOpenKeyTransactedA(HKEY_CURRENT_USER, "Moving", 0, KEY_ALL_ACCESS, &moving, txn, nullptr) != ERROR_SUCCESS)
+    return 1;
+  CRegistry parent;
+  parent.Attach(moving);
+  if (!parent.RenameKey(from.c_str(), to.c_str())) return 2;
+  return CommitTransaction(txn) ? 0 : 3;
+}
+
+TEST(Reliability, TransactedRenameKilledAtRandomPointsIsAllOrNothing) {
+  ScratchFolder scratch;
+  constexpr int kValues = 1000, kRuns = 50;
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Moving\\A", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                           &key, nullptr));
+  for (int i = 0; i < kValues; ++i) ASSERT_EQ(ERROR_SUCCESS, SetNumber(key, Numbered("v", 0, i), i));
+  RegCloseKey(key);
+  // A whole rename, unkilled, sets the span the kills fall in.
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(0, RunInChild([] { return RenameInTransaction("A", "B"); }));
+  auto span = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+  std::mt19937 random(23);
+  std::uniform_int_distribution<long> delay(0, span.count());
+  std::string at = "B", other = "A";
+  int killed = 0;
+  for (int run = 0; run < kRuns; ++run) {
+    pid_t child = fork();
+    if (child == 0) _exit(RenameInTransaction(at, other));
+    usleep(static_cast<useconds_t>(delay(random)));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    killed += WIFSIGNALED(status);
+    int stayed = IntactValues(at), moved = IntactValues(other);
+    ASSERT_TRUE((stayed == kValues && moved == -1) || (stayed == -1 && moved == kValues))
+        << "run " << run << ": " << stayed << " values stayed, " << moved << " moved";
+    if (moved == kValues) std::swap(at, other);
+  }
+  EXPECT_GT(killed, 0);
 }
 
 TEST(Reliability, ProfileWriterKilledMidStreamLeavesWholeFile) {

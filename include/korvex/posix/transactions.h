@@ -5,7 +5,9 @@
 // opened or created below them, belong to it: every call through them runs
 // inside it and sees its changes, which nobody else sees before
 // CommitTransaction. A call that fails inside leaves the transaction usable,
-// with nothing of that call done. RollbackTransaction, or closing the handle
+// with nothing of that call done, unless the storage failed (an I/O error):
+// then all of it is rolled back, and the later calls and the commit fail with
+// ERROR_TRANSACTION_NOT_ACTIVE. RollbackTransaction, or closing the handle
 // (CloseHandle) without a commit, undoes everything; a process that dies
 // mid-transaction leaves the registry as it was. Calls on the transaction's
 // keys after it ended fail with ERROR_TRANSACTION_NOT_ACTIVE.

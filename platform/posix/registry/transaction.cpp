@@ -55,6 +55,7 @@ LONG RegistryTransaction::Join(const std::shared_ptr<Hive>& hive, HiveSession** 
   if (!active_) return ERROR_TRANSACTION_NOT_ACTIVE;
   for (Part& part : parts_) {
     if (part.hive != hive) continue;
+    if (RolledBack(part)) return ERROR_TRANSACTION_NOT_ACTIVE;
     *session = part.session.get();
     return ERROR_SUCCESS;
   }
@@ -87,7 +88,9 @@ LONG RegistryTransaction::Finish(bool commit) {
   LONG result = ERROR_SUCCESS;
   for (Part& part : parts_) {
     // A hive that fails to commit, and those after it, roll back.
-    bool committed = commit && result == ERROR_SUCCESS && (result = part.transaction->Commit()) == ERROR_SUCCESS;
+    if (commit && result == ERROR_SUCCESS)
+      result = RolledBack(part) ? ERROR_TRANSACTION_NOT_ACTIVE : part.transaction->Commit();
+    bool committed = commit && result == ERROR_SUCCESS;
     part.transaction.reset();
     if (!committed) part.session->ForgetChanges();
     if (part.counts) part.counts->EndWrite();

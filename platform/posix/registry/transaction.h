@@ -38,6 +38,9 @@ class RegistryTransaction {
     WriteCounts* counts = nullptr;
   };
   LONG Finish(bool commit);
+  // An I/O error makes SQLite roll back the whole transaction, not just the
+  // failed call: nothing more may run in it, or that would commit on its own.
+  static bool RolledBack(const Part& part) { return sqlite3_get_autocommit(part.session->db()) != 0; }
 
   std::recursive_mutex mutex_;
   bool active_ = true;

@@ -19,9 +19,11 @@ WriteCounts::WriteCounts(const std::string& path) {
   if (fd < 0) return;
   struct stat info;
   // Growing the file from zero reads as counts of zero; a second process
-  // growing it to the same size changes nothing.
+  // growing it to the same size changes nothing. The blocks are allocated
+  // here: a full disk would otherwise kill the process (SIGBUS) at its first
+  // count.
   bool usable = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid() &&
-                (static_cast<size_t>(info.st_size) >= kSize || ftruncate(fd, kSize) == 0);
+                posix_fallocate(fd, 0, kSize) == 0;
   if (usable) {
     void* mapped = mmap(nullptr, kSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (mapped != MAP_FAILED) counts_ = static_cast<uint64_t*>(mapped);

@@ -1,0 +1,161 @@
+// Profile files over storage that fails, and writers that die: this program
+// defines write, fdatasync, rename and fsync itself, so the library's calls
+// reach these first; an armed trap fails the next call of one of them with an
+// errno, or kills the process there. The file is always the old one or the new
+// one, whole.
+#include <dlfcn.h>
+#include <errno.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdio.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "korvex/platform.h"
+#include "tests/posix/registry_scratch.h"
+
+namespace {
+
+enum Call { kNone, kWrite, kDataSync, kRename, kSync };
+enum Action { kFail, kKillBefore, kKillAfter };
+struct Trap {
+  Call call;
+  Action action;
+  int error;
+};
+Trap g_trap = {kNone, kFail, 0};
+
+template <typename Function>
+Function* Real(const char* name) {
+  return reinterpret_cast<Function*>(dlsym(RTLD_NEXT, name));
+}
+
+// -1 with the trap's errno for a failure; kills for a crash, before the call or
+// after it (after half of it for a write).
+template <typename Run>
+auto Trapped(Call call, Run run) -> decltype(run(false)) {
+  if (g_trap.call != call) return run(false);
+  g_trap.call = kNone;
+  if (g_trap.action == kFail) return errno = g_trap.error, -1;
+  if (g_trap.action == kKillAfter) run(true);
+  raise(SIGKILL);
+  return -1;
+}
+
+}  // namespace
+
+extern "C" ssize_t write(int fd, const void* data, size_t size) {
+  static auto real = Real<ssize_t(int, const void*, size_t)>("write");
+  return Trapped(kWrite, [&](bool half) { return real(fd, data, half ? size / 2 : size); });
+}
+extern "C" int fdatasync(int fd) {
+  static auto real = Real<int(int)>("fdatasync");
+  return Trapped(kDataSync, [&](bool) { return real(fd); });
+}
+extern "C" int fsync(int fd) {
+  static auto real = Real<int(int)>("fsync");
+  return Trapped(kSync, [&](bool) { return real(fd); });
+}
+extern "C" int rename(const char* from, const char* to) {
+  static auto real = Real<int(const char*, const char*)>("rename");
+  return Trapped(kRename, [&](bool) { return real(from, to); });
+}
+
+namespace {
+
+std::string Bytes(const std::string& path) {
+  std::stringstream bytes;
+  bytes << std::ifstream(path, std::ios::binary).rdbuf();
+  return bytes.str();
+}
+
+int FilesIn(const std::string& folder) {
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) count += entry.path().extension() != ".lock";
+  return count;
+}
+
+// A profile with an old text, the text it has after the change, and the change.
+struct Profile {
+  explicit Profile(const ScratchFolder& scratch) : path(scratch / "p.ini") {
+    WritePrivateProfileStringA("S", "old", std::string(20000, 'o').c_str(), path.c_str());
+    old = Bytes(path);
+    std::string other = scratch / "expected.ini";
+    std::filesystem::copy_file(path, other);
+    Change(other.c_str());
+    changed = Bytes(other);
+    std::filesystem::remove(other);
+  }
+  static BOOL Change(const char* file) { return WritePrivateProfileStringA("S", "new", "2", file); }
+  std::string path, old, changed;
+};
+
+TEST(ProfileFaults, AFailedWriteFsyncOrRenameKeepsTheOldFileAndSaysWhy) {
+  struct Case {
+    Call call;
+    int error;
+    DWORD expected;
+  } cases[] = {
+      {kWrite, ENOSPC, ERROR_DISK_FULL},    {kWrite, EDQUOT, ERROR_DISK_FULL},  {kWrite, EIO, ERROR_IO_DEVICE},
+      {kDataSync, ENOSPC, ERROR_DISK_FULL}, {kDataSync, EIO, ERROR_IO_DEVICE},  {kRename, ENOSPC, ERROR_DISK_FULL},
+      {kRename, EDQUOT, ERROR_DISK_FULL},   {kRename, EIO, ERROR_IO_DEVICE},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "call " << c.call << ", errno " << c.error);
+    ScratchFolder scratch;
+    Profile profile(scratch);
+    g_trap = {c.call, kFail, c.error};
+    SetLastError(0);
+    EXPECT_FALSE(Profile::Change(profile.path.c_str()));
+    EXPECT_EQ(c.expected, GetLastError());
+    g_trap.call = kNone;
+    EXPECT_EQ(profile.old, Bytes(profile.path));
+    EXPECT_EQ(1, FilesIn(scratch.path()));  // no temporary file left behind
+    char value[8];
+    EXPECT_EQ(0u, GetPrivateProfileStringA("S", "new", "", value, sizeof value, profile.path.c_str()));
+  }
+}
+
+// The folder's sync comes after the rename: the new file is in place, so a
+// failure there is no failure of the call.
+TEST(ProfileFaults, AFailedFolderSyncStillReplacesTheFile) {
+  ScratchFolder scratch;
+  Profile profile(scratch);
+  g_trap = {kSync, kFail, EIO};
+  EXPECT_TRUE(Profile::Change(profile.path.c_str()));
+  g_trap.call = kNone;
+  EXPECT_EQ(profile.changed, Bytes(profile.path));
+}
+
+TEST(ProfileFaults, AWriterKilledAtEachStepLeavesTheOldOrTheNewFileWhole) {
+  struct Case {
+    const char* step;
+    Trap trap;
+    bool replaced;
+  } cases[] = {
+      {"half the temporary file written", {kWrite, kKillAfter, 0}, false},
+      {"the temporary file written, not synced", {kDataSync, kKillBefore, 0}, false},
+      {"the temporary file synced, not renamed", {kRename, kKillBefore, 0}, false},
+      {"renamed, the folder not synced", {kRename, kKillAfter, 0}, true},
+      {"while the folder syncs", {kSync, kKillBefore, 0}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.step);
+    ScratchFolder scratch;
+    Profile profile(scratch);
+    Trap trap = c.trap;
+    EXPECT_EQ(-1, RunInChild([&] {
+                g_trap = trap;
+                Profile::Change(profile.path.c_str());
+                return 0;
+              }));
+    EXPECT_EQ(c.replaced ? profile.changed : profile.old, Bytes(profile.path));
+    // The dead writer's lock is gone.
+    EXPECT_TRUE(WritePrivateProfileStringA("S", "after", "1", profile.path.c_str()));
+  }
+}
+
+}  // namespace
