@@ -49,9 +49,10 @@ KORVEX_API DWORD GetFileAttributesA(LPCSTR fileName);
 KORVEX_API BOOL CreateDirectoryA(LPCSTR pathName, LPSECURITY_ATTRIBUTES securityAttributes);
 
 // Drive ("X:" at the start only), folder (through the last "\" or "/"), name,
-// extension (from the last dot of the name). When a part is too long for its
-// buffer (_MAX_DRIVE, _MAX_DIR, _MAX_FNAME, _MAX_EXT), every output is left
-// empty, as the Windows runtime does; NULL outputs are skipped.
+// extension (from the last dot of the name). A part too long for its buffer
+// (_MAX_DRIVE, _MAX_DIR, _MAX_FNAME, _MAX_EXT) is cut to the buffer less its
+// terminator, as the products' original runtime did (today's Windows runtimes
+// empty every output instead); NULL outputs are skipped.
 KORVEX_API void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext);
 
 }
