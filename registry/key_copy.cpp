@@ -2,6 +2,7 @@
 #include "registry/key_copy.h"
 
 #include "korvex/registry.h"
+#include "registry/exact_value.h"
 
 namespace korvex {
 namespace registry {
@@ -12,7 +13,7 @@ namespace {
 // off the stack so a deep tree cannot exhaust it.
 struct CopyBuffers {
   char name[1024];
-  BYTE data[4096 + 1];  // one byte past the data, see CopyValues
+  BYTE data[4096];
 };
 
 const DWORD kDataSize = 4096;
@@ -45,10 +46,7 @@ int CopyValues(CRegistry& source, CRegistry& destination, CopyBuffers& buffers) 
     DWORD type = 0, size = kDataSize;
     if (RegQueryValueExA(source.GetSafeHkey(), buffers.name, NULL, &type, buffers.data, &size) != ERROR_SUCCESS)
       return 0;
-    // The registry adds a terminator to string data followed by a zero byte;
-    // a nonzero byte there keeps a text stored without one as it was.
-    buffers.data[size] = 1;
-    if (RegSetValueExA(destination.GetSafeHkey(), buffers.name, 0, type, buffers.data, size) != ERROR_SUCCESS)
+    if (SetExactValue(destination.GetSafeHkey(), buffers.name, type, buffers.data, size) != ERROR_SUCCESS)
       return 0;
   }
 }

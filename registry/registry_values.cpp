@@ -2,6 +2,7 @@
 #include <string.h>
 
 #include "korvex/registry.h"
+#include "registry/exact_value.h"
 
 namespace {
 
@@ -29,8 +30,8 @@ int CRegistry::SetValue(const char* name, unsigned long number) {
 }
 
 int CRegistry::SetValue(const char* name, const char* text) {
-  return RegSetValueExA(m_key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                        static_cast<DWORD>(lstrlenA(text))) == ERROR_SUCCESS;
+  return korvex::registry::SetExactValue(m_key, name, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                                         static_cast<DWORD>(lstrlenA(text))) == ERROR_SUCCESS;
 }
 
 int CRegistry::SetValue(const char* name, const unsigned char* data, unsigned long length) {

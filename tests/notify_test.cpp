@@ -192,7 +192,8 @@ TEST(KeyChanges, FilterAndSubtree) {
     ScratchKey scratch;
     SetNumber(scratch.get(), "old", 1);
     RegCloseKey(CreateKey(scratch.get(), "sub"));
-    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    // Signalled before: the registration resets it, so only a change sets it.
+    HANDLE event = CreateEventA(nullptr, TRUE, TRUE, nullptr);
     ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(scratch.get(), c.subtree, c.filter, event, TRUE));
     c.change(scratch.get());
     EXPECT_EQ(c.reported ? WAIT_OBJECT_0 : WAIT_TIMEOUT, WaitFor(event, c.reported));

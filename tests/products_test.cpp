@@ -280,5 +280,15 @@ TEST(IsSafeToLaunch, RefusesFieldsThatWouldSplitOrStartWithADash) {
     CUrlInfo record;
     ASSERT_EQ(record.ParseURL(c.url), 1);
     EXPECT_EQ(IsSafeToLaunch(record), c.safe);
+    EXPECT_EQ(IsSafeToLaunch(c.url), c.safe);
   }
+  // The text form also refuses a port the record keeps only 16 bits of.
+  struct Port {
+    const char* url;
+    int safe;
+  } ports[] = {{"ssh://h:22/p", 1},  {"ssh://h:65535", 1}, {"ssh://h:99999/", 0}, {"ssh://h:65536", 0},
+               {"ssh://h:0", 0},     {"ssh://h:", 0},      {"ssh://h:+22", 0},    {"ssh://h: 22", 0},
+               {"ssh://h:-1", 0},    {"ssh://h:22x", 0},   {"ssh://u:pw@h/a:1", 1}, {"ssh://", 0}};
+  for (const Port& c : ports) EXPECT_EQ(IsSafeToLaunch(c.url), c.safe) << c.url;
+  EXPECT_EQ(IsSafeToLaunch(static_cast<const char*>(nullptr)), 0);
 }

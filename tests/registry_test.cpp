@@ -105,8 +105,6 @@ TEST_F(RegistryTest, OpenCreatesOnlyWhenAsked) {
 }
 
 TEST_F(RegistryTest, TextQueriesKeepRoomForTheTerminator) {
-  ASSERT_EQ(1, key_.SetValue("Written", "hello"));
-  EXPECT_STREQ("hello", key_.GetValue("written", CString("dflt")));
   // Stored without terminators: a text of size - 1 bytes fits, one more does not.
   struct Case {
     size_t length;
@@ -116,7 +114,10 @@ TEST_F(RegistryTest, TextQueriesKeepRoomForTheTerminator) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.length) + " in " + std::to_string(c.size));
     std::string text(c.length, 't');
-    SetRaw("", "text", REG_SZ, text);
+    ASSERT_EQ(1, key_.SetValue("text", text.c_str()));
+    DWORD stored = 0;
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key_.GetSafeHkey(), "text", nullptr, nullptr, nullptr, &stored));
+    EXPECT_EQ(c.length, stored);
     std::vector<char> buffer(c.size + 1, 'x');
     EXPECT_EQ(c.read, key_.QueryValue("TEXT", buffer.data(), c.size));
     if (c.read) {

@@ -137,6 +137,23 @@ TEST_F(Win32Profile, ListsAreCutToTheBufferWithTheCountLessTwo) {
   char buffer[8];
   EXPECT_EQ(4u, GetPrivateProfileStringA("Main", "Key1", "", buffer, 5, file_.c_str()));
   EXPECT_STREQ("valu", buffer);
+  // The names need one byte more than the list: a buffer of exactly its size is cut.
+  char exact[17];
+  EXPECT_EQ(15u, GetPrivateProfileSectionNamesA(exact, sizeof exact, file_.c_str()));
+  EXPECT_EQ(names.substr(0, 15) + '\0', std::string(exact, 16));
+}
+
+TEST_F(Win32Profile, SectionReadsSetTheLastError) {
+  Plant("[Full]\nk=v\n[Empty]\n");
+  char buffer[32];
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(0u, GetPrivateProfileSectionA(nullptr, buffer, sizeof buffer, file_.c_str()));
+  EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
+  for (const char* section : {"Full", "Empty"}) {
+    SetLastError(0xdeadbeef);
+    GetPrivateProfileSectionA(section, buffer, sizeof buffer, file_.c_str());
+    EXPECT_EQ((DWORD)ERROR_SUCCESS, GetLastError()) << section;
+  }
 }
 
 TEST_F(Win32Profile, AZeroByteEndsItsLineAndTheFile) {
@@ -256,9 +273,11 @@ TEST_F(Win32Profile, ReadsOfAMissingFileGiveDefaultsAndFileNotFound) {
     EXPECT_EQ(c.expected, c.read(file_.c_str(), buffer)) << c.what;
     EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError()) << c.what;
   }
-  SetLastError(0);
   EXPECT_FALSE(GetPrivateProfileStructA("s", "k", data, sizeof data, file_.c_str()));
-  EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
+  // The names of no sections are a single zero byte.
+  memset(buffer, 'x', sizeof buffer);
+  EXPECT_EQ(0u, GetPrivateProfileSectionNamesA(buffer, sizeof buffer, file_.c_str()));
+  EXPECT_EQ(List("\0x"), std::string(buffer, 2));
 }
 
 TEST_F(Win32Profile, EveryWriteIsSeenByTheNextRead) {

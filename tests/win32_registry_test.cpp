@@ -153,6 +153,14 @@ TEST(Win32Registry, FailedOpenClearsTheHandle) {
     EXPECT_EQ(c.rc, RegOpenKeyExA(c.parent, c.name, 0, KEY_READ, &key));
     EXPECT_EQ(nullptr, key);
   }
+  // No key at all leaves the result alone.
+  for (const char* name : {"", "Software"}) {
+    HKEY key = HKEY_CURRENT_USER;
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegOpenKeyExA(nullptr, name, 0, KEY_READ, &key)) << name;
+    EXPECT_EQ(HKEY_CURRENT_USER, key) << name;
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegCreateKeyExA(nullptr, name, 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr));
+    EXPECT_EQ(HKEY_CURRENT_USER, key) << name;
+  }
 }
 
 TEST(Win32Registry, PredefinedKeysAreKnownByTheirLow32Bits) {
@@ -240,6 +248,17 @@ TEST_F(NewCalls, GetValueFiltersTypes) {
             RegGetValueA(scratch_.get(), "G", "text", RRF_RT_ANY | RRF_ZEROONFAILURE, &type, buffer, &size));
   EXPECT_EQ(6u, size);
   EXPECT_EQ(std::string(4, '\0'), std::string(buffer, 4));
+  // A value the filter refuses is handed out all the same.
+  DWORD read = 0;
+  size = sizeof read;
+  type = 0;
+  EXPECT_EQ(ERROR_UNSUPPORTED_TYPE, RegGetValueA(scratch_.get(), "G", "num", RRF_RT_REG_BINARY, &type, &read, &size));
+  EXPECT_EQ((DWORD)REG_DWORD, type);
+  EXPECT_EQ(4u, size);
+  EXPECT_EQ(7u, read);
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, RegGetValueA(scratch_.get(), "G", "num",
+                                                  RRF_RT_ANY | RRF_SUBKEY_WOW6464KEY | RRF_SUBKEY_WOW6432KEY,
+                                                  nullptr, nullptr, nullptr));
 }
 
 TEST_F(NewCalls, GetValueExpandsUnlessTold) {
@@ -327,6 +346,10 @@ TEST_F(NewCalls, CurrentUserFlushAndDeleteKeyEx) {
   EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
   EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(user));
   EXPECT_EQ(ERROR_INVALID_HANDLE, RegFlushKey(key));
+  HKEY deleted = CreateKey(scratch_.get(), "Flushed");
+  ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(scratch_.get(), "Flushed"));
+  EXPECT_EQ(ERROR_KEY_DELETED, RegFlushKey(deleted));
+  RegCloseKey(deleted);
 
   RegCloseKey(CreateKey(scratch_.get(), "Gone\\Leaf"));
   EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyExA(scratch_.get(), "Gone", KEY_WOW64_32KEY, 0));

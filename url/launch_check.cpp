@@ -1,5 +1,6 @@
 #include "korvex/url.h"
 #include "url/launchers.h"
+#include "url/url_parse.h"
 
 namespace {
 
@@ -23,7 +24,27 @@ bool ParametersReachProductIntact(const CMapStringToString& params) {
   return true;
 }
 
+// The port the parser keeps only 16 bits of: ":" and 1 to 65535 in digits alone.
+bool IsPlainPort(const CString& text) {
+  int length = text.GetLength();
+  if (length == 0) return true;  // no port
+  unsigned long port = 0;
+  for (int i = 1; i < length; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    port = port * 10 + static_cast<unsigned long>(text[i] - '0');
+    if (port > 65535) return false;
+  }
+  return port >= 1;
+}
+
 }  // namespace
+
+int IsSafeToLaunch(const char* url) {
+  CUrlInfo record;
+  CString portText;
+  if (!url || !korvex::ParseUrl(record, url, &portText)) return 0;
+  return IsPlainPort(portText) ? IsSafeToLaunch(record) : 0;
+}
 
 int IsSafeToLaunch(const CUrlInfo& url) {
   const korvex::Launcher* launcher = korvex::FindLauncher(url.m_strScheme);

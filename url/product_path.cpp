@@ -69,6 +69,13 @@ int QuerySuitePath(CString& folder, CString& keyName) {
   return atoi(kept);
 }
 
+// A drive, UNC or POSIX path. A program path the runtime could not split
+// leaves a bare name, which the file test would find in the working folder.
+bool IsRooted(const CString& path) {
+  const char* p = path;
+  return p[0] == '\\' || p[0] == '/' || (p[0] && p[1] == ':' && (p[2] == '\\' || p[2] == '/'));
+}
+
 // The build gives the platform's suffix of programs: ".exe", or none on POSIX.
 void AppendProgram(CString& path, const char* product) {
   AppendPath(path, product);
@@ -84,7 +91,7 @@ unsigned int LocateProduct(const char* product, CString& path, ProductLocation& 
   DWORD length = GetModuleFileNameA(NULL, program, sizeof program);
   if (length > 0 && length < sizeof program) {
     ReplaceFnameOfPath(path, program, product);
-    if (DoesFileExist(path)) {
+    if (IsRooted(path) && DoesFileExist(path)) {
       location.route = ProductRoute::kBesideProgram;
       return 3;
     }

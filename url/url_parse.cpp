@@ -7,6 +7,7 @@
 #include "korvex/url.h"
 #include "text/atoi.h"
 #include "url/url_escape.h"
+#include "url/url_parse.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ void ParseQuery(const char* query, size_t length, CMapStringToString& params) {
 }
 
 struct Pieces {
-  Piece scheme, user, password, path, host;
+  Piece scheme, user, password, path, host, portText;
   unsigned short port;
 };
 
@@ -118,6 +119,7 @@ bool Split(const char* text, size_t length, Pieces& pieces, CMapStringToString& 
   at = FindLast(text, length, ':');
   if (at == 0) return false;
   if (at != kNotFound) {
+    pieces.portText = Piece{text + at, length - at};
     pieces.port = PortOf(text + at + 1, length - at - 1);
     length = at;
   }
@@ -133,7 +135,7 @@ CUrlInfo::CUrlInfo() : m_nPort(0), m_mapParams(10) {}
 
 CUrlInfo::~CUrlInfo() {}
 
-int CUrlInfo::ParseURL(const char* url) {
+int korvex::ParseUrl(CUrlInfo& record, const char* url, CString* portText) {
   // Work on a copy, so that a text inside this record survives the parse; a
   // typical URL fits the stack.
   const char* source = url ? url : "";
@@ -149,17 +151,20 @@ int CUrlInfo::ParseURL(const char* url) {
     memcpy(small, source, length);
   }
 
-  Pieces pieces = {{copy, 0}, {copy, 0}, {copy, 0}, {copy, 0}, {copy, 0}, 0};
-  bool ok = Split(copy, length, pieces, m_mapParams);
+  Pieces pieces = {{copy, 0}, {copy, 0}, {copy, 0}, {copy, 0}, {copy, 0}, {copy, 0}, 0};
+  bool ok = Split(copy, length, pieces, record.m_mapParams);
   // Every field is set here, which also resets those the text lacks. Decoding
   // comes only after all splitting; a failure leaves what the steps before it
   // found undecoded, and the host empty.
   void (*assign)(CString&, const Piece&) = ok ? AssignDecoded : AssignRaw;
-  assign(m_strScheme, pieces.scheme);
-  assign(m_strUser, pieces.user);
-  assign(m_strPassword, pieces.password);
-  assign(m_strPath, pieces.path);
-  assign(m_strHost, pieces.host);
-  m_nPort = pieces.port;
+  assign(record.m_strScheme, pieces.scheme);
+  assign(record.m_strUser, pieces.user);
+  assign(record.m_strPassword, pieces.password);
+  assign(record.m_strPath, pieces.path);
+  assign(record.m_strHost, pieces.host);
+  record.m_nPort = pieces.port;
+  if (portText) AssignRaw(*portText, pieces.portText);
   return ok ? 1 : 0;
 }
+
+int CUrlInfo::ParseURL(const char* url) { return korvex::ParseUrl(*this, url, nullptr); }

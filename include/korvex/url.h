@@ -102,5 +102,9 @@ KORVEX_API int ExecuteURL(const CUrlInfo& url);
 // the others) holds a control byte, a blank or a quote, or begins with "-".
 // Such a record reaches the product as exactly the arguments the table shows.
 KORVEX_API int IsSafeToLaunch(const CUrlInfo& url);
+// The same for URL text: 0 when it does not parse, and also when it names a
+// port other than 1 to 65535 in plain decimal digits, which the record would
+// keep only the low 16 bits of ("ssh://h:99999" would reach port 34463).
+KORVEX_API int IsSafeToLaunch(const char* url);
 
 #endif

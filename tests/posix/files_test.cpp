@@ -2,6 +2,7 @@
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "korvex/platform.h"
+#include "korvex/url.h"
 
 namespace {
 
@@ -191,20 +193,41 @@ TEST(SplitPath, PartsAsTheWindowsRuntimeGivesThem) {
   EXPECT_STREQ(fname, "only");
 }
 
-TEST(SplitPath, OneOverlongPartEmptiesEveryOutput) {
-  std::string path = "C:\\" + std::string(300, 'd') + "\\name.ext";
-  char drive[_MAX_DRIVE], dir[_MAX_DIR + 1], fname[_MAX_FNAME], ext[_MAX_EXT];
-  dir[_MAX_DIR] = '#';
+TEST(SplitPath, OverlongPartsAreCutToTheirBuffers) {
+  std::string path = "C:\\" + std::string(300, 'd') + "\\" + std::string(300, 'n') + "." + std::string(300, 'e');
+  char drive[_MAX_DRIVE], dir[_MAX_DIR + 1], fname[_MAX_FNAME + 1], ext[_MAX_EXT + 1];
+  dir[_MAX_DIR] = fname[_MAX_FNAME] = ext[_MAX_EXT] = '#';
   _splitpath(path.c_str(), drive, dir, fname, ext);
-  EXPECT_STREQ(drive, "");
-  EXPECT_STREQ(dir, "");
-  EXPECT_STREQ(fname, "");
-  EXPECT_STREQ(ext, "");
-  EXPECT_EQ(dir[_MAX_DIR], '#');
-  // A part not asked for does not count.
-  std::string longName = "C:\\d\\" + std::string(300, 'n') + ".ext";
-  _splitpath(longName.c_str(), drive, dir, NULL, ext);
   EXPECT_STREQ(drive, "C:");
-  EXPECT_STREQ(dir, "\\d\\");
-  EXPECT_STREQ(ext, ".ext");
+  EXPECT_EQ(dir, "\\" + std::string(254, 'd'));
+  EXPECT_EQ(fname, std::string(255, 'n'));
+  EXPECT_EQ(ext, "." + std::string(254, 'e'));
+  EXPECT_EQ(dir[_MAX_DIR], '#');
+  EXPECT_EQ(fname[_MAX_FNAME], '#');
+  EXPECT_EQ(ext[_MAX_EXT], '#');
+}
+
+// Run by the next test from a copy of this program in a folder too long for
+// _splitpath.
+TEST(ProductBesideTheProgram, DISABLED_InAFolderOfAnOverlongName) {
+  CString path;
+  EXPECT_NE(GetProductPath("Torvik", path), 3u) << static_cast<const char*>(path);
+}
+
+TEST_F(PosixFiles, ProductBesideAProgramInAnOverlongFolderIsNotAWorkingFolderName) {
+  MakeFile("Torvik");
+  // A folder part of 256 characters, in a path that still fits MAX_PATH.
+  std::string folder = root_ + "/" + std::string(254 - root_.size(), 'd'), copy = folder + "/p";
+  ASSERT_TRUE(std::filesystem::create_directories(folder));
+  ASSERT_TRUE(std::filesystem::copy_file("/proc/self/exe", copy));
+  pid_t child = fork();
+  if (child == 0) {
+    if (chdir(root_.c_str()) == 0)
+      execl(copy.c_str(), copy.c_str(), "--gtest_also_run_disabled_tests",
+            "--gtest_filter=ProductBesideTheProgram.DISABLED_InAFolderOfAnOverlongName", (char*)NULL);
+    _exit(127);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }

@@ -329,4 +329,21 @@ TEST_F(Profile, CallsWindowsAnswersOddlyAreRefused) {
   EXPECT_EQ(std::vector<unsigned char>(4, 9), std::vector<unsigned char>(read, read + 4));
 }
 
+// Windows' codes for a struct that does not check out (Wine gives others).
+TEST_F(Profile, StructFailuresSetWindowsCodes) {
+  WriteFile(file_, "[s]\nk=01ABFF10BB\nsum=01ABFF10BC\nletter=0GABFF10BB\nodd=01ABFF10B\n");
+  struct Case {
+    const char* key;
+    UINT size;
+    DWORD error;
+  } cases[] = {{"k", 3, ERROR_BAD_LENGTH},      {"k", 5, ERROR_BAD_LENGTH},  {"odd", 4, ERROR_BAD_LENGTH},
+               {"missing", 4, ERROR_BAD_LENGTH}, {"sum", 4, ERROR_INVALID_DATA}, {"letter", 4, ERROR_INVALID_DATA}};
+  for (const Case& c : cases) {
+    unsigned char read[8];
+    SetLastError(0);
+    EXPECT_FALSE(GetPrivateProfileStructA("s", c.key, read, c.size, file_.c_str())) << c.key;
+    EXPECT_EQ(c.error, GetLastError()) << c.key << " " << c.size;
+  }
+}
+
 }  // namespace

@@ -95,6 +95,28 @@ TEST(WideCharToMultiByte, SizesAndBuffersAsWin32) {
   EXPECT_EQ(WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, text, -1, out, 8, "?", nullptr), 4);
 }
 
+TEST(WideCharToMultiByte, CompositeCheckPrecomposesWhereTheCodePageCan) {
+  struct Case {
+    const char* locale;
+    std::basic_string<WCHAR> wide;
+    std::string bytes;
+  } cases[] = {
+      {"C.UTF-8", {'e', 0x0301, 'A', 0x030A, 'x', 0x0301}, "\xC3\xA9\xC3\x85x\xCC\x81"},
+      {"C.UTF-8", {0x0301, 'e'}, "\xCC\x81" "e"},                  // a mark first stays
+      {"C", {'e', 0x0301, 'n'}, "e?n"},                            // no precomposed character in ASCII
+  };
+  for (const Case& c : cases) {
+    LocaleGuard locale(c.locale);
+    ASSERT_TRUE(locale.ok());
+    char out[16];
+    int count = static_cast<int>(c.wide.size());
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, c.wide.data(), count, nullptr, 0, nullptr, nullptr),
+              static_cast<int>(c.bytes.size()));
+    int written = WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, c.wide.data(), count, out, sizeof out, "?", nullptr);
+    EXPECT_EQ(std::string(out, written > 0 ? written : 0), c.bytes);
+  }
+}
+
 TEST(WideCharToMultiByte, LongTextWithReplacementsAcrossChunks) {
   // Longer than the converter's working chunks, with a pair straddling a chunk edge.
   std::basic_string<WCHAR> wide;

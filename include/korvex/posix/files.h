@@ -52,16 +52,17 @@ KORVEX_API DWORD GetFileAttributesA(LPCSTR fileName);
 // The security attributes are ignored; the folder gets the process's umask.
 KORVEX_API BOOL CreateDirectoryA(LPCSTR pathName, LPSECURITY_ATTRIBUTES securityAttributes);
 
-// Drive ("X:" at the start only), folder (through the last "\" or "/"), name,
-// extension (from the last dot of the name). When a part is too long for its
-// buffer (_MAX_DRIVE, _MAX_DIR, _MAX_FNAME, _MAX_EXT), every output is left
-// empty, as the Windows runtime does; NULL outputs are skipped.
 // The runtime's stream calls: fopen with a Win32 path (the sharing mode is
 // ignored: POSIX files are always shared), and 64-bit positions.
 KORVEX_API FILE* _fsopen(const char* fileName, const char* mode, int shareFlag);
 KORVEX_API long long _ftelli64(FILE* stream);
 KORVEX_API int _fseeki64(FILE* stream, long long offset, int origin);
 
+// Drive ("X:" at the start only), folder (through the last "\" or "/"), name,
+// extension (from the last dot of the name). A part too long for its buffer
+// (_MAX_DRIVE, _MAX_DIR, _MAX_FNAME, _MAX_EXT) is cut to the buffer less its
+// terminator, as the products' original runtime did (today's Windows runtimes
+// empty every output instead); NULL outputs are skipped.
 KORVEX_API void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext);
 
 }

@@ -56,6 +56,8 @@ KORVEX_API BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, L
 // The section's lines as "key=value" texts (names and values trimmed, quotes
 // kept) and lines without '=' as they stand; comments and blank lines left out.
 KORVEX_API DWORD GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName);
+// A buffer of exactly the list's size is too small (size - 2, as Win32); a file
+// without sections gives a single zero byte.
 KORVEX_API DWORD GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize, LPCSTR lpFileName);
 // Replaces the section's lines (comments in it included) by the "key=value"
 // texts of the list; a text without '=' is left out. A NULL list deletes the
@@ -64,7 +66,10 @@ KORVEX_API BOOL WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, L
 
 // Binary data as two hexadecimal digits per byte followed by a checksum byte
 // (the low byte of the sum). A read fails when the text is not exactly that for
-// uSizeStruct bytes; the buffer is then left as it was.
+// uSizeStruct bytes; the buffer is then left as it was, and the last error is
+// ERROR_BAD_LENGTH for a missing value or one of another length,
+// ERROR_INVALID_DATA for a character that is no hexadecimal digit or a wrong sum.
+#define ERROR_BAD_LENGTH 24L
 KORVEX_API BOOL GetPrivateProfileStructA(LPCSTR lpszSection, LPCSTR lpszKey, LPVOID lpStruct, UINT uSizeStruct,
                                          LPCSTR szFile);
 // A NULL key deletes the section, NULL data the key.

@@ -122,6 +122,10 @@ KORVEX_API LSTATUS RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey);
 // writes the destination in another.
 KORVEX_API LSTATUS RegCopyTreeA(HKEY hKeySrc, LPCSTR lpSubKey, HKEY hKeyDest);
 
+// lpcbMaxValueLen is the longest data as RegQueryValueExA hands it out: text
+// in bytes of the ANSI code page, enough for a buffer of the ANSI calls.
+// Windows keeps text in UTF-16 and reports its size in those bytes, for
+// single-byte code pages twice as much.
 KORVEX_API LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
                                     LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
                                     LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,

@@ -23,8 +23,10 @@ KORVEX_API int _ismbcspace(unsigned int c);
 
 // Code pages. CP_ACP is the character set of the thread's locale
 // (nl_langinfo(CODESET)); characters it lacks, and lone surrogates, become the
-// default character ("?" unless one is given). Decomposed sequences are not
-// composed: WC_COMPOSITECHECK is accepted and converts them character by character.
+// default character ("?" unless one is given). With WC_COMPOSITECHECK a letter
+// followed by combining marks becomes the precomposed character where the set
+// holds one (Latin, Greek, Cyrillic and Arabic letters); otherwise each
+// character is converted on its own.
 #define CP_ACP 0
 #define CP_UTF8 65001
 #define WC_DEFAULTCHAR 0x00000040

@@ -4,20 +4,19 @@
 
 namespace {
 
+// Each part is cut to what its buffer holds, as the runtime's _splitpath was.
 struct Part {
   char* out;
   size_t size;
   const char* begin;
   const char* end;
 
-  bool Fits() const { return !out || static_cast<size_t>(end - begin) < size; }
   void Store() const {
     if (!out) return;
-    memcpy(out, begin, static_cast<size_t>(end - begin));
-    out[end - begin] = '\0';
-  }
-  void Clear() const {
-    if (out) out[0] = '\0';
+    size_t length = static_cast<size_t>(end - begin);
+    if (length > size - 1) length = size - 1;
+    memcpy(out, begin, length);
+    out[length] = '\0';
   }
 };
 
@@ -45,8 +44,5 @@ void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext
                         {dir, _MAX_DIR, driveEnd, nameBegin},
                         {fname, _MAX_FNAME, nameBegin, extBegin},
                         {ext, _MAX_EXT, extBegin, end}};
-  // As the Windows runtime does: one part too long for its buffer empties them all.
-  bool fits = true;
-  for (const Part& part : parts) fits = fits && part.Fits();
-  for (const Part& part : parts) fits ? part.Store() : part.Clear();
+  for (const Part& part : parts) part.Store();
 }

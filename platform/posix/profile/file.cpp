@@ -233,6 +233,7 @@ std::string ProfilePath(const char* fileName, bool forWriting) {
 }
 
 std::shared_ptr<const ProfileText> LoadProfile(const char* fileName) {
+  SetLastError(ERROR_SUCCESS);  // as Win32's reads do when they succeed
   std::string path = ProfilePath(fileName, false);
   if (path.empty()) {
     SetLastError(ERROR_FILE_NOT_FOUND);

@@ -16,9 +16,9 @@ namespace posix {
 // (private to the user) for a writer. Empty for no name.
 std::string ProfilePath(const char* fileName, bool forWriting);
 
-// The file's parsed text, shared with other readers while the file is unchanged.
-// A missing or unreadable file gives an empty text and sets the last error
-// (ERROR_FILE_NOT_FOUND when there is no such file).
+// The file's parsed text, shared with other readers while the file is unchanged;
+// sets the last error to ERROR_SUCCESS. A missing or unreadable file gives an
+// empty text and sets the last error (ERROR_FILE_NOT_FOUND when there is no such file).
 std::shared_ptr<const ProfileText> LoadProfile(const char* fileName);
 
 // Applies an edit to the file's current text under its lock and, when the edit

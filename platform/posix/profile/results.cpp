@@ -14,10 +14,10 @@ DWORD CopyText(std::string_view text, LPSTR buffer, DWORD size) {
   return length;
 }
 
-DWORD CopyList(const std::vector<std::string>& texts, LPSTR buffer, DWORD size) {
+DWORD CopyList(const std::vector<std::string>& texts, LPSTR buffer, DWORD size, DWORD spare) {
   std::string list;
   for (const std::string& text : texts) list.append(text).push_back('\0');
-  if (list.size() + 1 <= size) {
+  if (list.size() + 1 + spare <= size) {
     memcpy(buffer, list.data(), list.size());
     buffer[list.size()] = '\0';
     if (list.empty() && size > 1) buffer[1] = '\0';

@@ -15,9 +15,9 @@ namespace posix {
 DWORD CopyText(std::string_view text, LPSTR buffer, DWORD size);
 
 // Copies texts each ending in a zero byte, and one more zero after the last
-// (size at least 1). A list that does not fit is cut and still ends in two
-// zeros: size - 2.
-DWORD CopyList(const std::vector<std::string>& texts, LPSTR buffer, DWORD size);
+// (size at least 1). A list that does not fit with `spare` bytes left over is
+// cut and still ends in two zeros: size - 2.
+DWORD CopyList(const std::vector<std::string>& texts, LPSTR buffer, DWORD size, DWORD spare = 0);
 
 // A section or key name as the caller gave it, blanks trimmed; "" for NULL.
 std::string ProfileName(const char* name);

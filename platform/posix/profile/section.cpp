@@ -12,13 +12,24 @@ using namespace korvex::posix;
 
 DWORD GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize, LPCSTR lpFileName) {
   if (!lpszReturnBuffer || nSize == 0) return 0;
-  return CopyList(LoadProfile(lpFileName)->SectionNames(), lpszReturnBuffer, nSize);
+  std::vector<std::string> names = LoadProfile(lpFileName)->SectionNames();
+  // As Win32 does: no sections give one zero byte, and a buffer of exactly
+  // the list's size counts as too small.
+  if (names.empty()) {
+    lpszReturnBuffer[0] = '\0';
+    return 0;
+  }
+  return CopyList(names, lpszReturnBuffer, nSize, 1);
 }
 
 DWORD GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName) {
-  if (!lpReturnedString || nSize == 0) return 0;
+  if (!lpAppName || !lpReturnedString) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (nSize == 0) return 0;
   std::vector<std::string> lines;
-  if (lpAppName) LoadProfile(lpFileName)->SectionLines(ProfileName(lpAppName), &lines);
+  LoadProfile(lpFileName)->SectionLines(ProfileName(lpAppName), &lines);
   return CopyList(lines, lpReturnedString, nSize);
 }
 

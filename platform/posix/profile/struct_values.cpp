@@ -19,20 +19,21 @@ int HexDigit(char c) {
   return -1;
 }
 
-// The bytes of a text written for `size` bytes; false when the text has another
-// length, a character that is no hexadecimal digit, or a wrong checksum.
-bool DecodeStruct(std::string_view text, size_t size, std::vector<unsigned char>* bytes) {
-  if (text.size() != 2 * size + 2) return false;
+// The bytes of a text written for `size` bytes. As Win32 reports it: a text of
+// another length is ERROR_BAD_LENGTH, one with a character that is no
+// hexadecimal digit or a wrong checksum ERROR_INVALID_DATA.
+DWORD DecodeStruct(std::string_view text, size_t size, std::vector<unsigned char>* bytes) {
+  if (text.size() != 2 * size + 2) return ERROR_BAD_LENGTH;
   unsigned char sum = 0;
   for (size_t i = 0; i <= size; ++i) {
     int high = HexDigit(text[2 * i]), low = HexDigit(text[2 * i + 1]);
-    if (high < 0 || low < 0) return false;
+    if (high < 0 || low < 0) return ERROR_INVALID_DATA;
     unsigned char byte = static_cast<unsigned char>(high * 16 + low);
-    if (i == size) return byte == sum;
+    if (i == size) return byte == sum ? ERROR_SUCCESS : ERROR_INVALID_DATA;
     bytes->push_back(byte);
     sum = static_cast<unsigned char>(sum + byte);
   }
-  return false;
+  return ERROR_INVALID_DATA;
 }
 
 std::string EncodeStruct(const unsigned char* bytes, size_t size) {
@@ -56,7 +57,12 @@ BOOL GetPrivateProfileStructA(LPCSTR lpszSection, LPCSTR lpszKey, LPVOID lpStruc
   // The value as written: quotes around it are not taken off.
   std::optional<std::string_view> value = text->RawValue(ProfileName(lpszSection), ProfileName(lpszKey));
   std::vector<unsigned char> bytes;
-  if (!value || !DecodeStruct(*value, uSizeStruct, &bytes)) return FALSE;
+  // A missing value reads as an empty text, of the wrong length.
+  DWORD error = DecodeStruct(value ? *value : std::string_view(), uSizeStruct, &bytes);
+  if (error != ERROR_SUCCESS) {
+    SetLastError(error);
+    return FALSE;
+  }
   if (uSizeStruct > 0) memcpy(lpStruct, bytes.data(), uSizeStruct);
   return TRUE;
 }

@@ -62,6 +62,8 @@ LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD dwOption
 }
 
 LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult) {
+  // As Win32 does: no key at all leaves the result as it was; any other failure clears it.
+  if (!hKey) return ERROR_INVALID_HANDLE;
   if (phkResult) *phkResult = nullptr;
   return OpenKey(hKey, lpSubKey, false, samDesired, phkResult, nullptr, nullptr);
 }
@@ -90,6 +92,8 @@ LSTATUS RegOpenCurrentUser(REGSAM samDesired, PHKEY phkResult) {
 LSTATUS RegFlushKey(HKEY hKey) {
   KeyCall call(hKey, 0, KeyCall::kNoTransaction);
   if (call.status() != ERROR_SUCCESS) return call.status();
+  LONG gone = call.KeyGoneOr(ERROR_SUCCESS);
+  if (gone != ERROR_SUCCESS) return gone;
   // Commits are in the log already; a checkpoint syncs it to disk first. One
   // that readers keep from finishing has still done that.
   int rc = sqlite3_wal_checkpoint_v2(call.session().db(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);

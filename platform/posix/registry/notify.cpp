@@ -139,6 +139,11 @@ LSTATUS RegNotifyChangeKeyValue(HKEY key, BOOL watchSubtree, DWORD notifyFilter,
   if (rc != ERROR_SUCCESS) return rc;
   Track(wait);
   if (signal) {
+    {
+      // As Win32 does: a signal from before the call is no change.
+      std::lock_guard<std::mutex> lock(LayerLock());
+      signal->Reset();
+    }
     signal->AddTrigger(wait);
     return ERROR_SUCCESS;
   }

@@ -86,7 +86,9 @@ LSTATUS RegGetValueA(HKEY hkey, LPCSTR lpSubKey, LPCSTR lpValue, DWORD dwFlags, 
   DWORD room = pcbData ? *pcbData : 0;
   bool expand = !(dwFlags & RRF_NOEXPAND);
   DWORD allowed = dwFlags & RRF_RT_ANY;
-  if ((pvData && !pcbData) || (allowed != RRF_RT_ANY && (allowed & RRF_RT_REG_EXPAND_SZ) && expand))
+  const DWORD bothViews = RRF_SUBKEY_WOW6464KEY | RRF_SUBKEY_WOW6432KEY;
+  if ((pvData && !pcbData) || (allowed != RRF_RT_ANY && (allowed & RRF_RT_REG_EXPAND_SZ) && expand) ||
+      (dwFlags & bothViews) == bothViews)
     return ERROR_INVALID_PARAMETER;
   DWORD type = REG_NONE;
   std::string data;
@@ -95,10 +97,13 @@ LSTATUS RegGetValueA(HKEY hkey, LPCSTR lpSubKey, LPCSTR lpValue, DWORD dwFlags, 
     data = Expanded(data);
     type = REG_SZ;
   }
-  if (rc == ERROR_SUCCESS) rc = CheckType(dwFlags, type, data.size());
-  if (rc == ERROR_SUCCESS)
+  // As Win32 does, type, size and data are handed out before the filter applies.
+  if (rc == ERROR_SUCCESS) {
     rc = HandOutData(type, data.data(), static_cast<DWORD>(data.size()), pdwType, static_cast<LPBYTE>(pvData),
                      pcbData);
+    LONG filtered = CheckType(dwFlags, type, data.size());
+    if ((rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) && filtered != ERROR_SUCCESS) rc = filtered;
+  }
   if (rc != ERROR_SUCCESS && pvData && (dwFlags & RRF_ZEROONFAILURE)) memset(pvData, 0, room);
   return rc;
 }

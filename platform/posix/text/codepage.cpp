@@ -3,7 +3,10 @@
 #include <langinfo.h>
 #include <string.h>
 
+#include <vector>
+
 #include "korvex/platform.h"
+#include "platform/posix/text/composition.h"
 
 namespace {
 
@@ -98,6 +101,32 @@ size_t CountUnits(LPCWSTR text, int count) {
   return n + 1;  // the terminator is converted too
 }
 
+bool InCodePage(iconv_t cd, WCHAR unit) {
+  char bytes[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+  char converted[16];
+  char* in = bytes;
+  char* out = converted;
+  size_t inLeft = sizeof bytes, outLeft = sizeof converted;
+  bool held = iconv(cd, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1);
+  iconv(cd, NULL, NULL, NULL, NULL);
+  return held;
+}
+
+// WC_COMPOSITECHECK: a character and the combining marks after it become the
+// precomposed character where the code page holds one; otherwise they stay apart.
+std::vector<WCHAR> Precomposed(iconv_t cd, LPCWSTR text, size_t count) {
+  std::vector<WCHAR> result;
+  result.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    WCHAR composed = result.empty() ? 0 : korvex::posix::Composed(result.back(), text[i]);
+    if (composed && InCodePage(cd, composed))
+      result.back() = composed;
+    else
+      result.push_back(text[i]);
+  }
+  return result;
+}
+
 }  // namespace
 
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wideText, int wideCount, LPSTR multiByteText,
@@ -131,6 +160,12 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wideText, int wideCo
   Output out(multiByteText, static_cast<size_t>(multiByteSize));
   Converter converter(cd, replacement, replacementLength, out);
   size_t count = CountUnits(wideText, wideCount);
+  std::vector<WCHAR> precomposed;
+  if (flags & WC_COMPOSITECHECK) {
+    precomposed = Precomposed(cd, wideText, count);
+    wideText = precomposed.data();
+    count = precomposed.size();
+  }
   size_t start = 0;
   bool invalid = false;
   for (size_t i = 0; i < count;) {

@@ -1,0 +1,16 @@
+#ifndef KORVEX_URL_URL_PARSE_H
+#define KORVEX_URL_URL_PARSE_H
+
+// Internal to the library: not exported.
+#include "korvex/url.h"
+
+namespace korvex {
+
+// CUrlInfo::ParseURL that also hands out, when `portText` is not NULL, the
+// port as the text wrote it: from the ":" before it to the end of the host
+// part, undecoded; empty when the text names no port.
+int ParseUrl(CUrlInfo& record, const char* url, CString* portText);
+
+}  // namespace korvex
+
+#endif
