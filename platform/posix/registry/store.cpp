@@ -6,6 +6,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <atomic>
 #include <cstdlib>
 #include <utility>
@@ -21,6 +22,10 @@ namespace {
 // How long a call waits for another process's write to finish before it gives
 // up with ERROR_BUSY.
 constexpr int64_t kBusyTimeoutNs = 10'000'000'000;
+
+// A private hive's log is copied into the database once it holds this much,
+// and cut back to it when it starts over.
+constexpr int64_t kLogLimitBytes = 1 << 20;
 
 // Names compare with NOCASE, SQLite's ASCII folding, and keep their case.
 //
@@ -166,13 +171,56 @@ int QueryInt(sqlite3* db, const char* sql, int64_t* value) {
   return rc;
 }
 
+// Writers that find the hive's write lock taken wait for it in SQLite's busy
+// handler, which can only poll: a crowd of them takes the processors from the
+// writer they wait for, and hands the lock over by chance, so that some wait
+// far longer than others. So they line up first, asleep, in a lock of the
+// file beside the hive (one for each connection, as threads line up too; it
+// goes with the process), and only the first polls for the write lock. A
+// second byte of it is held by the one writer that checkpoints.
+enum QueueByte : off_t { kWriters, kCheckpointer };
+
+bool Hold(int queue, QueueByte byte, short type, bool wait) {
+  if (queue < 0) return false;
+  struct flock range = {};
+  range.l_type = type;
+  range.l_whence = SEEK_SET;
+  range.l_start = byte;
+  range.l_len = 1;
+  int rc;
+  while ((rc = fcntl(queue, wait ? F_OFD_SETLKW : F_OFD_SETLK, &range)) != 0 && errno == EINTR) {
+  }
+  return rc == 0;
+}
+
+// SQLite's own checkpoints (PASSIVE) copy only what no reader still needs, and
+// the log starts over only after a complete one: writers that overlap readers
+// all along keep it from ever completing, and the log grows without bound. So
+// a writer whose commit made the log long, unless another is at it, copies the
+// bulk of it while the others go on writing, then lines up as a writer would
+// and, its turn come, copies what they wrote meanwhile and has the log start
+// over: only that short step holds the other writers off. Should the bulk copy
+// take so long that the log triples meanwhile, writers wait for it.
+int CheckpointLongLog(void* context, sqlite3* db, const char* schema, int frames) {
+  int queue = static_cast<Connection*>(context)->writerQueue;
+  int limit = static_cast<Connection*>(context)->logLimitFrames;
+  if (frames < limit || !Hold(queue, kCheckpointer, F_WRLCK, frames >= 3 * limit)) return SQLITE_OK;
+  sqlite3_wal_checkpoint_v2(db, schema, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+  bool queued = Hold(queue, kWriters, F_WRLCK, true);
+  sqlite3_wal_checkpoint_v2(db, schema, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
+  if (queued) Hold(queue, kWriters, F_UNLCK, true);
+  Hold(queue, kCheckpointer, F_UNLCK, true);
+  return SQLITE_OK;  // the commit stands whatever the checkpoints gave
+}
+
 // WAL lets readers go on while one process writes; NORMAL sync keeps every commit
 // safe from a crashed process (only a power loss can lose the last commits).
 // A WAL reader needs write access to the log's index, though: a shared hive
 // keeps a rollback journal, which needs none to read. A connection that cannot
 // write leaves the journal as it finds it.
-int ChooseJournal(sqlite3* db, bool shared, bool readOnly) {
-  if (readOnly) return SQLITE_OK;
+int ChooseJournal(Connection& connection, bool shared) {
+  if (connection.readOnly) return SQLITE_OK;
+  sqlite3* db = connection.db;
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v2(db, shared ? "PRAGMA journal_mode = DELETE" : "PRAGMA journal_mode = WAL", -1, &stmt,
                               nullptr);
@@ -186,7 +234,13 @@ int ChooseJournal(sqlite3* db, bool shared, bool readOnly) {
   }
   sqlite3_finalize(stmt);
   if (rc != SQLITE_OK || shared) return rc;
-  return sqlite3_exec(db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+  int64_t pageSize = 4096;
+  rc = QueryInt(db, "PRAGMA page_size", &pageSize);
+  if (rc != SQLITE_OK) return rc;
+  connection.logLimitFrames = static_cast<int>(kLogLimitBytes / pageSize);
+  sqlite3_wal_hook(db, CheckpointLongLog, &connection);
+  std::string pragmas = "PRAGMA synchronous = NORMAL; PRAGMA journal_size_limit = " + std::to_string(kLogLimitBytes);
+  return sqlite3_exec(db, pragmas.c_str(), nullptr, nullptr, nullptr);
 }
 
 // A private hive's files are created 0600 before SQLite makes them (the log and
@@ -248,9 +302,10 @@ LONG StoreError(int rc) {
 Connection::~Connection() {
   // After fork() the parent's connection is left alone: closing it here could
   // disturb the locks and the log the parent still uses.
-  if (!db || generation != g_forks.load(std::memory_order_relaxed)) return;
+  if (generation != g_forks.load(std::memory_order_relaxed)) return;
   for (sqlite3_stmt* stmt : statements) sqlite3_finalize(stmt);
   sqlite3_close(db);
+  if (writerQueue >= 0) close(writerQueue);
 }
 
 Hive::Hive(std::string path, bool shared) : path_(std::move(path)), shared_(shared) {}
@@ -312,10 +367,12 @@ LONG Hive::Connect(std::unique_ptr<Connection>* connection) {
   if (rc == SQLITE_OK) {
     sqlite3_busy_handler(made->db, WaitWhileBusy, &made->busySince);
     made->readOnly = sqlite3_db_readonly(made->db, "main") == 1;
-    rc = ChooseJournal(made->db, shared_, made->readOnly);
+    rc = ChooseJournal(*made, shared_);
   }
   if (rc == SQLITE_OK) rc = CreateSchemaIfMissing(made->db);
   if (rc != SQLITE_OK) return StoreError(rc);  // the connection closes with `made`
+  if (!shared_ && !made->readOnly)
+    made->writerQueue = open((path_ + "-writes").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   *connection = std::move(made);
   return ERROR_SUCCESS;
 }
@@ -353,8 +410,10 @@ sqlite3_stmt* HiveSession::Prepared(Sql sql, int* rc) {
 }
 
 Transaction::Transaction(HiveSession& session, bool write) : session_(session), open_(false) {
+  bool queued = write && !session.nested() && Hold(session.writerQueue(), kWriters, F_WRLCK, true);
   Statement begin(session, session.nested() ? Sql::Savepoint : write ? Sql::BeginWrite : Sql::Begin);
   int rc = begin.Step();
+  if (queued) Hold(session.writerQueue(), kWriters, F_UNLCK, true);
   open_ = rc == SQLITE_DONE;
   status_ = open_ ? ERROR_SUCCESS : StoreError(rc);
 }

@@ -70,6 +70,8 @@ struct Connection {
   unsigned generation = 0;  // a connection must not cross fork(): the child opens its own
   int64_t busySince = 0;
   bool readOnly = false;  // the file could be opened for reading only
+  int logLimitFrames = 0;  // a commit that leaves the log longer checkpoints it
+  int writerQueue = -1;    // where its writers line up, for a private hive
   sqlite3_stmt* statements[static_cast<int>(Sql::Count)] = {};
 };
 
@@ -126,6 +128,7 @@ class HiveSession {
   LONG status() const { return status_; }
   sqlite3* db() const { return connection_ ? connection_->db : nullptr; }
   bool readOnly() const { return connection_ && connection_->readOnly; }
+  int writerQueue() const { return connection_ ? connection_->writerQueue : -1; }
   // Inside a registry transaction: a call's own transaction is a savepoint.
   bool nested() const { return connection_ && !owned_; }
   // After a rollback: nothing changed, so nobody is woken.
