@@ -305,7 +305,6 @@ TEST_F(Registry, CopyIntoItsOwnSubtreeCopiesTheTreeAsItWas) {
 // also a process that reached the hive by another name (its own mapping of the
 // files beside the hive); that process sees what this one wrote.
 TEST_F(Registry, EnumerationSeesWritesOfAnotherProcessBetweenCalls) {
-  ASSERT_EQ(0, symlink(scratch_.path().c_str(), (scratch_ / "alias").c_str()));
   HKEY key = Create(HKEY_CURRENT_USER, "Walked");
   for (int i = 0; i < 100; ++i) ASSERT_EQ(ERROR_SUCCESS, SetText(key, ("v" + std::to_string(100 + i)).c_str(), "old"));
   auto value = [&](DWORD index) {
@@ -315,7 +314,8 @@ TEST_F(Registry, EnumerationSeesWritesOfAnotherProcessBetweenCalls) {
     return rc == ERROR_SUCCESS ? std::string(name) + "=" + data : "<" + std::to_string(rc) + ">";
   };
   for (std::string round : {"1", "2"}) {
-    std::string folder = round == "1" ? scratch_.path() : scratch_ / "alias";
+    std::string name = scratch_.path().substr(scratch_.path().rfind('/') + 1);
+    std::string folder = round == "1" ? scratch_.path() : scratch_ / "../" + name;
     SCOPED_TRACE(folder);
     for (DWORD i = 0; i < 3; ++i) ASSERT_NE('<', value(i)[0]);
     ASSERT_EQ(0, RunInChild([&] {
@@ -330,6 +330,58 @@ TEST_F(Registry, EnumerationSeesWritesOfAnotherProcessBetweenCalls) {
     EXPECT_EQ("v100=back" + round, value(0));
   }
   RegCloseKey(key);
+}
+
+// A folder that someone else may change could have its hive swapped: it is
+// refused before anything is made in it, for both hives.
+TEST_F(Registry, HiveFolderOthersControlIsRefused) {
+  struct Case {
+    const char* name;
+    mode_t mode;
+    uid_t owner;  // 0: this user
+    bool link;
+    LONG expected;
+  } cases[] = {{"private", 0700, 0, false, ERROR_SUCCESS},
+               {"link", 0700, 0, true, ERROR_ACCESS_DENIED},
+               {"group-writable", 0770, 0, false, ERROR_ACCESS_DENIED},
+               {"world-writable", 0777, 0, false, ERROR_ACCESS_DENIED},
+               {"world-writable, sticky", 01777, 0, false, ERROR_SUCCESS},
+               {"another user's", 0755, 65534, false, ERROR_ACCESS_DENIED}};
+  for (const Case& c : cases) {
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+      SCOPED_TRACE(c.name);
+      if (c.owner && geteuid() != 0) continue;  // only root can give a folder away
+      std::string folder = scratch_ / c.name, real = folder + "-real";
+      std::filesystem::remove_all(folder);
+      std::filesystem::remove_all(real);
+      ASSERT_EQ(0, mkdir(real.c_str(), 0700));
+      ASSERT_EQ(0, chmod(real.c_str(), c.mode));
+      ASSERT_EQ(0, chown(real.c_str(), c.owner ? c.owner : geteuid(), getegid()));
+      ASSERT_EQ(0, c.link ? symlink(real.c_str(), folder.c_str()) : rename(real.c_str(), folder.c_str()));
+      setenv("KORVEX_REGISTRY_DIR", folder.c_str(), 1);
+      HKEY key = nullptr;
+      EXPECT_EQ(c.expected, RegCreateKeyExA(root, "Software", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+      if (key) RegCloseKey(key);
+      std::string hive = folder + (root == HKEY_CURRENT_USER ? "/user.db" : "/machine.db");
+      EXPECT_EQ(c.expected == ERROR_SUCCESS, std::filesystem::exists(hive));
+    }
+  }
+  setenv("KORVEX_REGISTRY_DIR", scratch_.path().c_str(), 1);
+}
+
+// Another user finds root's hive there but closed to them.
+TEST_F(Registry, AnotherUsersHiveIsRefusedNotMissing) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, to become another user";
+  for (mode_t folderMode : {0755, 0700}) {
+    SCOPED_TRACE(folderMode);
+    ASSERT_EQ(0, chmod(scratch_.path().c_str(), folderMode));
+    RegCloseKey(Create(HKEY_CURRENT_USER, "Software"));
+    EXPECT_EQ(0, RunInChild([] {
+      HKEY key = nullptr;
+      if (setgid(65534) != 0 || setuid(65534) != 0) return 1;
+      return RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key) == ERROR_ACCESS_DENIED ? 0 : 2;
+    }));
+  }
 }
 
 TEST_F(Registry, ChangeCountsTellNameFromValueChanges) {

@@ -12,6 +12,10 @@
 //                       kept with a rollback journal, so every user who may read the
 //                       file reads the hive. A hive this process may not write refuses
 //                       writes, and opening with a write right, with ERROR_ACCESS_DENIED.
+// A hive whose folder others could swap it in (a link, a folder of another user
+// than the caller or root, or one others may write without the sticky bit) is
+// refused with ERROR_ACCESS_DENIED before anything is made there; so is a hive
+// this user may not read.
 // Every call is one transaction (or a step of one: korvex/posix/transactions.h);
 // several threads and processes may use a hive at once. Key and value names
 // compare case-insensitively (ASCII) and keep the case they were written with.

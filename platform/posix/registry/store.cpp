@@ -6,8 +6,8 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <utility>
 
@@ -257,6 +257,20 @@ void KeepPrivate(const std::string& path) {
   }
 }
 
+// Whoever controls the hive's folder can swap the hive for one of their own, so
+// it must be a folder, not a link to one, of this user or root, that others
+// may not write (unless the sticky bit keeps them from removing what is ours),
+// as ssh wants its key folders. A folder that cannot be looked at is left to
+// the open to fail.
+LONG CheckFolder(std::string folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  struct stat info;
+  if (lstat(folder.empty() ? "/" : folder.c_str(), &info) != 0) return ERROR_SUCCESS;
+  bool othersWrite = (info.st_mode & (S_IWGRP | S_IWOTH)) && !(info.st_mode & S_ISVTX);
+  bool safe = S_ISDIR(info.st_mode) && (info.st_uid == geteuid() || info.st_uid == 0) && !othersWrite;
+  return safe ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
 // Two processes may meet an empty file at once: the schema is made under the
 // write lock, by the one that still finds it missing there.
 int CreateSchemaIfMissing(sqlite3* db) {
@@ -358,7 +372,16 @@ void Hive::Release(std::unique_ptr<Connection> connection) {
 
 LONG Hive::Connect(std::unique_ptr<Connection>* connection) {
   if (path_.empty()) return ERROR_CANTOPEN;  // no home folder to keep the hive in
-  MakeFolderPath(path_.substr(0, path_.rfind('/')), shared_ ? 0755 : 0700);
+  std::string folder = path_.substr(0, path_.rfind('/'));
+  MakeFolderPath(folder, shared_ ? 0755 : 0700);
+  LONG checked = CheckFolder(folder);
+  if (checked != ERROR_SUCCESS) return checked;
+  // A hive this user may not read (another user's, or in a folder closed to
+  // them) is there all the same: it is refused, not missing.
+  struct stat info;
+  if (stat(path_.c_str(), &info) != 0 ? errno == EACCES
+                                      : faccessat(AT_FDCWD, path_.c_str(), R_OK, AT_EACCESS) != 0 && errno == EACCES)
+    return ERROR_ACCESS_DENIED;
   if (!shared_) KeepPrivate(path_);
   auto made = std::make_unique<Connection>();
   made->generation = g_forks.load(std::memory_order_relaxed);
