@@ -1,4 +1,4 @@
-// The registry's Win32 behaviour: keys, values, errors, access and change stamps.
+// The registry's Win32 behaviour: keys, values, errors, access and changes seen across processes.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -8,13 +8,9 @@
 #include <vector>
 
 #include "korvex/platform.h"
-#include "platform/posix/registry/changes.h"
 #include "tests/posix/registry_scratch.h"
 
 namespace {
-
-using korvex::posix::registry::KeyChanges;
-using korvex::posix::registry::ReadKeyChanges;
 
 class Registry : public testing::Test {
  protected:
@@ -384,66 +380,43 @@ TEST_F(Registry, AnotherUsersHiveIsRefusedNotMissing) {
   }
 }
 
-TEST_F(Registry, ChangeCountsTellNameFromValueChanges) {
-  HKEY top = Create(HKEY_CURRENT_USER, "Watched");
-  HKEY mid = Create(top, "Mid");
-  KeyChanges start, now, subtreeStart, subtree;
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, false, &start));
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, true, &subtreeStart));
-
-  ASSERT_EQ(ERROR_SUCCESS, SetText(top, "v", "1"));
-  ASSERT_EQ(ERROR_SUCCESS, SetText(top, "v", "1"));  // rewriting the same data counts too
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, false, &now));
-  EXPECT_EQ(start.values + 2, now.values);
-  EXPECT_FALSE(now.NamesDiffer(start));
-
-  // A value deep down changes the subtree's counts, not the top key's own.
-  start = now;
-  HKEY leaf = Create(mid, "Leaf");
-  ASSERT_EQ(ERROR_SUCCESS, SetText(leaf, "deep", "x"));
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, false, &now));
-  EXPECT_FALSE(now.ValuesDiffer(start));
-  EXPECT_FALSE(now.NamesDiffer(start));
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, true, &subtree));
-  EXPECT_TRUE(subtree.ValuesDiffer(subtreeStart));
-  EXPECT_TRUE(subtree.NamesDiffer(subtreeStart));  // Leaf was added below Mid
-  EXPECT_EQ(3, subtree.keys);
-
-  // Deleting a key with one subkey takes two counts out of the sum of name
-  // counts and adds one to its parent: the sum is back where it was, and only
-  // the key set shows the change.
-  RegCloseKey(Create(top, "Pair\\Child"));
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, true, &subtreeStart));
-  ASSERT_EQ(ERROR_SUCCESS, SHDeleteKeyA(top, "Pair"));
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, true, &subtree));
-  EXPECT_EQ(subtreeStart.names, subtree.names);
-  EXPECT_TRUE(subtree.NamesDiffer(subtreeStart));
-  EXPECT_FALSE(subtree.ValuesDiffer(subtreeStart));
-
-  // Deleting a subtree is a name change of its parent; the deleted keys are gone.
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, false, &start));
-  ASSERT_EQ(ERROR_SUCCESS, SHDeleteKeyA(top, "Mid"));
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, false, &now));
-  EXPECT_EQ(start.names + 1, now.names);
-  EXPECT_EQ(ERROR_KEY_DELETED, ReadKeyChanges(mid, true, &now));
-  EXPECT_EQ(ERROR_KEY_DELETED, ReadKeyChanges(leaf, false, &now));
-
-  // Another process's change is seen, and reading needs KEY_NOTIFY.
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, false, &start));
-  ASSERT_EQ(0, RunInChild([] {
-              HKEY key = nullptr;
-              if (RegOpenKeyExA(HKEY_CURRENT_USER, "Watched", 0, KEY_WRITE, &key) != ERROR_SUCCESS) return 1;
-              return RegDeleteValueA(key, "v") == ERROR_SUCCESS ? 0 : 2;
-            }));
-  ASSERT_EQ(ERROR_SUCCESS, ReadKeyChanges(top, false, &now));
-  EXPECT_EQ(start.values + 1, now.values);
-  HKEY writer = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, Open(HKEY_CURRENT_USER, "Watched", KEY_WRITE, &writer));
-  EXPECT_EQ(ERROR_ACCESS_DENIED, ReadKeyChanges(writer, false, &now));
-  std::string hive;
-  ASSERT_EQ(ERROR_SUCCESS, korvex::posix::registry::HiveFilePath(top, &hive));
-  EXPECT_EQ(scratch_ / "user.db", hive);
-  for (HKEY key : {top, mid, leaf, writer}) RegCloseKey(key);
+// A change made in another process wakes the waits and refreshes the
+// enumerations of this one, in both hives. Deleting a key that has a subkey
+// leaves the subtree's sum of name counts as it was: it is seen all the same.
+TEST_F(Registry, ChangesOfAnotherProcessWakeWaitsAndRefreshEnumerations) {
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    SCOPED_TRACE(root == HKEY_CURRENT_USER ? "user" : "machine");
+    HKEY top = Create(root, "Watched");
+    RegCloseKey(Create(top, "Pair\\Child"));
+    ASSERT_EQ(ERROR_SUCCESS, SetText(top, "v", "old"));
+    auto first = [&] {
+      char name[16] = {}, data[16] = {};
+      DWORD length = sizeof name, size = sizeof data;
+      LONG rc = RegEnumValueA(top, 0, name, &length, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+      return rc == ERROR_SUCCESS ? std::string(name) + "=" + data : "<" + std::to_string(rc) + ">";
+    };
+    ASSERT_EQ((std::vector<std::string>{"Pair"}), SubkeyNames(top));
+    ASSERT_EQ("v=old", first());
+    HANDLE names = CreateEventA(nullptr, TRUE, FALSE, nullptr), values = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(top, TRUE, REG_NOTIFY_CHANGE_NAME, names, TRUE));
+    ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(top, FALSE, REG_NOTIFY_CHANGE_LAST_SET, values, TRUE));
+    ASSERT_EQ(0, RunInChild([root] {
+      HKEY key = nullptr;
+      if (RegOpenKeyExA(root, "Watched", 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return 1;
+      if (SHDeleteKeyA(key, "Pair") != ERROR_SUCCESS) return 2;
+      return RegSetValueExA(key, "v", 0, REG_SZ, reinterpret_cast<const BYTE*>("new"), 4) == ERROR_SUCCESS ? 0 : 3;
+    }));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(names, 10000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(values, 10000));
+    EXPECT_TRUE(SubkeyNames(top).empty());
+    EXPECT_EQ("v=new", first());
+    // Waiting needs KEY_NOTIFY.
+    HKEY writer = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, Open(root, "Watched", KEY_WRITE, &writer));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegNotifyChangeKeyValue(writer, FALSE, REG_NOTIFY_CHANGE_NAME, names, TRUE));
+    for (HANDLE event : {names, values}) CloseHandle(event);
+    for (HKEY key : {top, writer}) RegCloseKey(key);
+  }
 }
 
 }  // namespace

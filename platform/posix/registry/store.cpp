@@ -139,12 +139,50 @@ std::atomic<unsigned> g_forks{0};
 [[maybe_unused]] const int g_forkCounter =
     pthread_atfork(nullptr, nullptr, [] { g_forks.fetch_add(1, std::memory_order_relaxed); });
 
+// Writers that find the hive's write lock taken wait for it in SQLite's busy
+// handler, which can only poll: a crowd of them takes the processors from the
+// writer they wait for, and hands the lock over by chance, so that some wait
+// far longer than others. So they line up first, asleep, in a lock of the
+// file beside the hive (one for each connection, as threads line up too; it
+// goes with the process), and only the first polls for the write lock. A
+// second byte of it is held by the one writer that checkpoints.
+enum QueueByte : off_t { kWriters, kCheckpointer };
+
+bool Hold(int queue, QueueByte byte, short type, bool wait) {
+  if (queue < 0) return false;
+  struct flock range = {};
+  range.l_type = type;
+  range.l_whence = SEEK_SET;
+  range.l_start = byte;
+  range.l_len = 1;
+  int rc;
+  while ((rc = fcntl(queue, wait ? F_OFD_SETLKW : F_OFD_SETLK, &range)) != 0 && errno == EINTR) {
+  }
+  return rc == 0;
+}
+
+void LineUp(Connection& connection) {
+  connection.inLine = Hold(connection.writerQueue, kWriters, F_WRLCK, true);
+}
+
+void LeaveLine(Connection& connection) {
+  if (connection.inLine) Hold(connection.writerQueue, kWriters, F_UNLCK, true);
+  connection.inLine = false;
+}
+
 // SQLite's own busy timeout sleeps in steps of up to 100 ms, which lets a crowd
-// of writers starve each other; short, jittered naps keep the hive moving.
-int WaitWhileBusy(void* start, int attempt) {
-  int64_t& waitingSince = *static_cast<int64_t*>(start);
-  if (attempt == 0) waitingSince = MonotonicNs();
-  if (MonotonicNs() - waitingSince > kBusyTimeoutNs) return 0;
+// of writers starve each other; short, jittered naps keep the hive moving. A
+// write lock held longer than a write takes is held by a long transaction:
+// the line behind would only wait out the timeout one after the other, so the
+// first leaves it, and the rest go on polling.
+constexpr int64_t kLineWaitNs = 20'000'000;
+
+int WaitWhileBusy(void* context, int attempt) {
+  Connection& connection = *static_cast<Connection*>(context);
+  if (attempt == 0) connection.busySince = MonotonicNs();
+  int64_t waited = MonotonicNs() - connection.busySince;
+  if (waited > kLineWaitNs) LeaveLine(connection);
+  if (waited > kBusyTimeoutNs) return 0;
   int64_t jitter = (MonotonicNs() / 1000) % 100;
   usleep(static_cast<useconds_t>(50 + (attempt < 10 ? attempt * 20 : 200) + jitter));
   return 1;
@@ -171,28 +209,6 @@ int QueryInt(sqlite3* db, const char* sql, int64_t* value) {
   return rc;
 }
 
-// Writers that find the hive's write lock taken wait for it in SQLite's busy
-// handler, which can only poll: a crowd of them takes the processors from the
-// writer they wait for, and hands the lock over by chance, so that some wait
-// far longer than others. So they line up first, asleep, in a lock of the
-// file beside the hive (one for each connection, as threads line up too; it
-// goes with the process), and only the first polls for the write lock. A
-// second byte of it is held by the one writer that checkpoints.
-enum QueueByte : off_t { kWriters, kCheckpointer };
-
-bool Hold(int queue, QueueByte byte, short type, bool wait) {
-  if (queue < 0) return false;
-  struct flock range = {};
-  range.l_type = type;
-  range.l_whence = SEEK_SET;
-  range.l_start = byte;
-  range.l_len = 1;
-  int rc;
-  while ((rc = fcntl(queue, wait ? F_OFD_SETLKW : F_OFD_SETLK, &range)) != 0 && errno == EINTR) {
-  }
-  return rc == 0;
-}
-
 // SQLite's own checkpoints (PASSIVE) copy only what no reader still needs, and
 // the log starts over only after a complete one: writers that overlap readers
 // all along keep it from ever completing, and the log grows without bound. So
@@ -202,14 +218,14 @@ bool Hold(int queue, QueueByte byte, short type, bool wait) {
 // over: only that short step holds the other writers off. Should the bulk copy
 // take so long that the log triples meanwhile, writers wait for it.
 int CheckpointLongLog(void* context, sqlite3* db, const char* schema, int frames) {
-  int queue = static_cast<Connection*>(context)->writerQueue;
-  int limit = static_cast<Connection*>(context)->logLimitFrames;
-  if (frames < limit || !Hold(queue, kCheckpointer, F_WRLCK, frames >= 3 * limit)) return SQLITE_OK;
+  Connection& connection = *static_cast<Connection*>(context);
+  int limit = connection.logLimitFrames;
+  if (frames < limit || !Hold(connection.writerQueue, kCheckpointer, F_WRLCK, frames >= 3 * limit)) return SQLITE_OK;
   sqlite3_wal_checkpoint_v2(db, schema, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
-  bool queued = Hold(queue, kWriters, F_WRLCK, true);
+  LineUp(connection);
   sqlite3_wal_checkpoint_v2(db, schema, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
-  if (queued) Hold(queue, kWriters, F_UNLCK, true);
-  Hold(queue, kCheckpointer, F_UNLCK, true);
+  LeaveLine(connection);
+  Hold(connection.writerQueue, kCheckpointer, F_UNLCK, true);
   return SQLITE_OK;  // the commit stands whatever the checkpoints gave
 }
 
@@ -338,11 +354,9 @@ std::shared_ptr<Hive> Hive::ForRoot(HKEY root) {
   return *slot;
 }
 
-WriteCounts* Hive::Counts() {
-  std::call_once(countsOnce_, [this] {
-    if (!shared_ && !path_.empty()) counts_ = std::make_unique<WriteCounts>(path_ + "-writes");
-  });
-  return counts_.get();
+ChangeSignal& Hive::Signal() {
+  std::call_once(signalOnce_, [this] { signal_ = std::make_unique<ChangeSignal>(SignalPath(), shared_ ? 0644 : 0600); });
+  return *signal_;
 }
 
 LONG Hive::Acquire(std::unique_ptr<Connection>* connection) {
@@ -388,36 +402,25 @@ LONG Hive::Connect(std::unique_ptr<Connection>* connection) {
   int rc = sqlite3_open_v2(path_.c_str(), &made->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                            nullptr);
   if (rc == SQLITE_OK) {
-    sqlite3_busy_handler(made->db, WaitWhileBusy, &made->busySince);
+    sqlite3_busy_handler(made->db, WaitWhileBusy, made.get());
     made->readOnly = sqlite3_db_readonly(made->db, "main") == 1;
     rc = ChooseJournal(*made, shared_);
   }
   if (rc == SQLITE_OK) rc = CreateSchemaIfMissing(made->db);
   if (rc != SQLITE_OK) return StoreError(rc);  // the connection closes with `made`
   if (!shared_ && !made->readOnly)
-    made->writerQueue = open((path_ + "-writes").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    made->writerQueue = open(SignalPath().c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   *connection = std::move(made);
   return ERROR_SUCCESS;
 }
 
-HiveSession::HiveSession(Hive& hive) : hive_(hive), status_(hive.Acquire(&owned_)) {
-  connection_ = owned_.get();
-  if (connection_) changesAtStart_ = sqlite3_total_changes64(connection_->db);
-}
+HiveSession::HiveSession(Hive& hive) : hive_(hive), status_(hive.Acquire(&owned_)) { connection_ = owned_.get(); }
 
 HiveSession::HiveSession(HiveSession& transaction)
     : hive_(transaction.hive_), connection_(transaction.connection_), status_(transaction.status_) {}
 
 HiveSession::~HiveSession() {
-  if (!owned_) return;
-  // Rows changed by a call that rolled back count too: a waiter then just
-  // finds nothing new.
-  if (sqlite3_total_changes64(connection_->db) != changesAtStart_) utimensat(AT_FDCWD, hive_.path_.c_str(), nullptr, 0);
-  hive_.Release(std::move(owned_));
-}
-
-void HiveSession::ForgetChanges() {
-  if (connection_) changesAtStart_ = sqlite3_total_changes64(connection_->db);
+  if (owned_) hive_.Release(std::move(owned_));
 }
 
 sqlite3_stmt* HiveSession::Prepared(Sql sql, int* rc) {
@@ -432,30 +435,43 @@ sqlite3_stmt* HiveSession::Prepared(Sql sql, int* rc) {
   return stmt;
 }
 
-Transaction::Transaction(HiveSession& session, bool write) : session_(session), open_(false) {
-  bool queued = write && !session.nested() && Hold(session.writerQueue(), kWriters, F_WRLCK, true);
+Transaction::Transaction(HiveSession& session, Kind kind) : session_(session) {
+  bool write = kind != kRead && !session.nested();
+  if (write) {
+    // Before anything can commit: readers of other handles and processes must
+    // not trust what they read before this write.
+    session.hive().Signal().BeginWrite();
+    writing_ = true;
+    LineUp(*session.connection());
+  }
+  if (kind == kWriteStatement && !session.nested()) {
+    status_ = ERROR_SUCCESS;
+    return;  // the statement takes the write lock, in line still
+  }
   Statement begin(session, session.nested() ? Sql::Savepoint : write ? Sql::BeginWrite : Sql::Begin);
   int rc = begin.Step();
-  if (queued) Hold(session.writerQueue(), kWriters, F_UNLCK, true);
+  if (write) LeaveLine(*session.connection());
   open_ = rc == SQLITE_DONE;
   status_ = open_ ? ERROR_SUCCESS : StoreError(rc);
 }
 
 Transaction::~Transaction() {
-  if (!open_) return;
-  if (session_.nested()) {
+  if (open_ && session_.nested()) {
     // Undone, and the savepoint gone: the registry transaction goes on.
     Statement undo(session_, Sql::RollbackToSavepoint);
     undo.Step();
     Statement release(session_, Sql::ReleaseSavepoint);
     release.Step();
-    return;
+  } else if (open_) {
+    Statement rollback(session_, Sql::Rollback);
+    rollback.Step();
   }
-  Statement rollback(session_, Sql::Rollback);
-  rollback.Step();
+  if (writing_) LeaveLine(*session_.connection());
+  if (writing_) session_.hive().Signal().EndWrite();
 }
 
 LONG Transaction::Commit() {
+  if (!open_) return status_;  // a single statement committed itself
   Statement commit(session_, session_.nested() ? Sql::ReleaseSavepoint : Sql::Commit);
   int rc = commit.Step();
   if (rc != SQLITE_DONE) return StoreError(rc);  // the destructor rolls back
