@@ -444,9 +444,9 @@ Transaction::Transaction(HiveSession& session, Kind kind) : session_(session) {
     writing_ = true;
     LineUp(*session.connection());
   }
-  if (kind == kWriteStatement && !session.nested()) {
+  if (kind == kWriteStatement) {
     status_ = ERROR_SUCCESS;
-    return;  // the statement takes the write lock, in line still
+    return;  // the statement is its own transaction, or step of the one it is in
   }
   Statement begin(session, session.nested() ? Sql::Savepoint : write ? Sql::BeginWrite : Sql::Begin);
   int rc = begin.Step();
