@@ -1,4 +1,4 @@
-// The registry's Win32 behaviour: keys, values, errors, access and change stamps.
+// The registry's Win32 behaviour: keys, values, errors, access and changes seen across processes.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -11,7 +11,6 @@
 #include "tests/posix/registry_scratch.h"
 
 namespace {
-
 
 class Registry : public testing::Test {
  protected:
@@ -302,7 +301,6 @@ TEST_F(Registry, CopyIntoItsOwnSubtreeCopiesTheTreeAsItWas) {
 // also a process that reached the hive by another name (its own mapping of the
 // files beside the hive); that process sees what this one wrote.
 TEST_F(Registry, EnumerationSeesWritesOfAnotherProcessBetweenCalls) {
-  ASSERT_EQ(0, symlink(scratch_.path().c_str(), (scratch_ / "alias").c_str()));
   HKEY key = Create(HKEY_CURRENT_USER, "Walked");
   for (int i = 0; i < 100; ++i) ASSERT_EQ(ERROR_SUCCESS, SetText(key, ("v" + std::to_string(100 + i)).c_str(), "old"));
   auto value = [&](DWORD index) {
@@ -312,7 +310,8 @@ TEST_F(Registry, EnumerationSeesWritesOfAnotherProcessBetweenCalls) {
     return rc == ERROR_SUCCESS ? std::string(name) + "=" + data : "<" + std::to_string(rc) + ">";
   };
   for (std::string round : {"1", "2"}) {
-    std::string folder = round == "1" ? scratch_.path() : scratch_ / "alias";
+    std::string name = scratch_.path().substr(scratch_.path().rfind('/') + 1);
+    std::string folder = round == "1" ? scratch_.path() : scratch_ / "../" + name;
     SCOPED_TRACE(folder);
     for (DWORD i = 0; i < 3; ++i) ASSERT_NE('<', value(i)[0]);
     ASSERT_EQ(0, RunInChild([&] {
@@ -327,6 +326,97 @@ TEST_F(Registry, EnumerationSeesWritesOfAnotherProcessBetweenCalls) {
     EXPECT_EQ("v100=back" + round, value(0));
   }
   RegCloseKey(key);
+}
+
+// A folder that someone else may change could have its hive swapped: it is
+// refused before anything is made in it, for both hives.
+TEST_F(Registry, HiveFolderOthersControlIsRefused) {
+  struct Case {
+    const char* name;
+    mode_t mode;
+    uid_t owner;  // 0: this user
+    bool link;
+    LONG expected;
+  } cases[] = {{"private", 0700, 0, false, ERROR_SUCCESS},
+               {"link", 0700, 0, true, ERROR_ACCESS_DENIED},
+               {"group-writable", 0770, 0, false, ERROR_ACCESS_DENIED},
+               {"world-writable", 0777, 0, false, ERROR_ACCESS_DENIED},
+               {"world-writable, sticky", 01777, 0, false, ERROR_SUCCESS},
+               {"another user's", 0755, 65534, false, ERROR_ACCESS_DENIED}};
+  for (const Case& c : cases) {
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+      SCOPED_TRACE(c.name);
+      if (c.owner && geteuid() != 0) continue;  // only root can give a folder away
+      std::string folder = scratch_ / c.name, real = folder + "-real";
+      std::filesystem::remove_all(folder);
+      std::filesystem::remove_all(real);
+      ASSERT_EQ(0, mkdir(real.c_str(), 0700));
+      ASSERT_EQ(0, chmod(real.c_str(), c.mode));
+      ASSERT_EQ(0, chown(real.c_str(), c.owner ? c.owner : geteuid(), getegid()));
+      ASSERT_EQ(0, c.link ? symlink(real.c_str(), folder.c_str()) : rename(real.c_str(), folder.c_str()));
+      setenv("KORVEX_REGISTRY_DIR", folder.c_str(), 1);
+      HKEY key = nullptr;
+      EXPECT_EQ(c.expected, RegCreateKeyExA(root, "Software", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+      if (key) RegCloseKey(key);
+      std::string hive = folder + (root == HKEY_CURRENT_USER ? "/user.db" : "/machine.db");
+      EXPECT_EQ(c.expected == ERROR_SUCCESS, std::filesystem::exists(hive));
+    }
+  }
+  setenv("KORVEX_REGISTRY_DIR", scratch_.path().c_str(), 1);
+}
+
+// Another user finds root's hive there but closed to them.
+TEST_F(Registry, AnotherUsersHiveIsRefusedNotMissing) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, to become another user";
+  for (mode_t folderMode : {0755, 0700}) {
+    SCOPED_TRACE(folderMode);
+    ASSERT_EQ(0, chmod(scratch_.path().c_str(), folderMode));
+    RegCloseKey(Create(HKEY_CURRENT_USER, "Software"));
+    EXPECT_EQ(0, RunInChild([] {
+      HKEY key = nullptr;
+      if (setgid(65534) != 0 || setuid(65534) != 0) return 1;
+      return RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key) == ERROR_ACCESS_DENIED ? 0 : 2;
+    }));
+  }
+}
+
+// A change made in another process wakes the waits and refreshes the
+// enumerations of this one, in both hives. Deleting a key that has a subkey
+// leaves the subtree's sum of name counts as it was: it is seen all the same.
+TEST_F(Registry, ChangesOfAnotherProcessWakeWaitsAndRefreshEnumerations) {
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    SCOPED_TRACE(root == HKEY_CURRENT_USER ? "user" : "machine");
+    HKEY top = Create(root, "Watched");
+    RegCloseKey(Create(top, "Pair\\Child"));
+    ASSERT_EQ(ERROR_SUCCESS, SetText(top, "v", "old"));
+    auto first = [&] {
+      char name[16] = {}, data[16] = {};
+      DWORD length = sizeof name, size = sizeof data;
+      LONG rc = RegEnumValueA(top, 0, name, &length, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+      return rc == ERROR_SUCCESS ? std::string(name) + "=" + data : "<" + std::to_string(rc) + ">";
+    };
+    ASSERT_EQ((std::vector<std::string>{"Pair"}), SubkeyNames(top));
+    ASSERT_EQ("v=old", first());
+    HANDLE names = CreateEventA(nullptr, TRUE, FALSE, nullptr), values = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(top, TRUE, REG_NOTIFY_CHANGE_NAME, names, TRUE));
+    ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(top, FALSE, REG_NOTIFY_CHANGE_LAST_SET, values, TRUE));
+    ASSERT_EQ(0, RunInChild([root] {
+      HKEY key = nullptr;
+      if (RegOpenKeyExA(root, "Watched", 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return 1;
+      if (SHDeleteKeyA(key, "Pair") != ERROR_SUCCESS) return 2;
+      return RegSetValueExA(key, "v", 0, REG_SZ, reinterpret_cast<const BYTE*>("new"), 4) == ERROR_SUCCESS ? 0 : 3;
+    }));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(names, 10000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(values, 10000));
+    EXPECT_TRUE(SubkeyNames(top).empty());
+    EXPECT_EQ("v=new", first());
+    // Waiting needs KEY_NOTIFY.
+    HKEY writer = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, Open(root, "Watched", KEY_WRITE, &writer));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegNotifyChangeKeyValue(writer, FALSE, REG_NOTIFY_CHANGE_NAME, names, TRUE));
+    for (HANDLE event : {names, values}) CloseHandle(event);
+    for (HKEY key : {top, writer}) RegCloseKey(key);
+  }
 }
 
 }  // namespace

@@ -5,13 +5,18 @@
 //   HKEY_CURRENT_USER   $KORVEX_REGISTRY_DIR/user.db, else $XDG_CONFIG_HOME/korvex/user.db
 //                       ($XDG_CONFIG_HOME defaults to ~/.config); the folder is made
 //                       0700 and the hive's files 0600: settings often hold secrets.
-//                       Beside them, user.db-writes counts the writes, so that an
-//                       enumeration learns without a lock that nothing changed; like
-//                       SQLite's files it must stay while the hive is in use.
 //   HKEY_LOCAL_MACHINE  $KORVEX_REGISTRY_DIR/machine.db, else /etc/korvex/machine.db;
 //                       kept with a rollback journal, so every user who may read the
 //                       file reads the hive. A hive this process may not write refuses
 //                       writes, and opening with a write right, with ERROR_ACCESS_DENIED.
+// Beside each hive, <hive>-writes counts the writes begun and ended, so that an
+// enumeration learns without a lock that nothing changed and a change wait in
+// any process when to look again; like SQLite's files it must stay while the
+// hive is in use.
+// A hive whose folder others could swap it in (a link, a folder of another user
+// than the caller or root, or one others may write without the sticky bit) is
+// refused with ERROR_ACCESS_DENIED before anything is made there; so is a hive
+// this user may not read.
 // Every call is one transaction (or a step of one: korvex/posix/transactions.h);
 // several threads and processes may use a hive at once. Key and value names
 // compare case-insensitively (ASCII) and keep the case they were written with.

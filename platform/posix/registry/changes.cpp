@@ -21,10 +21,10 @@ LONG ReadKeyChanges(HKEY key, bool subtree, KeyChanges* changes) {
   return ERROR_SUCCESS;
 }
 
-LONG HiveFilePath(HKEY key, std::string* path) {
+LONG SignalFilePath(HKEY key, std::string* path) {
   KeyRef ref;
   LONG rc = ResolveKey(key, &ref);
-  if (rc == ERROR_SUCCESS) *path = ref.hive->path();
+  if (rc == ERROR_SUCCESS) *path = ref.hive->SignalPath();
   return rc;
 }
 

@@ -5,9 +5,8 @@
 // without rereading keys. Every committed change counts on the key it changed:
 // a name change (a subkey added or removed) or a value change (a value set or
 // deleted). A waiter reads the counts of its key (or of its whole subtree) when
-// it arms and compares later readings; a call that changed the hive touches the
-// hive's file (HiveFilePath) once its commit is visible, which a waiter watches
-// (inotify) to know when to look again.
+// it arms and compares later readings whenever the hive's change signal
+// (SignalFilePath) says a write ended.
 #include <cstdint>
 #include <string>
 
@@ -36,8 +35,8 @@ struct KeyChanges {
 // it. Needs KEY_NOTIFY; ERROR_KEY_DELETED once the key is gone.
 LONG ReadKeyChanges(HKEY key, bool subtree, KeyChanges* changes);
 
-// The database file of the hive that holds a key.
-LONG HiveFilePath(HKEY key, std::string* path);
+// The file of the change signal of the hive that holds a key.
+LONG SignalFilePath(HKEY key, std::string* path);
 
 // Ends the change waits begun on a key handle that is being closed.
 void EndKeyWaits(HKEY key);

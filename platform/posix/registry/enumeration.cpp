@@ -2,7 +2,7 @@
 //
 // Entries are found by their place in name order, read a batch at a time. A
 // walk through indexes 0, 1, 2, ... on one handle is answered from the batch
-// while the hive's write counts show that nothing was written since it was
+// while the hive's change signal shows that nothing was written since it was
 // read, and otherwise continues after the last name read, as long as the key's
 // change count says nothing was added or removed since; any other index, or a
 // change in between, counts from the start.
@@ -84,7 +84,7 @@ LONG EntryOf(const EnumBatch& batch, DWORD index, EnumEntry* entry) {
 // The entry at `index`; ERROR_NO_MORE_ITEMS past the last.
 LONG FindEntry(KeyCall& call, const EntryQueries& queries, DWORD index, EnumEntry* entry) {
   HandleCursors* cursors = call.ref().cursors.get();
-  WriteCounts* counts = cursors ? call.ref().hive->Counts() : nullptr;
+  ChangeSignal* counts = cursors ? &call.ref().hive->Signal() : nullptr;
   EnumBatch last;
   if (cursors) {
     std::lock_guard<std::mutex> lock(cursors->mutex);

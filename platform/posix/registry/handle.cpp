@@ -86,23 +86,16 @@ LONG KeyCall::Open(Mode mode) {
   }
   bool writes = mode == kWrite || mode == kWriteStatement;
   if (status_ == ERROR_SUCCESS && writes && session_->readOnly()) status_ = ERROR_ACCESS_DENIED;
-  if (status_ == ERROR_SUCCESS && writes && !writing_ && !ref_.transaction) {
-    // Before anything can commit: readers of other handles and processes must
-    // not trust what they read before this write.
-    writing_ = ref_.hive->Counts();
-    if (writing_) writing_->BeginWrite();
-  }
-  if (status_ == ERROR_SUCCESS && (mode == kRead || mode == kWrite)) {
-    transaction_.emplace(*session_, mode == kWrite);
+  if (status_ == ERROR_SUCCESS && mode != kNoTransaction) {
+    transaction_.emplace(*session_, mode == kRead    ? Transaction::kRead
+                                    : mode == kWrite ? Transaction::kWrite
+                                                     : Transaction::kWriteStatement);
     status_ = transaction_->status();
   }
   return status_;
 }
 
-KeyCall::~KeyCall() {
-  transaction_.reset();
-  if (writing_) writing_->EndWrite();
-}
+KeyCall::~KeyCall() { transaction_.reset(); }
 
 }  // namespace registry
 }  // namespace posix

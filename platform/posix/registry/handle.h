@@ -26,7 +26,7 @@ struct EnumEntry {
 // What the last enumeration on a handle read, in one statement: the entries
 // from index `first` on, while the key's change count was `stamp`. A later
 // call may continue after the last of them; with `marked`, it may also answer
-// from them for as long as the hive's write counts show no write since `mark`.
+// from them for as long as the hive's change signal shows no write since `mark`.
 struct EnumBatch {
   int64_t stamp = -1;  // nothing read yet
   bool marked = false;
@@ -72,7 +72,6 @@ class KeyCall {
   enum Mode { kNoTransaction, kRead, kWrite, kWriteStatement };
   KeyCall(HKEY key, REGSAM right);
   KeyCall(HKEY key, REGSAM right, Mode mode) : KeyCall(key, right) { Open(mode); }
-  // A write is counted as ended once its transaction is over.
   ~KeyCall();
   KeyCall(const KeyCall&) = delete;
   KeyCall& operator=(const KeyCall&) = delete;
@@ -97,7 +96,6 @@ class KeyCall {
   std::unique_lock<std::recursive_mutex> joined_;  // the registry transaction's, while the call uses it
   std::optional<HiveSession> session_;  // declared after ref_: the hive outlives them
   std::optional<Transaction> transaction_;
-  WriteCounts* writing_ = nullptr;
 };
 
 }  // namespace registry

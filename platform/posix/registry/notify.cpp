@@ -21,9 +21,9 @@ constexpr DWORD kChangeBits =
 constexpr LONG kPending = -1;
 
 // One wait on a key: armed with the key's change counts, it looks at them
-// again whenever the hive's file was touched (every call that changed the hive,
-// in whichever process, touches it once its commit is visible) and ends once
-// they moved in a way the filter names, the key is gone, or its handle closed.
+// again whenever the hive's change signal says a write ended, in whichever
+// process, and ends once they moved in a way the filter names, the key is
+// gone, or its handle closed.
 class KeyChangeWait : public KernelObject {
  public:
   KeyChangeWait(HKEY key, bool subtree, DWORD filter, std::weak_ptr<Event> signal)
@@ -31,14 +31,14 @@ class KeyChangeWait : public KernelObject {
   ~KeyChangeWait() override { ReturnFolderWatch(std::move(watch_)); }
 
   LONG Arm() {
-    std::string hive;
-    LONG rc = registry::HiveFilePath(key_, &hive);
+    std::string signal;
+    LONG rc = registry::SignalFilePath(key_, &signal);
     if (rc != ERROR_SUCCESS) return rc;
-    size_t slash = hive.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : hive.substr(0, slash);
-    hiveName_ = hive.substr(slash == std::string::npos ? 0 : slash + 1);
+    size_t slash = signal.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : signal.substr(0, slash);
+    signalName_ = signal.substr(slash == std::string::npos ? 0 : slash + 1);
     // Watching starts before the first reading, so no change falls between.
-    // The folder is watched, not the file, so that a hive made anew is seen.
+    // The folder is watched, not the file, so that a signal made anew is seen.
     if (!TakeFolderWatch(folder, IN_ATTRIB | IN_CREATE | IN_MOVED_TO | IN_DELETE, &watch_))
       return ERROR_NOT_ENOUGH_MEMORY;
     return registry::ReadKeyChanges(key_, subtree_, &armed_);
@@ -48,7 +48,7 @@ class KeyChangeWait : public KernelObject {
     LONG outcome = kPending;
     {
       std::lock_guard<std::mutex> lock(readLock_);
-      if (!HiveTouched()) return;
+      if (!WriteEnded()) return;
       KeyChanges now;
       LONG rc = registry::ReadKeyChanges(key_, subtree_, &now);
       if (rc != ERROR_SUCCESS)
@@ -77,15 +77,15 @@ class KeyChangeWait : public KernelObject {
   HKEY key() const { return key_; }
 
  private:
-  // Drains the events; true when one concerned the hive's file.
-  bool HiveTouched() {
+  // Drains the events; true when one concerned the signal's file.
+  bool WriteEnded() {
     bool touched = false;
     alignas(inotify_event) char buffer[4096];
     ssize_t length;
     while ((length = read(watch_.fd, buffer, sizeof buffer)) > 0) {
       for (char* at = buffer; at < buffer + length;) {
         auto* event = reinterpret_cast<inotify_event*>(at);
-        if ((event->mask & IN_Q_OVERFLOW) || (event->len && hiveName_ == event->name)) touched = true;
+        if ((event->mask & IN_Q_OVERFLOW) || (event->len && signalName_ == event->name)) touched = true;
         at += sizeof(inotify_event) + event->len;
       }
     }
@@ -97,7 +97,7 @@ class KeyChangeWait : public KernelObject {
   const DWORD filter_;
   const std::weak_ptr<Event> signal_;  // weak: the event keeps its triggers
   FolderWatch watch_;
-  std::string hiveName_;
+  std::string signalName_;
   KeyChanges armed_;
   std::mutex readLock_;
   LONG outcome_ = kPending;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <utility>
 
@@ -21,6 +22,10 @@ namespace {
 // How long a call waits for another process's write to finish before it gives
 // up with ERROR_BUSY.
 constexpr int64_t kBusyTimeoutNs = 10'000'000'000;
+
+// A private hive's log is copied into the database once it holds this much,
+// and cut back to it when it starts over.
+constexpr int64_t kLogLimitBytes = 1 << 20;
 
 // Names compare with NOCASE, SQLite's ASCII folding, and keep their case.
 //
@@ -134,12 +139,50 @@ std::atomic<unsigned> g_forks{0};
 [[maybe_unused]] const int g_forkCounter =
     pthread_atfork(nullptr, nullptr, [] { g_forks.fetch_add(1, std::memory_order_relaxed); });
 
+// Writers that find the hive's write lock taken wait for it in SQLite's busy
+// handler, which can only poll: a crowd of them takes the processors from the
+// writer they wait for, and hands the lock over by chance, so that some wait
+// far longer than others. So they line up first, asleep, in a lock of the
+// file beside the hive (one for each connection, as threads line up too; it
+// goes with the process), and only the first polls for the write lock. A
+// second byte of it is held by the one writer that checkpoints.
+enum QueueByte : off_t { kWriters, kCheckpointer };
+
+bool Hold(int queue, QueueByte byte, short type, bool wait) {
+  if (queue < 0) return false;
+  struct flock range = {};
+  range.l_type = type;
+  range.l_whence = SEEK_SET;
+  range.l_start = byte;
+  range.l_len = 1;
+  int rc;
+  while ((rc = fcntl(queue, wait ? F_OFD_SETLKW : F_OFD_SETLK, &range)) != 0 && errno == EINTR) {
+  }
+  return rc == 0;
+}
+
+void LineUp(Connection& connection) {
+  connection.inLine = Hold(connection.writerQueue, kWriters, F_WRLCK, true);
+}
+
+void LeaveLine(Connection& connection) {
+  if (connection.inLine) Hold(connection.writerQueue, kWriters, F_UNLCK, true);
+  connection.inLine = false;
+}
+
 // SQLite's own busy timeout sleeps in steps of up to 100 ms, which lets a crowd
-// of writers starve each other; short, jittered naps keep the hive moving.
-int WaitWhileBusy(void* start, int attempt) {
-  int64_t& waitingSince = *static_cast<int64_t*>(start);
-  if (attempt == 0) waitingSince = MonotonicNs();
-  if (MonotonicNs() - waitingSince > kBusyTimeoutNs) return 0;
+// of writers starve each other; short, jittered naps keep the hive moving. A
+// write lock held longer than a write takes is held by a long transaction:
+// the line behind would only wait out the timeout one after the other, so the
+// first leaves it, and the rest go on polling.
+constexpr int64_t kLineWaitNs = 20'000'000;
+
+int WaitWhileBusy(void* context, int attempt) {
+  Connection& connection = *static_cast<Connection*>(context);
+  if (attempt == 0) connection.busySince = MonotonicNs();
+  int64_t waited = MonotonicNs() - connection.busySince;
+  if (waited > kLineWaitNs) LeaveLine(connection);
+  if (waited > kBusyTimeoutNs) return 0;
   int64_t jitter = (MonotonicNs() / 1000) % 100;
   usleep(static_cast<useconds_t>(50 + (attempt < 10 ? attempt * 20 : 200) + jitter));
   return 1;
@@ -166,13 +209,34 @@ int QueryInt(sqlite3* db, const char* sql, int64_t* value) {
   return rc;
 }
 
+// SQLite's own checkpoints (PASSIVE) copy only what no reader still needs, and
+// the log starts over only after a complete one: writers that overlap readers
+// all along keep it from ever completing, and the log grows without bound. So
+// a writer whose commit made the log long, unless another is at it, copies the
+// bulk of it while the others go on writing, then lines up as a writer would
+// and, its turn come, copies what they wrote meanwhile and has the log start
+// over: only that short step holds the other writers off. Should the bulk copy
+// take so long that the log triples meanwhile, writers wait for it.
+int CheckpointLongLog(void* context, sqlite3* db, const char* schema, int frames) {
+  Connection& connection = *static_cast<Connection*>(context);
+  int limit = connection.logLimitFrames;
+  if (frames < limit || !Hold(connection.writerQueue, kCheckpointer, F_WRLCK, frames >= 3 * limit)) return SQLITE_OK;
+  sqlite3_wal_checkpoint_v2(db, schema, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+  LineUp(connection);
+  sqlite3_wal_checkpoint_v2(db, schema, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
+  LeaveLine(connection);
+  Hold(connection.writerQueue, kCheckpointer, F_UNLCK, true);
+  return SQLITE_OK;  // the commit stands whatever the checkpoints gave
+}
+
 // WAL lets readers go on while one process writes; NORMAL sync keeps every commit
 // safe from a crashed process (only a power loss can lose the last commits).
 // A WAL reader needs write access to the log's index, though: a shared hive
 // keeps a rollback journal, which needs none to read. A connection that cannot
 // write leaves the journal as it finds it.
-int ChooseJournal(sqlite3* db, bool shared, bool readOnly) {
-  if (readOnly) return SQLITE_OK;
+int ChooseJournal(Connection& connection, bool shared) {
+  if (connection.readOnly) return SQLITE_OK;
+  sqlite3* db = connection.db;
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v2(db, shared ? "PRAGMA journal_mode = DELETE" : "PRAGMA journal_mode = WAL", -1, &stmt,
                               nullptr);
@@ -186,7 +250,13 @@ int ChooseJournal(sqlite3* db, bool shared, bool readOnly) {
   }
   sqlite3_finalize(stmt);
   if (rc != SQLITE_OK || shared) return rc;
-  return sqlite3_exec(db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+  int64_t pageSize = 4096;
+  rc = QueryInt(db, "PRAGMA page_size", &pageSize);
+  if (rc != SQLITE_OK) return rc;
+  connection.logLimitFrames = static_cast<int>(kLogLimitBytes / pageSize);
+  sqlite3_wal_hook(db, CheckpointLongLog, &connection);
+  std::string pragmas = "PRAGMA synchronous = NORMAL; PRAGMA journal_size_limit = " + std::to_string(kLogLimitBytes);
+  return sqlite3_exec(db, pragmas.c_str(), nullptr, nullptr, nullptr);
 }
 
 // A private hive's files are created 0600 before SQLite makes them (the log and
@@ -201,6 +271,20 @@ void KeepPrivate(const std::string& path) {
         (info.st_mode & 077))
       chmod(file.c_str(), 0600);
   }
+}
+
+// Whoever controls the hive's folder can swap the hive for one of their own, so
+// it must be a folder, not a link to one, of this user or root, that others
+// may not write (unless the sticky bit keeps them from removing what is ours),
+// as ssh wants its key folders. A folder that cannot be looked at is left to
+// the open to fail.
+LONG CheckFolder(std::string folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  struct stat info;
+  if (lstat(folder.empty() ? "/" : folder.c_str(), &info) != 0) return ERROR_SUCCESS;
+  bool othersWrite = (info.st_mode & (S_IWGRP | S_IWOTH)) && !(info.st_mode & S_ISVTX);
+  bool safe = S_ISDIR(info.st_mode) && (info.st_uid == geteuid() || info.st_uid == 0) && !othersWrite;
+  return safe ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
 
 // Two processes may meet an empty file at once: the schema is made under the
@@ -248,9 +332,10 @@ LONG StoreError(int rc) {
 Connection::~Connection() {
   // After fork() the parent's connection is left alone: closing it here could
   // disturb the locks and the log the parent still uses.
-  if (!db || generation != g_forks.load(std::memory_order_relaxed)) return;
+  if (generation != g_forks.load(std::memory_order_relaxed)) return;
   for (sqlite3_stmt* stmt : statements) sqlite3_finalize(stmt);
   sqlite3_close(db);
+  if (writerQueue >= 0) close(writerQueue);
 }
 
 Hive::Hive(std::string path, bool shared) : path_(std::move(path)), shared_(shared) {}
@@ -269,11 +354,9 @@ std::shared_ptr<Hive> Hive::ForRoot(HKEY root) {
   return *slot;
 }
 
-WriteCounts* Hive::Counts() {
-  std::call_once(countsOnce_, [this] {
-    if (!shared_ && !path_.empty()) counts_ = std::make_unique<WriteCounts>(path_ + "-writes");
-  });
-  return counts_.get();
+ChangeSignal& Hive::Signal() {
+  std::call_once(signalOnce_, [this] { signal_ = std::make_unique<ChangeSignal>(SignalPath(), shared_ ? 0644 : 0600); });
+  return *signal_;
 }
 
 LONG Hive::Acquire(std::unique_ptr<Connection>* connection) {
@@ -303,41 +386,41 @@ void Hive::Release(std::unique_ptr<Connection> connection) {
 
 LONG Hive::Connect(std::unique_ptr<Connection>* connection) {
   if (path_.empty()) return ERROR_CANTOPEN;  // no home folder to keep the hive in
-  MakeFolderPath(path_.substr(0, path_.rfind('/')), shared_ ? 0755 : 0700);
+  std::string folder = path_.substr(0, path_.rfind('/'));
+  MakeFolderPath(folder, shared_ ? 0755 : 0700);
+  LONG checked = CheckFolder(folder);
+  if (checked != ERROR_SUCCESS) return checked;
+  // A hive this user may not read (another user's, or in a folder closed to
+  // them) is there all the same: it is refused, not missing.
+  struct stat info;
+  if (stat(path_.c_str(), &info) != 0 ? errno == EACCES
+                                      : faccessat(AT_FDCWD, path_.c_str(), R_OK, AT_EACCESS) != 0 && errno == EACCES)
+    return ERROR_ACCESS_DENIED;
   if (!shared_) KeepPrivate(path_);
   auto made = std::make_unique<Connection>();
   made->generation = g_forks.load(std::memory_order_relaxed);
   int rc = sqlite3_open_v2(path_.c_str(), &made->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                            nullptr);
   if (rc == SQLITE_OK) {
-    sqlite3_busy_handler(made->db, WaitWhileBusy, &made->busySince);
+    sqlite3_busy_handler(made->db, WaitWhileBusy, made.get());
     made->readOnly = sqlite3_db_readonly(made->db, "main") == 1;
-    rc = ChooseJournal(made->db, shared_, made->readOnly);
+    rc = ChooseJournal(*made, shared_);
   }
   if (rc == SQLITE_OK) rc = CreateSchemaIfMissing(made->db);
   if (rc != SQLITE_OK) return StoreError(rc);  // the connection closes with `made`
+  if (!shared_ && !made->readOnly)
+    made->writerQueue = open(SignalPath().c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   *connection = std::move(made);
   return ERROR_SUCCESS;
 }
 
-HiveSession::HiveSession(Hive& hive) : hive_(hive), status_(hive.Acquire(&owned_)) {
-  connection_ = owned_.get();
-  if (connection_) changesAtStart_ = sqlite3_total_changes64(connection_->db);
-}
+HiveSession::HiveSession(Hive& hive) : hive_(hive), status_(hive.Acquire(&owned_)) { connection_ = owned_.get(); }
 
 HiveSession::HiveSession(HiveSession& transaction)
     : hive_(transaction.hive_), connection_(transaction.connection_), status_(transaction.status_) {}
 
 HiveSession::~HiveSession() {
-  if (!owned_) return;
-  // Rows changed by a call that rolled back count too: a waiter then just
-  // finds nothing new.
-  if (sqlite3_total_changes64(connection_->db) != changesAtStart_) utimensat(AT_FDCWD, hive_.path_.c_str(), nullptr, 0);
-  hive_.Release(std::move(owned_));
-}
-
-void HiveSession::ForgetChanges() {
-  if (connection_) changesAtStart_ = sqlite3_total_changes64(connection_->db);
+  if (owned_) hive_.Release(std::move(owned_));
 }
 
 sqlite3_stmt* HiveSession::Prepared(Sql sql, int* rc) {
@@ -352,28 +435,43 @@ sqlite3_stmt* HiveSession::Prepared(Sql sql, int* rc) {
   return stmt;
 }
 
-Transaction::Transaction(HiveSession& session, bool write) : session_(session), open_(false) {
+Transaction::Transaction(HiveSession& session, Kind kind) : session_(session) {
+  bool write = kind != kRead && !session.nested();
+  if (write) {
+    // Before anything can commit: readers of other handles and processes must
+    // not trust what they read before this write.
+    session.hive().Signal().BeginWrite();
+    writing_ = true;
+    LineUp(*session.connection());
+  }
+  if (kind == kWriteStatement) {
+    status_ = ERROR_SUCCESS;
+    return;  // the statement is its own transaction, or step of the one it is in
+  }
   Statement begin(session, session.nested() ? Sql::Savepoint : write ? Sql::BeginWrite : Sql::Begin);
   int rc = begin.Step();
+  if (write) LeaveLine(*session.connection());
   open_ = rc == SQLITE_DONE;
   status_ = open_ ? ERROR_SUCCESS : StoreError(rc);
 }
 
 Transaction::~Transaction() {
-  if (!open_) return;
-  if (session_.nested()) {
+  if (open_ && session_.nested()) {
     // Undone, and the savepoint gone: the registry transaction goes on.
     Statement undo(session_, Sql::RollbackToSavepoint);
     undo.Step();
     Statement release(session_, Sql::ReleaseSavepoint);
     release.Step();
-    return;
+  } else if (open_) {
+    Statement rollback(session_, Sql::Rollback);
+    rollback.Step();
   }
-  Statement rollback(session_, Sql::Rollback);
-  rollback.Step();
+  if (writing_) LeaveLine(*session_.connection());
+  if (writing_) session_.hive().Signal().EndWrite();
 }
 
 LONG Transaction::Commit() {
+  if (!open_) return status_;  // a single statement committed itself
   Statement commit(session_, session_.nested() ? Sql::ReleaseSavepoint : Sql::Commit);
   int rc = commit.Step();
   if (rc != SQLITE_DONE) return StoreError(rc);  // the destructor rolls back

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "korvex/platform.h"
-#include "platform/posix/registry/write_counts.h"
+#include "platform/posix/registry/change_signal.h"
 
 namespace korvex {
 namespace posix {
@@ -70,6 +70,9 @@ struct Connection {
   unsigned generation = 0;  // a connection must not cross fork(): the child opens its own
   int64_t busySince = 0;
   bool readOnly = false;  // the file could be opened for reading only
+  int logLimitFrames = 0;  // a commit that leaves the log longer checkpoints it
+  int writerQueue = -1;    // where its writers line up, for a private hive
+  bool inLine = false;     // holds its place in that line
   sqlite3_stmt* statements[static_cast<int>(Sql::Count)] = {};
 };
 
@@ -88,10 +91,10 @@ class Hive {
   static std::shared_ptr<Hive> ForRoot(HKEY root);
 
   const std::string& path() const { return path_; }
-  // The counts of writes to a private hive, beside it; NULL for a shared hive,
-  // whose writers may be other users. Call with a session open (the folder
-  // exists then).
-  WriteCounts* Counts();
+  // What tells every process that the hive was written, and its file. Call
+  // Signal with a session open, or once one was (the folder is known safe then).
+  ChangeSignal& Signal();
+  std::string SignalPath() const { return path_ + "-writes"; }
 
  private:
   friend class HiveSession;
@@ -105,13 +108,11 @@ class Hive {
   bool shared_;
   std::mutex mutex_;
   std::vector<std::unique_ptr<Connection>> idle_;
-  std::once_flag countsOnce_;
-  std::unique_ptr<WriteCounts> counts_;
+  std::once_flag signalOnce_;
+  std::unique_ptr<ChangeSignal> signal_;
 };
 
-// A connection of a hive for the length of one call. A session that wrote
-// touches the hive's database file when it ends, after its commit is visible
-// to every reader: registry waits, in any process, watch for that (inotify).
+// A connection of a hive for the length of one call.
 class HiveSession {
  public:
   explicit HiveSession(Hive& hive);
@@ -126,10 +127,10 @@ class HiveSession {
   LONG status() const { return status_; }
   sqlite3* db() const { return connection_ ? connection_->db : nullptr; }
   bool readOnly() const { return connection_ && connection_->readOnly; }
+  Connection* connection() const { return connection_; }
   // Inside a registry transaction: a call's own transaction is a savepoint.
   bool nested() const { return connection_ && !owned_; }
-  // After a rollback: nothing changed, so nobody is woken.
-  void ForgetChanges();
+  Hive& hive() const { return hive_; }
   // The statement, prepared on first use; NULL with *rc set when that fails.
   sqlite3_stmt* Prepared(Sql sql, int* rc);
 
@@ -138,7 +139,6 @@ class HiveSession {
   std::unique_ptr<Connection> owned_;
   Connection* connection_ = nullptr;
   LONG status_;
-  int64_t changesAtStart_ = 0;
 };
 
 // One use of a prepared statement; it is reset when the use ends. A bind that
@@ -183,9 +183,13 @@ class Statement {
 };
 
 // One transaction, a savepoint in a nested session; rolled back unless committed.
+// A write (not nested) is the one place where a write to the hive counts as
+// begun, before it may commit, and as ended, when the transaction is over.
 class Transaction {
  public:
-  Transaction(HiveSession& session, bool write);
+  // kWriteStatement: the one writing statement that follows is its own transaction.
+  enum Kind { kRead, kWrite, kWriteStatement };
+  Transaction(HiveSession& session, Kind kind);
   ~Transaction();
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
@@ -196,7 +200,8 @@ class Transaction {
  private:
   HiveSession& session_;
   LONG status_;
-  bool open_;
+  bool open_ = false;
+  bool writing_ = false;  // counted as begun on the hive's signal
 };
 
 // The Win32 error for an SQLite result that is neither a row nor done.

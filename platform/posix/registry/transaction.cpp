@@ -64,18 +64,10 @@ LONG RegistryTransaction::Join(const std::shared_ptr<Hive>& hive, HiveSession** 
   part.session = std::make_unique<HiveSession>(*hive);
   LONG rc = part.session->status();
   if (rc != ERROR_SUCCESS) return rc;
-  bool write = !part.session->readOnly();
-  // Before anything can commit: readers of other handles and processes must
-  // not trust what they read before it.
-  if (write) part.counts = hive->Counts();
-  if (part.counts) part.counts->BeginWrite();
-  part.transaction = std::make_unique<Transaction>(*part.session, write);
+  part.transaction =
+      std::make_unique<Transaction>(*part.session, part.session->readOnly() ? Transaction::kRead : Transaction::kWrite);
   rc = part.transaction->status();
-  if (rc != ERROR_SUCCESS) {
-    part.transaction.reset();
-    if (part.counts) part.counts->EndWrite();
-    return rc;
-  }
+  if (rc != ERROR_SUCCESS) return rc;
   parts_.push_back(std::move(part));
   *session = parts_.back().session.get();
   return ERROR_SUCCESS;
@@ -90,11 +82,8 @@ LONG RegistryTransaction::Finish(bool commit) {
     // A hive that fails to commit, and those after it, roll back.
     if (commit && result == ERROR_SUCCESS)
       result = RolledBack(part) ? ERROR_TRANSACTION_NOT_ACTIVE : part.transaction->Commit();
-    bool committed = commit && result == ERROR_SUCCESS;
-    part.transaction.reset();
-    if (!committed) part.session->ForgetChanges();
-    if (part.counts) part.counts->EndWrite();
-    part.session.reset();  // wakes the hive's waiters when a commit changed it
+    part.transaction.reset();  // wakes the hive's waiters
+    part.session.reset();
   }
   parts_.clear();
   return result;

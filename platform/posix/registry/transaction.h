@@ -35,7 +35,6 @@ class RegistryTransaction {
     std::shared_ptr<Hive> hive;
     std::unique_ptr<HiveSession> session;
     std::unique_ptr<Transaction> transaction;
-    WriteCounts* counts = nullptr;
   };
   LONG Finish(bool commit);
   // An I/O error makes SQLite roll back the whole transaction, not just the

@@ -1,0 +1,53 @@
+#ifndef KORVEX_PLATFORM_POSIX_REGISTRY_CHANGE_SIGNAL_H
+#define KORVEX_PLATFORM_POSIX_REGISTRY_CHANGE_SIGNAL_H
+
+// How every process learns that a hive was written: two counts in a small file
+// beside the hive, mapped by every process that uses it. A write counts as
+// begun before it may commit and as ended once it committed or failed, and its
+// end touches the file, which change waits watch (inotify).
+//
+// A reader takes a mark (both counts equal: no write under way) before it reads
+// and trusts what it read while the begun count still equals the mark: a write
+// it did not see must have begun after the mark. A writer that dies between the
+// two counts leaves them unequal for good, which only turns the trust off.
+// Like SQLite's own files beside the hive, this one must not be removed while
+// the hive is in use.
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+
+namespace korvex {
+namespace posix {
+namespace registry {
+
+class ChangeSignal {
+ public:
+  // Maps `path`, made with `mode` if missing. A file that is not a regular
+  // file of this user's or root's is not used, and then no mark is ever given;
+  // one this user may only read gives marks but counts no writes.
+  ChangeSignal(std::string path, mode_t mode);
+  ~ChangeSignal();
+  ChangeSignal(const ChangeSignal&) = delete;
+  ChangeSignal& operator=(const ChangeSignal&) = delete;
+
+  const std::string& path() const { return path_; }
+  void BeginWrite();
+  // Once the write is over and what it committed visible to every reader.
+  void EndWrite();
+  // False while a write is under way or without the file.
+  bool Mark(uint64_t* mark) const;
+  bool Unchanged(uint64_t mark) const;
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  bool writable_ = false;
+  uint64_t* counts_ = nullptr;  // begun, ended
+};
+
+}  // namespace registry
+}  // namespace posix
+}  // namespace korvex
+
+#endif
