@@ -115,7 +115,7 @@ void Decoder::PlainGroups() {
     const uint32_t bits = Group(in);
     if (bits & kNotAlphabet) {
       if (in[0] != '\n' && in[0] != '\r') break;  // white space by any classification
-      ++in;
+      while (in != m_end && (*in == '\n' || *in == '\r')) ++in;
       continue;
     }
     Put3(out, bits);
