@@ -6,10 +6,22 @@
 #include <random>
 #include <string>
 #include <type_traits>
+#include <vector>
 
+#include "buffer/base64/path.h"
 #include "korvex/buffer.h"
 
 namespace {
+
+using korvex::base64::Path;
+
+// Every path of the engine that this processor runs, the scalar one included.
+std::vector<Path> Paths() {
+  std::vector<Path> paths;
+  for (Path path : korvex::base64::kPaths)
+    if (path <= korvex::base64::FastestPath()) paths.push_back(path);
+  return paths;
+}
 
 class Probe : public CBuffer {
 public:
@@ -44,18 +56,34 @@ struct Decoded {
 };
 
 // The text sits at the very end of its own heap block, so reading past the
-// terminator is an overflow the sanitizers report.
+// terminator is an overflow the sanitizers report. Each path of the engine
+// must give the library's result and bytes.
 Decoded Decode(const std::string& text) {
   std::unique_ptr<char[]> exact(new char[text.size() + 1]);
   memcpy(exact.get(), text.c_str(), text.size() + 1);
   CBuffer out(reinterpret_cast<const unsigned char*>("old content"), 11);
   const int result = CBase64::Decode(exact.get(), out);
+  for (Path path : Paths()) {
+    std::vector<unsigned char> bytes(text.size() / 4 * 3);
+    unsigned int written = 0;
+    EXPECT_EQ(korvex::base64::DecodeText(reinterpret_cast<const unsigned char*>(exact.get()), text.size(),
+                                         bytes.data(), static_cast<unsigned int>(bytes.size()), &written, path),
+              result)
+        << static_cast<int>(path) << " " << text;
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + written), Content(out)) << static_cast<int>(path) << " " << text;
+  }
   return {result, Content(out)};
 }
 
 CString Encode(const std::string& bytes) {
   CString text("previous text");
   CBase64::Encode(reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned int>(bytes.size()), text);
+  for (Path path : Paths()) {
+    std::string own((bytes.size() + 2) / 3 * 4, '\0');
+    korvex::base64::EncodeText(reinterpret_cast<const unsigned char*>(bytes.data()),
+                               static_cast<unsigned int>(bytes.size()), &own[0], path);
+    EXPECT_EQ(own, std::string(text)) << static_cast<int>(path);
+  }
   return text;
 }
 

@@ -1,28 +1,19 @@
-#include "buffer/base64_wide.h"
-
-#include <stddef.h>
-
 #if defined(__x86_64__) || defined(__i386__)
 
 #include <immintrin.h>
 
+#include "buffer/base64/kernels.h"
+
 namespace korvex {
 namespace base64 {
 
-namespace {
-
-bool HasSsse3() {
-  static const bool has = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("ssse3") != 0;
-  }();
-  return has;
-}
-
 // Spreads each 3 bytes over four bytes of 6 bits each, then maps the 6-bit
 // values to the alphabet by adding the offset of their range.
-__attribute__((target("ssse3"))) void EncodeSsse3(const unsigned char*& in, unsigned int& count, char*& out) {
-  const __m128i spread = _mm_set_epi8(10, 11, 9, 10, 7, 8, 6, 7, 4, 5, 3, 4, 1, 2, 0, 1);
+__attribute__((target("ssse3"))) void EncodeSsse3(const unsigned char*& inRef, unsigned int& countRef, char*& outRef) {
+  const unsigned char* in = inRef;
+  unsigned int count = countRef;
+  char* out = outRef;
+  const __m128i spread = _mm_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10);
   const __m128i offsets = _mm_setr_epi8('a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
                                         '0' - 52, '0' - 52, '0' - 52, '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0);
   while (count >= 16) {
@@ -39,13 +30,18 @@ __attribute__((target("ssse3"))) void EncodeSsse3(const unsigned char*& in, unsi
     count -= 12;
     out += 16;
   }
+  inRef = in;
+  countRef = count;
+  outRef = out;
 }
 
 // Classifies each character by its two nibbles: a character is in the
 // alphabet exactly when the two table entries share no bit. The value is the
 // character plus an offset chosen by the high nibble ('/' has its own).
-__attribute__((target("ssse3"))) void DecodeSsse3(const unsigned char*& in, const unsigned char* end,
-                                                  unsigned char*& out, const unsigned char* outEnd) {
+__attribute__((target("ssse3"))) void DecodeSsse3(const unsigned char*& inRef, const unsigned char* end,
+                                                  unsigned char*& outRef, const unsigned char* outEnd) {
+  const unsigned char* in = inRef;
+  unsigned char* out = outRef;
   const __m128i lowClass = _mm_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A,
                                          0x1B, 0x1B, 0x1B, 0x1A);
   const __m128i highClass = _mm_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10, 0x10, 0x10,
@@ -59,7 +55,7 @@ __attribute__((target("ssse3"))) void DecodeSsse3(const unsigned char*& in, cons
     const __m128i high = _mm_and_si128(_mm_srli_epi32(text, 4), nibble);
     const __m128i low = _mm_and_si128(text, nibble);
     const __m128i clash = _mm_and_si128(_mm_shuffle_epi8(lowClass, low), _mm_shuffle_epi8(highClass, high));
-    if (_mm_movemask_epi8(_mm_cmpgt_epi8(clash, _mm_setzero_si128()))) break;
+    const int outside = _mm_movemask_epi8(_mm_cmpgt_epi8(clash, _mm_setzero_si128()));
     const __m128i offset = _mm_shuffle_epi8(offsets, _mm_add_epi8(_mm_cmpeq_epi8(text, slash), high));
     const __m128i values = _mm_add_epi8(text, offset);
     // Four 6-bit values to 24 bits per 32-bit lane, then the three bytes of
@@ -67,31 +63,18 @@ __attribute__((target("ssse3"))) void DecodeSsse3(const unsigned char*& in, cons
     const __m128i pairs = _mm_maddubs_epi16(values, _mm_set1_epi32(0x01400140));
     const __m128i lanes = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00011000));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(lanes, pack));
+    if (outside) {
+      const int groups = __builtin_ctz(static_cast<unsigned int>(outside)) / 4;
+      in += 4 * groups;
+      out += 3 * groups;
+      break;
+    }
     in += 16;
     out += 12;
   }
+  inRef = in;
+  outRef = out;
 }
-
-}  // namespace
-
-void EncodeWide(const unsigned char*& in, unsigned int& count, char*& out) {
-  if (HasSsse3()) EncodeSsse3(in, count, out);
-}
-
-void DecodeWide(const unsigned char*& in, const unsigned char* end, unsigned char*& out, const unsigned char* outEnd) {
-  if (HasSsse3()) DecodeSsse3(in, end, out, outEnd);
-}
-
-}  // namespace base64
-}  // namespace korvex
-
-#else
-
-namespace korvex {
-namespace base64 {
-
-void EncodeWide(const unsigned char*&, unsigned int&, char*&) {}
-void DecodeWide(const unsigned char*&, const unsigned char*, unsigned char*&, const unsigned char*) {}
 
 }  // namespace base64
 }  // namespace korvex
