@@ -64,6 +64,10 @@ fuzz:
 	    echo "fuzz: $$name failed, input kept in $(FUZZ_BUILD)/crashes/$$name/"; exit 1; fi; \
 	done
 
+# How many of a seeded sample of small faults in the library the tests catch.
+mutants: deps
+	@nice -n 10 scripts/mutants $(MUTANTS)
+
 # korvex.dll for i686 (the products' platform) and x86_64, then the i686
 # export table against scripts/exports-i686.txt.
 windows:
