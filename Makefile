@@ -9,8 +9,13 @@ WIN32_BUILD ?= build-win32
 WIN64_BUILD ?= build-win64
 PACKAGE_BUILD ?= build-package
 JOBS       ?= $(shell nproc)
+# ON turns compiler warnings in our own targets into errors (.ci/run does).
+KORVEX_WERROR ?= OFF
+# Configure steps drop CMake's chatter (stdout); its warnings go to stderr and show.
+CONFIGURE  = cmake -DKORVEX_WERROR=$(KORVEX_WERROR)
+MUTANTS    ?= 200
 
-.PHONY: all deps build test test-faults sanitize tsan bench fuzz demo windows wine-test package package-test clean
+.PHONY: all deps build test test-faults sanitize tsan bench fuzz mutants demo windows wine-test package package-test clean
 
 all: build
 
@@ -18,7 +23,7 @@ deps:
 	@scripts/deps.sh core
 
 build: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@$(CONFIGURE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
 # The storage fault sweep (label "faults") runs for minutes: make test-faults,
@@ -28,26 +33,26 @@ test: build
 
 test-faults: build
 	@ctest --test-dir $(BUILD) --output-on-failure -V -L faults
-	@cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKORVEX_SANITIZE=ON >/dev/null
+	@$(CONFIGURE) -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKORVEX_SANITIZE=ON >/dev/null
 	@cmake --build $(SAN_BUILD) --target posix_fault_injection_test -j $(JOBS)
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(SAN_BUILD) --output-on-failure -V -L faults
 
 sanitize: deps
-	@cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKORVEX_SANITIZE=ON >/dev/null
+	@$(CONFIGURE) -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKORVEX_SANITIZE=ON >/dev/null
 	@cmake --build $(SAN_BUILD) -j $(JOBS)
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -LE faults
 
 tsan: deps
-	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKORVEX_TSAN=ON >/dev/null
+	@$(CONFIGURE) -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKORVEX_TSAN=ON >/dev/null
 	@cmake --build $(TSAN_BUILD) -j $(JOBS)
 	@TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp" \
 	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -LE faults
 
 bench:
 	@scripts/deps.sh core bench
-	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVEX_TESTS=OFF -DKORVEX_BENCH=ON >/dev/null
+	@$(CONFIGURE) -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVEX_TESTS=OFF -DKORVEX_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@# Every program runs; one that misses its target fails the run at the end.
 	@failed=""; for b in $(BENCH_BUILD)/bench/bench_*; do echo "== $$(basename $$b)"; \
@@ -56,21 +61,30 @@ bench:
 
 fuzz:
 	@scripts/deps.sh core fuzz
-	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEX_TESTS=OFF -DKORVEX_FUZZ=ON >/dev/null
+	@CC=clang CXX=clang++ $(CONFIGURE) -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEX_TESTS=OFF -DKORVEX_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	@for f in $(FUZZ_BUILD)/fuzz/fuzz_*; do echo "== $$(basename $$f)"; \
-	  mkdir -p $(FUZZ_BUILD)/corpus/$$(basename $$f); \
-	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$(basename $$f) 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY' || exit 1; \
+	@# A fuzzer that fails stops the target; its input stays in $(FUZZ_BUILD)/crashes/<name>/.
+	@for f in $(FUZZ_BUILD)/fuzz/fuzz_*; do name=$$(basename $$f); echo "== $$name"; \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$name $(FUZZ_BUILD)/crashes/$$name; \
+	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/crashes/$$name/ \
+	    $(FUZZ_BUILD)/corpus/$$name >$(FUZZ_BUILD)/$$name.log 2>&1; status=$$?; \
+	  grep 'stat::number_of_executed_units' $(FUZZ_BUILD)/$$name.log; \
+	  if [ $$status -ne 0 ]; then grep -A20 -E '^==[0-9]+==ERROR|^SUMMARY' $(FUZZ_BUILD)/$$name.log; \
+	    echo "fuzz: $$name failed, input kept in $(FUZZ_BUILD)/crashes/$$name/"; exit 1; fi; \
 	done
+
+# How many of a seeded sample of small faults in the library the tests catch.
+mutants: deps
+	@nice -n 10 scripts/mutants $(MUTANTS)
 
 # korvex.dll for i686 (the products' platform) and x86_64, then the i686
 # export table against scripts/exports-i686.txt.
 windows:
 	@scripts/deps.sh windows
-	@cmake -S . -B $(WIN32_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
+	@$(CONFIGURE) -S . -B $(WIN32_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEX_TESTS=OFF --no-warn-unused-cli >/dev/null
 	@cmake --build $(WIN32_BUILD) --target korvex -j $(JOBS)
-	@cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	@$(CONFIGURE) -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo --no-warn-unused-cli >/dev/null
 	@cmake --build $(WIN64_BUILD) --target korvex -j $(JOBS)
 	@scripts/check-exports $(WIN32_BUILD)/korvex.dll
@@ -79,7 +93,7 @@ windows:
 # then .reg files moved both ways between the Linux tool and Wine's registry.
 wine-test:
 	@scripts/deps.sh core windows
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@$(CONFIGURE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(BUILD) --target korvex_tool -j $(JOBS)
 	@scripts/wine-test $(WIN64_BUILD) $(JOBS) $(BUILD)/tools/korvex
 
@@ -94,7 +108,7 @@ package:
 	@scripts/deps.sh core package
 	@# The distribution's hardening flags; CMake takes no CPPFLAGS, so they join CXXFLAGS.
 	@eval "$$(dpkg-buildflags --export=sh)" && export CXXFLAGS="$$CXXFLAGS $$CPPFLAGS" CFLAGS="$$CFLAGS $$CPPFLAGS" && \
-	  cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
+	  $(CONFIGURE) -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
 	  -DKORVEX_TESTS=OFF -DKORVEX_PACKAGE=ON >/dev/null
 	@cmake --build $(PACKAGE_BUILD) -j $(JOBS)
 	@cd $(PACKAGE_BUILD) && cpack -G DEB >/dev/null

@@ -46,9 +46,8 @@ void CFolderWatcher::EndWatch() {
 
 DWORD WINAPI CFolderWatcher::ThreadProc(LPVOID parameter) {
   const CFolderWatcher* watcher = static_cast<const CFolderWatcher*>(parameter);
-  while (WaitForSingleObject(watcher->m_hChange, INFINITE) == WAIT_OBJECT_0) {
-    NotifyWindow(watcher->m_hWnd, watcher->m_nMessage);
-    if (!FindNextChangeNotification(watcher->m_hChange)) break;
+  while (WaitForFolderChange(watcher->m_hChange) && NotifyWindow(watcher->m_hWnd, watcher->m_nMessage) &&
+         FindNextChangeNotification(watcher->m_hChange)) {
   }
   return 0;
 }

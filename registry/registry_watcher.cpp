@@ -50,8 +50,9 @@ void CRegistryWatcher::EndWatch() {
 // change in between is reported by the next message, not by one of its own.
 DWORD WINAPI CRegistryWatcher::ThreadProc(LPVOID parameter) {
   const CRegistryWatcher* watcher = static_cast<const CRegistryWatcher*>(parameter);
-  while (RegNotifyChangeKeyValue(watcher->m_hKey, watcher->m_bWatchSubtree ? TRUE : FALSE,
-                                 static_cast<DWORD>(watcher->m_dwFilter), NULL, FALSE) == ERROR_SUCCESS)
-    NotifyWindow(watcher->m_hWnd, watcher->m_nMessage);
+  while (WaitForKeyChange(watcher->m_hKey, watcher->m_bWatchSubtree ? TRUE : FALSE,
+                          static_cast<DWORD>(watcher->m_dwFilter)) == ERROR_SUCCESS &&
+         NotifyWindow(watcher->m_hWnd, watcher->m_nMessage)) {
+  }
   return 0;
 }

@@ -31,18 +31,77 @@ HANDLE StartWatchThread(LPTHREAD_START_ROUTINE procedure, LPVOID watcher) {
   return thread;
 }
 
+#if defined(_WIN32)
+
+// A thread cut off by TerminateThread may hold a lock of the system's (the
+// window manager's, the heap's) that the whole process then waits for. So the
+// worker blocks only in alertable waits, and a stop request is an APC that
+// ends whichever wait it is in.
+namespace {
+
+void CALLBACK WakeToStop(ULONG_PTR) {}
+
+void CALLBACK MarkHandled(HWND, UINT, ULONG_PTR handled, LRESULT) { *reinterpret_cast<bool*>(handled) = true; }
+
+}  // namespace
+
 void StopWatchThread(HANDLE thread) {
-  // A worker whose wait failed has ended already and is left alone.
   if (WaitForSingleObject(thread, 0) != WAIT_OBJECT_0) {
-    TerminateThread(thread, 0);
-    // Termination may finish after the call returns; the worker must not
-    // outlive EndWatch, since it reads the watcher. Its end never depends on
-    // a window handling its message.
+    QueueUserAPC(&WakeToStop, thread, 0);
     WaitForSingleObject(thread, INFINITE);
   }
   CloseHandle(thread);
 }
 
-void NotifyWindow(HWND window, UINT message) {
-  if (IsWindow(window)) SendMessageA(window, message, 0, 0);
+LONG WaitForKeyChange(HKEY key, BOOL watchSubtree, DWORD filter) {
+  HANDLE changed = CreateEventA(NULL, FALSE, FALSE, NULL);
+  if (!changed) return static_cast<LONG>(GetLastError());
+  LONG result = RegNotifyChangeKeyValue(key, watchSubtree, filter, changed, TRUE);
+  if (result == ERROR_SUCCESS && WaitForSingleObjectEx(changed, INFINITE, TRUE) != WAIT_OBJECT_0)
+    result = ERROR_OPERATION_ABORTED;
+  CloseHandle(changed);
+  return result;
 }
+
+BOOL WaitForFolderChange(HANDLE change) { return WaitForSingleObjectEx(change, INFINITE, TRUE) == WAIT_OBJECT_0; }
+
+// SendMessageA would block unalertably until the window has handled the
+// message: the reply comes back as a callback instead, while the worker waits.
+BOOL NotifyWindow(HWND window, UINT message) {
+  bool handled = false;
+  if (!IsWindow(window) ||
+      !SendMessageCallbackA(window, message, 0, 0, &MarkHandled, reinterpret_cast<ULONG_PTR>(&handled)))
+    return TRUE;
+  for (;;) {
+    MSG pending;
+    PeekMessageA(&pending, NULL, 0, 0, PM_NOREMOVE);  // runs the callback once the reply is in
+    if (handled) return TRUE;
+    if (MsgWaitForMultipleObjectsEx(0, NULL, INFINITE, QS_ALLINPUT, MWMO_ALERTABLE) == WAIT_IO_COMPLETION)
+      return FALSE;
+  }
+}
+
+#else
+
+// TerminateThread of the POSIX layer cancels the worker's blocking calls and
+// waits only for it to return.
+void StopWatchThread(HANDLE thread) {
+  if (WaitForSingleObject(thread, 0) != WAIT_OBJECT_0) {
+    TerminateThread(thread, 0);
+    WaitForSingleObject(thread, INFINITE);
+  }
+  CloseHandle(thread);
+}
+
+LONG WaitForKeyChange(HKEY key, BOOL watchSubtree, DWORD filter) {
+  return RegNotifyChangeKeyValue(key, watchSubtree, filter, NULL, FALSE);
+}
+
+BOOL WaitForFolderChange(HANDLE change) { return WaitForSingleObject(change, INFINITE) == WAIT_OBJECT_0; }
+
+BOOL NotifyWindow(HWND window, UINT message) {
+  if (IsWindow(window)) SendMessageA(window, message, 0, 0);
+  return TRUE;
+}
+
+#endif

@@ -7,11 +7,16 @@
 // this returns. NULL when no thread can be made.
 HANDLE StartWatchThread(LPTHREAD_START_ROUTINE procedure, LPVOID watcher);
 
-// Cuts the worker off wherever it is, without waiting for any window, and
-// returns once it has stopped; then closes its handle.
+// Wakes the worker wherever it waits, without waiting for any window, and
+// returns once it has returned; then closes its handle.
 void StopWatchThread(HANDLE thread);
 
-// The change message: wParam 0, lParam 0, only while the window exists.
-void NotifyWindow(HWND window, UINT message);
+// The worker's blocking calls. Once StopWatchThread has been called, each
+// fails (FALSE, or an error code), so the worker ends by returning.
+LONG WaitForKeyChange(HKEY key, BOOL watchSubtree, DWORD filter);
+BOOL WaitForFolderChange(HANDLE change);
+// The change message (wParam 0, lParam 0), only while the window exists;
+// returns once the window has handled it.
+BOOL NotifyWindow(HWND window, UINT message);
 
 #endif

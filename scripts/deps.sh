@@ -6,7 +6,7 @@ set -euo pipefail
 declare -A groups=(
   [core]="cmake make g++ pkg-config libgtest-dev libgmock-dev libsqlite3-dev libcli11-dev desktop-file-utils"
   [bench]="libbenchmark-dev libssl-dev libevent-dev libinih-dev libcurl4-openssl-dev"
-  [fuzz]="clang libclang-rt-14-dev"
+  [fuzz]="clang libclang-rt-dev"
   [package]="dpkg-dev file fakeroot help2man lintian binutils gzip"
   [windows]="cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 googletest wine wine64 fonts-wine libxrender1 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1 libxfixes3 xvfb xauth"
 )

@@ -5,7 +5,6 @@
 #include <memory>
 #include <random>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "buffer/base64/path.h"
@@ -225,10 +224,3 @@ TEST(CBase64Decode, TextHeldByTheOutputItselfIsReadBeforeTheRelease) {
   EXPECT_EQ(Content(out), "foobar");
 }
 
-TEST(CBase64, HasNoState) {
-  static_assert(std::is_empty<CBase64>::value, "only static operations");
-  static_assert(!std::is_polymorphic<CBase64>::value, "no virtual table");
-  CBase64 a;
-  CBase64 b(a);
-  EXPECT_EQ(&(b = a), &b);
-}

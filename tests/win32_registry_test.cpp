@@ -43,6 +43,13 @@ HKEY CreateKey(HKEY parent, const char* name, REGSAM access = KEY_ALL_ACCESS) {
   return key;
 }
 
+std::vector<std::string> SubkeyNames(HKEY key) {
+  std::vector<std::string> names;
+  char name[64];
+  for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) names.push_back(name);
+  return names;
+}
+
 TEST(Win32Registry, StringsGetTheTerminatorTheLengthLeftOut) {
   ScratchKey scratch;
   const char text[] = "ThisNeverBreaks";  // 15 characters
@@ -161,6 +168,88 @@ TEST(Win32Registry, FailedOpenClearsTheHandle) {
     EXPECT_EQ(ERROR_INVALID_HANDLE, RegCreateKeyExA(nullptr, name, 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr));
     EXPECT_EQ(HKEY_CURRENT_USER, key) << name;
   }
+}
+
+TEST(Win32Registry, EnumerationIsSortedAndANameNeedsRoomForItsZero) {
+  ScratchKey scratch;
+  HKEY key = scratch.get();
+  for (const char* name : {"delta", "Alpha", "charlie", "Bravo"}) RegCloseKey(CreateKey(key, name));
+  EXPECT_EQ((std::vector<std::string>{"Alpha", "Bravo", "charlie", "delta"}), SubkeyNames(key));
+  char name[16];
+  EXPECT_EQ(ERROR_MORE_DATA, RegEnumKeyA(key, 0, name, 5));  // "Alpha" needs 6 with its zero
+  EXPECT_EQ(ERROR_SUCCESS, RegEnumKeyA(key, 0, name, 6));
+  EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyA(key, 4, name, sizeof name));
+  DWORD length = 5;
+  EXPECT_EQ(ERROR_MORE_DATA, RegEnumKeyExA(key, 1, name, &length, nullptr, nullptr, nullptr, nullptr));
+  length = 6;
+  EXPECT_EQ(ERROR_SUCCESS, RegEnumKeyExA(key, 1, name, &length, nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(5u, length);
+  EXPECT_STREQ("Bravo", name);
+}
+
+TEST(Win32Registry, AccessMasksAreHonoured) {
+  ScratchKey scratch;
+  RegCloseKey(CreateKey(scratch.get(), "Locked\\existing"));
+  HKEY reader = nullptr, writer = nullptr, child = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(scratch.get(), "Locked", 0, KEY_READ, &reader));
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(scratch.get(), "Locked", 0, KEY_WRITE, &writer));
+  char name[16];
+  DWORD size = 0;
+  EXPECT_EQ(ERROR_ACCESS_DENIED, SetBytes(reader, "v", REG_SZ, "x", 2));
+  ASSERT_EQ(ERROR_SUCCESS, SetBytes(writer, "v", REG_SZ, "x", 2));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteValueA(reader, "v"));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegQueryValueExA(writer, "v", nullptr, nullptr, nullptr, &size));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegEnumKeyA(writer, 0, name, sizeof name));
+  EXPECT_EQ(ERROR_SUCCESS, RegEnumKeyA(reader, 0, name, sizeof name));
+  // Creating needs KEY_CREATE_SUB_KEY on the parent; opening an existing key
+  // does not, and the handle has the access it asked for, not its parent's.
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegCreateKeyExA(reader, "New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(reader, "New", 0, KEY_READ, &child));
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(reader, "existing", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr));
+  EXPECT_EQ(ERROR_SUCCESS, SetBytes(child, "v", REG_SZ, "y", 2));
+  for (HKEY key : {reader, writer, child}) RegCloseKey(key);
+}
+
+TEST(Win32Registry, DeletingKeys) {
+  ScratchKey scratch;
+  HKEY root = scratch.get();
+  HKEY leaf = CreateKey(root, "Branch\\Leaf");
+  ASSERT_EQ(ERROR_SUCCESS, SetBytes(leaf, "v", REG_SZ, "leaf", 5));
+  RegCloseKey(leaf);
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyA(root, "Branch"));  // it has a subkey
+  EXPECT_EQ((std::vector<std::string>{"Branch"}), SubkeyNames(root));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyA(root, "Nothing"));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, RegDeleteKeyA(root, nullptr));
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(root, "branch\\LEAF"));
+  leaf = CreateKey(root, "Branch\\Leaf");  // its values went with it
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, Query(leaf, "v").rc);
+  RegCloseKey(leaf);
+
+  RegCloseKey(CreateKey(root, "Branch\\Other\\Deep"));
+  EXPECT_EQ(ERROR_SUCCESS, SHDeleteKeyA(root, "Branch"));
+  EXPECT_TRUE(SubkeyNames(root).empty());
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, SHDeleteKeyA(root, "Branch"));
+}
+
+TEST(Win32Registry, HandleToADeletedKeyFailsWithKeyDeleted) {
+  ScratchKey scratch;
+  HKEY doomed = CreateKey(scratch.get(), "Doomed");
+  ASSERT_EQ(ERROR_SUCCESS, SetBytes(doomed, "v", REG_SZ, "x", 2));
+  ASSERT_EQ(ERROR_SUCCESS, SHDeleteKeyA(scratch.get(), "Doomed"));
+  HKEY reborn = CreateKey(scratch.get(), "Doomed");  // another key of the same name
+  char name[16];
+  DWORD size = 0, length = sizeof name;
+  HKEY child = nullptr;
+  EXPECT_EQ(ERROR_KEY_DELETED, SetBytes(doomed, "v", REG_SZ, "y", 2));
+  EXPECT_EQ(ERROR_KEY_DELETED, RegQueryValueExA(doomed, "v", nullptr, nullptr, nullptr, &size));
+  EXPECT_EQ(ERROR_KEY_DELETED, RegDeleteValueA(doomed, "v"));
+  EXPECT_EQ(ERROR_KEY_DELETED, RegEnumKeyA(doomed, 0, name, sizeof name));
+  EXPECT_EQ(ERROR_KEY_DELETED, RegEnumValueA(doomed, 0, name, &length, nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(ERROR_KEY_DELETED, RegCreateKeyExA(doomed, "c", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr));
+  EXPECT_EQ(ERROR_KEY_DELETED, RegOpenKeyExA(doomed, "", 0, KEY_READ, &child));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, Query(reborn, "v").rc);
+  EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(doomed));
+  RegCloseKey(reborn);
 }
 
 TEST(Win32Registry, PredefinedKeysAreKnownByTheirLow32Bits) {
