@@ -76,7 +76,7 @@ int EachStore(const Disk& disk, const char* value, bool store) {
 
 // In the child, on the full disk: 0 when every write failed and nothing is lost.
 int TryWrites(const Disk& disk, const std::string& regFile) {
-  std::string big(64 * 1024, 'n');
+  std::string big(16 * 1024, 'n');  // within the profile line bound
   CIniFile model;
   model.SetValue("S", "k", big.c_str());
   if (model.Write(disk.Path("model.ini").c_str())) return 10;
