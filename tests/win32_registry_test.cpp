@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "korvex/platform.h"
+#include "platform/shell.h"
 #include "tests/support/scratch_registry.h"
 
 namespace {
