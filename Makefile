@@ -97,7 +97,10 @@ wine-test:
 	@cmake --build $(BUILD) --target korvex_tool -j $(JOBS)
 	@scripts/wine-test $(WIN64_BUILD) $(JOBS) $(BUILD)/tools/korvex
 
-demo: build
+# Builds only what the demo runs: the library and the tool.
+demo: deps
+	@$(CONFIGURE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) --target korvex_tool -j $(JOBS)
 	@$(BUILD)/tools/korvex demo $(BUILD)/demo
 
 clean:
