@@ -228,13 +228,7 @@ bool ProfileText::Set(std::string_view section, std::string_view key, std::strin
       if (lines_[i].kind == Kind::Entry) at = i + 1;
   }
   added.push_back(line);
-  std::vector<Line> lines;
-  for (const std::string& text : added) {
-    lines.push_back(MakeLine(text));
-    lines.back().start = static_cast<uint32_t>(text_.size());
-    text_.append(text);
-  }
-  Insert(lines, at);
+  Insert(added, at);
   return true;
 }
 
@@ -265,17 +259,17 @@ bool ProfileText::ReplaceSection(std::string_view section,
     texts.push_back(std::string("[").append(section).append("]"));
   }
   for (const auto& entry : entries) texts.push_back(entry.first + "=" + entry.second);
-  std::vector<Line> lines;
-  for (const std::string& text : texts) {
-    lines.push_back(MakeLine(text));
-    lines.back().start = static_cast<uint32_t>(text_.size());
-    text_.append(text);
-  }
-  Insert(lines, at);
+  Insert(texts, at);
   return true;
 }
 
-void ProfileText::Insert(const std::vector<Line>& added, size_t at) {
+void ProfileText::Insert(const std::vector<std::string>& texts, size_t at) {
+  std::vector<Line> added;
+  for (const std::string& text : texts) {
+    added.push_back(MakeLine(text));
+    added.back().start = static_cast<uint32_t>(text_.size());
+    text_.append(text);
+  }
   lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
   Reindex();
 }

@@ -78,7 +78,8 @@ class ProfileText {
   uint32_t FindKey(std::string_view section, std::string_view key) const;
   // The slot of a name: the one of the line holding it, or an empty one.
   size_t FindSlot(uint64_t hash, uint32_t section, Kind kind, std::string_view name) const;
-  void Insert(const std::vector<Line>& added, size_t at);
+  // Lines with these texts, appended to the text and placed before line `at`.
+  void Insert(const std::vector<std::string>& texts, size_t at);
   void Erase(size_t first, size_t last);
 
   std::string text_;
