@@ -107,13 +107,7 @@ bool WriteDesktopEntry(const std::string& product, const std::string& text) {
     }
   } else {
     MakeFolders(folder);
-    // Whole or not at all: a desktop that reads the folder meanwhile sees no torn entry.
-    std::string partial = path + ".part";
-    WriteAll(partial, text);
-    if (rename(partial.c_str(), path.c_str()) != 0) {
-      unlink(partial.c_str());
-      throw ToolError("cannot write " + path + ": " + strerror(errno));
-    }
+    ReplaceWhole(path, text);
   }
   UpdateDatabase(folder);
   return true;

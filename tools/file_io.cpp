@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "tools/tool_error.h"
 
@@ -30,6 +31,16 @@ void WriteAll(const std::string& path, const std::string& bytes) {
   bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   ok = (standardOutput ? fflush(file) : fclose(file)) == 0 && ok;
   if (!ok) throw ToolError("cannot write " + path + ": " + strerror(errno));
+}
+
+void ReplaceWhole(const std::string& path, const std::string& bytes) {
+  std::string partial = path + ".part";
+  WriteAll(partial, bytes);
+  if (rename(partial.c_str(), path.c_str()) != 0) {
+    int error = errno;
+    unlink(partial.c_str());
+    throw ToolError("cannot write " + path + ": " + strerror(error));
+  }
 }
 
 }  // namespace korvex_tool

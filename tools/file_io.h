@@ -9,6 +9,9 @@ namespace korvex_tool {
 std::string ReadAll(const std::string& path);
 // Replaces the file, or writes to standard output for "-". Throws ToolError.
 void WriteAll(const std::string& path, const std::string& bytes);
+// Replaces the file whole or not at all (written beside it, then renamed over
+// it), for files a desktop may read meanwhile. Throws ToolError.
+void ReplaceWhole(const std::string& path, const std::string& bytes);
 
 }  // namespace korvex_tool
 

@@ -30,20 +30,13 @@ std::string Load(const std::string& path) {
   return ReadAll(path);
 }
 
-// Whole or not at all, as a desktop may read the file meanwhile.
 void Store(const std::string& path, const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
   std::string folder = path.substr(0, path.rfind('/'));
   if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST)
     throw ToolError("cannot create " + folder + ": " + strerror(errno));
-  std::string partial = path + ".part";
-  WriteAll(partial, text);
-  if (rename(partial.c_str(), path.c_str()) != 0) {
-    int error = errno;
-    unlink(partial.c_str());
-    throw ToolError("cannot write " + path + ": " + strerror(error));
-  }
+  ReplaceWhole(path, text);
 }
 
 bool IsSection(const std::string& line) { return !line.empty() && line[0] == '['; }
