@@ -74,7 +74,8 @@ fuzz:
 	done
 
 # How many of a seeded sample of small faults in the library the tests catch.
-mutants: deps
+mutants:
+	@scripts/deps.sh core mutants
 	@nice -n 10 scripts/mutants $(MUTANTS)
 
 # korvex.dll for i686 (the products' platform) and x86_64, then the i686

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, only those missing; quiet when all are there.
-# Usage: scripts/deps.sh [core] [bench] [fuzz] [package] [windows]   (default: core)
+# Usage: scripts/deps.sh [core] [bench] [fuzz] [mutants] [package] [windows]   (default: core)
 set -euo pipefail
 
 declare -A groups=(
   [core]="cmake make g++ pkg-config libgtest-dev libgmock-dev libsqlite3-dev libcli11-dev desktop-file-utils"
   [bench]="libbenchmark-dev libssl-dev libevent-dev libinih-dev libcurl4-openssl-dev"
   [fuzz]="clang libclang-rt-dev"
+  [mutants]="ninja-build ccache python3"
   [package]="dpkg-dev file fakeroot help2man lintian binutils gzip"
   [windows]="cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 googletest wine wine64 fonts-wine libxrender1 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1 libxfixes3 xvfb xauth"
 )
