@@ -15,7 +15,7 @@ KORVEX_WERROR ?= OFF
 CONFIGURE  = cmake -DKORVEX_WERROR=$(KORVEX_WERROR)
 MUTANTS    ?= 200
 
-.PHONY: all deps build test test-faults sanitize tsan bench fuzz mutants demo windows wine-test package package-test clean
+.PHONY: all deps build test test-faults sanitize tsan bench format fuzz mutants demo windows wine-test package package-test clean
 
 all: build
 
@@ -72,6 +72,11 @@ fuzz:
 	  if [ $$status -ne 0 ]; then grep -A20 -E '^==[0-9]+==ERROR|^SUMMARY' $(FUZZ_BUILD)/$$name.log; \
 	    echo "fuzz: $$name failed, input kept in $(FUZZ_BUILD)/crashes/$$name/"; exit 1; fi; \
 	done
+
+# Every C and C++ source in the house style (.clang-format).
+format:
+	@scripts/deps.sh format
+	@git ls-files '*.c' '*.cpp' '*.h' | xargs clang-format -i
 
 # How many of a seeded sample of small faults in the library the tests catch.
 mutants:

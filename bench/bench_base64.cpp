@@ -89,8 +89,8 @@ void Decode_OpenSSL(benchmark::State& state) {
   std::vector<unsigned char> out(kSize + 8);
   const std::string& text = Text();
   for (auto _ : state) {
-    const int n = EVP_DecodeBlock(out.data(), reinterpret_cast<const unsigned char*>(text.data()),
-                                  static_cast<int>(text.size()));
+    const int n =
+        EVP_DecodeBlock(out.data(), reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
     if (n < static_cast<int>(kSize)) state.SkipWithError("decode failed");
     benchmark::ClobberMemory();
   }

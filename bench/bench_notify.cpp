@@ -79,8 +79,7 @@ BENCHMARK(FileChangeRawInotify)->Iterations(1)->Unit(benchmark::kMillisecond);
 // The other process: for every byte read, notes the time and sets a value.
 int ChildSetter(const char* keyPath) {
   HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
-    return 1;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr)) return 1;
   char go;
   for (DWORD i = 0; read(0, &go, 1) == 1; ++i) {
     int64_t start = NowNs();
@@ -164,11 +163,12 @@ int main(int argc, char** argv) {
       "registry change from another process: median %.1f us (raw inotify %.1f us), p99 %.1f us (raw %.1f us); "
       "goal p99 <= 5000 us\n",
       g_registry.median_us, g_registryRaw.median_us, g_registry.p99_us, g_registryRaw.p99_us);
-  for (const char* file : {"/user.db", "/user.db-wal", "/user.db-shm", "/user.db-writes"}) std::remove((g_folder + file).c_str());
+  for (const char* file : {"/user.db", "/user.db-wal", "/user.db-shm", "/user.db-writes"})
+    std::remove((g_folder + file).c_str());
   rmdir(folder);
   // Only the goals the run measured count: a filter may leave some out.
-  bool fileMissed = g_fileRaw.p99_us > 0 && (g_fileLayer.median_us > 2 * g_fileRaw.median_us ||
-                                             g_fileLayer.p99_us > 2 * g_fileRaw.p99_us);
+  bool fileMissed = g_fileRaw.p99_us > 0 &&
+                    (g_fileLayer.median_us > 2 * g_fileRaw.median_us || g_fileLayer.p99_us > 2 * g_fileRaw.p99_us);
   bool registryMissed = g_registry.p99_us > 5000;
   return fileMissed || registryMissed ? 1 : 0;
 }

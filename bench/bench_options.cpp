@@ -65,8 +65,9 @@ void PerOption(benchmark::State& state, Op op, void (*before)()) {
 
 template <class Op>
 void Register(const char* name, Op op, void (*before)() = nullptr) {
-  benchmark::RegisterBenchmark(name, [op, before](benchmark::State& state) { PerOption(state, op, before); })
-      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark(name, [op, before](benchmark::State& state) {
+    PerOption(state, op, before);
+  })->Unit(benchmark::kMillisecond);
 }
 
 // The sets come first: the gets read what they wrote.
@@ -79,7 +80,8 @@ void RegisterAll() {
     DWORD number = static_cast<DWORD>(i);
     RegSetValueExA(key, g_names[i].c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
   });
-  Register("StoreRegistryGet", [registry](int i) { benchmark::DoNotOptimize(registry->GetValue(g_names[i].c_str(), -1)); });
+  Register("StoreRegistryGet",
+           [registry](int i) { benchmark::DoNotOptimize(registry->GetValue(g_names[i].c_str(), -1)); });
   Register("RawRegistryGet", [key](int i) {
     DWORD number = 0, type = 0, size = sizeof number;
     RegQueryValueExA(key, g_names[i].c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&number), &size);
@@ -91,11 +93,14 @@ void RegisterAll() {
     wsprintfA(text, "%d", i);
     WritePrivateProfileStringA("Bench", g_names[i].c_str(), text, g_iniPath.c_str());
   });
-  Register("StoreIniGet", [ini](int i) { benchmark::DoNotOptimize(ini->GetValue(g_names[i].c_str(), -1)); },
-           SettleIniFile);
-  Register("RawIniGet", [](int i) {
-    benchmark::DoNotOptimize(GetPrivateProfileIntA("Bench", g_names[i].c_str(), -1, g_iniPath.c_str()));
-  }, SettleIniFile);
+  Register(
+      "StoreIniGet", [ini](int i) { benchmark::DoNotOptimize(ini->GetValue(g_names[i].c_str(), -1)); }, SettleIniFile);
+  Register(
+      "RawIniGet",
+      [](int i) {
+        benchmark::DoNotOptimize(GetPrivateProfileIntA("Bench", g_names[i].c_str(), -1, g_iniPath.c_str()));
+      },
+      SettleIniFile);
 }
 
 }  // namespace
@@ -111,7 +116,8 @@ int main(int argc, char** argv) {
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   for (const char* pair : {"RegistrySet", "RegistryGet", "IniSet", "IniGet"}) {
-    RatioReporter::Times store = reporter.Get(std::string("Store") + pair), raw = reporter.Get(std::string("Raw") + pair);
+    RatioReporter::Times store = reporter.Get(std::string("Store") + pair),
+                         raw = reporter.Get(std::string("Raw") + pair);
     if (store.cpu > 0 && raw.cpu > 0)
       std::printf("%-12s 1,000 options: store %8.2f ms, raw calls %8.2f ms, ratio %.2f (CPU), %.2f (real)\n", pair,
                   store.cpu, raw.cpu, store.cpu / raw.cpu, store.real / raw.real);

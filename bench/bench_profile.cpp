@@ -69,7 +69,8 @@ void WriteHere(const std::string& file, int round) {
 
 void WriteInChild(const std::string& file, int round) {
   pid_t child = fork();
-  if (child == 0) _exit(WritePrivateProfileStringA("Options", "Written", std::to_string(round).c_str(), file.c_str()) ? 0 : 1);
+  if (child == 0)
+    _exit(WritePrivateProfileStringA("Options", "Written", std::to_string(round).c_str(), file.c_str()) ? 0 : 1);
   int status;
   waitpid(child, &status, 0);
 }
@@ -90,7 +91,7 @@ BENCHMARK(Parse)->Unit(benchmark::kMicrosecond);
 
 // Keeps each benchmark's CPU time per iteration, in microseconds.
 class LimitReporter : public benchmark::ConsoleReporter {
- public:
+public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs)
       if (!run.error_occurred && run.iterations > 0) cpuUs_[run.benchmark_name()] = run.GetAdjustedCPUTime();
@@ -101,7 +102,7 @@ class LimitReporter : public benchmark::ConsoleReporter {
     return found == cpuUs_.end() ? -1 : found->second;
   }
 
- private:
+private:
   std::map<std::string, double> cpuUs_;
 };
 

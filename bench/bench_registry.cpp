@@ -41,8 +41,8 @@ std::string ValueName(int64_t i) { return "value" + std::to_string(i % 64); }
 
 void LayerSetQuery(benchmark::State& state) {
   HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Bench", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Bench", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS) {
     state.SkipWithError("cannot create the key");
     return;
   }
@@ -51,8 +51,7 @@ void LayerSetQuery(benchmark::State& state) {
     std::string name = ValueName(i);
     DWORD number = static_cast<DWORD>(i++), read = 0, size = sizeof read, type = 0;
     RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-    if (RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&read), &size) !=
-            ERROR_SUCCESS ||
+    if (RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&read), &size) != ERROR_SUCCESS ||
         read != number) {
       state.SkipWithError("value lost");
       break;
@@ -344,7 +343,6 @@ BENCHMARK(ReadWhileAThreadWaitsToWrite)->Unit(benchmark::kMicrosecond)->Iteratio
 BENCHMARK(LogWhileWritersOverlapAReader)->Arg(50000)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(EightWriterProcesses)->Iterations(1)->Unit(benchmark::kSecond);
 
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -387,8 +385,8 @@ int main(int argc, char** argv) {
     if (g_writeP999Ms > kWriteP999LimitMs || g_writeMaxMs > kWriteMaxLimitMs) rc = 1;
   }
   benchmark::Shutdown();
-  for (const char* file : {"/user.db", "/user.db-wal", "/user.db-shm", "/user.db-writes", "/direct.db", "/direct.db-wal",
-                           "/direct.db-shm"})
+  for (const char* file : {"/user.db", "/user.db-wal", "/user.db-shm", "/user.db-writes", "/direct.db",
+                           "/direct.db-wal", "/direct.db-shm"})
     std::remove((g_folder + file).c_str());
   rmdir(folder);
   return rc;

@@ -30,7 +30,7 @@ int64_t Now() {
 // A FIFO the child writes its start time to; held open for reading and
 // writing here, so neither side's open blocks.
 class Fifo {
- public:
+public:
   Fifo() {
     char folder[] = "/tmp/korvex-bench-XXXXXX";
     folder_ = mkdtemp(folder) ? folder : "/tmp";
@@ -50,7 +50,7 @@ class Fifo {
     return read(fd_, &started, sizeof started) == static_cast<ssize_t>(sizeof started) ? started : 0;
   }
 
- private:
+private:
   std::string folder_, path_;
   int fd_ = -1;
 };

@@ -16,7 +16,7 @@ const unsigned int kPeriod = 10;
 const size_t kSamples = 5000;
 
 class Lateness {
- public:
+public:
   void Tick(unsigned int id) {
     auto now = std::chrono::steady_clock::now();
     auto last = last_.find(id);
@@ -25,7 +25,7 @@ class Lateness {
   }
   std::vector<double> samples;
 
- private:
+private:
   std::map<unsigned int, std::chrono::steady_clock::time_point> last_;
 };
 
@@ -35,7 +35,7 @@ void RunLoopUntil(const Lateness& lateness) {
 }
 
 class Listener : public CTimerListener {
- public:
+public:
   void OnTimer(CTimer*, unsigned int id) override { lateness.Tick(id); }
   Lateness lateness;
 };

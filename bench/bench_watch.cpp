@@ -92,9 +92,11 @@ void Folder_Watcher(benchmark::State& state) {
 
 // The anchor: a thread in the bare wait sets an event for each wake-up.
 class BareWaiter {
- public:
+public:
   explicit BareWaiter(const std::function<bool()>& wait)
-      : wait_(wait), noticed_(CreateEventA(NULL, FALSE, FALSE, NULL)), thread_(CreateThread(NULL, 0, Run, this, 0, NULL)) {}
+      : wait_(wait),
+        noticed_(CreateEventA(NULL, FALSE, FALSE, NULL)),
+        thread_(CreateThread(NULL, 0, Run, this, 0, NULL)) {}
   ~BareWaiter() {
     TerminateThread(thread_, 0);
     WaitForSingleObject(thread_, INFINITE);
@@ -105,7 +107,7 @@ class BareWaiter {
     return WaitForSingleObject(noticed_, static_cast<DWORD>(limit.count())) == WAIT_OBJECT_0;
   }
 
- private:
+private:
   static DWORD WINAPI Run(LPVOID self) {
     BareWaiter* waiter = static_cast<BareWaiter*>(self);
     while (waiter->wait_()) SetEvent(waiter->noticed_);
@@ -126,10 +128,9 @@ void Registry_BareWait(benchmark::State& state) {
 void Folder_BareWait(benchmark::State& state) {
   HANDLE change = FindFirstChangeNotificationA(g_folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
   {
-    BareWaiter waiter(
-        [change] {
-          return WaitForSingleObject(change, INFINITE) == WAIT_OBJECT_0 && FindNextChangeNotification(change);
-        });
+    BareWaiter waiter([change] {
+      return WaitForSingleObject(change, INFINITE) == WAIT_OBJECT_0 && FindNextChangeNotification(change);
+    });
     Measure(state, ChangeFolder, [&](std::chrono::milliseconds limit) { return waiter.Within(limit); });
   }
   FindCloseChangeNotification(change);

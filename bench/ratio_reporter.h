@@ -10,7 +10,7 @@
 #include <vector>
 
 class RatioReporter : public benchmark::ConsoleReporter {
- public:
+public:
   struct Times {
     double real = 0, cpu = 0;
   };
@@ -23,7 +23,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     return found == times_.end() ? Times() : found->second;
   }
 
- private:
+private:
   std::map<std::string, Times> times_;
 };
 

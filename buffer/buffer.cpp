@@ -51,9 +51,7 @@ CBuffer::CBuffer(const unsigned char* data, unsigned int length)
   Append(data, length);
 }
 
-CBuffer::CBuffer(const CBuffer& other) : m_pData(NULL), m_nLength(0), m_nOffset(0), m_nCapacity(0) {
-  Append(other);
-}
+CBuffer::CBuffer(const CBuffer& other) : m_pData(NULL), m_nLength(0), m_nOffset(0), m_nCapacity(0) { Append(other); }
 
 CBuffer::~CBuffer() { FreeHeap(m_pData); }
 

@@ -40,8 +40,10 @@ CString::CString() {}
 CString::CString(const CString& other) : m_text(other.m_text) {}
 
 CString::CString(const char* text) {
-  if (text && IS_INTRESOURCE(text)) LoadString(static_cast<UINT>(reinterpret_cast<uintptr_t>(text)));
-  else if (text) m_text = text;
+  if (text && IS_INTRESOURCE(text))
+    LoadString(static_cast<UINT>(reinterpret_cast<uintptr_t>(text)));
+  else if (text)
+    m_text = text;
 }
 
 CString::CString(const char* text, int length) {
@@ -60,8 +62,10 @@ CString& CString::operator=(const CString& other) {
 }
 
 CString& CString::operator=(const char* text) {
-  if (text) m_text = text;  // std::string handles a source inside itself
-  else m_text.clear();
+  if (text)
+    m_text = text;  // std::string handles a source inside itself
+  else
+    m_text.clear();
   return *this;
 }
 

@@ -105,7 +105,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::deque<unsigned char> before = b.model;
         b.ExpectConsumed(n, true);
         const unsigned int got = b.Get(out.data(), n);
-        if (got != before.size() - b.model.size() || !std::equal(out.begin(), out.begin() + got, before.begin())) abort();
+        if (got != before.size() - b.model.size() || !std::equal(out.begin(), out.begin() + got, before.begin()))
+          abort();
         break;
       }
       case 6:

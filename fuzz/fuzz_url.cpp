@@ -33,8 +33,13 @@ struct Record {
 };
 
 Record Read(const CUrlInfo& url) {
-  Record r{Bytes(url.m_strScheme), Bytes(url.m_strUser), Bytes(url.m_strPassword), Bytes(url.m_strHost),
-           Bytes(url.m_strPath), url.m_nPort, {}};
+  Record r{Bytes(url.m_strScheme),
+           Bytes(url.m_strUser),
+           Bytes(url.m_strPassword),
+           Bytes(url.m_strHost),
+           Bytes(url.m_strPath),
+           url.m_nPort,
+           {}};
   const CString* name;
   const CString* value;
   for (POSITION position = url.m_mapParams.GetStartPosition(); position;) {
@@ -76,8 +81,8 @@ bool Carried(const CUrlInfo& url) {
 }
 
 bool Same(const Record& a, const Record& b) {
-  return a.scheme == b.scheme && a.user == b.user && a.password == b.password && a.host == b.host &&
-         a.path == b.path && a.port == b.port && a.params == b.params;
+  return a.scheme == b.scheme && a.user == b.user && a.password == b.password && a.host == b.host && a.path == b.path &&
+         a.port == b.port && a.params == b.params;
 }
 
 }  // namespace

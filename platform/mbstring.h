@@ -6,7 +6,7 @@
 #include "korvex/platform.h"
 
 #if defined(_WIN32)
-#  include <mbstring.h>
+#include <mbstring.h>
 #endif
 
 #endif

@@ -8,12 +8,12 @@
 #include "korvex/platform.h"
 
 #if defined(_WIN32)
-#  include <shellapi.h>
-#  include <shlobj.h>
-#  include <shlwapi.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
 // shlwapi's A/W switch would rename CUrlInfo::ParseURL; the library never
 // calls the shell's URL parser.
-#  undef ParseURL
+#undef ParseURL
 #endif
 
 #endif

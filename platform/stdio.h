@@ -8,7 +8,7 @@
 #include "korvex/platform.h"
 
 #if defined(_WIN32)
-#  include <share.h>
+#include <share.h>
 #endif
 
 #endif

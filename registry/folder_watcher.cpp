@@ -2,8 +2,7 @@
 
 #include "registry/watch_thread.h"
 
-CFolderWatcher::CFolderWatcher()
-    : m_hWnd(NULL), m_nMessage(0), m_hChange(INVALID_HANDLE_VALUE), m_hThread(NULL) {}
+CFolderWatcher::CFolderWatcher() : m_hWnd(NULL), m_nMessage(0), m_hChange(INVALID_HANDLE_VALUE), m_hThread(NULL) {}
 
 CFolderWatcher::CFolderWatcher(const CFolderWatcher& other)
     : m_hWnd(other.m_hWnd), m_nMessage(other.m_nMessage), m_hChange(other.m_hChange), m_hThread(other.m_hThread) {}

@@ -46,8 +46,7 @@ int CopyValues(CRegistry& source, CRegistry& destination, CopyBuffers& buffers) 
     DWORD type = 0, size = kDataSize;
     if (RegQueryValueExA(source.GetSafeHkey(), buffers.name, NULL, &type, buffers.data, &size) != ERROR_SUCCESS)
       return 0;
-    if (SetExactValue(destination.GetSafeHkey(), buffers.name, type, buffers.data, size) != ERROR_SUCCESS)
-      return 0;
+    if (SetExactValue(destination.GetSafeHkey(), buffers.name, type, buffers.data, size) != ERROR_SUCCESS) return 0;
   }
 }
 

@@ -25,8 +25,7 @@ const int kValueNameSize = 1024;
 
 int CRegistry::SetValue(const char* name, unsigned long number) {
   DWORD data = static_cast<DWORD>(number);
-  return RegSetValueExA(m_key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data) ==
-         ERROR_SUCCESS;
+  return RegSetValueExA(m_key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data) == ERROR_SUCCESS;
 }
 
 int CRegistry::SetValue(const char* name, const char* text) {

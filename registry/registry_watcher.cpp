@@ -28,8 +28,7 @@ CRegistryWatcher& CRegistryWatcher::operator=(const CRegistryWatcher& other) {
   return *this;
 }
 
-int CRegistryWatcher::BeginWatch(HKEY key, int watchSubtree, HWND window, unsigned int message,
-                                 unsigned long filter) {
+int CRegistryWatcher::BeginWatch(HKEY key, int watchSubtree, HWND window, unsigned int message, unsigned long filter) {
   if (m_hThread) return 0;
   m_hKey = key;
   m_bWatchSubtree = watchSubtree;

@@ -76,8 +76,7 @@ BOOL NotifyWindow(HWND window, UINT message) {
     MSG pending;
     PeekMessageA(&pending, NULL, 0, 0, PM_NOREMOVE);  // runs the callback once the reply is in
     if (handled) return TRUE;
-    if (MsgWaitForMultipleObjectsEx(0, NULL, INFINITE, QS_ALLINPUT, MWMO_ALERTABLE) == WAIT_IO_COMPLETION)
-      return FALSE;
+    if (MsgWaitForMultipleObjectsEx(0, NULL, INFINITE, QS_ALLINPUT, MWMO_ALERTABLE) == WAIT_IO_COMPLETION) return FALSE;
   }
 }
 

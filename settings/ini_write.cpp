@@ -16,8 +16,10 @@ public:
   void Put(const char* text) {
     size_t n = strlen(text);
     if (m_batch.size() + n > kBatch) Flush();
-    if (n > kBatch) m_ok = m_file.WriteString(text) && m_ok;
-    else m_batch.append(text, n);
+    if (n > kBatch)
+      m_ok = m_file.WriteString(text) && m_ok;
+    else
+      m_batch.append(text, n);
   }
   bool Finish() {
     Flush();

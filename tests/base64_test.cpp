@@ -27,7 +27,9 @@ public:
   unsigned int Capacity() const { return m_nCapacity; }
 };
 
-std::string Content(const CBuffer& b) { return b.Len() ? std::string(reinterpret_cast<const char*>(b.Ptr()), b.Len()) : ""; }
+std::string Content(const CBuffer& b) {
+  return b.Len() ? std::string(reinterpret_cast<const char*>(b.Ptr()), b.Len()) : "";
+}
 
 // Bit by bit, independent of the library's tables.
 std::string Reference(const std::string& bytes) {
@@ -65,11 +67,12 @@ Decoded Decode(const std::string& text) {
   for (Path path : Paths()) {
     std::vector<unsigned char> bytes(text.size() / 4 * 3);
     unsigned int written = 0;
-    EXPECT_EQ(korvex::base64::DecodeText(reinterpret_cast<const unsigned char*>(exact.get()), text.size(),
-                                         bytes.data(), static_cast<unsigned int>(bytes.size()), &written, path),
+    EXPECT_EQ(korvex::base64::DecodeText(reinterpret_cast<const unsigned char*>(exact.get()), text.size(), bytes.data(),
+                                         static_cast<unsigned int>(bytes.size()), &written, path),
               result)
         << static_cast<int>(path) << " " << text;
-    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + written), Content(out)) << static_cast<int>(path) << " " << text;
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + written), Content(out))
+        << static_cast<int>(path) << " " << text;
   }
   return {result, Content(out)};
 }
@@ -160,19 +163,19 @@ TEST(CBase64Decode, UnpaddedOrMisplacedPaddingFailsKeepingWholeGroups) {
     const char* text;
     const char* kept;
   } cases[] = {
-      {"Zm9vYg", "foo"},         // ends after 2 characters of a group
-      {"Zm9vYmE", "foo"},        // ends after 3
-      {"Zm9vY", "foo"},          // ends after 1
-      {"Zm9v=", "foo"},          // "=" opens a group
-      {"Zm9vY===", "foo"},       // "=" after 1 character
-      {"Zm9vYg=", "foo"},        // a single "=" after 2 characters
-      {"Zm9vYg= x", "foo"},      // something else where the second "=" belongs
-      {"Zm9vYmE==", "foo"},      // a second "=" after 3 characters
-      {"Zm9vYmE=x", "foo"},      // anything after the padding
-      {"Zm9vYg===", "foo"},      // a third "="
-      {"Zm8=Zm8=", ""},          // two padded encodings joined
-      {"Zm9vZm8=Zg==", "foo"},   // the same after a whole group
-      {"Zh==x", ""},             // trailing text is checked before the unused bits
+      {"Zm9vYg", "foo"},        // ends after 2 characters of a group
+      {"Zm9vYmE", "foo"},       // ends after 3
+      {"Zm9vY", "foo"},         // ends after 1
+      {"Zm9v=", "foo"},         // "=" opens a group
+      {"Zm9vY===", "foo"},      // "=" after 1 character
+      {"Zm9vYg=", "foo"},       // a single "=" after 2 characters
+      {"Zm9vYg= x", "foo"},     // something else where the second "=" belongs
+      {"Zm9vYmE==", "foo"},     // a second "=" after 3 characters
+      {"Zm9vYmE=x", "foo"},     // anything after the padding
+      {"Zm9vYg===", "foo"},     // a third "="
+      {"Zm8=Zm8=", ""},         // two padded encodings joined
+      {"Zm9vZm8=Zg==", "foo"},  // the same after a whole group
+      {"Zh==x", ""},            // trailing text is checked before the unused bits
       {"=", ""},
       {"==", ""},
   };
@@ -203,9 +206,9 @@ TEST(CBase64Decode, NonzeroUnusedBitsGiveMinusOneWithoutTheLastGroup) {
     const char* text;
     const char* kept;
   } cases[] = {
-      {"Zm9vZh==", "foo"},      // "h" leaves 0001 below the one byte
-      {"Zm9vZm9=", "foo"},      // "9" leaves 01 below the two bytes
-      {"Zh = = \n", ""},        // white space between and after the padding
+      {"Zm9vZh==", "foo"},  // "h" leaves 0001 below the one byte
+      {"Zm9vZm9=", "foo"},  // "9" leaves 01 below the two bytes
+      {"Zh = = \n", ""},    // white space between and after the padding
       {"Zm9/\r\nZn9=\t", "fo\x7F"},
   };
   for (const auto& c : cases) {
@@ -223,4 +226,3 @@ TEST(CBase64Decode, TextHeldByTheOutputItselfIsReadBeforeTheRelease) {
   EXPECT_EQ(CBase64::Decode(reinterpret_cast<const char*>(out.Ptr()), out), 1);
   EXPECT_EQ(Content(out), "foobar");
 }
-

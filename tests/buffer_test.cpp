@@ -89,7 +89,9 @@ private:
   std::vector<unsigned int> m_saved;
 };
 
-std::string Content(const CBuffer& b) { return b.Len() ? std::string(reinterpret_cast<const char*>(b.Ptr()), b.Len()) : ""; }
+std::string Content(const CBuffer& b) {
+  return b.Len() ? std::string(reinterpret_cast<const char*>(b.Ptr()), b.Len()) : "";
+}
 
 void Fill(CBuffer& b, unsigned int count, char from = 'a') {
   for (unsigned int i = 0; i < count; ++i) b.PutByte(static_cast<unsigned char>(from + i % 26));

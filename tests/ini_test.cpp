@@ -135,9 +135,9 @@ TEST_F(IniFileTest, IntegerLookupZeroRule) {
   struct Case {
     const char* text;  // NULL: no such key
     int value;
-  } cases[] = {{"7", 7},    {"-3", -3}, {"0", 0},    {"12abc", 12}, {"  5", 5},  {"4294967295", -1},
-               {"18446744073709551617", 1}, {"abc", 99}, {"00", 99},   {"-0", 99},  {" 0", 99},
-               {"0x0", 99}, {"", 99},   {NULL, 99}};
+  } cases[] = {
+      {"7", 7},    {"-3", -3}, {"0", 0},   {"12abc", 12}, {"  5", 5},  {"4294967295", -1}, {"18446744073709551617", 1},
+      {"abc", 99}, {"00", 99}, {"-0", 99}, {" 0", 99},    {"0x0", 99}, {"", 99},           {NULL, 99}};
   for (const Case& c : cases) {
     CIniFile ini;
     if (c.text) ini.SetValue("n", "k", c.text);

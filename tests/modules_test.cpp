@@ -9,7 +9,9 @@
 namespace {
 
 // 0: no DllGetVersion; 1: reports 0x10006.0x20001; 2: fails. See tests/programs.
-std::string Module(int kind) { return FolderOfThisProgram() + "version_module_" + std::to_string(kind) + KORVEX_MODULE_SUFFIX; }
+std::string Module(int kind) {
+  return FolderOfThisProgram() + "version_module_" + std::to_string(kind) + KORVEX_MODULE_SUFFIX;
+}
 
 bool IsInProcess(const std::string& module) { return GetModuleHandleA(module.c_str()) != NULL; }
 
@@ -73,9 +75,7 @@ TEST(CDllLoader, OnlyTheLoadingObjectFreesTheModule) {
   // Two loading objects hold a reference each.
   {
     CDllLoader first(path.c_str(), 1);
-    {
-      CDllLoader second(path.c_str(), 1);
-    }
+    { CDllLoader second(path.c_str(), 1); }
     EXPECT_TRUE(IsInProcess(path));
   }
   EXPECT_FALSE(IsInProcess(path));
@@ -89,9 +89,7 @@ TEST(CDllLoader, AssignmentFreesWhatTheTargetOwnedAndTheFlagZeroKeepsTheModule) 
     target = other;
     EXPECT_FALSE(IsInProcess(path));
   }
-  {
-    CDllLoader kept(path.c_str(), 0);
-  }
+  { CDllLoader kept(path.c_str(), 0); }
   HMODULE module = GetModuleHandleA(path.c_str());
   ASSERT_TRUE(module != NULL);
   EXPECT_TRUE(FreeLibrary(module));

@@ -44,8 +44,7 @@ struct FolderCase {
 
 TEST(FolderChanges, FilterAndSubtree) {
   const FolderCase cases[] = {
-      {"file created", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE, [](const std::string& f) { WriteFile(f + "/new"); },
-       true},
+      {"file created", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE, [](const std::string& f) { WriteFile(f + "/new"); }, true},
       {"file in a subfolder, flat", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE,
        [](const std::string& f) { WriteFile(f + "/sub/new"); }, false},
       {"folder made, files only", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE,

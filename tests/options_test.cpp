@@ -12,7 +12,7 @@
 namespace {
 
 class OptionsTest : public testing::Test {
- protected:
+protected:
   // The scratch key is HKEY_CURRENT_USER\Software\korvex-tests\<leaf>, where
   // the store's "SOFTWARE" + first + second lands.
   std::string Leaf() { return scratch_.path().substr(scratch_.path().rfind('\\') + 1); }

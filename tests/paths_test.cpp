@@ -12,7 +12,9 @@
 
 namespace {
 
-std::string Text(const CString& text) { return std::string(static_cast<const char*>(text), static_cast<size_t>(text.GetLength())); }
+std::string Text(const CString& text) {
+  return std::string(static_cast<const char*>(text), static_cast<size_t>(text.GetLength()));
+}
 
 std::string Joined(const char* path, const char* name, int (*join)(CString&, const char*), int expected = 1) {
   CString result(path);
@@ -148,16 +150,25 @@ TEST(SplitNameForSaveAs, TrailingNumberInParentheses) {
     const char* base;
     unsigned int number;  // looked at when the result is 1
   } cases[] = {
-      {"Report (12)", 1, "Report", 12},   {"Report()", 1, "Report", 0},
-      {"(7)", 1, "", 7},                  {"Report \t (3)", 1, "Report", 3},
-      {"a(1)(2)", 1, "a(1)", 2},          {"()()", 1, "()", 0},
-      {"(()", 1, "(", 0},                 {"((12)", 1, "(", 12},
-      {"x (4294967296)", 1, "x", 0},      {"x (4294967297)", 1, "x", 1},
+      {"Report (12)", 1, "Report", 12},
+      {"Report()", 1, "Report", 0},
+      {"(7)", 1, "", 7},
+      {"Report \t (3)", 1, "Report", 3},
+      {"a(1)(2)", 1, "a(1)", 2},
+      {"()()", 1, "()", 0},
+      {"(()", 1, "(", 0},
+      {"((12)", 1, "(", 12},
+      {"x (4294967296)", 1, "x", 0},
+      {"x (4294967297)", 1, "x", 1},
       {"x (0000000000000000000009)", 1, "x", 9},
-      {"Report (1a)", 0, "Report (1a)", 0},  {"Report (12).txt", 0, "Report (12).txt", 0},
-      {")", 0, ")", 0},                      {"))", 0, "))", 0},
-      {"1234)", 0, "1234)", 0},              {"123", 0, "123", 0},
-      {"(((", 0, "(((", 0},                  {"Report 12)", 0, "Report 12)", 0},
+      {"Report (1a)", 0, "Report (1a)", 0},
+      {"Report (12).txt", 0, "Report (12).txt", 0},
+      {")", 0, ")", 0},
+      {"))", 0, "))", 0},
+      {"1234)", 0, "1234)", 0},
+      {"123", 0, "123", 0},
+      {"(((", 0, "(((", 0},
+      {"Report 12)", 0, "Report 12)", 0},
       {"a(1))", 0, "a(1))", 0},
   };
   for (const Case& c : cases) {

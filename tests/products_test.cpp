@@ -28,7 +28,7 @@ std::string Bytes(const CString& text) {
 
 // Keys below the vendor key, each deleted with everything below it afterwards.
 class VendorKeys {
- public:
+public:
   VendorKeys() = default;
   VendorKeys(const VendorKeys&) = delete;
   VendorKeys& operator=(const VendorKeys&) = delete;
@@ -46,7 +46,7 @@ class VendorKeys {
   }
   void Add(const std::string& key) { RegCloseKey(Create(key)); }
 
- private:
+private:
   HKEY Create(const std::string& key) {
     tops_.push_back(key.substr(0, key.find('\\')));
     HKEY handle = NULL;
@@ -93,7 +93,7 @@ std::string Rewritten(const char* url) {
 
 // The three products, installed the way their installers register them.
 class Installed : public testing::Test {
- protected:
+protected:
   void SetUp() override {
     folder_ = ProductFolder({"Torvik", "Skiv", "Quellbar"});
     for (const char* product : {"Torvik", "Skiv"}) {
@@ -144,16 +144,21 @@ TEST(GetProductPath, ProductKeyChoosesTheVersionByTextAndGatesTerminalAndTransfe
     unsigned int result;
     std::string path;
   } cases[] = {
-      {"9 is above 10 as text", "Quellbar", {{"10", "Path", other}, {"9", "Path", folder}}, 9,
+      {"9 is above 10 as text",
+       "Quellbar",
+       {{"10", "Path", other}, {"9", "Path", folder}},
+       9,
        ProgramIn(folder, "Quellbar")},
       {"any name, no gate", "Gadget", {{"2.5", "Path", folder}}, 2, ProgramIn(folder, "Gadget")},
-      {"the Version text counts", "Torvik", {{"1", "Version", "3.1"}, {"1", "Path", folder}}, 3,
+      {"the Version text counts",
+       "Torvik",
+       {{"1", "Version", "3.1"}, {"1", "Path", folder}},
+       3,
        ProgramIn(folder, "Torvik")},
       {"no Version", "Torvik", {{"5", "Path", folder}}, 0, ""},
       {"Version 1.0", "skiv", {{"5", "Version", "1.0"}, {"5", "Path", folder}}, 0, ""},
       {"Version below 1.0", "SKIV", {{"5", "Version", "0.9"}, {"5", "Path", folder}}, 0, ""},
-      {"the display server's fallback", "QUELLBAR", {{"6\\6", NULL, folder}}, 6,
-       ProgramIn(folder, "QUELLBAR")},
+      {"the display server's fallback", "QUELLBAR", {{"6\\6", NULL, folder}}, 6, ProgramIn(folder, "QUELLBAR")},
       {"no fallback for others", "Gadget", {{"6\\6", NULL, folder}}, 0, ""},
       {"a long version name listed first", "Gadget", {{"10000000", "Path", other}, {"9", "Path", folder}}, 0, ""},
       {"a version that is no number", "Gadget", {{"beta", "Path", folder}}, 0, ""},
@@ -286,9 +291,9 @@ TEST(IsSafeToLaunch, RefusesFieldsThatWouldSplitOrStartWithADash) {
   struct Port {
     const char* url;
     int safe;
-  } ports[] = {{"ssh://h:22/p", 1},  {"ssh://h:65535", 1}, {"ssh://h:99999/", 0}, {"ssh://h:65536", 0},
-               {"ssh://h:0", 0},     {"ssh://h:", 0},      {"ssh://h:+22", 0},    {"ssh://h: 22", 0},
-               {"ssh://h:-1", 0},    {"ssh://h:22x", 0},   {"ssh://u:pw@h/a:1", 1}, {"ssh://", 0}};
+  } ports[] = {{"ssh://h:22/p", 1}, {"ssh://h:65535", 1}, {"ssh://h:99999/", 0},   {"ssh://h:65536", 0},
+               {"ssh://h:0", 0},    {"ssh://h:", 0},      {"ssh://h:+22", 0},      {"ssh://h: 22", 0},
+               {"ssh://h:-1", 0},   {"ssh://h:22x", 0},   {"ssh://u:pw@h/a:1", 1}, {"ssh://", 0}};
   for (const Port& c : ports) EXPECT_EQ(IsSafeToLaunch(c.url), c.safe) << c.url;
   EXPECT_EQ(IsSafeToLaunch(static_cast<const char*>(nullptr)), 0);
 }

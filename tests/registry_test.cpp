@@ -32,7 +32,7 @@ void DumpInto(HKEY key, const std::string& path, TreeDump& dump) {
 }
 
 class RegistryTest : public testing::Test {
- protected:
+protected:
   void SetUp() override { ASSERT_EQ(1, key_.Open(HKEY_CURRENT_USER, scratch_.path().c_str(), 0, KEY_ALL_ACCESS)); }
   // Stores exactly `bytes` below the scratch key. Win32 adds a terminator to
   // string data when the byte after it is zero, so that byte is made nonzero.
@@ -88,10 +88,12 @@ TEST_F(RegistryTest, OpenCreatesOnlyWhenAsked) {
     int create, opened;
     const char* existsAfter;
   } cases[] = {
-      {"Child", 0, 0, nullptr},       {"Child", 1, 1, "Child"},         {"child", 0, 1, "Child"},
-      {"A\\B\\C", 1, 1, "A\\B\\C"},   {"Trailing\\", 1, 1, "Trailing"}, {"\\Leading", 1, 0, nullptr},
-      {"\\Leading", 0, 0, nullptr},   {"", 0, 1, nullptr},              {nullptr, 0, 1, nullptr},
-      {"", 1, 1, nullptr},            {nullptr, 1, 1, nullptr},
+      {"Child", 0, 0, nullptr},         {"Child", 1, 1, "Child"},
+      {"child", 0, 1, "Child"},         {"A\\B\\C", 1, 1, "A\\B\\C"},
+      {"Trailing\\", 1, 1, "Trailing"}, {"\\Leading", 1, 0, nullptr},
+      {"\\Leading", 0, 0, nullptr},     {"", 0, 1, nullptr},
+      {nullptr, 0, 1, nullptr},         {"", 1, 1, nullptr},
+      {nullptr, 1, 1, nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name ? c.name : "(null)");
@@ -246,9 +248,9 @@ TEST_F(RegistryTest, RenameRefusesItselfAndItsOwnSubtree) {
   struct Case {
     const char *oldName, *newName;
   } cases[] = {
-      {"Old", "Old"},        {"Old", "old"},        {"Old", "OLD\\"},          {"Old\\", "Old"},
-      {"Old", "Old\\Sub"},   {"old\\", "OLD\\new"}, {"Old", "Old\\Sub\\Deep"}, {"Old\\Sub", "old\\sub\\x"},
-      {"", "New"},          {nullptr, "New"},      // the held key itself
+      {"Old", "Old"},      {"Old", "old"},        {"Old", "OLD\\"},          {"Old\\", "Old"},
+      {"Old", "Old\\Sub"}, {"old\\", "OLD\\new"}, {"Old", "Old\\Sub\\Deep"}, {"Old\\Sub", "old\\sub\\x"},
+      {"", "New"},         {nullptr, "New"},  // the held key itself
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.oldName ? c.oldName : "(null)") + " -> " + c.newName);

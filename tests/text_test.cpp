@@ -26,8 +26,8 @@ TEST(CAnsiString, NullAndEmptyFormsAreValidEmptyText) {
   assignedWideNull = noWide;
   assignedWideEmpty = emptyWide;
   appendedNull += noText;
-  for (const CAnsiString* s : {&fresh, &fromNull, &fromWideNull, &assignedNull, &assignedWideNull, &assignedWideEmpty,
-                               &appendedNull}) {
+  for (const CAnsiString* s :
+       {&fresh, &fromNull, &fromWideNull, &assignedNull, &assignedWideNull, &assignedWideEmpty, &appendedNull}) {
     EXPECT_EQ(s->GetLength(), 0);
     EXPECT_EQ(s->IsEmpty(), 1);
     ASSERT_NE(static_cast<const char*>(*s), nullptr);
@@ -133,8 +133,8 @@ TEST(CAnsiString, DeleteRanges) {
     int index, count;
     const char* expected;
   } cases[] = {
-      {2, 100, "ab"}, {-3, 1, "bcdef"}, {10, 1, "abcdef"}, {6, 1, "abcdef"},
-      {1, 0, "abcdef"}, {1, -2, "abcdef"}, {1, 2, "adef"}, {0, 6, ""},
+      {2, 100, "ab"},   {-3, 1, "bcdef"},  {10, 1, "abcdef"}, {6, 1, "abcdef"},
+      {1, 0, "abcdef"}, {1, -2, "abcdef"}, {1, 2, "adef"},    {0, 6, ""},
   };
   for (const Case& c : cases) {
     CAnsiString s("abcdef");
@@ -184,8 +184,8 @@ TEST(CAnsiString, ComparisonsAreExactAndCaseSensitive) {
   struct Case {
     const char *a, *b;
     bool equal;
-  } cases[] = {{"abc", "abc", true}, {"abc", "ABC", false}, {"abc", "abcd", false}, {"abcd", "abc", false},
-               {"", "", true},       {"", "a", false}};
+  } cases[] = {{"abc", "abc", true},   {"abc", "ABC", false}, {"abc", "abcd", false},
+               {"abcd", "abc", false}, {"", "", true},        {"", "a", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.a) + " vs " + c.b);
     const CAnsiString a(c.a), b(c.b);

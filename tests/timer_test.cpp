@@ -15,7 +15,7 @@ struct Call {
 };
 
 class Recorder : public CTimerListener {
- public:
+public:
   void OnTimer(CTimer* timer, unsigned int id) override {
     calls.push_back({timer, id});
     if (then) then(timer, id);

@@ -92,7 +92,7 @@ TEST(CString, OneOrderForEveryComparison) {
     EXPECT_EQ(a == text, c.order == 0);
     EXPECT_EQ(text == a, c.order == 0);
     EXPECT_EQ(a < text, c.order < 0);
-    EXPECT_EQ(text < a, c.order > 0);
+    EXPECT_EQ(text<a, c.order> 0);
     EXPECT_EQ(a > text, c.order > 0);
   }
 }
@@ -215,8 +215,7 @@ TEST_F(StdioFileTest, ModesAsTheFlagsSayThem) {
       {"create write", create | CStdioFile::modeWrite, true, NULL, "new\n", "new\r\n"},
       {"create read-write", create | CStdioFile::modeReadWrite, true, NULL, "new\n", "new\r\n"},
       {"keep write", create | keep | CStdioFile::modeWrite, true, NULL, "add\n", "old\r\nx\r\nadd\r\n"},
-      {"keep read-write", create | keep | CStdioFile::modeReadWrite, true, "old", "add\n",
-       "old\r\nx\r\nadd\r\n"},
+      {"keep read-write", create | keep | CStdioFile::modeReadWrite, true, "old", "add\n", "old\r\nx\r\nadd\r\n"},
       {"keep read-write, missing", create | keep | CStdioFile::modeReadWrite, false, NULL, "add\n", "add\r\n"},
       {"binary read", CStdioFile::typeBinary, true, "old\r", NULL, "old\r\nx\r\n"},
       {"binary write", create | CStdioFile::modeWrite | CStdioFile::typeBinary, true, NULL, "a\nb", "a\nb"},

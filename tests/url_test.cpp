@@ -7,7 +7,9 @@
 
 namespace {
 
-std::string Bytes(const CString& text) { return std::string(static_cast<const char*>(text), static_cast<size_t>(text.GetLength())); }
+std::string Bytes(const CString& text) {
+  return std::string(static_cast<const char*>(text), static_cast<size_t>(text.GetLength()));
+}
 
 // The parameter's value, or "<none>" when the map has no such name.
 std::string Param(const CUrlInfo& url, const char* name) {
@@ -80,8 +82,7 @@ TEST(ParseURL, PositionalRules) {
       {"s://h?&a=1&b=2", 1, kAny, kAny, kAny, "h", 0, "", "&a=1&b=2"},
       {"s://h?k=1&K=2&k=3&", 1, kAny, kAny, kAny, "h", 0, "", "K=2|k=3"},
       // One decoding pass over each component.
-      {"a+b://u%40x+y:p%3a%3A@h+1/p+q%2fr?n+1=%2B%25%2541", 1, "a b", "u@x y", "p::", "h 1", 0, "/p q/r",
-       "n 1=+%%41"},
+      {"a+b://u%40x+y:p%3a%3A@h+1/p+q%2fr?n+1=%2B%25%2541", 1, "a b", "u@x y", "p::", "h 1", 0, "/p q/r", "n 1=+%%41"},
       // Broken escapes stay as they are.
       {"h%", 1, kAny, kAny, kAny, "h%", 0, kAny, kAny},
       {"h%4", 1, kAny, kAny, kAny, "h%4", 0, kAny, kAny},
@@ -118,8 +119,11 @@ TEST(ParseURL, PositionalRules) {
     const struct {
       const char* expected;
       const CString& field;
-    } fields[] = {{c.scheme, url.m_strScheme}, {c.user, url.m_strUser}, {c.password, url.m_strPassword},
-                  {c.host, url.m_strHost},     {c.path, url.m_strPath}};
+    } fields[] = {{c.scheme, url.m_strScheme},
+                  {c.user, url.m_strUser},
+                  {c.password, url.m_strPassword},
+                  {c.host, url.m_strHost},
+                  {c.path, url.m_strPath}};
     for (const auto& f : fields) {
       if (f.expected) {
         EXPECT_EQ(Bytes(f.field), f.expected);

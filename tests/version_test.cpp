@@ -56,7 +56,8 @@ TEST(Module, VersionResourceNamesTheRelease) {
   EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
   char fixedText[64];
   snprintf(fixedText, sizeof fixedText, "%lu.%lu.%lu.%lu", HIWORD(fixed->dwFileVersionMS) + 0ul,
-           LOWORD(fixed->dwFileVersionMS) + 0ul, HIWORD(fixed->dwFileVersionLS) + 0ul, LOWORD(fixed->dwFileVersionLS) + 0ul);
+           LOWORD(fixed->dwFileVersionMS) + 0ul, HIWORD(fixed->dwFileVersionLS) + 0ul,
+           LOWORD(fixed->dwFileVersionLS) + 0ul);
   EXPECT_STREQ(KORVEX_PROJECT_VERSION, fixedText);
   EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
   EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);

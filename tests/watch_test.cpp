@@ -21,7 +21,7 @@ const DWORD kFileNames = FILE_NOTIFY_CHANGE_FILE_NAME;
 
 // A window on this thread that counts the change messages it gets.
 class Receiver {
- public:
+public:
   Receiver() {
     static const bool registered = [] {
       WNDCLASSA windowClass = {};
@@ -50,7 +50,7 @@ class Receiver {
   bool plainParameters = true;
   std::function<void()> onChange;
 
- private:
+private:
   static std::map<HWND, Receiver*>& receivers() {
     static std::map<HWND, Receiver*> all;
     return all;
@@ -76,7 +76,8 @@ struct Observed : Watcher {
 void SetValue(HKEY key, const char* name = "value") {
   static std::atomic<DWORD> counter{0};
   DWORD number = ++counter;
-  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number));
 }
 
 // A registry worker arms its wait after BeginWatch has returned, and every
@@ -92,7 +93,7 @@ bool ChangeUntilHeard(Receiver& receiver, const std::function<void()>& change) {
 }
 
 class WatchedFolder {
- public:
+public:
   WatchedFolder() : path_(ScratchFolderOfProgram() + "watch-" + std::to_string(++serial_)) {
     std::filesystem::create_directories(path_);
   }
@@ -101,7 +102,7 @@ class WatchedFolder {
   void AddFolder(const std::string& name) { std::filesystem::create_directories(path_ + "/" + name); }
   void AddFile(const std::string& where = "") { std::ofstream(path_ + "/" + where + std::to_string(++files_)); }
 
- private:
+private:
   static int serial_;
   std::string path_;
   std::atomic<int> files_{0};
@@ -118,7 +119,8 @@ TEST(CRegistryWatcher, ChangesInSubkeysCountOnlyWithTheSubtreeFlag) {
     SCOPED_TRACE(subtree);
     ScratchKey key;
     HKEY inner = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(key.get(), "inner", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &inner, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(key.get(), "inner", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &inner, nullptr));
     // Some platforms keep one wait per key handle: the witness gets its own.
     HKEY again = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, key.path().c_str(), 0, KEY_NOTIFY, &again));
@@ -173,7 +175,8 @@ TEST(Watchers, BeginWatchRefusesASecondStartAndEndWatchIsIdempotent) {
   registry.EndWatch();
   files.EndWatch();
 
-  EXPECT_EQ(0, files.BeginWatch((std::string(folder.path()) + "/missing").c_str(), 0, first.window, kChanged, kFileNames));
+  EXPECT_EQ(0,
+            files.BeginWatch((std::string(folder.path()) + "/missing").c_str(), 0, first.window, kChanged, kFileNames));
   EXPECT_EQ(0, files.BeginWatch(nullptr, 0, first.window, kChanged, kFileNames));
   EXPECT_FALSE(files.Watching());
   ASSERT_EQ(1, files.BeginWatch(folder.path(), 0, first.window, kChanged, kFileNames));
@@ -285,9 +288,8 @@ TEST(CRegistryWatcher, WokenByAChangeFromAnotherProcess) {
   Receiver receiver;
   CRegistryWatcher watcher;
   ASSERT_EQ(1, watcher.BeginWatch(key.get(), 0, receiver.window, kChanged, kValues));
-  EXPECT_TRUE(ChangeUntilHeard(receiver, [&] {
-    EXPECT_EQ(0, RunInChild("DISABLED_ChildProcess.SetsAValue", key.path()));
-  }));
+  EXPECT_TRUE(
+      ChangeUntilHeard(receiver, [&] { EXPECT_EQ(0, RunInChild("DISABLED_ChildProcess.SetsAValue", key.path())); }));
 }
 
 // Run as the child of the test above.
@@ -303,7 +305,8 @@ TEST(DISABLED_ChildProcess, SetsAValue) {
 TEST(CRegistryWatcher, WorkerEndsQuietlyWhenTheWatchedKeyIsDeleted) {
   ScratchKey key;
   HKEY doomed = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(key.get(), "doomed", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &doomed, nullptr));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExA(key.get(), "doomed", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &doomed, nullptr));
   Receiver receiver;
   receiver.onChange = [&] { EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(key.get(), "doomed")); };
   Observed<CRegistryWatcher> watcher;

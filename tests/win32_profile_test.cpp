@@ -13,7 +13,7 @@
 namespace {
 
 class Win32Profile : public testing::Test {
- protected:
+protected:
   void SetUp() override {
     const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
     file_ = ScratchFolderOfProgram() + test->name() + ".ini";
@@ -47,8 +47,9 @@ std::string List(const char (&text)[N]) {
 }
 
 TEST_F(Win32Profile, ValuesAreTrimmedUnquotedAndFoundWithoutRegardToCase) {
-  Plant("; a comment=not a key\n[Main]\r\n  Key1 =  value one  \r\nkey2=\"quoted value \"\nKey3='single'\n"
-        "Key4=\"unbalanced\n  [ Other ]\nx=1\n[MAIN]\nlater=2\nkey1=second\n");
+  Plant(
+      "; a comment=not a key\n[Main]\r\n  Key1 =  value one  \r\nkey2=\"quoted value \"\nKey3='single'\n"
+      "Key4=\"unbalanced\n  [ Other ]\nx=1\n[MAIN]\nlater=2\nkey1=second\n");
   struct Case {
     const char *section, *key, *fallback, *expected;
   } cases[] = {
@@ -57,7 +58,7 @@ TEST_F(Win32Profile, ValuesAreTrimmedUnquotedAndFoundWithoutRegardToCase) {
       {"Main", "Key3", "", "single"},
       {"Main", "Key4", "", "\"unbalanced"},
       {"other", "X", "", "1"},
-      {"Main", "x", "<default>", "<default>"},    // keys belong to their own section
+      {"Main", "x", "<default>", "<default>"},      // keys belong to their own section
       {"Main", "later", "<default>", "<default>"},  // a repeated section is not read
       {"Main", "absent", "fallback  ", "fallback"},
       {"Main", "absent", nullptr, ""},
@@ -73,15 +74,16 @@ TEST_F(Win32Profile, IntegersAreDecimalOrHexAfter0x) {
   const struct {
     const char* text;
     int expected;
-  } cases[] = {{"12", 12},        {"-42abc", -42},  {"+5", 5},       {"value one", 0}, {"0x10", 16},
-               {"0X1f", 0},       {"0x1fz", 31},    {"-0x10", -16},  {"010", 10},      {"0x", 0},
-               {"0xg", 0},        {"0xFFFFFFFF", -1}, {"1 2", 1}};
+  } cases[] = {{"12", 12},  {"-42abc", -42},    {"+5", 5},      {"value one", 0}, {"0x10", 16},
+               {"0X1f", 0}, {"0x1fz", 31},      {"-0x10", -16}, {"010", 10},      {"0x", 0},
+               {"0xg", 0},  {"0xFFFFFFFF", -1}, {"1 2", 1}};
   std::string content = "[Main]\n";
   for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i)
     content += "k" + std::to_string(i) + "=" + cases[i].text + "\n";
   Plant(content);
   for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i)
-    EXPECT_EQ(cases[i].expected, (int)GetPrivateProfileIntA("main", ("K" + std::to_string(i)).c_str(), 7, file_.c_str()))
+    EXPECT_EQ(cases[i].expected,
+              (int)GetPrivateProfileIntA("main", ("K" + std::to_string(i)).c_str(), 7, file_.c_str()))
         << cases[i].text;
   EXPECT_EQ(7, (int)GetPrivateProfileIntA("Main", "absent", 7, file_.c_str()));
   EXPECT_EQ(7, (int)GetPrivateProfileIntA("Other", "k0", 7, file_.c_str()));
@@ -121,7 +123,8 @@ TEST_F(Win32Profile, ListsAreCutToTheBufferWithTheCountLessTwo) {
       {"names", names, [](char* b, DWORD n, const char* f) { return GetPrivateProfileSectionNamesA(b, n, f); }},
       {"names by string", names,
        [](char* b, DWORD n, const char* f) { return GetPrivateProfileStringA(nullptr, nullptr, "", b, n, f); }},
-      {"keys", keys, [](char* b, DWORD n, const char* f) { return GetPrivateProfileStringA("MAIN", nullptr, "", b, n, f); }},
+      {"keys", keys,
+       [](char* b, DWORD n, const char* f) { return GetPrivateProfileStringA("MAIN", nullptr, "", b, n, f); }},
       {"section", lines, [](char* b, DWORD n, const char* f) { return GetPrivateProfileSectionA("main", b, n, f); }},
   };
   for (const Case& c : cases) {
@@ -166,8 +169,9 @@ TEST_F(Win32Profile, AZeroByteEndsItsLineAndTheFile) {
 }
 
 TEST_F(Win32Profile, SectionHoldsEntriesAndBareLinesButNoComments) {
-  Plant("; top\n[Main]\n  Key1 =  value one  \n; comment\nkey2=\"quoted \"\nnoequals\n\n=no name\nk3=\n"
-        "[Other]\nx=1\n[Main]\ndup=2\n");
+  Plant(
+      "; top\n[Main]\n  Key1 =  value one  \n; comment\nkey2=\"quoted \"\nnoequals\n\n=no name\nk3=\n"
+      "[Other]\nx=1\n[Main]\ndup=2\n");
   EXPECT_EQ(List("Key1=value one\0key2=\"quoted \"\0noequals\0=no name\0k3=\0"), Section("main"));
   EXPECT_EQ("", Section("missing"));
 }
@@ -198,16 +202,16 @@ TEST_F(Win32Profile, StructIsHexWithAChecksumByte) {
   unsigned char empty[1];
   EXPECT_TRUE(GetPrivateProfileStructA("S", "none", empty, 0, file_.c_str()));
 
-  Plant("[S]\nk=01ABFF10BB\nlower=01abff10bb\nspaced=  01ABFF10BB  \nsum=01ABFF10BC\nletter=0GABFF10BB\n"
-        "quoted=\"01ABFF10BB\"\n");
+  Plant(
+      "[S]\nk=01ABFF10BB\nlower=01abff10bb\nspaced=  01ABFF10BB  \nsum=01ABFF10BC\nletter=0GABFF10BB\n"
+      "quoted=\"01ABFF10BB\"\n");
   struct Case {
     const char* key;
     UINT size;
     BOOL expected;
   } cases[] = {
-      {"k", 4, TRUE},          {"lower", 4, TRUE},   {"spaced", 4, TRUE},  {"k", 3, FALSE},
-      {"k", 5, FALSE},         {"sum", 4, FALSE},    {"letter", 4, FALSE}, {"quoted", 4, FALSE},
-      {"missing", 4, FALSE},
+      {"k", 4, TRUE},    {"lower", 4, TRUE},   {"spaced", 4, TRUE},  {"k", 3, FALSE},       {"k", 5, FALSE},
+      {"sum", 4, FALSE}, {"letter", 4, FALSE}, {"quoted", 4, FALSE}, {"missing", 4, FALSE},
   };
   for (const Case& c : cases) {
     unsigned char read[8] = {};

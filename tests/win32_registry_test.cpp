@@ -59,10 +59,10 @@ TEST(Win32Registry, StringsGetTheTerminatorTheLengthLeftOut) {
     DWORD given;
     DWORD stored;
   } cases[] = {
-      {REG_SZ, 15, 16},        {REG_EXPAND_SZ, 15, 16}, {REG_MULTI_SZ, 15, 16},
-      {REG_SZ, 16, 16},        // the terminator counted already
-      {REG_SZ, 4, 4},          // "This" followed by more text: nothing added
-      {REG_BINARY, 15, 15},    // not a string
+      {REG_SZ, 15, 16},       {REG_EXPAND_SZ, 15, 16},
+      {REG_MULTI_SZ, 15, 16}, {REG_SZ, 16, 16},  // the terminator counted already
+      {REG_SZ, 4, 4},                            // "This" followed by more text: nothing added
+      {REG_BINARY, 15, 15},                      // not a string
       {REG_SZ, 0, 0},
   };
   for (const Case& c : cases) {
@@ -84,7 +84,10 @@ TEST(Win32Registry, UnterminatedStringsReadBackTerminatedWhenThereIsRoom) {
     DWORD room;
     const char* expected;  // the buffer after the call, 6 bytes
   } cases[] = {
-      {"text", 6, "This\0-"}, {"text", 5, "This\0-"}, {"text", 4, "This--"}, {"bin", 6, "This--"},
+      {"text", 6, "This\0-"},
+      {"text", 5, "This\0-"},
+      {"text", 4, "This--"},
+      {"bin", 6, "This--"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.name) + "/" + std::to_string(c.room));
@@ -100,8 +103,8 @@ TEST(Win32Registry, UnterminatedStringsReadBackTerminatedWhenThereIsRoom) {
     DWORD nameLength = sizeof name;
     size = c.room;
     for (DWORD i = 0;; ++i) {
-      ASSERT_EQ(ERROR_SUCCESS, RegEnumValueA(scratch.get(), i, name, &nameLength, nullptr, &type, (BYTE*)buffer,
-                                             &size));
+      ASSERT_EQ(ERROR_SUCCESS,
+                RegEnumValueA(scratch.get(), i, name, &nameLength, nullptr, &type, (BYTE*)buffer, &size));
       if (strcmp(name, c.name) == 0) break;
       nameLength = sizeof name;
       size = c.room;
@@ -206,7 +209,8 @@ TEST(Win32Registry, AccessMasksAreHonoured) {
   // parent, and the handle has the access it asked for, not its parent's.
   // (Creating a new key through a read-only parent is refused here but not by
   // Wine, a known difference; the storage-failure tests cover it on POSIX.)
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(reader, "existing", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExA(reader, "existing", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr));
   EXPECT_EQ(ERROR_SUCCESS, SetBytes(child, "v", REG_SZ, "y", 2));
   for (HKEY key : {reader, writer, child}) RegCloseKey(key);
 }
@@ -271,7 +275,7 @@ TEST(Win32Registry, PredefinedKeysAreKnownByTheirLow32Bits) {
 }  // namespace
 
 class NewCalls : public testing::Test {
- protected:
+protected:
   // Key "Src" with a value, a default value and a subkey "Sub" with a value.
   void MakeSource() {
     ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch_.get(), "Src", "v", REG_SZ, "one", 4));
@@ -319,11 +323,16 @@ TEST_F(NewCalls, GetValueFiltersTypes) {
     DWORD flags;
     LONG rc;
   } cases[] = {
-      {"num", RRF_RT_REG_DWORD, ERROR_SUCCESS},          {"num", RRF_RT_REG_SZ, ERROR_UNSUPPORTED_TYPE},
-      {"bin4", RRF_RT_DWORD, ERROR_SUCCESS},             {"bin3", RRF_RT_DWORD, ERROR_DATATYPE_MISMATCH},
-      {"bin3", RRF_RT_REG_BINARY, ERROR_SUCCESS},        {"text", RRF_RT_REG_SZ | RRF_RT_REG_DWORD, ERROR_SUCCESS},
-      {"text", RRF_RT_REG_MULTI_SZ, ERROR_UNSUPPORTED_TYPE}, {"missing", RRF_RT_ANY, ERROR_FILE_NOT_FOUND},
-      {"text", RRF_RT_REG_EXPAND_SZ, ERROR_INVALID_PARAMETER}, {"text", 0, ERROR_UNSUPPORTED_TYPE},
+      {"num", RRF_RT_REG_DWORD, ERROR_SUCCESS},
+      {"num", RRF_RT_REG_SZ, ERROR_UNSUPPORTED_TYPE},
+      {"bin4", RRF_RT_DWORD, ERROR_SUCCESS},
+      {"bin3", RRF_RT_DWORD, ERROR_DATATYPE_MISMATCH},
+      {"bin3", RRF_RT_REG_BINARY, ERROR_SUCCESS},
+      {"text", RRF_RT_REG_SZ | RRF_RT_REG_DWORD, ERROR_SUCCESS},
+      {"text", RRF_RT_REG_MULTI_SZ, ERROR_UNSUPPORTED_TYPE},
+      {"missing", RRF_RT_ANY, ERROR_FILE_NOT_FOUND},
+      {"text", RRF_RT_REG_EXPAND_SZ, ERROR_INVALID_PARAMETER},
+      {"text", 0, ERROR_UNSUPPORTED_TYPE},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.name) + "/" + std::to_string(c.flags));
@@ -346,9 +355,9 @@ TEST_F(NewCalls, GetValueFiltersTypes) {
   EXPECT_EQ((DWORD)REG_DWORD, type);
   EXPECT_EQ(4u, size);
   EXPECT_EQ(7u, read);
-  EXPECT_EQ(ERROR_INVALID_PARAMETER, RegGetValueA(scratch_.get(), "G", "num",
-                                                  RRF_RT_ANY | RRF_SUBKEY_WOW6464KEY | RRF_SUBKEY_WOW6432KEY,
-                                                  nullptr, nullptr, nullptr));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER,
+            RegGetValueA(scratch_.get(), "G", "num", RRF_RT_ANY | RRF_SUBKEY_WOW6464KEY | RRF_SUBKEY_WOW6432KEY,
+                         nullptr, nullptr, nullptr));
 }
 
 TEST_F(NewCalls, GetValueExpandsUnlessTold) {

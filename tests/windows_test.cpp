@@ -83,8 +83,7 @@ TEST(WindowClass, RegistrationAndLookup) {
   EXPECT_TRUE(DestroyWindow(window));
   EXPECT_TRUE(UnregisterClassA("Korvex-Class-Test", instance));
   EXPECT_FALSE(GetClassInfoA(instance, "Korvex-Class-Test", &found));
-  EXPECT_EQ(nullptr,
-            CreateWindowExA(0, "Korvex-Class-Test", "", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
+  EXPECT_EQ(nullptr, CreateWindowExA(0, "Korvex-Class-Test", "", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
   g_seen.Take();
 }
 

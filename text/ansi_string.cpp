@@ -103,16 +103,20 @@ void CAnsiString::SetString(const char* text, int count) {
 
 CAnsiString CAnsiString::Left(int count) const {
   CAnsiString part;
-  if (count > GetLength()) part = *this;
-  else if (count >= 0) part.SetString(*this, count);
+  if (count > GetLength())
+    part = *this;
+  else if (count >= 0)
+    part.SetString(*this, count);
   return part;
 }
 
 CAnsiString CAnsiString::Right(int count) const {
   CAnsiString part;
   int length = GetLength();
-  if (count > length) part = *this;
-  else if (count >= 0) part.SetString(static_cast<const char*>(*this) + (length - count), count);
+  if (count > length)
+    part = *this;
+  else if (count >= 0)
+    part.SetString(static_cast<const char*>(*this) + (length - count), count);
   return part;
 }
 
@@ -149,9 +153,7 @@ void CAnsiString::Delete(int index, int count) {
   ReplaceBlock(m_pszText, CopyOf(text));
 }
 
-char CAnsiString::GetAt(int index) const {
-  return index >= 0 && index < GetLength() ? m_pszText[index] : '\0';
-}
+char CAnsiString::GetAt(int index) const { return index >= 0 && index < GetLength() ? m_pszText[index] : '\0'; }
 
 void CAnsiString::SetAt(int index, char ch) {
   if (index >= 0 && index < GetLength()) m_pszText[index] = ch;

@@ -28,7 +28,8 @@ const char kUrl[] = "ssh://user@host:22/srv/logs?tail=100";
 void Say(const char* format, const std::string& text = "") { printf(format, text.c_str()); }
 
 void MakeFolder(const std::string& folder) {
-  if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) throw ToolError("cannot create " + folder + ": " + strerror(errno));
+  if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST)
+    throw ToolError("cannot create " + folder + ": " + strerror(errno));
 }
 
 std::string AbsolutePath(const std::string& path) {
@@ -44,7 +45,8 @@ std::string WriteTerminalProduct(const std::string& folder, const std::string& r
   WriteAll(script,
            "#!/bin/sh\n"
            "# A stand-in for the terminal product: records the command line it was started with.\n"
-           "printf '%s\\n' \"$0\" \"$@\" > '" + received + ".part' && mv '" + received + ".part' '" + received + "'\n");
+           "printf '%s\\n' \"$0\" \"$@\" > '" +
+               received + ".part' && mv '" + received + ".part' '" + received + "'\n");
   if (chmod(script.c_str(), 0755) != 0) throw ToolError("cannot make " + script + " executable");
   return script;
 }
@@ -63,7 +65,8 @@ void RegisterStep(const std::string& products, const std::string& received) {
   Say("\n1. Register a sample terminal product\n");
   std::string script = WriteTerminalProduct(products, received);
   Say("   The terminal product Torvik is played by a small script, %s,\n"
-      "   which only records the command line it is started with.\n", script);
+      "   which only records the command line it is started with.\n",
+      script);
   UnregisterProduct("Torvik");  // a previous run's entry
   Say("   $ korvex product register Torvik --version 2.0 --path %s\n", products);
   Say("   wrote %s: Path and Version, where GetProductPath looks\n", RegisterProduct("Torvik", "2.0", products));

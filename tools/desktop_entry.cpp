@@ -24,17 +24,22 @@ namespace {
 std::string ApplicationsFolder() {
   const char* data = getenv("XDG_DATA_HOME");
   std::string base;
-  if (data && *data == '/') base = data;
-  else if (geteuid() == 0) base = "/usr/share";
-  else if (const char* home = getenv("HOME")) base = std::string(home) + "/.local/share";
-  else throw ToolError("neither XDG_DATA_HOME nor HOME is set");
+  if (data && *data == '/')
+    base = data;
+  else if (geteuid() == 0)
+    base = "/usr/share";
+  else if (const char* home = getenv("HOME"))
+    base = std::string(home) + "/.local/share";
+  else
+    throw ToolError("neither XDG_DATA_HOME nor HOME is set");
   return base + "/applications";
 }
 
 void MakeFolders(const std::string& folder) {
   for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
     std::string part = folder.substr(0, slash);
-    if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) throw ToolError("cannot create " + part + ": " + strerror(errno));
+    if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST)
+      throw ToolError("cannot create " + part + ": " + strerror(errno));
     if (slash == std::string::npos) return;
   }
 }
@@ -77,7 +82,9 @@ std::string DesktopEntryName(const std::string& product) {
   return "korvex-" + id + ".desktop";
 }
 
-std::string DesktopEntryPath(const std::string& product) { return ApplicationsFolder() + "/" + DesktopEntryName(product); }
+std::string DesktopEntryPath(const std::string& product) {
+  return ApplicationsFolder() + "/" + DesktopEntryName(product);
+}
 
 std::string DesktopEntryText(const std::string& product, const std::vector<std::string>& schemes,
                              const std::vector<std::string>& tool) {
@@ -89,10 +96,18 @@ std::string DesktopEntryText(const std::string& product, const std::vector<std::
   }
   return "[Desktop Entry]\n"
          "Type=Application\n"
-         "Name=" + StringValue(product) + "\n"
-         "Comment=Opens " + list + " links in " + StringValue(product) + "\n"
-         "Exec=" + StringValue(exec) + "open --notify %u\n"
-         "MimeType=" + mime + "\n"
+         "Name=" +
+         StringValue(product) +
+         "\n"
+         "Comment=Opens " +
+         list + " links in " + StringValue(product) +
+         "\n"
+         "Exec=" +
+         StringValue(exec) +
+         "open --notify %u\n"
+         "MimeType=" +
+         mime +
+         "\n"
          "NoDisplay=true\n"
          "Terminal=false\n";
 }

@@ -39,7 +39,8 @@ void Get(const IniOptions& options) {
   const char* missing = "\n";
   CString value = ini.GetValue(options.section.c_str(), options.key.c_str(), missing);
   if (value == missing) {
-    if (!options.hasFallback) throw ToolError("no key \"" + options.key + "\" in [" + options.section + "] of " + options.file);
+    if (!options.hasFallback)
+      throw ToolError("no key \"" + options.key + "\" in [" + options.section + "] of " + options.file);
     value = options.fallback.c_str();
   }
   printf("%s\n", static_cast<const char*>(value));
@@ -97,8 +98,8 @@ void Dump(const IniOptions& options) {
       open = true;
     } else if (!line.empty()) {
       size_t equals = line.find('=');
-      keys.push_back("{\"key\":" + JsonString(line.substr(0, equals)) + ",\"value\":" +
-                     JsonString(equals == std::string::npos ? "" : line.substr(equals + 1)) + "}");
+      keys.push_back("{\"key\":" + JsonString(line.substr(0, equals)) +
+                     ",\"value\":" + JsonString(equals == std::string::npos ? "" : line.substr(equals + 1)) + "}");
       open = true;
     }
   }
@@ -117,8 +118,9 @@ CLI::App* AddFileCommand(CLI::App* ini, const char* name, const char* descriptio
 void AddIniCommand(CLI::App& app) {
   static IniOptions options;
   CLI::App* ini = AddCommandGroup(app, "ini", "Read and write INI files");
-  ini->footer("The INI model keeps every text as written: no blanks trimmed, no quotes removed, no comments; "
-              "\"ini set\" writes Linux line ends.");
+  ini->footer(
+      "The INI model keeps every text as written: no blanks trimmed, no quotes removed, no comments; "
+      "\"ini set\" writes Linux line ends.");
 
   CLI::App* get = AddFileCommand(ini, "get", "Show one value", options);
   get->add_option("SECTION", options.section)->required();

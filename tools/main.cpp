@@ -33,7 +33,10 @@ std::string UnknownCommand(CLI::App& app, int argc, char** argv, std::string* kn
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app("Work with what the products keep: registry keys, .reg files, products and their links, options, URLs, INI files, Base64", "korvex");
+  CLI::App app(
+      "Work with what the products keep: registry keys, .reg files, products and their links, options, URLs, INI "
+      "files, Base64",
+      "korvex");
   app.set_version_flag("--version", "korvex " KORVEX_TOOL_VERSION);
   app.require_subcommand(1);
   korvex_tool::AddRegCommand(app);

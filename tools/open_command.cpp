@@ -51,7 +51,8 @@ void Open(const std::string& text) {
   CUrlInfo url;
   if (!url.ParseURL(text.c_str())) throw ToolError("not a URL: " + Printable(text));
   if (!IsSafeToLaunch(url)) {
-    if (ProductForScheme(static_cast<const char*>(url.m_strScheme)).empty()) throw ToolError("no product opens \"" + Printable(static_cast<const char*>(url.m_strScheme)) + "\" links");
+    if (ProductForScheme(static_cast<const char*>(url.m_strScheme)).empty())
+      throw ToolError("no product opens \"" + Printable(static_cast<const char*>(url.m_strScheme)) + "\" links");
     throw ToolError("refused " + Printable(text) +
                     ": a field holds a blank, a quote or a control byte, or begins with \"-\"");
   }

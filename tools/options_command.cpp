@@ -15,10 +15,10 @@ namespace korvex_tool {
 namespace {
 
 struct OptionsOptions {
-  std::string registry;               // FIRST[/SECOND]: HKCU\SOFTWARE\FIRST\SECOND
-  std::string iniFolder;              // a subfolder of the user's application-data folder
-  std::string iniName;                // the file in it, "setup.ini" when not given
-  std::string iniPath;                // or a file named outright
+  std::string registry;   // FIRST[/SECOND]: HKCU\SOFTWARE\FIRST\SECOND
+  std::string iniFolder;  // a subfolder of the user's application-data folder
+  std::string iniName;    // the file in it, "setup.ini" when not given
+  std::string iniPath;    // or a file named outright
   std::string section, name, value;
   bool integer = false;
 };
@@ -82,8 +82,10 @@ void Set(const OptionsOptions& options) {
     COptionStorage store;
     where = Open(store, options);
     SetLastError(ERROR_SUCCESS);
-    if (options.integer) store.SetValue(name, ParseInt(options.value));
-    else store.SetValue(name, options.value.c_str());
+    if (options.integer)
+      store.SetValue(name, ParseInt(options.value));
+    else
+      store.SetValue(name, options.value.c_str());
   }
   LONG error = static_cast<LONG>(GetLastError());
   COptionStorage check;
@@ -118,9 +120,11 @@ CLI::App* AddStoreCommand(CLI::App* parent, const char* name, const char* descri
 
 void AddOptionsCommand(CLI::App& app) {
   static OptionsOptions options;
-  CLI::App* command = AddCommandGroup(app, "options", "Read and write the products' options (registry or profile file)");
-  command->footer("A profile file is read as Windows reads profile files: blanks around names and values trimmed, "
-                  "names matched in any letter case, one pair of quotes around a value removed.");
+  CLI::App* command =
+      AddCommandGroup(app, "options", "Read and write the products' options (registry or profile file)");
+  command->footer(
+      "A profile file is read as Windows reads profile files: blanks around names and values trimmed, "
+      "names matched in any letter case, one pair of quotes around a value removed.");
   CLI::App* get = AddStoreCommand(command, "get", "Show one option", options);
   get->callback([] { Get(options); });
   CLI::App* set = AddStoreCommand(command, "set", "Set one option", options);

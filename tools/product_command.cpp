@@ -94,13 +94,12 @@ void AddProductCommand(CLI::App& app) {
   reg->add_flag("--default", options.makeDefault, "make that entry the default for the schemes (mimeapps.list)")
       ->needs(desktop);
 
-  CLI::App* find = AddAction(product, "find", "Show where the library finds a product, and how",
-                             [] { Find(options); });
+  CLI::App* find = AddAction(product, "find", "Show where the library finds a product, and how", [] { Find(options); });
   find->add_option("NAME", options.name)->required();
   find->add_flag("--json", options.json, "one JSON object: product, path, found, result");
 
-  CLI::App* unregister = AddAction(product, "unregister", "Delete a product's key and its desktop entry",
-                                   [] { Unregister(options); });
+  CLI::App* unregister =
+      AddAction(product, "unregister", "Delete a product's key and its desktop entry", [] { Unregister(options); });
   unregister->add_option("NAME", options.name)->required();
 }
 

@@ -49,9 +49,7 @@ std::string Machine(const char* subkey) { return std::string("HKEY_LOCAL_MACHINE
 
 }  // namespace
 
-std::string ProductKeyName(const std::string& product) {
-  return Machine(korvex::ProductKeyName(product.c_str()));
-}
+std::string ProductKeyName(const std::string& product) { return Machine(korvex::ProductKeyName(product.c_str())); }
 
 std::vector<std::string> SchemesOf(const std::string& product) {
   std::vector<std::string> schemes;
@@ -99,7 +97,7 @@ bool FindProduct(const std::string& product, FoundProduct* found) {
     found->meaning = "found beside the calling program";
   } else {
     found->way = std::string(location.route == korvex::ProductRoute::kProductKey ? "in the product's key "
-                                                                                    : "in the suite's key ") +
+                                                                                 : "in the suite's key ") +
                  Machine(location.key);
     found->meaning = "the leading number of the version";
   }

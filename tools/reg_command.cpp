@@ -83,8 +83,8 @@ std::string JsonValue(const RegValueEdit& value) {
   } else {
     data = JsonString(Hex(value.data));
   }
-  return "{\"name\":" + JsonString(value.name) + ",\"type\":" + JsonString(TypeName(value.type)) +
-         ",\"data\":" + data + "}";
+  return "{\"name\":" + JsonString(value.name) + ",\"type\":" + JsonString(TypeName(value.type)) + ",\"data\":" + data +
+         "}";
 }
 
 std::string JsonKey(const RegKeyEdit& block, const std::vector<std::string>& subkeys) {
@@ -239,7 +239,8 @@ void Export(const RegOptions& options) {
 void Import(const RegOptions& options) {
   RegFile file;
   std::string error;
-  if (!ReadRegFile(ReadAll(options.file), &file, &error)) throw ToolError(options.file + ": " + error + "; nothing was imported");
+  if (!ReadRegFile(ReadAll(options.file), &file, &error))
+    throw ToolError(options.file + ": " + error + "; nothing was imported");
   ApplyAll(file);
   printf("imported %zu keys and %zu values from %s\n", file.keys.size(), file.ValueCount(), options.file.c_str());
 }
@@ -268,7 +269,8 @@ void AddRegCommand(CLI::App& app) {
   query->add_flag("--json", options.json, "one JSON document: the key (a list of keys with -s), or the value");
   query->callback([] { Query(options); });
 
-  CLI::App* get = AddKeyCommand(reg, "get", "Print one value's data alone, for scripts (status 1 when missing)", options);
+  CLI::App* get =
+      AddKeyCommand(reg, "get", "Print one value's data alone, for scripts (status 1 when missing)", options);
   AddValueOptions(get, options);
   get->callback([] { Get(options); });
 
@@ -276,9 +278,9 @@ void AddRegCommand(CLI::App& app) {
   AddValueOptions(add, options);
   add->add_option("-t,--type", options.type,
                   "REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_QWORD, REG_BINARY or REG_NONE")
-      ->transform(CLI::IsMember({"REG_SZ", "REG_EXPAND_SZ", "REG_MULTI_SZ", "REG_DWORD", "REG_QWORD", "REG_BINARY",
-                                 "REG_NONE"},
-                                CLI::ignore_case))
+      ->transform(
+          CLI::IsMember({"REG_SZ", "REG_EXPAND_SZ", "REG_MULTI_SZ", "REG_DWORD", "REG_QWORD", "REG_BINARY", "REG_NONE"},
+                        CLI::ignore_case))
       ->capture_default_str();
   CLI::Option* data = add->add_option(
       "-d,--data", options.data,

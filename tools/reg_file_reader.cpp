@@ -1,6 +1,5 @@
 // Reading the registry editor's text format.
 
-
 #include "tools/reg_file.h"
 #include "tools/utf16.h"
 
@@ -72,7 +71,7 @@ std::vector<std::string> SplitLines(const std::string& text) {
 }
 
 class Reader {
- public:
+public:
   Reader(std::vector<std::string> lines, RegFile* file, std::string* error)
       : lines_(std::move(lines)), file_(file), error_(error) {}
 
@@ -88,7 +87,7 @@ class Reader {
     return true;
   }
 
- private:
+private:
   bool Fail(const std::string& why) {
     *error_ = "line " + std::to_string(index_ + 1) + ": " + why;
     return false;
@@ -118,9 +117,12 @@ class Reader {
       }
       if (c == '\\') {
         char next = i + 1 < line.size() ? line[++i] : '\0';
-        if (next == '\\' || next == '"') c = next;
-        else if (next == 'n') c = '\n';
-        else return Fail("unknown escape \"\\" + std::string(1, next) + "\" in a quoted text");
+        if (next == '\\' || next == '"')
+          c = next;
+        else if (next == 'n')
+          c = '\n';
+        else
+          return Fail("unknown escape \"\\" + std::string(1, next) + "\" in a quoted text");
       }
       text->push_back(c);
     }
@@ -208,7 +210,8 @@ class Reader {
     size_t start = 0;
     while (start < list.size()) {
       size_t comma = list.find(',', start);
-      std::string item = TrimRight(TrimLeft(list.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
+      std::string item =
+          TrimRight(TrimLeft(list.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
       DWORD byte = 0;
       if (item.size() > 2 || !ParseHexNumber(item, &byte)) return Fail("\"" + item + "\" is not a hexadecimal byte");
       bytes->push_back(static_cast<char>(byte));

@@ -13,7 +13,7 @@ ToolError Failure(const std::string& what, const KeyPath& path, LONG status) {
 
 // One registry transaction; closing it without a commit undoes everything in it.
 class Transaction {
- public:
+public:
   Transaction() : handle_(CreateTransaction(NULL, NULL, 0, 0, 0, 0, NULL)) {
     if (handle_ == INVALID_HANDLE_VALUE)
       throw ToolError("cannot begin a transaction: " + DescribeError(static_cast<LONG>(GetLastError())));
@@ -23,7 +23,7 @@ class Transaction {
   Transaction& operator=(const Transaction&) = delete;
   HANDLE get() const { return handle_; }
 
- private:
+private:
   HANDLE handle_;
 };
 
@@ -60,21 +60,36 @@ OpenKey::~OpenKey() {
 
 std::string DescribeError(LONG status) {
   switch (status) {
-    case ERROR_FILE_NOT_FOUND: return "not found";
-    case ERROR_ACCESS_DENIED: return "access denied";
-    case ERROR_INVALID_PARAMETER: return "invalid name";
-    case ERROR_BAD_PATHNAME: return "invalid path";
-    case ERROR_KEY_DELETED: return "the key was deleted meanwhile";
-    case ERROR_BADDB: return "the registry store is damaged";
-    case ERROR_CANTOPEN: return "the registry store cannot be opened";
-    case ERROR_CANTREAD: return "the registry store cannot be read";
-    case ERROR_CANTWRITE: return "the registry store cannot be written";
-    case ERROR_BUSY: return "the registry store is busy";
-    case ERROR_PATH_NOT_FOUND: return "no such folder";
-    case ERROR_DISK_FULL: return "no space left on the device";
-    case ERROR_IO_DEVICE: return "input/output error";
-    case ERROR_WRITE_FAULT: return "the file cannot be written";
-    default: return "error " + std::to_string(status);
+    case ERROR_FILE_NOT_FOUND:
+      return "not found";
+    case ERROR_ACCESS_DENIED:
+      return "access denied";
+    case ERROR_INVALID_PARAMETER:
+      return "invalid name";
+    case ERROR_BAD_PATHNAME:
+      return "invalid path";
+    case ERROR_KEY_DELETED:
+      return "the key was deleted meanwhile";
+    case ERROR_BADDB:
+      return "the registry store is damaged";
+    case ERROR_CANTOPEN:
+      return "the registry store cannot be opened";
+    case ERROR_CANTREAD:
+      return "the registry store cannot be read";
+    case ERROR_CANTWRITE:
+      return "the registry store cannot be written";
+    case ERROR_BUSY:
+      return "the registry store is busy";
+    case ERROR_PATH_NOT_FOUND:
+      return "no such folder";
+    case ERROR_DISK_FULL:
+      return "no space left on the device";
+    case ERROR_IO_DEVICE:
+      return "input/output error";
+    case ERROR_WRITE_FAULT:
+      return "the file cannot be written";
+    default:
+      return "error " + std::to_string(status);
   }
 }
 
@@ -98,8 +113,8 @@ std::vector<RegValueEdit> ReadValues(HKEY key, const KeyPath& path) {
   for (DWORD index = 0;;) {
     RegValueEdit value;
     DWORD nameLength = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size());
-    LONG rc = RegEnumValueA(key, index, name.data(), &nameLength, NULL, &value.type,
-                            reinterpret_cast<BYTE*>(&data[0]), &size);
+    LONG rc = RegEnumValueA(key, index, name.data(), &nameLength, NULL, &value.type, reinterpret_cast<BYTE*>(&data[0]),
+                            &size);
     if (rc == ERROR_NO_MORE_ITEMS) return values;
     if (rc == ERROR_MORE_DATA && size > data.size()) {
       data.resize(size);

@@ -14,7 +14,7 @@ namespace korvex_tool {
 
 // One open key, closed on destruction.
 class OpenKey {
- public:
+public:
   OpenKey() = default;
   ~OpenKey();
   OpenKey(const OpenKey&) = delete;
@@ -22,7 +22,7 @@ class OpenKey {
   HKEY* out() { return &key_; }
   HKEY get() const { return key_; }
 
- private:
+private:
   HKEY key_ = NULL;
 };
 

@@ -34,7 +34,8 @@ unsigned long long ParseNumber(const std::string& text, size_t bytes, const char
     value = value * base + digit;
   }
   if (!ok)
-    throw ToolError("\"" + text + "\" is not a " + type + " (0 to " + std::to_string(limit) + ", or 0x...)", kExitUsage);
+    throw ToolError("\"" + text + "\" is not a " + type + " (0 to " + std::to_string(limit) + ", or 0x...)",
+                    kExitUsage);
   return value;
 }
 
@@ -73,13 +74,20 @@ std::vector<std::string> TextsOf(DWORD type, const std::string& data) {
 
 std::string TypeName(DWORD type) {
   switch (type) {
-    case REG_NONE: return "REG_NONE";
-    case REG_SZ: return "REG_SZ";
-    case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
-    case REG_BINARY: return "REG_BINARY";
-    case REG_DWORD: return "REG_DWORD";
-    case REG_MULTI_SZ: return "REG_MULTI_SZ";
-    case REG_QWORD: return "REG_QWORD";
+    case REG_NONE:
+      return "REG_NONE";
+    case REG_SZ:
+      return "REG_SZ";
+    case REG_EXPAND_SZ:
+      return "REG_EXPAND_SZ";
+    case REG_BINARY:
+      return "REG_BINARY";
+    case REG_DWORD:
+      return "REG_DWORD";
+    case REG_MULTI_SZ:
+      return "REG_MULTI_SZ";
+    case REG_QWORD:
+      return "REG_QWORD";
     default: {
       char text[16];
       snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(type));

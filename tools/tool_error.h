@@ -16,12 +16,12 @@ enum ExitStatus {
 // A command's refusal: one line for standard error and the process's exit
 // status. Thrown only inside the tool; main turns it into the message.
 class ToolError : public std::runtime_error {
- public:
+public:
   explicit ToolError(const std::string& message, int status = kExitFailed)
       : std::runtime_error(message), status_(status) {}
   int status() const { return status_; }
 
- private:
+private:
   int status_;
 };
 

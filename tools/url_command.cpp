@@ -49,8 +49,10 @@ std::string JsonString(const std::string& text) {
 }
 
 void PrintText(const CUrlInfo& url) {
-  const std::pair<const char*, const CString*> fields[] = {{"scheme", &url.m_strScheme}, {"user", &url.m_strUser},
-                                                           {"password", &url.m_strPassword}, {"host", &url.m_strHost}};
+  const std::pair<const char*, const CString*> fields[] = {{"scheme", &url.m_strScheme},
+                                                           {"user", &url.m_strUser},
+                                                           {"password", &url.m_strPassword},
+                                                           {"host", &url.m_strHost}};
   for (const auto& field : fields) printf("%-9s %s\n", field.first, static_cast<const char*>(*field.second));
   printf("%-9s %u\n", "port", url.m_nPort);
   printf("%-9s %s\n", "path", static_cast<const char*>(url.m_strPath));
@@ -108,8 +110,7 @@ void AddUrlCommand(CLI::App& app) {
       ->required();
   parse->add_flag("--json", options.json, "one JSON object instead of lines");
 
-  CLI::App* make =
-      AddAction(url, "make", "Write a URL from its fields, escaping what needs it", [] { Make(options); });
+  CLI::App* make = AddAction(url, "make", "Write a URL from its fields, escaping what needs it", [] { Make(options); });
   make->add_option("--scheme", options.scheme, "e.g. ssh");
   make->add_option("--user", options.user);
   make->add_option("--password", options.password);

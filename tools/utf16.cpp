@@ -104,8 +104,8 @@ bool BytesToUtf16(const std::string& bytes, std::u16string* wide) {
   if (bytes.size() % 2) return false;
   wide->clear();
   for (size_t i = 0; i < bytes.size(); i += 2)
-    wide->push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                          (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+    wide->push_back(
+        static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8)));
   return true;
 }
 

@@ -42,8 +42,10 @@ LRESULT CALLBACK WatchWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     time_t now = time(NULL);
     strftime(stamp, sizeof stamp, "%H:%M:%S", localtime(&now));
     // Flushed at once: whoever reads the lines reads them from a pipe.
-    if (g_json) printf("{\"time\":\"%s\",\"changed\":%s}\n", stamp, JsonString(g_watched).c_str());
-    else printf("%s changed %s\n", stamp, g_watched.c_str());
+    if (g_json)
+      printf("{\"time\":\"%s\",\"changed\":%s}\n", stamp, JsonString(g_watched).c_str());
+    else
+      printf("%s changed %s\n", stamp, g_watched.c_str());
     fflush(stdout);
     return 0;
   }
@@ -56,7 +58,7 @@ LRESULT CALLBACK WatchWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 // A hidden window whose procedure prints the watchers' messages.
 class WatchWindow {
- public:
+public:
   WatchWindow() {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = WatchWindowProc;
@@ -71,7 +73,7 @@ class WatchWindow {
   }
   HWND get() const { return window_; }
 
- private:
+private:
   HWND window_ = NULL;
 };
 
@@ -131,8 +133,8 @@ void WatchFolder(const WatchOptions& options) {
       options.target, options.json,
       [&](HWND window) {
         if (!watcher.BeginWatch(options.target.c_str(), options.subtree, window, kChanged,
-                                FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
-                                    FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE))
+                                FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_SIZE |
+                                    FILE_NOTIFY_CHANGE_LAST_WRITE))
           throw ToolError("cannot watch the folder " + options.target + ": " + strerror(errno));
       },
       [&] { watcher.EndWatch(); });

@@ -21,9 +21,9 @@ const unsigned long kEnumNameSize = 8;
 // Whether the lookup of `product` can find a version key of this name.
 enum class VersionFit {
   kUsable,
-  kBadName,     // empty, too long for the enumeration, or holding a backslash
-  kNoNumber,    // no leading number above 0: the result would read "not found"
-  kBelowGate,   // the product reads its "Version" value and wants it above "1.0"
+  kBadName,    // empty, too long for the enumeration, or holding a backslash
+  kNoNumber,   // no leading number above 0: the result would read "not found"
+  kBelowGate,  // the product reads its "Version" value and wants it above "1.0"
 };
 VersionFit FitOfVersion(const char* product, const char* version);
 

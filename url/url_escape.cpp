@@ -31,9 +31,7 @@ size_t PlainRun(const char* text, size_t length) {
   return i;
 }
 
-bool IsEscaped(char c) {
-  return c == '%' || c == '&' || c == '/' || c == ':' || c == '?' || c == '@';
-}
+bool IsEscaped(char c) { return c == '%' || c == '&' || c == '/' || c == ':' || c == '?' || c == '@'; }
 
 }  // namespace
 

@@ -58,7 +58,7 @@ private:
   unsigned char* m_out;
   unsigned char* const m_outEnd;
   const DecodeBlocks m_blocks;  // null on the scalar path
-  int m_state = 0;  // characters of the current group seen so far
+  int m_state = 0;              // characters of the current group seen so far
   unsigned char m_partial[3] = {0, 0, 0};
 };
 

@@ -121,9 +121,7 @@ public:
     m_items.push_back(text);
     return GetSize() - 1;
   }
-  void RemoveAt(int index, int count = 1) {
-    m_items.erase(m_items.begin() + index, m_items.begin() + index + count);
-  }
+  void RemoveAt(int index, int count = 1) { m_items.erase(m_items.begin() + index, m_items.begin() + index + count); }
   void RemoveAll() { m_items.clear(); }
 
 private:

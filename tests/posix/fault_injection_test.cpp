@@ -115,10 +115,13 @@ struct Typed {
   DWORD size;
 };
 const Typed kTyped[] = {
-    {"sz", REG_SZ, "text", 5},          {"expand", REG_EXPAND_SZ, "%HOME%\\x", 9},
-    {"binary", REG_BINARY, "\0\1\2\3", 4}, {"dword", REG_DWORD, "\1\2\3\4", 4},
+    {"sz", REG_SZ, "text", 5},
+    {"expand", REG_EXPAND_SZ, "%HOME%\\x", 9},
+    {"binary", REG_BINARY, "\0\1\2\3", 4},
+    {"dword", REG_DWORD, "\1\2\3\4", 4},
     {"multi", REG_MULTI_SZ, "a\0bc\0", 6},
-    {"qword", REG_QWORD, "\1\2\3\4\5\6\7\10", 8}, {"none", REG_NONE, "", 0},
+    {"qword", REG_QWORD, "\1\2\3\4\5\6\7\10", 8},
+    {"none", REG_NONE, "", 0},
 };
 constexpr int kTypes = sizeof kTyped / sizeof kTyped[0];
 
@@ -161,15 +164,26 @@ std::string List(const std::string& path) {
   for (DWORD i = 0; rc == ERROR_NO_MORE_ITEMS; ++i) {
     DWORD length = sizeof name;
     LONG keyRc = RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (keyRc == ERROR_SUCCESS) out += "[" + std::string(name) + "]";
-    else rc = keyRc == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : keyRc;
+    if (keyRc == ERROR_SUCCESS)
+      out += "[" + std::string(name) + "]";
+    else
+      rc = keyRc == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : keyRc;
   }
   RegCloseKey(key);
   return rc == ERROR_SUCCESS ? out : "";
 }
 
 // Step indices the checker reads.
-enum : int { kRename = 2 * kTypes, kDelete, kTxnBegin, kTxnRename, kTxnFirstKey, kCommit = kTxnFirstKey + kTxnKeys, kList, kSteps };
+enum : int {
+  kRename = 2 * kTypes,
+  kDelete,
+  kTxnBegin,
+  kTxnRename,
+  kTxnFirstKey,
+  kCommit = kTxnFirstKey + kTxnKeys,
+  kList,
+  kSteps
+};
 static_assert(kSteps <= 128, "Report holds every step");
 
 void RunWorkload(Report* report) {
@@ -257,8 +271,8 @@ int Check(const std::string& hive, const Report& report) {
 
 TEST(FaultInjection, EveryStorageFaultLeavesTheHiveWholeAndTheAnswersTrue) {
   ScratchFolder scratch;
-  auto* report = static_cast<Report*>(
-      mmap(nullptr, sizeof(Report), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+  auto* report =
+      static_cast<Report*>(mmap(nullptr, sizeof(Report), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
   ASSERT_NE(MAP_FAILED, report);
   auto start = std::chrono::steady_clock::now();
   long failAt = 1;
@@ -288,8 +302,8 @@ TEST(FaultInjection, EveryStorageFaultLeavesTheHiveWholeAndTheAnswersTrue) {
     if (!report->fired || crashed + inconsistent >= 20) break;
   }
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  printf("fault points: %ld, crashes or hangs: %d, inconsistent hives: %d, %.1f s\n", failAt - 1, crashed,
-         inconsistent, seconds);
+  printf("fault points: %ld, crashes or hangs: %d, inconsistent hives: %d, %.1f s\n", failAt - 1, crashed, inconsistent,
+         seconds);
   EXPECT_FALSE(report->fired);
   munmap(report, sizeof *report);
 }

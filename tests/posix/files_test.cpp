@@ -131,7 +131,8 @@ TEST_F(PosixFiles, AttributesSizesAndTimes) {
   ASSERT_NE(search, INVALID_HANDLE_VALUE);
   FindClose(search);
   EXPECT_EQ(data.nFileSizeLow, 70000u);
-  uint64_t written = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+  uint64_t written =
+      (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
   uint64_t expected = (static_cast<uint64_t>(now) + 11644473600ull) * 10000000ull;
   EXPECT_LT(written > expected ? written - expected : expected - written, 20ull * 10000000ull);
 

@@ -42,8 +42,8 @@ DWORD WINAPI WaitForKey(LPVOID parameter) {
 TEST(KeyChanges, KeyDeletedDuringTheWait) {
   ScratchKey scratch;
   HKEY doomed = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(scratch.get(), "doomed", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &doomed,
-                                           nullptr));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExA(scratch.get(), "doomed", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &doomed, nullptr));
   HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(doomed, FALSE, REG_NOTIFY_CHANGE_LAST_SET, event, TRUE));
   Wait wait{doomed};

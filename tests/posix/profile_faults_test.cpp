@@ -99,8 +99,8 @@ TEST(ProfileFaults, AFailedWriteFsyncOrRenameKeepsTheOldFileAndSaysWhy) {
     int error;
     DWORD expected;
   } cases[] = {
-      {kWrite, ENOSPC, ERROR_DISK_FULL},    {kWrite, EDQUOT, ERROR_DISK_FULL},  {kWrite, EIO, ERROR_IO_DEVICE},
-      {kDataSync, ENOSPC, ERROR_DISK_FULL}, {kDataSync, EIO, ERROR_IO_DEVICE},  {kRename, ENOSPC, ERROR_DISK_FULL},
+      {kWrite, ENOSPC, ERROR_DISK_FULL},    {kWrite, EDQUOT, ERROR_DISK_FULL}, {kWrite, EIO, ERROR_IO_DEVICE},
+      {kDataSync, ENOSPC, ERROR_DISK_FULL}, {kDataSync, EIO, ERROR_IO_DEVICE}, {kRename, ENOSPC, ERROR_DISK_FULL},
       {kRename, EDQUOT, ERROR_DISK_FULL},   {kRename, EIO, ERROR_IO_DEVICE},
   };
   for (const Case& c : cases) {
@@ -148,10 +148,10 @@ TEST(ProfileFaults, AWriterKilledAtEachStepLeavesTheOldOrTheNewFileWhole) {
     Profile profile(scratch);
     Trap trap = c.trap;
     EXPECT_EQ(-1, RunInChild([&] {
-                g_trap = trap;
-                Profile::Change(profile.path.c_str());
-                return 0;
-              }));
+      g_trap = trap;
+      Profile::Change(profile.path.c_str());
+      return 0;
+    }));
     EXPECT_EQ(c.replaced ? profile.changed : profile.old, Bytes(profile.path));
     // The dead writer's lock is gone.
     EXPECT_TRUE(WritePrivateProfileStringA("S", "after", "1", profile.path.c_str()));

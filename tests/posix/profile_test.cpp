@@ -23,7 +23,7 @@ namespace {
 constexpr uid_t kNobody = 65534;
 
 class Profile : public testing::Test {
- protected:
+protected:
   void WriteFile(const std::string& path, const std::string& content) { std::ofstream(path) << content; }
   std::string ReadFile(const std::string& path) {
     std::stringstream content;
@@ -336,7 +336,7 @@ TEST_F(Profile, StructFailuresSetWindowsCodes) {
     const char* key;
     UINT size;
     DWORD error;
-  } cases[] = {{"k", 3, ERROR_BAD_LENGTH},      {"k", 5, ERROR_BAD_LENGTH},  {"odd", 4, ERROR_BAD_LENGTH},
+  } cases[] = {{"k", 3, ERROR_BAD_LENGTH},       {"k", 5, ERROR_BAD_LENGTH},     {"odd", 4, ERROR_BAD_LENGTH},
                {"missing", 4, ERROR_BAD_LENGTH}, {"sum", 4, ERROR_INVALID_DATA}, {"letter", 4, ERROR_INVALID_DATA}};
   for (const Case& c : cases) {
     unsigned char read[8];

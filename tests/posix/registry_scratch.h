@@ -14,7 +14,7 @@
 #include <string>
 
 class ScratchFolder {
- public:
+public:
   ScratchFolder() {
     static std::atomic<int> counter{0};
     const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
@@ -35,7 +35,7 @@ class ScratchFolder {
   const std::string& path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
- private:
+private:
   std::string path_;
 };
 

@@ -13,11 +13,11 @@
 namespace {
 
 class Registry : public testing::Test {
- protected:
+protected:
   HKEY Create(HKEY parent, const char* name, REGSAM access = KEY_ALL_ACCESS, DWORD* disposition = nullptr) {
     HKEY key = nullptr;
-    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
-                                             &key, disposition));
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key, disposition));
     return key;
   }
   LONG Open(HKEY parent, const char* name, REGSAM access, HKEY* key) {
@@ -98,13 +98,17 @@ TEST_F(Registry, ValuesKeepTypeBytesAndFirstSpelling) {
   ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "Multi", 0, REG_MULTI_SZ, (const BYTE*)multi, sizeof multi));
   ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "Empty", 0, REG_NONE, nullptr, 0));
 
-  struct Expect { const char* name; DWORD type; std::string bytes; };
+  struct Expect {
+    const char* name;
+    DWORD type;
+    std::string bytes;
+  };
   DWORD number = 0xFFFFFFFEu;
-  for (const Expect& e : {Expect{"bin", REG_BINARY, std::string((const char*)binary, sizeof binary)},
-                          Expect{"TEXT", REG_SZ, std::string("hello", 6)},  // the terminator added
-                          Expect{"number", REG_DWORD, std::string((const char*)&number, 4)},
-                          Expect{"multi", REG_MULTI_SZ, std::string(multi, sizeof multi)},
-                          Expect{"empty", REG_NONE, ""}}) {
+  for (const Expect& e :
+       {Expect{"bin", REG_BINARY, std::string((const char*)binary, sizeof binary)},
+        Expect{"TEXT", REG_SZ, std::string("hello", 6)},  // the terminator added
+        Expect{"number", REG_DWORD, std::string((const char*)&number, 4)},
+        Expect{"multi", REG_MULTI_SZ, std::string(multi, sizeof multi)}, Expect{"empty", REG_NONE, ""}}) {
     SCOPED_TRACE(e.name);
     DWORD type = 99, size = 0;
     ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, e.name, nullptr, &type, nullptr, &size));
@@ -121,8 +125,9 @@ TEST_F(Registry, ValuesKeepTypeBytesAndFirstSpelling) {
   char name[32];
   DWORD length = sizeof name;
   std::vector<std::string> names;
-  for (DWORD i = 0; length = sizeof name, RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr,
-                                                      nullptr) == ERROR_SUCCESS; ++i)
+  for (DWORD i = 0;
+       length = sizeof name, RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+       ++i)
     names.push_back(name);
   EXPECT_EQ((std::vector<std::string>{"Bin", "Empty", "Multi", "Number", "Text"}), names);
   EXPECT_EQ("again", Text(key, "text"));
@@ -220,13 +225,14 @@ TEST_F(Registry, EnumerationSeesWritesOfAnotherProcessBetweenCalls) {
     SCOPED_TRACE(folder);
     for (DWORD i = 0; i < 3; ++i) ASSERT_NE('<', value(i)[0]);
     ASSERT_EQ(0, RunInChild([&] {
-      setenv("KORVEX_REGISTRY_DIR", folder.c_str(), 1);
-      HKEY child = nullptr;
-      if (RegOpenKeyExA(HKEY_CURRENT_USER, "Walked", 0, KEY_ALL_ACCESS, &child) != ERROR_SUCCESS) return 1;
-      if (SetText(child, "v103", ("new" + round).c_str()) != ERROR_SUCCESS || RegDeleteValueA(child, "v100") != ERROR_SUCCESS)
-        return 2;
-      return SetText(child, "v100", ("back" + round).c_str()) == ERROR_SUCCESS ? 0 : 3;
-    }));
+                setenv("KORVEX_REGISTRY_DIR", folder.c_str(), 1);
+                HKEY child = nullptr;
+                if (RegOpenKeyExA(HKEY_CURRENT_USER, "Walked", 0, KEY_ALL_ACCESS, &child) != ERROR_SUCCESS) return 1;
+                if (SetText(child, "v103", ("new" + round).c_str()) != ERROR_SUCCESS ||
+                    RegDeleteValueA(child, "v100") != ERROR_SUCCESS)
+                  return 2;
+                return SetText(child, "v100", ("back" + round).c_str()) == ERROR_SUCCESS ? 0 : 3;
+              }));
     EXPECT_EQ("v103=new" + round, value(3));
     EXPECT_EQ("v100=back" + round, value(0));
   }
@@ -278,10 +284,10 @@ TEST_F(Registry, AnotherUsersHiveIsRefusedNotMissing) {
     ASSERT_EQ(0, chmod(scratch_.path().c_str(), folderMode));
     RegCloseKey(Create(HKEY_CURRENT_USER, "Software"));
     EXPECT_EQ(0, RunInChild([] {
-      HKEY key = nullptr;
-      if (setgid(65534) != 0 || setuid(65534) != 0) return 1;
-      return RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key) == ERROR_ACCESS_DENIED ? 0 : 2;
-    }));
+                HKEY key = nullptr;
+                if (setgid(65534) != 0 || setuid(65534) != 0) return 1;
+                return RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key) == ERROR_ACCESS_DENIED ? 0 : 2;
+              }));
   }
 }
 
@@ -305,12 +311,13 @@ TEST_F(Registry, ChangesOfAnotherProcessWakeWaitsAndRefreshEnumerations) {
     HANDLE names = CreateEventA(nullptr, TRUE, FALSE, nullptr), values = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(top, TRUE, REG_NOTIFY_CHANGE_NAME, names, TRUE));
     ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(top, FALSE, REG_NOTIFY_CHANGE_LAST_SET, values, TRUE));
-    ASSERT_EQ(0, RunInChild([root] {
-      HKEY key = nullptr;
-      if (RegOpenKeyExA(root, "Watched", 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return 1;
-      if (SHDeleteKeyA(key, "Pair") != ERROR_SUCCESS) return 2;
-      return RegSetValueExA(key, "v", 0, REG_SZ, reinterpret_cast<const BYTE*>("new"), 4) == ERROR_SUCCESS ? 0 : 3;
-    }));
+    ASSERT_EQ(
+        0, RunInChild([root] {
+          HKEY key = nullptr;
+          if (RegOpenKeyExA(root, "Watched", 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return 1;
+          if (SHDeleteKeyA(key, "Pair") != ERROR_SUCCESS) return 2;
+          return RegSetValueExA(key, "v", 0, REG_SZ, reinterpret_cast<const BYTE*>("new"), 4) == ERROR_SUCCESS ? 0 : 3;
+        }));
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(names, 10000));
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(values, 10000));
     EXPECT_TRUE(SubkeyNames(top).empty());

@@ -62,20 +62,20 @@ LONG SetText(HKEY key, const char* name, const char* text) {
 const char kSeeded[] = "old=1;[Gone]{x=2;}";
 
 class RegistryTransaction : public testing::Test {
- protected:
+protected:
   void SetUp() override {
     SHDeleteKeyA(HKEY_CURRENT_USER, kKey);
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                             nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
     ASSERT_EQ(ERROR_SUCCESS, SetText(key, "old", "1"));
     ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(key, "Gone", "x", REG_SZ, "2", 2));
     RegCloseKey(key);
     ASSERT_EQ(kSeeded, Committed());
     transaction_ = CreateTransaction(nullptr, nullptr, 0, 0, 0, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, transaction_);
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyTransactedA(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key_, transaction_,
-                                                   nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyTransactedA(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key_, transaction_, nullptr));
   }
   void TearDown() override {
     RegCloseKey(key_);
@@ -112,8 +112,8 @@ const Change kChanges[] = {
      [](HKEY, HANDLE transaction) {
        HKEY sub = nullptr;
        DWORD disposition = 0;
-       LONG rc = RegCreateKeyTransactedA(HKEY_CURRENT_USER, "Software\\T\\Sub", 0, nullptr, 0, KEY_ALL_ACCESS,
-                                         nullptr, &sub, &disposition, transaction, nullptr);
+       LONG rc = RegCreateKeyTransactedA(HKEY_CURRENT_USER, "Software\\T\\Sub", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                         &sub, &disposition, transaction, nullptr);
        if (rc == ERROR_SUCCESS && disposition != REG_CREATED_NEW_KEY) rc = ERROR_INVALID_DATA;
        RegCloseKey(sub);
        return rc;
@@ -132,9 +132,8 @@ TEST_F(RegistryTransaction, ChangesShowOnlyAfterCommit) {
       HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
       HKEY watched = nullptr;
       ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &watched));
-      ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(watched, TRUE,
-                                                       REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event,
-                                                       TRUE));
+      ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(
+                                   watched, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event, TRUE));
 
       ASSERT_EQ(ERROR_SUCCESS, change.apply(key_, transaction_));
       EXPECT_EQ(change.after, Describe(key_));
@@ -184,8 +183,7 @@ TEST_F(RegistryTransaction, FailingCallsLeaveItUsable) {
          return rc == ERROR_SUCCESS ? RegDeleteKeyA(key_, "Gone") : rc;
        },
        ERROR_ACCESS_DENIED},
-      {"open a missing key", [&] { return RegOpenKeyExA(key_, "none", 0, KEY_READ, &missing); },
-       ERROR_FILE_NOT_FOUND},
+      {"open a missing key", [&] { return RegOpenKeyExA(key_, "none", 0, KEY_READ, &missing); }, ERROR_FILE_NOT_FOUND},
   };
   for (const auto& failure : failures) {
     SCOPED_TRACE(failure.what);
@@ -193,8 +191,9 @@ TEST_F(RegistryTransaction, FailingCallsLeaveItUsable) {
     EXPECT_EQ(failure.expected, failure.call());
   }
   ASSERT_TRUE(CommitTransaction(transaction_));
-  std::string expected = "delete a key with subkeys=ok;delete a missing value=ok;old=1;"
-                         "open a missing key=ok;[Gone]{x=2;[Deeper]{}}";
+  std::string expected =
+      "delete a key with subkeys=ok;delete a missing value=ok;old=1;"
+      "open a missing key=ok;[Gone]{x=2;[Deeper]{}}";
   EXPECT_EQ(expected, Committed());
 }
 
@@ -288,8 +287,8 @@ TEST_F(RegistryTransaction, ThreadsWriteIntoOneTransaction) {
   HKEY last = nullptr;
   ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\T\\T3", 0, KEY_READ, &last));
   DWORD count = 0;
-  EXPECT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(last, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
-                                            nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(last, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr,
+                                            nullptr, nullptr, nullptr));
   EXPECT_EQ(static_cast<DWORD>(kValues), count);
   RegCloseKey(last);
 }

@@ -46,7 +46,7 @@ bool HasNumber(HKEY key, const std::string& name, DWORD expected) {
 
 // Starts writers that block until Release(), so that they all run at once.
 class WriterCrowd {
- public:
+public:
   template <typename Body>
   void Start(Body body) {
     int gate[2];
@@ -77,7 +77,7 @@ class WriterCrowd {
     return failed;
   }
 
- private:
+private:
   std::vector<pid_t> children_;
   int gate_ = -1;
 };
@@ -86,8 +86,8 @@ TEST(Reliability, EightRegistryWritersIntoOneKeyLoseNothing) {
   ScratchFolder scratch;
   constexpr int kValues = 2000;
   HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Crowd", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                           nullptr));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExA(HKEY_CURRENT_USER, "Crowd", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
   WriterCrowd crowd;
   crowd.Start([&](int writer) {
     HKEY own = nullptr;
@@ -178,8 +178,8 @@ int KillWriterMidStream(int before, Write write) {
 TEST(Reliability, RegistryWriterKilledMidStreamLosesNoReturnedWrite) {
   ScratchFolder scratch;
   HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Stream", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                           nullptr));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExA(HKEY_CURRENT_USER, "Stream", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
   int last = KillWriterMidStream(500, [](int i) {
     static HKEY own = nullptr;
     if (!own && RegOpenKeyExA(HKEY_CURRENT_USER, "Stream", 0, KEY_WRITE, &own) != ERROR_SUCCESS) return false;
@@ -223,8 +223,8 @@ TEST(Reliability, TransactedRenameKilledAtRandomPointsIsAllOrNothing) {
   ScratchFolder scratch;
   constexpr int kValues = 1000, kRuns = 50;
   HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Moving\\A", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                           &key, nullptr));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExA(HKEY_CURRENT_USER, "Moving\\A", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
   for (int i = 0; i < kValues; ++i) ASSERT_EQ(ERROR_SUCCESS, SetNumber(key, Numbered("v", 0, i), i));
   RegCloseKey(key);
   // A whole rename, unkilled, sets the span the kills fall in.
@@ -282,14 +282,14 @@ TEST(Reliability, DamagedHiveFilesGiveErrors) {
     std::ofstream garbage(scratch / "user.db");
     for (int i = 0; i < 1000; ++i) garbage << "not a registry hive ";
   }
-  EXPECT_EQ(ERROR_BADDB, RegCreateKeyExA(HKEY_CURRENT_USER, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                         nullptr));
+  EXPECT_EQ(ERROR_BADDB,
+            RegCreateKeyExA(HKEY_CURRENT_USER, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
   DWORD size = 0;
   EXPECT_EQ(ERROR_BADDB, RegQueryValueExA(HKEY_CURRENT_USER, "v", nullptr, nullptr, nullptr, &size));
   EXPECT_EQ(ERROR_BADDB, SetNumber(HKEY_CURRENT_USER, "v", 1));
   // The other hive is not affected.
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                           nullptr));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExA(HKEY_LOCAL_MACHINE, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
   RegCloseKey(key);
 
   // A hive whose pages after the first were overwritten: made by another process,
@@ -297,8 +297,8 @@ TEST(Reliability, DamagedHiveFilesGiveErrors) {
   setenv("KORVEX_REGISTRY_DIR", (scratch / "pages").c_str(), 1);
   ASSERT_EQ(0, RunInChild([] {
               HKEY made = nullptr;
-              if (RegCreateKeyExA(HKEY_CURRENT_USER, "Many", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made,
-                                  nullptr) != ERROR_SUCCESS)
+              if (RegCreateKeyExA(HKEY_CURRENT_USER, "Many", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made, nullptr) !=
+                  ERROR_SUCCESS)
                 return 1;
               // Enough to pass a checkpoint, so the pages are in the file itself.
               std::string block(1000, 'b');
@@ -340,8 +340,8 @@ TEST(Reliability, ReadOnlyHiveFolderGivesErrors) {
   setenv("KORVEX_REGISTRY_DIR", filled.c_str(), 1);
   ASSERT_EQ(0, RunInChild([] {
               HKEY made = nullptr;
-              if (RegCreateKeyExA(HKEY_CURRENT_USER, "Kept", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made,
-                                  nullptr) != ERROR_SUCCESS)
+              if (RegCreateKeyExA(HKEY_CURRENT_USER, "Kept", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made, nullptr) !=
+                  ERROR_SUCCESS)
                 return 1;
               return SetNumber(made, "v", 7) == ERROR_SUCCESS ? 0 : 2;
             }));

@@ -62,7 +62,9 @@ TEST(WideCharToMultiByte, LoneSurrogatesBecomeTheDefaultCharacter) {
   EXPECT_EQ(Convert(lone, -1, nullptr, &used), std::string("?a??\0", 5));
   EXPECT_TRUE(used);
   // CP_UTF8 replaces them with U+FFFD, or refuses when asked to.
-  EXPECT_EQ(Convert(lone, 2, nullptr, nullptr, CP_UTF8), "\xEF\xBF\xBD" "a");
+  EXPECT_EQ(Convert(lone, 2, nullptr, nullptr, CP_UTF8),
+            "\xEF\xBF\xBD"
+            "a");
   char out[16];
   SetLastError(0);
   EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, lone, 2, out, sizeof out, nullptr, nullptr), 0);
@@ -102,8 +104,11 @@ TEST(WideCharToMultiByte, CompositeCheckPrecomposesWhereTheCodePageCan) {
     std::string bytes;
   } cases[] = {
       {"C.UTF-8", {'e', 0x0301, 'A', 0x030A, 'x', 0x0301}, "\xC3\xA9\xC3\x85x\xCC\x81"},
-      {"C.UTF-8", {0x0301, 'e'}, "\xCC\x81" "e"},                  // a mark first stays
-      {"C", {'e', 0x0301, 'n'}, "e?n"},                            // no precomposed character in ASCII
+      {"C.UTF-8",
+       {0x0301, 'e'},
+       "\xCC\x81"
+       "e"},                             // a mark first stays
+      {"C", {'e', 0x0301, 'n'}, "e?n"},  // no precomposed character in ASCII
   };
   for (const Case& c : cases) {
     LocaleGuard locale(c.locale);

@@ -4,11 +4,11 @@
 #include <vector>
 
 #ifdef _WIN32
-#  include <windows.h>
+#include <windows.h>
 #else
-#  include <spawn.h>
-#  include <sys/wait.h>
-#  include <unistd.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 extern char** environ;
 #endif
 
@@ -36,8 +36,8 @@ int RunInChild(const std::string& test, const std::string& argument) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  BOOL started = CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                &process);
+  BOOL started =
+      CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
   SetEnvironmentVariableA(kArgumentVariable, nullptr);
   if (!started) return -1;
   DWORD code = DWORD(-1);

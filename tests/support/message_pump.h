@@ -6,7 +6,6 @@
 
 // Runs this thread's message loop until `done` holds or `limit` has passed;
 // returns done(). Sent messages are handled while it waits.
-bool PumpMessagesUntil(const std::function<bool()>& done,
-                       std::chrono::milliseconds limit = std::chrono::seconds(20));
+bool PumpMessagesUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20));
 
 #endif

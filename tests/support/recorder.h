@@ -17,7 +17,7 @@ std::string RecorderPath();
 // A fresh record file in the scratch folder; the next program started records
 // its arguments there (KORVEX_RECORD_FILE is set for it).
 class Recording {
- public:
+public:
   Recording();
   // The arguments (without the program name), once the file is there; nothing
   // when it does not appear within the deadline.
@@ -25,7 +25,7 @@ class Recording {
   // Whether the file is there now.
   bool Exists() const;
 
- private:
+private:
   std::string file_;
 };
 

@@ -21,13 +21,12 @@ void SetEnvironment(const char* name, const std::string& value) {
 
 std::string UniqueName() {
   static std::atomic<int> counter{0};
-  return std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
-         std::to_string(counter++);
+  return std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" + std::to_string(counter++);
 }
 
 // Created on first use, removed when the program ends.
 class ProgramFolder {
- public:
+public:
   ProgramFolder() : path_(std::filesystem::temp_directory_path() / ("korvex-tests-" + UniqueName())) {
     std::filesystem::create_directories(path_ / "config");
     SetEnvironment("KORVEX_REGISTRY_DIR", path_.string());
@@ -39,7 +38,7 @@ class ProgramFolder {
   }
   std::string path() const { return path_.string() + "/"; }
 
- private:
+private:
   std::filesystem::path path_;
 };
 

@@ -12,7 +12,7 @@
 #include "korvex/platform.h"
 
 class ScratchKey {
- public:
+public:
   ScratchKey();
   ~ScratchKey();
   ScratchKey(const ScratchKey&) = delete;
@@ -25,7 +25,7 @@ class ScratchKey {
   // path() + "\\" + name
   std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
 
- private:
+private:
   std::string path_;
   HKEY key_ = nullptr;
 };

@@ -15,7 +15,7 @@ HWND CreateTestWindow(WNDPROC procedure);
 // A thread that owns a window with the procedure and runs a message loop until
 // it is destroyed.
 class WindowThread {
- public:
+public:
   explicit WindowThread(WNDPROC procedure);
   ~WindowThread();
   WindowThread(const WindowThread&) = delete;
@@ -24,7 +24,7 @@ class WindowThread {
   HWND window() const { return window_; }
   DWORD id() const { return id_; }
 
- private:
+private:
   static DWORD WINAPI Loop(LPVOID self);
 
   WNDPROC procedure_;
@@ -36,7 +36,7 @@ class WindowThread {
 
 // Starts a thread and checks that it ends within the deadline.
 class TestThread {
- public:
+public:
   TestThread(LPTHREAD_START_ROUTINE routine, void* parameter);
   ~TestThread();
   TestThread(const TestThread&) = delete;
@@ -46,13 +46,12 @@ class TestThread {
   // True when the thread ended within the deadline.
   bool Join();
 
- private:
+private:
   HANDLE handle_;
 };
 
 // Starts the routine, waits until it sets ready (then blocks), terminates it
 // with code, and checks that it ended within the deadline with that code.
-testing::AssertionResult TerminatesOnceReady(LPTHREAD_START_ROUTINE routine, void* parameter, HANDLE ready,
-                                             DWORD code);
+testing::AssertionResult TerminatesOnceReady(LPTHREAD_START_ROUTINE routine, void* parameter, HANDLE ready, DWORD code);
 
 #endif

@@ -24,18 +24,43 @@ std::vector<std::string> Words(const std::string& text) {
 int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
 
 TEST(ToolCli, EveryCommandHasHelp) {
-  const char* commands[] = {"", "reg", "reg query", "reg get", "reg add", "reg delete", "reg rename", "reg export",
-                            "reg import", "options", "options get", "options set", "url", "url parse", "url make", "ini", "ini get", "ini set", "ini dump",
-                            "base64", "base64 encode", "base64 decode", "demo",
-                            "product", "product register", "product find", "product unregister", "open", "watch",
-                            "watch reg", "watch folder"};
+  const char* commands[] = {"",
+                            "reg",
+                            "reg query",
+                            "reg get",
+                            "reg add",
+                            "reg delete",
+                            "reg rename",
+                            "reg export",
+                            "reg import",
+                            "options",
+                            "options get",
+                            "options set",
+                            "url",
+                            "url parse",
+                            "url make",
+                            "ini",
+                            "ini get",
+                            "ini set",
+                            "ini dump",
+                            "base64",
+                            "base64 encode",
+                            "base64 decode",
+                            "demo",
+                            "product",
+                            "product register",
+                            "product find",
+                            "product unregister",
+                            "open",
+                            "watch",
+                            "watch reg",
+                            "watch folder"};
   for (const char* command : commands) {
     std::vector<std::string> args = Words(command);
     args.push_back("--help");
     ToolRun run = RunTool(args);
     EXPECT_EQ(0, run.status) << command;
-    EXPECT_NE(std::string::npos, run.out.find("Usage: korvex " + std::string(command)))
-        << command << ": " << run.out;
+    EXPECT_NE(std::string::npos, run.out.find("Usage: korvex " + std::string(command))) << command << ": " << run.out;
     EXPECT_EQ("", run.err) << command;
   }
 }
@@ -64,9 +89,19 @@ TEST(ToolCli, VersionIsTheLibrarys) {
 }
 
 TEST(ToolCli, MalformedCommandLinesFailWithOneLine) {
-  const char* lines[] = {"", "frobnicate", "reg", "reg query", "reg add HKCU\\x --bogus", "url parse",
-                         "url make --port 70000 --host h", "base64 encode a b", "reg add HKCU\\x -t REG_LINK",
-                         "reg query HKCU\\x -v a --default", "product register Torvik --path /", "open", "watch reg"};
+  const char* lines[] = {"",
+                         "frobnicate",
+                         "reg",
+                         "reg query",
+                         "reg add HKCU\\x --bogus",
+                         "url parse",
+                         "url make --port 70000 --host h",
+                         "base64 encode a b",
+                         "reg add HKCU\\x -t REG_LINK",
+                         "reg query HKCU\\x -v a --default",
+                         "product register Torvik --path /",
+                         "open",
+                         "watch reg"};
   for (const char* line : lines) {
     ToolRun run = RunTool(Words(line));
     EXPECT_EQ(2, run.status) << line;

@@ -18,12 +18,15 @@ TEST(ToolDemo, WalksTheMainRoadInItsOwnFolder) {
     EXPECT_EQ("", demo.err);
     const std::string shown[] = {
         "in the product's key HKEY_LOCAL_MACHINE\\Software\\Quorvanta\\Torvik\\2.0\n",
-        "     program:  " + folder + "/products/Torvik\n"
-        "     argument: -url\n"
-        "     argument: ssh://user@host:22/srv%2Flogs?tail=100\n",
+        "     program:  " + folder +
+            "/products/Torvik\n"
+            "     argument: -url\n"
+            "     argument: ssh://user@host:22/srv%2Flogs?tail=100\n",
         "     [HKEY_LOCAL_MACHINE\\Software\\Quorvanta\\Torvik\\2.0]\n"
-        "     \"Path\"=\"" + folder + "/products\"\n"
-        "     \"Version\"=\"2.0\"\n",
+        "     \"Path\"=\"" +
+            folder +
+            "/products\"\n"
+            "     \"Version\"=\"2.0\"\n",
     };
     for (const std::string& text : shown) EXPECT_NE(std::string::npos, demo.out.find(text)) << text << demo.out;
     // Both stores, the profile file and the registry.

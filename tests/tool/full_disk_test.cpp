@@ -104,8 +104,10 @@ TEST(FullDisk, EveryWriterFailsCleanlyAndKeepsWhatWasStored) {
   Disk disk{ScratchFile("disk")};
   mkdir(disk.folder.c_str(), 0700);
   std::string regFile = ScratchFile("full.reg");
-  WriteFileBytes(regFile, "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Imported]\r\n\"small\"=\"s\"\r\n"
-                          "\"big\"=\"" + std::string(64 * 1024, 'i') + "\"\r\n");
+  WriteFileBytes(regFile,
+                 "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Imported]\r\n\"small\"=\"s\"\r\n"
+                 "\"big\"=\"" +
+                     std::string(64 * 1024, 'i') + "\"\r\n");
   int rc = RunInChild([&] {
     if (!MountSmallDisk(disk)) return kNoTmpfs;
     int stored = EachStore(disk, "old", true);

@@ -24,7 +24,8 @@ TEST(ToolOptions, EachStoreKeepsTextAndIntegers) {
   };
   EnsureFolderExist(CString((ScratchFolderOfProgram() + "config/korvex-tests").c_str()));
   for (const auto& store : stores) {
-    ASSERT_EQ(0, RunTool(With({"options", "set"}, With(store, {"Session", "Host", "host.example"}))).status) << store[0];
+    ASSERT_EQ(0, RunTool(With({"options", "set"}, With(store, {"Session", "Host", "host.example"}))).status)
+        << store[0];
     ASSERT_EQ(0, RunTool(With({"options", "set"}, With(store, {"Session", "Port", "22", "--int"}))).status) << store[0];
     EXPECT_EQ("host.example\n", RunTool(With({"options", "get"}, With(store, {"Session", "Host"}))).out) << store[0];
     EXPECT_EQ("22\n", RunTool(With({"options", "get"}, With(store, {"Session", "Port", "--int"}))).out) << store[0];
@@ -36,8 +37,8 @@ TEST(ToolOptions, EachStoreKeepsTextAndIntegers) {
   }
   // The registry store keeps the integer as a REG_DWORD below SOFTWARE.
   HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\korvex-tests\\tool-options\\Session", 0,
-                                         KEY_READ, &key));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\korvex-tests\\tool-options\\Session", 0, KEY_READ, &key));
   DWORD type = 0, port = 0, size = sizeof port;
   EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "Port", nullptr, &type, reinterpret_cast<BYTE*>(&port), &size));
   RegCloseKey(key);

@@ -18,7 +18,7 @@
 namespace {
 
 class ToolReg : public testing::Test {
- protected:
+protected:
   // The scratch key, or a key below it, as the tool takes it.
   std::string Key(const std::string& sub = "") const {
     return "HKCU\\" + scratch_.path() + (sub.empty() ? "" : "\\" + sub);
@@ -45,8 +45,8 @@ class ToolReg : public testing::Test {
   }
   void Set(const std::string& sub, const char* name, const std::string& text) {
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, (scratch_ / sub).c_str(), 0, nullptr, 0,
-                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, (scratch_ / sub).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &key, nullptr));
     RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), (DWORD)text.size() + 1);
     RegCloseKey(key);
   }
@@ -126,9 +126,14 @@ TEST_F(ToolReg, ScriptingFormsKeepTheDataWhole) {
 TEST_F(ToolReg, MalformedInputIsRefusedAndChangesNothing) {
   std::string longName(256, 'n');
   std::vector<std::vector<std::string>> lines = {
-      {"-t", "REG_DWORD", "-d", "4294967296"}, {"-t", "REG_DWORD", "-d", "-1"}, {"-t", "REG_DWORD", "-d", "12x"},
-      {"-t", "REG_DWORD", "-d", "0x"},         {"-t", "REG_BINARY", "-d", "abc"}, {"-t", "REG_BINARY", "-d", "zz"},
-      {"-t", "REG_SZ2", "-d", "x"}, {"-t", "REG_QWORD", "-d", "18446744073709551616"},
+      {"-t", "REG_DWORD", "-d", "4294967296"},
+      {"-t", "REG_DWORD", "-d", "-1"},
+      {"-t", "REG_DWORD", "-d", "12x"},
+      {"-t", "REG_DWORD", "-d", "0x"},
+      {"-t", "REG_BINARY", "-d", "abc"},
+      {"-t", "REG_BINARY", "-d", "zz"},
+      {"-t", "REG_SZ2", "-d", "x"},
+      {"-t", "REG_QWORD", "-d", "18446744073709551616"},
   };
   for (std::vector<std::string> line : lines) {
     line.insert(line.begin(), {"reg", "add", Key("new"), "-v", "n"});
@@ -209,16 +214,16 @@ TEST_F(ToolReg, ExportWritesTheEditorsFormat) {
   Set("E", "lines", "one\ntwo");
   ASSERT_EQ(0, RunTool({"reg", "add", Key("E"), "-v", "n", "-t", "REG_DWORD", "-d", "42"}).status);
   ASSERT_EQ(0, RunTool({"reg", "add", Key("E\\Sub"), "-v", "m", "-t", "REG_MULTI_SZ", "-d", "x\\0y"}).status);
-  ASSERT_EQ(0, RunTool({"reg", "add", Key("E\\Sub"), "-v", "b", "-t", "REG_BINARY", "-d", std::string(80, 'a')}).status);
+  ASSERT_EQ(0,
+            RunTool({"reg", "add", Key("E\\Sub"), "-v", "b", "-t", "REG_BINARY", "-d", std::string(80, 'a')}).status);
   std::string file = ScratchFile("export.reg");
   ASSERT_EQ(0, RunTool({"reg", "export", Key("E"), file}).status);
   std::string bytes = ReadFileBytes(file);
-  const char* expected[] = {
-      "Windows Registry Editor Version 5.00\r\n\r\n[" , "]\r\n@=\"def\"\r\n", "\"s\"=\"a\\\"b\\\\c\"\r\n",
-      "\"n\"=dword:0000002a\r\n",
-      // A text with a line break cannot be quoted: hex(1), UTF-16LE with its terminator.
-      "\"lines\"=hex(1):6f,00,6e,00,65,00,0a,00,74,00,77,00,6f,00,00,00\r\n",
-      "\"m\"=hex(7):78,00,00,00,79,00,00,00,00,00\r\n", "\"b\"=hex:aa,aa,aa,", ",\\\r\n  aa,aa,"};
+  const char* expected[] = {"Windows Registry Editor Version 5.00\r\n\r\n[", "]\r\n@=\"def\"\r\n",
+                            "\"s\"=\"a\\\"b\\\\c\"\r\n", "\"n\"=dword:0000002a\r\n",
+                            // A text with a line break cannot be quoted: hex(1), UTF-16LE with its terminator.
+                            "\"lines\"=hex(1):6f,00,6e,00,65,00,0a,00,74,00,77,00,6f,00,00,00\r\n",
+                            "\"m\"=hex(7):78,00,00,00,79,00,00,00,00,00\r\n", "\"b\"=hex:aa,aa,aa,", ",\\\r\n  aa,aa,"};
   EXPECT_EQ(0u, bytes.find(Utf16(expected[0])));
   for (const char* piece : expected) EXPECT_NE(std::string::npos, bytes.find(Utf16(piece).substr(2))) << piece;
   // Value lines stay within the editor's width.
@@ -257,7 +262,9 @@ TEST_F(ToolReg, ImportReadsEveryFormAndEncoding) {
   std::string text =
       "Windows Registry Editor Version 5.00\r\n\r\n"
       "; a comment\r\n"
-      "[" + Full("I") + "]\r\n"
+      "[" +
+      Full("I") +
+      "]\r\n"
       "@=\"default\"\r\n"
       "\"s\"=\"q\\\"uote\\\\d \xc3\xbc\"\r\n"
       "\"gone\"=-\r\n"
@@ -268,7 +275,8 @@ TEST_F(ToolReg, ImportReadsEveryFormAndEncoding) {
       "\"m\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"
       "\"q\"=hex(b):01,00,00,00,00,00,00,00\r\n"
       "\r\n"
-      "[-" + Full("Old") + "]\r\n";
+      "[-" +
+      Full("Old") + "]\r\n";
   std::string utf16 = "\xFF\xFE";
   for (unsigned char c : text) {
     // The text is ASCII but for one u-umlaut (UTF-8 C3 BC), which is U+00FC.
@@ -337,7 +345,8 @@ TEST_F(ToolReg, AFailureHalfwayRestoresTheEarlierState) {
   Set("A", "x", "old");
   Set("B\\C", "y", "kept");
   ToolRun run = Import("Windows Registry Editor Version 5.00\n\n[" + Full("A") + "]\n\"x\"=\"new\"\n\"z\"=\"1\"\n[-" +
-                       Full("B") + "]\n[" + Full("New\\Deep") + "]\n\"v\"=\"1\"\n"
+                       Full("B") + "]\n[" + Full("New\\Deep") +
+                       "]\n\"v\"=\"1\"\n"
                        "[HKEY_LOCAL_MACHINE\\Software\\korvex-tests]\n\"v\"=\"1\"\n");
   rmdir(machineHive.c_str());
   EXPECT_EQ(1, run.status);

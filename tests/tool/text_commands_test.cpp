@@ -11,17 +11,19 @@ namespace {
 TEST(ToolUrl, ParseShowsEveryFieldDecoded) {
   ToolRun run = RunTool({"url", "parse", "ssh://al%40ice:pa:ss@host.example:22/srv/logs?tail=100&title=My+Term%21"});
   ASSERT_EQ(0, run.status) << run.err;
-  EXPECT_EQ("scheme    ssh\nuser      al@ice\npassword  pa:ss\nhost      host.example\nport      22\n"
-            "path      /srv/logs\nparam     tail=100\nparam     title=My Term!\n",
-            run.out);
+  EXPECT_EQ(
+      "scheme    ssh\nuser      al@ice\npassword  pa:ss\nhost      host.example\nport      22\n"
+      "path      /srv/logs\nparam     tail=100\nparam     title=My Term!\n",
+      run.out);
 }
 
 TEST(ToolUrl, JsonEscapesWhatJsonMust) {
   ToolRun run = RunTool({"url", "parse", "--json", "h/p?q=%22a%5Cb%22%0A"});
   ASSERT_EQ(0, run.status) << run.err;
-  EXPECT_EQ("{\"scheme\": \"\", \"user\": \"\", \"password\": \"\", \"host\": \"h\", \"port\": 0, \"path\": \"/p\", "
-            "\"params\": {\"q\": \"\\\"a\\\\b\\\"\\u000a\"}}\n",
-            run.out);
+  EXPECT_EQ(
+      "{\"scheme\": \"\", \"user\": \"\", \"password\": \"\", \"host\": \"h\", \"port\": 0, \"path\": \"/p\", "
+      "\"params\": {\"q\": \"\\\"a\\\\b\\\"\\u000a\"}}\n",
+      run.out);
 }
 
 TEST(ToolUrl, MakeEscapesDelimitersAndParseRefusesMalformedText) {
@@ -46,9 +48,10 @@ TEST(ToolIni, SetGetAndDumpGoThroughTheModel) {
   ToolRun dump = RunTool({"ini", "dump", file});
   EXPECT_EQ(0, dump.status);
   EXPECT_EQ("[S]\nk=v=w\n[T]\nn=7\n", dump.out);
-  EXPECT_EQ("[{\"section\":\"S\",\"keys\":[{\"key\":\"k\",\"value\":\"v=w\"}]},"
-            "{\"section\":\"T\",\"keys\":[{\"key\":\"n\",\"value\":\"7\"}]}]\n",
-            RunTool({"ini", "dump", file, "--json"}).out);
+  EXPECT_EQ(
+      "[{\"section\":\"S\",\"keys\":[{\"key\":\"k\",\"value\":\"v=w\"}]},"
+      "{\"section\":\"T\",\"keys\":[{\"key\":\"n\",\"value\":\"7\"}]}]\n",
+      RunTool({"ini", "dump", file, "--json"}).out);
 
   ToolRun missing = RunTool({"ini", "get", file, "S", "K"});
   EXPECT_EQ(1, missing.status);
@@ -59,7 +62,8 @@ TEST(ToolIni, SetGetAndDumpGoThroughTheModel) {
 
   ASSERT_EQ(0, RunTool({"ini", "set", ScratchFile("fresh.ini"), "S", "k", "v"}).status);
   EXPECT_EQ("[S]\nk=v\n", ReadFileBytes(ScratchFile("fresh.ini")));
-  for (std::vector<std::string> args : {std::vector<std::string>{"S", "a=b", "v"}, {"", "k", "v"}, {"S", "k", "a\nb"}}) {
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{"S", "a=b", "v"}, {"", "k", "v"}, {"S", "k", "a\nb"}}) {
     args.insert(args.begin(), {"ini", "set", file});
     EXPECT_EQ(2, RunTool(args).status) << args[4];
   }

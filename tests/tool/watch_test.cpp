@@ -27,7 +27,7 @@ const auto kDeadline = std::chrono::seconds(20);
 
 // The tool started with its standard output and error on pipes.
 class Watching {
- public:
+public:
   explicit Watching(const std::vector<std::string>& args) {
     int out[2], err[2];
     EXPECT_EQ(0, pipe(out));
@@ -84,7 +84,7 @@ class Watching {
     return lines;
   }
 
- private:
+private:
   static std::string Line(int fd, std::string& text, Clock::duration wait) {
     auto end = Clock::now() + wait;
     while (text.find('\n') == std::string::npos) {
@@ -120,14 +120,17 @@ TEST(ToolWatch, PrintsALinePerChangeAndEndsCleanlyOnASignal) {
     std::function<void(int)> change;
     int signal;
   } cases[] = {
-      {{"watch", "reg", "HKCU\\" + key.path()}, "HKEY_CURRENT_USER\\" + key.path(),
+      {{"watch", "reg", "HKCU\\" + key.path()},
+       "HKEY_CURRENT_USER\\" + key.path(),
        [&](int i) {
          DWORD value = static_cast<DWORD>(i);
          RegSetValueExA(key.get(), "n", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
        },
        SIGINT},
-      {{"watch", "folder", folder}, folder,
-       [&](int i) { WriteFileBytes(folder + "/file-" + std::to_string(i), "x"); }, SIGTERM},
+      {{"watch", "folder", folder},
+       folder,
+       [&](int i) { WriteFileBytes(folder + "/file-" + std::to_string(i), "x"); },
+       SIGTERM},
   };
   for (Case& c : cases) {
     Watching watch(c.args);

@@ -8,7 +8,7 @@
 #include <string.h>
 
 typedef struct __POSITION {
-}* POSITION;
+} * POSITION;
 
 namespace korvex {
 namespace detail {
@@ -196,8 +196,10 @@ private:
   }
 
   void Unlink(Node* node) {
-    if (node->newer) node->newer->older = node->older;
-    else m_newest = node->older;
+    if (node->newer)
+      node->newer->older = node->older;
+    else
+      m_newest = node->older;
     if (node->older) node->older->newer = node->newer;
   }
 

@@ -55,10 +55,10 @@ typedef struct _FILETIME {
 } FILETIME, *LPFILETIME;
 
 #ifndef TRUE
-#  define TRUE 1
+#define TRUE 1
 #endif
 #ifndef FALSE
-#  define FALSE 0
+#define FALSE 0
 #endif
 #define MAX_PATH 260
 #define INFINITE 0xFFFFFFFFu
@@ -94,10 +94,10 @@ typedef struct _FILETIME {
 // Calling conventions mean nothing here; the names stay so that declarations
 // read as they do on Windows.
 #ifndef WINAPI
-#  define WINAPI
+#define WINAPI
 #endif
 #ifndef CALLBACK
-#  define CALLBACK
+#define CALLBACK
 #endif
 
 extern "C" {

@@ -11,7 +11,6 @@ extern "C" {
 // the result with its terminator; it is written only when lpDst holds that
 // many bytes. 0 for a NULL source.
 KORVEX_API DWORD ExpandEnvironmentStringsA(LPCSTR lpSrc, LPSTR lpDst, DWORD nSize);
-
 }
 
 #endif

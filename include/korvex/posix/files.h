@@ -64,7 +64,6 @@ KORVEX_API int _fseeki64(FILE* stream, long long offset, int origin);
 // terminator, as the products' original runtime did (today's Windows runtimes
 // empty every output instead); NULL outputs are skipped.
 KORVEX_API void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext);
-
 }
 
 #endif

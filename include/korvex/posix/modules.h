@@ -42,7 +42,6 @@ KORVEX_API HMODULE GetModuleHandleA(LPCSTR moduleName);
 // path cut to size - 1 characters, and the result is size with
 // ERROR_INSUFFICIENT_BUFFER. 0 on failure (ERROR_MOD_NOT_FOUND).
 KORVEX_API DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
-
 }
 
 #endif

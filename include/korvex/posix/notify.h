@@ -40,7 +40,6 @@ KORVEX_API BOOL FindCloseChangeNotification(HANDLE changeHandle);
 // that is deleted fails with ERROR_KEY_DELETED. The key needs KEY_NOTIFY.
 KORVEX_API LSTATUS RegNotifyChangeKeyValue(HKEY key, BOOL watchSubtree, DWORD notifyFilter, HANDLE event,
                                            BOOL asynchronous);
-
 }
 
 #endif

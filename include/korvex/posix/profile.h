@@ -15,10 +15,9 @@
 // file are no line. So that a corrupt or hostile file cannot take the process's
 // memory, reads take the first 4 MiB of a file and the first 64 KiB of a line;
 // writes to a file that is cut that way, or that would make a line longer,
-// fail with ERROR_FILE_TOO_LARGE and leave the file as it was. Sections and keys compare case-insensitively (ASCII); spaces around
-// names and values are ignored, and a value enclosed in a matching pair of
-// quotes (" or ') reads without them. When a section or a key appears twice,
-// the first one counts.
+// fail with ERROR_FILE_TOO_LARGE and leave the file as it was. Sections and keys compare case-insensitively (ASCII);
+// spaces around names and values are ignored, and a value enclosed in a matching pair of quotes (" or ') reads without
+// them. When a section or a key appears twice, the first one counts.
 //
 // Every write rereads the file and replaces it whole (a temporary file beside it,
 // then rename) while holding an advisory lock on "<file>.lock", so readers see
@@ -47,8 +46,8 @@ extern "C" {
 KORVEX_API UINT GetPrivateProfileIntA(LPCSTR lpAppName, LPCSTR lpKeyName, int nDefault, LPCSTR lpFileName);
 // A NULL section lists the section names, a NULL key the section's key names
 // (or gives the default when the section is missing).
-KORVEX_API DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
-                                          LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName);
+KORVEX_API DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPSTR lpReturnedString,
+                                          DWORD nSize, LPCSTR lpFileName);
 // A NULL key deletes the section, a NULL value deletes the key. A NULL section
 // fails with ERROR_FILE_NOT_FOUND.
 KORVEX_API BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName);
@@ -75,7 +74,6 @@ KORVEX_API BOOL GetPrivateProfileStructA(LPCSTR lpszSection, LPCSTR lpszKey, LPV
 // A NULL key deletes the section, NULL data the key.
 KORVEX_API BOOL WritePrivateProfileStructA(LPCSTR lpszSection, LPCSTR lpszKey, LPVOID lpStruct, UINT uSizeStruct,
                                            LPCSTR szFile);
-
 }
 
 #endif

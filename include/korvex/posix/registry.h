@@ -87,7 +87,7 @@ typedef LONG LSTATUS;
 #define REG_OPENED_EXISTING_KEY 0x00000002L
 
 #ifndef ERROR_BAD_PATHNAME
-#  define ERROR_BAD_PATHNAME 161L
+#define ERROR_BAD_PATHNAME 161L
 #endif
 #define ERROR_INVALID_DATA 13L
 #define ERROR_DATATYPE_MISMATCH 1629L
@@ -98,8 +98,8 @@ extern "C" {
 // A NULL or empty subkey opens a new handle to hKey's own key. Missing keys on
 // the path are created (hKey needs KEY_CREATE_SUB_KEY for that).
 KORVEX_API LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
-                                   REGSAM samDesired, const LPSECURITY_ATTRIBUTES lpSecurityAttributes,
-                                   PHKEY phkResult, LPDWORD lpdwDisposition);
+                                   REGSAM samDesired, const LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                                   LPDWORD lpdwDisposition);
 KORVEX_API LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
 KORVEX_API LSTATUS RegCloseKey(HKEY hKey);
 
@@ -149,7 +149,6 @@ KORVEX_API LSTATUS RegSetValueA(HKEY hKey, LPCSTR lpSubKey, DWORD dwType, LPCSTR
 KORVEX_API LSTATUS RegOpenCurrentUser(REGSAM samDesired, PHKEY phkResult);
 // Makes the hive's committed changes durable on disk.
 KORVEX_API LSTATUS RegFlushKey(HKEY hKey);
-
 }
 
 #endif

@@ -19,7 +19,7 @@
 #define SE_ERR_ACCESSDENIED 5
 #define SE_ERR_OOM 8
 #ifndef ERROR_BAD_FORMAT
-#  define ERROR_BAD_FORMAT 11L
+#define ERROR_BAD_FORMAT 11L
 #endif
 #define SE_ERR_NOASSOC 31
 
@@ -52,7 +52,6 @@ KORVEX_API HINSTANCE ShellExecuteA(HWND hwnd, LPCSTR operation, LPCSTR file, LPC
                                    int showCmd);
 
 KORVEX_API HRESULT SHGetFolderPathA(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags, LPSTR pszPath);
-
 }
 
 #endif

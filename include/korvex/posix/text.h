@@ -51,7 +51,6 @@ KORVEX_API int lstrcmpiA(LPCSTR a, LPCSTR b);
 // accepted, also those Win32 lacks.
 KORVEX_API int wsprintfA(LPSTR buffer, LPCSTR format, ...);
 KORVEX_API int wvsprintfA(LPSTR buffer, LPCSTR format, va_list args);
-
 }
 
 #endif

@@ -18,13 +18,13 @@ typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID);
 #define STACK_SIZE_PARAM_IS_A_RESERVATION 0x00010000u
 
 #ifndef ERROR_NOT_SUPPORTED
-#  define ERROR_NOT_SUPPORTED 50L
+#define ERROR_NOT_SUPPORTED 50L
 #endif
 #ifndef ERROR_NOT_OWNER
-#  define ERROR_NOT_OWNER 288L
+#define ERROR_NOT_OWNER 288L
 #endif
 #ifndef ERROR_OPERATION_ABORTED
-#  define ERROR_OPERATION_ABORTED 995L
+#define ERROR_OPERATION_ABORTED 995L
 #endif
 
 extern "C" {
@@ -55,7 +55,6 @@ KORVEX_API BOOL ReleaseMutex(HANDLE mutex);
 KORVEX_API DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 KORVEX_API DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds);
 KORVEX_API BOOL CloseHandle(HANDLE handle);
-
 }
 
 #endif

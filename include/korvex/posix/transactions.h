@@ -46,10 +46,10 @@ KORVEX_API BOOL RollbackTransaction(HANDLE TransactionHandle);
 
 // As RegCreateKeyExA and RegOpenKeyExA, in the transaction; the extended
 // parameter must be NULL.
-KORVEX_API LSTATUS RegCreateKeyTransactedA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass,
-                                           DWORD dwOptions, REGSAM samDesired,
-                                           const LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
-                                           LPDWORD lpdwDisposition, HANDLE hTransaction, PVOID pExtendedParemeter);
+KORVEX_API LSTATUS RegCreateKeyTransactedA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
+                                           REGSAM samDesired, const LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                                           PHKEY phkResult, LPDWORD lpdwDisposition, HANDLE hTransaction,
+                                           PVOID pExtendedParemeter);
 KORVEX_API LSTATUS RegOpenKeyTransactedA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
                                          PHKEY phkResult, HANDLE hTransaction, PVOID pExtendedParameter);
 }

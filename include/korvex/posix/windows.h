@@ -86,7 +86,7 @@ typedef struct tagMSG {
 #define ERROR_CLASS_HAS_WINDOWS 1412L
 #define ERROR_INVALID_THREAD_ID 1444L
 #ifndef ERROR_OPERATION_ABORTED
-#  define ERROR_OPERATION_ABORTED 995L
+#define ERROR_OPERATION_ABORTED 995L
 #endif
 
 extern "C" {
@@ -130,7 +130,6 @@ KORVEX_API LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM
 // thread's timers.
 KORVEX_API UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerFunc);
 KORVEX_API BOOL KillTimer(HWND window, UINT_PTR id);
-
 }
 
 #endif

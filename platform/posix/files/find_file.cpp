@@ -25,7 +25,8 @@ struct FindSearch {
 
 FILETIME FileTimeOf(const struct timespec& time) {
   int64_t seconds = static_cast<int64_t>(time.tv_sec) + kEpochDifference;
-  uint64_t ticks = seconds < 0 ? 0 : static_cast<uint64_t>(seconds) * 10000000u + static_cast<uint64_t>(time.tv_nsec) / 100u;
+  uint64_t ticks =
+      seconds < 0 ? 0 : static_cast<uint64_t>(seconds) * 10000000u + static_cast<uint64_t>(time.tv_nsec) / 100u;
   FILETIME result;
   result.dwLowDateTime = static_cast<DWORD>(ticks);
   result.dwHighDateTime = static_cast<DWORD>(ticks >> 32);

@@ -27,8 +27,10 @@ bool MatchesFindPattern(const std::string& pattern, const char* name) {
       if (p == '*') {
         next[j] = 1;
       } else if (p == '?') {
-        if (j == n || name[j] == '.') next[j] = 1;
-        else next[j + 1] = 1;
+        if (j == n || name[j] == '.')
+          next[j] = 1;
+        else
+          next[j + 1] = 1;
       } else if (j < n && name[j] == p) {
         next[j + 1] = 1;
       } else if (p == '.' && j == n && wildcardFollows) {

@@ -46,7 +46,7 @@ bool Reported(DWORD filter, uint32_t mask) {
 }
 
 class FolderChanges : public KernelObject {
- public:
+public:
   FolderChanges(DWORD filter, bool subtree)
       : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)), filter_(filter), subtree_(subtree) {}
   ~FolderChanges() override {
@@ -85,7 +85,7 @@ class FolderChanges : public KernelObject {
   bool Signalled() const override { return signalled_; }
   void Rearm() { signalled_ = false; }
 
- private:
+private:
   // The watch descriptor of the folder, or -1. With subtree, its subfolders too.
   int AddTree(const std::string& folder) {
     int wd = inotify_add_watch(fd_, folder.c_str(), KernelMask(filter_, subtree_));

@@ -103,7 +103,7 @@ void* ReapOne(void* pid) {
 // Waits for every program started here: each one's pidfd goes into the epoll
 // set, added by the starting thread itself, so a start wakes nothing.
 class Reaper {
- public:
+public:
   // One per process; a fork makes its own on its first start.
   static Reaper& OfThisProcess() {
     static pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
@@ -131,7 +131,7 @@ class Reaper {
     return false;
   }
 
- private:
+private:
   Reaper() : epoll_(epoll_create1(EPOLL_CLOEXEC)) {
     if (epoll_ >= 0 && !StartThread(Run, this)) {
       close(epoll_);

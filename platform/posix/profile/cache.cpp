@@ -120,8 +120,9 @@ void DropWatch(int descriptor) {
   inotify_rm_watch(g_notify, descriptor);
   EraseIf(InWatch, &descriptor);
   std::vector<Watch>& watches = Watches();
-  watches.erase(std::remove_if(watches.begin(), watches.end(), [&](const Watch& w) { return w.descriptor == descriptor; }),
-                watches.end());
+  watches.erase(
+      std::remove_if(watches.begin(), watches.end(), [&](const Watch& w) { return w.descriptor == descriptor; }),
+      watches.end());
 }
 
 // Applies the events queued so far: a file named by one is no longer known.
@@ -225,9 +226,7 @@ void Keep(Entry entry) {
 
 }  // namespace
 
-FileIdentity IdentityOf(const struct stat& info) {
-  return {info.st_dev, info.st_ino, info.st_size, info.st_mtim};
-}
+FileIdentity IdentityOf(const struct stat& info) { return {info.st_dev, info.st_ino, info.st_size, info.st_mtim}; }
 
 CacheLookup LookUpProfile(const std::string& path) {
   std::lock_guard<std::mutex> lock(g_mutex);

@@ -37,7 +37,7 @@ constexpr time_t kStaleTemporarySeconds = 60;
 // Closes a descriptor when it goes out of scope; closing the lock file's
 // descriptor also releases the lock.
 class FileDescriptor {
- public:
+public:
   explicit FileDescriptor(int fd) : fd_(fd) {}
   ~FileDescriptor() {
     if (fd_ >= 0) close(fd_);
@@ -46,7 +46,7 @@ class FileDescriptor {
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   int get() const { return fd_; }
 
- private:
+private:
   int fd_;
 };
 
@@ -147,7 +147,8 @@ std::string UniqueSuffix() {
   static std::atomic<uint64_t> counter{0};
   struct timespec now;
   clock_gettime(CLOCK_MONOTONIC, &now);
-  uint64_t mixed = (static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(now.tv_sec) << 30)) * 0x9E3779B97F4A7C15u;
+  uint64_t mixed =
+      (static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(now.tv_sec) << 30)) * 0x9E3779B97F4A7C15u;
   mixed ^= (static_cast<uint64_t>(getpid()) << 20) + counter++;
   std::string suffix;
   for (int i = 0; i < 8; ++i, mixed /= 36) suffix.push_back("0123456789abcdefghijklmnopqrstuvwxyz"[mixed % 36]);

@@ -40,8 +40,7 @@ BOOL WritePrivateProfileSectionA(LPCSTR lpAppName, LPCSTR lpString, LPCSTR lpFil
   std::vector<std::pair<std::string, std::string>> entries;
   for (const char* entry = lpString; entry && *entry; entry += strlen(entry) + 1) {
     const char* equals = strchr(entry, '=');
-    if (equals)
-      entries.emplace_back(TrimBlanks(std::string(entry, equals)), TrimBlanks(equals + 1));
+    if (equals) entries.emplace_back(TrimBlanks(std::string(entry, equals)), TrimBlanks(equals + 1));
   }
   return UpdateProfile(lpAppName, lpFileName, [&](ProfileText& text) {
     return lpString ? text.ReplaceSection(section, entries) : text.RemoveSection(section);

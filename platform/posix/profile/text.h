@@ -26,7 +26,7 @@ namespace posix {
 constexpr size_t kMaxProfileLine = 64 * 1024;
 
 class ProfileText {
- public:
+public:
   explicit ProfileText(std::string content);
 
   // False when a line was cut, on reading or by an edit: such a text must not
@@ -54,11 +54,11 @@ class ProfileText {
   // end when missing.
   bool ReplaceSection(std::string_view section, const std::vector<std::pair<std::string, std::string>>& entries);
 
- private:
+private:
   enum class Kind : uint8_t { Section, Entry, Other };
   static constexpr uint32_t kNone = UINT32_MAX;
   struct Line {
-    uint32_t start;    // in text_
+    uint32_t start;  // in text_
     uint32_t length;
     uint32_t section;  // the line of the section it lies in, or kNone
     Kind kind;

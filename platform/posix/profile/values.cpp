@@ -24,7 +24,10 @@ UINT ProfileInteger(const char* text) {
   UINT value = 0;
   for (;; ++text) {
     char c = *text;
-    UINT digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : 99;
+    UINT digit = c >= '0' && c <= '9'   ? c - '0'
+                 : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                 : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                        : 99;
     if (digit >= base) break;
     value = value * base + digit;
   }

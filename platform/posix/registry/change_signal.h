@@ -22,7 +22,7 @@ namespace posix {
 namespace registry {
 
 class ChangeSignal {
- public:
+public:
   // Maps `path`, made with `mode` if missing. A file that is not a regular
   // file of this user's or root's is not used, and then no mark is ever given;
   // one this user may only read gives marks but counts no writes.
@@ -39,7 +39,7 @@ class ChangeSignal {
   bool Mark(uint64_t* mark) const;
   bool Unchanged(uint64_t mark) const;
 
- private:
+private:
   std::string path_;
   int fd_ = -1;
   bool writable_ = false;

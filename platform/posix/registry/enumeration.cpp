@@ -68,8 +68,7 @@ LONG ReadBatch(KeyCall& call, const EntryQueries& queries, DWORD index, const En
       batch->entries.push_back(std::move(entry));
     }
     if (step != SQLITE_ROW && step != SQLITE_DONE) return StoreError(step);
-    batch->complete = step == SQLITE_ROW ? query.IsNull(1)
-                                         : static_cast<int64_t>(batch->entries.size()) < limit;
+    batch->complete = step == SQLITE_ROW ? query.IsNull(1) : static_cast<int64_t>(batch->entries.size()) < limit;
     return ERROR_SUCCESS;
   }
 }

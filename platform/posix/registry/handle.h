@@ -45,7 +45,7 @@ struct KeyRef {
   std::shared_ptr<Hive> hive;
   int64_t id = 0;
   REGSAM access = 0;
-  std::shared_ptr<HandleCursors> cursors;  // none for the predefined keys
+  std::shared_ptr<HandleCursors> cursors;            // none for the predefined keys
   std::shared_ptr<RegistryTransaction> transaction;  // none outside one
 
   bool Allows(REGSAM right) const { return (access & right) == right; }
@@ -66,7 +66,7 @@ bool ReleaseHandle(HKEY key);
 // A key in a registry transaction uses the transaction's connection, and a
 // savepoint for its own transaction. status() is the first step that failed.
 class KeyCall {
- public:
+public:
   // kWriteStatement: one writing statement, its own transaction. Writing modes
   // fail with ERROR_ACCESS_DENIED on a hive this process may not write.
   enum Mode { kNoTransaction, kRead, kWrite, kWriteStatement };
@@ -90,11 +90,11 @@ class KeyCall {
     return rc == ERROR_SUCCESS ? missing : rc;
   }
 
- private:
+private:
   KeyRef ref_;
   LONG status_;
   std::unique_lock<std::recursive_mutex> joined_;  // the registry transaction's, while the call uses it
-  std::optional<HiveSession> session_;  // declared after ref_: the hive outlives them
+  std::optional<HiveSession> session_;             // declared after ref_: the hive outlives them
   std::optional<Transaction> transaction_;
 };
 

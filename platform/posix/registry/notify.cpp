@@ -25,7 +25,7 @@ constexpr LONG kPending = -1;
 // process, and ends once they moved in a way the filter names, the key is
 // gone, or its handle closed.
 class KeyChangeWait : public KernelObject {
- public:
+public:
   KeyChangeWait(HKEY key, bool subtree, DWORD filter, std::weak_ptr<Event> signal)
       : key_(key), subtree_(subtree), filter_(filter), signal_(std::move(signal)) {}
   ~KeyChangeWait() override { ReturnFolderWatch(std::move(watch_)); }
@@ -76,7 +76,7 @@ class KeyChangeWait : public KernelObject {
   LONG outcome() const { return outcome_; }
   HKEY key() const { return key_; }
 
- private:
+private:
   // Drains the events; true when one concerned the signal's file.
   bool WriteEnded() {
     bool touched = false;

@@ -45,8 +45,8 @@ LONG AddChild(HiveSession& session, int64_t parent, const std::string& name, int
   return ERROR_SUCCESS;
 }
 
-LONG FollowPath(HiveSession& session, int64_t from, const std::vector<std::string>& parts, bool create,
-                int64_t* id, bool* created) {
+LONG FollowPath(HiveSession& session, int64_t from, const std::vector<std::string>& parts, bool create, int64_t* id,
+                bool* created) {
   LONG rc = CheckKeyExists(session, from);
   *id = from;
   for (const std::string& part : parts) {

@@ -22,8 +22,8 @@ LONG AddChild(HiveSession& session, int64_t parent, const std::string& name, int
 
 // Follows split path parts down from an existing key; with `create` missing
 // keys are made (sets *created), else they give ERROR_FILE_NOT_FOUND.
-LONG FollowPath(HiveSession& session, int64_t from, const std::vector<std::string>& parts, bool create,
-                int64_t* id, bool* created);
+LONG FollowPath(HiveSession& session, int64_t from, const std::vector<std::string>& parts, bool create, int64_t* id,
+                bool* created);
 
 // Opens the call's hive in `mode` and follows a path down from the call's key,
 // creating what is missing when asked to (the key needs KEY_CREATE_SUB_KEY for

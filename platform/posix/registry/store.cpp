@@ -161,9 +161,7 @@ bool Hold(int queue, QueueByte byte, short type, bool wait) {
   return rc == 0;
 }
 
-void LineUp(Connection& connection) {
-  connection.inLine = Hold(connection.writerQueue, kWriters, F_WRLCK, true);
-}
+void LineUp(Connection& connection) { connection.inLine = Hold(connection.writerQueue, kWriters, F_WRLCK, true); }
 
 void LeaveLine(Connection& connection) {
   if (connection.inLine) Hold(connection.writerQueue, kWriters, F_UNLCK, true);
@@ -238,8 +236,8 @@ int ChooseJournal(Connection& connection, bool shared) {
   if (connection.readOnly) return SQLITE_OK;
   sqlite3* db = connection.db;
   sqlite3_stmt* stmt = nullptr;
-  int rc = sqlite3_prepare_v2(db, shared ? "PRAGMA journal_mode = DELETE" : "PRAGMA journal_mode = WAL", -1, &stmt,
-                              nullptr);
+  int rc =
+      sqlite3_prepare_v2(db, shared ? "PRAGMA journal_mode = DELETE" : "PRAGMA journal_mode = WAL", -1, &stmt, nullptr);
   if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
   if (rc == SQLITE_ROW) {
     const unsigned char* mode = sqlite3_column_text(stmt, 0);
@@ -267,8 +265,7 @@ void KeepPrivate(const std::string& path) {
   for (const char* suffix : {"", "-wal", "-shm", "-writes"}) {
     std::string file = path + suffix;
     struct stat info;
-    if (lstat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid() &&
-        (info.st_mode & 077))
+    if (lstat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid() && (info.st_mode & 077))
       chmod(file.c_str(), 0600);
   }
 }
@@ -355,7 +352,8 @@ std::shared_ptr<Hive> Hive::ForRoot(HKEY root) {
 }
 
 ChangeSignal& Hive::Signal() {
-  std::call_once(signalOnce_, [this] { signal_ = std::make_unique<ChangeSignal>(SignalPath(), shared_ ? 0644 : 0600); });
+  std::call_once(signalOnce_,
+                 [this] { signal_ = std::make_unique<ChangeSignal>(SignalPath(), shared_ ? 0644 : 0600); });
   return *signal_;
 }
 
@@ -430,8 +428,8 @@ sqlite3_stmt* HiveSession::Prepared(Sql sql, int* rc) {
   }
   sqlite3_stmt*& stmt = connection_->statements[static_cast<int>(sql)];
   if (!stmt)
-    *rc = sqlite3_prepare_v3(connection_->db, kStatements[static_cast<int>(sql)], -1, SQLITE_PREPARE_PERSISTENT,
-                             &stmt, nullptr);
+    *rc = sqlite3_prepare_v3(connection_->db, kStatements[static_cast<int>(sql)], -1, SQLITE_PREPARE_PERSISTENT, &stmt,
+                             nullptr);
   return stmt;
 }
 

@@ -69,7 +69,7 @@ struct Connection {
   sqlite3* db = nullptr;
   unsigned generation = 0;  // a connection must not cross fork(): the child opens its own
   int64_t busySince = 0;
-  bool readOnly = false;  // the file could be opened for reading only
+  bool readOnly = false;   // the file could be opened for reading only
   int logLimitFrames = 0;  // a commit that leaves the log longer checkpoints it
   int writerQueue = -1;    // where its writers line up, for a private hive
   bool inLine = false;     // holds its place in that line
@@ -77,7 +77,7 @@ struct Connection {
 };
 
 class Hive {
- public:
+public:
   // A private hive (the user's) is kept 0600 in a 0700 folder, with a
   // write-ahead log; a shared one (the machine's) keeps the umask's modes and a
   // rollback journal, which readers without write access can use.
@@ -96,7 +96,7 @@ class Hive {
   ChangeSignal& Signal();
   std::string SignalPath() const { return path_ + "-writes"; }
 
- private:
+private:
   friend class HiveSession;
   // An idle connection, or a new one; the hive's lock is held only to take it
   // from or give it back to the pool, never while SQLite waits for a lock.
@@ -114,7 +114,7 @@ class Hive {
 
 // A connection of a hive for the length of one call.
 class HiveSession {
- public:
+public:
   explicit HiveSession(Hive& hive);
   // A call inside a registry transaction: it uses the transaction's session,
   // whose connection is within BEGIN already, and neither touches nor releases it.
@@ -134,7 +134,7 @@ class HiveSession {
   // The statement, prepared on first use; NULL with *rc set when that fails.
   sqlite3_stmt* Prepared(Sql sql, int* rc);
 
- private:
+private:
   Hive& hive_;
   std::unique_ptr<Connection> owned_;
   Connection* connection_ = nullptr;
@@ -145,7 +145,7 @@ class HiveSession {
 // fails (a text or blob SQLite cannot hold) makes Step give its error, so
 // nothing half-bound ever runs.
 class Statement {
- public:
+public:
   Statement(HiveSession& session, Sql sql) : stmt_(session.Prepared(sql, &status_)) {}
   ~Statement() {
     if (stmt_) {
@@ -175,7 +175,7 @@ class Statement {
   const void* Blob(int column) const { return sqlite3_column_blob(stmt_, column); }
   DWORD Bytes(int column) const { return static_cast<DWORD>(sqlite3_column_bytes(stmt_, column)); }
 
- private:
+private:
   bool Ready() const { return stmt_ && status_ == SQLITE_OK; }
 
   int status_ = SQLITE_OK;
@@ -186,7 +186,7 @@ class Statement {
 // A write (not nested) is the one place where a write to the hive counts as
 // begun, before it may commit, and as ended, when the transaction is over.
 class Transaction {
- public:
+public:
   // kWriteStatement: the one writing statement that follows is its own transaction.
   enum Kind { kRead, kWrite, kWriteStatement };
   Transaction(HiveSession& session, Kind kind);
@@ -197,7 +197,7 @@ class Transaction {
   LONG status() const { return status_; }
   LONG Commit();
 
- private:
+private:
   HiveSession& session_;
   LONG status_;
   bool open_ = false;

@@ -99,8 +99,7 @@ LSTATUS RegGetValueA(HKEY hkey, LPCSTR lpSubKey, LPCSTR lpValue, DWORD dwFlags, 
   }
   // As Win32 does, type, size and data are handed out before the filter applies.
   if (rc == ERROR_SUCCESS) {
-    rc = HandOutData(type, data.data(), static_cast<DWORD>(data.size()), pdwType, static_cast<LPBYTE>(pvData),
-                     pcbData);
+    rc = HandOutData(type, data.data(), static_cast<DWORD>(data.size()), pdwType, static_cast<LPBYTE>(pvData), pcbData);
     LONG filtered = CheckType(dwFlags, type, data.size());
     if ((rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) && filtered != ERROR_SUCCESS) rc = filtered;
   }
@@ -108,8 +107,7 @@ LSTATUS RegGetValueA(HKEY hkey, LPCSTR lpSubKey, LPCSTR lpValue, DWORD dwFlags, 
   return rc;
 }
 
-LSTATUS RegSetKeyValueA(HKEY hKey, LPCSTR lpSubKey, LPCSTR lpValueName, DWORD dwType, LPCVOID lpData,
-                        DWORD cbData) {
+LSTATUS RegSetKeyValueA(HKEY hKey, LPCSTR lpSubKey, LPCSTR lpValueName, DWORD dwType, LPCVOID lpData, DWORD cbData) {
   if (!lpData && cbData) return ERROR_INVALID_PARAMETER;
   return WriteValue(hKey, lpSubKey, lpValueName, dwType, static_cast<const BYTE*>(lpData), cbData);
 }

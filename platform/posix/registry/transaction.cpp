@@ -14,9 +14,8 @@ namespace {
 // The handle's object: closing the handle without a commit rolls back, even
 // while keys opened in the transaction are still open.
 class TransactionObject : public KernelObject {
- public:
-  explicit TransactionObject(std::shared_ptr<RegistryTransaction> transaction)
-      : transaction(std::move(transaction)) {}
+public:
+  explicit TransactionObject(std::shared_ptr<RegistryTransaction> transaction) : transaction(std::move(transaction)) {}
   ~TransactionObject() override;
   bool Signalled() const override { return false; }
 
@@ -111,8 +110,7 @@ LSTATUS RegCreateKeyTransactedA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD 
                                 const LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition,
                                 HANDLE hTransaction, PVOID pExtendedParemeter) {
   if (dwOptions != REG_OPTION_NON_VOLATILE) return ERROR_INVALID_PARAMETER;
-  return OpenTransacted(hKey, lpSubKey, true, samDesired, phkResult, lpdwDisposition, hTransaction,
-                        pExtendedParemeter);
+  return OpenTransacted(hKey, lpSubKey, true, samDesired, phkResult, lpdwDisposition, hTransaction, pExtendedParemeter);
 }
 
 LSTATUS RegOpenKeyTransactedA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult,

@@ -15,7 +15,7 @@ namespace posix {
 namespace registry {
 
 class RegistryTransaction {
- public:
+public:
   RegistryTransaction() = default;
   ~RegistryTransaction();  // rolls back what was not committed
   RegistryTransaction(const RegistryTransaction&) = delete;
@@ -30,7 +30,7 @@ class RegistryTransaction {
   LONG Commit() { return Finish(true); }
   LONG Rollback() { return Finish(false); }
 
- private:
+private:
   struct Part {
     std::shared_ptr<Hive> hive;
     std::unique_ptr<HiveSession> session;

@@ -54,9 +54,8 @@ LONG ReadTree(HiveSession& session, int64_t id, KeyCopy* tree) {
 
 LONG WriteTree(HiveSession& session, int64_t id, const KeyCopy& tree) {
   for (const ValueCopy& value : tree.values) {
-    LONG rc = SetValueOf(session, id, value.name.c_str(), value.type,
-                         reinterpret_cast<const BYTE*>(value.data.data()), static_cast<DWORD>(value.data.size()),
-                         false);
+    LONG rc = SetValueOf(session, id, value.name.c_str(), value.type, reinterpret_cast<const BYTE*>(value.data.data()),
+                         static_cast<DWORD>(value.data.size()), false);
     if (rc != ERROR_SUCCESS) return rc;
   }
   for (const auto& child : tree.children) {

@@ -8,7 +8,7 @@ namespace korvex {
 namespace posix {
 
 class Event : public KernelObject {
- public:
+public:
   Event(bool manualReset, bool signalled) : manualReset_(manualReset), signalled_(signalled) {}
 
   // Something that sets the event once it fires, checked whenever the event
@@ -23,7 +23,7 @@ class Event : public KernelObject {
   void Set();
   void Reset() { signalled_ = false; }
 
- private:
+private:
   const bool manualReset_;
   bool signalled_;
   std::vector<std::shared_ptr<KernelObject>> triggers_;

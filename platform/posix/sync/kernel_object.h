@@ -13,7 +13,7 @@ namespace korvex {
 namespace posix {
 
 class KernelObject {
- public:
+public:
   virtual ~KernelObject();
 
   // Takes in what arrived on the object's descriptors. Called without the

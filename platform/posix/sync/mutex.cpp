@@ -8,7 +8,7 @@ using namespace korvex::posix;
 namespace {
 
 class Mutex : public KernelObject {
- public:
+public:
   // All need the lock; a wait asks from the waiting thread.
   bool Signalled() const override { return owner_ == 0 || owner_ == GetCurrentThreadId(); }
   void Acquire() override {
@@ -24,7 +24,7 @@ class Mutex : public KernelObject {
     return true;
   }
 
- private:
+private:
   DWORD owner_ = 0;
   unsigned count_ = 0;
 };

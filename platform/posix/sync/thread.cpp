@@ -9,7 +9,7 @@ using namespace korvex::posix;
 namespace {
 
 class ThreadObject : public KernelObject {
- public:
+public:
   explicit ThreadObject(std::shared_ptr<ThreadContext> context) : context(std::move(context)) {}
   bool Signalled() const override { return finished; }
 

@@ -44,9 +44,7 @@ thread_local ContextSlot t_slot;
 
 }  // namespace
 
-ThreadContext::ThreadContext()
-    : id(NextThreadId()),
-      wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+ThreadContext::ThreadContext() : id(NextThreadId()), wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 ThreadContext::~ThreadContext() {
   if (wakeFd >= 0) close(wakeFd);

@@ -21,7 +21,7 @@ namespace korvex {
 namespace posix {
 
 class ThreadContext {
- public:
+public:
   ThreadContext();
   ~ThreadContext();
   ThreadContext(const ThreadContext&) = delete;

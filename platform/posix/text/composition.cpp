@@ -104,10 +104,9 @@ const Composition kCompositions[] = {
 
 WCHAR Composed(WCHAR base, WCHAR mark) {
   const Composition* end = kCompositions + sizeof kCompositions / sizeof kCompositions[0];
-  const Composition* found = std::lower_bound(kCompositions, end, Composition{base, mark, 0},
-                                              [](const Composition& a, const Composition& b) {
-                                                return a.base != b.base ? a.base < b.base : a.mark < b.mark;
-                                              });
+  const Composition* found = std::lower_bound(
+      kCompositions, end, Composition{base, mark, 0},
+      [](const Composition& a, const Composition& b) { return a.base != b.base ? a.base < b.base : a.mark < b.mark; });
   return found != end && found->base == base && found->mark == mark ? found->composed : 0;
 }
 

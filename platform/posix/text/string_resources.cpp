@@ -23,8 +23,10 @@ std::map<UINT, std::string>& Table() {
 BOOL KorvexSetStringResource(UINT id, LPCSTR text) {
   if (id == 0 || id > 0xFFFF) return FALSE;
   std::lock_guard<std::mutex> guard(TableLock());
-  if (text) Table()[id] = text;
-  else Table().erase(id);
+  if (text)
+    Table()[id] = text;
+  else
+    Table().erase(id);
   return TRUE;
 }
 

@@ -29,16 +29,14 @@ bool TakeQuit(ThreadContext& thread, bool remove, MSG* msg) {
 }
 
 // Win32's order: sent messages, posted ones, the quit request, timers.
-bool TakeMessage(std::unique_lock<std::mutex>& lock, ThreadContext& thread, const MessageFilter& filter,
-                 bool remove, MSG* msg) {
+bool TakeMessage(std::unique_lock<std::mutex>& lock, ThreadContext& thread, const MessageFilter& filter, bool remove,
+                 MSG* msg) {
   DeliverSentMessages(lock, thread);
   return TakePosted(thread, filter, remove, msg) || TakeQuit(thread, remove, msg) ||
          TakeDueTimer(thread, filter, remove, msg);
 }
 
-bool FilterWindowExists(HWND window) {
-  return !window || window == kThreadMessagesOnly || FindWindow(window);
-}
+bool FilterWindowExists(HWND window) { return !window || window == kThreadMessagesOnly || FindWindow(window); }
 
 BOOL Post(ThreadContext& thread, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   thread.messages.posted.push_back(MSG{window, message, wParam, lParam, TickCount(), {0, 0}});

@@ -29,7 +29,7 @@ struct SentMessage {
 };
 
 class ThreadMessages {
- public:
+public:
   ThreadMessages();
   ~ThreadMessages();
   ThreadMessages(const ThreadMessages&) = delete;

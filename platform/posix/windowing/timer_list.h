@@ -23,7 +23,7 @@ struct Timer {
 };
 
 class TimerList {
- public:
+public:
   const Timer* Find(HWND window, UINT_PTR id) const;
   // Adds the timer, or restarts the one of that window and identifier.
   void Set(const Timer& timer);
@@ -34,7 +34,7 @@ class TimerList {
   // `until` (-1: whenever); null if none.
   const Timer* Earliest(const std::function<bool(const Timer&)>& admits, int64_t until) const;
 
- private:
+private:
   using Key = std::pair<HWND, UINT_PTR>;
   std::map<Key, Timer> timers_;
   std::set<std::pair<int64_t, Key>> due_;

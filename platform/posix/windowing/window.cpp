@@ -41,8 +41,8 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     window->ownerId = thread->id;
     handle = AddWindow(window);
   }
-  CREATESTRUCTA create{param, instance, menu, parent, height, width, y, x, LONG(style), windowName,
-                       windowClass->name.c_str(), exStyle};
+  CREATESTRUCTA create{
+      param, instance, menu, parent, height, width, y, x, LONG(style), windowName, windowClass->name.c_str(), exStyle};
   LPARAM createParam = reinterpret_cast<LPARAM>(&create);
   if (!CallWindow(handle, WM_NCCREATE, 0, createParam)) {
     Forget(handle, *thread);
