@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/load_average.h"
 #include "bench/ratio_reporter.h"
 #include "korvex/buffer.h"
 
@@ -123,7 +124,7 @@ bool Meets(const RatioReporter& reporter, const char* name, const char* base, do
   const double time = reporter.Get(name).cpu, baseTime = reporter.Get(base).cpu;
   if (time <= 0 || baseTime <= 0) return true;  // not run (filtered out)
   const double ratio = baseTime / time;
-  std::printf("%s: %.2fx %s (target %.2fx)\n", name, ratio, base, target);
+  std::printf("%s: %.2fx %s (target %.2fx); %s\n", name, ratio, base, target, LoadAverage().c_str());
   return ratio >= target;
 }
 

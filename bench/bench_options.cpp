@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/load_average.h"
 #include "bench/ratio_reporter.h"
 #include "korvex/korvex.h"
 
@@ -119,8 +120,8 @@ int main(int argc, char** argv) {
     RatioReporter::Times store = reporter.Get(std::string("Store") + pair),
                          raw = reporter.Get(std::string("Raw") + pair);
     if (store.cpu > 0 && raw.cpu > 0)
-      std::printf("%-12s 1,000 options: store %8.2f ms, raw calls %8.2f ms, ratio %.2f (CPU), %.2f (real)\n", pair,
-                  store.cpu, raw.cpu, store.cpu / raw.cpu, store.real / raw.real);
+      std::printf("%-12s 1,000 options: store %8.2f ms, raw calls %8.2f ms, ratio %.2f (CPU), %.2f (real); %s\n", pair,
+                  store.cpu, raw.cpu, store.cpu / raw.cpu, store.real / raw.real, LoadAverage().c_str());
   }
   benchmark::Shutdown();
   RegistryStore().Close();
