@@ -20,14 +20,14 @@ private:
   bool ok_;
 };
 
-std::string Convert(const WCHAR* wide, int count = -1, const char* defaultChar = nullptr, BOOL* used = nullptr,
-                    UINT codePage = CP_ACP) {
-  int size = WideCharToMultiByte(codePage, 0, wide, count, nullptr, 0, nullptr, nullptr);
+// The text as converted into a buffer of the size the same call asked for.
+std::string Convert(std::basic_string<WCHAR> wide, int count = -1, const char* defaultChar = nullptr,
+                    BOOL* used = nullptr, UINT codePage = CP_ACP, DWORD flags = 0) {
+  int size = WideCharToMultiByte(codePage, flags, wide.c_str(), count, nullptr, 0, nullptr, nullptr);
   if (size <= 0) return "<fail>";
   std::string out(static_cast<size_t>(size), '\x7F');
-  int written = WideCharToMultiByte(codePage, 0, wide, count, &out[0], size, defaultChar, used);
-  if (written != size) return "<mismatch>";
-  return out;
+  int written = WideCharToMultiByte(codePage, flags, wide.c_str(), count, &out[0], size, defaultChar, used);
+  return written == size ? out : "<mismatch>";
 }
 
 const WCHAR kMixed[] = {'a', 0x00E9, 0x4E2D, 0xD83D, 0xDE00, 'z', 0};  // a é 中 😀 z
@@ -39,24 +39,14 @@ TEST(WideCharToMultiByte, CLocaleIsAsciiAndReplacesTheRest) {
   EXPECT_EQ(Convert(kMixed, -1, nullptr, &used), std::string("a???z\0", 6));
   EXPECT_TRUE(used);
   EXPECT_EQ(Convert(kMixed, -1, "#"), std::string("a###z\0", 6));
-  const WCHAR plain[] = {'o', 'k', 0};
-  used = TRUE;
-  EXPECT_EQ(Convert(plain, -1, nullptr, &used), std::string("ok\0", 3));
+  EXPECT_EQ(Convert({'o', 'k'}, -1, nullptr, &used), std::string("ok\0", 3));
   EXPECT_FALSE(used);
 }
 
-TEST(WideCharToMultiByte, Utf8LocaleKeepsEveryCharacter) {
+TEST(WideCharToMultiByte, Utf8LocaleKeepsEveryCharacterAndReplacesLoneSurrogates) {
   LocaleGuard locale("C.UTF-8");
   ASSERT_TRUE(locale.ok());
   EXPECT_EQ(Convert(kMixed), std::string("a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80z\0", 12));
-  const unsigned short wide[] = {0x00E9, 0};
-  CAnsiString s(wide);
-  EXPECT_STREQ(s, "\xC3\xA9");
-}
-
-TEST(WideCharToMultiByte, LoneSurrogatesBecomeTheDefaultCharacter) {
-  LocaleGuard locale("C.UTF-8");
-  ASSERT_TRUE(locale.ok());
   const WCHAR lone[] = {0xD800, 'a', 0xDC00, 0xDBFF, 0};  // high, low, high at the end
   BOOL used = FALSE;
   EXPECT_EQ(Convert(lone, -1, nullptr, &used), std::string("?a??\0", 5));
@@ -65,40 +55,37 @@ TEST(WideCharToMultiByte, LoneSurrogatesBecomeTheDefaultCharacter) {
   EXPECT_EQ(Convert(lone, 2, nullptr, nullptr, CP_UTF8),
             "\xEF\xBF\xBD"
             "a");
-  char out[16];
   SetLastError(0);
-  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, lone, 2, out, sizeof out, nullptr, nullptr), 0);
+  EXPECT_EQ(Convert(lone, 2, nullptr, nullptr, CP_UTF8, WC_ERR_INVALID_CHARS), "<fail>");
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
 }
 
-TEST(WideCharToMultiByte, SizesAndBuffersAsWin32) {
+TEST(WideCharToMultiByte, SizesBuffersAndRefusalsAsWin32) {
   const WCHAR text[] = {'a', 'b', 'c', 0};
-  // -1 counts the terminator; an explicit count does not add one.
-  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr), 4);
-  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, text, 2, nullptr, 0, nullptr, nullptr), 2);
   char out[8];
   memset(out, 'x', sizeof out);
-  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, text, 2, out, sizeof out, nullptr, nullptr), 2);
+  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, text, 2, out, sizeof out, nullptr, nullptr), 2);  // no terminator added
   EXPECT_EQ(std::string(out, 3), "abx");
-
-  SetLastError(0);
-  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, text, -1, out, 3, nullptr, nullptr), 0);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-
-  SetLastError(0);
-  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, nullptr, -1, out, 8, nullptr, nullptr), 0);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, text, 0, out, 8, nullptr, nullptr), 0);
-  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 8, nullptr, nullptr), 0);
-  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, text, -1, out, 8, "?", nullptr), 0);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_COMPOSITECHECK, text, -1, out, 8, nullptr, nullptr), 0);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_FLAGS));
-  EXPECT_EQ(WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, text, -1, out, 8, "?", nullptr), 4);
+  // "result/last error"
+  auto call = [](UINT codePage, DWORD flags, const WCHAR* wide, int count, char* buffer, int size, const char* dflt) {
+    SetLastError(0);
+    int result = WideCharToMultiByte(codePage, flags, wide, count, buffer, size, dflt, nullptr);
+    return std::to_string(result) + "/" + std::to_string(GetLastError());
+  };
+  EXPECT_EQ(call(CP_ACP, 0, text, -1, nullptr, 0, nullptr), "4/0");  // -1 counts the terminator
+  EXPECT_EQ(call(CP_ACP, 0, text, 2, nullptr, 0, nullptr), "2/0");
+  EXPECT_EQ(call(CP_ACP, 0, text, -1, out, 3, nullptr), "0/" + std::to_string(ERROR_INSUFFICIENT_BUFFER));
+  const std::string invalid = "0/" + std::to_string(ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(call(CP_ACP, 0, nullptr, -1, out, 8, nullptr), invalid);
+  EXPECT_EQ(call(CP_ACP, 0, text, 0, out, 8, nullptr), invalid);
+  EXPECT_EQ(call(CP_ACP, 0, text, -1, nullptr, 8, nullptr), invalid);
+  EXPECT_EQ(call(CP_UTF8, 0, text, -1, out, 8, "?"), invalid);
+  EXPECT_EQ(call(CP_UTF8, WC_COMPOSITECHECK, text, -1, out, 8, nullptr), "0/" + std::to_string(ERROR_INVALID_FLAGS));
+  EXPECT_EQ(call(CP_ACP, WC_COMPOSITECHECK, text, -1, out, 8, "?"), "4/0");
 }
 
 TEST(WideCharToMultiByte, CompositeCheckPrecomposesWhereTheCodePageCan) {
-  struct Case {
+  const struct {
     const char* locale;
     std::basic_string<WCHAR> wide;
     std::string bytes;
@@ -110,16 +97,15 @@ TEST(WideCharToMultiByte, CompositeCheckPrecomposesWhereTheCodePageCan) {
        "e"},                             // a mark first stays
       {"C", {'e', 0x0301, 'n'}, "e?n"},  // no precomposed character in ASCII
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     LocaleGuard locale(c.locale);
     ASSERT_TRUE(locale.ok());
-    char out[16];
-    int count = static_cast<int>(c.wide.size());
-    EXPECT_EQ(WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, c.wide.data(), count, nullptr, 0, nullptr, nullptr),
-              static_cast<int>(c.bytes.size()));
-    int written = WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, c.wide.data(), count, out, sizeof out, "?", nullptr);
-    EXPECT_EQ(std::string(out, written > 0 ? written : 0), c.bytes);
+    EXPECT_EQ(Convert(c.wide, static_cast<int>(c.wide.size()), "?", nullptr, CP_ACP, WC_COMPOSITECHECK), c.bytes);
   }
+  // The same through CAnsiString, which asks for the check.
+  LocaleGuard locale("C.UTF-8");
+  const unsigned short wide[] = {'e', 0x0301, 0};
+  EXPECT_STREQ(CAnsiString(wide), "\xC3\xA9");
 }
 
 TEST(WideCharToMultiByte, LongTextWithReplacementsAcrossChunks) {
@@ -128,29 +114,31 @@ TEST(WideCharToMultiByte, LongTextWithReplacementsAcrossChunks) {
   std::string expected;
   for (int i = 0; i < 3000; ++i) {
     if (i % 255 == 0) {
-      wide += static_cast<WCHAR>(0xD83D);
-      wide += static_cast<WCHAR>(0xDE00);
+      wide += {0xD83D, 0xDE00};
       expected += '?';
     } else {
       wide += static_cast<WCHAR>('a' + i % 26);
       expected += static_cast<char>('a' + i % 26);
     }
   }
-  EXPECT_EQ(Convert(wide.c_str(), static_cast<int>(wide.size())), expected);
+  EXPECT_EQ(Convert(wide, static_cast<int>(wide.size())), expected);
 }
 
 TEST(Lstr, LengthAndComparisons) {
   EXPECT_EQ(lstrlenA(nullptr), 0);
   EXPECT_EQ(lstrlenA("four"), 4);
-  EXPECT_EQ(lstrcmpA("abc", "abc"), 0);
-  EXPECT_LT(lstrcmpA("abc", "abd"), 0);
-  EXPECT_GT(lstrcmpA("abcd", "abc"), 0);
+  const struct {
+    const char *a, *b;
+    int exact, folded;  // signs
+  } cases[] = {{"abc", "abc", 0, 0},     {"abc", "abd", -1, -1}, {"abcd", "abc", 1, 1}, {"ABC", "abd", -1, -1},
+               {nullptr, nullptr, 0, 0}, {nullptr, "", -1, -1},  {"", nullptr, 1, 1}};
+  auto sign = [](int v) { return (v > 0) - (v < 0); };
+  for (const auto& c : cases) {
+    EXPECT_EQ(sign(lstrcmpA(c.a, c.b)), c.exact) << &c - cases;
+    EXPECT_EQ(sign(lstrcmpiA(c.a, c.b)), c.folded) << &c - cases;
+  }
   EXPECT_NE(lstrcmpA("abc", "ABC"), 0);
   EXPECT_EQ(lstrcmpiA("abc", "ABC"), 0);
-  EXPECT_LT(lstrcmpiA("ABC", "abd"), 0);
-  EXPECT_EQ(lstrcmpA(nullptr, nullptr), 0);
-  EXPECT_LT(lstrcmpA(nullptr, ""), 0);
-  EXPECT_GT(lstrcmpiA("", nullptr), 0);
 }
 
 TEST(Wsprintf, FormatsIntoTheBufferUpTo1023Characters) {
@@ -160,15 +148,13 @@ TEST(Wsprintf, FormatsIntoTheBufferUpTo1023Characters) {
   std::string big(1500, 'w');
   memset(buffer, 'x', sizeof buffer);
   EXPECT_EQ(wsprintfA(buffer, "%s", big.c_str()), 1023);
-  EXPECT_EQ(strlen(buffer), 1023u);
-  EXPECT_EQ(buffer[1024], 'x');  // nothing written past the limit
+  EXPECT_EQ(std::string(buffer, 1025), std::string(1023, 'w') + '\0' + 'x');  // nothing written past the limit
 }
 
 TEST(StringResources, CsFmtFormatsWithTheEnteredText) {
   ASSERT_TRUE(KorvexSetStringResource(4711, "%s has %d items"));
   EXPECT_STREQ(csFmt(4711u, "list", 3), "list has 3 items");
-  // Only the low 16 bits name a resource.
-  EXPECT_STREQ(csFmt(4711u + 0x10000u, "list", 3), "list has 3 items");
+  EXPECT_STREQ(csFmt(4711u + 0x10000u, "list", 3), "list has 3 items");  // only the low 16 bits name a resource
   ASSERT_TRUE(KorvexSetStringResource(4711, nullptr));
   EXPECT_STREQ(csFmt(4711u, "list", 3), "");
 }

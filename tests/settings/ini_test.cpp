@@ -1,6 +1,8 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,37 +15,28 @@ namespace {
 class IniFileTest : public ::testing::Test {
 protected:
   std::string Path(const char* name) {
-    std::string path = ::testing::TempDir() + "korvex_ini_" + std::to_string(getpid()) + "_" + name;
-    created_.push_back(path);
-    return path;
+    created_.push_back(::testing::TempDir() + "korvex_ini_" + std::to_string(getpid()) + "_" + name);
+    return created_.back();
   }
   void TearDown() override {
     for (const std::string& path : created_) remove(path.c_str());
   }
   std::string WriteRaw(const std::string& bytes, const char* name = "in.ini") {
     std::string path = Path(name);
-    FILE* f = fopen(path.c_str(), "wb");
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
+    std::ofstream(path, std::ios::binary) << bytes;
     return path;
   }
-  std::string ReadRaw(const std::string& path) {
-    std::string out;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return "<missing>";
-    char chunk[4096];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) out.append(chunk, n);
-    fclose(f);
-    return out;
+  static std::string ReadRaw(const std::string& path) {
+    std::stringstream bytes;
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
   }
   // The file text a model writes, with "\r\n" shown as "\n".
   std::string Written(const CIniFile& ini) {
     std::string path = Path("out.ini");
     EXPECT_EQ(ini.Write(path.c_str()), 1);
-    std::string raw = ReadRaw(path), text;
-    for (size_t i = 0; i < raw.size(); ++i)
-      if (!(raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')) text += raw[i];
+    std::string text = ReadRaw(path);
+    for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
     return text;
   }
   static std::string Get(const CIniFile& ini, const char* section, const char* key) {
@@ -189,27 +182,18 @@ TEST_F(IniFileTest, OversizedBytesAreNotStored) {
   }
 }
 
-TEST_F(IniFileTest, WritePrependsEveryPiece) {
-  CIniFile empty;
-  std::string emptyPath = Path("empty.ini");
-  WriteRaw("old content", "empty.ini");
-  EXPECT_EQ(empty.Write(emptyPath.c_str()), 1);
-  EXPECT_EQ(ReadRaw(emptyPath), "");
-
-  CIniFile one;
-  one.SetValue("s", "k", "v");
-  std::string onePath = Path("one.ini");
-  EXPECT_EQ(one.Write(onePath.c_str()), 1);
-  EXPECT_EQ(ReadRaw(onePath), "[s]\r\nk=v\r\n");
-
+TEST_F(IniFileTest, WriteReplacesTheFileAndPrependsEveryPiece) {
+  std::string path = WriteRaw("old content", "order.ini");
+  EXPECT_EQ(CIniFile().Write(path.c_str()), 1);
+  EXPECT_EQ(ReadRaw(path), "");
   // The maps enumerate newest first; prepending gives the order of storing.
   CIniFile ini;
   ini.SetValue("A", "a1", "1");
   ini.SetValue("A", "a2", "2");
   ini.SetValue("B", "b1", "3");
   ini.SetValue("A", "a1", "4");  // overwriting keeps the place
-  EXPECT_EQ(Written(ini), "[A]\na1=4\na2=2\n[B]\nb1=3\n");
-
+  EXPECT_EQ(ini.Write(path.c_str()), 1);
+  EXPECT_EQ(ReadRaw(path), "[A]\r\na1=4\r\na2=2\r\n[B]\r\nb1=3\r\n");
   EXPECT_EQ(ini.Write((::testing::TempDir() + "korvex-no-such-folder/x.ini").c_str()), 0);
 }
 
@@ -229,9 +213,6 @@ TEST_F(IniFileTest, ReadThenWriteKeepsTheFileOrder) {
   std::string text = "[zeta]\nb=2\na=1\n[alpha]\nz=26\ny=25\nx=\n[mid]\nq==q\n";
   CIniFile ini(WriteRaw(text).c_str());
   EXPECT_EQ(Written(ini), text);
-
-  CIniFile again(WriteRaw(Written(ini), "again.ini").c_str());
-  EXPECT_EQ(Written(again), text);
 }
 
 // Nothing is escaped: these are written as they are and do not read back the
@@ -274,32 +255,4 @@ TEST_F(IniFileTest, HostileInput) {
   EXPECT_EQ(Written(equals), "");
   CIniFile crOnly(WriteRaw("[s]\rk=v\r", "cr.ini").c_str());
   EXPECT_EQ(Written(crOnly), "");
-}
-
-TEST_F(IniFileTest, LargeModelWritesAndReadsBack) {
-  CIniFile ini;
-  char section[32], key[32], value[32];
-  for (int s = 0; s < 1000; ++s) {
-    snprintf(section, sizeof section, "section%d", s);
-    for (int k = 0; k < 100; ++k) {
-      snprintf(key, sizeof key, "key%d", k);
-      snprintf(value, sizeof value, "%d", s * 100 + k);
-      ini.SetValue(section, key, value);
-    }
-  }
-  std::string path = Path("large.ini");
-  ASSERT_EQ(ini.Write(path.c_str()), 1);
-  CIniFile back(path.c_str());
-  for (int s = 0; s < 1000; s += 37) {
-    snprintf(section, sizeof section, "section%d", s);
-    for (int k = 0; k < 100; k += 7) {
-      snprintf(key, sizeof key, "key%d", k);
-      EXPECT_EQ(back.GetValue(section, key, -1), s * 100 + k);
-    }
-  }
-  std::string text = ReadRaw(path);
-  EXPECT_EQ(text.substr(0, 25), "[section0]\r\nkey0=0\r\nkey1=");
-  std::string again = Path("again.ini");
-  ASSERT_EQ(back.Write(again.c_str()), 1);
-  EXPECT_EQ(ReadRaw(again), text);
 }
