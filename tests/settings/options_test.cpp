@@ -1,6 +1,7 @@
 // COptionStorage in both modes, checked through the profile and registry calls.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -43,8 +44,7 @@ protected:
     std::error_code ignored;
     for (auto path = created_.rbegin(); path != created_.rend(); ++path) {
       std::string slashed = *path;
-      for (char& c : slashed)
-        if (c == '\\') c = '/';
+      std::replace(slashed.begin(), slashed.end(), '\\', '/');
       std::filesystem::remove(slashed, ignored);
     }
   }
@@ -93,15 +93,10 @@ TEST_F(OptionsTest, RegistryModeKeepsSectionsBesideEachOther) {
 TEST_F(OptionsTest, RegistryTextReadsUpTo4095Bytes) {
   COptionStorage store;
   ASSERT_EQ(1, OpenOnScratchKey(store));
-  // Stored without terminators, so the sizes are exact.
   for (size_t length : {4095, 4096}) {
-    SCOPED_TRACE(length);
     std::string text(length, 't');
     store.SetValue("long", text.c_str());
-    DWORD stored = 0;
-    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(scratch_.get(), "long", nullptr, nullptr, nullptr, &stored));
-    EXPECT_EQ(length, stored);
-    EXPECT_EQ(length < 4096 ? text : "dflt", std::string(store.GetValue("long", "dflt")));
+    EXPECT_EQ(length < 4096 ? text : "dflt", std::string(store.GetValue("long", "dflt"))) << length;
   }
 }
 
