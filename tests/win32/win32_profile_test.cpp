@@ -32,6 +32,9 @@ protected:
     char buffer[256];
     return std::string(buffer, GetPrivateProfileSectionA(section, buffer, sizeof buffer, file_.c_str()));
   }
+  // "result/last error" of a call.
+  static std::string Outcome(DWORD result) { return std::to_string(result) + "/" + std::to_string(GetLastError()); }
+  static std::string Refused(DWORD error) { return "0/" + std::to_string(error); }
   std::string SectionNames() {
     char buffer[256];
     return std::string(buffer, GetPrivateProfileSectionNamesA(buffer, sizeof buffer, file_.c_str()));
@@ -159,20 +162,12 @@ TEST_F(Win32Profile, SectionReadsSetTheLastError) {
   }
 }
 
-TEST_F(Win32Profile, AZeroByteEndsItsLineAndTheFile) {
-  // Files written with their string's terminating zero, as programs do.
-  Plant(List("[s]\r\nk=ab\0cd\r\nbare\r\n=v\r\n\0"));
-  EXPECT_EQ(List("k=ab\0bare\0=v\0"), Section("s"));
+// Files written with their string's terminating zero, as programs do.
+TEST_F(Win32Profile, SectionHoldsEntriesAndBareLinesAndAZeroByteEndsItsLineAndTheFile) {
+  Plant(List("; top\n[s]\r\n  k =  ab\0cd  \r\n; comment\nq=\"quoted \"\nbare\r\n\n=v\r\nk3=\n[s]\ndup=2\n\0[t]\n"));
+  EXPECT_EQ(List("k=ab\0q=\"quoted \"\0bare\0=v\0k3=\0"), Section("s"));
   EXPECT_EQ("ab", Get("s", "k"));
-  Plant(List("[s]\r\n[t]\r\n\0"));
-  EXPECT_EQ(List("s\0t\0"), SectionNames());
-}
-
-TEST_F(Win32Profile, SectionHoldsEntriesAndBareLinesButNoComments) {
-  Plant(
-      "; top\n[Main]\n  Key1 =  value one  \n; comment\nkey2=\"quoted \"\nnoequals\n\n=no name\nk3=\n"
-      "[Other]\nx=1\n[Main]\ndup=2\n");
-  EXPECT_EQ(List("Key1=value one\0key2=\"quoted \"\0noequals\0=no name\0k3=\0"), Section("main"));
+  EXPECT_EQ(List("s\0s\0"), SectionNames());
   EXPECT_EQ("", Section("missing"));
 }
 
@@ -229,59 +224,35 @@ TEST_F(Win32Profile, StructIsHexWithAChecksumByte) {
 }
 
 TEST_F(Win32Profile, RefusedWritesSetTheError) {
+  const char* f = file_.c_str();
+  SetLastError(0);
+  EXPECT_EQ(Refused(ERROR_FILE_NOT_FOUND), Outcome(WritePrivateProfileStringA(nullptr, "k", "v", f)));  // no section
+  SetLastError(0);
+  EXPECT_EQ(Refused(ERROR_FILE_NOT_FOUND), Outcome(WritePrivateProfileStringA(nullptr, nullptr, nullptr, f)));
+  SetLastError(0);
+  EXPECT_EQ(Refused(ERROR_FILE_NOT_FOUND), Outcome(WritePrivateProfileStructA(nullptr, "k", (LPVOID) "x", 1, f)));
+  SetLastError(0);
+  EXPECT_EQ(Refused(ERROR_ACCESS_DENIED), Outcome(WritePrivateProfileStringA("s", "k", "v", "")));
+  SetLastError(0);
   std::string noFolder = ScratchFolderOfProgram() + "no-such-folder/x.ini";
-  struct Case {
-    const char* what;
-    BOOL (*write)(const char* file);
-    std::string file;
-    DWORD error;
-  } cases[] = {
-      {"no section", [](const char* f) { return WritePrivateProfileStringA(nullptr, "k", "v", f); }, file_,
-       ERROR_FILE_NOT_FOUND},
-      {"nothing", [](const char* f) { return WritePrivateProfileStringA(nullptr, nullptr, nullptr, f); }, file_,
-       ERROR_FILE_NOT_FOUND},
-      {"struct without section",
-       [](const char* f) { return WritePrivateProfileStructA(nullptr, "k", (LPVOID) "x", 1, f); }, file_,
-       ERROR_FILE_NOT_FOUND},
-      {"empty file name", [](const char* f) { return WritePrivateProfileStringA("s", "k", "v", f); }, "",
-       ERROR_ACCESS_DENIED},
-      {"missing folder", [](const char* f) { return WritePrivateProfileStringA("s", "k", "v", f); }, noFolder,
-       ERROR_PATH_NOT_FOUND},
-  };
-  for (const Case& c : cases) {
-    SetLastError(0);
-    EXPECT_FALSE(c.write(c.file.c_str())) << c.what;
-    EXPECT_EQ(c.error, GetLastError()) << c.what;
-  }
+  EXPECT_EQ(Refused(ERROR_PATH_NOT_FOUND), Outcome(WritePrivateProfileStringA("s", "k", "v", noFolder.c_str())));
   EXPECT_EQ("", SectionNames());
 }
 
 TEST_F(Win32Profile, ReadsOfAMissingFileGiveDefaultsAndFileNotFound) {
   char buffer[16];
-  unsigned char data[4];
-  struct Case {
-    const char* what;
-    std::string (*read)(const char* file, char* buffer);
-    std::string expected;
-  } cases[] = {
-      {"string",
-       [](const char* f, char* b) { return std::string(b, GetPrivateProfileStringA("s", "k", "dflt", b, 16, f)); },
-       "dflt"},
-      {"section", [](const char* f, char* b) { return std::string(b, GetPrivateProfileSectionA("s", b, 16, f) + 2); },
-       List("\0\0")},
-      {"names", [](const char* f, char* b) { return std::string(b, GetPrivateProfileSectionNamesA(b, 16, f) + 1); },
-       List("\0")},
-  };
-  for (const Case& c : cases) {
-    SetLastError(0);
-    EXPECT_EQ(c.expected, c.read(file_.c_str(), buffer)) << c.what;
-    EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError()) << c.what;
-  }
-  EXPECT_FALSE(GetPrivateProfileStructA("s", "k", data, sizeof data, file_.c_str()));
-  // The names of no sections are a single zero byte.
+  SetLastError(0);
+  EXPECT_EQ("dflt", std::string(buffer, GetPrivateProfileStringA("s", "k", "dflt", buffer, 16, file_.c_str())));
+  EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
+  SetLastError(0);
+  EXPECT_EQ(Refused(ERROR_FILE_NOT_FOUND), Outcome(GetPrivateProfileSectionA("s", buffer, 16, file_.c_str())));
+  EXPECT_EQ(List("\0\0"), std::string(buffer, 2));
   memset(buffer, 'x', sizeof buffer);
-  EXPECT_EQ(0u, GetPrivateProfileSectionNamesA(buffer, sizeof buffer, file_.c_str()));
+  SetLastError(0);  // the names of no sections are a single zero byte
+  EXPECT_EQ(Refused(ERROR_FILE_NOT_FOUND), Outcome(GetPrivateProfileSectionNamesA(buffer, 16, file_.c_str())));
   EXPECT_EQ(List("\0x"), std::string(buffer, 2));
+  unsigned char data[4];
+  EXPECT_FALSE(GetPrivateProfileStructA("s", "k", data, sizeof data, file_.c_str()));
 }
 
 TEST_F(Win32Profile, EveryWriteIsSeenByTheNextRead) {
