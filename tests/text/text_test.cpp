@@ -81,29 +81,34 @@ TEST(CAnsiString, AppendingWideTextAndItself) {
   EXPECT_EQ(Text(s), "ababbc");
 }
 
-TEST(CAnsiString, SetStringCopiesExactlyCountBytes) {
-  CAnsiString s;
-  s.SetString("abcdef", 3);
-  EXPECT_EQ(Text(s), "abc");
-  s.SetString("ab\0cd", 5);
-  EXPECT_EQ(s.GetLength(), 2);  // the zero byte ends the text
-  s.SetString("abc", 0);
-  EXPECT_TRUE(s.IsEmpty());
-  s.SetString("abc", -4);
-  EXPECT_TRUE(s.IsEmpty());
-}
-
-TEST(CAnsiString, LeftAndRightClampTheCount) {
-  struct Case {
+// Parts and single characters by index and count; out of range gives the empty text or nothing.
+TEST(CAnsiString, PartsClampTheirCountsAndIndexes) {
+  const CAnsiString s("abcdef");
+  const struct {
     int count;
     const char *left, *right;
   } cases[] = {{2, "ab", "ef"}, {0, "", ""}, {-1, "", ""}, {6, "abcdef", "abcdef"}, {11, "abcdef", "abcdef"}};
-  const CAnsiString s("abcdef");
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(Text(s.Left(c.count)), c.left) << c.count;
     EXPECT_EQ(Text(s.Right(c.count)), c.right) << c.count;
   }
   EXPECT_EQ(Text(CAnsiString().Right(3)), "");
+  const std::string at = {s.GetAt(0), s.GetAt(5), s.GetAt(6), s.GetAt(-1)};
+  EXPECT_EQ(at, std::string("af\0\0", 4));
+  CAnsiString set("abc"), empty;
+  for (int index : {3, -1, 1}) set.SetAt(index, index == 1 ? '\0' : 'x');
+  empty.SetAt(0, 'x');
+  EXPECT_EQ(Text(set), "a");
+  EXPECT_EQ(set.GetAt(1), '\0');
+  EXPECT_TRUE(empty.IsEmpty());
+  set.SetString("ab\0cd", 5);  // the zero byte ends the text
+  EXPECT_EQ(set.GetLength(), 2);
+  for (int count : {0, -4}) {
+    set.SetString("abc", count);
+    EXPECT_TRUE(set.IsEmpty()) << count;
+  }
+  set.SetString("abcdef", 3);
+  EXPECT_EQ(Text(set), "abc");
 }
 
 TEST(CAnsiString, TrimmingAndCaseMappingInPlace) {
@@ -141,23 +146,6 @@ TEST(CAnsiString, DeleteRanges) {
     s.Delete(c.index, c.count);
     EXPECT_EQ(Text(s), c.expected) << c.index << "," << c.count;
   }
-}
-
-TEST(CAnsiString, CharacterAccessWithinTheText) {
-  CAnsiString s("abc");
-  EXPECT_EQ(s.GetAt(0), 'a');
-  EXPECT_EQ(s.GetAt(2), 'c');
-  EXPECT_EQ(s.GetAt(3), '\0');
-  EXPECT_EQ(s.GetAt(-1), '\0');
-  s.SetAt(3, 'x');
-  s.SetAt(-1, 'x');
-  EXPECT_EQ(Text(s), "abc");
-  s.SetAt(1, '\0');
-  EXPECT_EQ(Text(s), "a");
-  EXPECT_EQ(s.GetAt(1), '\0');
-  CAnsiString empty;
-  empty.SetAt(0, 'x');
-  EXPECT_TRUE(empty.IsEmpty());
 }
 
 TEST(CAnsiString, FormatCutsAt4095AndReadsArgumentsFirst) {
