@@ -97,25 +97,18 @@ TEST(CString, BufferReleaseEndsAtFirstZero) {
 
 TEST(CMapStringToString, EnumeratesNewestFirstAndLooksUpExactly) {
   CMapStringToString map;
-  map["a"] = "1";
-  map["b"] = "2";
-  map["c"] = "3";
+  for (const char* key : {"a", "b", "c"}) map[key] = key;
   map["b"] = "two";  // replacing keeps the association's place
-  CString value;
+  CString key, value;
   EXPECT_TRUE(map.Lookup("b", value));
   EXPECT_STREQ(value, "two");
   EXPECT_FALSE(map.Lookup("B", value));
-  EXPECT_EQ(map.GetCount(), 3);
-
   std::string order;
-  POSITION pos = map.GetStartPosition();
-  CString key;
-  while (pos) {
+  for (POSITION pos = map.GetStartPosition(); pos;) {
     map.GetNextAssoc(pos, key, value);
     order += static_cast<const char*>(key);
   }
   EXPECT_EQ(order, "cba");
-
   EXPECT_TRUE(map.RemoveKey("b"));
   EXPECT_FALSE(map.RemoveKey("b"));
   EXPECT_EQ(map.GetCount(), 2);
@@ -238,33 +231,28 @@ TEST_F(StdioFileTest, OpenReportsFailureByItsResult) {
   EXPECT_EQ(Raw(), "old\r\n");
 }
 
-// Recursive for its owner, as a Win32 mutex is.
+// Recursive for its owner, as a Win32 mutex is; only the owner releases it.
 TEST(CMutex, OwnerTakesItAgainAndReleasesItAsOften) {
   for (BOOL initiallyOwn : {FALSE, TRUE}) {
     CMutex mutex(initiallyOwn);
-    if (!initiallyOwn) {
-      EXPECT_TRUE(mutex.Lock());
-    }
+    // Whether another thread gets it within 50 ms, and whether it may then release it.
+    auto other = [&] {
+      std::string seen;
+      std::thread([&] {
+        seen = std::to_string(mutex.Lock(50) != FALSE);
+        seen += std::to_string(mutex.Unlock() != FALSE);
+      }).join();
+      return seen;
+    };
+    EXPECT_TRUE(initiallyOwn || mutex.Lock());
     EXPECT_TRUE(mutex.Lock(1000));
     EXPECT_TRUE(mutex.Lock());
-    auto otherGets = [&](bool* released) {
-      bool got = false;
-      std::thread other([&] {
-        got = mutex.Lock(50) != FALSE;
-        *released = mutex.Unlock() != FALSE;
-      });
-      other.join();
-      return got;
-    };
-    bool released = false;
-    EXPECT_FALSE(otherGets(&released));
-    EXPECT_FALSE(released);  // only the owner unlocks
+    EXPECT_EQ(other(), "00");
     EXPECT_TRUE(mutex.Unlock());
     EXPECT_TRUE(mutex.Unlock());
-    EXPECT_FALSE(otherGets(&released));  // held once more
+    EXPECT_EQ(other(), "00");  // held once more
     EXPECT_TRUE(mutex.Unlock());
-    EXPECT_TRUE(otherGets(&released));
-    EXPECT_TRUE(released);
+    EXPECT_EQ(other(), "11");
   }
 }
 
