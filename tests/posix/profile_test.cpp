@@ -40,6 +40,9 @@ protected:
     struct timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) - seconds, 0}};
     utimensat(AT_FDCWD, path.c_str(), times, 0);
   }
+  static std::string Owned(mode_t mode, uid_t owner, gid_t group) {
+    return std::to_string(mode) + " " + std::to_string(owner) + ":" + std::to_string(group);
+  }
   std::set<std::string> Listing(const std::string& folder) {
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename());
@@ -134,9 +137,7 @@ TEST_F(Profile, ReplacementKeepsModeOwnerAndGroup) {
     ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "2", file_.c_str()));
     struct stat info;
     ASSERT_EQ(0, stat(file_.c_str(), &info));
-    EXPECT_EQ(c.mode, info.st_mode & 07777) << std::oct << c.mode;
-    EXPECT_EQ(c.owner, info.st_uid) << std::oct << c.mode;
-    EXPECT_EQ(c.group, info.st_gid) << std::oct << c.mode;
+    EXPECT_EQ(Owned(c.mode, c.owner, c.group), Owned(info.st_mode & 07777, info.st_uid, info.st_gid));
     EXPECT_EQ("2", Get("s", "k"));
   }
 }

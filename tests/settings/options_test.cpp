@@ -139,7 +139,7 @@ TEST_F(OptionsTest, SameSectionIsNotReopened) {
   COptionStorage store;
   ASSERT_EQ(1, OpenOnScratchKey(store));
   ASSERT_EQ(1, store.SetSection("Gone"));
-  ASSERT_EQ(ERROR_SUCCESS, SHDeleteKeyA(scratch_.get(), "Gone"));
+  ASSERT_EQ(ERROR_SUCCESS, static_cast<LONG>(SHDeleteKeyA(scratch_.get(), "Gone")));
   // The open handle still addresses the deleted key; reopening would create it again.
   EXPECT_EQ(1, store.SetSection("Gone"));
   store.SetValue("v", -1);
