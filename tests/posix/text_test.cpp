@@ -155,6 +155,9 @@ TEST(StringResources, CsFmtFormatsWithTheEnteredText) {
   ASSERT_TRUE(KorvexSetStringResource(4711, "%s has %d items"));
   EXPECT_STREQ(csFmt(4711u, "list", 3), "list has 3 items");
   EXPECT_STREQ(csFmt(4711u + 0x10000u, "list", 3), "list has 3 items");  // only the low 16 bits name a resource
+  char none[1] = {'x'};
+  EXPECT_EQ(LoadStringA(nullptr, 4711, none, 0), 0);  // no room: nothing written
+  EXPECT_EQ(none[0], 'x');
   ASSERT_TRUE(KorvexSetStringResource(4711, nullptr));
   EXPECT_STREQ(csFmt(4711u, "list", 3), "");
 }
