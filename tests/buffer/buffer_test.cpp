@@ -2,6 +2,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <atomic>
 #include <new>
 #include <string>
 #include <thread>
@@ -10,11 +11,11 @@
 
 // The program's own allocation functions show where a block comes from and what
 // it holds when it is released. A DLL with a runtime of its own allocates apart:
-// there those checks skip. Written only while no other thread runs.
+// there those checks skip.
 namespace {
-void* g_lastAllocated;
-const void* g_watched;
-std::string g_seen;  // the watched block's bytes at its release
+std::atomic<void*> g_lastAllocated{nullptr};  // every thread allocates
+const void* g_watched;                        // the rest written while no other thread runs
+std::string g_seen;                           // the watched block's bytes at its release
 int g_releases;
 void Release(void* p) noexcept {
   if (p && p == g_watched) g_seen.assign(static_cast<const char*>(p), g_seen.size()), ++g_releases;
@@ -170,7 +171,7 @@ TEST(CBuffer, ClearWipesWhatItReleasesAndDestructionDoesNot) {
   EXPECT_EQ(BytesAtRelease(kept->Ptr(), 4, [&] { delete kept; }), "kkkk");
 
   unsigned char* block = CBuffer::AllocHeap(0);  // a size of 0 still gives a block
-  EXPECT_EQ(block, g_lastAllocated);
+  EXPECT_EQ(block, g_lastAllocated.load());
   EXPECT_EQ(BytesAtRelease(block, 0, [&] { CBuffer::FreeHeap(nullptr), CBuffer::FreeHeap(block); }), "");
 }
 
