@@ -5,29 +5,22 @@
 #include <string>
 
 #include "korvex/platform.h"
-#include "tests/support/scratch_registry.h"
 #include "tests/tool/run_tool.h"
 
 namespace {
 
 TEST(ToolDemo, WalksTheMainRoadInItsOwnFolder) {
-  std::string folder = ScratchFile("demo");
+  std::string folder = ScratchFile("demo"), product = "HKEY_LOCAL_MACHINE\\Software\\Quorvanta\\Torvik\\2.0";
+  const std::string shown[] = {
+      "in the product's key " + product + "\n",
+      "     program:  " + folder +
+          "/products/Torvik\n     argument: -url\n"
+          "     argument: ssh://user@host:22/srv%2Flogs?tail=100\n",
+      "     [" + product + "]\n     \"Path\"=\"" + folder + "/products\"\n     \"Version\"=\"2.0\"\n"};
   for (int run = 0; run < 2; ++run) {  // a second run starts over from the first's leftovers
     ToolRun demo = RunTool({"demo", folder});
     ASSERT_EQ(0, demo.status) << demo.err;
     EXPECT_EQ("", demo.err);
-    const std::string shown[] = {
-        "in the product's key HKEY_LOCAL_MACHINE\\Software\\Quorvanta\\Torvik\\2.0\n",
-        "     program:  " + folder +
-            "/products/Torvik\n"
-            "     argument: -url\n"
-            "     argument: ssh://user@host:22/srv%2Flogs?tail=100\n",
-        "     [HKEY_LOCAL_MACHINE\\Software\\Quorvanta\\Torvik\\2.0]\n"
-        "     \"Path\"=\"" +
-            folder +
-            "/products\"\n"
-            "     \"Version\"=\"2.0\"\n",
-    };
     for (const std::string& text : shown) EXPECT_NE(std::string::npos, demo.out.find(text)) << text << demo.out;
     // Both stores, the profile file and the registry.
     const std::string readBack = "read back Columns=132, Title=\"logs on host\"\n";

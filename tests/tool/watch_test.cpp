@@ -1,9 +1,7 @@
 // korvex watch end to end: a line for a change, and a clean end on a signal.
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,81 +16,28 @@
 #include "tests/support/scratch_registry.h"
 #include "tests/tool/run_tool.h"
 
-extern char** environ;
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
 const auto kDeadline = std::chrono::seconds(20);
 
-// The tool started with its standard output and error on pipes.
+// The tool, started with its standard output and error on pipes.
 class Watching {
 public:
-  explicit Watching(const std::vector<std::string>& args) {
-    int out[2], err[2];
-    EXPECT_EQ(0, pipe(out));
-    EXPECT_EQ(0, pipe(err));
-    std::vector<std::string> words{KORVEX_TOOL_PATH};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(&word[0]);
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    EXPECT_EQ(0, posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ));
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    close(err[1]);
-    out_ = out[0];
-    err_ = err[0];
-  }
+  explicit Watching(const std::vector<std::string>& args) : pid_(StartTool(args, fds_)) {}
   ~Watching() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    close(out_);
-    close(err_);
+    if (pid_ > 0) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
+    close(fds_[0]), close(fds_[1]);
   }
-
-  // The next line of standard output (or error), or "<none>" when none came in time.
-  std::string OutLine(Clock::duration wait = kDeadline) { return Line(out_, outText_, wait); }
-  std::string ErrLine() { return Line(err_, errText_, kDeadline); }
-
-  // The exit status after the signal, or -1 when it did not exit normally in time.
-  int Stop(int signal) {
-    kill(pid_, signal);
-    auto end = Clock::now() + kDeadline;
-    int status = 0;
-    while (Clock::now() < end) {
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return -1;
-  }
-  // The lines of standard output not read yet, once it closed; "<torn>" after
-  // a line without its end.
-  std::vector<std::string> Rest() {
-    std::vector<std::string> lines;
-    for (std::string line; (line = Line(out_, outText_, kDeadline)) != "<none>";) lines.push_back(line);
-    if (!outText_.empty()) lines.push_back("<torn>");
-    return lines;
-  }
-
-private:
-  static std::string Line(int fd, std::string& text, Clock::duration wait) {
-    auto end = Clock::now() + wait;
-    while (text.find('\n') == std::string::npos) {
+  // The next line of standard output (stream 0) or error (1), or "<none>"
+  // when none came in time.
+  std::string Line(int stream, Clock::duration wait = kDeadline) {
+    std::string& text = text_[stream];
+    for (auto end = Clock::now() + wait; text.find('\n') == std::string::npos;) {
       int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
-      pollfd wait{fd, POLLIN, 0};
-      if (left <= 0 || poll(&wait, 1, left) <= 0) return "<none>";
+      pollfd ready{fds_[stream], POLLIN, 0};
       char bytes[256];
-      ssize_t got = read(fd, bytes, sizeof bytes);
+      ssize_t got = left > 0 && poll(&ready, 1, left) > 0 ? read(fds_[stream], bytes, sizeof bytes) : 0;
       if (got <= 0) return "<none>";
       text.append(bytes, static_cast<size_t>(got));
     }
@@ -100,10 +45,21 @@ private:
     text.erase(0, line.size() + 1);
     return line;
   }
+  // The exit status after the signal, or -1 when it did not exit normally in time.
+  int Stop(int signal) {
+    kill(pid_, signal);
+    int status = 0;
+    for (auto end = Clock::now() + kDeadline; Clock::now() < end;
+         std::this_thread::sleep_for(std::chrono::milliseconds(20)))
+      if (waitpid(pid_, &status, WNOHANG) == pid_) return pid_ = -1, WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return -1;
+  }
+  bool Torn() const { return !text_[0].empty(); }
 
-  pid_t pid_ = -1;
-  int out_ = -1, err_ = -1;
-  std::string outText_, errText_;
+private:
+  int fds_[2];
+  pid_t pid_;
+  std::string text_[2];
 };
 
 bool EndsWith(const std::string& text, const std::string& end) {
@@ -122,10 +78,7 @@ TEST(ToolWatch, PrintsALinePerChangeAndEndsCleanlyOnASignal) {
   } cases[] = {
       {{"watch", "reg", "HKCU\\" + key.path()},
        "HKEY_CURRENT_USER\\" + key.path(),
-       [&](int i) {
-         DWORD value = static_cast<DWORD>(i);
-         RegSetValueExA(key.get(), "n", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-       },
+       [&](int i) { RegSetValueExA(key.get(), "n", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&i), sizeof i); },
        SIGINT},
       {{"watch", "folder", folder},
        folder,
@@ -133,8 +86,9 @@ TEST(ToolWatch, PrintsALinePerChangeAndEndsCleanlyOnASignal) {
        SIGTERM},
   };
   for (Case& c : cases) {
+    SCOPED_TRACE(c.named);
     Watching watch(c.args);
-    EXPECT_EQ("watching " + c.named + " until interrupted", watch.ErrLine());
+    EXPECT_EQ("watching " + c.named + " until interrupted", watch.Line(1));
     // A change made while the previous line is being printed is not seen (the
     // watcher waits again only afterwards), so each line's change is repeated
     // until it shows.
@@ -143,25 +97,20 @@ TEST(ToolWatch, PrintsALinePerChangeAndEndsCleanlyOnASignal) {
       std::string text = "<none>";
       for (auto end = Clock::now() + kDeadline; text == "<none>" && Clock::now() < end;) {
         c.change(changes++);
-        text = watch.OutLine(std::chrono::milliseconds(500));
+        text = watch.Line(0, std::chrono::milliseconds(500));
       }
-      EXPECT_TRUE(EndsWith(text, " changed " + c.named)) << c.named << ": " << text;
+      EXPECT_TRUE(EndsWith(text, " changed " + c.named)) << text;
     }
-    EXPECT_EQ(0, watch.Stop(c.signal)) << c.named;
+    EXPECT_EQ(0, watch.Stop(c.signal));
     // A repeated change may have given a line of its own, but nothing else is said.
-    for (const std::string& line : watch.Rest()) EXPECT_TRUE(EndsWith(line, " changed " + c.named)) << line;
+    for (std::string line; (line = watch.Line(0)) != "<none>";)
+      EXPECT_TRUE(EndsWith(line, " changed " + c.named)) << line;
+    EXPECT_FALSE(watch.Torn());
   }
-}
-
-TEST(ToolWatch, RefusesWhatCannotBeWatched) {
-  const std::vector<std::string> cases[] = {
-      {"watch", "reg", "HKCU\\Software\\korvex-tests\\no such key"},
-      {"watch", "folder", ScratchFile("no such folder")},
-  };
-  for (const std::vector<std::string>& args : cases) {
-    ToolRun run = RunTool(args);
-    EXPECT_EQ(1, run.status) << args[2];
-    EXPECT_EQ("", run.out) << args[2];
+  for (std::string what : {"reg|HKCU\\Software\\korvex-tests\\no such key", "folder|/no such folder"}) {
+    ToolRun run = RunTool({"watch", what.substr(0, what.find('|')), what.substr(what.find('|') + 1)});
+    EXPECT_EQ(1, run.status) << what;
+    EXPECT_EQ("", run.out) << what;
     EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
   }
 }
