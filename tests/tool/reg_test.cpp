@@ -123,11 +123,8 @@ TEST_F(ToolReg, DeleteTakesValuesAndTreesOnlyWhenForced) {
   EXPECT_EQ(1, refused.status);
   EXPECT_NE(std::string::npos, refused.err.find("--force")) << refused.err;
   EXPECT_TRUE(Exists("k\\sub"));
-  for (const char* force : {"-f", "--force"}) {
-    Set("k\\sub", "x", "1");
-    EXPECT_EQ(0, RunTool({"reg", "delete", Key("k"), force}).status) << force;
-    EXPECT_FALSE(Exists("k")) << force;
-  }
+  EXPECT_EQ(0, RunTool({"reg", "delete", Key("k"), "-f"}).status);
+  EXPECT_FALSE(Exists("k"));
   EXPECT_EQ(1, RunTool({"reg", "delete", Key("k")}).status);
   Set("leaf", "x", "1");
   EXPECT_EQ(0, RunTool({"reg", "delete", Key("leaf")}).status);
@@ -155,11 +152,9 @@ TEST_F(ToolReg, RenameMovesTheTreeEvenToAnotherCase) {
 // Either encoding, the export imports back to the same bytes, text that is
 // not UTF-8 included.
 TEST_F(ToolReg, ExportWritesTheEditorsFormatAndImportsBackToTheSameBytes) {
-  Set("E", "", "def");
-  Set("E", "s", "a\"b\\c");
-  Set("E", "lines", "one\ntwo");
-  Set("E", "u", "text \xc3\xbc");
-  Set("E", "raw", "not UTF-8: \xff\xc3(");
+  const char* texts[][2] = {
+      {"", "def"}, {"s", "a\"b\\c"}, {"lines", "one\ntwo"}, {"u", "text \xc3\xbc"}, {"raw", "not UTF-8: \xff\xc3("}};
+  for (const auto& text : texts) Set("E", text[0], text[1]);
   const std::vector<std::string> adds[] = {{"E", "-v", "n", "-t", "REG_DWORD", "-d", "42"},
                                            {"E\\Sub", "-v", "m", "-t", "REG_MULTI_SZ", "-d", "x\\0y"},
                                            {"E\\Sub", "-v", "b", "-t", "REG_BINARY", "-d", std::string(80, 'a')},

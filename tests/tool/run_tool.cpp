@@ -8,7 +8,7 @@
 #include <atomic>
 #include <cstring>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 
 #include "tests/support/scratch_registry.h"
@@ -19,9 +19,7 @@ std::string ScratchFile(const std::string& name) { return ScratchFolderOfProgram
 
 std::string ReadFileBytes(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
@@ -46,19 +44,16 @@ pid_t Spawn(const std::vector<std::string>& args, posix_spawn_file_actions_t* ac
 
 }  // namespace
 
-pid_t StartTool(const std::vector<std::string>& args, int pipes[2]) {
-  int out[2], err[2];
-  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("no pipes");
+int StartTool(const std::vector<std::string>& args, pid_t* pid) {
+  int out[2];
+  if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  pid_t pid = Spawn(args, &actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 2);
+  *pid = Spawn(args, &actions);
   close(out[1]);
-  close(err[1]);
-  pipes[0] = out[0];
-  pipes[1] = err[0];
-  return pid;
+  return out[0];
 }
 
 ToolRun RunTool(const std::vector<std::string>& args, const std::string& input) {

@@ -16,9 +16,9 @@ struct ToolRun {
 
 ToolRun RunTool(const std::vector<std::string>& args, const std::string& input = "");
 
-// Starts the tool without waiting for it; `pipes` get the reading ends of its
-// standard output and error.
-pid_t StartTool(const std::vector<std::string>& args, int pipes[2]);
+// Starts the tool without waiting for it; gives the reading end of a pipe
+// that carries its standard output and error.
+int StartTool(const std::vector<std::string>& args, pid_t* pid);
 
 // A file in the program's scratch folder.
 std::string ScratchFile(const std::string& name);

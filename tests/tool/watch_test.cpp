@@ -1,4 +1,5 @@
 // korvex watch end to end: a line for a change, and a clean end on a signal.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -9,7 +10,6 @@
 #include <chrono>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "korvex/platform.h"
@@ -19,52 +19,50 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-const auto kDeadline = std::chrono::seconds(20);
 
-// The tool, started with its standard output and error on pipes.
+// The tool, started with its standard output and error on one pipe.
 class Watching {
 public:
-  explicit Watching(const std::vector<std::string>& args) : pid_(StartTool(args, fds_)) {}
+  explicit Watching(const std::vector<std::string>& args) : fd_(StartTool(args, &pid_)) {}
   ~Watching() {
-    if (pid_ > 0) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
-    close(fds_[0]), close(fds_[1]);
+    Stop(SIGKILL);
+    close(fd_);
   }
-  // The next line of standard output (stream 0) or error (1), or "<none>"
-  // when none came in time.
-  std::string Line(int stream, Clock::duration wait = kDeadline) {
-    std::string& text = text_[stream];
-    for (auto end = Clock::now() + wait; text.find('\n') == std::string::npos;) {
+  // The next line, or "<none>" when none came in time or the tool is gone.
+  std::string Line(Clock::duration wait = std::chrono::seconds(20)) {
+    for (auto end = Clock::now() + wait; text_.find('\n') == std::string::npos;) {
       int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
-      pollfd ready{fds_[stream], POLLIN, 0};
+      pollfd ready{fd_, POLLIN, 0};
       char bytes[256];
-      ssize_t got = left > 0 && poll(&ready, 1, left) > 0 ? read(fds_[stream], bytes, sizeof bytes) : 0;
+      ssize_t got = left > 0 && poll(&ready, 1, left) > 0 ? read(fd_, bytes, sizeof bytes) : 0;
       if (got <= 0) return "<none>";
-      text.append(bytes, static_cast<size_t>(got));
+      text_.append(bytes, static_cast<size_t>(got));
     }
-    std::string line = text.substr(0, text.find('\n'));
-    text.erase(0, line.size() + 1);
+    std::string line = text_.substr(0, text_.find('\n'));
+    text_.erase(0, line.size() + 1);
     return line;
   }
-  // The exit status after the signal, or -1 when it did not exit normally in time.
-  int Stop(int signal) {
+  // Sends the signal; the lines said until the tool closed its output (or the
+  // deadline passed, when it is killed), then "status N" or "killed".
+  std::vector<std::string> Stop(int signal) {
+    std::vector<std::string> said;
+    if (pid_ < 0) return said;
     kill(pid_, signal);
+    for (std::string line; (line = Line()) != "<none>";) said.push_back(line);
+    if (!text_.empty()) said.push_back("<torn> " + text_);
     int status = 0;
-    for (auto end = Clock::now() + kDeadline; Clock::now() < end;
-         std::this_thread::sleep_for(std::chrono::milliseconds(20)))
-      if (waitpid(pid_, &status, WNOHANG) == pid_) return pid_ = -1, WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return -1;
+    kill(pid_, SIGKILL);  // closed its output, so it has exited unless it hangs
+    waitpid(pid_, &status, 0);
+    said.push_back(WIFEXITED(status) ? "status " + std::to_string(WEXITSTATUS(status)) : "killed");
+    pid_ = -1;
+    return said;
   }
-  bool Torn() const { return !text_[0].empty(); }
 
 private:
-  int fds_[2];
-  pid_t pid_;
-  std::string text_[2];
+  pid_t pid_ = -1;
+  int fd_;
+  std::string text_;
 };
-
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
 
 TEST(ToolWatch, PrintsALinePerChangeAndEndsCleanlyOnASignal) {
   ScratchKey key;
@@ -88,24 +86,24 @@ TEST(ToolWatch, PrintsALinePerChangeAndEndsCleanlyOnASignal) {
   for (Case& c : cases) {
     SCOPED_TRACE(c.named);
     Watching watch(c.args);
-    EXPECT_EQ("watching " + c.named + " until interrupted", watch.Line(1));
+    EXPECT_EQ("watching " + c.named + " until interrupted", watch.Line());
     // A change made while the previous line is being printed is not seen (the
     // watcher waits again only afterwards), so each line's change is repeated
     // until it shows.
     int changes = 0;
     for (int line = 0; line < 2; ++line) {
       std::string text = "<none>";
-      for (auto end = Clock::now() + kDeadline; text == "<none>" && Clock::now() < end;) {
+      for (auto end = Clock::now() + std::chrono::seconds(20); text == "<none>" && Clock::now() < end;) {
         c.change(changes++);
-        text = watch.Line(0, std::chrono::milliseconds(500));
+        text = watch.Line(std::chrono::milliseconds(500));
       }
-      EXPECT_TRUE(EndsWith(text, " changed " + c.named)) << text;
+      EXPECT_THAT(text, testing::EndsWith(" changed " + c.named));
     }
-    EXPECT_EQ(0, watch.Stop(c.signal));
     // A repeated change may have given a line of its own, but nothing else is said.
-    for (std::string line; (line = watch.Line(0)) != "<none>";)
-      EXPECT_TRUE(EndsWith(line, " changed " + c.named)) << line;
-    EXPECT_FALSE(watch.Torn());
+    std::vector<std::string> said = watch.Stop(c.signal);
+    EXPECT_EQ("status 0", said.back());
+    said.pop_back();
+    for (const std::string& line : said) EXPECT_THAT(line, testing::EndsWith(" changed " + c.named));
   }
   for (std::string what : {"reg|HKCU\\Software\\korvex-tests\\no such key", "folder|/no such folder"}) {
     ToolRun run = RunTool({"watch", what.substr(0, what.find('|')), what.substr(what.find('|') + 1)});
