@@ -12,7 +12,7 @@
 
 namespace {
 
-TEST(ToolOptions, EachStoreKeepsTextAndIntegers) {
+TEST(ToolOptions, EachStoreKeepsTextAndIntegersAndASetThatWroteNothingFails) {
   const std::vector<std::string> stores[] = {
       {"--registry", "korvex-tests/tool-options"}, {"--ini", "korvex-tests"}, {"--ini-file", ScratchFile("o.ini")}};
   EnsureFolderExist(CString((ScratchFolderOfProgram() + "config/korvex-tests").c_str()));
@@ -37,9 +37,7 @@ TEST(ToolOptions, EachStoreKeepsTextAndIntegers) {
                                         RRF_RT_REG_DWORD, nullptr, &port, &size));
   EXPECT_EQ(22u, port);
   SHDeleteKeyA(HKEY_CURRENT_USER, "SOFTWARE\\korvex-tests\\tool-options");
-}
-
-TEST(ToolOptions, SetFailsWhenNothingWasWrittenAndOneStoreMustBeNamed) {
+  // A set that wrote nothing fails with the reason; one store must be named.
   for (bool integer : {false, true}) {
     std::vector<std::string> args{"options", "set", "--ini-file", "/nonexistent/dir/x.ini", "S", "N", "1"};
     if (integer) args.push_back("--int");

@@ -146,7 +146,6 @@ TEST_F(ToolReg, RenameMovesTheTreeEvenToAnotherCase) {
   EXPECT_NE(std::string::npos, onto.err.find("exists already"));
   EXPECT_EQ(Sz("3"), Stored("Other", "z"));
   EXPECT_EQ(2, RunTool({"reg", "rename", Key("Other"), "a\\b"}).status);
-  EXPECT_EQ(1, RunTool({"reg", "rename", Key("Missing"), "b"}).status);
 }
 
 // Either encoding, the export imports back to the same bytes, text that is

@@ -21,47 +21,30 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // The tool, started with its standard output and error on one pipe.
-class Watching {
-public:
-  explicit Watching(const std::vector<std::string>& args) : fd_(StartTool(args, &pid_)) {}
+struct Watching {
+  explicit Watching(const std::vector<std::string>& args) : fd(StartTool(args, &pid)) {}
   ~Watching() {
-    Stop(SIGKILL);
-    close(fd_);
+    if (pid > 0) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
+    close(fd);
   }
-  // The next line, or "<none>" when none came in time or the tool is gone.
+  // The next line, or "<none>" when none came in time or the output closed.
   std::string Line(Clock::duration wait = std::chrono::seconds(20)) {
-    for (auto end = Clock::now() + wait; text_.find('\n') == std::string::npos;) {
+    for (auto end = Clock::now() + wait; text.find('\n') == std::string::npos;) {
       int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
-      pollfd ready{fd_, POLLIN, 0};
+      pollfd ready{fd, POLLIN, 0};
       char bytes[256];
-      ssize_t got = left > 0 && poll(&ready, 1, left) > 0 ? read(fd_, bytes, sizeof bytes) : 0;
+      ssize_t got = left > 0 && poll(&ready, 1, left) > 0 ? read(fd, bytes, sizeof bytes) : 0;
       if (got <= 0) return "<none>";
-      text_.append(bytes, static_cast<size_t>(got));
+      text.append(bytes, static_cast<size_t>(got));
     }
-    std::string line = text_.substr(0, text_.find('\n'));
-    text_.erase(0, line.size() + 1);
+    std::string line = text.substr(0, text.find('\n'));
+    text.erase(0, line.size() + 1);
     return line;
   }
-  // Sends the signal; the lines said until the tool closed its output (or the
-  // deadline passed, when it is killed), then "status N" or "killed".
-  std::vector<std::string> Stop(int signal) {
-    std::vector<std::string> said;
-    if (pid_ < 0) return said;
-    kill(pid_, signal);
-    for (std::string line; (line = Line()) != "<none>";) said.push_back(line);
-    if (!text_.empty()) said.push_back("<torn> " + text_);
-    int status = 0;
-    kill(pid_, SIGKILL);  // closed its output, so it has exited unless it hangs
-    waitpid(pid_, &status, 0);
-    said.push_back(WIFEXITED(status) ? "status " + std::to_string(WEXITSTATUS(status)) : "killed");
-    pid_ = -1;
-    return said;
-  }
 
-private:
-  pid_t pid_ = -1;
-  int fd_;
-  std::string text_;
+  pid_t pid = -1;
+  int fd;
+  std::string text;
 };
 
 TEST(ToolWatch, PrintsALinePerChangeAndEndsCleanlyOnASignal) {
@@ -100,10 +83,15 @@ TEST(ToolWatch, PrintsALinePerChangeAndEndsCleanlyOnASignal) {
       EXPECT_THAT(text, testing::EndsWith(" changed " + c.named));
     }
     // A repeated change may have given a line of its own, but nothing else is said.
-    std::vector<std::string> said = watch.Stop(c.signal);
-    EXPECT_EQ("status 0", said.back());
-    said.pop_back();
-    for (const std::string& line : said) EXPECT_THAT(line, testing::EndsWith(" changed " + c.named));
+    kill(watch.pid, c.signal);
+    for (std::string line; (line = watch.Line()) != "<none>";)
+      EXPECT_THAT(line, testing::EndsWith(" changed " + c.named));
+    EXPECT_EQ("", watch.text);  // no line cut short
+    int status = 0;
+    kill(watch.pid, SIGKILL);  // it closed its output, so it has exited unless it hangs
+    waitpid(watch.pid, &status, 0);
+    watch.pid = -1;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   }
   for (std::string what : {"reg|HKCU\\Software\\korvex-tests\\no such key", "folder|/no such folder"}) {
     ToolRun run = RunTool({"watch", what.substr(0, what.find('|')), what.substr(what.find('|') + 1)});
