@@ -200,7 +200,8 @@ TEST_F(ToolReg, ImportReadsEveryFormAndEncoding) {
   std::string text = "Windows Registry Editor Version 5.00\r\n\r\n; a comment\r\n[" + Full("I") +
                      "]\r\n@=\"default\"\r\n\"s\"=\"q\\\"uote\\\\d \xc3\xbc\"\r\n\"gone\"=-\r\n"
                      "\"d\" = dword:FFFFFFFE\r\n\"b\"=hex:01,02,\\\r\n    03 , 04\r\n\"e\"=hex(2):25,00,fc,00,00,00\r\n"
-                     "\"m\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n\"q\"=hex(b):01,00,00,00,00,00,00,00\r\n\r\n[-" +
+                     "\"m\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n\"q\"=hex(b):01,00,00,00,00,00,00,00\r\n"
+                     "\"p\"=hex(1):00,d8,00,dc,00,00\r\n\r\n[-" +
                      Full("Old") + "]\r\n";
   std::string utf16 = "\xFF\xFE";
   for (unsigned char c : text)  // ASCII but for one u-umlaut, UTF-8 C3 BC, which is U+00FC
@@ -219,6 +220,7 @@ TEST_F(ToolReg, ImportReadsEveryFormAndEncoding) {
     EXPECT_EQ("2:%\xc3\xbc" + std::string(1, '\0'), Stored("I", "e"));
     EXPECT_EQ("7:" + std::string("a\0b\0\0", 5), Stored("I", "m"));
     EXPECT_EQ("11:" + std::string("\1\0\0\0\0\0\0\0", 8), Stored("I", "q"));
+    EXPECT_EQ(Sz("\xf0\x90\x80\x80"), Stored("I", "p"));  // U+10000, the first beyond 16 bits
     EXPECT_FALSE(Exists("Old"));
   }
 }
@@ -238,6 +240,7 @@ TEST_F(ToolReg, AFileWithOneBadLineImportsNothing) {
       {start + "[-" + Full("Gone") + "]\n\"v\"=\"1\"\n", "line 8:"},
       {start + "\"e\"=hex(2):41,00,42\n", "line 7:"},
       {start + "\"e\"=hex(1):00,d8\n", "line 7:"},
+      {start + "\"e\"=hex(1):00,dd\n", "line 7:"},  // a lone low surrogate
       {start + "nonsense\n", "line 7:"},
       {"\xFE\xFF\0W", "UTF-16 big-endian"},
       {start + "\"s\"=\"\xff\"\n", "neither UTF-16LE"},
