@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,24 +13,18 @@
 
 namespace {
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  for (size_t start = 0, end = 0; end != std::string::npos && start <= text.size(); start = end + 1) {
-    end = text.find(separator, start);
-    parts.push_back(text.substr(start, end == std::string::npos ? end : end - start));
-  }
-  return parts;
+std::vector<std::string> Words(const std::string& text) {
+  std::istringstream in(text);
+  return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
 TEST(ToolCli, EveryCommandHasHelp) {
-  for (const std::string& command :
-       Split("|reg|reg query|reg get|reg add|reg delete|reg rename|reg export|reg import|options|options get|"
-             "options set|url|url parse|url make|ini|ini get|ini set|ini dump|base64|base64 encode|base64 decode|"
-             "demo|product|product register|product find|product unregister|open|watch|watch reg|watch folder",
-             '|')) {
-    std::vector<std::string> args = command.empty() ? std::vector<std::string>{} : Split(command, ' ');
-    args.push_back("--help");
-    ToolRun run = RunTool(args);
+  std::istringstream commands(
+      "|reg|reg query|reg get|reg add|reg delete|reg rename|reg export|reg import|options|options get|options set|url|"
+      "url parse|url make|ini|ini get|ini set|ini dump|base64|base64 encode|base64 decode|demo|product|"
+      "product register|product find|product unregister|open|watch|watch reg|watch folder");
+  for (std::string command; std::getline(commands, command, '|');) {
+    ToolRun run = RunTool(Words(command + " --help"));
     EXPECT_EQ(0, run.status) << command;
     EXPECT_NE(std::string::npos, run.out.find("Usage: korvex " + command)) << command << ": " << run.out;
     EXPECT_EQ("", run.err) << command;
@@ -53,7 +49,7 @@ TEST(ToolCli, MalformedCommandLinesFailWithOneLineThatSaysWhy) {
       {"open", "korvex: "},
   };
   for (const auto& c : cases) {
-    ToolRun run = RunTool(*c[0] ? Split(c[0], ' ') : std::vector<std::string>{});
+    ToolRun run = RunTool(Words(c[0]));
     EXPECT_EQ(2, run.status) << c[0];
     EXPECT_EQ("", run.out) << c[0];
     EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << c[0] << ": " << run.err;

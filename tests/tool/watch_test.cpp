@@ -93,10 +93,12 @@ TEST(ToolWatch, PrintsALinePerChangeAndEndsCleanlyOnASignal) {
     watch.pid = -1;
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   }
-  for (std::string what : {"reg|HKCU\\Software\\korvex-tests\\no such key", "folder|/no such folder"}) {
-    ToolRun run = RunTool({"watch", what.substr(0, what.find('|')), what.substr(what.find('|') + 1)});
-    EXPECT_EQ(1, run.status) << what;
-    EXPECT_EQ("", run.out) << what;
+  const std::vector<std::string> refused[] = {{"watch", "reg", "HKCU\\Software\\korvex-tests\\no such key"},
+                                              {"watch", "folder", "/no such folder"}};
+  for (const std::vector<std::string>& args : refused) {
+    ToolRun run = RunTool(args);
+    EXPECT_EQ(1, run.status) << args[2];
+    EXPECT_EQ("", run.out) << args[2];
     EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
   }
 }
