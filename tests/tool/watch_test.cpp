@@ -1,6 +1,5 @@
 // korvex watch end to end: a line for a change, and a clean end on a signal.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
