@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "tools/reg_file.h"
+#include "tools/reg/reg_file.h"
 
 using korvex_tool::RegFile;
 using korvex_tool::RegKeyEdit;

@@ -14,11 +14,11 @@
 #include "korvex/korvex.h"
 #include "tools/commands.h"
 #include "tools/file_io.h"
-#include "tools/products.h"
-#include "tools/reg_file.h"
-#include "tools/reg_store.h"
+#include "tools/product/products.h"
+#include "tools/reg/reg_file.h"
+#include "tools/reg/reg_store.h"
+#include "tools/text/utf16.h"
 #include "tools/tool_error.h"
-#include "tools/utf16.h"
 
 namespace korvex_tool {
 namespace {

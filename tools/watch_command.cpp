@@ -15,9 +15,9 @@
 #include "korvex/korvex.h"
 #include "tools/command_group.h"
 #include "tools/commands.h"
-#include "tools/json.h"
-#include "tools/reg_key_path.h"
-#include "tools/reg_store.h"
+#include "tools/reg/reg_key_path.h"
+#include "tools/reg/reg_store.h"
+#include "tools/text/json.h"
 #include "tools/tool_error.h"
 
 namespace korvex_tool {

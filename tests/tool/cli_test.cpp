@@ -1,114 +1,86 @@
-// The tool's command line as a whole: help everywhere, version, and refusals
-// as one line on standard error with a non-zero status.
+// The tool as a whole: help everywhere, version, refusals as one line on
+// standard error with status 2, and the demo's walk down the main road.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "korvex/platform.h"
 #include "tests/tool/run_tool.h"
 
 namespace {
 
 std::vector<std::string> Words(const std::string& text) {
-  std::vector<std::string> words;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find(' ', start);
-    if (end == std::string::npos) end = text.size();
-    words.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return words;
+  std::istringstream in(text);
+  return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
-
-int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
 
 TEST(ToolCli, EveryCommandHasHelp) {
-  const char* commands[] = {"",
-                            "reg",
-                            "reg query",
-                            "reg get",
-                            "reg add",
-                            "reg delete",
-                            "reg rename",
-                            "reg export",
-                            "reg import",
-                            "options",
-                            "options get",
-                            "options set",
-                            "url",
-                            "url parse",
-                            "url make",
-                            "ini",
-                            "ini get",
-                            "ini set",
-                            "ini dump",
-                            "base64",
-                            "base64 encode",
-                            "base64 decode",
-                            "demo",
-                            "product",
-                            "product register",
-                            "product find",
-                            "product unregister",
-                            "open",
-                            "watch",
-                            "watch reg",
-                            "watch folder"};
-  for (const char* command : commands) {
-    std::vector<std::string> args = Words(command);
-    args.push_back("--help");
-    ToolRun run = RunTool(args);
+  std::istringstream commands(
+      "|reg|reg query|reg get|reg add|reg delete|reg rename|reg export|reg import|options|options get|options set|url|"
+      "url parse|url make|ini|ini get|ini set|ini dump|base64|base64 encode|base64 decode|demo|product|"
+      "product register|product find|product unregister|open|watch|watch reg|watch folder");
+  for (std::string command; std::getline(commands, command, '|');) {
+    ToolRun run = RunTool(Words(command + " --help"));
     EXPECT_EQ(0, run.status) << command;
-    EXPECT_NE(std::string::npos, run.out.find("Usage: korvex " + std::string(command))) << command << ": " << run.out;
+    EXPECT_NE(std::string::npos, run.out.find("Usage: korvex " + command)) << command << ": " << run.out;
     EXPECT_EQ("", run.err) << command;
   }
+  ToolRun version = RunTool({"--version"});
+  EXPECT_EQ(0, version.status);
+  EXPECT_EQ("korvex " KORVEX_PROJECT_VERSION "\n", version.out);
 }
 
-TEST(ToolCli, RefusalsNameWhatWasWrong) {
-  struct Case {
-    const char* line;
-    const char* message;
-  } cases[] = {
-      {"bogus", "korvex: unknown command \"bogus\"; the commands are "},
+TEST(ToolCli, MalformedCommandLinesFailWithOneLineThatSaysWhy) {
+  const char* cases[][2] = {
+      {"", "korvex: "},
+      {"bogus", "korvex: unknown command \"bogus\"; the commands are reg, "},
       {"reg frob HKCU\\x", "korvex: unknown command \"reg frob\"; the commands are "},
       {"reg query HKCU\\x --frob", "--frob"},
       {"reg query HKCU/Software/x", "separated by \\, not /"},
+      {"reg", "korvex: "},
+      {"url make --port 70000 --host h", "korvex: "},
+      {"base64 encode a b", "korvex: "},
+      {"reg add HKCU\\x -t REG_LINK", "korvex: "},
+      {"reg query HKCU\\x -v a --default", "korvex: "},
+      {"open", "korvex: "},
   };
-  for (const Case& c : cases) {
-    ToolRun run = RunTool(Words(c.line));
-    EXPECT_EQ(2, run.status) << c.line;
-    EXPECT_NE(std::string::npos, run.err.find(c.message)) << c.line << ": " << run.err;
+  for (const auto& c : cases) {
+    ToolRun run = RunTool(Words(c[0]));
+    EXPECT_EQ(2, run.status) << c[0];
+    EXPECT_EQ("", run.out) << c[0];
+    EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << c[0] << ": " << run.err;
+    EXPECT_EQ(0u, run.err.find("korvex: ")) << c[0] << ": " << run.err;
+    EXPECT_NE(std::string::npos, run.err.find(c[1])) << c[0] << ": " << run.err;
   }
 }
 
-TEST(ToolCli, VersionIsTheLibrarys) {
-  ToolRun run = RunTool({"--version"});
-  EXPECT_EQ(0, run.status);
-  EXPECT_EQ("korvex " KORVEX_PROJECT_VERSION "\n", run.out);
-}
-
-TEST(ToolCli, MalformedCommandLinesFailWithOneLine) {
-  const char* lines[] = {"",
-                         "frobnicate",
-                         "reg",
-                         "reg query",
-                         "reg add HKCU\\x --bogus",
-                         "url parse",
-                         "url make --port 70000 --host h",
-                         "base64 encode a b",
-                         "reg add HKCU\\x -t REG_LINK",
-                         "reg query HKCU\\x -v a --default",
-                         "product register Torvik --path /",
-                         "open",
-                         "watch reg"};
-  for (const char* line : lines) {
-    ToolRun run = RunTool(Words(line));
-    EXPECT_EQ(2, run.status) << line;
-    EXPECT_EQ("", run.out) << line;
-    EXPECT_EQ(1, Lines(run.err)) << line << ": " << run.err;
-    EXPECT_EQ(0u, run.err.find("korvex: ")) << line << ": " << run.err;
+// The walkthrough shows what the product received and what the stores gave
+// back, and leaves the user's registry alone.
+TEST(ToolDemo, WalksTheMainRoadInItsOwnFolder) {
+  std::string folder = ScratchFile("demo"), product = "HKEY_LOCAL_MACHINE\\Software\\Quorvanta\\Torvik\\2.0";
+  const std::string shown[] = {
+      "in the product's key " + product + "\n",
+      "     program:  " + folder +
+          "/products/Torvik\n     argument: -url\n"
+          "     argument: ssh://user@host:22/srv%2Flogs?tail=100\n",
+      "     [" + product + "]\n     \"Path\"=\"" + folder + "/products\"\n     \"Version\"=\"2.0\"\n"};
+  for (int run = 0; run < 2; ++run) {  // a second run starts over from the first's leftovers
+    ToolRun demo = RunTool({"demo", folder});
+    ASSERT_EQ(0, demo.status) << demo.err;
+    EXPECT_EQ("", demo.err);
+    for (const std::string& text : shown) EXPECT_NE(std::string::npos, demo.out.find(text)) << text << demo.out;
+    // Both stores, the profile file and the registry.
+    const std::string readBack = "read back Columns=132, Title=\"logs on host\"\n";
+    size_t first = demo.out.find(readBack), last = demo.out.rfind(readBack);
+    EXPECT_TRUE(first != std::string::npos && first != last) << demo.out;
   }
+  HKEY key = nullptr;
+  EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Quorvanta", 0, KEY_READ, &key));
+  EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\korvex-demo", 0, KEY_READ, &key));
 }
 
 }  // namespace

@@ -6,10 +6,9 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 
 #include "tests/support/scratch_registry.h"
@@ -20,9 +19,7 @@ std::string ScratchFile(const std::string& name) { return ScratchFolderOfProgram
 
 std::string ReadFileBytes(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
@@ -31,55 +28,45 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 
 namespace {
 
-pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& environment, const std::string& in,
-            const std::string& out, const std::string& err) {
+pid_t Spawn(const std::vector<std::string>& args, posix_spawn_file_actions_t* actions) {
+  ScratchFolderOfProgram();  // the scratch registry, before the tool starts
   std::vector<std::string> words{KORVEX_TOOL_PATH};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(&word[0]);
   argv.push_back(nullptr);
-
-  std::vector<std::string> entries;
-  for (char** entry = environ; *entry; ++entry) {
-    std::string text = *entry;
-    bool overridden = false;
-    for (const std::string& extra : environment)
-      overridden |= text.compare(0, extra.find('=') + 1, extra, 0, extra.find('=') + 1) == 0;
-    if (!overridden) entries.push_back(text);
-  }
-  entries.insert(entries.end(), environment.begin(), environment.end());
-  std::vector<char*> envp;
-  for (std::string& entry : entries) envp.push_back(&entry[0]);
-  envp.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   pid_t pid = 0;
-  int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
+  int rc = posix_spawn(&pid, argv[0], actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(actions);
   if (rc != 0) throw std::runtime_error(std::string("cannot start the tool: ") + strerror(rc));
   return pid;
 }
 
 }  // namespace
 
-pid_t StartTool(const std::vector<std::string>& args) {
-  ScratchFolderOfProgram();  // the scratch registry, before the tool starts
-  return Spawn(args, {}, "/dev/null", "/dev/null", "/dev/null");
+int StartTool(const std::vector<std::string>& args, pid_t* pid) {
+  int out[2];
+  if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 2);
+  *pid = Spawn(args, &actions);
+  close(out[1]);
+  return out[0];
 }
 
-ToolRun RunTool(const std::vector<std::string>& args, const std::string& input,
-                const std::vector<std::string>& environment) {
+ToolRun RunTool(const std::vector<std::string>& args, const std::string& input) {
   static std::atomic<int> counter{0};
   std::string base = ScratchFile("run-" + std::to_string(counter++));
   WriteFileBytes(base + ".in", input);
-  pid_t pid = Spawn(args, environment, base + ".in", base + ".out", base + ".err");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, (base + ".in").c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, (base + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, (base + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
-
+  waitpid(Spawn(args, &actions), &wstatus, 0);
   ToolRun run;
   run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
   run.out = ReadFileBytes(base + ".out");

@@ -6,7 +6,6 @@
 #include <sys/types.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 struct ToolRun {
@@ -15,12 +14,11 @@ struct ToolRun {
   std::string err;
 };
 
-// Extra environment entries ("NAME=value") override the inherited ones.
-ToolRun RunTool(const std::vector<std::string>& args, const std::string& input = "",
-                const std::vector<std::string>& environment = {});
+ToolRun RunTool(const std::vector<std::string>& args, const std::string& input = "");
 
-// Starts the tool without waiting for it, its output dropped.
-pid_t StartTool(const std::vector<std::string>& args);
+// Starts the tool without waiting for it; gives the reading end of a pipe
+// that carries its standard output and error.
+int StartTool(const std::vector<std::string>& args, pid_t* pid);
 
 // A file in the program's scratch folder.
 std::string ScratchFile(const std::string& name);

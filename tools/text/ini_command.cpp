@@ -11,7 +11,7 @@
 #include "tools/command_group.h"
 #include "tools/commands.h"
 #include "tools/file_io.h"
-#include "tools/json.h"
+#include "tools/text/json.h"
 #include "tools/tool_error.h"
 
 namespace korvex_tool {

@@ -1,4 +1,4 @@
-#include "tools/reg_key_path.h"
+#include "tools/reg/reg_key_path.h"
 
 #include <strings.h>
 

@@ -1,4 +1,4 @@
-#include "tools/reg_value_text.h"
+#include "tools/reg/reg_value_text.h"
 
 #include <stdio.h>
 

@@ -8,10 +8,10 @@
 #include "korvex/korvex.h"
 #include "tools/command_group.h"
 #include "tools/commands.h"
-#include "tools/desktop_entry.h"
-#include "tools/json.h"
-#include "tools/mime_defaults.h"
-#include "tools/products.h"
+#include "tools/product/desktop_entry.h"
+#include "tools/product/mime_defaults.h"
+#include "tools/product/products.h"
+#include "tools/text/json.h"
 #include "tools/tool_error.h"
 
 namespace korvex_tool {

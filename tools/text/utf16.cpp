@@ -1,4 +1,4 @@
-#include "tools/utf16.h"
+#include "tools/text/utf16.h"
 
 namespace korvex_tool {
 namespace {

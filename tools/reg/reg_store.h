@@ -1,5 +1,5 @@
-#ifndef KORVEX_TOOLS_REG_STORE_H
-#define KORVEX_TOOLS_REG_STORE_H
+#ifndef KORVEX_TOOLS_REG_REG_STORE_H
+#define KORVEX_TOOLS_REG_REG_STORE_H
 
 // The reg commands' side of the registry, through the Win32 calls alone.
 // Failures are thrown as ToolError with a one-line message.
@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "korvex/platform.h"
-#include "tools/reg_file.h"
-#include "tools/reg_key_path.h"
+#include "tools/reg/reg_file.h"
+#include "tools/reg/reg_key_path.h"
 
 namespace korvex_tool {
 

@@ -1,8 +1,8 @@
 // Writing the registry editor's text format, as Windows writes it.
 #include <stdio.h>
 
-#include "tools/reg_file.h"
-#include "tools/utf16.h"
+#include "tools/reg/reg_file.h"
+#include "tools/text/utf16.h"
 
 namespace korvex_tool {
 namespace {

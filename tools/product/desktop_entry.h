@@ -1,5 +1,5 @@
-#ifndef KORVEX_TOOLS_DESKTOP_ENTRY_H
-#define KORVEX_TOOLS_DESKTOP_ENTRY_H
+#ifndef KORVEX_TOOLS_PRODUCT_DESKTOP_ENTRY_H
+#define KORVEX_TOOLS_PRODUCT_DESKTOP_ENTRY_H
 
 // A product's desktop entry (freedesktop Desktop Entry format): it makes the
 // product's URL schemes open through "korvex open", so a link clicked in a

@@ -1,5 +1,5 @@
-#ifndef KORVEX_TOOLS_REG_FILE_H
-#define KORVEX_TOOLS_REG_FILE_H
+#ifndef KORVEX_TOOLS_REG_REG_FILE_H
+#define KORVEX_TOOLS_REG_REG_FILE_H
 
 // The text format of the Windows registry editor, version 5.00: a header line,
 // then blocks of "[KEY]" (or "[-KEY]", delete the key with everything below
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "korvex/platform.h"
-#include "tools/reg_key_path.h"
+#include "tools/reg/reg_key_path.h"
 
 namespace korvex_tool {
 

@@ -1,5 +1,5 @@
-#ifndef KORVEX_TOOLS_MIME_DEFAULTS_H
-#define KORVEX_TOOLS_MIME_DEFAULTS_H
+#ifndef KORVEX_TOOLS_PRODUCT_MIME_DEFAULTS_H
+#define KORVEX_TOOLS_PRODUCT_MIME_DEFAULTS_H
 
 // The [Default Applications] of mimeapps.list: which desktop entry opens a
 // MIME type (here the x-scheme-handler/<scheme> types) before any other.

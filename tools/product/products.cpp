@@ -1,4 +1,4 @@
-#include "tools/products.h"
+#include "tools/product/products.h"
 
 #include <errno.h>
 #include <limits.h>
@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "korvex/korvex.h"
-#include "tools/reg_store.h"
+#include "tools/reg/reg_store.h"
 #include "tools/tool_error.h"
 #include "url/launchers.h"
 #include "url/product_model.h"

@@ -1,5 +1,5 @@
-#ifndef KORVEX_TOOLS_UTF16_H
-#define KORVEX_TOOLS_UTF16_H
+#ifndef KORVEX_TOOLS_TEXT_UTF16_H
+#define KORVEX_TOOLS_TEXT_UTF16_H
 
 #include <string>
 

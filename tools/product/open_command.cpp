@@ -10,7 +10,7 @@
 
 #include "korvex/korvex.h"
 #include "tools/commands.h"
-#include "tools/products.h"
+#include "tools/product/products.h"
 #include "tools/tool_error.h"
 
 extern char** environ;

@@ -1,5 +1,5 @@
-#ifndef KORVEX_TOOLS_PRODUCTS_H
-#define KORVEX_TOOLS_PRODUCTS_H
+#ifndef KORVEX_TOOLS_PRODUCT_PRODUCTS_H
+#define KORVEX_TOOLS_PRODUCT_PRODUCTS_H
 
 // The tool's side of the library's product model (url/product_model.h):
 // registering, finding and naming products. Failures are thrown as ToolError

@@ -8,7 +8,7 @@
 #include "korvex/korvex.h"
 #include "tools/command_group.h"
 #include "tools/commands.h"
-#include "tools/reg_store.h"
+#include "tools/reg/reg_store.h"
 #include "tools/tool_error.h"
 
 namespace korvex_tool {

@@ -8,10 +8,10 @@
 #include "tools/command_group.h"
 #include "tools/commands.h"
 #include "tools/file_io.h"
-#include "tools/json.h"
-#include "tools/reg_file.h"
-#include "tools/reg_store.h"
-#include "tools/reg_value_text.h"
+#include "tools/reg/reg_file.h"
+#include "tools/reg/reg_store.h"
+#include "tools/reg/reg_value_text.h"
+#include "tools/text/json.h"
 #include "tools/tool_error.h"
 
 namespace korvex_tool {

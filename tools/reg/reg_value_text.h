@@ -1,5 +1,5 @@
-#ifndef KORVEX_TOOLS_REG_VALUE_TEXT_H
-#define KORVEX_TOOLS_REG_VALUE_TEXT_H
+#ifndef KORVEX_TOOLS_REG_REG_VALUE_TEXT_H
+#define KORVEX_TOOLS_REG_REG_VALUE_TEXT_H
 
 // Registry values as the reg commands show and take them on the command line.
 #include <string>

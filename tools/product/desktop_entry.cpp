@@ -1,4 +1,4 @@
-#include "tools/desktop_entry.h"
+#include "tools/product/desktop_entry.h"
 
 #include <errno.h>
 #include <spawn.h>

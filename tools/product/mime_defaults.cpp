@@ -1,4 +1,4 @@
-#include "tools/mime_defaults.h"
+#include "tools/product/mime_defaults.h"
 
 #include <errno.h>
 #include <stdlib.h>

@@ -1,4 +1,4 @@
-#include "tools/reg_store.h"
+#include "tools/reg/reg_store.h"
 
 #include "tools/tool_error.h"
 

@@ -1,8 +1,8 @@
-#include "tools/json.h"
+#include "tools/text/json.h"
 
 #include <stdio.h>
 
-#include "tools/utf16.h"
+#include "tools/text/utf16.h"
 
 namespace korvex_tool {
 
