@@ -7,7 +7,10 @@
 // Under load: the hive's log while writer processes overlap a reader, which must
 // stay under 4 MB plus one write and shrink once they stop; and the latency of
 // every write of 8 writer processes, whose 99.9th percentile must stay under
-// 50 ms and slowest under 250 ms.
+// 50 ms and slowest under 250 ms, and their throughput, at least 0.9 of what
+// it was before the log was bounded, judged against 8 processes writing
+// straight into SQLite as the registry did then. The machine's load average
+// is printed beside these figures: on a shared machine they depend on it.
 #include <benchmark/benchmark.h>
 #include <sys/stat.h>
 #include <sqlite3.h>
@@ -22,6 +25,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -36,6 +41,8 @@ std::string g_folder;
 double g_slowestReadMs = -1;
 double g_maxLogMb = -1, g_logAfterMb = -1;
 double g_writeP999Ms = -1, g_writeMaxMs = -1;
+double g_writesPerS = -1, g_directWritesPerS = -1;
+std::string g_load;  // the load average as the writers ended
 
 std::string ValueName(int64_t i) { return "value" + std::to_string(i % 64); }
 
@@ -221,10 +228,61 @@ void ReadWhileAThreadWaitsToWrite(benchmark::State& state) {
   g_slowestReadMs = latencies.back() / 1000;
 }
 
+// Sets value i of writer p's key; false when that failed.
+using Setter = std::function<bool(int i)>;
+
+Setter RegistrySetter(int p) {
+  HKEY key = nullptr;
+  std::string path = "Software\\Load\\Writer" + std::to_string(p);
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
+    return nullptr;
+  return [key](int i) {
+    DWORD number = static_cast<DWORD>(i);
+    return RegSetValueExA(key, ValueName(i).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                          sizeof number) == ERROR_SUCCESS;
+  };
+}
+
+// The registry's store before its log was bounded: a write-ahead log with
+// SQLite's own checkpoints, and short naps while another holds the write lock.
+Setter DirectSetter(int p) {
+  sqlite3* db = nullptr;
+  sqlite3_open((g_folder + "/direct.db").c_str(), &db);
+  sqlite3_busy_handler(
+      db,
+      [](void*, int) {
+        usleep(100);
+        return 1;
+      },
+      nullptr);
+  sqlite3_exec(db,
+               "PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;"
+               "CREATE TABLE IF NOT EXISTS vals(key INTEGER NOT NULL, name TEXT NOT NULL COLLATE NOCASE,"
+               " type INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(key, name)) WITHOUT ROWID;",
+               nullptr, nullptr, nullptr);
+  sqlite3_stmt* set = nullptr;
+  if (sqlite3_prepare_v2(db,
+                         "INSERT INTO vals(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
+                         "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data",
+                         -1, &set, nullptr) != SQLITE_OK)
+    return nullptr;
+  return [set, p](int i) {
+    std::string name = ValueName(i);
+    DWORD number = static_cast<DWORD>(i);
+    sqlite3_bind_int64(set, 1, p);
+    sqlite3_bind_text(set, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(set, 3, REG_DWORD);
+    sqlite3_bind_blob(set, 4, &number, sizeof number, SQLITE_TRANSIENT);
+    bool done = sqlite3_step(set) == SQLITE_DONE;
+    sqlite3_reset(set);
+    return done;
+  };
+}
+
 // The writers below: `processes` children that each set values in their own
 // key until `writes` are done or `seconds` passed, and note every write's
 // latency in a file of their own. Gives the children's ids.
-std::vector<pid_t> StartWriters(int processes, int writes, double seconds) {
+std::vector<pid_t> StartWriters(int processes, int writes, double seconds, Setter (*makeSetter)(int) = RegistrySetter) {
   std::vector<pid_t> children;
   for (int p = 0; p < processes; ++p) {
     pid_t child = fork();
@@ -232,18 +290,13 @@ std::vector<pid_t> StartWriters(int processes, int writes, double seconds) {
       children.push_back(child);
       continue;
     }
-    HKEY key = nullptr;
-    std::string path = "Software\\Load\\Writer" + std::to_string(p);
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
-      _exit(1);
+    Setter set = makeSetter(p);
+    if (!set) _exit(1);
     std::vector<int64_t> samples;
     int64_t end = NowNs() + static_cast<int64_t>(seconds * 1e9);
     for (int i = 0; i < writes && NowNs() < end; ++i) {
-      DWORD number = static_cast<DWORD>(i);
       int64_t start = NowNs();
-      if (RegSetValueExA(key, ValueName(i).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
-                         sizeof number) != ERROR_SUCCESS)
-        _exit(2);
+      if (!set(i)) _exit(2);
       samples.push_back(NowNs() - start);
     }
     FILE* out = std::fopen((g_folder + "/latency-" + std::to_string(p)).c_str(), "wb");
@@ -314,13 +367,37 @@ void LogWhileWritersOverlapAReader(benchmark::State& state) {
   RegCloseKey(key);
 }
 
-// Eight writer processes, each setting values as fast as it can.
+std::string LoadAverage() {
+  std::ifstream in("/proc/loadavg");
+  std::string one, five, fifteen;
+  in >> one >> five >> fifteen;
+  return one + " " + five + " " + fifteen;
+}
+
+// Eight writer processes, each setting values as fast as it can; and the same
+// straight into SQLite.
 constexpr double kWriteP999LimitMs = 50, kWriteMaxLimitMs = 250;
+// The registry's writes/s over SQLite's before the log was bounded (0.74 to
+// 0.98 on a loaded machine, median 0.77).
+constexpr double kWritesShareBefore = 0.75;
+constexpr double kWritesShareLimit = 0.9 * kWritesShareBefore;
+
+void DirectEightWriterProcesses(benchmark::State& state) {
+  for (auto _ : state) {
+    std::vector<int64_t> samples;
+    if (!CollectWriters(StartWriters(8, 1 << 30, 5, DirectSetter), &samples)) {
+      state.SkipWithError("a writer failed");
+      break;
+    }
+    state.counters["writes_per_s"] = g_directWritesPerS = samples.size() / 5.0;
+  }
+}
 
 void EightWriterProcesses(benchmark::State& state) {
   for (auto _ : state) {
     std::vector<int64_t> samples;
     bool ok = CollectWriters(StartWriters(8, 1 << 30, 5), &samples);
+    g_load = LoadAverage();
     if (!ok || samples.empty()) {
       state.SkipWithError("a writer failed");
       break;
@@ -331,7 +408,7 @@ void EightWriterProcesses(benchmark::State& state) {
     state.counters["p99_ms"] = ms(0.99);
     state.counters["p99.9_ms"] = g_writeP999Ms = ms(0.999);
     state.counters["max_ms"] = g_writeMaxMs = ms(1);
-    state.counters["writes_per_s"] = samples.size() / 5.0;
+    state.counters["writes_per_s"] = g_writesPerS = samples.size() / 5.0;
   }
 }
 
@@ -341,6 +418,7 @@ BENCHMARK(OpenKeyFiveDeep);
 BENCHMARK(EnumerateValues)->Arg(1000)->Arg(kEnumeratedValues)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReadWhileAThreadWaitsToWrite)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 BENCHMARK(LogWhileWritersOverlapAReader)->Arg(50000)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(DirectEightWriterProcesses)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(EightWriterProcesses)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
@@ -380,9 +458,15 @@ int main(int argc, char** argv) {
     if (g_maxLogMb > kLogLimitMb || g_logAfterMb > kLogLimitMb) rc = 1;
   }
   if (g_writeMaxMs >= 0) {
-    std::printf("writes of 8 processes: p99.9 %.1f ms (limit %.0f), slowest %.1f ms (limit %.0f)\n", g_writeP999Ms,
-                kWriteP999LimitMs, g_writeMaxMs, kWriteMaxLimitMs);
+    std::printf("writes of 8 processes: p99.9 %.1f ms (limit %.0f), slowest %.1f ms (limit %.0f), load average %s\n",
+                g_writeP999Ms, kWriteP999LimitMs, g_writeMaxMs, kWriteMaxLimitMs, g_load.c_str());
     if (g_writeP999Ms > kWriteP999LimitMs || g_writeMaxMs > kWriteMaxLimitMs) rc = 1;
+  }
+  if (g_writesPerS >= 0 && g_directWritesPerS > 0) {
+    double share = g_writesPerS / g_directWritesPerS;
+    std::printf("writes/s of 8 processes: %.0f, straight into SQLite %.0f, share %.2f (limit %.2f), load average %s\n",
+                g_writesPerS, g_directWritesPerS, share, kWritesShareLimit, g_load.c_str());
+    if (share < kWritesShareLimit) rc = 1;
   }
   benchmark::Shutdown();
   for (const char* file : {"/user.db", "/user.db-wal", "/user.db-shm", "/user.db-writes", "/direct.db",

@@ -23,9 +23,12 @@ namespace {
 // up with ERROR_BUSY.
 constexpr int64_t kBusyTimeoutNs = 10'000'000'000;
 
-// A private hive's log is copied into the database once it holds this much,
-// and cut back to it when it starts over.
-constexpr int64_t kLogLimitBytes = 1 << 20;
+// A private hive's log is copied into the database once it holds
+// kLogCopyBytes, and then starts over; a writer whose commit takes it past
+// kLogLimitBytes waits for that. Each start over holds every writer off for a
+// few syncs, so the log is let grow near the limit first.
+constexpr int64_t kLogCopyBytes = 2 << 20;
+constexpr int64_t kLogLimitBytes = 4 << 20;
 
 // Names compare with NOCASE, SQLite's ASCII folding, and keep their case.
 //
@@ -210,20 +213,30 @@ int QueryInt(sqlite3* db, const char* sql, int64_t* value) {
 // SQLite's own checkpoints (PASSIVE) copy only what no reader still needs, and
 // the log starts over only after a complete one: writers that overlap readers
 // all along keep it from ever completing, and the log grows without bound. So
-// a writer whose commit made the log long, unless another is at it, copies the
-// bulk of it while the others go on writing, then lines up as a writer would
-// and, its turn come, copies what they wrote meanwhile and has the log start
-// over: only that short step holds the other writers off. Should the bulk copy
-// take so long that the log triples meanwhile, writers wait for it.
+// the writer whose commit made the log long, unless another is at it, copies
+// the bulk of it while the others go on writing (again, while they wrote much
+// meanwhile), then lines up as a writer would and, its turn come, copies what
+// they wrote meanwhile and has the log start over: only that short step, a
+// few syncs, holds the other writers off.
 int CheckpointLongLog(void* context, sqlite3* db, const char* schema, int frames) {
   Connection& connection = *static_cast<Connection*>(context);
-  int limit = connection.logLimitFrames;
-  if (frames < limit || !Hold(connection.writerQueue, kCheckpointer, F_WRLCK, frames >= 3 * limit)) return SQLITE_OK;
-  sqlite3_wal_checkpoint_v2(db, schema, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+  LeaveLine(connection);  // committed: the next writer goes on meanwhile
+  int queue = connection.writerQueue;
+  if (frames < connection.logCopyFrames) return SQLITE_OK;
+  if (!Hold(queue, kCheckpointer, F_WRLCK, false)) {
+    if (frames >= connection.logLimitFrames && Hold(queue, kCheckpointer, F_RDLCK, true))
+      Hold(queue, kCheckpointer, F_UNLCK, true);  // the one at it is done
+    return SQLITE_OK;
+  }
+  for (int round = 0; round < 3; ++round) {
+    int log = 0, copied = 0;
+    int rc = sqlite3_wal_checkpoint_v2(db, schema, SQLITE_CHECKPOINT_PASSIVE, &log, &copied);
+    if (rc != SQLITE_OK || log - copied <= connection.logCopyFrames / 8) break;
+  }
   LineUp(connection);
   sqlite3_wal_checkpoint_v2(db, schema, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
   LeaveLine(connection);
-  Hold(connection.writerQueue, kCheckpointer, F_UNLCK, true);
+  Hold(queue, kCheckpointer, F_UNLCK, true);
   return SQLITE_OK;  // the commit stands whatever the checkpoints gave
 }
 
@@ -251,6 +264,7 @@ int ChooseJournal(Connection& connection, bool shared) {
   int64_t pageSize = 4096;
   rc = QueryInt(db, "PRAGMA page_size", &pageSize);
   if (rc != SQLITE_OK) return rc;
+  connection.logCopyFrames = static_cast<int>(kLogCopyBytes / pageSize);
   connection.logLimitFrames = static_cast<int>(kLogLimitBytes / pageSize);
   sqlite3_wal_hook(db, CheckpointLongLog, &connection);
   std::string pragmas = "PRAGMA synchronous = NORMAL; PRAGMA journal_size_limit = " + std::to_string(kLogLimitBytes);
