@@ -7,6 +7,7 @@
 #include "korvex/korvex.h"
 #include "tools/command_group.h"
 #include "tools/commands.h"
+#include "tools/text/json.h"
 #include "tools/tool_error.h"
 
 namespace korvex_tool {
@@ -29,23 +30,6 @@ std::map<std::string, std::string> Params(const CUrlInfo& url) {
     params[static_cast<const char*>(name)] = static_cast<const char*>(value);
   }
   return params;
-}
-
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char escape[8];
-      snprintf(escape, sizeof escape, "\\u%04x", c);
-      out += escape;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
 }
 
 void PrintText(const CUrlInfo& url) {
