@@ -79,27 +79,6 @@ TEST_F(PosixFiles, WildcardsFollowWin32Rules) {
   for (const Case& c : cases) EXPECT_EQ(Find(c.pattern), c.names) << c.pattern;
 }
 
-TEST_F(PosixFiles, NameWithoutWildcardsFindsThatEntry) {
-  MakeFile("file.txt", "hello");
-  WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA((root_ + "\\file.txt").c_str(), &data);
-  ASSERT_NE(search, INVALID_HANDLE_VALUE);
-  EXPECT_STREQ(data.cFileName, "file.txt");
-  EXPECT_EQ(data.nFileSizeLow, 5u);
-  EXPECT_EQ(data.dwFileAttributes, FILE_ATTRIBUTE_NORMAL);
-  EXPECT_FALSE(FindNextFileA(search, &data));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
-  EXPECT_TRUE(FindClose(search));
-
-  // The folder itself, by a path that mixes both separators.
-  size_t slash = root_.rfind('/');
-  search = FindFirstFileA((root_.substr(0, slash) + "\\" + root_.substr(slash + 1)).c_str(), &data);
-  ASSERT_NE(search, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(data.cFileName, root_.substr(slash + 1));
-  EXPECT_EQ(data.dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY);
-  FindClose(search);
-}
-
 TEST_F(PosixFiles, FailuresSetWin32Errors) {
   struct Case {
     const char* name;
@@ -138,27 +117,39 @@ TEST_F(PosixFiles, AttributesSizesAndTimes) {
   chmod((root_ + "/ro").c_str(), 0444);
   time_t now = time(NULL);
 
+  // A name without wildcards finds that entry alone.
   WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA((root_ + "/big.bin").c_str(), &data);
+  HANDLE search = FindFirstFileA((root_ + "\\big.bin").c_str(), &data);
   ASSERT_NE(search, INVALID_HANDLE_VALUE);
-  FindClose(search);
+  EXPECT_STREQ(data.cFileName, "big.bin");
   EXPECT_EQ(data.nFileSizeLow, 70000u);
+  EXPECT_EQ(data.dwFileAttributes, FILE_ATTRIBUTE_NORMAL);
   uint64_t written =
       (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
   uint64_t expected = (static_cast<uint64_t>(now) + 11644473600ull) * 10000000ull;
   EXPECT_LT(written > expected ? written - expected : expected - written, 20ull * 10000000ull);
+  EXPECT_FALSE(FindNextFileA(search, &data));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+  EXPECT_TRUE(FindClose(search));
+  // The folder itself, by a path that mixes both separators.
+  size_t slash = root_.rfind('/');
+  search = FindFirstFileA((root_.substr(0, slash) + "\\" + root_.substr(slash + 1)).c_str(), &data);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(data.cFileName + std::string("|") + std::to_string(data.dwFileAttributes),
+            root_.substr(slash + 1) + "|" + std::to_string(FILE_ATTRIBUTE_DIRECTORY));
+  FindClose(search);
 
   // A leading dot hides a name, but not "." and "..", also when named relatively.
   struct Case {
     std::string path;
     DWORD attributes;
-  } cases[] = {{"big.bin", FILE_ATTRIBUTE_NORMAL}, {".h", FILE_ATTRIBUTE_HIDDEN},
-               {"ro", FILE_ATTRIBUTE_READONLY},    {".", FILE_ATTRIBUTE_DIRECTORY},
-               {"..", FILE_ATTRIBUTE_DIRECTORY},   {root_ + "\\", FILE_ATTRIBUTE_DIRECTORY}};
+  } cases[] = {{"big.bin", FILE_ATTRIBUTE_NORMAL},      {".h", FILE_ATTRIBUTE_HIDDEN},
+               {"ro", FILE_ATTRIBUTE_READONLY},         {".", FILE_ATTRIBUTE_DIRECTORY},
+               {"..", FILE_ATTRIBUTE_DIRECTORY},        {root_ + "\\.h", FILE_ATTRIBUTE_HIDDEN},
+               {root_ + "\\", FILE_ATTRIBUTE_DIRECTORY}};
   char saved[4096];
   ASSERT_TRUE(getcwd(saved, sizeof saved) && chdir(root_.c_str()) == 0);
   for (const Case& c : cases) EXPECT_EQ(GetFileAttributesA(c.path.c_str()), c.attributes) << c.path;
-  EXPECT_EQ(GetFileAttributesA((root_ + "\\.h").c_str()), FILE_ATTRIBUTE_HIDDEN);
   ASSERT_EQ(chdir(saved), 0);
 }
 
