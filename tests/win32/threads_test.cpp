@@ -38,17 +38,17 @@ TEST(Wait, MultipleObjectsAnyAndAllAndTimeouts) {
   // Any: the lowest signalled index, and only that one is consumed.
   EXPECT_EQ(WAIT_OBJECT_0 + 1, WaitForMultipleObjects(3, events, FALSE, 0));
   EXPECT_EQ(WAIT_OBJECT_0 + 2, WaitForMultipleObjects(3, events, FALSE, 0));
-  EXPECT_EQ(WAIT_TIMEOUT, WaitForMultipleObjects(3, events, FALSE, 0));
+  EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitForMultipleObjects(3, events, FALSE, 0));
   // All: nothing is consumed until every one is signalled at once.
   SetEvent(events[1]);
-  EXPECT_EQ(WAIT_TIMEOUT, WaitForMultipleObjects(3, events, TRUE, 0));
+  EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitForMultipleObjects(3, events, TRUE, 0));
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events[1], 0));
   for (HANDLE event : events) SetEvent(event);
   EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(3, events, TRUE, 0));
-  EXPECT_EQ(WAIT_TIMEOUT, WaitForMultipleObjects(3, events, FALSE, 0));
+  EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitForMultipleObjects(3, events, FALSE, 0));
   // A timeout is not cut short.
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(events[0], 50));
+  EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitForSingleObject(events[0], 50));
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(45));
 
   // A closed handle is invalid (both made first: Win32 reuses the value of a closed handle).
@@ -103,7 +103,7 @@ TEST(Thread, RunsWakesAndReportsItsExitCode) {
   ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(gate.ready, kDeadlineMs));
   ASSERT_TRUE(GetExitCodeThread(thread, &code));
   EXPECT_EQ(STILL_ACTIVE, code);
-  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(thread, 0));
+  EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitForSingleObject(thread, 0));
   SetEvent(gate.never);
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, kDeadlineMs));
   ASSERT_TRUE(GetExitCodeThread(thread, &code));
