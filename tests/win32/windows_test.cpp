@@ -217,7 +217,7 @@ std::set<WPARAM> TimersWithin(DWORD ms) {
   return timers;
 }
 
-TEST(Timer, WindowTimerRestartAndKill) {
+TEST(Timer, WindowTimerRestartKillAndQueueing) {
   HWND window = CreateTestWindow(Recording);
   ASSERT_NE(0u, SetTimer(window, 5, 10, nullptr));
   MSG msg;
@@ -234,19 +234,14 @@ TEST(Timer, WindowTimerRestartAndKill) {
   EXPECT_FALSE(KillTimer(window, 6));
   Drain(window);
   EXPECT_TRUE(TimersWithin(100).empty());
-  EXPECT_TRUE(DestroyWindow(window));
-  EXPECT_FALSE(KillTimer(window, 5));  // went with the window
-  EXPECT_EQ(0u, SetTimer(window, 1, 10, nullptr));
-  Seen();
-}
-
-TEST(Timer, OnlyWhenTheQueueIsEmptyAndNeverTwoPending) {
-  HWND window = CreateTestWindow(Recording);
+  // Only when the queue is empty, and never two pending.
   ASSERT_NE(0u, SetTimer(window, 1, 10, nullptr));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));  // ten periods pass unpumped
   ASSERT_TRUE(PostMessageA(window, WM_USER, 0, 0));
   EXPECT_EQ((std::vector<UINT>{WM_USER, WM_TIMER}), Drain(window));
-  DestroyWindow(window);
+  EXPECT_TRUE(DestroyWindow(window));
+  EXPECT_FALSE(KillTimer(window, 1));  // went with the window
+  EXPECT_EQ(0u, SetTimer(window, 1, 10, nullptr));
   Seen();
 }
 
