@@ -234,9 +234,10 @@ TEST(Timer, WindowTimerRestartKillAndQueueing) {
   EXPECT_FALSE(KillTimer(window, 6));
   Drain(window);
   EXPECT_TRUE(TimersWithin(100).empty());
-  // Only when the queue is empty, and never two pending.
-  ASSERT_NE(0u, SetTimer(window, 1, 10, nullptr));
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // ten periods pass unpumped
+  // Only when the queue is empty, and never two pending. The period is long
+  // enough that the drain itself does not see the next one.
+  ASSERT_NE(0u, SetTimer(window, 1, 100, nullptr));
+  std::this_thread::sleep_for(std::chrono::milliseconds(350));  // three periods pass unpumped
   ASSERT_TRUE(PostMessageA(window, WM_USER, 0, 0));
   EXPECT_EQ((std::vector<UINT>{WM_USER, WM_TIMER}), Drain(window));
   EXPECT_TRUE(DestroyWindow(window));
