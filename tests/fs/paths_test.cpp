@@ -80,6 +80,8 @@ TEST(AppendPath, JoinsAndResolves) {
       // ".." goes on cutting past the root, down to an empty path.
       {AppendPathEx, "\\\\", "..\\..\\..\\..", 1, ""},
       {AppendPathEx, "..\\.", "..\\.\\..", 1, ".."},
+      // The first two characters of a drive path are not examined.
+      {AppendPathEx, "..\\", "..\\..\\y", 1, "..\\y"},
       {AppendPathEx, "C:\\a", "D:\\other", 1, "D:\\other"},
       {AppendPathEx, "C:\\a", "D:..\\x\\.", 1, "D:..\\x\\."},
       {AppendPathEx, "C:\\a", "\\root", 1, "C:\\root"},
@@ -121,7 +123,7 @@ TEST(SplitNameForSaveAs, TrailingNumberInParentheses) {
     const char* base;
     unsigned int number;  // looked at when the result is 1
   } cases[] = {
-      {"Report (12)", 1, "Report", 12},
+      {"Report (1029)", 1, "Report", 1029},
       {"Report()", 1, "Report", 0},
       {"(7)", 1, "", 7},
       {"Report \t (3)", 1, "Report", 3},

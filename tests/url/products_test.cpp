@@ -225,9 +225,9 @@ TEST(IsSafeToLaunch, RefusesFieldsThatWouldSplitOrStartWithADash) {
     EXPECT_EQ(IsSafeToLaunch(c.url), c.safe);
   }
   // The text form also refuses a port the record keeps only 16 bits of.
-  const Case ports[] = {{"ssh://h:22/p", 1}, {"ssh://h:65535", 1},    {"ssh://h:65536", 0},
-                        {"ssh://h:0", 0},    {"ssh://h:", 0},         {"ssh://h:+22", 0},
-                        {"ssh://h:22x", 0},  {"ssh://u:pw@h/a:1", 1}, {"ssh://", 0}};
+  const Case ports[] = {{"ssh://h:22/p", 1},     {"ssh://h:65535", 1}, {"ssh://h:1", 1},   {"ssh://h:65536", 0},
+                        {"ssh://h:0", 0},        {"ssh://h:", 0},      {"ssh://h:+22", 0}, {"ssh://h:22x", 0},
+                        {"ssh://u:pw@h/a:1", 1}, {"ssh://", 0}};
   for (const Case& c : ports) EXPECT_EQ(IsSafeToLaunch(c.url), c.safe) << c.url;
   EXPECT_EQ(IsSafeToLaunch(static_cast<const char*>(nullptr)), 0);
 }
