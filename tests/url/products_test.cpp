@@ -80,6 +80,7 @@ TEST(GetProductPath, BesideTheProgramWinsOverTheRegistry) {
 
 TEST(GetProductPath, ProductKeyChoosesTheVersionByTextAndGatesTerminalAndTransfer) {
   const std::string folder = ProductFolder({}), other = folder + "-other", tooLong(300, 'p');
+  const char *in = folder.c_str(), *out = other.c_str();  // a folder, and one that is not there
   struct Value {
     const char *key, *name, *text;
   };
@@ -89,29 +90,17 @@ TEST(GetProductPath, ProductKeyChoosesTheVersionByTextAndGatesTerminalAndTransfe
     unsigned int result;
     std::string path;
   } cases[] = {
-      {"9 is above 10 as text",
-       "Quellbar",
-       {{"10", "Path", other.c_str()}, {"9", "Path", folder.c_str()}},
-       9,
-       ProgramIn(folder, "Quellbar")},
-      {"the Version text counts",
-       "Torvik",
-       {{"1", "Version", "3.1"}, {"1", "Path", folder.c_str()}},
-       3,
-       ProgramIn(folder, "Torvik")},
-      {"no Version", "Torvik", {{"5", "Path", folder.c_str()}}, 0, ""},
-      {"Version 1.0", "skiv", {{"5", "Version", "1.0"}, {"5", "Path", folder.c_str()}}, 0, ""},
-      {"the display server's fallback", "QUELLBAR", {{"6\\6", NULL, folder.c_str()}}, 6, ProgramIn(folder, "QUELLBAR")},
-      {"no fallback for others", "Gadget", {{"6\\6", NULL, folder.c_str()}}, 0, ""},
-      {"a long version name listed first",
-       "Gadget",
-       {{"10000000", "Path", other.c_str()}, {"9", "Path", folder.c_str()}},
-       0,
-       ""},
-      {"a version that is no number", "Gadget", {{"beta", "Path", folder.c_str()}}, 0, ""},
+      {"9 is above 10 as text", "Quellbar", {{"10", "Path", out}, {"9", "Path", in}}, 9, ProgramIn(folder, "Quellbar")},
+      {"Version counts", "Torvik", {{"1", "Version", "3.1"}, {"1", "Path", in}}, 3, ProgramIn(folder, "Torvik")},
+      {"no Version", "Torvik", {{"5", "Path", in}}, 0, ""},
+      {"Version 1.0", "skiv", {{"5", "Version", "1.0"}, {"5", "Path", in}}, 0, ""},
+      {"the display server's fallback", "QUELLBAR", {{"6\\6", NULL, in}}, 6, ProgramIn(folder, "QUELLBAR")},
+      {"no fallback for others", "Gadget", {{"6\\6", NULL, in}}, 0, ""},
+      {"a long version name listed first", "Gadget", {{"10000000", "Path", out}, {"9", "Path", in}}, 0, ""},
+      {"a version that is no number", "Gadget", {{"beta", "Path", in}}, 0, ""},
       {"a Path longer than a path", "Gadget", {{"2", "Path", tooLong.c_str()}}, 0, ""},
       {"an empty Path", "Gadget", {{"2", "Path", ""}}, 2, ProgramExtension()},
-      {"a missing folder is not checked", "Gadget", {{"2.5", "Path", other.c_str()}}, 2, ProgramIn(other, "Gadget")},
+      {"a missing folder is not checked", "Gadget", {{"2.5", "Path", out}}, 2, ProgramIn(other, "Gadget")},
       {"no version key", "Gadget", {}, 0, ""},
   };
   for (const Case& c : cases) {
