@@ -23,6 +23,8 @@
 
 namespace {
 
+typedef std::vector<std::string> Args;
+
 INT_PTR Start(const char* verb, const std::string& file, const char* parameters, const char* directory = NULL) {
   return reinterpret_cast<INT_PTR>(ShellExecuteA(NULL, verb, file.c_str(), parameters, directory, SW_SHOWNORMAL));
 }
@@ -65,27 +67,28 @@ TEST(ShellExecuteA, LeavesNoZombie) {
 
 TEST(ShellExecuteA, FailuresGiveWin32ShellResults) {
   const std::string script = WriteFile("plain-script", "touch " + ScratchFolderOfProgram() + "ran\n", 0755);
+  const std::string tooLong(200000, 'x');  // one argument past what the kernel takes
   struct Case {
     const char* verb;
     std::string file;
-    const char* directory;
+    const char *parameters, *directory;
     INT_PTR result;
   } cases[] = {
-      {NULL, ScratchFolderOfProgram() + "missing", NULL, SE_ERR_FNF},
-      {NULL, ScratchFolderOfProgram() + "no-folder/missing", NULL, SE_ERR_FNF},
-      {NULL, "korvex-no-such-program-anywhere", NULL, SE_ERR_FNF},
-      {NULL, WriteFile("not-executable", "x", 0644), NULL, SE_ERR_ACCESSDENIED},
-      {NULL, ScratchFolderOfProgram(), NULL, SE_ERR_ACCESSDENIED},
+      {NULL, ScratchFolderOfProgram() + "no-folder/missing", "", NULL, SE_ERR_FNF},
+      {NULL, "korvex-no-such-program-anywhere", "", NULL, SE_ERR_FNF},
+      {NULL, "", "", NULL, SE_ERR_FNF},
+      {NULL, WriteFile("not-executable", "x", 0644), "", NULL, SE_ERR_ACCESSDENIED},
+      {NULL, ScratchFolderOfProgram(), "", NULL, SE_ERR_ACCESSDENIED},
       // No "#!" line: Windows runs no such file, and no shell may either.
-      {NULL, script, NULL, ERROR_BAD_FORMAT},
-      {"print", RecorderPath(), NULL, SE_ERR_NOASSOC},
-      {NULL, RecorderPath(), "/no/such/folder", SE_ERR_PNF},
-      {NULL, "", NULL, SE_ERR_FNF},
+      {NULL, script, "", NULL, ERROR_BAD_FORMAT},
+      {"print", RecorderPath(), "", NULL, SE_ERR_NOASSOC},
+      {NULL, RecorderPath(), "", "/no/such/folder", SE_ERR_PNF},
+      {NULL, RecorderPath(), tooLong.c_str(), NULL, SE_ERR_OOM},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
     SetLastError(0);
-    EXPECT_EQ(Start(c.verb, c.file, "", c.directory), c.result);
+    EXPECT_EQ(Start(c.verb, c.file, c.parameters, c.directory), c.result);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(c.result));
   }
   EXPECT_FALSE(std::filesystem::exists(ScratchFolderOfProgram() + "ran"));
@@ -98,15 +101,10 @@ TEST(ShellExecuteA, FindsBareNamesInPathAndRelativeOnesInTheWorkingFolder) {
   Recording byName;
   EXPECT_GT(Start("open", "record_args", "by-name"), 32);
   setenv("PATH", saved.c_str(), 1);
-  std::optional<std::vector<std::string>> args = byName.Wait();
-  ASSERT_TRUE(args.has_value());
-  EXPECT_EQ(*args, std::vector<std::string>{"by-name"});
-
+  EXPECT_EQ(byName.Wait(), std::optional<Args>(Args{"by-name"}));
   Recording relative;
   EXPECT_GT(Start("OPEN", ".\\record_args", "relative", folder.c_str()), 32);
-  args = relative.Wait();
-  ASSERT_TRUE(args.has_value());
-  EXPECT_EQ(*args, std::vector<std::string>{"relative"});
+  EXPECT_EQ(relative.Wait(), std::optional<Args>(Args{"relative"}));
 }
 
 // The started program is reaped in the background. A fork made while it runs

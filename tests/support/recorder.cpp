@@ -6,24 +6,12 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "korvex/platform.h"
 #include "tests/support/scratch_registry.h"
 
 namespace {
-
-// Generous for a loaded machine: a start under Wine takes a good part of a second.
-const std::chrono::seconds kDeadline(30);
-
-void SetRecordFile(const std::string& file) {
-#ifdef _WIN32
-  _putenv_s("KORVEX_RECORD_FILE", file.c_str());
-#else
-  setenv("KORVEX_RECORD_FILE", file.c_str(), 1);
-#endif
-}
 
 std::string ThisProgram() {
   char path[MAX_PATH];
@@ -49,25 +37,25 @@ std::string RecorderPath() { return FolderOfThisProgram() + "record_args" + Prog
 Recording::Recording() {
   static std::atomic<int> counter{0};
   file_ = ScratchFolderOfProgram() + "record-" + std::to_string(counter++) + ".args";
-  SetRecordFile(file_);
+#ifdef _WIN32
+  _putenv_s("KORVEX_RECORD_FILE", file_.c_str());
+#else
+  setenv("KORVEX_RECORD_FILE", file_.c_str(), 1);
+#endif
 }
 
 bool Recording::Exists() const { return std::filesystem::exists(file_); }
 
 std::optional<std::vector<std::string>> Recording::Wait() const {
-  // The file may show before it can be opened (Windows); both are waited for.
-  auto deadline = std::chrono::steady_clock::now() + kDeadline;
+  // Generous for a loaded machine: a start under Wine takes a good part of a
+  // second. The file may show before it can be opened (Windows).
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   std::ifstream in;
   while (!Exists() || (in.open(file_, std::ios::binary), !in.is_open())) {
     if (std::chrono::steady_clock::now() > deadline) return std::nullopt;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::vector<std::string> args;
-  for (size_t start = 0, end; start < bytes.size(); start = end + 1) {
-    end = bytes.find('\0', start);
-    if (end == std::string::npos) end = bytes.size();
-    args.push_back(bytes.substr(start, end - start));
-  }
+  for (std::string arg; std::getline(in, arg, '\0');) args.push_back(arg);
   return args;
 }

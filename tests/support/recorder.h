@@ -19,10 +19,9 @@ std::string RecorderPath();
 class Recording {
 public:
   Recording();
-  // The arguments (without the program name), once the file is there; nothing
+  // The arguments (without the program name) once the file is there; nothing
   // when it does not appear within the deadline.
   std::optional<std::vector<std::string>> Wait() const;
-  // Whether the file is there now.
   bool Exists() const;
 
 private:

@@ -60,16 +60,12 @@ testing::AssertionResult TerminatesOnceReady(LPTHREAD_START_ROUTINE routine, voi
                                              DWORD code) {
   HANDLE thread = CreateThread(nullptr, 0, routine, parameter, 0, nullptr);
   if (!thread) return testing::AssertionFailure() << "no thread";
-  testing::AssertionResult result = testing::AssertionSuccess();
   DWORD ended = 0;
-  if (WaitForSingleObject(ready, kDeadlineMs) != WAIT_OBJECT_0)
-    result = testing::AssertionFailure() << "never got ready";
-  else if (!TerminateThread(thread, code))
-    result = testing::AssertionFailure() << "TerminateThread failed";
-  else if (WaitForSingleObject(thread, kDeadlineMs) != WAIT_OBJECT_0)
-    result = testing::AssertionFailure() << "still running";
-  else if (!GetExitCodeThread(thread, &ended) || ended != code)
-    result = testing::AssertionFailure() << "exit code " << ended;
+  const char* failure = WaitForSingleObject(ready, kDeadlineMs) != WAIT_OBJECT_0    ? "never got ready"
+                        : !TerminateThread(thread, code)                            ? "TerminateThread failed"
+                        : WaitForSingleObject(thread, kDeadlineMs) != WAIT_OBJECT_0 ? "still running"
+                        : !GetExitCodeThread(thread, &ended) || ended != code       ? "wrong exit code"
+                                                                                    : nullptr;
   CloseHandle(thread);
-  return result;
+  return failure ? testing::AssertionFailure() << failure : testing::AssertionSuccess();
 }

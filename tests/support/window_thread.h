@@ -1,7 +1,7 @@
 #ifndef KORVEX_TESTS_SUPPORT_WINDOW_THREAD_H
 #define KORVEX_TESTS_SUPPORT_WINDOW_THREAD_H
 
-// Windows and message loops for tests, in Win32 calls only.
+// Windows and threads for tests, in Win32 calls only.
 #include <gtest/gtest.h>
 
 #include "korvex/platform.h"
@@ -17,32 +17,25 @@ HWND CreateTestWindow(WNDPROC procedure);
 class WindowThread {
 public:
   explicit WindowThread(WNDPROC procedure);
-  ~WindowThread();
   WindowThread(const WindowThread&) = delete;
-  WindowThread& operator=(const WindowThread&) = delete;
-
+  ~WindowThread();
   HWND window() const { return window_; }
   DWORD id() const { return id_; }
 
 private:
   static DWORD WINAPI Loop(LPVOID self);
-
   WNDPROC procedure_;
-  HANDLE ready_;
-  HANDLE thread_ = nullptr;
+  HANDLE ready_, thread_ = nullptr;
   HWND window_ = nullptr;
   DWORD id_ = 0;
 };
 
-// Starts a thread and checks that it ends within the deadline.
+// Starts a thread; the destructor checks that it ended within the deadline.
 class TestThread {
 public:
   TestThread(LPTHREAD_START_ROUTINE routine, void* parameter);
-  ~TestThread();
   TestThread(const TestThread&) = delete;
-  TestThread& operator=(const TestThread&) = delete;
-
-  HANDLE handle() const { return handle_; }
+  ~TestThread();
   // True when the thread ended within the deadline.
   bool Join();
 

@@ -39,7 +39,6 @@ TEST(ShellExecuteA, ParametersSplitByWindowsCommandLineRules) {
       {"a\\\\\"b c\"", {"a\\b c"}},
       {"a\\\\\\\"b", {"a\\\"b"}},
       {"\"x\\\\\" y", {"x\\", "y"}},
-      {"-url ssh://u@h:22/a%2Fb?k=v", {"-url", "ssh://u@h:22/a%2Fb?k=v"}},
       {"a\nb", {"a\nb"}},
       // Nothing here may reach a shell.
       {"$(touch " + marker + ") `touch " + marker + "` ; touch " + marker + " | & > < * ~ 'q' %PATH%",
@@ -55,9 +54,7 @@ TEST(ShellExecuteA, ParametersSplitByWindowsCommandLineRules) {
   }
   for (size_t i = 0; i < recordings.size(); ++i) {
     SCOPED_TRACE(cases[i].parameters);
-    std::optional<Args> args = recordings[i].Wait();
-    ASSERT_TRUE(args.has_value()) << "the program did not start";
-    EXPECT_EQ(*args, cases[i].args);
+    EXPECT_EQ(recordings[i].Wait(), std::optional<Args>(cases[i].args)) << "nullopt: the program did not start";
   }
   EXPECT_FALSE(std::filesystem::exists(marker));
 }
@@ -65,9 +62,6 @@ TEST(ShellExecuteA, ParametersSplitByWindowsCommandLineRules) {
 TEST(ShellExecuteA, NullParametersGiveNoArgumentsAndAMissingFileStartsNothing) {
   Recording none;
   EXPECT_GT(Start(RecorderPath(), NULL), 32);
-  std::optional<Args> args = none.Wait();
-  ASSERT_TRUE(args.has_value());
-  EXPECT_EQ(*args, Args{});
-
+  EXPECT_EQ(none.Wait(), std::optional<Args>(Args{}));
   EXPECT_EQ(Start(FolderOfThisProgram() + "no_such_program" + ProgramExtension(), "x"), SE_ERR_FNF);
 }

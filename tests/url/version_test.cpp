@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <stdio.h>
 
 #include <string>
@@ -13,41 +12,20 @@
 
 #include <winver.h>
 
-namespace {
-
-std::string ModulePath(HMODULE module) {
-  char path[MAX_PATH];
-  DWORD length = GetModuleFileNameA(module, path, sizeof path);
-  return std::string(path, length);
-}
-
-std::string VersionString(const std::vector<char>& info, const char* name) {
-  std::string key = std::string("\\StringFileInfo\\040904b0\\") + name;
-  void* value = NULL;
-  UINT length = 0;
-  if (!VerQueryValueA(info.data(), key.c_str(), &value, &length) || length == 0) return "<absent>";
-  return static_cast<const char*>(value);
-}
-
-}  // namespace
-
-TEST(Module, LoadsAndUnloadsWithNoOtherCall) {
+TEST(Module, LoadsUnloadsAndItsVersionResourceNamesTheRelease) {
   for (int round = 0; round < 2; ++round) {
     HMODULE module = LoadLibraryA("korvex.dll");
     ASSERT_NE(module, nullptr) << "round " << round << ", error " << GetLastError();
     EXPECT_TRUE(FreeLibrary(module)) << "round " << round;
   }
-}
-
-TEST(Module, VersionResourceNamesTheRelease) {
   HMODULE module = LoadLibraryA("korvex.dll");
   ASSERT_NE(module, nullptr);
-  std::string path = ModulePath(module);
-  DWORD handle = 0;
-  DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+  char path[MAX_PATH];
+  path[GetModuleFileNameA(module, path, sizeof path)] = '\0';
+  DWORD handle = 0, size = GetFileVersionInfoSizeA(path, &handle);
   ASSERT_GT(size, 0u) << path;
   std::vector<char> info(size);
-  ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, info.data()));
+  ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, info.data()));
 
   VS_FIXEDFILEINFO* fixed = NULL;
   UINT length = 0;
@@ -63,10 +41,16 @@ TEST(Module, VersionResourceNamesTheRelease) {
   EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
   EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
 
-  EXPECT_EQ(VersionString(info, "FileVersion"), KORVEX_PROJECT_VERSION);
-  EXPECT_EQ(VersionString(info, "ProductVersion"), KORVEX_PROJECT_VERSION);
-  EXPECT_EQ(VersionString(info, "InternalName"), "korvex");
-  EXPECT_EQ(VersionString(info, "OriginalFilename"), "korvex.DLL");
+  const char* const strings[][2] = {{"FileVersion", KORVEX_PROJECT_VERSION},
+                                    {"ProductVersion", KORVEX_PROJECT_VERSION},
+                                    {"InternalName", "korvex"},
+                                    {"OriginalFilename", "korvex.DLL"}};
+  for (const auto& s : strings) {
+    void* value = NULL;
+    std::string key = std::string("\\StringFileInfo\\040904b0\\") + s[0];
+    ASSERT_TRUE(VerQueryValueA(info.data(), key.c_str(), &value, &length) && length > 0) << s[0];
+    EXPECT_STREQ(static_cast<const char*>(value), s[1]);
+  }
   FreeLibrary(module);
 }
 
@@ -76,37 +60,21 @@ TEST(Module, VersionResourceNamesTheRelease) {
 #include <limits.h>
 #include <stdlib.h>
 
-namespace {
-
-std::string BaseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
-
-// The file the running program loaded the library from.
-std::string LoadedLibraryPath() {
+TEST(Module, LoadsUnloadsAndSonameAndFileNameCarryTheRelease) {
+  // The file the running program loaded the library from.
   bool (*exported)(const CString&, const char*) = &operator==;
   Dl_info info;
-  if (!dladdr(reinterpret_cast<void*>(exported), &info) || !info.dli_fname) return "";
-  return info.dli_fname;
-}
-
-}  // namespace
-
-TEST(Module, LoadsAndUnloadsWithNoOtherCall) {
-  std::string path = LoadedLibraryPath();
-  ASSERT_FALSE(path.empty());
+  ASSERT_TRUE(dladdr(reinterpret_cast<void*>(exported), &info) && info.dli_fname);
+  std::string path = info.dli_fname;
   for (int round = 0; round < 2; ++round) {
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(module, nullptr) << dlerror();
     EXPECT_EQ(dlclose(module), 0) << "round " << round;
   }
-}
-
-TEST(Module, SonameAndFileNameCarryTheRelease) {
-  std::string path = LoadedLibraryPath();
-  ASSERT_FALSE(path.empty());
-  EXPECT_EQ(BaseName(path), "libkorvex.so.3");
+  EXPECT_EQ(path.substr(path.rfind('/') + 1), "libkorvex.so.3");
   char real[PATH_MAX];
   ASSERT_NE(realpath(path.c_str(), real), nullptr) << path;
-  EXPECT_EQ(BaseName(real), "libkorvex.so." KORVEX_PROJECT_VERSION);
+  EXPECT_EQ(std::string(real).substr(std::string(real).rfind('/') + 1), "libkorvex.so." KORVEX_PROJECT_VERSION);
 }
 
 #endif

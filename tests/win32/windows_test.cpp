@@ -17,41 +17,32 @@ namespace {
 constexpr UINT kPing = WM_APP + 1;
 constexpr UINT kRelay = WM_APP + 2;
 
-// What a window procedure saw, for the window the test names.
-struct Seen {
-  std::mutex lock;
-  std::vector<UINT> messages;
-  HWND window = nullptr;
-  bool destroyedStillWindow = false;
+// What a window procedure saw.
+std::mutex g_lock;
+std::vector<UINT> g_seen;
+bool g_destroyedStillWindow = false;
 
-  void Add(UINT message) {
-    std::lock_guard<std::mutex> hold(lock);
-    messages.push_back(message);
-  }
-  std::vector<UINT> Take() {
-    std::lock_guard<std::mutex> hold(lock);
-    return std::move(messages);
-  }
-};
-Seen g_seen;
+std::vector<UINT> Seen() {
+  std::lock_guard<std::mutex> hold(g_lock);
+  return std::move(g_seen);
+}
 
 LRESULT CALLBACK Recording(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_CREATE || message == WM_DESTROY || message == WM_NCDESTROY || message >= WM_USER)
-    g_seen.Add(message);
-  if (message == WM_DESTROY) g_seen.destroyedStillWindow = IsWindow(window);
-  if (message == kPing) return LRESULT(wParam * 2 + GetCurrentThreadId() * 0);
+  if (message == WM_CREATE || message == WM_DESTROY || message == WM_NCDESTROY || message >= WM_USER) {
+    std::lock_guard<std::mutex> hold(g_lock);
+    g_seen.push_back(message);
+  }
+  if (message == WM_DESTROY) g_destroyedStillWindow = IsWindow(window);
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK RefusesCreation(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_CREATE) return -1;
-  return DefWindowProcA(window, message, wParam, lParam);
+  return message == WM_CREATE ? -1 : DefWindowProcA(window, message, wParam, lParam);
 }
 
 // Answers kPing with the id of the thread it runs on.
 LRESULT CALLBACK ThreadTelling(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == kPing) return LRESULT(GetCurrentThreadId());
-  return DefWindowProcA(window, message, wParam, lParam);
+  return message == kPing ? LRESULT(GetCurrentThreadId()) : DefWindowProcA(window, message, wParam, lParam);
 }
 
 // Messages on the calling thread's queue for the window, removed, in order.
@@ -84,17 +75,20 @@ TEST(WindowClass, RegistrationAndLookup) {
   EXPECT_TRUE(UnregisterClassA("Korvex-Class-Test", instance));
   EXPECT_FALSE(GetClassInfoA(instance, "Korvex-Class-Test", &found));
   EXPECT_EQ(nullptr, CreateWindowExA(0, "Korvex-Class-Test", "", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
-  g_seen.Take();
+  Seen();
 }
 
-TEST(Window, LifecycleMessagesAndStaleHandle) {
-  g_seen.Take();
+TEST(Window, LifecycleMessagesQueuedMessagesAndStaleHandle) {
+  Seen();
   HWND window = CreateTestWindow(Recording);
-  ASSERT_NE(nullptr, window);
-  EXPECT_TRUE(IsWindow(window));
+  ASSERT_TRUE(IsWindow(window));
+  for (UINT i = 0; i < 3; ++i) ASSERT_TRUE(PostMessageA(window, WM_USER + i, 0, 0));
   EXPECT_TRUE(DestroyWindow(window));
-  EXPECT_EQ((std::vector<UINT>{WM_CREATE, WM_DESTROY, WM_NCDESTROY}), g_seen.Take());
-  EXPECT_TRUE(g_seen.destroyedStillWindow);
+  // Destroyed with messages queued: it gets none of them.
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  EXPECT_EQ((std::vector<UINT>{WM_CREATE, WM_DESTROY, WM_NCDESTROY}), Seen());
+  EXPECT_TRUE(g_destroyedStillWindow);
 
   // The handle stays dead while new windows come and go.
   std::vector<HWND> later;
@@ -108,29 +102,18 @@ TEST(Window, LifecycleMessagesAndStaleHandle) {
   EXPECT_FALSE(PostMessageA(window, kPing, 0, 0));
   EXPECT_EQ(0, SendMessageA(window, kPing, 1, 0));
   EXPECT_EQ(nullptr, CreateTestWindow(RefusesCreation));
-  g_seen.Take();
-}
-
-TEST(Window, DestroyedWithMessagesQueuedGetsNoneOfThem) {
-  HWND window = CreateTestWindow(Recording);
-  for (UINT i = 0; i < 3; ++i) ASSERT_TRUE(PostMessageA(window, WM_USER + i, 0, 0));
-  g_seen.Take();
-  DestroyWindow(window);
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-  EXPECT_EQ((std::vector<UINT>{WM_DESTROY, WM_NCDESTROY}), g_seen.Take());
+  Seen();
 }
 
 TEST(MessageQueue, OrderFiltersAndQuit) {
   HWND window = CreateTestWindow(Recording);
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-  }
+  Drain(nullptr);
   ASSERT_TRUE(PostMessageA(window, WM_USER + 1, 10, 20));
   ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_USER + 2, 0, 0));
   ASSERT_TRUE(PostMessageA(window, WM_USER + 3, 0, 0));
 
   // Not removed: seen again.
+  MSG msg;
   ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
   EXPECT_EQ(UINT(WM_USER + 1), msg.message);
   // A range skips what lies outside it; a window filter skips thread messages.
@@ -153,7 +136,7 @@ TEST(MessageQueue, OrderFiltersAndQuit) {
 
   EXPECT_FALSE(PostThreadMessageA(0xFFFFFF0u, WM_USER, 0, 0));
   DestroyWindow(window);
-  g_seen.Take();
+  Seen();
 }
 
 TEST(SendMessage, RunsOnTheWindowsThread) {
@@ -170,49 +153,36 @@ std::atomic<HWND> g_peerOf[2];
 std::atomic<int> g_handled{0};
 
 LRESULT CALLBACK Relaying(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == kRelay) {
-    g_handled++;
-    // Sends back to the thread that is waiting for this very message.
-    if (wParam > 0) return 1 + SendMessageA(g_peerOf[1 - lParam].load(), kRelay, wParam - 1, 1 - lParam);
-    return 1;
-  }
-  return DefWindowProcA(window, message, wParam, lParam);
+  if (message != kRelay) return DefWindowProcA(window, message, wParam, lParam);
+  g_handled++;
+  // Sends back to the thread that is waiting for this very message.
+  return wParam > 0 ? 1 + SendMessageA(g_peerOf[1 - lParam].load(), kRelay, wParam - 1, 1 - lParam) : 1;
 }
 
 struct Sender {
   int side;
   HANDLE start;
-  HWND window = nullptr;
   LRESULT total = 0;
 };
 
-DWORD WINAPI SendToPeer(LPVOID parameter) {
-  auto* sender = static_cast<Sender*>(parameter);
-  if (WaitForSingleObject(sender->start, kDeadlineMs) != WAIT_OBJECT_0) return 1;
-  for (int i = 0; i < 100; ++i) sender->total += SendMessageA(g_peerOf[sender->side].load(), kRelay, 3, sender->side);
-  return 0;
-}
-
 DWORD WINAPI OwnWindowThenSend(LPVOID parameter) {
   auto* sender = static_cast<Sender*>(parameter);
-  sender->window = CreateTestWindow(Relaying);
-  g_peerOf[1 - sender->side] = sender->window;
-  DWORD result = SendToPeer(parameter);
+  g_peerOf[1 - sender->side] = CreateTestWindow(Relaying);
+  if (WaitForSingleObject(sender->start, kDeadlineMs) != WAIT_OBJECT_0) return 1;
+  for (int i = 0; i < 100; ++i) sender->total += SendMessageA(g_peerOf[sender->side].load(), kRelay, 3, sender->side);
   // Answer the peer until it is done too.
   MSG msg;
   while (g_handled.load() < 800 && WaitForSingleObject(sender->start, 0) == WAIT_OBJECT_0)
     if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-  return result;
+  return 0;
 }
 
 TEST(SendMessage, TwoThreadsSendingToEachOtherDoNotDeadlock) {
   g_peerOf[0] = g_peerOf[1] = nullptr;
-  g_handled = 0;
   HANDLE start = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   Sender a{0, start}, b{1, start};
   {
-    TestThread first(OwnWindowThenSend, &a);
-    TestThread second(OwnWindowThenSend, &b);
+    TestThread first(OwnWindowThenSend, &a), second(OwnWindowThenSend, &b);
     while (!g_peerOf[0].load() || !g_peerOf[1].load()) std::this_thread::yield();
     SetEvent(start);
     EXPECT_TRUE(first.Join());
@@ -231,9 +201,9 @@ void CALLBACK CountingTimer(HWND, UINT message, UINT_PTR, DWORD) {
   if (message == WM_TIMER) g_timerCalls++;
 }
 
-// WM_TIMER messages taken from the queue (and dispatched) within ms.
-std::vector<MSG> TimerMessagesWithin(DWORD ms) {
-  std::vector<MSG> timers;
+// The identifiers of the WM_TIMER messages taken from the queue (and dispatched) within ms.
+std::set<WPARAM> TimersWithin(DWORD ms) {
+  std::set<WPARAM> timers;
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   MSG msg;
   while (std::chrono::steady_clock::now() < end) {
@@ -241,13 +211,13 @@ std::vector<MSG> TimerMessagesWithin(DWORD ms) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
       continue;
     }
-    if (msg.message == WM_TIMER) timers.push_back(msg);
+    if (msg.message == WM_TIMER) timers.insert(msg.wParam);
     DispatchMessageA(&msg);
   }
   return timers;
 }
 
-TEST(Timer, WindowTimerRestartAndKill) {
+TEST(Timer, WindowTimerRestartKillAndQueueing) {
   HWND window = CreateTestWindow(Recording);
   ASSERT_NE(0u, SetTimer(window, 5, 10, nullptr));
   MSG msg;
@@ -258,30 +228,22 @@ TEST(Timer, WindowTimerRestartAndKill) {
   // Set again with a long period: the same timer restarted, not a second one.
   ASSERT_NE(0u, SetTimer(window, 5, 60000, nullptr));
   ASSERT_NE(0u, SetTimer(window, 6, 10, nullptr));
-  std::set<WPARAM> ids;
-  for (const MSG& timer : TimerMessagesWithin(300)) ids.insert(timer.wParam);
-  EXPECT_EQ(std::set<WPARAM>{6}, ids);
+  EXPECT_EQ(std::set<WPARAM>{6}, TimersWithin(300));
 
   EXPECT_TRUE(KillTimer(window, 6));
   EXPECT_FALSE(KillTimer(window, 6));
   Drain(window);
-  EXPECT_TRUE(TimerMessagesWithin(100).empty());
-  EXPECT_TRUE(DestroyWindow(window));
-  EXPECT_FALSE(KillTimer(window, 5));  // went with the window
-  EXPECT_EQ(0u, SetTimer(window, 1, 10, nullptr));
-  g_seen.Take();
-}
-
-TEST(Timer, OnlyWhenTheQueueIsEmptyAndNeverTwoPending) {
-  HWND window = CreateTestWindow(Recording);
-  ASSERT_NE(0u, SetTimer(window, 1, 10, nullptr));
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // ten periods pass unpumped
+  EXPECT_TRUE(TimersWithin(100).empty());
+  // Only when the queue is empty, and never two pending. The period is long
+  // enough that the drain itself does not see the next one.
+  ASSERT_NE(0u, SetTimer(window, 1, 100, nullptr));
+  std::this_thread::sleep_for(std::chrono::milliseconds(350));  // three periods pass unpumped
   ASSERT_TRUE(PostMessageA(window, WM_USER, 0, 0));
-  std::vector<UINT> first = Drain(window);
-  EXPECT_EQ((std::vector<UINT>{WM_USER, WM_TIMER}), first);
-  KillTimer(window, 1);
-  DestroyWindow(window);
-  g_seen.Take();
+  EXPECT_EQ((std::vector<UINT>{WM_USER, WM_TIMER}), Drain(window));
+  EXPECT_TRUE(DestroyWindow(window));
+  EXPECT_FALSE(KillTimer(window, 1));  // went with the window
+  EXPECT_EQ(0u, SetTimer(window, 1, 10, nullptr));
+  Seen();
 }
 
 TEST(Timer, ThreadTimerAndTimerProcedure) {
@@ -303,24 +265,20 @@ TEST(Timer, ThreadTimerAndTimerProcedure) {
 }
 
 // Timers that a window of another thread gets arrive on that thread.
+std::atomic<DWORD> g_timerThread{0};
+LRESULT CALLBACK TellsTimerThread(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_TIMER) return DefWindowProcA(window, message, wParam, lParam);
+  g_timerThread = GetCurrentThreadId();
+  KillTimer(window, wParam);
+  return 0;
+}
+
 TEST(Timer, BelongsToTheWindowsThread) {
-  static std::atomic<DWORD> timerThread{0};
-  struct Proc {
-    static LRESULT CALLBACK Run(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-      if (message == WM_TIMER) {
-        timerThread = GetCurrentThreadId();
-        KillTimer(window, wParam);
-        return 0;
-      }
-      return DefWindowProcA(window, message, wParam, lParam);
-    }
-  };
-  timerThread = 0;
-  WindowThread other(Proc::Run);
+  WindowThread other(TellsTimerThread);
   ASSERT_NE(0u, SetTimer(other.window(), 3, 10, nullptr));
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDeadlineMs);
-  while (!timerThread.load() && std::chrono::steady_clock::now() < end) std::this_thread::yield();
-  EXPECT_EQ(other.id(), timerThread.load());
+  while (!g_timerThread.load() && std::chrono::steady_clock::now() < end) std::this_thread::yield();
+  EXPECT_EQ(other.id(), g_timerThread.load());
 }
 
 }  // namespace
