@@ -17,7 +17,8 @@
 
 #include "korvex/korvex.h"
 #include "korvex/posix/transactions.h"
-#include "tests/posix/registry_scratch.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_registry.h"
 
 namespace {
 

@@ -1,10 +1,7 @@
-// Registry transactions: isolation until commit, nothing left by a rollback, a
-// close without commit or a killed process, and failing calls inside.
+// Registry transactions: isolation until commit, nothing left by a rollback or
+// a close without commit, and failing calls inside. (A killed process: the
+// reliability tests.)
 #include <gtest/gtest.h>
-
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <functional>
@@ -13,7 +10,8 @@
 #include <vector>
 
 #include "korvex/platform.h"
-#include "tests/posix/registry_scratch.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_registry.h"
 #include "tests/support/window_thread.h"
 
 namespace {
@@ -224,41 +222,6 @@ TEST_F(RegistryTransaction, RefusesWhatItCannotKeep) {
   EXPECT_EQ(ERROR_INVALID_HANDLE, RegOpenKeyTransactedA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key, event, nullptr));
   EXPECT_FALSE(CommitTransaction(event));
   CloseHandle(event);
-}
-
-TEST_F(RegistryTransaction, KilledProcessLeavesTheRegistryAsItWas) {
-  TearDown();
-  transaction_ = nullptr;
-  key_ = nullptr;
-  int ready[2];
-  ASSERT_EQ(0, pipe(ready));
-  pid_t child = fork();
-  if (child == 0) {
-    HANDLE transaction = CreateTransaction(nullptr, nullptr, 0, 0, 0, 0, nullptr);
-    HKEY key = nullptr;
-    if (RegOpenKeyTransactedA(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key, transaction, nullptr) != 0) _exit(1);
-    for (int i = 0; i < 200; ++i)
-      if (SetText(key, ("v" + std::to_string(i)).c_str(), "x") != ERROR_SUCCESS) _exit(1);
-    if (RegDeleteTreeA(key, "Gone") != ERROR_SUCCESS || RegDeleteValueA(key, "old") != ERROR_SUCCESS) _exit(1);
-    char byte = 1;
-    if (write(ready[1], &byte, 1) != 1) _exit(1);
-    pause();
-    _exit(0);
-  }
-  close(ready[1]);
-  char byte = 0;
-  ASSERT_EQ(1, read(ready[0], &byte, 1));
-  close(ready[0]);
-  kill(child, SIGKILL);
-  int status = 0;
-  waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFSIGNALED(status));
-  EXPECT_EQ(kSeeded, Committed());
-  // The dead writer's lock went with it.
-  HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_ALL_ACCESS, &key));
-  EXPECT_EQ(ERROR_SUCCESS, SetText(key, "after", "1"));
-  RegCloseKey(key);
 }
 
 // Threads share the transaction's connection one call at a time.

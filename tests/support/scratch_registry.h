@@ -1,16 +1,32 @@
 #ifndef KORVEX_TESTS_SUPPORT_SCRATCH_REGISTRY_H
 #define KORVEX_TESTS_SUPPORT_SCRATCH_REGISTRY_H
 
-// A registry key of its own for each test, below HKEY_CURRENT_USER, deleted
-// with everything below it afterwards. It works on both targets: on Linux the
-// test program first gets hives and a configuration folder of its own
+// The registry and files a test may change. Each test program first gets a
+// folder of its own that holds its hives and configuration folder
 // (KORVEX_REGISTRY_DIR, XDG_CONFIG_HOME), so a user's real settings are never
-// touched; on Windows the key lives in the user's registry below
-// Software\korvex-tests.
+// touched; on Windows the keys live in the user's registry.
 #include <string>
 
 #include "korvex/platform.h"
 
+// A fresh folder for one test, made the hive folder and the configuration
+// folder until it goes; removed with everything in it.
+class ScratchFolder {
+public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+  std::string path_, registry_, config_;  // the folder, the variables it replaced
+};
+
+// A key of its own for one test below HKEY_CURRENT_USER, deleted with its
+// subtree afterwards.
 class ScratchKey {
 public:
   ScratchKey();
@@ -30,8 +46,7 @@ private:
   HKEY key_ = nullptr;
 };
 
-// The folder given to this test program as its own (the configuration folder on
-// Linux, the temporary folder on Windows), with a trailing separator.
+// The test program's own folder, with a trailing separator.
 std::string ScratchFolderOfProgram();
 
 #endif

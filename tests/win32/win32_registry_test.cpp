@@ -51,6 +51,49 @@ std::vector<std::string> SubkeyNames(HKEY key) {
   return names;
 }
 
+TEST(Win32Registry, CreateOpensWhatExistsInAnySpelling) {
+  ScratchKey scratch;
+  DWORD created = 0, opened = 0;
+  HKEY deep = nullptr, again = nullptr, middle = nullptr, self = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExA(scratch.get(), "Vendor\\Product", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &deep, &created));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExA(scratch.get(), "VENDOR\\product", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &again, &opened));
+  EXPECT_EQ(DWORD(REG_CREATED_NEW_KEY), created);
+  EXPECT_EQ(DWORD(REG_OPENED_EXISTING_KEY), opened);
+  // One key, its first spelling kept, below a key made on the way; a value
+  // name's first spelling is kept too.
+  ASSERT_EQ(ERROR_SUCCESS, SetBytes(deep, "Name", REG_SZ, "value", 6));
+  ASSERT_EQ(ERROR_SUCCESS, SetBytes(again, "NAME", REG_SZ, "again", 6));
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(scratch.get(), "vendor", 0, KEY_READ, &middle));
+  EXPECT_EQ((std::vector<std::string>{"Product"}), SubkeyNames(middle));
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(deep, "", 0, KEY_READ, &self));  // the key itself again
+  char name[8];
+  DWORD length = sizeof name;
+  ASSERT_EQ(ERROR_SUCCESS, RegEnumValueA(self, 0, name, &length, nullptr, nullptr, nullptr, nullptr));
+  EXPECT_STREQ("Name", name);
+  EXPECT_EQ("again", Query(self, "name").bytes.substr(0, 5));
+  for (HKEY key : {deep, again, middle, self}) EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
+  EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(deep));
+}
+
+TEST(Win32Registry, DefaultValueAndQuerySizes) {
+  ScratchKey scratch;
+  HKEY key = scratch.get();
+  ASSERT_EQ(ERROR_SUCCESS, SetBytes(key, nullptr, REG_SZ, "default", 8));
+  EXPECT_EQ(std::string("default\0", 8), Query(key, "").bytes);  // NULL and "" name it alike
+  char buffer[8];
+  DWORD size = 3, type = 0;
+  EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExA(key, "", nullptr, &type, (BYTE*)buffer, &size));
+  EXPECT_EQ(8u, size);
+  EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "", nullptr, &type, (BYTE*)buffer, &size));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, RegQueryValueExA(key, nullptr, nullptr, &type, (BYTE*)buffer, nullptr));
+  EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, nullptr, nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExA(key, "absent", nullptr, &type, nullptr, &size));
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(key, ""));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueA(key, nullptr));
+}
+
 TEST(Win32Registry, StringsGetTheTerminatorTheLengthLeftOut) {
   ScratchKey scratch;
   const char text[] = "ThisNeverBreaks";  // 15 characters
@@ -205,6 +248,7 @@ TEST(Win32Registry, AccessMasksAreHonoured) {
   EXPECT_EQ(ERROR_ACCESS_DENIED, RegQueryValueExA(writer, "v", nullptr, nullptr, nullptr, &size));
   EXPECT_EQ(ERROR_ACCESS_DENIED, RegEnumKeyA(writer, 0, name, sizeof name));
   EXPECT_EQ(ERROR_SUCCESS, RegEnumKeyA(reader, 0, name, sizeof name));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegNotifyChangeKeyValue(writer, FALSE, REG_NOTIFY_CHANGE_NAME, nullptr, FALSE));
   // Opening an existing key through the create call needs no right on the
   // parent, and the handle has the access it asked for, not its parent's.
   // (Creating a new key through a read-only parent is refused here but not by
