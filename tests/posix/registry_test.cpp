@@ -3,7 +3,6 @@
 
 #include <sys/stat.h>
 
-#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -14,28 +13,9 @@
 
 namespace {
 
-HKEY Create(HKEY parent, const char* name) {
-  HKEY key = nullptr;
-  EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(parent, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-  return key;
-}
-
-LONG SetText(HKEY key, const char* name, const char* text) {
-  return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), (DWORD)strlen(text) + 1);
-}
-
-// The entry at index as "name=data", "<error>" when there is none.
-std::string Entry(HKEY key, DWORD index, bool subkey = false) {
-  char name[16] = {}, data[16] = {};
-  DWORD length = sizeof name, size = sizeof data;
-  LONG rc = subkey ? RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr)
-                   : RegEnumValueA(key, index, name, &length, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
-  return rc == ERROR_SUCCESS ? std::string(name) + "=" + data : "<" + std::to_string(rc) + ">";
-}
-
 TEST(Registry, HivesTheirFilesAndWhatTheyRefuse) {
   ScratchFolder scratch;
-  HKEY user = Create(HKEY_CURRENT_USER, "Shared"), machine = Create(HKEY_LOCAL_MACHINE, "Shared");
+  HKEY user = CreateKey(HKEY_CURRENT_USER, "Shared"), machine = CreateKey(HKEY_LOCAL_MACHINE, "Shared");
   SetText(user, "who", "user");
   SetText(machine, "who", "machine");
   EXPECT_EQ("who=user", Entry(user, 0));
@@ -53,7 +33,7 @@ TEST(Registry, HivesTheirFilesAndWhatTheyRefuse) {
       EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExA(user, "big", nullptr, nullptr, nullptr, nullptr));
     }
   // A copy into its own subtree copies the tree as it was, not again and again.
-  HKEY inner = Create(user, "Sub\\Inner"), copy = nullptr;
+  HKEY inner = CreateKey(user, "Sub\\Inner"), copy = nullptr;
   ASSERT_EQ(ERROR_SUCCESS, RegCopyTreeA(user, nullptr, inner));
   ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(inner, "Sub\\Inner", 0, KEY_READ, &copy));
   EXPECT_EQ("<259>", Entry(copy, 0, true));
@@ -65,7 +45,7 @@ TEST(Registry, UserHiveIsPrivate) {
   ScratchFolder scratch;
   unsetenv("KORVEX_REGISTRY_DIR");
   mode_t old = umask(022);
-  HKEY key = Create(HKEY_CURRENT_USER, "Secret");
+  HKEY key = CreateKey(HKEY_CURRENT_USER, "Secret");
   ASSERT_EQ(ERROR_SUCCESS, SetText(key, "password", "x"));
   umask(old);
   for (std::string name : {"", "/user.db", "/user.db-wal", "/user.db-shm", "/user.db-writes"}) {
@@ -81,13 +61,13 @@ TEST(Registry, UserHiveIsPrivate) {
 // beside the hive); a wait on the key wakes, and the subkeys are read again.
 TEST(Registry, ChangesOfAnotherProcessWakeWaitsAndRefreshEnumerations) {
   ScratchFolder scratch;
-  HKEY key = Create(HKEY_CURRENT_USER, "Walked");
+  HKEY key = CreateKey(HKEY_CURRENT_USER, "Walked");
   for (int i = 0; i < 100; ++i) ASSERT_EQ(ERROR_SUCCESS, SetText(key, ("v" + std::to_string(100 + i)).c_str(), "old"));
   std::string name = scratch.path().substr(scratch.path().rfind('/') + 1);
   for (std::string round : {"1", "2"}) {
     std::string folder = round == "1" ? scratch.path() : scratch / "../" + name;
     SCOPED_TRACE(folder);
-    RegCloseKey(Create(key, "Pair\\Child"));
+    RegCloseKey(CreateKey(key, "Pair\\Child"));
     ASSERT_EQ("Pair=", Entry(key, 0, true));
     for (DWORD i = 0; i < 3; ++i) ASSERT_NE('<', Entry(key, i)[0]);
     HANDLE names = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -156,7 +136,7 @@ TEST(Registry, AnotherUsersHiveIsRefusedNotMissing) {
   for (mode_t folderMode : {0755, 0700}) {
     SCOPED_TRACE(folderMode);
     ASSERT_EQ(0, chmod(scratch.path().c_str(), folderMode));
-    RegCloseKey(Create(HKEY_CURRENT_USER, "Software"));
+    RegCloseKey(CreateKey(HKEY_CURRENT_USER, "Software"));
     EXPECT_EQ(0, RunInChild([] {
                 HKEY key = nullptr;
                 if (setgid(65534) != 0 || setuid(65534) != 0) return 1;

@@ -53,10 +53,6 @@ bool OtherProcessReads(const std::string& expected, HKEY root = HKEY_CURRENT_USE
   return RunInChild([&] { return Committed(root) == expected ? 0 : 1; }) == 0;
 }
 
-LONG SetText(HKEY key, const char* name, const char* text) {
-  return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), strlen(text) + 1);
-}
-
 const char kSeeded[] = "old=1;[Gone]{x=2;}";
 
 class RegistryTransaction : public testing::Test {

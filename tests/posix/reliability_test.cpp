@@ -35,10 +35,6 @@ std::string Numbered(const char* prefix, int writer, int index) {
   return prefix + std::to_string(writer) + "-" + std::to_string(index);
 }
 
-LONG SetNumber(HKEY key, const std::string& name, DWORD number) {
-  return RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-}
-
 bool HasNumber(HKEY key, const std::string& name, DWORD expected) {
   DWORD number = 0, size = sizeof number, type = 0;
   return RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&number), &size) ==

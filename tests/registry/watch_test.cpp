@@ -1,3 +1,5 @@
+// CRegistryWatcher and CFolderWatcher: what the watchers add to the change
+// waits (the waits themselves, from this process and another: notify_test).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,7 +11,6 @@
 #include <thread>
 
 #include "korvex/registry.h"
-#include "tests/support/child_process.h"
 #include "tests/support/message_pump.h"
 #include "tests/support/scratch_registry.h"
 
@@ -281,23 +282,6 @@ TEST(Watchers, DestroyedDuringAChangeStorm) {
     storm.join();
     EXPECT_LE(receiver.count, atEnd + 2);
   }
-}
-
-TEST(CRegistryWatcher, WokenByAChangeFromAnotherProcess) {
-  ScratchKey key;
-  Receiver receiver;
-  CRegistryWatcher watcher;
-  ASSERT_EQ(1, watcher.BeginWatch(key.get(), 0, receiver.window, kChanged, kValues));
-  EXPECT_TRUE(
-      ChangeUntilHeard(receiver, [&] { EXPECT_EQ(0, RunInChild("DISABLED_ChildProcess.SetsAValue", key.path())); }));
-}
-
-// Run as the child of the test above.
-TEST(DISABLED_ChildProcess, SetsAValue) {
-  HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, ChildArgument().c_str(), 0, KEY_SET_VALUE, &key));
-  SetValue(key, "from the child");
-  RegCloseKey(key);
 }
 
 // The handler deletes the watched key: the worker's next wait fails, and it

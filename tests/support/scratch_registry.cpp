@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 
@@ -87,4 +88,33 @@ ScratchKey::ScratchKey() : path_("Software\\korvex-tests\\" + UniqueName()) {
 ScratchKey::~ScratchKey() {
   if (key_) RegCloseKey(key_);
   SHDeleteKeyA(HKEY_CURRENT_USER, path_.c_str());
+}
+
+HKEY CreateKey(HKEY parent, const char* name) {
+  HKEY key = nullptr;
+  EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(parent, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+  return key;
+}
+
+LONG SetText(HKEY key, const std::string& name, const char* text) {
+  return RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text), DWORD(strlen(text) + 1));
+}
+
+LONG SetNumber(HKEY key, const std::string& name, DWORD number) {
+  return RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+}
+
+std::string Entry(HKEY key, DWORD index, bool subkey) {
+  char name[64] = {}, data[64] = {};
+  DWORD length = sizeof name, size = sizeof data - 1;
+  LONG rc = subkey ? RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr)
+                   : RegEnumValueA(key, index, name, &length, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+  return rc == ERROR_SUCCESS ? std::string(name) + "=" + data : "<" + std::to_string(rc) + ">";
+}
+
+std::vector<std::string> SubkeyNames(HKEY key) {
+  std::vector<std::string> names;
+  char name[64];
+  for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) names.push_back(name);
+  return names;
 }

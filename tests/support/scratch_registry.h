@@ -6,6 +6,7 @@
 // (KORVEX_REGISTRY_DIR, XDG_CONFIG_HOME), so a user's real settings are never
 // touched; on Windows the keys live in the user's registry.
 #include <string>
+#include <vector>
 
 #include "korvex/platform.h"
 
@@ -48,5 +49,14 @@ private:
 
 // The test program's own folder, with a trailing separator.
 std::string ScratchFolderOfProgram();
+
+// Calls the registry tests share. CreateKey asks for KEY_ALL_ACCESS and fails
+// the test when it cannot; SetText stores the terminator too.
+HKEY CreateKey(HKEY parent, const char* name);
+LONG SetText(HKEY key, const std::string& name, const char* text);
+LONG SetNumber(HKEY key, const std::string& name, DWORD number);
+// The entry at index as "name=data", its data read as text; "<error>" when there is none.
+std::string Entry(HKEY key, DWORD index, bool subkey = false);
+std::vector<std::string> SubkeyNames(HKEY key);
 
 #endif

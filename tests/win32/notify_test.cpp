@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <fstream>
 #include <string>
 
@@ -150,16 +149,6 @@ TEST(FolderChanges, FromAnotherProcess) {
   FindCloseChangeNotification(changes);
 }
 
-LONG SetNumber(HKEY key, const char* name, DWORD number) {
-  return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-}
-
-HKEY CreateKey(HKEY parent, const char* name) {
-  HKEY key = nullptr;
-  EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(parent, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-  return key;
-}
-
 struct KeyCase {
   const char* name;
   DWORD filter;
@@ -198,40 +187,6 @@ TEST(KeyChanges, FilterAndSubtree) {
     EXPECT_EQ(c.reported ? WAIT_OBJECT_0 : WAIT_TIMEOUT, WaitFor(event, c.reported));
     CloseHandle(event);
   }
-}
-
-struct BlockingWait {
-  HKEY key;
-  std::atomic<LONG> result{-1};
-};
-
-DWORD WINAPI WaitForKey(LPVOID parameter) {
-  auto* wait = static_cast<BlockingWait*>(parameter);
-  wait->result = RegNotifyChangeKeyValue(wait->key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, nullptr, FALSE);
-  return 0;
-}
-
-TEST(KeyChanges, BlockingWaitEndsOnChange) {
-  ScratchKey scratch;
-  BlockingWait wait{scratch.get()};
-  HANDLE thread = CreateThread(nullptr, 0, WaitForKey, &wait, 0, nullptr);
-  // Changes until the wait has seen one: it may arm after the first.
-  DWORD value = 0;
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDeadlineMs);
-  do {
-    ASSERT_EQ(ERROR_SUCCESS, SetNumber(scratch.get(), "value", ++value));
-  } while (WaitForSingleObject(thread, 50) == WAIT_TIMEOUT && std::chrono::steady_clock::now() < end);
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 0));
-  EXPECT_EQ(ERROR_SUCCESS, wait.result.load());
-  CloseHandle(thread);
-}
-
-TEST(KeyChanges, WaitOnADeletedKeyFails) {
-  ScratchKey scratch;
-  HKEY key = CreateKey(scratch.get(), "doomed");
-  ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(scratch.get(), "doomed"));
-  EXPECT_EQ(ERROR_KEY_DELETED, RegNotifyChangeKeyValue(key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, nullptr, FALSE));
-  RegCloseKey(key);
 }
 
 // As Win32 documents: closing the key signals the event of its wait.

@@ -38,19 +38,6 @@ Stored Query(HKEY key, const char* name) {
   return stored;
 }
 
-HKEY CreateKey(HKEY parent, const char* name, REGSAM access = KEY_ALL_ACCESS) {
-  HKEY key = nullptr;
-  EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(parent, name, 0, nullptr, 0, access, nullptr, &key, nullptr));
-  return key;
-}
-
-std::vector<std::string> SubkeyNames(HKEY key) {
-  std::vector<std::string> names;
-  char name[64];
-  for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) names.push_back(name);
-  return names;
-}
-
 TEST(Win32Registry, CreateOpensWhatExistsInAnySpelling) {
   ScratchKey scratch;
   DWORD created = 0, opened = 0;
@@ -296,6 +283,7 @@ TEST(Win32Registry, HandleToADeletedKeyFailsWithKeyDeleted) {
   EXPECT_EQ(ERROR_KEY_DELETED, RegEnumValueA(doomed, 0, name, &length, nullptr, nullptr, nullptr, nullptr));
   EXPECT_EQ(ERROR_KEY_DELETED, RegCreateKeyExA(doomed, "c", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr));
   EXPECT_EQ(ERROR_KEY_DELETED, RegOpenKeyExA(doomed, "", 0, KEY_READ, &child));
+  EXPECT_EQ(ERROR_KEY_DELETED, RegNotifyChangeKeyValue(doomed, FALSE, REG_NOTIFY_CHANGE_LAST_SET, nullptr, FALSE));
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, Query(reborn, "v").rc);
   EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(doomed));
   RegCloseKey(reborn);
@@ -512,9 +500,7 @@ TEST_F(NewCalls, EnumerationFollowsChangesBetweenCalls) {
     bool subkeys, sameHandle;
     std::function<LONG(HKEY)> change;
   };
-  auto set = [](const char* name, const char* data) {
-    return [=](HKEY key) { return SetBytes(key, name, REG_SZ, data, static_cast<DWORD>(strlen(data) + 1)); };
-  };
+  auto set = [](const char* name, const char* data) { return [=](HKEY key) { return SetText(key, name, data); }; };
   auto none = [](HKEY) { return ERROR_SUCCESS; };
   const Case cases[] = {
       {"no change", 5, false, true, none},
@@ -528,28 +514,21 @@ TEST_F(NewCalls, EnumerationFollowsChangesBetweenCalls) {
       {"a subkey after the last", 2, true, false, [](HKEY key) { return RegCloseKey(CreateKey(key, "k3")); }},
       {"a subkey before the next", 0, true, true, [](HKEY key) { return RegDeleteKeyA(key, "k0"); }},
   };
-  auto entry = [](HKEY key, bool subkeys, DWORD index) {
-    char name[16] = {}, data[16] = {};
-    DWORD length = sizeof name, size = sizeof data;
-    LONG rc = subkeys ? RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr)
-                      : RegEnumValueA(key, index, name, &length, nullptr, nullptr, (BYTE*)data, &size);
-    return rc == ERROR_SUCCESS ? std::string(name) + "=" + data : "<" + std::to_string(rc) + ">";
-  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     HKEY walked = CreateKey(scratch_.get(), c.what);
     for (int i = 0; i < 100; ++i) {
       char name[8];
       snprintf(name, sizeof name, "v%03d", i);
-      ASSERT_EQ(ERROR_SUCCESS, SetBytes(walked, name, REG_SZ, "old", 4));
+      ASSERT_EQ(ERROR_SUCCESS, SetText(walked, name, "old"));
     }
     for (const char* name : {"k0", "k1", "k2"}) RegCloseKey(CreateKey(walked, name));
-    for (DWORD i = 0; i <= c.stopAt; ++i) ASSERT_NE('<', entry(walked, c.subkeys, i)[0]) << "index " << i;
+    for (DWORD i = 0; i <= c.stopAt; ++i) ASSERT_NE('<', Entry(walked, i, c.subkeys)[0]) << "index " << i;
     HKEY other = c.sameHandle ? walked : CreateKey(scratch_.get(), c.what);
     ASSERT_EQ(ERROR_SUCCESS, c.change(other));
     for (DWORD i : std::vector<DWORD>{c.stopAt + 1, c.stopAt + 2, c.stopAt + 4, 0, c.stopAt}) {
       HKEY fresh = CreateKey(scratch_.get(), c.what);
-      EXPECT_EQ(entry(fresh, c.subkeys, i), entry(walked, c.subkeys, i)) << "index " << i;
+      EXPECT_EQ(Entry(fresh, i, c.subkeys), Entry(walked, i, c.subkeys)) << "index " << i;
       RegCloseKey(fresh);
     }
     if (other != walked) RegCloseKey(other);
