@@ -77,9 +77,7 @@ TEST(Reliability, EightWritersIntoOneKeyAndOneProfileLoseNothing) {
   ScratchFolder scratch;
   constexpr int kValues = 2000, kKeys = 50;
   std::string file = scratch / "crowd.ini";
-  HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS,
-            RegCreateKeyExA(HKEY_CURRENT_USER, "Crowd", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+  HKEY key = CreateKey(HKEY_CURRENT_USER, "Crowd");
   WriterCrowd crowd;
   crowd.Start([&](int writer) {
     HKEY own = nullptr;
@@ -111,10 +109,7 @@ TEST(Reliability, ThreadsShareAHiveSafely) {
   std::atomic<int> failed{0};
   for (int writer = 0; writer < 4; ++writer)
     threads.emplace_back([&, writer] {
-      HKEY key = nullptr;
-      std::string path = "Threads\\" + std::to_string(writer);
-      if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
-        return failed.fetch_add(1), void();
+      HKEY key = CreateKey(HKEY_CURRENT_USER, ("Threads\\" + std::to_string(writer)).c_str());
       for (int i = 0; i < kValues; ++i)
         if (SetNumber(key, Numbered("t", writer, i), i) || !HasNumber(key, Numbered("t", writer, i), i))
           failed.fetch_add(1);
@@ -124,49 +119,31 @@ TEST(Reliability, ThreadsShareAHiveSafely) {
   EXPECT_EQ(0, failed.load());
 }
 
-// Runs a writer that reports each write that returned through a pipe, kills it
-// with SIGKILL after `before` reports, and gives every index it reported.
-template <typename Write>
-int KillWriterMidStream(int before, Write write) {
+// A writer reports each write that returned through a pipe until it is killed.
+TEST(Reliability, RegistryWriterKilledMidStreamLosesNoReturnedWrite) {
+  ScratchFolder scratch;
+  HKEY key = CreateKey(HKEY_CURRENT_USER, "Stream");
   int reports[2];
-  if (pipe(reports) != 0) return -1;
+  ASSERT_EQ(0, pipe(reports));
   pid_t child = StartChild([&] {
     close(reports[0]);
-    for (int i = 0;; ++i) {
-      if (!write(i)) return 1;
-      if (::write(reports[1], &i, sizeof i) != sizeof i) return 2;
-    }
+    HKEY own = nullptr;  // its own handle, as another program would have
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Stream", 0, KEY_WRITE, &own) != ERROR_SUCCESS) return 1;
+    for (int i = 0;; ++i)
+      if (SetNumber(own, Numbered("s", 0, i), i) != ERROR_SUCCESS || write(reports[1], &i, sizeof i) != sizeof i)
+        return 2;
   });
   close(reports[1]);
   int last = -1, index = 0;
-  bool killed = false;
-  while (read(reports[0], &index, sizeof index) == sizeof index) {
-    last = index;
-    if (!killed && last + 1 >= before) {
-      kill(child, SIGKILL);
-      killed = true;
-    }
-  }
+  while (read(reports[0], &index, sizeof index) == sizeof index)
+    if ((last = index) == 499) kill(child, SIGKILL);
   close(reports[0]);
-  return ChildExitCode(child) == -1 ? last : -1;
-}
-
-TEST(Reliability, RegistryWriterKilledMidStreamLosesNoReturnedWrite) {
-  ScratchFolder scratch;
-  HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS,
-            RegCreateKeyExA(HKEY_CURRENT_USER, "Stream", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-  int last = KillWriterMidStream(500, [](int i) {
-    static HKEY own = nullptr;
-    if (!own && RegOpenKeyExA(HKEY_CURRENT_USER, "Stream", 0, KEY_WRITE, &own) != ERROR_SUCCESS) return false;
-    return SetNumber(own, Numbered("s", 0, i), static_cast<DWORD>(i)) == ERROR_SUCCESS;
-  });
+  ASSERT_EQ(-1, ChildExitCode(child));
   ASSERT_GE(last, 499);
   int missing = 0;
   for (int i = 0; i <= last; ++i) missing += !HasNumber(key, Numbered("s", 0, i), static_cast<DWORD>(i));
   EXPECT_EQ(0, missing);
-  // The hive takes writes again.
-  EXPECT_EQ(ERROR_SUCCESS, SetNumber(key, "after", 1));
+  EXPECT_EQ(ERROR_SUCCESS, SetNumber(key, "after", 1));  // the hive takes writes again
   RegCloseKey(key);
 }
 
@@ -198,9 +175,7 @@ int RenameInTransaction(const std::string& from, const std::string& to) {
 TEST(Reliability, TransactedRenameKilledAtRandomPointsIsAllOrNothing) {
   ScratchFolder scratch;
   constexpr int kValues = 1000, kRuns = 50;
-  HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS,
-            RegCreateKeyExA(HKEY_CURRENT_USER, "Moving\\A", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+  HKEY key = CreateKey(HKEY_CURRENT_USER, "Moving\\A");
   for (int i = 0; i < kValues; ++i) ASSERT_EQ(ERROR_SUCCESS, SetNumber(key, Numbered("v", 0, i), i));
   RegCloseKey(key);
   // A whole rename, unkilled, sets the span the kills fall in.
@@ -239,18 +214,13 @@ TEST(Reliability, DamagedHiveFilesGiveErrors) {
   EXPECT_EQ(ERROR_BADDB, RegQueryValueExA(HKEY_CURRENT_USER, "v", nullptr, nullptr, nullptr, &size));
   EXPECT_EQ(ERROR_BADDB, SetNumber(HKEY_CURRENT_USER, "v", 1));
   // The other hive is not affected.
-  ASSERT_EQ(ERROR_SUCCESS,
-            RegCreateKeyExA(HKEY_LOCAL_MACHINE, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-  RegCloseKey(key);
+  RegCloseKey(CreateKey(HKEY_LOCAL_MACHINE, "x"));
 
   // A hive whose pages after the first were overwritten: made by another process,
   // so that this one first opens it damaged.
   setenv("KORVEX_REGISTRY_DIR", (scratch / "pages").c_str(), 1);
   ASSERT_EQ(0, RunInChild([] {
-              HKEY made = nullptr;
-              if (RegCreateKeyExA(HKEY_CURRENT_USER, "Many", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made, nullptr) !=
-                  ERROR_SUCCESS)
-                return 1;
+              HKEY made = CreateKey(HKEY_CURRENT_USER, "Many");
               // Enough to pass a checkpoint, so the pages are in the file itself.
               std::string block(1000, 'b');
               for (int i = 0; i < 600; ++i)
@@ -283,19 +253,6 @@ void BecomeUnprivileged() {
   if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) _exit(90);
 }
 
-TEST(Reliability, ReadOnlyFolderWithoutAHiveGivesErrors) {
-  ScratchFolder scratch;
-  chmod(scratch.path().c_str(), 0555);
-  EXPECT_EQ(0, RunInChild([] {
-              BecomeUnprivileged();
-              HKEY key = nullptr;
-              LONG rc = RegCreateKeyExA(HKEY_CURRENT_USER, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-              if (rc == ERROR_SUCCESS) return 1;
-              // No hive to read: the key is missing, as it would be on Windows.
-              return RegOpenKeyExA(HKEY_CURRENT_USER, "x", 0, KEY_READ, &key) == ERROR_FILE_NOT_FOUND ? 0 : 2;
-            }));
-}
-
 // A machine hive that its owner wrote and everyone may read: another user reads
 // it, and every write of that user is refused as Win32 refuses it.
 TEST(Reliability, MachineHiveIsReadableByEveryoneAndWritableByItsOwner) {
@@ -303,11 +260,7 @@ TEST(Reliability, MachineHiveIsReadableByEveryoneAndWritableByItsOwner) {
   chmod(scratch.path().c_str(), 0755);
   // Written by another process, which leaves no open connection behind.
   ASSERT_EQ(0, RunInChild([] {
-              HKEY key = nullptr;
-              if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                  nullptr) != ERROR_SUCCESS)
-                return 1;
-              return SetNumber(key, "v", 7) == ERROR_SUCCESS ? 0 : 2;
+              return SetNumber(CreateKey(HKEY_LOCAL_MACHINE, "Software\\Vendor"), "v", 7) == ERROR_SUCCESS ? 0 : 2;
             }));
   std::string hive = scratch / "machine.db";
   // Root reads anything: the child gives up root; anyone else loses write access.
@@ -400,7 +353,13 @@ TEST(StorageFailures, UnwritableFilesKeepTheOldData) {
                 struct rlimit limit = {64 * 1024, 64 * 1024};
                 if (fullDisk && (signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0))
                   return 91;
-                if (!fullDisk) BecomeUnprivileged();
+                if (fullDisk) return TryChanges(ini);
+                BecomeUnprivileged();
+                // No machine hive to read there: the key is missing, as it would be on Windows.
+                HKEY key = nullptr;
+                if (!RegCreateKeyExA(HKEY_LOCAL_MACHINE, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ||
+                    RegOpenKeyExA(HKEY_LOCAL_MACHINE, "x", 0, KEY_READ, &key) != ERROR_FILE_NOT_FOUND)
+                  return 92;
                 return TryChanges(ini);
               }));
     chmod(scratch.path().c_str(), 0755);

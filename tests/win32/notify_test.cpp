@@ -99,45 +99,6 @@ TEST(FolderChanges, RefusesWhatCannotBeWatched) {
   EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstChangeNotificationA(folder.c_str(), FALSE, 0));
 }
 
-struct Storm {
-  std::string folder;
-  HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-};
-
-DWORD WINAPI CreateManyFiles(LPVOID parameter) {
-  auto* storm = static_cast<Storm*>(parameter);
-  for (int i = 0; i < 1000; ++i) WriteFile(storm->folder + "/storm-" + std::to_string(i));
-  SetEvent(storm->done);
-  return 0;
-}
-
-TEST(FolderChanges, ChangeStormEndsAndTheHandleStillWorks) {
-  Storm storm;
-  storm.folder = NewFolder("storm");
-  HANDLE changes = FindFirstChangeNotificationA(storm.folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
-  ASSERT_NE(INVALID_HANDLE_VALUE, changes);
-  int signals = 0;
-  {
-    TestThread creator(CreateManyFiles, &storm);
-    HANDLE both[2] = {changes, storm.done};
-    // Until the creator is done, every wake is a change or its end.
-    for (DWORD woke; (woke = WaitForMultipleObjects(2, both, FALSE, kDeadlineMs)) == WAIT_OBJECT_0; ++signals)
-      ASSERT_TRUE(FindNextChangeNotification(changes));
-  }
-  // What is left of the storm drains; then it is quiet.
-  int after = 0;
-  while (WaitFor(changes, false) == WAIT_OBJECT_0 && after < 1000) {
-    ++after;
-    ASSERT_TRUE(FindNextChangeNotification(changes));
-  }
-  EXPECT_LT(after, 1000);
-  EXPECT_LE(signals + after, 1000);
-  WriteFile(storm.folder + "/after-the-storm");
-  EXPECT_EQ(WAIT_OBJECT_0, WaitFor(changes, true));
-  FindCloseChangeNotification(changes);
-  CloseHandle(storm.done);
-}
-
 TEST(NotifyChild, DISABLED_CreateFile) { ASSERT_TRUE(WriteFile(ChildArgument())); }
 
 TEST(FolderChanges, FromAnotherProcess) {
