@@ -79,6 +79,12 @@ ScratchFolder::~ScratchFolder() {
 
 std::string ScratchFolderOfProgram() { return ProgramFolderPath() + "/"; }
 
+std::string NewFolder(const std::string& name) {
+  std::string folder = ProgramFolderPath() + "/" + name + "-" + UniqueName();
+  EXPECT_TRUE(std::filesystem::create_directories(folder)) << folder;
+  return folder;
+}
+
 ScratchKey::ScratchKey() : path_("Software\\korvex-tests\\" + UniqueName()) {
   ProgramFolderPath();
   EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,

@@ -49,6 +49,8 @@ private:
 
 // The test program's own folder, with a trailing separator.
 std::string ScratchFolderOfProgram();
+// A fresh folder in it, named after `name`.
+std::string NewFolder(const std::string& name = "folder");
 
 // Calls the registry tests share. CreateKey asks for KEY_ALL_ACCESS and fails
 // the test when it cannot; SetText stores the terminator too.

@@ -16,13 +16,6 @@ namespace {
 // Long enough that a change that was due would have been seen.
 constexpr DWORD kQuietMs = 300;
 
-std::string NewFolder(const std::string& name) {
-  static std::atomic<int> counter{0};
-  std::string folder = ScratchFolderOfProgram() + "notify-" + name + "-" + std::to_string(counter++);
-  EXPECT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-  return folder;
-}
-
 bool WriteFile(const std::string& path, const std::string& text = "x") {
   std::ofstream file(path, std::ios::binary | std::ios::app);
   file << text;
