@@ -53,7 +53,10 @@ void Remove(const std::string& path) {
 // folder it inherits; removed when the program ends.
 struct ProgramFolder {
   std::string path = testing::TempDir() + "korvex-tests-" + UniqueName();
-  ProgramFolder() { UseForTheRegistry(path); }
+  ProgramFolder() {
+    UseForTheRegistry(path);
+    std::filesystem::create_directories(path + "/config");  // the tool's stores go there
+  }
   ~ProgramFolder() { Remove(path); }
 };
 
