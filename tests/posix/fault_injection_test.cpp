@@ -17,7 +17,8 @@
 
 #include "korvex/korvex.h"
 #include "korvex/posix/transactions.h"
-#include "tests/posix/registry_scratch.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_registry.h"
 
 namespace {
 
@@ -149,28 +150,18 @@ LONG Renamed(HKEY parent, const char* from, const char* to) {
   return rc;
 }
 
-// Every value and subkey name below `path`, in order, "" when the listing failed.
+// Every value and subkey below `path`, in order; "" when the listing failed.
 std::string List(const std::string& path) {
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
-  std::string out;
-  char name[256];
-  LONG rc = ERROR_SUCCESS;
-  for (DWORD i = 0; rc == ERROR_SUCCESS; ++i) {
-    DWORD length = sizeof name;
-    if ((rc = RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr)) == ERROR_SUCCESS)
-      out += std::string(name) + ";";
-  }
-  for (DWORD i = 0; rc == ERROR_NO_MORE_ITEMS; ++i) {
-    DWORD length = sizeof name;
-    LONG keyRc = RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
-    if (keyRc == ERROR_SUCCESS)
-      out += "[" + std::string(name) + "]";
-    else
-      rc = keyRc == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : keyRc;
+  std::string out, entry;
+  bool whole = true;
+  for (bool subkey : {false, true}) {
+    for (DWORD i = 0; (entry = Entry(key, i, subkey))[0] != '<'; ++i) out += entry + ";";
+    whole = whole && entry == "<" + std::to_string(ERROR_NO_MORE_ITEMS) + ">";
   }
   RegCloseKey(key);
-  return rc == ERROR_SUCCESS ? out : "";
+  return whole ? out : "";
 }
 
 // Step indices the checker reads.

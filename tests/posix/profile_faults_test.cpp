@@ -15,7 +15,8 @@
 #include <string>
 
 #include "korvex/platform.h"
-#include "tests/posix/registry_scratch.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_registry.h"
 
 namespace {
 

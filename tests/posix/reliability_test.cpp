@@ -1,24 +1,26 @@
 // The store under stress: many writers at once, writers killed mid-stream, and
-// hive files that are damaged or cannot be written.
+// hive and profile files that are damaged or cannot be written: a read-only
+// folder, another user, a full disk (RLIMIT_FSIZE with SIGXFSZ ignored).
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <random>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "korvex/korvex.h"
 #include "korvex/posix/transactions.h"
-#include "tests/posix/registry_scratch.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_registry.h"
 
 // Forked writers churn through SQLite's allocations; with AddressSanitizer's
 // default 256 MB quarantine each one lands on fresh copy-on-write pages, which
@@ -31,10 +33,6 @@ constexpr int kWriters = 8;
 
 std::string Numbered(const char* prefix, int writer, int index) {
   return prefix + std::to_string(writer) + "-" + std::to_string(index);
-}
-
-LONG SetNumber(HKEY key, const std::string& name, DWORD number) {
-  return RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
 }
 
 bool HasNumber(HKEY key, const std::string& name, DWORD expected) {
@@ -51,17 +49,14 @@ public:
   void Start(Body body) {
     int gate[2];
     ASSERT_EQ(0, pipe(gate));
-    for (int writer = 0; writer < kWriters; ++writer) {
-      pid_t child = fork();
-      if (child == 0) {
+    for (int writer = 0; writer < kWriters; ++writer)
+      children_.push_back(StartChild([&] {
         close(gate[1]);
         char ignored;
         while (read(gate[0], &ignored, 1) > 0) {
         }
-        _exit(body(writer));
-      }
-      children_.push_back(child);
-    }
+        return body(writer);
+      }));
     close(gate[0]);
     gate_ = gate[1];
   }
@@ -69,11 +64,7 @@ public:
   int ReleaseAndWait() {
     close(gate_);
     int failed = 0;
-    for (pid_t child : children_) {
-      int status = 0;
-      waitpid(child, &status, 0);
-      if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ++failed;
-    }
+    for (pid_t child : children_) failed += ChildExitCode(child) != 0;
     return failed;
   }
 
@@ -82,24 +73,31 @@ private:
   int gate_ = -1;
 };
 
-TEST(Reliability, EightRegistryWritersIntoOneKeyLoseNothing) {
+TEST(Reliability, EightWritersIntoOneKeyAndOneProfileLoseNothing) {
   ScratchFolder scratch;
-  constexpr int kValues = 2000;
-  HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS,
-            RegCreateKeyExA(HKEY_CURRENT_USER, "Crowd", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+  constexpr int kValues = 2000, kKeys = 50;
+  std::string file = scratch / "crowd.ini";
+  HKEY key = CreateKey(HKEY_CURRENT_USER, "Crowd");
   WriterCrowd crowd;
   crowd.Start([&](int writer) {
     HKEY own = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, "Crowd", 0, KEY_WRITE, &own) != ERROR_SUCCESS) return 1;
     for (int i = 0; i < kValues; ++i)
       if (SetNumber(own, Numbered("v", writer, i), static_cast<DWORD>(i)) != ERROR_SUCCESS) return 2;
+    for (int i = 0; i < kKeys; ++i)
+      if (!WritePrivateProfileStringA(writer % 2 ? "Odd" : "Even", Numbered("k", writer, i).c_str(),
+                                      std::to_string(i).c_str(), file.c_str()))
+        return 3;
     return 0;
   });
   ASSERT_EQ(0, crowd.ReleaseAndWait());
   int missing = 0;
-  for (int writer = 0; writer < kWriters; ++writer)
+  for (int writer = 0; writer < kWriters; ++writer) {
     for (int i = 0; i < kValues; ++i) missing += !HasNumber(key, Numbered("v", writer, i), static_cast<DWORD>(i));
+    for (int i = 0; i < kKeys; ++i)
+      missing += GetPrivateProfileIntA(writer % 2 ? "Odd" : "Even", Numbered("k", writer, i).c_str(), -1,
+                                       file.c_str()) != static_cast<UINT>(i);
+  }
   EXPECT_EQ(0, missing);
   RegCloseKey(key);
 }
@@ -111,10 +109,7 @@ TEST(Reliability, ThreadsShareAHiveSafely) {
   std::atomic<int> failed{0};
   for (int writer = 0; writer < 4; ++writer)
     threads.emplace_back([&, writer] {
-      HKEY key = nullptr;
-      std::string path = "Threads\\" + std::to_string(writer);
-      if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
-        return failed.fetch_add(1), void();
+      HKEY key = CreateKey(HKEY_CURRENT_USER, ("Threads\\" + std::to_string(writer)).c_str());
       for (int i = 0; i < kValues; ++i)
         if (SetNumber(key, Numbered("t", writer, i), i) || !HasNumber(key, Numbered("t", writer, i), i))
           failed.fetch_add(1);
@@ -124,73 +119,31 @@ TEST(Reliability, ThreadsShareAHiveSafely) {
   EXPECT_EQ(0, failed.load());
 }
 
-TEST(Reliability, EightProfileWritersIntoOneFileLoseNothing) {
-  ScratchFolder scratch;
-  constexpr int kKeys = 50;
-  std::string file = scratch / "crowd.ini";
-  WriterCrowd crowd;
-  crowd.Start([&](int writer) {
-    for (int i = 0; i < kKeys; ++i)
-      if (!WritePrivateProfileStringA(writer % 2 ? "Odd" : "Even", Numbered("k", writer, i).c_str(),
-                                      std::to_string(i).c_str(), file.c_str()))
-        return 1;
-    return 0;
-  });
-  ASSERT_EQ(0, crowd.ReleaseAndWait());
-  int missing = 0;
-  for (int writer = 0; writer < kWriters; ++writer)
-    for (int i = 0; i < kKeys; ++i)
-      missing += GetPrivateProfileIntA(writer % 2 ? "Odd" : "Even", Numbered("k", writer, i).c_str(), -1,
-                                       file.c_str()) != static_cast<UINT>(i);
-  EXPECT_EQ(0, missing);
-}
-
-// Runs a writer that reports each write that returned through a pipe, kills it
-// with SIGKILL after `before` reports, and gives every index it reported.
-template <typename Write>
-int KillWriterMidStream(int before, Write write) {
-  int reports[2];
-  if (pipe(reports) != 0) return -1;
-  pid_t child = fork();
-  if (child == 0) {
-    close(reports[0]);
-    for (int i = 0;; ++i) {
-      if (!write(i)) _exit(1);
-      if (::write(reports[1], &i, sizeof i) != sizeof i) _exit(2);
-    }
-  }
-  close(reports[1]);
-  int last = -1, index = 0;
-  bool killed = false;
-  while (read(reports[0], &index, sizeof index) == sizeof index) {
-    last = index;
-    if (!killed && last + 1 >= before) {
-      kill(child, SIGKILL);
-      killed = true;
-    }
-  }
-  close(reports[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL ? last : -1;
-}
-
+// A writer reports each write that returned through a pipe until it is killed.
 TEST(Reliability, RegistryWriterKilledMidStreamLosesNoReturnedWrite) {
   ScratchFolder scratch;
-  HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS,
-            RegCreateKeyExA(HKEY_CURRENT_USER, "Stream", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-  int last = KillWriterMidStream(500, [](int i) {
-    static HKEY own = nullptr;
-    if (!own && RegOpenKeyExA(HKEY_CURRENT_USER, "Stream", 0, KEY_WRITE, &own) != ERROR_SUCCESS) return false;
-    return SetNumber(own, Numbered("s", 0, i), static_cast<DWORD>(i)) == ERROR_SUCCESS;
+  HKEY key = CreateKey(HKEY_CURRENT_USER, "Stream");
+  int reports[2];
+  ASSERT_EQ(0, pipe(reports));
+  pid_t child = StartChild([&] {
+    close(reports[0]);
+    HKEY own = nullptr;  // its own handle, as another program would have
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Stream", 0, KEY_WRITE, &own) != ERROR_SUCCESS) return 1;
+    for (int i = 0;; ++i)
+      if (SetNumber(own, Numbered("s", 0, i), i) != ERROR_SUCCESS || write(reports[1], &i, sizeof i) != sizeof i)
+        return 2;
   });
+  close(reports[1]);
+  int last = -1, index = 0;
+  while (read(reports[0], &index, sizeof index) == sizeof index)
+    if ((last = index) == 499) kill(child, SIGKILL);
+  close(reports[0]);
+  ASSERT_EQ(-1, ChildExitCode(child));
   ASSERT_GE(last, 499);
   int missing = 0;
   for (int i = 0; i <= last; ++i) missing += !HasNumber(key, Numbered("s", 0, i), static_cast<DWORD>(i));
   EXPECT_EQ(0, missing);
-  // The hive takes writes again.
-  EXPECT_EQ(ERROR_SUCCESS, SetNumber(key, "after", 1));
+  EXPECT_EQ(ERROR_SUCCESS, SetNumber(key, "after", 1));  // the hive takes writes again
   RegCloseKey(key);
 }
 
@@ -222,9 +175,7 @@ int RenameInTransaction(const std::string& from, const std::string& to) {
 TEST(Reliability, TransactedRenameKilledAtRandomPointsIsAllOrNothing) {
   ScratchFolder scratch;
   constexpr int kValues = 1000, kRuns = 50;
-  HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS,
-            RegCreateKeyExA(HKEY_CURRENT_USER, "Moving\\A", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+  HKEY key = CreateKey(HKEY_CURRENT_USER, "Moving\\A");
   for (int i = 0; i < kValues; ++i) ASSERT_EQ(ERROR_SUCCESS, SetNumber(key, Numbered("v", 0, i), i));
   RegCloseKey(key);
   // A whole rename, unkilled, sets the span the kills fall in.
@@ -236,43 +187,18 @@ TEST(Reliability, TransactedRenameKilledAtRandomPointsIsAllOrNothing) {
   std::string at = "B", other = "A";
   int killed = 0;
   for (int run = 0; run < kRuns; ++run) {
-    pid_t child = fork();
-    if (child == 0) _exit(RenameInTransaction(at, other));
+    pid_t child = StartChild([&] { return RenameInTransaction(at, other); });
     usleep(static_cast<useconds_t>(delay(random)));
     kill(child, SIGKILL);
-    int status = 0;
-    waitpid(child, &status, 0);
-    killed += WIFSIGNALED(status);
+    killed += ChildExitCode(child) == -1;
     int stayed = IntactValues(at), moved = IntactValues(other);
     ASSERT_TRUE((stayed == kValues && moved == -1) || (stayed == -1 && moved == kValues))
         << "run " << run << ": " << stayed << " values stayed, " << moved << " moved";
     if (moved == kValues) std::swap(at, other);
   }
   EXPECT_GT(killed, 0);
-}
-
-TEST(Reliability, ProfileWriterKilledMidStreamLeavesWholeFile) {
-  ScratchFolder scratch;
-  std::string file = scratch / "stream.ini";
-  int last = KillWriterMidStream(150, [&](int i) {
-    return WritePrivateProfileStringA("S", Numbered("k", 0, i).c_str(), std::to_string(i).c_str(), file.c_str()) !=
-           FALSE;
-  });
-  ASSERT_GE(last, 149);
-  std::ifstream in(file);
-  std::string line;
-  std::regex wellFormed("\\[S\\]\r|k0-[0-9]+=[0-9]+\r");
-  int lines = 0;
-  while (std::getline(in, line)) {
-    ++lines;
-    EXPECT_TRUE(std::regex_match(line, wellFormed)) << line;
-  }
-  EXPECT_GE(lines, last + 2);
-  int missing = 0;
-  for (int i = 0; i <= last; ++i)
-    missing += GetPrivateProfileIntA("S", Numbered("k", 0, i).c_str(), -1, file.c_str()) != static_cast<UINT>(i);
-  EXPECT_EQ(0, missing);
-  EXPECT_TRUE(WritePrivateProfileStringA("S", "after", "1", file.c_str()));  // the lock was released
+  // The dead writers' locks went with them.
+  EXPECT_EQ(0, RunInChild([&] { return RenameInTransaction(at, other); }));
 }
 
 TEST(Reliability, DamagedHiveFilesGiveErrors) {
@@ -288,18 +214,13 @@ TEST(Reliability, DamagedHiveFilesGiveErrors) {
   EXPECT_EQ(ERROR_BADDB, RegQueryValueExA(HKEY_CURRENT_USER, "v", nullptr, nullptr, nullptr, &size));
   EXPECT_EQ(ERROR_BADDB, SetNumber(HKEY_CURRENT_USER, "v", 1));
   // The other hive is not affected.
-  ASSERT_EQ(ERROR_SUCCESS,
-            RegCreateKeyExA(HKEY_LOCAL_MACHINE, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-  RegCloseKey(key);
+  RegCloseKey(CreateKey(HKEY_LOCAL_MACHINE, "x"));
 
   // A hive whose pages after the first were overwritten: made by another process,
   // so that this one first opens it damaged.
   setenv("KORVEX_REGISTRY_DIR", (scratch / "pages").c_str(), 1);
   ASSERT_EQ(0, RunInChild([] {
-              HKEY made = nullptr;
-              if (RegCreateKeyExA(HKEY_CURRENT_USER, "Many", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made, nullptr) !=
-                  ERROR_SUCCESS)
-                return 1;
+              HKEY made = CreateKey(HKEY_CURRENT_USER, "Many");
               // Enough to pass a checkpoint, so the pages are in the file itself.
               std::string block(1000, 'b');
               for (int i = 0; i < 600; ++i)
@@ -327,36 +248,9 @@ TEST(Reliability, DamagedHiveFilesGiveErrors) {
   EXPECT_EQ(ERROR_CANTOPEN, RegOpenKeyExA(HKEY_CURRENT_USER, "", 0, KEY_READ, &key));
 }
 
-// Root ignores permissions; a read-only folder is only read-only to others.
+// Root ignores permissions: a child that tests them becomes nobody.
 void BecomeUnprivileged() {
-  if (geteuid() != 0) return;
-  if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(90);
-}
-
-TEST(Reliability, ReadOnlyHiveFolderGivesErrors) {
-  ScratchFolder scratch;
-  std::string empty = scratch / "empty", filled = scratch / "filled";
-  mkdir(empty.c_str(), 0755);
-  setenv("KORVEX_REGISTRY_DIR", filled.c_str(), 1);
-  ASSERT_EQ(0, RunInChild([] {
-              HKEY made = nullptr;
-              if (RegCreateKeyExA(HKEY_CURRENT_USER, "Kept", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made, nullptr) !=
-                  ERROR_SUCCESS)
-                return 1;
-              return SetNumber(made, "v", 7) == ERROR_SUCCESS ? 0 : 2;
-            }));
-  chmod(empty.c_str(), 0555);
-  chmod(filled.c_str(), 0555);
-
-  setenv("KORVEX_REGISTRY_DIR", empty.c_str(), 1);
-  EXPECT_EQ(0, RunInChild([] {
-              BecomeUnprivileged();
-              HKEY key = nullptr;
-              LONG rc = RegCreateKeyExA(HKEY_CURRENT_USER, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-              if (rc == ERROR_SUCCESS) return 1;
-              // No hive to read: the key is missing, as it would be on Windows.
-              return RegOpenKeyExA(HKEY_CURRENT_USER, "x", 0, KEY_READ, &key) == ERROR_FILE_NOT_FOUND ? 0 : 2;
-            }));
+  if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) _exit(90);
 }
 
 // A machine hive that its owner wrote and everyone may read: another user reads
@@ -366,11 +260,7 @@ TEST(Reliability, MachineHiveIsReadableByEveryoneAndWritableByItsOwner) {
   chmod(scratch.path().c_str(), 0755);
   // Written by another process, which leaves no open connection behind.
   ASSERT_EQ(0, RunInChild([] {
-              HKEY key = nullptr;
-              if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                  nullptr) != ERROR_SUCCESS)
-                return 1;
-              return SetNumber(key, "v", 7) == ERROR_SUCCESS ? 0 : 2;
+              return SetNumber(CreateKey(HKEY_LOCAL_MACHINE, "Software\\Vendor"), "v", 7) == ERROR_SUCCESS ? 0 : 2;
             }));
   std::string hive = scratch / "machine.db";
   // Root reads anything: the child gives up root; anyone else loses write access.
@@ -395,6 +285,104 @@ TEST(Reliability, MachineHiveIsReadableByEveryoneAndWritableByItsOwner) {
                 if (write.rc != ERROR_ACCESS_DENIED) return write.code;
               return HasNumber(reader, "v", 7) ? 0 : 8;
             }));
+}
+
+// Old\\Deep holds 300 values of 4000 bytes: more than a full disk lets through.
+void BuildOldData(const std::string& ini) {
+  CRegistry deep;
+  ASSERT_EQ(1, deep.Open(HKEY_CURRENT_USER, "Software\\Kept\\Old\\Deep", 1, KEY_ALL_ACCESS));
+  std::string block(4000, 'b');
+  for (int i = 0; i < 300; ++i)
+    ASSERT_EQ(1, deep.SetValue(("v" + std::to_string(i)).c_str(), reinterpret_cast<const unsigned char*>(block.data()),
+                               static_cast<unsigned long>(block.size())));
+  ASSERT_EQ(1, deep.SetValue("text", "old"));
+  COptionStorage store;
+  ASSERT_EQ(1, store.OpenIniFile(ini.c_str()));
+  store.SetValue("text", "old");
+}
+
+// 0 when the old data reads back whole.
+int CheckOldData(const std::string& ini) {
+  CRegistry deep;
+  if (!deep.Open(HKEY_CURRENT_USER, "Software\\Kept\\Old\\Deep", 0, KEY_READ)) return 10;
+  if (CString("old") != deep.GetValue("text", CString())) return 11;
+  unsigned char data[4000];
+  for (int i = 0; i < 300; ++i) {
+    unsigned long size = sizeof data;
+    if (!deep.QueryValue(("v" + std::to_string(i)).c_str(), data, &size) || size != 4000 || data[3999] != 'b')
+      return 12;
+  }
+  COptionStorage store;
+  if (!store.OpenIniFile(ini.c_str())) return 13;
+  return CString("old") == store.GetValue("text", "gone") ? 0 : 14;
+}
+
+// In the child, with the files unwritable: 0 when every change fails cleanly.
+int TryChanges(const std::string& ini) {
+  CRegistry kept;
+  // Without a hive it can open, a read-only folder may refuse the key outright.
+  if (kept.Open(HKEY_CURRENT_USER, "Software\\Kept", 0, KEY_ALL_ACCESS)) {
+    std::string big(1 << 20, 'x');
+    if (kept.SetValue("big", reinterpret_cast<const unsigned char*>(big.data()),
+                      static_cast<unsigned long>(big.size())))
+      return 1;
+    if (kept.RenameKey("Old", "New")) return 2;
+    CRegistry deep;
+    if (deep.Open(&kept, "Old\\Deep", 0, KEY_ALL_ACCESS) && deep.DeleteAllValues()) return 3;
+  }
+  COptionStorage store;
+  if (!store.OpenIniFile(ini.c_str())) return 4;
+  // Larger than a full disk lets through: the file keeps its old text.
+  store.SetValue("text", std::string(70 * 1024, 'n').c_str());
+  return CheckOldData(ini);
+}
+
+// CRegistry, RenameKey and COptionStorage: every call answers, old data stays.
+TEST(StorageFailures, UnwritableFilesKeepTheOldData) {
+  for (bool fullDisk : {false, true}) {
+    SCOPED_TRACE(fullDisk ? "full disk" : "read-only folder");
+    ScratchFolder scratch;
+    std::string ini = scratch / "options.ini";
+    BuildOldData(ini);
+    if (!fullDisk) {
+      for (const auto& entry : std::filesystem::recursive_directory_iterator(scratch.path()))
+        chmod(entry.path().c_str(), entry.is_directory() ? 0555 : 0444);
+      chmod(scratch.path().c_str(), 0555);
+    }
+    EXPECT_EQ(0, RunInChild([&] {
+                struct rlimit limit = {64 * 1024, 64 * 1024};
+                if (fullDisk && (signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0))
+                  return 91;
+                if (fullDisk) return TryChanges(ini);
+                BecomeUnprivileged();
+                // No machine hive to read there: the key is missing, as it would be on Windows.
+                HKEY key = nullptr;
+                if (!RegCreateKeyExA(HKEY_LOCAL_MACHINE, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ||
+                    RegOpenKeyExA(HKEY_LOCAL_MACHINE, "x", 0, KEY_READ, &key) != ERROR_FILE_NOT_FOUND)
+                  return 92;
+                return TryChanges(ini);
+              }));
+    chmod(scratch.path().c_str(), 0755);
+    EXPECT_EQ(0, CheckOldData(ini));
+    CRegistry kept;
+    ASSERT_EQ(1, kept.Open(HKEY_CURRENT_USER, "Software\\Kept", 0, KEY_READ));
+    char name[16];
+    EXPECT_EQ(0, kept.EnumKey(1, name, sizeof name));  // no "New" beside "Old"
+  }
+}
+
+// Unlike Win32, creating a subkey needs KEY_CREATE_SUB_KEY on the parent
+// handle, so a rename through a key held for reading fails before any copy.
+TEST(StorageFailures, RenameThroughAReadOnlyParentChangesNothing) {
+  ScratchFolder scratch;
+  CRegistry setup, reader;
+  ASSERT_EQ(1, setup.Open(HKEY_CURRENT_USER, "Software\\Kept\\Old", 1, KEY_ALL_ACCESS));
+  ASSERT_EQ(1, setup.SetValue("v", "old"));
+  ASSERT_EQ(1, reader.Open(HKEY_CURRENT_USER, "Software\\Kept", 0, KEY_READ));
+  EXPECT_EQ(0, reader.RenameKey("Old", "New"));
+  char name[16];
+  EXPECT_EQ(0, reader.EnumKey(1, name, sizeof name));
+  EXPECT_STREQ("old", setup.GetValue("v", CString()));
 }
 
 }  // namespace

@@ -88,12 +88,9 @@ TEST_F(RegistryTest, OpenCreatesOnlyWhenAsked) {
     int create, opened;
     const char* existsAfter;
   } cases[] = {
-      {"Child", 0, 0, nullptr},         {"Child", 1, 1, "Child"},
-      {"child", 0, 1, "Child"},         {"A\\B\\C", 1, 1, "A\\B\\C"},
-      {"Trailing\\", 1, 1, "Trailing"}, {"\\Leading", 1, 0, nullptr},
-      {"\\Leading", 0, 0, nullptr},     {"", 0, 1, nullptr},
-      {nullptr, 0, 1, nullptr},         {"", 1, 1, nullptr},
-      {nullptr, 1, 1, nullptr},
+      {"Child", 0, 0, nullptr},     {"Child", 1, 1, "Child"},     {"Trailing\\", 1, 1, "Trailing"},
+      {"\\Leading", 1, 0, nullptr}, {"\\Leading", 0, 0, nullptr}, {"", 0, 1, nullptr},
+      {nullptr, 0, 1, nullptr},     {"", 1, 1, nullptr},          {nullptr, 1, 1, nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name ? c.name : "(null)");

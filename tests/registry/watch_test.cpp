@@ -1,3 +1,5 @@
+// CRegistryWatcher and CFolderWatcher: what the watchers add to the change
+// waits (the waits themselves, from this process and another: notify_test).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,7 +11,6 @@
 #include <thread>
 
 #include "korvex/registry.h"
-#include "tests/support/child_process.h"
 #include "tests/support/message_pump.h"
 #include "tests/support/scratch_registry.h"
 
@@ -92,22 +93,10 @@ bool ChangeUntilHeard(Receiver& receiver, const std::function<void()>& change) {
   return false;
 }
 
-class WatchedFolder {
-public:
-  WatchedFolder() : path_(ScratchFolderOfProgram() + "watch-" + std::to_string(++serial_)) {
-    std::filesystem::create_directories(path_);
-  }
-  ~WatchedFolder() { std::filesystem::remove_all(path_); }
-  const char* path() const { return path_.c_str(); }
-  void AddFolder(const std::string& name) { std::filesystem::create_directories(path_ + "/" + name); }
-  void AddFile(const std::string& where = "") { std::ofstream(path_ + "/" + where + std::to_string(++files_)); }
-
-private:
-  static int serial_;
-  std::string path_;
-  std::atomic<int> files_{0};
-};
-int WatchedFolder::serial_ = 0;
+void AddFile(const std::string& folder) {
+  static std::atomic<int> files{0};
+  std::ofstream(folder + "/" + std::to_string(++files));
+}
 
 }  // namespace
 
@@ -147,17 +136,17 @@ TEST(CRegistryWatcher, ChangesInSubkeysCountOnlyWithTheSubtreeFlag) {
 TEST(CFolderWatcher, FilesInSubfoldersCountOnlyWithTheSubtreeFlag) {
   for (int subtree : {1, 0}) {
     SCOPED_TRACE(subtree);
-    WatchedFolder folder;
+    std::string folder = NewFolder();
     Receiver receiver, witness;
     CFolderWatcher watcher, witnessWatcher;
-    ASSERT_EQ(1, watcher.BeginWatch(folder.path(), subtree, receiver.window, kChanged, kFileNames));
-    ASSERT_EQ(1, witnessWatcher.BeginWatch(folder.path(), 1, witness.window, kChanged, kFileNames));
-    folder.AddFolder("inner");
+    ASSERT_EQ(1, watcher.BeginWatch(folder.c_str(), subtree, receiver.window, kChanged, kFileNames));
+    ASSERT_EQ(1, witnessWatcher.BeginWatch(folder.c_str(), 1, witness.window, kChanged, kFileNames));
+    std::filesystem::create_directories(folder + "/inner");
     if (subtree) {
-      EXPECT_TRUE(ChangeUntilHeard(receiver, [&] { folder.AddFile("inner/"); }));
+      EXPECT_TRUE(ChangeUntilHeard(receiver, [&] { AddFile(folder + "/inner"); }));
     } else {
-      ASSERT_TRUE(ChangeUntilHeard(witness, [&] { folder.AddFile("inner/"); }));
-      folder.AddFile();
+      ASSERT_TRUE(ChangeUntilHeard(witness, [&] { AddFile(folder + "/inner"); }));
+      AddFile(folder);
       ASSERT_TRUE(receiver.WaitBeyond(0));
       EXPECT_EQ(1, receiver.count);
     }
@@ -168,22 +157,21 @@ TEST(CFolderWatcher, FilesInSubfoldersCountOnlyWithTheSubtreeFlag) {
 // A refused start changes nothing: the first window still gets the messages.
 TEST(Watchers, BeginWatchRefusesASecondStartAndEndWatchIsIdempotent) {
   ScratchKey key;
-  WatchedFolder folder;
+  std::string folder = NewFolder();
   Receiver first, second;
   Observed<CRegistryWatcher> registry;
   Observed<CFolderWatcher> files;
   registry.EndWatch();
   files.EndWatch();
 
-  EXPECT_EQ(0,
-            files.BeginWatch((std::string(folder.path()) + "/missing").c_str(), 0, first.window, kChanged, kFileNames));
+  EXPECT_EQ(0, files.BeginWatch((folder + "/missing").c_str(), 0, first.window, kChanged, kFileNames));
   EXPECT_EQ(0, files.BeginWatch(nullptr, 0, first.window, kChanged, kFileNames));
   EXPECT_FALSE(files.Watching());
-  ASSERT_EQ(1, files.BeginWatch(folder.path(), 0, first.window, kChanged, kFileNames));
+  ASSERT_EQ(1, files.BeginWatch(folder.c_str(), 0, first.window, kChanged, kFileNames));
   ASSERT_EQ(1, registry.BeginWatch(key.get(), 0, first.window, kChanged, kValues));
-  EXPECT_EQ(0, files.BeginWatch(folder.path(), 0, second.window, kChanged + 1, kFileNames));
+  EXPECT_EQ(0, files.BeginWatch(folder.c_str(), 0, second.window, kChanged + 1, kFileNames));
   EXPECT_EQ(0, registry.BeginWatch(key.get(), 0, second.window, kChanged + 1, kValues));
-  folder.AddFile();
+  AddFile(folder);
   ASSERT_TRUE(first.WaitBeyond(0));
   ASSERT_TRUE(ChangeUntilHeard(first, [&] { SetValue(key.get()); }));
   EXPECT_EQ(0, second.count);
@@ -194,25 +182,25 @@ TEST(Watchers, BeginWatchRefusesASecondStartAndEndWatchIsIdempotent) {
   }
   EXPECT_FALSE(registry.Watching() || files.Watching());
   EXPECT_EQ(1, registry.BeginWatch(key.get(), 0, second.window, kChanged, kValues));
-  EXPECT_EQ(1, files.BeginWatch(folder.path(), 0, second.window, kChanged, kFileNames));
+  EXPECT_EQ(1, files.BeginWatch(folder.c_str(), 0, second.window, kChanged, kFileNames));
 }
 
 // Its window gone, the worker keeps waiting (and sending nothing) until EndWatch.
 TEST(Watchers, AWindowDestroyedWhileWatchedLeavesTheWorkerWaiting) {
   ScratchKey key;
-  WatchedFolder folder;
+  std::string folder = NewFolder();
   Receiver gone, witness;
   Observed<CRegistryWatcher> registry;
   Observed<CFolderWatcher> files;
   CFolderWatcher witnessWatcher;
   ASSERT_EQ(1, registry.BeginWatch(key.get(), 0, gone.window, kChanged, kValues));
-  ASSERT_EQ(1, files.BeginWatch(folder.path(), 0, gone.window, kChanged, kFileNames));
-  ASSERT_EQ(1, witnessWatcher.BeginWatch(folder.path(), 0, witness.window, kChanged, kFileNames));
+  ASSERT_EQ(1, files.BeginWatch(folder.c_str(), 0, gone.window, kChanged, kFileNames));
+  ASSERT_EQ(1, witnessWatcher.BeginWatch(folder.c_str(), 0, witness.window, kChanged, kFileNames));
   DestroyWindow(gone.window);
   for (int change = 0; change < 3; ++change) {
     ASSERT_TRUE(ChangeUntilHeard(witness, [&] {
       SetValue(key.get());
-      folder.AddFile();
+      AddFile(folder);
     }));
   }
   EXPECT_FALSE(registry.WorkerEnded());
@@ -223,7 +211,7 @@ TEST(Watchers, AWindowDestroyedWhileWatchedLeavesTheWorkerWaiting) {
 // The handler ends the watch while the worker waits for it in SendMessageA.
 TEST(Watchers, AWindowHandlerMayEndTheWatchThatSentTheMessage) {
   ScratchKey key;
-  WatchedFolder folder;
+  std::string folder = NewFolder();
   Receiver receiver, witness;
   CRegistryWatcher registry;
   CFolderWatcher files, witnessWatcher;
@@ -231,14 +219,14 @@ TEST(Watchers, AWindowHandlerMayEndTheWatchThatSentTheMessage) {
   receiver.onChange = [&] { registry.EndWatch(); };
   ASSERT_TRUE(ChangeUntilHeard(receiver, [&] { SetValue(key.get()); }));
 
-  ASSERT_EQ(1, files.BeginWatch(folder.path(), 0, receiver.window, kChanged, kFileNames));
+  ASSERT_EQ(1, files.BeginWatch(folder.c_str(), 0, receiver.window, kChanged, kFileNames));
   receiver.onChange = [&] { files.EndWatch(); };
-  folder.AddFile();
+  AddFile(folder);
   ASSERT_TRUE(receiver.WaitBeyond(1));
 
-  ASSERT_EQ(1, witnessWatcher.BeginWatch(folder.path(), 0, witness.window, kChanged, kFileNames));
+  ASSERT_EQ(1, witnessWatcher.BeginWatch(folder.c_str(), 0, witness.window, kChanged, kFileNames));
   SetValue(key.get());
-  folder.AddFile();
+  AddFile(folder);
   ASSERT_TRUE(witness.WaitBeyond(0));
   EXPECT_EQ(2, receiver.count);
 }
@@ -251,14 +239,14 @@ TEST(Watchers, DestroyedDuringAChangeStorm) {
   for (bool fromHandler : {true, false}) {
     SCOPED_TRACE(fromHandler ? "from the handler" : "between messages");
     ScratchKey key;
-    WatchedFolder folder;
+    std::string folder = NewFolder();
     Receiver receiver, witness;
     auto registry = std::make_unique<CRegistryWatcher>();
     auto files = std::make_unique<CFolderWatcher>();
     CFolderWatcher witnessWatcher;
     ASSERT_EQ(1, registry->BeginWatch(key.get(), 0, receiver.window, kChanged, kValues));
-    ASSERT_EQ(1, files->BeginWatch(folder.path(), 0, receiver.window, kChanged, kFileNames));
-    ASSERT_EQ(1, witnessWatcher.BeginWatch(folder.path(), 0, witness.window, kChanged, kFileNames));
+    ASSERT_EQ(1, files->BeginWatch(folder.c_str(), 0, receiver.window, kChanged, kFileNames));
+    ASSERT_EQ(1, witnessWatcher.BeginWatch(folder.c_str(), 0, witness.window, kChanged, kFileNames));
     if (fromHandler) {
       receiver.onChange = [&] {
         if (receiver.count == 20) registry.reset(), files.reset();
@@ -268,7 +256,7 @@ TEST(Watchers, DestroyedDuringAChangeStorm) {
     std::thread storm([&] {
       while (storming) {
         SetValue(key.get());
-        folder.AddFile();
+        AddFile(folder);
       }
     });
     EXPECT_TRUE(receiver.WaitBeyond(19));
@@ -281,23 +269,6 @@ TEST(Watchers, DestroyedDuringAChangeStorm) {
     storm.join();
     EXPECT_LE(receiver.count, atEnd + 2);
   }
-}
-
-TEST(CRegistryWatcher, WokenByAChangeFromAnotherProcess) {
-  ScratchKey key;
-  Receiver receiver;
-  CRegistryWatcher watcher;
-  ASSERT_EQ(1, watcher.BeginWatch(key.get(), 0, receiver.window, kChanged, kValues));
-  EXPECT_TRUE(
-      ChangeUntilHeard(receiver, [&] { EXPECT_EQ(0, RunInChild("DISABLED_ChildProcess.SetsAValue", key.path())); }));
-}
-
-// Run as the child of the test above.
-TEST(DISABLED_ChildProcess, SetsAValue) {
-  HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, ChildArgument().c_str(), 0, KEY_SET_VALUE, &key));
-  SetValue(key, "from the child");
-  RegCloseKey(key);
 }
 
 // The handler deletes the watched key: the worker's next wait fails, and it

@@ -61,6 +61,10 @@ int RunInChild(const std::string& test, const std::string& argument) {
   environment.push_back(nullptr);
   pid_t child;
   if (posix_spawn(&child, self.c_str(), nullptr, nullptr, argv, environment.data()) != 0) return -1;
+  return ChildExitCode(child);
+}
+
+int ChildExitCode(pid_t child) {
   int status = 0;
   if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);

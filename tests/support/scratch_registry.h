@@ -1,16 +1,33 @@
 #ifndef KORVEX_TESTS_SUPPORT_SCRATCH_REGISTRY_H
 #define KORVEX_TESTS_SUPPORT_SCRATCH_REGISTRY_H
 
-// A registry key of its own for each test, below HKEY_CURRENT_USER, deleted
-// with everything below it afterwards. It works on both targets: on Linux the
-// test program first gets hives and a configuration folder of its own
+// The registry and files a test may change. Each test program first gets a
+// folder of its own that holds its hives and configuration folder
 // (KORVEX_REGISTRY_DIR, XDG_CONFIG_HOME), so a user's real settings are never
-// touched; on Windows the key lives in the user's registry below
-// Software\korvex-tests.
+// touched; on Windows the keys live in the user's registry.
 #include <string>
+#include <vector>
 
 #include "korvex/platform.h"
 
+// A fresh folder for one test, made the hive folder and the configuration
+// folder until it goes; removed with everything in it.
+class ScratchFolder {
+public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+  std::string path_, registry_, config_;  // the folder, the variables it replaced
+};
+
+// A key of its own for one test below HKEY_CURRENT_USER, deleted with its
+// subtree afterwards.
 class ScratchKey {
 public:
   ScratchKey();
@@ -30,8 +47,18 @@ private:
   HKEY key_ = nullptr;
 };
 
-// The folder given to this test program as its own (the configuration folder on
-// Linux, the temporary folder on Windows), with a trailing separator.
+// The test program's own folder, with a trailing separator.
 std::string ScratchFolderOfProgram();
+// A fresh folder in it, named after `name`.
+std::string NewFolder(const std::string& name = "folder");
+
+// Calls the registry tests share. CreateKey asks for KEY_ALL_ACCESS and fails
+// the test when it cannot; SetText stores the terminator too.
+HKEY CreateKey(HKEY parent, const char* name);
+LONG SetText(HKEY key, const std::string& name, const char* text);
+LONG SetNumber(HKEY key, const std::string& name, DWORD number);
+// The entry at index as "name=data", its data read as text; "<error>" when there is none.
+std::string Entry(HKEY key, DWORD index, bool subkey = false);
+std::vector<std::string> SubkeyNames(HKEY key);
 
 #endif

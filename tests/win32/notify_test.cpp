@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <fstream>
 #include <string>
 
@@ -16,13 +15,6 @@ namespace {
 
 // Long enough that a change that was due would have been seen.
 constexpr DWORD kQuietMs = 300;
-
-std::string NewFolder(const std::string& name) {
-  static std::atomic<int> counter{0};
-  std::string folder = ScratchFolderOfProgram() + "notify-" + name + "-" + std::to_string(counter++);
-  EXPECT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-  return folder;
-}
 
 bool WriteFile(const std::string& path, const std::string& text = "x") {
   std::ofstream file(path, std::ios::binary | std::ios::app);
@@ -100,45 +92,6 @@ TEST(FolderChanges, RefusesWhatCannotBeWatched) {
   EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstChangeNotificationA(folder.c_str(), FALSE, 0));
 }
 
-struct Storm {
-  std::string folder;
-  HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-};
-
-DWORD WINAPI CreateManyFiles(LPVOID parameter) {
-  auto* storm = static_cast<Storm*>(parameter);
-  for (int i = 0; i < 1000; ++i) WriteFile(storm->folder + "/storm-" + std::to_string(i));
-  SetEvent(storm->done);
-  return 0;
-}
-
-TEST(FolderChanges, ChangeStormEndsAndTheHandleStillWorks) {
-  Storm storm;
-  storm.folder = NewFolder("storm");
-  HANDLE changes = FindFirstChangeNotificationA(storm.folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
-  ASSERT_NE(INVALID_HANDLE_VALUE, changes);
-  int signals = 0;
-  {
-    TestThread creator(CreateManyFiles, &storm);
-    HANDLE both[2] = {changes, storm.done};
-    // Until the creator is done, every wake is a change or its end.
-    for (DWORD woke; (woke = WaitForMultipleObjects(2, both, FALSE, kDeadlineMs)) == WAIT_OBJECT_0; ++signals)
-      ASSERT_TRUE(FindNextChangeNotification(changes));
-  }
-  // What is left of the storm drains; then it is quiet.
-  int after = 0;
-  while (WaitFor(changes, false) == WAIT_OBJECT_0 && after < 1000) {
-    ++after;
-    ASSERT_TRUE(FindNextChangeNotification(changes));
-  }
-  EXPECT_LT(after, 1000);
-  EXPECT_LE(signals + after, 1000);
-  WriteFile(storm.folder + "/after-the-storm");
-  EXPECT_EQ(WAIT_OBJECT_0, WaitFor(changes, true));
-  FindCloseChangeNotification(changes);
-  CloseHandle(storm.done);
-}
-
 TEST(NotifyChild, DISABLED_CreateFile) { ASSERT_TRUE(WriteFile(ChildArgument())); }
 
 TEST(FolderChanges, FromAnotherProcess) {
@@ -148,16 +101,6 @@ TEST(FolderChanges, FromAnotherProcess) {
   ASSERT_EQ(0, RunInChild("NotifyChild.DISABLED_CreateFile", folder + "/from-child"));
   EXPECT_EQ(WAIT_OBJECT_0, WaitFor(changes, true));
   FindCloseChangeNotification(changes);
-}
-
-LONG SetNumber(HKEY key, const char* name, DWORD number) {
-  return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-}
-
-HKEY CreateKey(HKEY parent, const char* name) {
-  HKEY key = nullptr;
-  EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(parent, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-  return key;
 }
 
 struct KeyCase {
@@ -198,40 +141,6 @@ TEST(KeyChanges, FilterAndSubtree) {
     EXPECT_EQ(c.reported ? WAIT_OBJECT_0 : WAIT_TIMEOUT, WaitFor(event, c.reported));
     CloseHandle(event);
   }
-}
-
-struct BlockingWait {
-  HKEY key;
-  std::atomic<LONG> result{-1};
-};
-
-DWORD WINAPI WaitForKey(LPVOID parameter) {
-  auto* wait = static_cast<BlockingWait*>(parameter);
-  wait->result = RegNotifyChangeKeyValue(wait->key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, nullptr, FALSE);
-  return 0;
-}
-
-TEST(KeyChanges, BlockingWaitEndsOnChange) {
-  ScratchKey scratch;
-  BlockingWait wait{scratch.get()};
-  HANDLE thread = CreateThread(nullptr, 0, WaitForKey, &wait, 0, nullptr);
-  // Changes until the wait has seen one: it may arm after the first.
-  DWORD value = 0;
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDeadlineMs);
-  do {
-    ASSERT_EQ(ERROR_SUCCESS, SetNumber(scratch.get(), "value", ++value));
-  } while (WaitForSingleObject(thread, 50) == WAIT_TIMEOUT && std::chrono::steady_clock::now() < end);
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 0));
-  EXPECT_EQ(ERROR_SUCCESS, wait.result.load());
-  CloseHandle(thread);
-}
-
-TEST(KeyChanges, WaitOnADeletedKeyFails) {
-  ScratchKey scratch;
-  HKEY key = CreateKey(scratch.get(), "doomed");
-  ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(scratch.get(), "doomed"));
-  EXPECT_EQ(ERROR_KEY_DELETED, RegNotifyChangeKeyValue(key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, nullptr, FALSE));
-  RegCloseKey(key);
 }
 
 // As Win32 documents: closing the key signals the event of its wait.

@@ -38,17 +38,49 @@ Stored Query(HKEY key, const char* name) {
   return stored;
 }
 
-HKEY CreateKey(HKEY parent, const char* name, REGSAM access = KEY_ALL_ACCESS) {
-  HKEY key = nullptr;
-  EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(parent, name, 0, nullptr, 0, access, nullptr, &key, nullptr));
-  return key;
+TEST(Win32Registry, CreateOpensWhatExistsInAnySpelling) {
+  ScratchKey scratch;
+  DWORD created = 0, opened = 0;
+  HKEY deep = nullptr, again = nullptr, middle = nullptr, self = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExA(scratch.get(), "Vendor\\Product", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &deep, &created));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExA(scratch.get(), "VENDOR\\product", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &again, &opened));
+  EXPECT_EQ(DWORD(REG_CREATED_NEW_KEY), created);
+  EXPECT_EQ(DWORD(REG_OPENED_EXISTING_KEY), opened);
+  // One key, its first spelling kept, below a key made on the way; a value
+  // name's first spelling is kept too.
+  ASSERT_EQ(ERROR_SUCCESS, SetBytes(deep, "Name", REG_SZ, "value", 6));
+  ASSERT_EQ(ERROR_SUCCESS, SetBytes(again, "NAME", REG_SZ, "again", 6));
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(scratch.get(), "vendor", 0, KEY_READ, &middle));
+  EXPECT_EQ((std::vector<std::string>{"Product"}), SubkeyNames(middle));
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(deep, "", 0, KEY_READ, &self));  // the key itself again
+  EXPECT_EQ("Name=again", Entry(self, 0));
+  EXPECT_EQ(ERROR_SUCCESS, Query(self, "name").rc);
+  for (HKEY key : {deep, again, middle, self}) EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
+  EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(deep));
 }
 
-std::vector<std::string> SubkeyNames(HKEY key) {
-  std::vector<std::string> names;
-  char name[64];
-  for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) names.push_back(name);
-  return names;
+TEST(Win32Registry, DefaultValueAndQuerySizes) {
+  ScratchKey scratch;
+  HKEY key = scratch.get();
+  ASSERT_EQ(ERROR_SUCCESS, SetBytes(key, nullptr, REG_SZ, "default", 8));
+  EXPECT_EQ(std::string("default\0", 8), Query(key, "").bytes);  // NULL and "" name it alike
+  char buffer[8];
+  DWORD size = 3, type = 0;
+  EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExA(key, "", nullptr, &type, (BYTE*)buffer, &size));
+  EXPECT_EQ(8u, size);
+  EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "", nullptr, &type, (BYTE*)buffer, &size));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, RegQueryValueExA(key, nullptr, nullptr, &type, (BYTE*)buffer, nullptr));
+  EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, nullptr, nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExA(key, "absent", nullptr, &type, nullptr, &size));
+  EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(key, ""));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueA(key, nullptr));
+  // The buffer's size is read before the type (3) is written over it.
+  DWORD number = 0x01020304, read = 0, both = 4;
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "n", 0, REG_BINARY, (const BYTE*)&number, 4));
+  EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "n", nullptr, &both, (BYTE*)&read, &both));
+  EXPECT_EQ(number, read);
 }
 
 TEST(Win32Registry, StringsGetTheTerminatorTheLengthLeftOut) {
@@ -139,16 +171,6 @@ TEST(Win32Registry, EnumValueWithAShortBuffer) {
   }
 }
 
-TEST(Win32Registry, QueryWithTypeAndSizeInOneVariable) {
-  ScratchKey scratch;
-  // The buffer's size is read before the type (3) is written over it.
-  DWORD number = 0x01020304;
-  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(scratch.get(), "n", 0, REG_BINARY, (const BYTE*)&number, 4));
-  DWORD read = 0, both = 4;
-  EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(scratch.get(), "n", nullptr, &both, (BYTE*)&read, &both));
-  EXPECT_EQ(number, read);
-}
-
 TEST(Win32Registry, FailedOpenClearsTheHandle) {
   ScratchKey scratch;
   HKEY closed = CreateKey(scratch.get(), "closed");
@@ -205,6 +227,7 @@ TEST(Win32Registry, AccessMasksAreHonoured) {
   EXPECT_EQ(ERROR_ACCESS_DENIED, RegQueryValueExA(writer, "v", nullptr, nullptr, nullptr, &size));
   EXPECT_EQ(ERROR_ACCESS_DENIED, RegEnumKeyA(writer, 0, name, sizeof name));
   EXPECT_EQ(ERROR_SUCCESS, RegEnumKeyA(reader, 0, name, sizeof name));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, RegNotifyChangeKeyValue(writer, FALSE, REG_NOTIFY_CHANGE_NAME, nullptr, FALSE));
   // Opening an existing key through the create call needs no right on the
   // parent, and the handle has the access it asked for, not its parent's.
   // (Creating a new key through a read-only parent is refused here but not by
@@ -252,6 +275,7 @@ TEST(Win32Registry, HandleToADeletedKeyFailsWithKeyDeleted) {
   EXPECT_EQ(ERROR_KEY_DELETED, RegEnumValueA(doomed, 0, name, &length, nullptr, nullptr, nullptr, nullptr));
   EXPECT_EQ(ERROR_KEY_DELETED, RegCreateKeyExA(doomed, "c", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr));
   EXPECT_EQ(ERROR_KEY_DELETED, RegOpenKeyExA(doomed, "", 0, KEY_READ, &child));
+  EXPECT_EQ(ERROR_KEY_DELETED, RegNotifyChangeKeyValue(doomed, FALSE, REG_NOTIFY_CHANGE_LAST_SET, nullptr, FALSE));
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, Query(reborn, "v").rc);
   EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(doomed));
   RegCloseKey(reborn);
@@ -468,9 +492,7 @@ TEST_F(NewCalls, EnumerationFollowsChangesBetweenCalls) {
     bool subkeys, sameHandle;
     std::function<LONG(HKEY)> change;
   };
-  auto set = [](const char* name, const char* data) {
-    return [=](HKEY key) { return SetBytes(key, name, REG_SZ, data, static_cast<DWORD>(strlen(data) + 1)); };
-  };
+  auto set = [](const char* name, const char* data) { return [=](HKEY key) { return SetText(key, name, data); }; };
   auto none = [](HKEY) { return ERROR_SUCCESS; };
   const Case cases[] = {
       {"no change", 5, false, true, none},
@@ -484,28 +506,21 @@ TEST_F(NewCalls, EnumerationFollowsChangesBetweenCalls) {
       {"a subkey after the last", 2, true, false, [](HKEY key) { return RegCloseKey(CreateKey(key, "k3")); }},
       {"a subkey before the next", 0, true, true, [](HKEY key) { return RegDeleteKeyA(key, "k0"); }},
   };
-  auto entry = [](HKEY key, bool subkeys, DWORD index) {
-    char name[16] = {}, data[16] = {};
-    DWORD length = sizeof name, size = sizeof data;
-    LONG rc = subkeys ? RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr)
-                      : RegEnumValueA(key, index, name, &length, nullptr, nullptr, (BYTE*)data, &size);
-    return rc == ERROR_SUCCESS ? std::string(name) + "=" + data : "<" + std::to_string(rc) + ">";
-  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     HKEY walked = CreateKey(scratch_.get(), c.what);
     for (int i = 0; i < 100; ++i) {
       char name[8];
       snprintf(name, sizeof name, "v%03d", i);
-      ASSERT_EQ(ERROR_SUCCESS, SetBytes(walked, name, REG_SZ, "old", 4));
+      ASSERT_EQ(ERROR_SUCCESS, SetText(walked, name, "old"));
     }
     for (const char* name : {"k0", "k1", "k2"}) RegCloseKey(CreateKey(walked, name));
-    for (DWORD i = 0; i <= c.stopAt; ++i) ASSERT_NE('<', entry(walked, c.subkeys, i)[0]) << "index " << i;
+    for (DWORD i = 0; i <= c.stopAt; ++i) ASSERT_NE('<', Entry(walked, i, c.subkeys)[0]) << "index " << i;
     HKEY other = c.sameHandle ? walked : CreateKey(scratch_.get(), c.what);
     ASSERT_EQ(ERROR_SUCCESS, c.change(other));
     for (DWORD i : std::vector<DWORD>{c.stopAt + 1, c.stopAt + 2, c.stopAt + 4, 0, c.stopAt}) {
       HKEY fresh = CreateKey(scratch_.get(), c.what);
-      EXPECT_EQ(entry(fresh, c.subkeys, i), entry(walked, c.subkeys, i)) << "index " << i;
+      EXPECT_EQ(Entry(fresh, i, c.subkeys), Entry(walked, i, c.subkeys)) << "index " << i;
       RegCloseKey(fresh);
     }
     if (other != walked) RegCloseKey(other);
