@@ -145,6 +145,12 @@ TEST(StringResources, CsFmtFormatsWithTheEnteredText) {
   char none[1] = {'x'};
   EXPECT_EQ(LoadStringA(nullptr, 4711, none, 0), 0);  // no room: nothing written
   EXPECT_EQ(none[0], 'x');
+  const std::string long300(300, 'l');  // longer than CString::LoadString's first buffer
+  ASSERT_TRUE(KorvexSetStringResource(4711, long300.c_str()));
+  CString loaded;
+  EXPECT_TRUE(loaded.LoadString(4711));
+  EXPECT_EQ(long300, static_cast<const char*>(loaded));
   ASSERT_TRUE(KorvexSetStringResource(4711, nullptr));
   EXPECT_STREQ(csFmt(4711u, "list", 3), "");
+  EXPECT_FALSE(loaded.LoadString(4711));
 }
