@@ -178,15 +178,12 @@ TEST(CBuffer, ClearWipesWhatItReleasesAndDestructionDoesNot) {
 TEST(CBuffer, ComparisonLooksAtTheContentOnly) {
   CBuffer a(Bytes("xxpayload"), 9);
   a.Consume(2);  // front room and a larger block do not count
-  const struct {
-    const char* text;
-    int equal;
-  } cases[] = {{"payload", 1}, {"payloa", 0}, {"payloaD", 0}, {"Payload", 0}};
-  for (const auto& c : cases) {
+  for (const char* text : {"payload", "payloa", "payloaD", "Payload"}) {
     CBuffer b;
-    memcpy(b.InsertSpace(static_cast<unsigned int>(strlen(c.text))), c.text, strlen(c.text));
-    EXPECT_EQ(a == b, c.equal) << c.text;
-    EXPECT_EQ(a != b, 1 - c.equal) << c.text;
+    memcpy(b.InsertSpace(static_cast<unsigned int>(strlen(text))), text, strlen(text));
+    const int equal = strcmp(text, "payload") == 0;
+    EXPECT_EQ(a == b, equal) << text;
+    EXPECT_EQ(a != b, 1 - equal) << text;
   }
   EXPECT_EQ(CBuffer() == CBuffer(), 1);
 }

@@ -1,5 +1,5 @@
-// Sizes past what a string holds (INT_MAX bytes). Linux only: the long line is
-// a sparse file, read without taking its size in memory.
+// Sizes past what a string holds (INT_MAX bytes): no int overflows. Linux only:
+// the long line is a sparse file, read without taking its size in memory.
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/resource.h>
@@ -11,15 +11,11 @@
 
 #include "korvex/korvex.h"
 
-namespace {
-
-long PeakKilobytes() {
+static long PeakKilobytes() {
   struct rusage usage;
   getrusage(RUSAGE_SELF, &usage);
   return usage.ru_maxrss;
 }
-
-}  // namespace
 
 TEST(Limits, ReadStringRefusesALineLongerThanAString) {
   std::string path = ::testing::TempDir() + "korvex_limits_" + std::to_string(getpid()) + ".txt";
@@ -46,8 +42,7 @@ TEST(Limits, FormatAndMakeUrlPastAStringGiveTheEmptyText) {
   text.Format("%*s%*s", half, "", half, "");
   EXPECT_EQ(text.GetLength(), 0);
 
-  CUrlInfo url;
-  // Every "/" becomes "%2F": a third of the limit grows past it.
+  CUrlInfo url;  // every "/" becomes "%2F": a third of the limit grows past it
   const int third = INT_MAX / 3 + 1;
   memset(url.m_strHost.GetBufferSetLength(third), '/', static_cast<size_t>(third));
   text = "left over";

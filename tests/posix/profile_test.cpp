@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "korvex/platform.h"
@@ -40,9 +41,6 @@ protected:
   void Age(const std::string& path, time_t seconds) {
     struct timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) - seconds, 0}};
     utimensat(AT_FDCWD, path.c_str(), times, 0);
-  }
-  static std::string Owned(mode_t mode, uid_t owner, gid_t group) {
-    return std::to_string(mode) + " " + std::to_string(owner) + ":" + std::to_string(group);
   }
   std::set<std::string> Listing(const std::string& folder) {
     std::set<std::string> names;
@@ -125,44 +123,38 @@ TEST_F(Profile, AFileThatCannotBeReadIsNotWritten) {
 }
 
 TEST_F(Profile, ReplacementKeepsModeOwnerAndGroup) {
-  struct Case {
-    mode_t mode;
-    uid_t owner;
-    gid_t group;
-  } cases[] = {{0600, geteuid(), getegid()}, {0664, geteuid(), getegid()}, {0640, kNobody, kNobody}};
-  for (const Case& c : cases) {
-    if (c.owner != geteuid() && geteuid() != 0) continue;  // only root may give files away
+  // Mode, owner and group; only root may give files away.
+  const uid_t owner = geteuid() == 0 ? kNobody : geteuid();
+  for (const auto& c : {std::make_tuple(0664, geteuid(), getegid()), std::make_tuple(0640, owner, owner)}) {
     WriteFile(file_, "[s]\nk=1\n");
-    ASSERT_EQ(0, chown(file_.c_str(), c.owner, c.group));
-    ASSERT_EQ(0, chmod(file_.c_str(), c.mode));
+    ASSERT_EQ(0, chown(file_.c_str(), std::get<1>(c), std::get<2>(c)));
+    ASSERT_EQ(0, chmod(file_.c_str(), std::get<0>(c)));
     ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "2", file_.c_str()));
     struct stat info;
     ASSERT_EQ(0, stat(file_.c_str(), &info));
-    EXPECT_EQ(Owned(c.mode, c.owner, c.group), Owned(info.st_mode & 07777, info.st_uid, info.st_gid));
+    EXPECT_EQ(c, std::make_tuple(static_cast<int>(info.st_mode & 07777), info.st_uid, info.st_gid));
     EXPECT_EQ("2", Get("s", "k"));
   }
 }
 
 TEST_F(Profile, PlantedLinksBesideTheFileAreNotFollowed) {
-  struct Case {
-    const char* planted;
-    bool written;
-  } cases[] = {{".tmp", true}, {".lock", false}};
-  for (const Case& c : cases) {
-    std::string victim = scratch_ / "victim", link = file_ + c.planted;
+  // A temporary's name is chosen anew; the lock's is fixed, so a link there refuses the write.
+  for (const char* planted : {".tmp", ".lock"}) {
+    std::string victim = scratch_ / "victim", link = file_ + planted;
+    const bool written = planted[1] == 't';
     WriteFile(victim, "secret");
     remove(file_.c_str());
     remove(link.c_str());
     ASSERT_EQ(0, symlink(victim.c_str(), link.c_str()));
-    EXPECT_EQ(c.written, WritePrivateProfileStringA("s", "k", "v", file_.c_str()) != FALSE) << c.planted;
-    EXPECT_EQ("secret", ReadFile(victim)) << c.planted;
+    EXPECT_EQ(written, WritePrivateProfileStringA("s", "k", "v", file_.c_str()) != FALSE) << planted;
+    EXPECT_EQ("secret", ReadFile(victim)) << planted;
     remove(victim.c_str());
     remove(link.c_str());
-    if (!c.written) continue;
+    if (!written) continue;
     // The victim's name is free now: nothing may be created through the link either.
     ASSERT_EQ(0, symlink(victim.c_str(), link.c_str()));
     EXPECT_TRUE(WritePrivateProfileStringA("s", "k", "w", file_.c_str()));
-    EXPECT_FALSE(std::filesystem::exists(victim)) << c.planted;
+    EXPECT_FALSE(std::filesystem::exists(victim)) << planted;
   }
 }
 
@@ -189,25 +181,18 @@ TEST_F(Profile, AFileReachedThroughLinksIsReplacedWhereItLies) {
 
 TEST_F(Profile, LinksInASharedFolderAreFollowedOnlyForTheirOwner) {
   if (geteuid() != 0) GTEST_SKIP() << "needs a link owned by another user";
-  std::string shared = scratch_ / "shared", victim = scratch_ / "victim.ini";
+  std::string shared = scratch_ / "shared", victim = scratch_ / "victim.ini", link = shared + "/app.ini";
   mkdir(shared.c_str(), 0777);
   chmod(shared.c_str(), 01777);
-  struct Case {
-    uid_t linkOwner;
-    bool followed;
-  } cases[] = {{kNobody, false}, {0, true}};
-  for (const Case& c : cases) {
-    std::string link = shared + "/app.ini";
+  for (uid_t linkOwner : {kNobody, 0u}) {  // another user's link is refused, the caller's own followed
     WriteFile(victim, "[s]\r\nk=mine\r\n");
     remove(link.c_str());
     ASSERT_EQ(0, symlink(victim.c_str(), link.c_str()));
-    ASSERT_EQ(0, lchown(link.c_str(), c.linkOwner, c.linkOwner));
+    ASSERT_EQ(0, lchown(link.c_str(), linkOwner, linkOwner));
     SetLastError(0);
-    EXPECT_EQ(c.followed, WritePrivateProfileStringA("s", "k", "planted", link.c_str()) != FALSE) << c.linkOwner;
-    EXPECT_EQ(c.followed ? "[s]\r\nk=planted\r\n" : "[s]\r\nk=mine\r\n", ReadFile(victim)) << c.linkOwner;
-    if (!c.followed) {
-      EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
-    }
+    EXPECT_EQ(linkOwner == 0, WritePrivateProfileStringA("s", "k", "planted", link.c_str()) != FALSE);
+    EXPECT_EQ(linkOwner ? "[s]\r\nk=mine\r\n" : "[s]\r\nk=planted\r\n", ReadFile(victim)) << linkOwner;
+    EXPECT_EQ(linkOwner ? (DWORD)ERROR_ACCESS_DENIED : 0u, GetLastError());
   }
 }
 
@@ -223,10 +208,8 @@ TEST_F(Profile, ReadsSeeAnotherProcessWrite) {
 }
 
 TEST_F(Profile, AFreshFileRewrittenUnderTheSameTimeIsReadAgain) {
-  // A file system with coarse times can show a changed file with its old time,
-  // size and inode: here made so by hand, with a time not yet reached, so that
-  // the file stays fresh however slowly the test runs. A relative name is not
-  // watched, so the file's identity alone must tell.
+  // Coarse file times can show a change with the old time, size and inode: made so by hand, with a
+  // time not yet reached so the file stays fresh. A relative name is not watched: its identity must tell.
   std::string cwd = std::filesystem::current_path();
   ASSERT_EQ(0, chdir(scratch_.path().c_str()));
   for (const std::string& file : {file_, std::string("./test.ini")}) {
@@ -242,8 +225,7 @@ TEST_F(Profile, AFreshFileRewrittenUnderTheSameTimeIsReadAgain) {
 }
 
 TEST_F(Profile, ThreadsReadWhileAnotherWrites) {
-  // More settled files than the cache keeps, so entries are found, added and
-  // pushed out from several threads at once.
+  // More settled files than the cache keeps: entries found, added and pushed out by several threads.
   std::vector<std::string> files;
   for (int i = 0; i < 12; ++i) {
     files.push_back(scratch_ / ("settled" + std::to_string(i) + ".ini"));
@@ -268,20 +250,15 @@ TEST_F(Profile, ThreadsReadWhileAnotherWrites) {
 }
 
 TEST_F(Profile, TemporariesOfAKilledWriterAreRemovedByTheNextWrite) {
-  struct Case {
-    const char* name;
-    time_t age;
-    bool removed;
-  } cases[] = {{"test.ini.a1b2c3d4.tmp", 120, true},
-               {"test.ini.e5f6g7h8.tmp", 0, false},  // a write under way
-               {"other.ini.a1b2c3d4.tmp", 120, false},
-               {"test.ini.keep.tmp", 120, false}};
-  for (const Case& c : cases) {
-    WriteFile(scratch_ / c.name, "[s]\r\n");
-    Age(scratch_ / c.name, c.age);
+  // Only the first is old enough and named as this file's temporary; the second is a write under way.
+  const char* names[] = {"test.ini.a1b2c3d4.tmp", "test.ini.e5f6g7h8.tmp", "other.ini.a1b2c3d4.tmp",
+                         "test.ini.keep.tmp"};
+  for (const char* name : names) {
+    WriteFile(scratch_ / name, "[s]\r\n");
+    Age(scratch_ / name, name == names[1] ? 0 : 120);
   }
   ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "v", file_.c_str()));
-  for (const Case& c : cases) EXPECT_EQ(c.removed, !std::filesystem::exists(scratch_ / c.name)) << c.name;
+  for (const char* name : names) EXPECT_EQ(name == names[0], !std::filesystem::exists(scratch_ / name)) << name;
 }
 
 TEST_F(Profile, LongLinesAndFilesAreReadOnlyAsFarAsTheBound) {
@@ -307,13 +284,15 @@ TEST_F(Profile, LongLinesAndFilesAreReadOnlyAsFarAsTheBound) {
 // refusal. A struct that does not check out sets Windows' codes (Wine gives
 // others) and leaves the caller's buffer alone.
 TEST_F(Profile, WhatWindowsAnswersOddlyIsRefusedWithACode) {
-  auto outcome = [](BOOL result) { return std::to_string(result) + "/" + std::to_string(GetLastError()); };
-  SetLastError(0);
-  EXPECT_EQ("0/2", outcome(WritePrivateProfileSectionA(nullptr, "k=v\0", file_.c_str())));  // ERROR_FILE_NOT_FOUND
-  SetLastError(0);
-  EXPECT_EQ("0/5", outcome(WritePrivateProfileSectionA("s", "k=v\0", "")));  // ERROR_ACCESS_DENIED
-  SetLastError(0);
-  EXPECT_EQ("0/2", outcome(WritePrivateProfileStringA("s", "k", "v", nullptr)));
+  auto outcome = [](auto call) {
+    SetLastError(0);
+    BOOL result = call();
+    return std::to_string(result) + "/" + std::to_string(GetLastError());
+  };
+  const char* f = file_.c_str();
+  EXPECT_EQ("0/2", outcome([&] { return WritePrivateProfileSectionA(nullptr, "k=v\0", f); }));  // FILE_NOT_FOUND
+  EXPECT_EQ("0/5", outcome([] { return WritePrivateProfileSectionA("s", "k=v\0", ""); }));      // ACCESS_DENIED
+  EXPECT_EQ("0/2", outcome([] { return WritePrivateProfileStringA("s", "k", "v", nullptr); }));
 
   WriteFile(file_, "[s]\nk=01ABFF10BB\nsum=01ABFF10BC\nletter=0GABFF10BB\nodd=01ABFF10B\n");
   const struct {
@@ -324,9 +303,8 @@ TEST_F(Profile, WhatWindowsAnswersOddlyIsRefusedWithACode) {
                {"missing", 4, ERROR_BAD_LENGTH}, {"sum", 4, ERROR_INVALID_DATA}, {"letter", 4, ERROR_INVALID_DATA}};
   for (const auto& c : cases) {
     unsigned char read[8] = {9, 9, 9, 9, 9, 9, 9, 9};
-    SetLastError(0);
     EXPECT_EQ("0/" + std::to_string(c.error),
-              outcome(GetPrivateProfileStructA("s", c.key, read, c.size, file_.c_str())))
+              outcome([&] { return GetPrivateProfileStructA("s", c.key, read, c.size, f); }))
         << c.key << " " << c.size;
     EXPECT_EQ(std::string(8, 9), std::string(read, read + 8)) << c.key;
   }

@@ -10,14 +10,10 @@
 namespace {
 
 // Switches the whole process locale for one test and puts "C" back.
-class LocaleGuard {
-public:
-  explicit LocaleGuard(const char* name) { ok_ = setlocale(LC_ALL, name) != nullptr; }
+struct LocaleGuard {
+  explicit LocaleGuard(const char* name) : ok(setlocale(LC_ALL, name) != nullptr) {}
   ~LocaleGuard() { setlocale(LC_ALL, "C"); }
-  bool ok() const { return ok_; }
-
-private:
-  bool ok_;
+  const bool ok;
 };
 
 // The text as converted into a buffer of the size the same call asked for.
@@ -45,16 +41,14 @@ TEST(WideCharToMultiByte, CLocaleIsAsciiAndReplacesTheRest) {
 
 TEST(WideCharToMultiByte, Utf8LocaleKeepsEveryCharacterAndReplacesLoneSurrogates) {
   LocaleGuard locale("C.UTF-8");
-  ASSERT_TRUE(locale.ok());
+  ASSERT_TRUE(locale.ok);
   EXPECT_EQ(Convert(kMixed), std::string("a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80z\0", 12));
   const WCHAR lone[] = {0xD800, 'a', 0xDC00, 0xDBFF, 0};  // high, low, high at the end
   BOOL used = FALSE;
   EXPECT_EQ(Convert(lone, -1, nullptr, &used), std::string("?a??\0", 5));
   EXPECT_TRUE(used);
   // CP_UTF8 replaces them with U+FFFD, or refuses when asked to.
-  EXPECT_EQ(Convert(lone, 2, nullptr, nullptr, CP_UTF8),
-            "\xEF\xBF\xBD"
-            "a");
+  EXPECT_EQ(Convert(lone, 2, nullptr, nullptr, CP_UTF8), std::string("\xEF\xBF\xBD") + 'a');
   SetLastError(0);
   EXPECT_EQ(Convert(lone, 2, nullptr, nullptr, CP_UTF8, WC_ERR_INVALID_CHARS), "<fail>");
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
@@ -91,15 +85,12 @@ TEST(WideCharToMultiByte, CompositeCheckPrecomposesWhereTheCodePageCan) {
     std::string bytes;
   } cases[] = {
       {"C.UTF-8", {'e', 0x0301, 'A', 0x030A, 'x', 0x0301}, "\xC3\xA9\xC3\x85x\xCC\x81"},
-      {"C.UTF-8",
-       {0x0301, 'e'},
-       "\xCC\x81"
-       "e"},                             // a mark first stays
-      {"C", {'e', 0x0301, 'n'}, "e?n"},  // no precomposed character in ASCII
+      {"C.UTF-8", {0x0301, 'e'}, std::string("\xCC\x81") + 'e'},  // a mark first stays
+      {"C", {'e', 0x0301, 'n'}, "e?n"},                           // no precomposed character in ASCII
   };
   for (const auto& c : cases) {
     LocaleGuard locale(c.locale);
-    ASSERT_TRUE(locale.ok());
+    ASSERT_TRUE(locale.ok);
     EXPECT_EQ(Convert(c.wide, static_cast<int>(c.wide.size()), "?", nullptr, CP_ACP, WC_COMPOSITECHECK), c.bytes);
   }
   // The same through CAnsiString, which asks for the check.
@@ -113,13 +104,9 @@ TEST(WideCharToMultiByte, LongTextWithReplacementsAcrossChunks) {
   std::basic_string<WCHAR> wide;
   std::string expected;
   for (int i = 0; i < 3000; ++i) {
-    if (i % 255 == 0) {
-      wide += {0xD83D, 0xDE00};
-      expected += '?';
-    } else {
-      wide += static_cast<WCHAR>('a' + i % 26);
-      expected += static_cast<char>('a' + i % 26);
-    }
+    const bool pair = i % 255 == 0;
+    wide += pair ? std::basic_string<WCHAR>{0xD83D, 0xDE00} : std::basic_string<WCHAR>(1, 'a' + i % 26);
+    expected += pair ? '?' : static_cast<char>('a' + i % 26);
   }
   EXPECT_EQ(Convert(wide, static_cast<int>(wide.size())), expected);
 }
@@ -158,6 +145,12 @@ TEST(StringResources, CsFmtFormatsWithTheEnteredText) {
   char none[1] = {'x'};
   EXPECT_EQ(LoadStringA(nullptr, 4711, none, 0), 0);  // no room: nothing written
   EXPECT_EQ(none[0], 'x');
+  const std::string long300(300, 'l');  // longer than CString::LoadString's first buffer
+  ASSERT_TRUE(KorvexSetStringResource(4711, long300.c_str()));
+  CString loaded;
+  EXPECT_TRUE(loaded.LoadString(4711));
+  EXPECT_EQ(long300, static_cast<const char*>(loaded));
   ASSERT_TRUE(KorvexSetStringResource(4711, nullptr));
   EXPECT_STREQ(csFmt(4711u, "list", 3), "");
+  EXPECT_FALSE(loaded.LoadString(4711));
 }

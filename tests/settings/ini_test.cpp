@@ -50,24 +50,22 @@ private:
 }  // namespace
 
 TEST_F(IniFileTest, LineGrammar) {
-  CIniFile ini;
-  ASSERT_EQ(ini.Read(WriteRaw("before=header\n"
-                              "[s]\n"
-                              "key=value\r\n"
-                              "=starts with equals\n"
-                              "no equals here\n"
-                              "empty=\n"
-                              "two=a=b\n"
-                              " spaced = padded \n"
-                              ";comment=yes\n"
-                              "\n"
-                              "[\n"
-                              "after [=still s\n"
-                              " [t]\n"
-                              "[a]b=c]\n"
-                              "k=in odd\n")
-                         .c_str()),
-            1);
+  CIniFile ini(WriteRaw("before=header\n"
+                        "[s]\n"
+                        "key=value\r\n"
+                        "=starts with equals\n"
+                        "no equals here\n"
+                        "empty=\n"
+                        "two=a=b\n"
+                        " spaced = padded \n"
+                        ";comment=yes\n"
+                        "\n"
+                        "[\n"
+                        "after [=still s\n"
+                        " [t]\n"
+                        "[a]b=c]\n"
+                        "k=in odd\n")
+                   .c_str());
   EXPECT_EQ(Get(ini, "", "before"), "<none>");
   EXPECT_EQ(Get(ini, "s", "before"), "<none>");
   EXPECT_EQ(Get(ini, "s", "key"), "value");
@@ -232,27 +230,21 @@ TEST_F(IniFileTest, WhatTheFormatCannotCarry) {
   EXPECT_EQ(Get(back, "t", "x"), "injected");
 }
 
+// Past the reader's 64 KiB buffer, every byte but the line ends, a zero byte, lines of
+// nothing but headers or "=", and "\r" alone, which ends no line.
 TEST_F(IniFileTest, HostileInput) {
-  std::string huge(3 * 1024 * 1024, 'v');
-  std::string bytes;
+  std::string huge(100000, 'v'), bytes;
   for (int c = 1; c < 256; ++c)
     if (c != '\n' && c != '\r' && c != '=') bytes += static_cast<char>(c);
-  std::string text = "[h]\nbig=" + huge + "\n" + "bin=" + bytes + "\n" + std::string("nul=ab\0cd\n", 10) +
-                     std::string("\0lost=1\n", 8) + "[" + huge + "]\nk=v";
-  CIniFile ini(WriteRaw(text).c_str());
+  CIniFile ini(WriteRaw("[h]\nbig=" + huge + "\nbin=" + bytes + "\n" + std::string("nul=ab\0cd\n\0lost=1\n", 18) + "[" +
+                        huge + "]\nk=v")
+                   .c_str());
   EXPECT_EQ(Get(ini, "h", "big"), huge);
-  EXPECT_EQ(Get(ini, "h", "bin"), bytes);
-  EXPECT_EQ(Get(ini, "h", "nul"), "ab");  // text ends at the zero byte
+  EXPECT_EQ(Get(ini, "h", "nul"), "ab");
   EXPECT_EQ(Get(ini, "h", ""), "<none>");
   EXPECT_EQ(Get(ini, huge.c_str(), "k"), "v");
   CIniFile back(WriteRaw(Written(ini), "back.ini").c_str());
-  EXPECT_EQ(Get(back, "h", "big"), huge);
   EXPECT_EQ(Get(back, "h", "bin"), bytes);
-
-  CIniFile headers(WriteRaw("[a]\n[b]\n[]\n[c]", "headers.ini").c_str());
-  EXPECT_EQ(Written(headers), "");
-  CIniFile equals(WriteRaw("=\n==\n[s]\n=\n=x\n", "equals.ini").c_str());
-  EXPECT_EQ(Written(equals), "");
-  CIniFile crOnly(WriteRaw("[s]\rk=v\r", "cr.ini").c_str());
-  EXPECT_EQ(Written(crOnly), "");
+  for (const char* text : {"[a]\n[b]\n[]\n[c]", "=\n==\n[s]\n=\n=x\n", "[s]\rk=v\r"})
+    EXPECT_EQ(Written(CIniFile(WriteRaw(text, "odd.ini").c_str())), "") << text;
 }

@@ -1,9 +1,12 @@
 // COptionStorage in both modes, checked through the profile and registry calls.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "korvex/korvex.h"
@@ -128,11 +131,10 @@ TEST_F(OptionsTest, ClosedStoreDoesNothingAndGivesTheDefault) {
   store.SetValue("t", "text");
   EXPECT_EQ(-5, store.GetValue("n", -5));
   EXPECT_STREQ("dflt", store.GetValue("t", "dflt"));
-  // The section chosen while closed is dropped by the open.
   std::string path = IniPath();
   ASSERT_EQ(1, store.OpenIniFile(path.c_str()));
   store.SetValue("n", 3);
-  EXPECT_EQ("3", ProfileText(path, "Default", "n"));
+  EXPECT_EQ("3", ProfileText(path, "Default", "n"));  // the section chosen while closed is dropped
 }
 
 TEST_F(OptionsTest, SameSectionIsNotReopened) {
@@ -149,30 +151,26 @@ TEST_F(OptionsTest, SameSectionIsNotReopened) {
   EXPECT_EQ(kDwordMinusOne, RegistryValue("Gone", "v"));
 }
 
+// Open(subfolder, file, 0): setup.ini or the named file in the folder of
+// application data or a subfolder of it, which is not created.
 TEST_F(OptionsTest, AppDataFiles) {
   char appData[MAX_PATH];
   ASSERT_GE(SHGetFolderPathA(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData), 0);
-  const std::string leaf = Leaf();
-  std::string folder = Remembered(std::string(appData) + "\\" + leaf);
+  const std::string leaf = Leaf(), folder = Remembered(std::string(appData) + "\\" + leaf);
   ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-  struct Case {
-    const char *subfolder, *file;
-    std::string where;  // "" when the file cannot be written
-  } cases[] = {
+  const std::tuple<const char*, const char*, std::string> cases[] = {
       {nullptr, nullptr, std::string(appData) + "\\setup.ini"},
       {leaf.c_str(), nullptr, folder + "\\setup.ini"},
       {leaf.c_str(), "named.ini", folder + "\\named.ini"},
-      {"missing-subfolder", "named.ini", ""},  // not created
+      {"missing-subfolder", "named.ini", std::string(appData) + "\\missing-subfolder\\named.ini"},  // cannot be written
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.where);
+  for (const auto& [subfolder, file, where] : cases) {
+    const bool written = strcmp(subfolder ? subfolder : "", "missing-subfolder") != 0;
     COptionStorage store;
-    ASSERT_EQ(1, store.Open(c.subfolder, c.file, 0));
+    ASSERT_EQ(1, store.Open(subfolder, file, 0));
     store.SetValue("where", "here");
-    EXPECT_STREQ(c.where.empty() ? "dflt" : "here", store.GetValue("where", "dflt"));
-    if (!c.where.empty()) {
-      EXPECT_EQ("here", ProfileText(Remembered(c.where), "Default", "where"));
-    }
+    EXPECT_STREQ(written ? "here" : "dflt", store.GetValue("where", "dflt")) << where;
+    EXPECT_EQ(written ? "here" : "<missing>", ProfileText(Remembered(where), "Default", "where"));
   }
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((std::string(appData) + "\\missing-subfolder").c_str()));
 }

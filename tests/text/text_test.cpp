@@ -1,4 +1,7 @@
+#include <string.h>
+
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -40,9 +43,7 @@ TEST(CAnsiString, NullAndEmptyFormsAreValidEmptyText) {
 }
 
 TEST(CAnsiString, CopiesAreIndependentAndSelfAssignmentKeepsTheText) {
-  CAnsiString a("hello");
-  CAnsiString b(a);
-  CAnsiString c;
+  CAnsiString a("hello"), b(a), c;
   c = a;
   EXPECT_NE(static_cast<const char*>(a), static_cast<const char*>(b));
   EXPECT_NE(static_cast<const char*>(a), static_cast<const char*>(c));
@@ -98,8 +99,7 @@ TEST(CAnsiString, PartsClampTheirCountsAndIndexes) {
   CAnsiString set("abc"), empty;
   for (int index : {3, -1, 1}) set.SetAt(index, index == 1 ? '\0' : 'x');
   empty.SetAt(0, 'x');
-  EXPECT_EQ(Text(set), "a");
-  EXPECT_EQ(set.GetAt(1), '\0');
+  EXPECT_EQ(std::string(set, 3), std::string("a\0c", 3));
   EXPECT_TRUE(empty.IsEmpty());
   set.SetString("ab\0cd", 5);  // the zero byte ends the text
   EXPECT_EQ(set.GetLength(), 2);
@@ -155,7 +155,6 @@ TEST(CAnsiString, FormatCutsAt4095AndReadsArgumentsFirst) {
 
   std::string long5000(5000, 'q');
   s.Format("%s", long5000.c_str());
-  EXPECT_EQ(s.GetLength(), 4095);
   EXPECT_EQ(Text(s), long5000.substr(0, 4095));
   std::string exact(4095, 'r');
   s.Format("%s", exact.c_str());
@@ -169,19 +168,17 @@ TEST(CAnsiString, FormatCutsAt4095AndReadsArgumentsFirst) {
 }
 
 TEST(CAnsiString, ComparisonsAreExactAndCaseSensitive) {
-  struct Case {
-    const char *a, *b;
-    bool equal;
-  } cases[] = {{"abc", "abc", true},   {"abc", "ABC", false}, {"abc", "abcd", false},
-               {"abcd", "abc", false}, {"", "", true},        {"", "a", false}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.a) + " vs " + c.b);
-    const CAnsiString a(c.a), b(c.b);
-    EXPECT_EQ(a == b, c.equal ? 1 : 0);
-    EXPECT_EQ(a != b, c.equal ? 0 : 1);
-    EXPECT_EQ(c.a == b, c.equal ? 1 : 0);
-    EXPECT_EQ(c.a != b, c.equal ? 0 : 1);
-    EXPECT_EQ(a != c.b, c.equal ? 0 : 1);
+  const std::pair<const char*, const char*> cases[] = {{"abc", "abc"},  {"abc", "ABC"}, {"abc", "abcd"},
+                                                       {"abcd", "abc"}, {"", ""},       {"", "a"}};
+  for (const auto& [ta, tb] : cases) {
+    SCOPED_TRACE(std::string(ta) + " vs " + tb);
+    const CAnsiString a(ta), b(tb);
+    const int equal = strcmp(ta, tb) == 0;
+    EXPECT_EQ(a == b, equal);
+    EXPECT_EQ(a != b, 1 - equal);
+    EXPECT_EQ(ta == b, equal);
+    EXPECT_EQ(ta != b, 1 - equal);
+    EXPECT_EQ(a != tb, 1 - equal);
   }
   // The empty string without a block equals one with a block and the empty text.
   CAnsiString empty, emptyBlock("");

