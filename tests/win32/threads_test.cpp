@@ -25,8 +25,7 @@ TEST(Event, ResetModes) {
     SCOPED_TRACE(c.name);
     HANDLE event = NewEvent(c.manualReset, c.initial);
     ASSERT_NE(nullptr, event);
-    EXPECT_TRUE(!c.set || SetEvent(event));
-    EXPECT_TRUE(!c.reset || ResetEvent(event));
+    EXPECT_TRUE((!c.set || SetEvent(event)) && (!c.reset || ResetEvent(event)));
     EXPECT_EQ(c.first, WaitForSingleObject(event, 0));
     EXPECT_EQ(c.second, WaitForSingleObject(event, 0));
     EXPECT_TRUE(CloseHandle(event));
@@ -63,13 +62,10 @@ TEST(Wait, MultipleObjectsAnyAndAllAndTimeouts) {
 
 struct Blocked {
   int kind = 0;  // where the thread waits when TerminateThread comes
-  HANDLE ready = NewEvent(true, false);
-  HANDLE never = NewEvent(true, false);
-  HWND deaf = nullptr;  // a window whose thread handles no messages
-  ~Blocked() {
-    CloseHandle(ready);
-    CloseHandle(never);
-  }
+  HANDLE ready = NewEvent(true, false), never = NewEvent(true, false);
+  HANDLE self = nullptr;  // kind 0: the thread ends itself once woken
+  HWND deaf = nullptr;    // a window whose thread handles no messages
+  ~Blocked() { CloseHandle(ready), CloseHandle(never); }
 };
 
 DWORD WINAPI BlockIn(LPVOID parameter) {
@@ -78,7 +74,11 @@ DWORD WINAPI BlockIn(LPVOID parameter) {
   PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
   SetEvent(blocked->ready);
   HANDLE both[2] = {blocked->never, blocked->never};
-  if (blocked->kind == 0) return WaitForSingleObject(blocked->never, INFINITE) + 0x1234;
+  if (blocked->kind == 0) {
+    DWORD waited = WaitForSingleObject(blocked->never, INFINITE);
+    if (blocked->self) TerminateThread(blocked->self, 7);
+    return waited + 0x1234;
+  }
   if (blocked->kind == 1) WaitForMultipleObjects(2, both, FALSE, INFINITE);
   if (blocked->kind == 2) GetMessageA(&msg, nullptr, 0, 0);
   if (blocked->kind == 3) SendMessageA(blocked->deaf, WM_USER, 0, 0);
@@ -94,21 +94,25 @@ DWORD WINAPI OwnWindowAndIgnoreIt(LPVOID parameter) {
   return 0;
 }
 
+// Woken, the thread returns, or terminates itself, with its exit code.
 TEST(Thread, RunsWakesAndReportsItsExitCode) {
-  Blocked gate;
-  DWORD id = 0, code = 0;
-  HANDLE thread = CreateThread(nullptr, 0, BlockIn, &gate, 0, &id);
-  ASSERT_NE(nullptr, thread);
-  EXPECT_NE(GetCurrentThreadId(), id);
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(gate.ready, kDeadlineMs));
-  ASSERT_TRUE(GetExitCodeThread(thread, &code));
-  EXPECT_EQ(STILL_ACTIVE, code);
-  EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitForSingleObject(thread, 0));
-  SetEvent(gate.never);
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, kDeadlineMs));
-  ASSERT_TRUE(GetExitCodeThread(thread, &code));
-  EXPECT_EQ(WAIT_OBJECT_0 + 0x1234u, code);
-  EXPECT_TRUE(CloseHandle(thread));
+  for (bool endsItself : {false, true}) {
+    SCOPED_TRACE(endsItself);
+    Blocked gate;
+    DWORD id = 0, running = 0, code = 0;
+    HANDLE thread = CreateThread(nullptr, 0, BlockIn, &gate, 0, &id);
+    ASSERT_NE(nullptr, thread);
+    if (endsItself) gate.self = thread;
+    EXPECT_NE(GetCurrentThreadId(), id);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(gate.ready, kDeadlineMs));
+    EXPECT_TRUE(GetExitCodeThread(thread, &running) && running == STILL_ACTIVE);
+    EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitForSingleObject(thread, 0));
+    SetEvent(gate.never);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, kDeadlineMs));
+    EXPECT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(endsItself ? 7u : WAIT_OBJECT_0 + 0x1234u, code);
+    EXPECT_TRUE(CloseHandle(thread));
+  }
 }
 
 TEST(TerminateThread, EndsEveryKindOfBlockingCall) {
@@ -125,31 +129,6 @@ TEST(TerminateThread, EndsEveryKindOfBlockingCall) {
     EXPECT_TRUE(TerminatesOnceReady(BlockIn, &blocked, blocked.ready, 42));
   }
   SetEvent(deaf.never);
-}
-
-struct SelfEnding {
-  HANDLE go = NewEvent(true, false);
-  HANDLE self = nullptr;
-};
-
-DWORD WINAPI TerminateItself(LPVOID parameter) {
-  auto* self = static_cast<SelfEnding*>(parameter);
-  WaitForSingleObject(self->go, INFINITE);
-  TerminateThread(self->self, 7);
-  return 3;
-}
-
-TEST(TerminateThread, FromTheThreadItselfSetsItsExitCode) {
-  SelfEnding self;
-  self.self = CreateThread(nullptr, 0, TerminateItself, &self, 0, nullptr);
-  ASSERT_NE(nullptr, self.self);
-  SetEvent(self.go);
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(self.self, kDeadlineMs));
-  DWORD code = 0;
-  EXPECT_TRUE(GetExitCodeThread(self.self, &code));
-  EXPECT_EQ(7u, code);
-  CloseHandle(self.self);
-  CloseHandle(self.go);
 }
 
 }  // namespace

@@ -14,8 +14,7 @@
 
 namespace {
 
-constexpr UINT kPing = WM_APP + 1;
-constexpr UINT kRelay = WM_APP + 2;
+constexpr UINT kPing = WM_APP + 1, kRelay = WM_APP + 2;
 
 // What a window procedure saw.
 std::mutex g_lock;
@@ -45,6 +44,16 @@ LRESULT CALLBACK ThreadTelling(HWND window, UINT message, WPARAM wParam, LPARAM 
   return message == kPing ? LRESULT(GetCurrentThreadId()) : DefWindowProcA(window, message, wParam, lParam);
 }
 
+// 0 when the call succeeded, else the error it left.
+DWORD ErrorOf(bool ok) { return ok ? 0 : GetLastError(); }
+
+// The message PeekMessageA finds (0: none), with its window's handle and wParam.
+std::vector<uintptr_t> Peek(HWND window, UINT first, UINT last, UINT remove) {
+  MSG msg;
+  if (!PeekMessageA(&msg, window, first, last, remove)) return {0};
+  return {msg.message, reinterpret_cast<uintptr_t>(msg.hwnd), msg.wParam};
+}
+
 // Messages on the calling thread's queue for the window, removed, in order.
 std::vector<UINT> Drain(HWND window) {
   std::vector<UINT> messages;
@@ -60,22 +69,18 @@ TEST(WindowClass, RegistrationAndLookup) {
   windowClass.hInstance = instance;
   windowClass.lpszClassName = "Korvex-Class-Test";
   ASSERT_NE(0, RegisterClassA(&windowClass));
-  EXPECT_EQ(0, RegisterClassA(&windowClass));
-  EXPECT_EQ(DWORD(ERROR_CLASS_ALREADY_EXISTS), GetLastError());
-
+  EXPECT_EQ(DWORD(ERROR_CLASS_ALREADY_EXISTS), ErrorOf(RegisterClassA(&windowClass)));
   WNDCLASSA found{};
   ASSERT_TRUE(GetClassInfoA(instance, "KORVEX-class-test", &found));  // names ignore case
   EXPECT_EQ(reinterpret_cast<void*>(Recording), reinterpret_cast<void*>(found.lpfnWndProc));
 
   HWND window = CreateWindowExA(0, "korvex-class-test", "", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
   ASSERT_NE(nullptr, window);
-  EXPECT_FALSE(UnregisterClassA("Korvex-Class-Test", instance));
-  EXPECT_EQ(DWORD(ERROR_CLASS_HAS_WINDOWS), GetLastError());
+  EXPECT_EQ(DWORD(ERROR_CLASS_HAS_WINDOWS), ErrorOf(UnregisterClassA("Korvex-Class-Test", instance)));
   EXPECT_TRUE(DestroyWindow(window));
   EXPECT_TRUE(UnregisterClassA("Korvex-Class-Test", instance));
   EXPECT_FALSE(GetClassInfoA(instance, "Korvex-Class-Test", &found));
   EXPECT_EQ(nullptr, CreateWindowExA(0, "Korvex-Class-Test", "", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
-  Seen();
 }
 
 TEST(Window, LifecycleMessagesQueuedMessagesAndStaleHandle) {
@@ -97,46 +102,36 @@ TEST(Window, LifecycleMessagesQueuedMessagesAndStaleHandle) {
     EXPECT_NE(window, later.back());
   }
   for (HWND other : later) DestroyWindow(other);
-  EXPECT_FALSE(IsWindow(window));
-  EXPECT_FALSE(DestroyWindow(window));
-  EXPECT_FALSE(PostMessageA(window, kPing, 0, 0));
+  EXPECT_FALSE(IsWindow(window) || DestroyWindow(window) || PostMessageA(window, kPing, 0, 0));
   EXPECT_EQ(0, SendMessageA(window, kPing, 1, 0));
   EXPECT_EQ(nullptr, CreateTestWindow(RefusesCreation));
-  Seen();
 }
 
 TEST(MessageQueue, OrderFiltersAndQuit) {
   HWND window = CreateTestWindow(Recording);
+  const uintptr_t w = reinterpret_cast<uintptr_t>(window);
   Drain(nullptr);
   ASSERT_TRUE(PostMessageA(window, WM_USER + 1, 10, 20));
   ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_USER + 2, 0, 0));
   ASSERT_TRUE(PostMessageA(window, WM_USER + 3, 0, 0));
-
-  // Not removed: seen again.
-  MSG msg;
-  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
-  EXPECT_EQ(UINT(WM_USER + 1), msg.message);
-  // A range skips what lies outside it; a window filter skips thread messages.
-  ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_USER + 2, WM_USER + 3, PM_REMOVE));
-  EXPECT_EQ(UINT(WM_USER + 2), msg.message);
-  EXPECT_EQ(nullptr, msg.hwnd);
+  // Not removed: seen again. A range skips what lies outside it; a window
+  // filter skips thread messages.
+  EXPECT_EQ((std::vector<uintptr_t>{WM_USER + 1, w, 10}), Peek(nullptr, 0, 0, PM_NOREMOVE));
+  EXPECT_EQ((std::vector<uintptr_t>{WM_USER + 2, 0, 0}), Peek(nullptr, WM_USER + 2, WM_USER + 3, PM_REMOVE));
   EXPECT_EQ((std::vector<UINT>{WM_USER + 1, WM_USER + 3}), Drain(window));
 
   // The quit request comes after every posted message, and through any filter.
   PostQuitMessage(7);
   ASSERT_TRUE(PostMessageA(window, WM_USER + 4, 0, 0));
-  ASSERT_EQ(TRUE, GetMessageA(&msg, nullptr, 0, 0));
+  MSG msg;
+  EXPECT_EQ(TRUE, GetMessageA(&msg, nullptr, 0, 0));
   EXPECT_EQ(UINT(WM_USER + 4), msg.message);
-  ASSERT_TRUE(PeekMessageA(&msg, window, WM_USER, WM_USER, PM_NOREMOVE));
+  EXPECT_EQ((std::vector<uintptr_t>{WM_QUIT, 0, 7}), Peek(window, WM_USER, WM_USER, PM_NOREMOVE));
+  EXPECT_EQ(FALSE, GetMessageA(&msg, nullptr, 0, 0));
   EXPECT_EQ(UINT(WM_QUIT), msg.message);
-  ASSERT_EQ(FALSE, GetMessageA(&msg, nullptr, 0, 0));
-  EXPECT_EQ(UINT(WM_QUIT), msg.message);
-  EXPECT_EQ(WPARAM(7), msg.wParam);
-  EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-
+  EXPECT_EQ(std::vector<uintptr_t>{0}, Peek(nullptr, 0, 0, PM_REMOVE));
   EXPECT_FALSE(PostThreadMessageA(0xFFFFFF0u, WM_USER, 0, 0));
   DestroyWindow(window);
-  Seen();
 }
 
 TEST(SendMessage, RunsOnTheWindowsThread) {
@@ -185,21 +180,16 @@ TEST(SendMessage, TwoThreadsSendingToEachOtherDoNotDeadlock) {
     TestThread first(OwnWindowThenSend, &a), second(OwnWindowThenSend, &b);
     while (!g_peerOf[0].load() || !g_peerOf[1].load()) std::this_thread::yield();
     SetEvent(start);
-    EXPECT_TRUE(first.Join());
-    EXPECT_TRUE(second.Join());
+    EXPECT_TRUE(first.Join() && second.Join());
     ResetEvent(start);
   }
   // Each send runs four handlers, alternating between the threads.
-  EXPECT_EQ(400, a.total);
-  EXPECT_EQ(400, b.total);
-  EXPECT_EQ(800, g_handled.load());
+  EXPECT_EQ((std::vector<long long>{400, 400, 800}), (std::vector<long long>{a.total, b.total, g_handled.load()}));
   CloseHandle(start);
 }
 
 std::atomic<int> g_timerCalls{0};
-void CALLBACK CountingTimer(HWND, UINT message, UINT_PTR, DWORD) {
-  if (message == WM_TIMER) g_timerCalls++;
-}
+void CALLBACK CountingTimer(HWND, UINT message, UINT_PTR, DWORD) { g_timerCalls += message == WM_TIMER; }
 
 // The identifiers of the WM_TIMER messages taken from the queue (and dispatched) within ms.
 std::set<WPARAM> TimersWithin(DWORD ms) {
@@ -222,9 +212,7 @@ TEST(Timer, WindowTimerRestartKillAndQueueing) {
   ASSERT_NE(0u, SetTimer(window, 5, 10, nullptr));
   MSG msg;
   ASSERT_EQ(TRUE, GetMessageA(&msg, window, WM_TIMER, WM_TIMER));
-  EXPECT_EQ(window, msg.hwnd);
-  EXPECT_EQ(WPARAM(5), msg.wParam);
-
+  EXPECT_TRUE(msg.hwnd == window && msg.wParam == 5);
   // Set again with a long period: the same timer restarted, not a second one.
   ASSERT_NE(0u, SetTimer(window, 5, 60000, nullptr));
   ASSERT_NE(0u, SetTimer(window, 6, 10, nullptr));
@@ -243,25 +231,20 @@ TEST(Timer, WindowTimerRestartKillAndQueueing) {
   EXPECT_TRUE(DestroyWindow(window));
   EXPECT_FALSE(KillTimer(window, 1));  // went with the window
   EXPECT_EQ(0u, SetTimer(window, 1, 10, nullptr));
-  Seen();
 }
 
 TEST(Timer, ThreadTimerAndTimerProcedure) {
-  UINT_PTR id = SetTimer(nullptr, 0, 10, nullptr);
-  ASSERT_NE(0u, id);
-  MSG msg;
-  ASSERT_EQ(TRUE, GetMessageA(&msg, nullptr, WM_TIMER, WM_TIMER));
-  EXPECT_EQ(nullptr, msg.hwnd);
-  EXPECT_EQ(id, msg.wParam);
-  EXPECT_TRUE(KillTimer(nullptr, id));
-
   g_timerCalls = 0;
-  UINT_PTR withProc = SetTimer(nullptr, 0, 10, CountingTimer);
-  ASSERT_NE(0u, withProc);
-  ASSERT_EQ(TRUE, GetMessageA(&msg, nullptr, WM_TIMER, WM_TIMER));
-  DispatchMessageA(&msg);
+  for (TIMERPROC procedure : {TIMERPROC(nullptr), TIMERPROC(CountingTimer)}) {
+    UINT_PTR id = SetTimer(nullptr, 0, 10, procedure);
+    ASSERT_NE(0u, id);
+    MSG msg;
+    ASSERT_EQ(TRUE, GetMessageA(&msg, nullptr, WM_TIMER, WM_TIMER));
+    EXPECT_TRUE(msg.hwnd == nullptr && msg.wParam == id);
+    DispatchMessageA(&msg);
+    EXPECT_TRUE(KillTimer(nullptr, id));
+  }
   EXPECT_EQ(1, g_timerCalls.load());
-  EXPECT_TRUE(KillTimer(nullptr, withProc));
 }
 
 // Timers that a window of another thread gets arrive on that thread.
