@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
-#include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -25,11 +25,13 @@ int Collect(const char* name, long data) {
   return g_names.size() != g_stopAfter;
 }
 
-std::vector<std::string> Enumerated(const std::string& folder, const char* ext, int expected, size_t stopAfter = 0) {
+// EnumFile's result, then the names it called back with, sorted.
+std::vector<std::string> Enumerated(const std::string& folder, const char* ext, size_t stopAfter = 0) {
   g_names.clear();
   g_stopAfter = stopAfter;
-  EXPECT_EQ(EnumFile(folder.c_str(), ext, Collect, 42), expected) << ext;
+  int result = EnumFile(folder.c_str(), ext, Collect, 42);
   std::sort(g_names.begin(), g_names.end());
+  g_names.insert(g_names.begin(), std::to_string(result));
   return g_names;
 }
 
@@ -43,11 +45,7 @@ protected:
   }
   void TearDown() override { std::filesystem::remove_all(root_); }
 
-  void MakeFile(const std::string& name) {
-    FILE* file = fopen((root_ / name).string().c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    fclose(file);
-  }
+  void MakeFile(const std::string& name) { ASSERT_TRUE(std::ofstream(root_ / name).good()); }
   // The library's own form: the folder, a backslash, the name.
   std::string Win(const std::string& name) const { return root_.string() + "\\" + name; }
 
@@ -146,21 +144,18 @@ TEST(SplitNameForSaveAs, TrailingNumberInParentheses) {
   // No name at all: nothing is written.
   CString base("untouched");
   unsigned int number = 5;
-  EXPECT_EQ(SplitNameForSaveAs("", base, number), 0);
-  EXPECT_EQ(SplitNameForSaveAs(NULL, base, number), 0);
-  EXPECT_EQ(Text(base), "untouched");
-  EXPECT_EQ(number, 5u);
+  EXPECT_EQ(SplitNameForSaveAs("", base, number) + SplitNameForSaveAs(NULL, base, number), 0);
+  EXPECT_EQ(Text(base) + std::to_string(number), "untouched5");
 }
 
 TEST_F(PathsOnDisk, ExistenceAndCreation) {
   MakeFile("file.txt");
-  EXPECT_EQ(DoesFileExist(Win("file.txt").c_str()), 1);
-  EXPECT_EQ(DoesFileExist(Win("*.txt").c_str()), 1);
-  EXPECT_EQ(DoesFileExist(Win("missing").c_str()), 0);
-  EXPECT_EQ(DoesFolderExist(root_.string().c_str()), 1);
-  EXPECT_EQ(DoesFolderExist(Win("file.txt").c_str()), 0);
-  EXPECT_EQ(DoesFolderExist(Win("missing").c_str()), 0);
-  EXPECT_EQ(DoesFolderExist(NULL), 0);
+  auto file = [&](const char* name) { return DoesFileExist(Win(name).c_str()); };
+  auto folder = [&](const char* name) { return DoesFolderExist(Win(name).c_str()); };
+  EXPECT_EQ((std::vector<int>{1, 1, 0}), (std::vector<int>{file("file.txt"), file("*.txt"), file("missing")}));
+  EXPECT_EQ((std::vector<int>{1, 0, 0, 0}),
+            (std::vector<int>{DoesFolderExist(root_.string().c_str()), folder("file.txt"), folder("missing"),
+                              DoesFolderExist(NULL)}));
 
   // Whatever is there already counts; only the last level is created.
   EXPECT_EQ(EnsureFolderExist(Win("file.txt").c_str()), 1);
@@ -181,19 +176,18 @@ TEST_F(PathsOnDisk, GetLongFileNameGivesTheLastComponent) {
   char guarded[MAX_PATH + 1];
   guarded[MAX_PATH] = '#';
   EXPECT_EQ(GetLongFileName(guarded, missing.c_str()), 0);
-  EXPECT_EQ(std::string(guarded), missing.substr(0, MAX_PATH - 1));
-  EXPECT_EQ(guarded[MAX_PATH], '#');
+  EXPECT_EQ(std::string(guarded) + guarded[MAX_PATH], missing.substr(0, MAX_PATH - 1) + "#");
 }
 
 TEST_F(PathsOnDisk, EnumFileCallsBackWithBareNames) {
   for (const char* name : {"a.ini", "c.txt", "d.ini.bak", "(1).ini", ".ini", "noext"}) MakeFile(name);
   std::filesystem::create_directory(root_ / "folder.ini");
   const std::string folder = root_.string();
-  EXPECT_EQ(Enumerated(folder, "ini", 1), (std::vector<std::string>{"", "(1)", "a", "folder"}));
-  EXPECT_EQ(Enumerated(folder, "ini", 1, 1).size(), 1u);
-  EXPECT_TRUE(Enumerated(folder, "xyz", 0).empty());
-  EXPECT_TRUE(Enumerated(Win("missing"), "ini", 0).empty());
+  typedef std::vector<std::string> Names;
+  EXPECT_EQ(Enumerated(folder, "ini"), (Names{"1", "", "(1)", "a", "folder"}));
+  EXPECT_EQ(Enumerated(folder, "ini", 1).size(), 2u);
+  EXPECT_EQ(Enumerated(folder, "xyz"), Names{"0"});
+  EXPECT_EQ(Enumerated(Win("missing"), "ini"), Names{"0"});
   // A wildcard extension cuts inside the name; "." and ".." are cut to nothing.
-  EXPECT_EQ(Enumerated(folder, "*", 1),
-            (std::vector<std::string>{"", "", "(1).i", ".i", "a.i", "c.t", "d.ini.b", "folder.i", "noe"}));
+  EXPECT_EQ(Enumerated(folder, "*"), (Names{"1", "", "", "(1).i", ".i", "a.i", "c.t", "d.ini.b", "folder.i", "noe"}));
 }

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -7,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -26,10 +26,7 @@ protected:
   void TearDown() override { std::filesystem::remove_all(root_); }
 
   void MakeFile(const std::string& name, const std::string& content = "") {
-    FILE* file = fopen((root_ + "/" + name).c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    fputs(content.c_str(), file);
-    fclose(file);
+    ASSERT_TRUE(std::ofstream(root_ + "/" + name) << content);
   }
 
   // Every name FindFirstFileA/FindNextFileA deliver for the pattern, sorted.
@@ -98,8 +95,7 @@ TEST_F(PosixFiles, FailuresSetWin32Errors) {
   // A trailing separator names no entry.
   EXPECT_EQ(FindFirstFileA((root_ + "\\").c_str(), &data), INVALID_HANDLE_VALUE);
   EXPECT_EQ(FindFirstFileA(NULL, &data), INVALID_HANDLE_VALUE);
-  EXPECT_FALSE(FindClose(INVALID_HANDLE_VALUE));
-  EXPECT_FALSE(FindNextFileA(NULL, &data));
+  EXPECT_FALSE(FindClose(INVALID_HANDLE_VALUE) || FindNextFileA(NULL, &data));
   EXPECT_EQ(GetFileAttributesA(""), INVALID_FILE_ATTRIBUTES);
 
   std::string sub = root_ + "\\sub";
@@ -121,15 +117,13 @@ TEST_F(PosixFiles, AttributesSizesAndTimes) {
   WIN32_FIND_DATAA data;
   HANDLE search = FindFirstFileA((root_ + "\\big.bin").c_str(), &data);
   ASSERT_NE(search, INVALID_HANDLE_VALUE);
-  EXPECT_STREQ(data.cFileName, "big.bin");
-  EXPECT_EQ(data.nFileSizeLow, 70000u);
-  EXPECT_EQ(data.dwFileAttributes, FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(data.cFileName + ("|" + std::to_string(data.nFileSizeLow)) + "|" + std::to_string(data.dwFileAttributes),
+            "big.bin|70000|" + std::to_string(FILE_ATTRIBUTE_NORMAL));
   uint64_t written =
       (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
   uint64_t expected = (static_cast<uint64_t>(now) + 11644473600ull) * 10000000ull;
   EXPECT_LT(written > expected ? written - expected : expected - written, 20ull * 10000000ull);
-  EXPECT_FALSE(FindNextFileA(search, &data));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+  EXPECT_TRUE(!FindNextFileA(search, &data) && GetLastError() == ERROR_NO_MORE_FILES);
   EXPECT_TRUE(FindClose(search));
   // The folder itself, by a path that mixes both separators.
   size_t slash = root_.rfind('/');
@@ -154,35 +148,27 @@ TEST_F(PosixFiles, AttributesSizesAndTimes) {
 }
 
 TEST(SplitPath, PartsAsTheWindowsRuntimeGivesThem) {
-  struct Case {
-    const char *path, *drive, *dir, *fname, *ext;
-  } cases[] = {
-      {"C:\\dir\\sub\\name.ext", "C:", "\\dir\\sub\\", "name", ".ext"},
-      {"/usr/lib/x.so.1", "", "/usr/lib/", "x.so", ".1"},
-      {"dir.d\\name", "", "dir.d\\", "name", ""},
-      {"1:abc", "1:", "", "abc", ""},
-      {"a\\C:b.c", "", "a\\", "C:b", ".c"},
-      {".profile", "", "", "", ".profile"},
-      {"a.", "", "", "a", "."},
-      {"\\\\srv\\share\\", "", "\\\\srv\\share\\", "", ""},
-      {"", "", "", "", ""},
+  // Each row: the path, and its drive, folder, name and extension.
+  const char* cases[][2] = {
+      {"C:\\dir\\sub\\name.ext", "C:|\\dir\\sub\\|name|.ext"},
+      {"/usr/lib/x.so.1", "|/usr/lib/|x.so|.1"},
+      {"dir.d\\name", "|dir.d\\|name|"},
+      {"1:abc", "1:||abc|"},
+      {"a\\C:b.c", "|a\\|C:b|.c"},
+      {".profile", "|||.profile"},
+      {"a.", "||a|."},
+      {"\\\\srv\\share\\", "|\\\\srv\\share\\||"},
+      {"", "|||"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.path);
-    char drive[_MAX_DRIVE], dir[_MAX_DIR], fname[_MAX_FNAME], ext[_MAX_EXT];
-    _splitpath(c.path, drive, dir, fname, ext);
-    EXPECT_STREQ(drive, c.drive);
-    EXPECT_STREQ(dir, c.dir);
-    EXPECT_STREQ(fname, c.fname);
-    EXPECT_STREQ(ext, c.ext);
+  char drive[_MAX_DRIVE], dir[_MAX_DIR + 1], fname[_MAX_FNAME + 1], ext[_MAX_EXT];
+  for (const auto& c : cases) {
+    _splitpath(c[0], drive, dir, fname, ext);
+    EXPECT_EQ(std::string(drive) + "|" + dir + "|" + fname + "|" + ext, c[1]) << c[0];
   }
   // Parts not asked for are skipped; overlong ones are cut to their buffers.
   std::string path = "C:\\" + std::string(300, 'd') + "\\" + std::string(300, 'n') + "." + std::string(300, 'e');
-  char dir[_MAX_DIR + 1], fname[_MAX_FNAME + 1];
   dir[_MAX_DIR] = fname[_MAX_FNAME] = '#';
   _splitpath(path.c_str(), NULL, dir, fname, NULL);
-  EXPECT_EQ(dir, "\\" + std::string(254, 'd'));
-  EXPECT_EQ(fname, std::string(255, 'n'));
-  EXPECT_EQ(dir[_MAX_DIR], '#');
-  EXPECT_EQ(fname[_MAX_FNAME], '#');
+  EXPECT_EQ(dir + ("|" + std::string(fname)) + "|" + dir[_MAX_DIR] + fname[_MAX_FNAME],
+            "\\" + std::string(254, 'd') + "|" + std::string(255, 'n') + "|##");
 }
