@@ -1,7 +1,6 @@
 // What ShellExecuteA promises on POSIX beyond the Win32 behaviour the shared
 // suites check: the started program is detached from the caller, and the
 // results when it cannot start.
-#include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -13,9 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "korvex/platform.h"
 #include "tests/support/recorder.h"
@@ -56,10 +53,7 @@ TEST(ShellExecuteA, LeavesNoZombie) {
   ASSERT_TRUE(recording.Wait().has_value());
   // Once it has ended, no child of any kind is left waiting to be reaped.
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  for (;;) {
-    siginfo_t info = {};
-    bool zombie = waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0;
-    if (!zombie) break;
+  for (siginfo_t info{}; waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0; info = {}) {
     ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "a zombie stays";
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
@@ -95,8 +89,7 @@ TEST(ShellExecuteA, FailuresGiveWin32ShellResults) {
 }
 
 TEST(ShellExecuteA, FindsBareNamesInPathAndRelativeOnesInTheWorkingFolder) {
-  const std::string folder = FolderOfThisProgram();
-  const std::string saved = getenv("PATH") ? getenv("PATH") : "";
+  const std::string folder = FolderOfThisProgram(), saved = getenv("PATH") ? getenv("PATH") : "";
   setenv("PATH", ("/nonexistent:" + folder).c_str(), 1);
   Recording byName;
   EXPECT_GT(Start("open", "record_args", "by-name"), 32);
@@ -126,14 +119,13 @@ TEST(ShellExecuteA, ReapingClosesNoDescriptorOfTheCaller) {
   close(release[0]);
   std::vector<int> opened;
   auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-  while (std::chrono::steady_clock::now() < until) {
+  bool allOpen = true;
+  while (allOpen && std::chrono::steady_clock::now() < until) {
     opened.push_back(open("/dev/null", O_RDONLY | O_CLOEXEC));
-    bool allOpen = true;
     for (int fd : opened) allOpen = allOpen && fcntl(fd, F_GETFD) != -1;
-    EXPECT_TRUE(allOpen) << "a descriptor was closed behind our back";
-    if (!allOpen) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  EXPECT_TRUE(allOpen) << "a descriptor was closed behind our back";
   for (int fd : opened) close(fd);
   close(release[1]);
   waitpid(holder, NULL, 0);
