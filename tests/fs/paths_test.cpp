@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <string.h>
 
 #include <algorithm>
 #include <chrono>
@@ -150,18 +149,16 @@ TEST(SplitNameForSaveAs, TrailingNumberInParentheses) {
 
 TEST_F(PathsOnDisk, ExistenceAndCreation) {
   MakeFile("file.txt");
+  // DoesFileExist, then DoesFolderExist.
   auto file = [&](const char* name) { return DoesFileExist(Win(name).c_str()); };
   auto folder = [&](const char* name) { return DoesFolderExist(Win(name).c_str()); };
   EXPECT_EQ((std::vector<int>{1, 1, 0}), (std::vector<int>{file("file.txt"), file("*.txt"), file("missing")}));
   EXPECT_EQ((std::vector<int>{1, 0, 0, 0}),
             (std::vector<int>{DoesFolderExist(root_.string().c_str()), folder("file.txt"), folder("missing"),
                               DoesFolderExist(NULL)}));
-
   // Whatever is there already counts; only the last level is created.
-  EXPECT_EQ(EnsureFolderExist(Win("file.txt").c_str()), 1);
-  EXPECT_TRUE(std::filesystem::is_regular_file(root_ / "file.txt"));
-  EXPECT_EQ(EnsureFolderExist(Win("sub").c_str()), 1);
-  EXPECT_TRUE(std::filesystem::is_directory(root_ / "sub"));
+  EXPECT_EQ(EnsureFolderExist(Win("file.txt").c_str()) + EnsureFolderExist(Win("sub").c_str()), 2);
+  EXPECT_TRUE(std::filesystem::is_regular_file(root_ / "file.txt") && std::filesystem::is_directory(root_ / "sub"));
   EXPECT_EQ(EnsureFolderExist(Win("a\\b").c_str()), 0);
 }
 
@@ -170,7 +167,6 @@ TEST_F(PathsOnDisk, GetLongFileNameGivesTheLastComponent) {
   char name[MAX_PATH];
   EXPECT_EQ(GetLongFileName(name, Win("Long Name.document.txt").c_str()), 1);
   EXPECT_STREQ(name, "Long Name.document.txt");
-
   // A missing path comes back as it is, cut to the buffer, never written past it.
   std::string missing = Win(std::string(400, 'z'));
   char guarded[MAX_PATH + 1];

@@ -36,10 +36,9 @@ void Set(const std::string& key, const char* name = NULL, const char* text = NUL
   HKEY handle = NULL;
   ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kVendor + key).c_str(), 0, NULL, 0, KEY_ALL_ACCESS,
                                            NULL, &handle, NULL));
-  if (text) {
+  if (text)
     EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                                             static_cast<DWORD>(strlen(text) + 1)));
-  }
   RegCloseKey(handle);
 }
 
@@ -98,7 +97,6 @@ TEST(ShellExecuteA, ParametersSplitByWindowsCommandLineRules) {
   };
   // All started at once, then collected: a start under Wine is slow.
   std::vector<Recording> recordings;
-  recordings.reserve(sizeof cases / sizeof cases[0]);
   for (const Case& c : cases) {
     recordings.emplace_back();
     EXPECT_GT(Start(RecorderPath(), c.parameters.c_str()), 32) << c.parameters;
@@ -162,23 +160,14 @@ TEST(GetProductPath, ProductKeyChoosesTheVersionByTextAndGatesTerminalAndTransfe
 
 TEST(GetProductPath, SuiteFolderCountsOnlyWhenTheProgramIsThere) {
   const std::string withTorvik = ProductFolder({"Torvik"}), empty = ProductFolder({});
-  struct Case {
-    const char* what;
-    std::string suiteFolder;
-    bool gateFails;
-    unsigned int result;
-  } cases[] = {
-      {"no product key", withTorvik, false, 5},
-      {"program missing", empty, false, 0},
-      {"the product's gate fails", withTorvik, true, 5},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  enum { kNoProductKey, kProgramMissing, kGateFails };
+  for (int c : {kNoProductKey, kProgramMissing, kGateFails}) {
+    SCOPED_TRACE(c);
     VendorKeys keys;
-    Set("Vantoria\\5", "Path", c.suiteFolder.c_str());
+    Set("Vantoria\\5", "Path", (c == kProgramMissing ? empty : withTorvik).c_str());
     Set("Vantoria\\40", "Path", empty.c_str());
-    if (c.gateFails) Set("Torvik\\2", "Version", "1.0");
-    ExpectFound("Torvik", c.result, ProgramIn(withTorvik, "Torvik"));
+    if (c == kGateFails) Set("Torvik\\2", "Version", "1.0");
+    ExpectFound("Torvik", c == kProgramMissing ? 0 : 5, ProgramIn(withTorvik, "Torvik"));
   }
 }
 
@@ -214,7 +203,6 @@ TEST(ExecuteURL, ReachesTheProductAsTheTableSaysAndFailuresStartNothing) {
   Set("Skiv\\9", "Path", (folder + "-missing").c_str());
   const char* failures[] = {"", "host", "http://h", "xdmcpx://h", "ssh://", "://h", "ssh://@h", "ftp://h", "sftp://h"};
   std::vector<Recording> recordings;
-  recordings.reserve(sizeof failures / sizeof failures[0]);
   for (const char* url : failures) {
     recordings.emplace_back();
     EXPECT_EQ(ExecuteURL(url), 0) << url;
