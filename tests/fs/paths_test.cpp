@@ -98,47 +98,39 @@ TEST(AppendPath, JoinsAndResolves) {
 
 // How the path splits is the runtime's _splitpath; this is what is put back.
 TEST(ReplaceFnameOfPath, KeepsDriveFolderAndExtension) {
-  struct Case {
-    const char *path, *fname, *result;
-  } cases[] = {
+  const char* cases[][3] = {
       {"C:\\dir\\old.exe", "new.txt", "C:\\dir\\new.txt.exe"},
       {"C:\\dir\\", "", "C:\\dir\\"},
       {"C:old", NULL, "C:"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [path, fname, replaced] : cases) {
     CString result("stale");
-    ReplaceFnameOfPath(result, c.path, c.fname);
-    EXPECT_EQ(Text(result), c.result) << c.path;
+    ReplaceFnameOfPath(result, path, fname);
+    EXPECT_EQ(Text(result), replaced) << path;
   }
 }
 
+// Each row: the name, then the result, the base and (with 1) the number.
 // Names that do not end in a number in parentheses give 0 and the whole name.
 TEST(SplitNameForSaveAs, TrailingNumberInParentheses) {
-  struct Case {
-    const char* name;
-    int result;
-    const char* base;
-    unsigned int number;  // looked at when the result is 1
-  } cases[] = {
-      {"Report (1029)", 1, "Report", 1029},
-      {"Report()", 1, "Report", 0},
-      {"(7)", 1, "", 7},
-      {"Report \t (3)", 1, "Report", 3},
-      {"a(1)(2)", 1, "a(1)", 2},
-      {"((12)", 1, "(", 12},
-      {"x (4294967297)", 1, "x", 1},
-      {"Report (1a)", 0, "Report (1a)", 0},
-      {"Report (12).txt", 0, "Report (12).txt", 0},
-      {"1234)", 0, "1234)", 0},
-      {"Report 12)", 0, "Report 12)", 0},
+  const char* cases[][2] = {
+      {"Report (1029)", "1|Report|1029"},
+      {"Report()", "1|Report|0"},
+      {"(7)", "1||7"},
+      {"Report \t (3)", "1|Report|3"},
+      {"a(1)(2)", "1|a(1)|2"},
+      {"((12)", "1|(|12"},
+      {"x (4294967297)", "1|x|1"},
+      {"Report (1a)", "0|Report (1a)"},
+      {"Report (12).txt", "0|Report (12).txt"},
+      {"1234)", "0|1234)"},
+      {"Report 12)", "0|Report 12)"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, split] : cases) {
     CString base("stale");
     unsigned int number = 99;
-    EXPECT_EQ(SplitNameForSaveAs(c.name, base, number), c.result);
-    EXPECT_EQ(Text(base), c.base);
-    EXPECT_TRUE(!c.result || number == c.number) << number;
+    const int result = SplitNameForSaveAs(name, base, number);
+    EXPECT_EQ(std::to_string(result) + "|" + Text(base) + (result ? "|" + std::to_string(number) : ""), split) << name;
   }
   // No name at all: nothing is written.
   CString base("untouched");

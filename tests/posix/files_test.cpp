@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "korvex/platform.h"
@@ -52,10 +53,7 @@ TEST_F(PosixFiles, WildcardsFollowWin32Rules) {
   const Names all = {".", "..", ".hidden", "a.b.c", "a.txt", std::string(200, 'a'), "b.TXT", "noext", "sub"};
   for (size_t i = 2; i + 1 < all.size(); ++i) MakeFile(all[i]);
   mkdir((root_ + "/sub").c_str(), 0755);
-  struct Case {
-    std::string pattern;
-    Names names;
-  } cases[] = {
+  const std::pair<std::string, Names> cases[] = {
       {"*", all},
       {"*.*", all},
       {"*.txt", {"a.txt"}},
@@ -73,24 +71,21 @@ TEST_F(PosixFiles, WildcardsFollowWin32Rules) {
       // A long run of stars over a long name stays fast.
       {std::string(100, '*') + "z", {}},
   };
-  for (const Case& c : cases) EXPECT_EQ(Find(c.pattern), c.names) << c.pattern;
+  for (const auto& [pattern, names] : cases) EXPECT_EQ(Find(pattern), names) << pattern;
 }
 
 TEST_F(PosixFiles, FailuresSetWin32Errors) {
-  struct Case {
-    const char* name;
-    DWORD error;
-  } cases[] = {{"missing", ERROR_FILE_NOT_FOUND},
-               {"*.none", ERROR_FILE_NOT_FOUND},
-               {"nodir\\*", ERROR_PATH_NOT_FOUND},
-               {"nodir\\x", ERROR_PATH_NOT_FOUND}};
+  const std::pair<const char*, DWORD> cases[] = {{"missing", ERROR_FILE_NOT_FOUND},
+                                                 {"*.none", ERROR_FILE_NOT_FOUND},
+                                                 {"nodir\\*", ERROR_PATH_NOT_FOUND},
+                                                 {"nodir\\x", ERROR_PATH_NOT_FOUND}};
   WIN32_FIND_DATAA data;
-  for (const Case& c : cases) {
-    EXPECT_EQ(FindFirstFileA((root_ + "\\" + c.name).c_str(), &data), INVALID_HANDLE_VALUE) << c.name;
-    EXPECT_EQ(GetLastError(), c.error) << c.name;
-    if (strchr(c.name, '*')) continue;
-    EXPECT_EQ(GetFileAttributesA((root_ + "\\" + c.name).c_str()), INVALID_FILE_ATTRIBUTES) << c.name;
-    EXPECT_EQ(GetLastError(), c.error) << c.name;
+  for (const auto& [name, error] : cases) {
+    const std::string path = root_ + "\\" + name;
+    EXPECT_TRUE(FindFirstFileA(path.c_str(), &data) == INVALID_HANDLE_VALUE && GetLastError() == error) << name;
+    EXPECT_TRUE(strchr(name, '*') ||
+                (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == error))
+        << name;
   }
   // A trailing separator names no entry.
   EXPECT_EQ(FindFirstFileA((root_ + "\\").c_str(), &data), INVALID_HANDLE_VALUE);
@@ -134,16 +129,14 @@ TEST_F(PosixFiles, AttributesSizesAndTimes) {
   FindClose(search);
 
   // A leading dot hides a name, but not "." and "..", also when named relatively.
-  struct Case {
-    std::string path;
-    DWORD attributes;
-  } cases[] = {{"big.bin", FILE_ATTRIBUTE_NORMAL},      {".h", FILE_ATTRIBUTE_HIDDEN},
-               {"ro", FILE_ATTRIBUTE_READONLY},         {".", FILE_ATTRIBUTE_DIRECTORY},
-               {"..", FILE_ATTRIBUTE_DIRECTORY},        {root_ + "\\.h", FILE_ATTRIBUTE_HIDDEN},
-               {root_ + "\\", FILE_ATTRIBUTE_DIRECTORY}};
+  const std::pair<std::string, DWORD> cases[] = {
+      {"big.bin", FILE_ATTRIBUTE_NORMAL},      {".h", FILE_ATTRIBUTE_HIDDEN},
+      {"ro", FILE_ATTRIBUTE_READONLY},         {".", FILE_ATTRIBUTE_DIRECTORY},
+      {"..", FILE_ATTRIBUTE_DIRECTORY},        {root_ + "\\.h", FILE_ATTRIBUTE_HIDDEN},
+      {root_ + "\\", FILE_ATTRIBUTE_DIRECTORY}};
   char saved[4096];
   ASSERT_TRUE(getcwd(saved, sizeof saved) && chdir(root_.c_str()) == 0);
-  for (const Case& c : cases) EXPECT_EQ(GetFileAttributesA(c.path.c_str()), c.attributes) << c.path;
+  for (const auto& [path, attributes] : cases) EXPECT_EQ(GetFileAttributesA(path.c_str()), attributes) << path;
   ASSERT_EQ(chdir(saved), 0);
 }
 

@@ -28,8 +28,7 @@ std::string FolderOfThisProgram() {
 
 std::string ProgramExtension() {
   std::string name = ThisProgram().substr(FolderOfThisProgram().size());
-  size_t dot = name.rfind('.');
-  return dot == std::string::npos ? std::string() : name.substr(dot);
+  return name.rfind('.') == std::string::npos ? std::string() : name.substr(name.rfind('.'));
 }
 
 std::string RecorderPath() { return FolderOfThisProgram() + "record_args" + ProgramExtension(); }

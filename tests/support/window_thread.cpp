@@ -44,18 +44,6 @@ DWORD WINAPI WindowThread::Loop(LPVOID parameter) {
   return 0;
 }
 
-TestThread::TestThread(LPTHREAD_START_ROUTINE routine, void* parameter)
-    : handle_(CreateThread(nullptr, 0, routine, parameter, 0, nullptr)) {
-  EXPECT_NE(nullptr, handle_);
-}
-
-TestThread::~TestThread() {
-  EXPECT_TRUE(Join());
-  CloseHandle(handle_);
-}
-
-bool TestThread::Join() { return WaitForSingleObject(handle_, kDeadlineMs) == WAIT_OBJECT_0; }
-
 testing::AssertionResult TerminatesOnceReady(LPTHREAD_START_ROUTINE routine, void* parameter, HANDLE ready,
                                              DWORD code) {
   HANDLE thread = CreateThread(nullptr, 0, routine, parameter, 0, nullptr);

@@ -33,11 +33,16 @@ private:
 // Starts a thread; the destructor checks that it ended within the deadline.
 class TestThread {
 public:
-  TestThread(LPTHREAD_START_ROUTINE routine, void* parameter);
+  TestThread(LPTHREAD_START_ROUTINE routine, void* parameter)
+      : handle_(CreateThread(nullptr, 0, routine, parameter, 0, nullptr)) {
+    EXPECT_NE(nullptr, handle_);
+  }
   TestThread(const TestThread&) = delete;
-  ~TestThread();
-  // True when the thread ended within the deadline.
-  bool Join();
+  ~TestThread() {
+    EXPECT_TRUE(Join());
+    CloseHandle(handle_);
+  }
+  bool Join() { return WaitForSingleObject(handle_, kDeadlineMs) == WAIT_OBJECT_0; }
 
 private:
   HANDLE handle_;

@@ -74,10 +74,7 @@ void ExpectFound(const char* product, unsigned int result, const std::string& pa
 // for it. Both must give the same arguments.
 TEST(ShellExecuteA, ParametersSplitByWindowsCommandLineRules) {
   const std::string marker = ScratchFolderOfProgram() + "shell-ran";
-  struct Case {
-    std::string parameters;
-    Args args;
-  } cases[] = {
+  const std::pair<std::string, Args> cases[] = {
       {"", {}},
       {"a b\tc", {"a", "b", "c"}},
       {"  lead   trail  ", {"lead", "trail"}},
@@ -97,14 +94,12 @@ TEST(ShellExecuteA, ParametersSplitByWindowsCommandLineRules) {
   };
   // All started at once, then collected: a start under Wine is slow.
   std::vector<Recording> recordings;
-  for (const Case& c : cases) {
+  for (const auto& [parameters, args] : cases) {
     recordings.emplace_back();
-    EXPECT_GT(Start(RecorderPath(), c.parameters.c_str()), 32) << c.parameters;
+    EXPECT_GT(Start(RecorderPath(), parameters.c_str()), 32) << parameters;
   }
-  for (size_t i = 0; i < recordings.size(); ++i) {
-    SCOPED_TRACE(cases[i].parameters);
-    EXPECT_EQ(recordings[i].Wait(), std::optional<Args>(cases[i].args)) << "nullopt: the program did not start";
-  }
+  for (size_t i = 0; i < recordings.size(); ++i)
+    EXPECT_EQ(recordings[i].Wait(), std::optional<Args>(cases[i].second)) << cases[i].first << ": nullopt: not started";
   EXPECT_FALSE(std::filesystem::exists(marker));
   // NULL parameters give no arguments; a missing file starts nothing.
   Recording none;
@@ -180,10 +175,7 @@ TEST(ExecuteURL, ReachesTheProductAsTheTableSaysAndFailuresStartNothing) {
     Set(product, "Path", folder.c_str());
   }
   Set("Quellbar\\12", "Path", folder.c_str());
-  struct Case {
-    const char* url;
-    Args args;
-  } cases[] = {
+  const std::pair<const char*, Args> cases[] = {
       {"ssh://user@host:22/a/b?k=v", {"-url", "ssh://user@host:22/a%2Fb?k=v"}},
       {"SSH://h", {"-url", "SSH://h"}},
       {"rlogin://h:23", {"-url", "rlogin://h:23"}},
@@ -192,11 +184,10 @@ TEST(ExecuteURL, ReachesTheProductAsTheTableSaysAndFailuresStartNothing) {
       // The text is not quoted: fields may split.
       {"xdmcp://a%20-b", {":[0]", "-query", "a", "-b"}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.url);
+  for (const auto& [url, args] : cases) {
     Recording recording;
-    EXPECT_EQ(ExecuteURL(c.url), 1);
-    EXPECT_EQ(recording.Wait(), std::optional<Args>(c.args)) << "nullopt: nothing started";
+    EXPECT_EQ(ExecuteURL(url), 1) << url;
+    EXPECT_EQ(recording.Wait(), std::optional<Args>(args)) << url << ": nullopt: nothing started";
   }
 
   Set("Skiv\\9", "Version", "9.0");

@@ -148,9 +148,7 @@ TEST(ParseURL, MegabyteTexts) {
 }
 
 TEST(MakeURL, WritesThePiecesTheRecordHoldsWithTheEscapeTable) {
-  struct Case {
-    const char *fields, *made;
-  } cases[] = {
+  const char* cases[][2] = {
       {"||||0||", ""},
       {"|||h|0||", "h"},
       {"ssh||secret|h|0||", "ssh://h"},  // no user: no user information
@@ -167,12 +165,12 @@ TEST(MakeURL, WritesThePiecesTheRecordHoldsWithTheEscapeTable) {
       {"|||h|0||=v", "h?=v"},
       {"|||h|0||b c=x&y", "h?b+c=x%26y"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [fields, made] : cases) {
     CUrlInfo url;
     CString text("left over");
-    Fill(url, c.fields);
+    Fill(url, fields);
     EXPECT_EQ(url.MakeURL(text), 1);
-    EXPECT_EQ(Bytes(text), c.made) << c.fields;
+    EXPECT_EQ(Bytes(text), made) << fields;
   }
 }
 

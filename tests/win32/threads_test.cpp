@@ -65,7 +65,9 @@ struct Blocked {
   HANDLE ready = NewEvent(true, false), never = NewEvent(true, false);
   HANDLE self = nullptr;  // kind 0: the thread ends itself once woken
   HWND deaf = nullptr;    // a window whose thread handles no messages
-  ~Blocked() { CloseHandle(ready), CloseHandle(never); }
+  ~Blocked() {
+    for (HANDLE event : {ready, never}) CloseHandle(event);
+  }
 };
 
 DWORD WINAPI BlockIn(LPVOID parameter) {
