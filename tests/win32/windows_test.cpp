@@ -2,6 +2,7 @@
 // timers, through the Win32 calls alone.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -73,14 +74,12 @@ TEST(WindowClass, RegistrationAndLookup) {
   WNDCLASSA found{};
   ASSERT_TRUE(GetClassInfoA(instance, "KORVEX-class-test", &found));  // names ignore case
   EXPECT_EQ(reinterpret_cast<void*>(Recording), reinterpret_cast<void*>(found.lpfnWndProc));
-
   HWND window = CreateWindowExA(0, "korvex-class-test", "", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
   ASSERT_NE(nullptr, window);
   EXPECT_EQ(DWORD(ERROR_CLASS_HAS_WINDOWS), ErrorOf(UnregisterClassA("Korvex-Class-Test", instance)));
-  EXPECT_TRUE(DestroyWindow(window));
-  EXPECT_TRUE(UnregisterClassA("Korvex-Class-Test", instance));
-  EXPECT_FALSE(GetClassInfoA(instance, "Korvex-Class-Test", &found));
-  EXPECT_EQ(nullptr, CreateWindowExA(0, "Korvex-Class-Test", "", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
+  EXPECT_TRUE(DestroyWindow(window) && UnregisterClassA("Korvex-Class-Test", instance));
+  EXPECT_FALSE(GetClassInfoA(instance, "Korvex-Class-Test", &found) ||
+               CreateWindowExA(0, "Korvex-Class-Test", "", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
 }
 
 TEST(Window, LifecycleMessagesQueuedMessagesAndStaleHandle) {
@@ -94,13 +93,10 @@ TEST(Window, LifecycleMessagesQueuedMessagesAndStaleHandle) {
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
   EXPECT_EQ((std::vector<UINT>{WM_CREATE, WM_DESTROY, WM_NCDESTROY}), Seen());
   EXPECT_TRUE(g_destroyedStillWindow);
-
   // The handle stays dead while new windows come and go.
   std::vector<HWND> later;
-  for (int i = 0; i < 50; ++i) {
-    later.push_back(CreateTestWindow(Recording));
-    EXPECT_NE(window, later.back());
-  }
+  for (int i = 0; i < 50; ++i) later.push_back(CreateTestWindow(Recording));
+  EXPECT_EQ(std::count(later.begin(), later.end(), window), 0);
   for (HWND other : later) DestroyWindow(other);
   EXPECT_FALSE(IsWindow(window) || DestroyWindow(window) || PostMessageA(window, kPing, 0, 0));
   EXPECT_EQ(0, SendMessageA(window, kPing, 1, 0));
@@ -119,16 +115,13 @@ TEST(MessageQueue, OrderFiltersAndQuit) {
   EXPECT_EQ((std::vector<uintptr_t>{WM_USER + 1, w, 10}), Peek(nullptr, 0, 0, PM_NOREMOVE));
   EXPECT_EQ((std::vector<uintptr_t>{WM_USER + 2, 0, 0}), Peek(nullptr, WM_USER + 2, WM_USER + 3, PM_REMOVE));
   EXPECT_EQ((std::vector<UINT>{WM_USER + 1, WM_USER + 3}), Drain(window));
-
   // The quit request comes after every posted message, and through any filter.
   PostQuitMessage(7);
   ASSERT_TRUE(PostMessageA(window, WM_USER + 4, 0, 0));
   MSG msg;
-  EXPECT_EQ(TRUE, GetMessageA(&msg, nullptr, 0, 0));
-  EXPECT_EQ(UINT(WM_USER + 4), msg.message);
+  EXPECT_TRUE(GetMessageA(&msg, nullptr, 0, 0) == TRUE && msg.message == WM_USER + 4);
   EXPECT_EQ((std::vector<uintptr_t>{WM_QUIT, 0, 7}), Peek(window, WM_USER, WM_USER, PM_NOREMOVE));
-  EXPECT_EQ(FALSE, GetMessageA(&msg, nullptr, 0, 0));
-  EXPECT_EQ(UINT(WM_QUIT), msg.message);
+  EXPECT_TRUE(GetMessageA(&msg, nullptr, 0, 0) == FALSE && msg.message == WM_QUIT);
   EXPECT_EQ(std::vector<uintptr_t>{0}, Peek(nullptr, 0, 0, PM_REMOVE));
   EXPECT_FALSE(PostThreadMessageA(0xFFFFFF0u, WM_USER, 0, 0));
   DestroyWindow(window);
@@ -217,9 +210,7 @@ TEST(Timer, WindowTimerRestartKillAndQueueing) {
   ASSERT_NE(0u, SetTimer(window, 5, 60000, nullptr));
   ASSERT_NE(0u, SetTimer(window, 6, 10, nullptr));
   EXPECT_EQ(std::set<WPARAM>{6}, TimersWithin(300));
-
-  EXPECT_TRUE(KillTimer(window, 6));
-  EXPECT_FALSE(KillTimer(window, 6));
+  EXPECT_TRUE(KillTimer(window, 6) && !KillTimer(window, 6));
   Drain(window);
   EXPECT_TRUE(TimersWithin(100).empty());
   // Only when the queue is empty, and never two pending. The period is long
@@ -229,8 +220,7 @@ TEST(Timer, WindowTimerRestartKillAndQueueing) {
   ASSERT_TRUE(PostMessageA(window, WM_USER, 0, 0));
   EXPECT_EQ((std::vector<UINT>{WM_USER, WM_TIMER}), Drain(window));
   EXPECT_TRUE(DestroyWindow(window));
-  EXPECT_FALSE(KillTimer(window, 1));  // went with the window
-  EXPECT_EQ(0u, SetTimer(window, 1, 10, nullptr));
+  EXPECT_FALSE(KillTimer(window, 1) || SetTimer(window, 1, 10, nullptr));  // went with the window
 }
 
 TEST(Timer, ThreadTimerAndTimerProcedure) {
