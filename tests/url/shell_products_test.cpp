@@ -36,9 +36,10 @@ void Set(const std::string& key, const char* name = NULL, const char* text = NUL
   HKEY handle = NULL;
   ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kVendor + key).c_str(), 0, NULL, 0, KEY_ALL_ACCESS,
                                            NULL, &handle, NULL));
-  if (text)
+  if (text) {
     EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                                             static_cast<DWORD>(strlen(text) + 1)));
+  }
   RegCloseKey(handle);
 }
 
