@@ -40,8 +40,11 @@ LRESULT CALLBACK RefusesCreation(HWND window, UINT message, WPARAM wParam, LPARA
   return message == WM_CREATE ? -1 : DefWindowProcA(window, message, wParam, lParam);
 }
 
-// Answers kPing with the id of the thread it runs on.
+// Answers kPing with the id of the thread it runs on, and notes the thread
+// its first timer comes on.
+std::atomic<DWORD> g_timerThread{0};
 LRESULT CALLBACK ThreadTelling(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_TIMER && KillTimer(window, wParam)) g_timerThread = GetCurrentThreadId();
   return message == kPing ? LRESULT(GetCurrentThreadId()) : DefWindowProcA(window, message, wParam, lParam);
 }
 
@@ -127,12 +130,17 @@ TEST(MessageQueue, OrderFiltersAndQuit) {
   DestroyWindow(window);
 }
 
-TEST(SendMessage, RunsOnTheWindowsThread) {
+// Sent messages and timers for a window of another thread run on that thread.
+TEST(SendMessage, RunsOnTheWindowsThreadAndSoDoItsTimers) {
   WindowThread other(ThreadTelling);
   HWND mine = CreateTestWindow(ThreadTelling);
   EXPECT_EQ(LRESULT(other.id()), SendMessageA(other.window(), kPing, 0, 0));
   EXPECT_EQ(LRESULT(GetCurrentThreadId()), SendMessageA(mine, kPing, 0, 0));
   DestroyWindow(mine);
+  ASSERT_NE(0u, SetTimer(other.window(), 3, 10, nullptr));
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDeadlineMs);
+  while (!g_timerThread.load() && std::chrono::steady_clock::now() < end) std::this_thread::yield();
+  EXPECT_EQ(other.id(), g_timerThread.load());
 }
 
 // Two threads that send to each other's windows, both at once and from
@@ -235,23 +243,6 @@ TEST(Timer, ThreadTimerAndTimerProcedure) {
     EXPECT_TRUE(KillTimer(nullptr, id));
   }
   EXPECT_EQ(1, g_timerCalls.load());
-}
-
-// Timers that a window of another thread gets arrive on that thread.
-std::atomic<DWORD> g_timerThread{0};
-LRESULT CALLBACK TellsTimerThread(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message != WM_TIMER) return DefWindowProcA(window, message, wParam, lParam);
-  g_timerThread = GetCurrentThreadId();
-  KillTimer(window, wParam);
-  return 0;
-}
-
-TEST(Timer, BelongsToTheWindowsThread) {
-  WindowThread other(TellsTimerThread);
-  ASSERT_NE(0u, SetTimer(other.window(), 3, 10, nullptr));
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDeadlineMs);
-  while (!g_timerThread.load() && std::chrono::steady_clock::now() < end) std::this_thread::yield();
-  EXPECT_EQ(other.id(), g_timerThread.load());
 }
 
 }  // namespace
