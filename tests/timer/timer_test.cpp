@@ -44,9 +44,7 @@ void ExpectSilence(const Recorder& quiet) {
 TEST(CTimer, EachObjectCallsItsOwnListenerWithItselfAndTheIdentifier) {
   Recorder first, second;
   CTimer a(&first), b(&second);
-  ASSERT_EQ(1, a.Start(1, 10));
-  ASSERT_EQ(1, b.Start(1, 10));
-  ASSERT_EQ(1, b.Start(7, 10));
+  ASSERT_EQ(3, a.Start(1, 10) + b.Start(1, 10) + b.Start(7, 10));
   ASSERT_TRUE(PumpMessagesUntil([&] { return first.calls.size() >= 3 && second.calls.size() >= 6; }));
   EXPECT_EQ(first.heard(), (Heard{{&a, 1}}));
   EXPECT_EQ(second.heard(), (Heard{{&b, 1}, {&b, 7}}));
@@ -77,8 +75,7 @@ TEST(CTimer, EveryWayOfStoppingSilencesIt) {
     Recorder listener;
     listener.then = ways[way];
     CTimer* timer = new CTimer(&listener);
-    ASSERT_EQ(1, timer->Start(4, 10));
-    ASSERT_EQ(1, timer->Start(5, 10));
+    ASSERT_EQ(2, timer->Start(4, 10) + timer->Start(5, 10));
     ASSERT_TRUE(WaitForCalls(listener, 1));
     ExpectSilence(listener);
     EXPECT_EQ(1u, listener.calls.size());
@@ -119,7 +116,6 @@ TEST(CTimer, TakesOverItsClassFromAForeignProcedureOnlyWhenNoWindowUsesIt) {
   ASSERT_TRUE(RegisterClassA(&foreign));
   HWND user = CreateWindowExA(0, foreign.lpszClassName, "", 0, 0, 0, 0, 0, NULL, NULL, executable, NULL);
   ASSERT_TRUE(user);
-
   Recorder refused, served;
   {
     CTimer timer(&refused);

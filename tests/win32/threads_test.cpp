@@ -52,8 +52,7 @@ TEST(Wait, MultipleObjectsAnyAndAllAndTimeouts) {
 
   // A closed handle is invalid (both made first: Win32 reuses the value of a closed handle).
   ASSERT_TRUE(CloseHandle(events[2]));
-  EXPECT_FALSE(CloseHandle(events[2]));
-  EXPECT_EQ(DWORD(ERROR_INVALID_HANDLE), GetLastError());
+  EXPECT_TRUE(!CloseHandle(events[2]) && GetLastError() == ERROR_INVALID_HANDLE);
   EXPECT_FALSE(SetEvent(events[2]));
   EXPECT_EQ(WAIT_FAILED, WaitForMultipleObjects(3, events, FALSE, 0));
   CloseHandle(events[0]);
