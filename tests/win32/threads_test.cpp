@@ -64,9 +64,7 @@ struct Blocked {
   HANDLE ready = NewEvent(true, false), never = NewEvent(true, false);
   HANDLE self = nullptr;  // kind 0: the thread ends itself once woken
   HWND deaf = nullptr;    // a window whose thread handles no messages
-  ~Blocked() {
-    for (HANDLE event : {ready, never}) CloseHandle(event);
-  }
+  ~Blocked() { CloseHandle(ready), CloseHandle(never); }
 };
 
 DWORD WINAPI BlockIn(LPVOID parameter) {
