@@ -93,52 +93,43 @@ void AddFile(const std::string& folder) {
 // A change below the watched key or folder counts only with the subtree flag.
 // Without it, a witness that watches the subtree shows the change happened;
 // then a change in the watched place itself must be the only one reported.
-TEST(CRegistryWatcher, ChangesInSubkeysCountOnlyWithTheSubtreeFlag) {
-  for (int subtree : {1, 0}) {
-    SCOPED_TRACE(subtree);
-    ScratchKey key;
-    HKEY inner = CreateKey(key.get(), "inner");
-    // Some platforms keep one wait per key handle: the witness gets its own.
-    HKEY again = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, key.path().c_str(), 0, KEY_NOTIFY, &again));
-    Receiver receiver, witness;
-    CRegistryWatcher watcher, witnessWatcher;
-    ASSERT_EQ(1, watcher.BeginWatch(key.get(), subtree, receiver.window, kChanged, kValues));
-    ASSERT_EQ(1, witnessWatcher.BeginWatch(again, 1, witness.window, kChanged, kValues));
-    if (subtree) {
-      EXPECT_TRUE(ChangeUntilHeard(receiver, [&] { SetValue(inner); }));
-    } else {
-      ASSERT_TRUE(ChangeUntilHeard(witness, [&] { SetValue(inner); }));
-      ASSERT_TRUE(ChangeUntilHeard(receiver, [&] { SetValue(key.get()); }));
-      EXPECT_EQ(1, receiver.count);
-    }
-    EXPECT_TRUE(receiver.plainParameters);
-    witnessWatcher.EndWatch();
-    RegCloseKey(again);
-    RegCloseKey(inner);
-  }
-}
-
 // The subfolder is made after BeginWatch: some platforms watch only those
-// subfolders of a subtree that they saw appear.
-TEST(CFolderWatcher, FilesInSubfoldersCountOnlyWithTheSubtreeFlag) {
-  for (int subtree : {1, 0}) {
-    SCOPED_TRACE(subtree);
-    std::string folder = NewFolder();
-    Receiver receiver, witness;
-    CFolderWatcher watcher, witnessWatcher;
-    ASSERT_EQ(1, watcher.BeginWatch(folder.c_str(), subtree, receiver.window, kChanged, kFileNames));
-    ASSERT_EQ(1, witnessWatcher.BeginWatch(folder.c_str(), 1, witness.window, kChanged, kFileNames));
-    std::filesystem::create_directories(folder + "/inner");
-    if (subtree) {
-      EXPECT_TRUE(ChangeUntilHeard(receiver, [&] { AddFile(folder + "/inner"); }));
-    } else {
-      ASSERT_TRUE(ChangeUntilHeard(witness, [&] { AddFile(folder + "/inner"); }));
-      AddFile(folder);
-      ASSERT_TRUE(receiver.WaitBeyond(0));
-      EXPECT_EQ(1, receiver.count);
+// subfolders of a subtree that they saw appear. Some keep one wait per key
+// handle: the key's witness gets its own.
+TEST(Watchers, ChangesBelowCountOnlyWithTheSubtreeFlag) {
+  for (bool registry : {true, false}) {
+    for (int subtree : {1, 0}) {
+      SCOPED_TRACE(std::string(registry ? "key/" : "folder/") + std::to_string(subtree));
+      ScratchKey key;
+      std::string folder = NewFolder();
+      HKEY inner = CreateKey(key.get(), "inner"), again = nullptr;
+      ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, key.path().c_str(), 0, KEY_NOTIFY, &again));
+      Receiver receiver, witness;
+      CRegistryWatcher keys, keyWitness;
+      CFolderWatcher files, fileWitness;
+      ASSERT_EQ(1, registry ? keys.BeginWatch(key.get(), subtree, receiver.window, kChanged, kValues)
+                            : files.BeginWatch(folder.c_str(), subtree, receiver.window, kChanged, kFileNames));
+      ASSERT_EQ(1, registry ? keyWitness.BeginWatch(again, 1, witness.window, kChanged, kValues)
+                            : fileWitness.BeginWatch(folder.c_str(), 1, witness.window, kChanged, kFileNames));
+      std::filesystem::create_directories(folder + "/inner");
+      auto below = [&] { registry ? SetValue(inner) : AddFile(folder + "/inner"); };
+      if (subtree) {
+        EXPECT_TRUE(ChangeUntilHeard(receiver, below));
+      } else {
+        ASSERT_TRUE(ChangeUntilHeard(witness, below));
+        if (registry) {
+          ASSERT_TRUE(ChangeUntilHeard(receiver, [&] { SetValue(key.get()); }));
+        } else {
+          AddFile(folder);  // a folder watch is armed once BeginWatch returns: one change must do
+          ASSERT_TRUE(receiver.WaitBeyond(0));
+        }
+        EXPECT_EQ(1, receiver.count);
+      }
+      EXPECT_TRUE(receiver.plainParameters);
+      keyWitness.EndWatch();
+      RegCloseKey(again);
+      RegCloseKey(inner);
     }
-    EXPECT_TRUE(receiver.plainParameters);
   }
 }
 
