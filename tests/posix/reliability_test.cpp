@@ -208,11 +208,12 @@ TEST(Reliability, DamagedHiveFilesGiveErrors) {
     std::ofstream garbage(scratch / "user.db");
     for (int i = 0; i < 1000; ++i) garbage << "not a registry hive ";
   }
-  EXPECT_EQ(ERROR_BADDB,
-            RegCreateKeyExA(HKEY_CURRENT_USER, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
   DWORD size = 0;
-  EXPECT_EQ(ERROR_BADDB, RegQueryValueExA(HKEY_CURRENT_USER, "v", nullptr, nullptr, nullptr, &size));
-  EXPECT_EQ(ERROR_BADDB, SetNumber(HKEY_CURRENT_USER, "v", 1));
+  EXPECT_EQ(
+      std::vector<LONG>(3, ERROR_BADDB),
+      (std::vector<LONG>{RegCreateKeyExA(HKEY_CURRENT_USER, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                         RegQueryValueExA(HKEY_CURRENT_USER, "v", nullptr, nullptr, nullptr, &size),
+                         SetNumber(HKEY_CURRENT_USER, "v", 1)}));
   // The other hive is not affected.
   RegCloseKey(CreateKey(HKEY_LOCAL_MACHINE, "x"));
 
@@ -268,22 +269,15 @@ TEST(Reliability, MachineHiveIsReadableByEveryoneAndWritableByItsOwner) {
   EXPECT_EQ(0, RunInChild([] {
               BecomeUnprivileged();
               HKEY reader = nullptr, writer = nullptr;
-              if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, KEY_READ, &reader) != ERROR_SUCCESS)
+              if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, KEY_READ, &reader) != ERROR_SUCCESS ||
+                  !HasNumber(reader, "v", 7))
                 return 1;
-              if (!HasNumber(reader, "v", 7)) return 2;
-              struct {
-                LONG rc;
-                int code;
-              } writes[] = {
-                  {SetNumber(HKEY_LOCAL_MACHINE, "new", 1), 3},
-                  {RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, KEY_WRITE, &writer), 4},
-                  {RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Other", 0, nullptr, 0, KEY_READ, nullptr, &writer, nullptr), 5},
-                  {RegDeleteValueA(HKEY_LOCAL_MACHINE, "v"), 6},
-                  {RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Vendor"), 7},
-              };
-              for (const auto& write : writes)
-                if (write.rc != ERROR_ACCESS_DENIED) return write.code;
-              return HasNumber(reader, "v", 7) ? 0 : 8;
+              std::vector<LONG> writes{
+                  SetNumber(HKEY_LOCAL_MACHINE, "new", 1),
+                  RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, KEY_WRITE, &writer),
+                  RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Other", 0, nullptr, 0, KEY_READ, nullptr, &writer, nullptr),
+                  RegDeleteValueA(HKEY_LOCAL_MACHINE, "v"), RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Vendor")};
+              return writes == std::vector<LONG>(5, ERROR_ACCESS_DENIED) && HasNumber(reader, "v", 7) ? 0 : 2;
             }));
 }
 
@@ -379,8 +373,8 @@ TEST(StorageFailures, RenameThroughAReadOnlyParentChangesNothing) {
   ASSERT_EQ(1, setup.Open(HKEY_CURRENT_USER, "Software\\Kept\\Old", 1, KEY_ALL_ACCESS));
   ASSERT_EQ(1, setup.SetValue("v", "old"));
   ASSERT_EQ(1, reader.Open(HKEY_CURRENT_USER, "Software\\Kept", 0, KEY_READ));
-  EXPECT_EQ(0, reader.RenameKey("Old", "New"));
   char name[16];
+  EXPECT_EQ(0, reader.RenameKey("Old", "New"));
   EXPECT_EQ(0, reader.EnumKey(1, name, sizeof name));
   EXPECT_STREQ("old", setup.GetValue("v", CString()));
 }

@@ -68,43 +68,47 @@ HKEY SafeHkeyOf(const CRegistry* key) {
 }
 
 TEST_F(RegistryTest, AttachDetachAndFailedOpenKeepTheKey) {
-  EXPECT_EQ(nullptr, SafeHkeyOf(nullptr));
   HKEY held = key_.GetSafeHkey();
-  EXPECT_EQ(0, key_.Attach(HKEY_CURRENT_USER));
-  EXPECT_EQ(0, key_.Open(HKEY_CURRENT_USER, (scratch_ / "missing").c_str(), 0, KEY_READ));
-  EXPECT_EQ(held, SafeHkeyOf(&key_));
-  EXPECT_EQ(1, key_.SetValue("still usable", 1ul));
-
   CRegistry other;
-  EXPECT_EQ(0, other.Attach(nullptr));
-  EXPECT_EQ(1, other.Attach(key_.Detach()));
-  EXPECT_EQ(nullptr, key_.Detach());
-  EXPECT_EQ(held, other.GetSafeHkey());
+  EXPECT_EQ((std::vector<int>{0, 0, 1, 0, 1}),
+            (std::vector<int>{key_.Attach(HKEY_CURRENT_USER),
+                              key_.Open(HKEY_CURRENT_USER, (scratch_ / "missing").c_str(), 0, KEY_READ),
+                              key_.SetValue("still usable", 1ul), other.Attach(nullptr), other.Attach(key_.Detach())}));
+  EXPECT_EQ((std::vector<HKEY>{nullptr, nullptr, held}),
+            (std::vector<HKEY>{SafeHkeyOf(nullptr), key_.Detach(), other.GetSafeHkey()}));
 }
 
 TEST_F(RegistryTest, OpenCreatesOnlyWhenAsked) {
   struct Case {
     const char* name;
-    int create, opened;
-    const char* existsAfter;
+    int create;
+    const char* expected;  // opened/has a handle[/the key made]
   } cases[] = {
-      {"Child", 0, 0, nullptr},     {"Child", 1, 1, "Child"},     {"Trailing\\", 1, 1, "Trailing"},
-      {"\\Leading", 1, 0, nullptr}, {"\\Leading", 0, 0, nullptr}, {"", 0, 1, nullptr},
-      {nullptr, 0, 1, nullptr},     {"", 1, 1, nullptr},          {nullptr, 1, 1, nullptr},
+      {"Child", 0, "0/0"},
+      {"Child", 1, "1/1/Child"},
+      {"Trailing\\", 1, "1/1/Trailing"},
+      {"\\Leading", 1, "0/0"},
+      {"\\Leading", 0, "0/0"},
+      {"", 0, "1/1"},
+      {nullptr, 0, "1/1"},
+      {"", 1, "1/1"},
+      {nullptr, 1, "1/1"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name ? c.name : "(null)");
     CRegistry key;
-    EXPECT_EQ(c.opened, key.Open(&key_, c.name, c.create, KEY_ALL_ACCESS));
-    EXPECT_EQ(c.opened != 0, key.GetSafeHkey() != nullptr);
-    if (c.existsAfter) {
-      EXPECT_FALSE(Dump(c.existsAfter).empty());
-    }
+    std::string result = std::to_string(key.Open(&key_, c.name, c.create, KEY_ALL_ACCESS));
+    result += "/" + std::to_string(key.GetSafeHkey() != nullptr);
+    for (const char* made : {"Child", "Trailing"})
+      if (!Dump(made).empty()) result += std::string("/") + made;
+    EXPECT_EQ(c.expected, result) << (c.name ? c.name : "(null)") << "/" << c.create;
+    key_.DeleteKey("Child", 0);
+    key_.DeleteKey("Trailing", 0);
   }
 }
 
 TEST_F(RegistryTest, TextQueriesKeepRoomForTheTerminator) {
-  // Stored without terminators: a text of size - 1 bytes fits, one more does not.
+  // Stored without terminators: a text of size - 1 bytes fits, one more does
+  // not. GetValue's own buffer holds 32768 bytes.
   struct Case {
     size_t length;
     unsigned long size;
@@ -122,7 +126,6 @@ TEST_F(RegistryTest, TextQueriesKeepRoomForTheTerminator) {
     if (c.read) {
       EXPECT_EQ(text, buffer.data());
     }
-    // GetValue's own buffer holds 32768 bytes.
     if (c.size == 32768) {
       EXPECT_EQ(c.read ? text : "dflt", std::string(key_.GetValue("text", CString("dflt"))));
     }
@@ -134,24 +137,19 @@ TEST_F(RegistryTest, EachQueryChecksTheType) {
   ASSERT_EQ(1, key_.SetValue("number", 0xFFFFFFFFul));
   ASSERT_EQ(1, key_.SetValue("text", "42"));
   ASSERT_EQ(1, key_.SetValue("binary", bytes, sizeof bytes));
-  struct Case {
-    const char* name;
-    int asNumber, asText, asBinary;
-  } cases[] = {{"number", 1, 0, 0}, {"text", 0, 1, 0}, {"binary", 0, 0, 1}, {"missing", 0, 0, 0}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    unsigned long number = 0, size = 4;
+  // As a number, as text, as 4 bytes, as 3 bytes (one short); then GetValue of each.
+  const char* cases[][2] = {
+      {"number", "1000/4294967295/dflt"}, {"text", "0100/7/42"}, {"binary", "0010/7/dflt"}, {"missing", "0000/7/dflt"}};
+  for (auto c : cases) {
+    unsigned long number = 0, size = 4, shortSize = 3;
     char text[16];
     unsigned char data[4];
-    EXPECT_EQ(c.asNumber, key_.QueryValue(c.name, number));
-    EXPECT_EQ(c.asText, key_.QueryValue(c.name, text, sizeof text));
-    EXPECT_EQ(c.asBinary, key_.QueryValue(c.name, data, &size));
-    EXPECT_EQ(c.asNumber ? 0xFFFFFFFFul : 7ul, key_.GetValue(c.name, 7ul));
-    EXPECT_STREQ(c.asText ? "42" : "dflt", key_.GetValue(c.name, CString("dflt")));
+    std::string result =
+        std::to_string(key_.QueryValue(c[0], number)) + std::to_string(key_.QueryValue(c[0], text, sizeof text)) +
+        std::to_string(key_.QueryValue(c[0], data, &size)) + std::to_string(key_.QueryValue(c[0], data, &shortSize));
+    result += "/" + std::to_string(key_.GetValue(c[0], 7ul)) + "/" + std::string(key_.GetValue(c[0], CString("dflt")));
+    EXPECT_EQ(c[1], result) << c[0];
   }
-  unsigned char data[4];
-  unsigned long size = 3;
-  EXPECT_EQ(0, key_.QueryValue("binary", data, &size));  // one byte short
 }
 
 TEST_F(RegistryTest, EnumerationNeedsRoomForTheTerminator) {
@@ -160,50 +158,40 @@ TEST_F(RegistryTest, EnumerationNeedsRoomForTheTerminator) {
   ASSERT_EQ(1, child.Open(&key_, "Sub", 1, KEY_ALL_ACCESS));
   // A value name gets size - 1 from EnumValue, which keeps one for the
   // terminator; a subkey name gets the whole size.
-  struct Case {
-    unsigned long size;
-    int valueFound, keyFound;
-  } cases[] = {{7, 1, 1}, {6, 0, 1}, {4, 0, 1}, {3, 0, 0}, {1, 0, 0}, {0, 0, 0}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.size);
-    char name[8] = "xxxxxxx";
-    EXPECT_EQ(c.valueFound, key_.EnumValue(0, name, c.size));
-    EXPECT_STREQ(c.valueFound ? "Value" : name, name);
-    EXPECT_EQ(c.keyFound, key_.EnumKey(0, name, c.size));
-    if (c.keyFound) {
-      EXPECT_STREQ("Sub", name);
-    }
+  const std::pair<unsigned long, const char*> cases[] = {{7, "1Value/1Sub"}, {6, "0/1Sub"}, {4, "0/1Sub"},
+                                                         {3, "0/0"},         {1, "0/0"},    {0, "0/0"}};
+  for (const auto& c : cases) {
+    char value[8] = "xxxxxxx", key[8] = "xxxxxxx";
+    int foundValue = key_.EnumValue(0, value, c.first), foundKey = key_.EnumKey(0, key, c.first);
+    EXPECT_EQ(c.second, std::to_string(foundValue) + (foundValue ? value : "") + "/" + std::to_string(foundKey) +
+                            (foundKey ? key : ""))
+        << c.first;
   }
   char name[8];
-  EXPECT_EQ(0, key_.EnumValue(1, name, sizeof name));
-  EXPECT_EQ(0, key_.EnumKey(1, name, sizeof name));
+  EXPECT_EQ(0, key_.EnumValue(1, name, sizeof name) + key_.EnumKey(1, name, sizeof name));
 }
 
 TEST_F(RegistryTest, DeletionsAndMissingRights) {
-  EXPECT_EQ(1, key_.DeleteAllValues());
+  EXPECT_EQ(1, key_.DeleteAllValues());  // nothing to delete
   for (const char* name : {"a", "b", ""}) ASSERT_EQ(1, key_.SetValue(name, "v"));
   CRegistry reader, writer, empty;
   ASSERT_EQ(1, reader.Open(&key_, "", 0, KEY_READ));
   ASSERT_EQ(1, writer.Open(&key_, "", 0, KEY_SET_VALUE));
   // The first deletion fails and is not tried again and again.
-  EXPECT_EQ(0, reader.DeleteAllValues());
-  EXPECT_EQ(0, reader.SetValue("a", "w"));
-  EXPECT_EQ(0, writer.EnumValue(0, nullptr, 0));
-  EXPECT_STREQ("dflt", writer.GetValue("a", CString("dflt")));
-  EXPECT_EQ(0, empty.SetValue("a", 1ul));
-  EXPECT_EQ(0, empty.DeleteKey("Tree", 0));
-  EXPECT_STREQ("v", reader.GetValue("", CString()));
-  EXPECT_EQ(1, key_.DeleteAllValues());
+  EXPECT_EQ((std::vector<int>{0, 0, 0, 0, 0}),
+            (std::vector<int>{reader.DeleteAllValues(), reader.SetValue("a", "w"), writer.EnumValue(0, nullptr, 0),
+                              empty.SetValue("a", 1ul), empty.DeleteKey("Tree", 0)}));
+  EXPECT_EQ("dflt/v",
+            std::string(writer.GetValue("a", CString("dflt"))) + "/" + std::string(reader.GetValue("", CString())));
   char name[8];
-  EXPECT_EQ(0, key_.EnumValue(0, name, sizeof name));
+  EXPECT_EQ((std::vector<int>{1, 0}), (std::vector<int>{key_.DeleteAllValues(), key_.EnumValue(0, name, sizeof name)}));
 
   SetRaw("Tree\\Branch\\Leaf", "v", REG_SZ, "leaf");
-  EXPECT_EQ(0, key_.DeleteKey("Tree", 1));  // has subkeys
-  EXPECT_EQ(1, key_.DeleteKey("Tree\\Branch\\Leaf", 1));
+  EXPECT_EQ((std::vector<int>{0, 1}),  // Tree has subkeys
+            (std::vector<int>{key_.DeleteKey("Tree", 1), key_.DeleteKey("Tree\\Branch\\Leaf", 1)}));
   EXPECT_EQ(1u, Dump("Tree").count("\\Branch@"));
-  EXPECT_EQ(1, key_.DeleteKey("Tree", 0));
+  EXPECT_EQ((std::vector<int>{1, 0}), (std::vector<int>{key_.DeleteKey("Tree", 0), key_.DeleteKey("Tree", 0)}));
   EXPECT_TRUE(Dump("Tree").empty());
-  EXPECT_EQ(0, key_.DeleteKey("Tree", 0));
 }
 
 // --- RenameKey ---
@@ -228,15 +216,11 @@ TEST_F(RegistryTest, RenameMovesTheWholeTreeAndMerges) {
   SetRaw("Other\\Own", "o", REG_SZ, "stays too");
   EXPECT_EQ(1, key_.RenameKey("New", "other"));
   TreeDump merged = Dump("Other");
-  EXPECT_EQ("1:no terminator", merged["/Text"]);
-  EXPECT_EQ("1:stays", merged["/own"]);
-  EXPECT_EQ("1:stays too", merged["\\Own/o"]);
-  EXPECT_EQ(old["\\Sub\\Deep/zero"], merged["\\Sub\\Deep/zero"]);
-
-  EXPECT_EQ(0, key_.RenameKey("Missing", "Created"));
-  EXPECT_TRUE(Dump("Created").empty());
+  EXPECT_EQ("1:no terminator|1:stays|1:stays too|" + old["\\Sub\\Deep/zero"],
+            merged["/Text"] + "|" + merged["/own"] + "|" + merged["\\Own/o"] + "|" + merged["\\Sub\\Deep/zero"]);
   CRegistry none;
-  EXPECT_EQ(0, none.RenameKey("Other", "Else"));
+  EXPECT_EQ(0, key_.RenameKey("Missing", "Created") + none.RenameKey("Other", "Else"));
+  EXPECT_TRUE(Dump("Created").empty());
 }
 
 TEST_F(RegistryTest, RenameRefusesItselfAndItsOwnSubtree) {

@@ -13,6 +13,7 @@
 #include "korvex/registry.h"
 #include "tests/support/message_pump.h"
 #include "tests/support/scratch_registry.h"
+#include "tests/support/window_thread.h"
 
 namespace {
 
@@ -23,21 +24,12 @@ const DWORD kFileNames = FILE_NOTIFY_CHANGE_FILE_NAME;
 // A window on this thread that counts the change messages it gets.
 class Receiver {
 public:
-  Receiver() {
-    static const bool registered = [] {
-      WNDCLASSA windowClass = {};
-      windowClass.lpfnWndProc = Procedure;
-      windowClass.hInstance = GetModuleHandleA(NULL);
-      windowClass.lpszClassName = "korvex-watch-test";
-      return RegisterClassA(&windowClass) != 0;
-    }();
-    EXPECT_TRUE(registered);
-    window = CreateWindowExA(0, "korvex-watch-test", "", 0, 0, 0, 0, 0, NULL, NULL, GetModuleHandleA(NULL), NULL);
+  Receiver() : window(CreateTestWindow(Procedure)) {
     EXPECT_TRUE(window);
-    receivers()[window] = this;
+    all()[window] = this;
   }
   ~Receiver() {
-    receivers().erase(window);
+    all().erase(window);
     if (IsWindow(window)) DestroyWindow(window);
   }
 
@@ -52,13 +44,13 @@ public:
   std::function<void()> onChange;
 
 private:
-  static std::map<HWND, Receiver*>& receivers() {
-    static std::map<HWND, Receiver*> all;
-    return all;
+  static std::map<HWND, Receiver*>& all() {
+    static std::map<HWND, Receiver*> receivers;
+    return receivers;
   }
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto found = receivers().find(window);
-    if (message != kChanged || found == receivers().end()) return DefWindowProcA(window, message, wParam, lParam);
+    auto found = all().find(window);
+    if (message != kChanged || found == all().end()) return DefWindowProcA(window, message, wParam, lParam);
     Receiver* receiver = found->second;
     ++receiver->count;
     receiver->plainParameters &= wParam == 0 && lParam == 0;
@@ -74,11 +66,9 @@ struct Observed : Watcher {
   bool WorkerEnded() const { return Watching() && WaitForSingleObject(this->m_hThread, 0) == WAIT_OBJECT_0; }
 };
 
-void SetValue(HKEY key, const char* name = "value") {
+void SetValue(HKEY key) {
   static std::atomic<DWORD> counter{0};
-  DWORD number = ++counter;
-  ASSERT_EQ(ERROR_SUCCESS,
-            RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number));
+  EXPECT_EQ(ERROR_SUCCESS, SetNumber(key, "value", ++counter));
 }
 
 // A registry worker arms its wait after BeginWatch has returned, and every
@@ -101,56 +91,45 @@ void AddFile(const std::string& folder) {
 }  // namespace
 
 // A change below the watched key or folder counts only with the subtree flag.
-// Without it, a witness that watches the subtree shows the change happened;
-// then a change in the watched place itself must be the only one reported.
-TEST(CRegistryWatcher, ChangesInSubkeysCountOnlyWithTheSubtreeFlag) {
-  for (int subtree : {1, 0}) {
-    SCOPED_TRACE(subtree);
-    ScratchKey key;
-    HKEY inner = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExA(key.get(), "inner", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &inner, nullptr));
-    // Some platforms keep one wait per key handle: the witness gets its own.
-    HKEY again = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, key.path().c_str(), 0, KEY_NOTIFY, &again));
-    Receiver receiver, witness;
-    CRegistryWatcher watcher, witnessWatcher;
-    ASSERT_EQ(1, watcher.BeginWatch(key.get(), subtree, receiver.window, kChanged, kValues));
-    ASSERT_EQ(1, witnessWatcher.BeginWatch(again, 1, witness.window, kChanged, kValues));
-    if (subtree) {
-      EXPECT_TRUE(ChangeUntilHeard(receiver, [&] { SetValue(inner); }));
-    } else {
-      ASSERT_TRUE(ChangeUntilHeard(witness, [&] { SetValue(inner); }));
-      ASSERT_TRUE(ChangeUntilHeard(receiver, [&] { SetValue(key.get()); }));
-      EXPECT_EQ(1, receiver.count);
-    }
-    EXPECT_TRUE(receiver.plainParameters);
-    witnessWatcher.EndWatch();
-    RegCloseKey(again);
-    RegCloseKey(inner);
-  }
-}
-
+// Without it, a change in the watched place itself is reported, and one below
+// that a witness watching the subtree hears is not.
 // The subfolder is made after BeginWatch: some platforms watch only those
-// subfolders of a subtree that they saw appear.
-TEST(CFolderWatcher, FilesInSubfoldersCountOnlyWithTheSubtreeFlag) {
-  for (int subtree : {1, 0}) {
-    SCOPED_TRACE(subtree);
-    std::string folder = NewFolder();
-    Receiver receiver, witness;
-    CFolderWatcher watcher, witnessWatcher;
-    ASSERT_EQ(1, watcher.BeginWatch(folder.c_str(), subtree, receiver.window, kChanged, kFileNames));
-    ASSERT_EQ(1, witnessWatcher.BeginWatch(folder.c_str(), 1, witness.window, kChanged, kFileNames));
-    std::filesystem::create_directories(folder + "/inner");
-    if (subtree) {
-      EXPECT_TRUE(ChangeUntilHeard(receiver, [&] { AddFile(folder + "/inner"); }));
-    } else {
-      ASSERT_TRUE(ChangeUntilHeard(witness, [&] { AddFile(folder + "/inner"); }));
-      AddFile(folder);
-      ASSERT_TRUE(receiver.WaitBeyond(0));
-      EXPECT_EQ(1, receiver.count);
+// subfolders of a subtree that they saw appear. Some keep one wait per key
+// handle: the key's witness gets its own.
+TEST(Watchers, ChangesBelowCountOnlyWithTheSubtreeFlag) {
+  for (bool registry : {true, false}) {
+    for (int subtree : {1, 0}) {
+      SCOPED_TRACE(std::string(registry ? "key/" : "folder/") + std::to_string(subtree));
+      ScratchKey key;
+      std::string folder = NewFolder();
+      HKEY inner = CreateKey(key.get(), "inner"), again = nullptr;
+      ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, key.path().c_str(), 0, KEY_NOTIFY, &again));
+      Receiver receiver, witness;
+      CRegistryWatcher keys, keyWitness;
+      CFolderWatcher files, fileWitness;
+      ASSERT_EQ(1, registry ? keys.BeginWatch(key.get(), subtree, receiver.window, kChanged, kValues)
+                            : files.BeginWatch(folder.c_str(), subtree, receiver.window, kChanged, kFileNames));
+      ASSERT_EQ(1, registry ? keyWitness.BeginWatch(again, 1, witness.window, kChanged, kValues)
+                            : fileWitness.BeginWatch(folder.c_str(), 1, witness.window, kChanged, kFileNames));
+      std::filesystem::create_directories(folder + "/inner");
+      auto below = [&] { registry ? SetValue(inner) : AddFile(folder + "/inner"); };
+      if (subtree) {
+        EXPECT_TRUE(ChangeUntilHeard(receiver, below));
+      } else {
+        if (registry) {
+          ASSERT_TRUE(ChangeUntilHeard(receiver, [&] { SetValue(key.get()); }));
+        } else {
+          AddFile(folder);  // folder watches are armed once BeginWatch returns: one change must do
+          ASSERT_TRUE(receiver.WaitBeyond(0) && witness.WaitBeyond(0));
+        }
+        ASSERT_TRUE(ChangeUntilHeard(witness, below));
+        EXPECT_FALSE(receiver.WaitBeyond(1, std::chrono::milliseconds(300)));  // nothing came from below
+      }
+      EXPECT_TRUE(receiver.plainParameters);
+      keyWitness.EndWatch();
+      RegCloseKey(again);
+      RegCloseKey(inner);
     }
-    EXPECT_TRUE(receiver.plainParameters);
   }
 }
 
@@ -176,10 +155,7 @@ TEST(Watchers, BeginWatchRefusesASecondStartAndEndWatchIsIdempotent) {
   ASSERT_TRUE(ChangeUntilHeard(first, [&] { SetValue(key.get()); }));
   EXPECT_EQ(0, second.count);
 
-  for (int round = 0; round < 2; ++round) {
-    registry.EndWatch();
-    files.EndWatch();
-  }
+  for (int round = 0; round < 2; ++round) registry.EndWatch(), files.EndWatch();
   EXPECT_FALSE(registry.Watching() || files.Watching());
   EXPECT_EQ(1, registry.BeginWatch(key.get(), 0, second.window, kChanged, kValues));
   EXPECT_EQ(1, files.BeginWatch(folder.c_str(), 0, second.window, kChanged, kFileNames));
@@ -203,8 +179,7 @@ TEST(Watchers, AWindowDestroyedWhileWatchedLeavesTheWorkerWaiting) {
       AddFile(folder);
     }));
   }
-  EXPECT_FALSE(registry.WorkerEnded());
-  EXPECT_FALSE(files.WorkerEnded());
+  EXPECT_FALSE(registry.WorkerEnded() || files.WorkerEnded());
   EXPECT_EQ(0, gone.count);
 }
 
@@ -254,17 +229,13 @@ TEST(Watchers, DestroyedDuringAChangeStorm) {
     }
     std::atomic<bool> storming{true};
     std::thread storm([&] {
-      while (storming) {
-        SetValue(key.get());
-        AddFile(folder);
-      }
+      while (storming) SetValue(key.get()), AddFile(folder);
     });
     EXPECT_TRUE(receiver.WaitBeyond(19));
     registry.reset();
     files.reset();
     const int atEnd = receiver.count;
-    const int witnessed = witness.count;
-    EXPECT_TRUE(witness.WaitBeyond(witnessed + 10));
+    EXPECT_TRUE(witness.WaitBeyond(witness.count + 10));
     storming = false;
     storm.join();
     EXPECT_LE(receiver.count, atEnd + 2);
@@ -275,18 +246,16 @@ TEST(Watchers, DestroyedDuringAChangeStorm) {
 // ends without a message about it.
 TEST(CRegistryWatcher, WorkerEndsQuietlyWhenTheWatchedKeyIsDeleted) {
   ScratchKey key;
-  HKEY doomed = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS,
-            RegCreateKeyExA(key.get(), "doomed", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &doomed, nullptr));
+  HKEY doomed = CreateKey(key.get(), "doomed");
   Receiver receiver;
   receiver.onChange = [&] { EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(key.get(), "doomed")); };
   Observed<CRegistryWatcher> watcher;
   ASSERT_EQ(1, watcher.BeginWatch(doomed, 1, receiver.window, kChanged, kValues | REG_NOTIFY_CHANGE_NAME));
   ASSERT_TRUE(ChangeUntilHeard(receiver, [&] { SetValue(doomed); }));
   EXPECT_TRUE(PumpMessagesUntil([&] { return watcher.WorkerEnded(); }));
-  EXPECT_EQ(1, receiver.count);
-  EXPECT_TRUE(watcher.Watching());
+  const bool watching = watcher.Watching();
   watcher.EndWatch();
-  EXPECT_FALSE(watcher.Watching());
+  EXPECT_EQ("1/1/0",
+            std::to_string(receiver.count) + "/" + std::to_string(watching) + "/" + std::to_string(watcher.Watching()));
   RegCloseKey(doomed);
 }

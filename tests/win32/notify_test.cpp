@@ -2,7 +2,6 @@
 // one, through the Win32 calls alone.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <fstream>
 #include <string>
 
@@ -15,6 +14,7 @@ namespace {
 
 // Long enough that a change that was due would have been seen.
 constexpr DWORD kQuietMs = 300;
+constexpr DWORD kTimeout = WAIT_TIMEOUT, kSignalled = WAIT_OBJECT_0;
 
 bool WriteFile(const std::string& path, const std::string& text = "x") {
   std::ofstream file(path, std::ios::binary | std::ios::app);
@@ -22,20 +22,18 @@ bool WriteFile(const std::string& path, const std::string& text = "x") {
   return bool(file);
 }
 
-// Waits for the handle; WAIT_OBJECT_0 when a change came, within the deadline
-// when one is expected, else within the quiet time.
+// WAIT_OBJECT_0 when a change came, within the deadline when one is expected,
+// else within the quiet time.
 DWORD WaitFor(HANDLE handle, bool expected) { return WaitForSingleObject(handle, expected ? kDeadlineMs : kQuietMs); }
 
-struct FolderCase {
-  const char* name;
-  DWORD filter;
-  BOOL subtree;
-  void (*change)(const std::string& folder);
-  bool reported;
-};
-
 TEST(FolderChanges, FilterAndSubtree) {
-  const FolderCase cases[] = {
+  const struct {
+    const char* name;
+    DWORD filter;
+    BOOL subtree;
+    void (*change)(const std::string& folder);
+    bool reported;
+  } cases[] = {
       {"file created", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE, [](const std::string& f) { WriteFile(f + "/new"); }, true},
       {"file in a subfolder, flat", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE,
        [](const std::string& f) { WriteFile(f + "/sub/new"); }, false},
@@ -55,7 +53,7 @@ TEST(FolderChanges, FilterAndSubtree) {
        },
        true},
   };
-  for (const FolderCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     std::string folder = NewFolder("case");
     ASSERT_TRUE(CreateDirectoryA((folder + "/sub").c_str(), nullptr));
@@ -63,73 +61,54 @@ TEST(FolderChanges, FilterAndSubtree) {
     HANDLE changes = FindFirstChangeNotificationA(folder.c_str(), c.subtree, c.filter);
     ASSERT_NE(INVALID_HANDLE_VALUE, changes);
     c.change(folder);
-    EXPECT_EQ(c.reported ? WAIT_OBJECT_0 : WAIT_TIMEOUT, WaitFor(changes, c.reported));
+    EXPECT_EQ(c.reported ? kSignalled : kTimeout, WaitFor(changes, c.reported));
     EXPECT_TRUE(FindCloseChangeNotification(changes));
   }
 }
 
-TEST(FolderChanges, StaysSignalledUntilFindNext) {
+TEST(FolderChanges, StaysSignalledUntilFindNextAndRefusesWhatCannotBeWatched) {
   std::string folder = NewFolder("next");
   HANDLE changes = FindFirstChangeNotificationA(folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
   ASSERT_NE(INVALID_HANDLE_VALUE, changes);
-  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(changes, 0));
+  EXPECT_EQ(kTimeout, WaitForSingleObject(changes, 0));
   WriteFile(folder + "/one");
-  ASSERT_EQ(WAIT_OBJECT_0, WaitFor(changes, true));
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(changes, 0));
+  ASSERT_EQ(kSignalled, WaitFor(changes, true));
+  EXPECT_EQ(kSignalled, WaitForSingleObject(changes, 0));
   ASSERT_TRUE(FindNextChangeNotification(changes));
-  EXPECT_EQ(WAIT_TIMEOUT, WaitFor(changes, false));
-  // A change after FindNext is seen again.
-  WriteFile(folder + "/two");
-  EXPECT_EQ(WAIT_OBJECT_0, WaitFor(changes, true));
+  EXPECT_EQ(kTimeout, WaitFor(changes, false));
+  WriteFile(folder + "/two");  // a change after FindNext is seen again
+  EXPECT_EQ(kSignalled, WaitFor(changes, true));
   EXPECT_TRUE(FindCloseChangeNotification(changes));
   EXPECT_FALSE(FindNextChangeNotification(changes));
-}
 
-TEST(FolderChanges, RefusesWhatCannotBeWatched) {
   std::string missing = ScratchFolderOfProgram() + "notify-missing/nowhere";
   EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstChangeNotificationA(missing.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME));
-  std::string folder = NewFolder("nofilter");
   EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstChangeNotificationA(folder.c_str(), FALSE, 0));
 }
 
-TEST(NotifyChild, DISABLED_CreateFile) { ASSERT_TRUE(WriteFile(ChildArgument())); }
-
-TEST(FolderChanges, FromAnotherProcess) {
-  std::string folder = NewFolder("child");
-  HANDLE changes = FindFirstChangeNotificationA(folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
-  ASSERT_NE(INVALID_HANDLE_VALUE, changes);
-  ASSERT_EQ(0, RunInChild("NotifyChild.DISABLED_CreateFile", folder + "/from-child"));
-  EXPECT_EQ(WAIT_OBJECT_0, WaitFor(changes, true));
-  FindCloseChangeNotification(changes);
-}
-
-struct KeyCase {
-  const char* name;
-  DWORD filter;
-  BOOL subtree;
-  void (*change)(HKEY key);
-  bool reported;
-};
-
-void SetInKey(HKEY key) { SetNumber(key, "value", 2); }
 void SetInSubkey(HKEY key) {
   HKEY sub = CreateKey(key, "sub");
   SetNumber(sub, "value", 2);
   RegCloseKey(sub);
 }
-void AddSubkey(HKEY key) { RegCloseKey(CreateKey(key, "added")); }
-void DeleteValue(HKEY key) { RegDeleteValueA(key, "old"); }
 
 TEST(KeyChanges, FilterAndSubtree) {
-  const KeyCase cases[] = {
-      {"value set, values", REG_NOTIFY_CHANGE_LAST_SET, FALSE, SetInKey, true},
-      {"value deleted, values", REG_NOTIFY_CHANGE_LAST_SET, FALSE, DeleteValue, true},
-      {"value set, names", REG_NOTIFY_CHANGE_NAME, FALSE, SetInKey, false},
-      {"subkey added, names", REG_NOTIFY_CHANGE_NAME, FALSE, AddSubkey, true},
+  const struct {
+    const char* name;
+    DWORD filter;
+    BOOL subtree;
+    void (*change)(HKEY key);
+    bool reported;
+  } cases[] = {
+      {"value set, values", REG_NOTIFY_CHANGE_LAST_SET, FALSE, [](HKEY key) { SetNumber(key, "value", 2); }, true},
+      {"value deleted, values", REG_NOTIFY_CHANGE_LAST_SET, FALSE, [](HKEY key) { RegDeleteValueA(key, "old"); }, true},
+      {"value set, names", REG_NOTIFY_CHANGE_NAME, FALSE, [](HKEY key) { SetNumber(key, "value", 2); }, false},
+      {"subkey added, names", REG_NOTIFY_CHANGE_NAME, FALSE, [](HKEY key) { RegCloseKey(CreateKey(key, "added")); },
+       true},
       {"value in subkey, flat", REG_NOTIFY_CHANGE_LAST_SET, FALSE, SetInSubkey, false},
       {"value in subkey, subtree", REG_NOTIFY_CHANGE_LAST_SET, TRUE, SetInSubkey, true},
   };
-  for (const KeyCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ScratchKey scratch;
     SetNumber(scratch.get(), "old", 1);
@@ -138,7 +117,7 @@ TEST(KeyChanges, FilterAndSubtree) {
     HANDLE event = CreateEventA(nullptr, TRUE, TRUE, nullptr);
     ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(scratch.get(), c.subtree, c.filter, event, TRUE));
     c.change(scratch.get());
-    EXPECT_EQ(c.reported ? WAIT_OBJECT_0 : WAIT_TIMEOUT, WaitFor(event, c.reported));
+    EXPECT_EQ(c.reported ? kSignalled : kTimeout, WaitFor(event, c.reported));
     CloseHandle(event);
   }
 }
@@ -149,25 +128,34 @@ TEST(KeyChanges, ClosingTheKeySignalsTheEvent) {
   HKEY key = CreateKey(scratch.get(), "closed");
   HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, event, TRUE));
-  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(event, 0));
+  EXPECT_EQ(kTimeout, WaitForSingleObject(event, 0));
   ASSERT_EQ(ERROR_SUCCESS, RegCloseKey(key));
-  EXPECT_EQ(WAIT_OBJECT_0, WaitFor(event, true));
+  EXPECT_EQ(kSignalled, WaitFor(event, true));
   CloseHandle(event);
 }
 
-TEST(NotifyChild, DISABLED_SetValue) {
+// The argument: the key below HKEY_CURRENT_USER, then the file to create.
+TEST(NotifyChild, DISABLED_Change) {
+  std::string argument = ChildArgument();
+  size_t split = argument.find('|');
   HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, ChildArgument().c_str(), 0, KEY_SET_VALUE, &key));
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, argument.substr(0, split).c_str(), 0, KEY_SET_VALUE, &key));
   ASSERT_EQ(ERROR_SUCCESS, SetNumber(key, "from-child", 1));
   RegCloseKey(key);
+  ASSERT_TRUE(WriteFile(argument.substr(split + 1)));
 }
 
-TEST(KeyChanges, FromAnotherProcess) {
+TEST(Changes, FromAnotherProcess) {
   ScratchKey scratch;
+  std::string folder = NewFolder("child");
+  HANDLE changes = FindFirstChangeNotificationA(folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+  ASSERT_NE(INVALID_HANDLE_VALUE, changes);
   HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(scratch.get(), FALSE, REG_NOTIFY_CHANGE_LAST_SET, event, TRUE));
-  ASSERT_EQ(0, RunInChild("NotifyChild.DISABLED_SetValue", scratch.path()));
-  EXPECT_EQ(WAIT_OBJECT_0, WaitFor(event, true));
+  ASSERT_EQ(0, RunInChild("NotifyChild.DISABLED_Change", scratch.path() + "|" + folder + "/from-child"));
+  EXPECT_EQ(kSignalled, WaitFor(changes, true));
+  EXPECT_EQ(kSignalled, WaitFor(event, true));
+  FindCloseChangeNotification(changes);
   CloseHandle(event);
 }
 
