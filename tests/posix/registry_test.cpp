@@ -59,37 +59,41 @@ TEST(Registry, UserHiveIsPrivate) {
 // A walk on one handle sees what another process wrote between two calls, also
 // a process that reached the hive by another name (its own mapping of the files
 // beside the hive); a wait on the key wakes, and the subkeys are read again.
+// Both hives, as each has its own change signal.
 TEST(Registry, ChangesOfAnotherProcessWakeWaitsAndRefreshEnumerations) {
   ScratchFolder scratch;
-  HKEY key = CreateKey(HKEY_CURRENT_USER, "Walked");
-  for (int i = 0; i < 100; ++i) ASSERT_EQ(ERROR_SUCCESS, SetText(key, ("v" + std::to_string(100 + i)).c_str(), "old"));
   std::string name = scratch.path().substr(scratch.path().rfind('/') + 1);
-  for (std::string round : {"1", "2"}) {
-    std::string folder = round == "1" ? scratch.path() : scratch / "../" + name;
-    SCOPED_TRACE(folder);
-    RegCloseKey(CreateKey(key, "Pair\\Child"));
-    ASSERT_EQ("Pair=", Entry(key, 0, true));
-    for (DWORD i = 0; i < 3; ++i) ASSERT_NE('<', Entry(key, i)[0]);
-    HANDLE names = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(key, TRUE, REG_NOTIFY_CHANGE_NAME, names, TRUE));
-    ASSERT_EQ(0, RunInChild([&] {
-                setenv("KORVEX_REGISTRY_DIR", folder.c_str(), 1);
-                HKEY child = nullptr;
-                if (RegOpenKeyExA(HKEY_CURRENT_USER, "Walked", 0, KEY_ALL_ACCESS, &child) != ERROR_SUCCESS) return 1;
-                // The subtree's sum of name counts stays as it was.
-                if (SHDeleteKeyA(child, "Pair") != ERROR_SUCCESS ||
-                    SetText(child, "v103", ("new" + round).c_str()) != ERROR_SUCCESS ||
-                    RegDeleteValueA(child, "v100") != ERROR_SUCCESS)
-                  return 2;
-                return SetText(child, "v100", ("back" + round).c_str()) == ERROR_SUCCESS ? 0 : 3;
-              }));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(names, 10000));
-    EXPECT_EQ("v103=new" + round, Entry(key, 3));
-    EXPECT_EQ("v100=back" + round, Entry(key, 0));
-    EXPECT_EQ("<259>", Entry(key, 0, true));
-    CloseHandle(names);
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    HKEY key = CreateKey(root, "Walked");
+    for (int i = 0; i < 100; ++i)
+      ASSERT_EQ(ERROR_SUCCESS, SetText(key, ("v" + std::to_string(100 + i)).c_str(), "old"));
+    for (std::string round : {"1", "2"}) {
+      std::string folder = round == "1" ? scratch.path() : scratch / "../" + name;
+      SCOPED_TRACE(folder + (root == HKEY_CURRENT_USER ? " user" : " machine"));
+      RegCloseKey(CreateKey(key, "Pair\\Child"));
+      ASSERT_EQ("Pair=", Entry(key, 0, true));
+      for (DWORD i = 0; i < 3; ++i) ASSERT_NE('<', Entry(key, i)[0]);
+      HANDLE names = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+      ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(key, TRUE, REG_NOTIFY_CHANGE_NAME, names, TRUE));
+      ASSERT_EQ(0, RunInChild([&] {
+                  setenv("KORVEX_REGISTRY_DIR", folder.c_str(), 1);
+                  HKEY child = nullptr;
+                  if (RegOpenKeyExA(root, "Walked", 0, KEY_ALL_ACCESS, &child) != ERROR_SUCCESS) return 1;
+                  // The subtree's sum of name counts stays as it was.
+                  if (SHDeleteKeyA(child, "Pair") != ERROR_SUCCESS ||
+                      SetText(child, "v103", ("new" + round).c_str()) != ERROR_SUCCESS ||
+                      RegDeleteValueA(child, "v100") != ERROR_SUCCESS)
+                    return 2;
+                  return SetText(child, "v100", ("back" + round).c_str()) == ERROR_SUCCESS ? 0 : 3;
+                }));
+      EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(names, 10000));
+      EXPECT_EQ("v103=new" + round, Entry(key, 3));
+      EXPECT_EQ("v100=back" + round, Entry(key, 0));
+      EXPECT_EQ("<259>", Entry(key, 0, true));
+      CloseHandle(names);
+    }
+    RegCloseKey(key);
   }
-  RegCloseKey(key);
 }
 
 // A folder that someone else may change could have its hive swapped: it is
