@@ -5,8 +5,7 @@ namespace posix {
 
 std::string NativePath(const char* path) {
   std::string native(path ? path : "");
-  for (char& c : native)
-    if (c == '\\') c = '/';
+  for (size_t at = native.find('\\'); at != std::string::npos; at = native.find('\\', at + 1)) native[at] = '/';
   return native;
 }
 

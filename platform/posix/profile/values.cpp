@@ -41,11 +41,11 @@ DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefa
   if (!lpReturnedString || nSize == 0) return 0;
   std::shared_ptr<const ProfileText> text = LoadProfile(lpFileName);
   if (!lpAppName) return CopyList(text->SectionNames(), lpReturnedString, nSize);
+  // The look-ups trim the names themselves.
   std::vector<std::string> keys;
-  if (!lpKeyName && text->KeyNames(ProfileName(lpAppName), &keys)) return CopyList(keys, lpReturnedString, nSize);
+  if (!lpKeyName && text->KeyNames(lpAppName, &keys)) return CopyList(keys, lpReturnedString, nSize);
   std::string_view value;
-  if (lpKeyName && text->Find(ProfileName(lpAppName), ProfileName(lpKeyName), &value))
-    return CopyText(value, lpReturnedString, nSize);
+  if (lpKeyName && text->Find(lpAppName, lpKeyName, &value)) return CopyText(value, lpReturnedString, nSize);
   // A missing section or key gives the default, its trailing blanks dropped.
   value = lpDefault ? lpDefault : "";
   return CopyText(value.substr(0, value.find_last_not_of(' ') + 1), lpReturnedString, nSize);
