@@ -248,10 +248,17 @@ int CheckpointLongLog(void* context, sqlite3* db, const char* schema, int frames
 int ChooseJournal(Connection& connection, bool shared) {
   if (connection.readOnly) return SQLITE_OK;
   sqlite3* db = connection.db;
+  // Setting the journal can meet another process's write or checkpoint, and
+  // SQLite does not wait for those there: it waits as other calls do.
   sqlite3_stmt* stmt = nullptr;
   int rc =
       sqlite3_prepare_v2(db, shared ? "PRAGMA journal_mode = DELETE" : "PRAGMA journal_mode = WAL", -1, &stmt, nullptr);
-  if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
+  for (int attempt = 0; rc == SQLITE_OK; ++attempt) {
+    rc = sqlite3_step(stmt);
+    if (rc != SQLITE_BUSY || shared || !WaitWhileBusy(&connection, attempt)) break;
+    sqlite3_reset(stmt);
+    rc = SQLITE_OK;
+  }
   if (rc == SQLITE_ROW) {
     const unsigned char* mode = sqlite3_column_text(stmt, 0);
     // Another process may still hold an older shared hive in WAL mode: it
