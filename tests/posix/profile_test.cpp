@@ -1,7 +1,12 @@
 // The POSIX profile files themselves: their format on disk, where they live,
-// who may read them, links, and the reader's cache of parsed files.
+// who may read them, links, the reader's cache of parsed files, and storage
+// that fails under a writer or a writer that dies.
+#include <dlfcn.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,10 +24,63 @@
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_registry.h"
 
+// This program defines write, fdatasync, rename and fsync itself, so the
+// library's calls reach these first: an armed trap fails the next call of one
+// of them with an errno, or kills the process there.
+namespace {
+
+enum Call { kNone, kWrite, kDataSync, kRename, kSync };
+enum Action { kFail, kKillBefore, kKillAfter };
+struct Trap {
+  Call call;
+  Action action;
+  int error;
+};
+Trap g_trap = {kNone, kFail, 0};
+
+template <typename Function>
+Function* Real(const char* name) {
+  return reinterpret_cast<Function*>(dlsym(RTLD_NEXT, name));
+}
+
+// -1 with the trap's errno for a failure; kills for a crash, before the call or
+// after it (after half of it for a write).
+template <typename Run>
+auto Trapped(Call call, Run run) -> decltype(run(false)) {
+  if (g_trap.call != call) return run(false);
+  g_trap.call = kNone;
+  if (g_trap.action == kFail) return errno = g_trap.error, -1;
+  if (g_trap.action == kKillAfter) run(true);
+  raise(SIGKILL);
+  return -1;
+}
+
+}  // namespace
+
+extern "C" ssize_t write(int fd, const void* data, size_t size) {
+  static auto real = Real<ssize_t(int, const void*, size_t)>("write");
+  return Trapped(kWrite, [&](bool half) { return real(fd, data, half ? size / 2 : size); });
+}
+extern "C" int fdatasync(int fd) {
+  static auto real = Real<int(int)>("fdatasync");
+  return Trapped(kDataSync, [&](bool) { return real(fd); });
+}
+extern "C" int fsync(int fd) {
+  static auto real = Real<int(int)>("fsync");
+  return Trapped(kSync, [&](bool) { return real(fd); });
+}
+extern "C" int rename(const char* from, const char* to) {
+  static auto real = Real<int(const char*, const char*)>("rename");
+  return Trapped(kRename, [&](bool) { return real(from, to); });
+}
+
 namespace {
 
 // The user that unprivileged checks run as when the tests run as root.
 constexpr uid_t kNobody = 65534;
+// A file that the writers below change by adding "new=2"; long, so that a
+// write of it can stop halfway.
+const std::string kOld = "[S]\r\nold=" + std::string(20000, 'o') + "\r\n", kChanged = kOld + "new=2\r\n";
 
 class Profile : public testing::Test {
 protected:
@@ -196,17 +254,6 @@ TEST_F(Profile, LinksInASharedFolderAreFollowedOnlyForTheirOwner) {
   }
 }
 
-TEST_F(Profile, ReadsSeeAnotherProcessWrite) {
-  WriteFile(file_, "[s]\nk=1\n");
-  Age(file_, 3600);  // long settled, so this process keeps what it parsed
-  ASSERT_EQ("1", Get("s", "k"));
-  std::string file = file_;
-  for (const char* value : {"2", "33"}) {
-    ASSERT_EQ(0, RunInChild([&] { return WritePrivateProfileStringA("s", "k", value, file.c_str()) ? 0 : 1; }));
-    EXPECT_EQ(value, Get("s", "k"));
-  }
-}
-
 TEST_F(Profile, AFreshFileRewrittenUnderTheSameTimeIsReadAgain) {
   // Coarse file times can show a change with the old time, size and inode: made so by hand, with a
   // time not yet reached so the file stays fresh. A relative name is not watched: its identity must tell.
@@ -280,33 +327,78 @@ TEST_F(Profile, LongLinesAndFilesAreReadOnlyAsFarAsTheBound) {
   }
 }
 
-// Windows writes these to win.ini or fails without a code; here each is a plain
-// refusal. A struct that does not check out sets Windows' codes (Wine gives
-// others) and leaves the caller's buffer alone.
+// Windows writes to win.ini without a file name; here it is refused. A struct
+// that does not check out sets Windows' codes (Wine gives others) and leaves
+// the caller's buffer alone.
 TEST_F(Profile, WhatWindowsAnswersOddlyIsRefusedWithACode) {
-  auto outcome = [](auto call) {
-    SetLastError(0);
-    BOOL result = call();
-    return std::to_string(result) + "/" + std::to_string(GetLastError());
-  };
-  const char* f = file_.c_str();
-  EXPECT_EQ("0/2", outcome([&] { return WritePrivateProfileSectionA(nullptr, "k=v\0", f); }));  // FILE_NOT_FOUND
-  EXPECT_EQ("0/5", outcome([] { return WritePrivateProfileSectionA("s", "k=v\0", ""); }));      // ACCESS_DENIED
-  EXPECT_EQ("0/2", outcome([] { return WritePrivateProfileStringA("s", "k", "v", nullptr); }));
-
-  WriteFile(file_, "[s]\nk=01ABFF10BB\nsum=01ABFF10BC\nletter=0GABFF10BB\nodd=01ABFF10B\n");
-  const struct {
-    const char* key;
-    UINT size;
-    DWORD error;
-  } cases[] = {{"k", 3, ERROR_BAD_LENGTH},       {"k", 5, ERROR_BAD_LENGTH},     {"odd", 4, ERROR_BAD_LENGTH},
-               {"missing", 4, ERROR_BAD_LENGTH}, {"sum", 4, ERROR_INVALID_DATA}, {"letter", 4, ERROR_INVALID_DATA}};
-  for (const auto& c : cases) {
+  SetLastError(0);
+  EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", nullptr));
+  EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
+  WriteFile(file_, "[s]\nk=01ABFF10BB\nsum=01ABFF10BC\nodd=01ABFF10B\n");
+  // The wrong checksum is bad data; every other row a text of the wrong length.
+  const std::pair<std::string, UINT> cases[] = {{"k", 3}, {"k", 5}, {"odd", 4}, {"missing", 4}, {"sum", 4}};
+  for (const auto& [key, size] : cases) {
     unsigned char read[8] = {9, 9, 9, 9, 9, 9, 9, 9};
-    EXPECT_EQ("0/" + std::to_string(c.error),
-              outcome([&] { return GetPrivateProfileStructA("s", c.key, read, c.size, f); }))
-        << c.key << " " << c.size;
-    EXPECT_EQ(std::string(8, 9), std::string(read, read + 8)) << c.key;
+    SetLastError(0);
+    EXPECT_FALSE(GetPrivateProfileStructA("s", key.c_str(), read, size, file_.c_str()));
+    EXPECT_EQ(key == "sum" ? ERROR_INVALID_DATA : ERROR_BAD_LENGTH, (int)GetLastError()) << key << " " << size;
+    EXPECT_EQ(std::string(8, 9), std::string(read, read + 8)) << key;
+  }
+}
+
+// Every call's failure once, each errno once (one mapping serves them all). The
+// folder's sync comes after the rename: the new file is in place, so a failure
+// there is no failure of the call. The file is the old one or the new one, whole.
+TEST_F(Profile, AFailedWriteFsyncOrRenameKeepsTheOldFileAndSaysWhy) {
+  struct Case {
+    Call call;
+    int error;
+    DWORD expected;  // ERROR_SUCCESS: the call succeeds
+  } cases[] = {{kWrite, EIO, ERROR_IO_DEVICE},
+               {kDataSync, ENOSPC, ERROR_DISK_FULL},
+               {kRename, EDQUOT, ERROR_DISK_FULL},
+               {kRename, EIO, ERROR_IO_DEVICE},
+               {kSync, EIO, ERROR_SUCCESS}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "call " << c.call << ", errno " << c.error);
+    const bool replaced = c.expected == ERROR_SUCCESS;
+    WriteFile(file_, kOld);
+    g_trap = {c.call, kFail, c.error};
+    SetLastError(0);
+    EXPECT_EQ(replaced, WritePrivateProfileStringA("S", "new", "2", file_.c_str()) != FALSE);
+    EXPECT_TRUE(replaced || GetLastError() == c.expected) << GetLastError();
+    g_trap.call = kNone;
+    EXPECT_EQ(replaced ? kChanged : kOld, ReadFile(file_));
+    EXPECT_EQ((std::set<std::string>{"test.ini", "test.ini.lock"}), Listing(scratch_.path()));  // no temporary left
+    EXPECT_EQ(replaced ? "2" : "<default>", Get("S", "new"));
+  }
+}
+
+TEST_F(Profile, AWriterKilledAtEachStepLeavesTheOldOrTheNewFileWhole) {
+  struct Case {
+    const char* step;
+    Trap trap;
+    bool replaced;
+  } cases[] = {
+      {"half the temporary file written", {kWrite, kKillAfter, 0}, false},
+      {"the temporary file written, not synced", {kDataSync, kKillBefore, 0}, false},
+      {"the temporary file synced, not renamed", {kRename, kKillBefore, 0}, false},
+      {"renamed, the folder not synced", {kRename, kKillAfter, 0}, true},
+      {"while the folder syncs", {kSync, kKillBefore, 0}, true},
+  };
+  std::string file = file_;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.step);  // and then the dead writer's lock is gone
+    WriteFile(file_, kOld);
+    Age(file_, 3600);  // long settled, so this process keeps what it parsed
+    ASSERT_EQ("<default>", Get("S", "new"));
+    EXPECT_EQ(-1, RunInChild([&] {
+      g_trap = c.trap;
+      return WritePrivateProfileStringA("S", "new", "2", file.c_str()) ? 0 : 1;
+    }));
+    EXPECT_EQ(c.replaced ? kChanged : kOld, ReadFile(file_));
+    EXPECT_EQ(c.replaced ? "2" : "<default>", Get("S", "new"));  // another process's write is seen
+    EXPECT_TRUE(WritePrivateProfileStringA("S", "after", "1", file_.c_str()));
   }
 }
 
