@@ -22,8 +22,7 @@ bool WriteFile(const std::string& path, const std::string& text = "x") {
   return bool(file);
 }
 
-// WAIT_OBJECT_0 when a change came, within the deadline when one is expected,
-// else within the quiet time.
+// Waits the deadline for an expected change, else the quiet time.
 DWORD WaitFor(HANDLE handle, bool expected) { return WaitForSingleObject(handle, expected ? kDeadlineMs : kQuietMs); }
 
 TEST(FolderChanges, FilterAndSubtree) {
