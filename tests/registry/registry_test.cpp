@@ -70,7 +70,8 @@ TEST_F(RegistryTest, OpenCreatesOnlyWhenAskedAndAFailureKeepsTheKey) {
   HKEY held = key_.GetSafeHkey();
   CRegistry other, child;
   EXPECT_EQ((std::vector<int>{0, 0, 1, 0, 1, 0, 1}),
-            (std::vector<int>{key_.Attach(HKEY_CURRENT_USER), key_.Open(&key_, "Child", 0, KEY_READ),
+            (std::vector<int>{key_.Attach(HKEY_CURRENT_USER),
+                              key_.Open(HKEY_CURRENT_USER, (scratch_ / "Child").c_str(), 0, KEY_READ),
                               key_.SetValue("still usable", 1ul), other.Attach(nullptr), other.Attach(key_.Detach()),
                               child.Open(&other, "Child", 0, KEY_READ), child.Open(&other, "Child", 1, KEY_READ)}));
   EXPECT_EQ((std::vector<HKEY>{nullptr, nullptr, held}),
@@ -157,9 +158,10 @@ TEST_F(RegistryTest, DeletionsAndMissingRights) {
   char name[8];
   EXPECT_EQ((std::vector<int>{1, 0}), (std::vector<int>{key_.DeleteAllValues(), key_.EnumValue(0, name, sizeof name)}));
 
-  SetRaw("Tree\\Branch", "v", REG_SZ, "leaf");
-  EXPECT_EQ((std::vector<int>{0, 1, 0}),  // Tree has a subkey
-            (std::vector<int>{key_.DeleteKey("Tree", 1), key_.DeleteKey("Tree", 0), key_.DeleteKey("Tree", 0)}));
+  SetRaw("Tree\\Branch\\Leaf", "v", REG_SZ, "leaf");
+  EXPECT_EQ((std::vector<int>{0, 1, 1, 0}),  // Tree has subkeys; Branch is left after Leaf
+            (std::vector<int>{key_.DeleteKey("Tree", 1), key_.DeleteKey("Tree\\Branch\\Leaf", 1),
+                              key_.DeleteKey("Tree", 0), key_.DeleteKey("Tree", 0)}));
   EXPECT_TRUE(Dump("Tree").empty());
 }
 
