@@ -21,15 +21,14 @@ const UINT kChanged = WM_APP + 7;
 const DWORD kValues = REG_NOTIFY_CHANGE_LAST_SET;
 const DWORD kFileNames = FILE_NOTIFY_CHANGE_FILE_NAME;
 
+struct Receiver;
+std::map<HWND, Receiver*> g_receivers;
+
 // A window on this thread that counts the change messages it gets.
-class Receiver {
-public:
-  Receiver() : window(CreateTestWindow(Procedure)) {
-    EXPECT_TRUE(window);
-    all()[window] = this;
-  }
+struct Receiver {
+  Receiver() : window(CreateTestWindow(Procedure)) { g_receivers[window] = this; }
   ~Receiver() {
-    all().erase(window);
+    g_receivers.erase(window);
     if (IsWindow(window)) DestroyWindow(window);
   }
 
@@ -38,25 +37,20 @@ public:
     return PumpMessagesUntil([&] { return count > seen; }, limit);
   }
 
-  HWND window;
-  int count = 0;
-  bool plainParameters = true;
-  std::function<void()> onChange;
-
-private:
-  static std::map<HWND, Receiver*>& all() {
-    static std::map<HWND, Receiver*> receivers;
-    return receivers;
-  }
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto found = all().find(window);
-    if (message != kChanged || found == all().end()) return DefWindowProcA(window, message, wParam, lParam);
+    auto found = g_receivers.find(window);
+    if (message != kChanged || found == g_receivers.end()) return DefWindowProcA(window, message, wParam, lParam);
     Receiver* receiver = found->second;
     ++receiver->count;
     receiver->plainParameters &= wParam == 0 && lParam == 0;
     if (receiver->onChange) receiver->onChange();
     return 0;
   }
+
+  HWND window;
+  int count = 0;
+  bool plainParameters = true;
+  std::function<void()> onChange;
 };
 
 // The worker handle is the only sign of a worker that ended by itself.
