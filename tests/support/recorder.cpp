@@ -11,25 +11,19 @@
 #include "korvex/platform.h"
 #include "tests/support/scratch_registry.h"
 
-namespace {
-
-std::string ThisProgram() {
+// The running test program's own path.
+static std::filesystem::path ThisProgram() {
   char path[MAX_PATH];
   DWORD length = GetModuleFileNameA(NULL, path, sizeof path);
   return length > 0 && length < sizeof path ? std::string(path, length) : std::string();
 }
 
-}  // namespace
-
 std::string FolderOfThisProgram() {
-  std::string path = ThisProgram();
+  std::string path = ThisProgram().string();
   return path.substr(0, path.find_last_of("\\/") + 1);
 }
 
-std::string ProgramExtension() {
-  std::string name = ThisProgram().substr(FolderOfThisProgram().size());
-  return name.rfind('.') == std::string::npos ? std::string() : name.substr(name.rfind('.'));
-}
+std::string ProgramExtension() { return ThisProgram().extension().string(); }
 
 std::string RecorderPath() { return FolderOfThisProgram() + "record_args" + ProgramExtension(); }
 

@@ -22,8 +22,7 @@ bool WriteFile(const std::string& path, const std::string& text = "x") {
   return bool(file);
 }
 
-// WAIT_OBJECT_0 when a change came, within the deadline when one is expected,
-// else within the quiet time.
+// Waits the deadline for an expected change, else the quiet time.
 DWORD WaitFor(HANDLE handle, bool expected) { return WaitForSingleObject(handle, expected ? kDeadlineMs : kQuietMs); }
 
 TEST(FolderChanges, FilterAndSubtree) {
@@ -31,36 +30,27 @@ TEST(FolderChanges, FilterAndSubtree) {
     const char* name;
     DWORD filter;
     BOOL subtree;
-    void (*change)(const std::string& folder);
+    const char* made;  // below the folder: folders on the way, then a file written or, ending in '/', a folder
     bool reported;
   } cases[] = {
-      {"file created", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE, [](const std::string& f) { WriteFile(f + "/new"); }, true},
-      {"file in a subfolder, flat", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE,
-       [](const std::string& f) { WriteFile(f + "/sub/new"); }, false},
-      {"folder made, files only", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE,
-       [](const std::string& f) { CreateDirectoryA((f + "/made").c_str(), nullptr); }, false},
-      {"folder made, folders", FILE_NOTIFY_CHANGE_DIR_NAME, FALSE,
-       [](const std::string& f) { CreateDirectoryA((f + "/made").c_str(), nullptr); }, true},
-      {"file written, names", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE,
-       [](const std::string& f) { WriteFile(f + "/old", "more"); }, false},
-      {"file written, last write", FILE_NOTIFY_CHANGE_LAST_WRITE, FALSE,
-       [](const std::string& f) { WriteFile(f + "/old", "more"); }, true},
-      {"file in a new subfolder, subtree", FILE_NOTIFY_CHANGE_FILE_NAME, TRUE,
-       [](const std::string& f) {
-         CreateDirectoryA((f + "/later").c_str(), nullptr);
-         CreateDirectoryA((f + "/later/deeper").c_str(), nullptr);
-         WriteFile(f + "/later/deeper/new");
-       },
-       true},
+      {"file created", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE, "new", true},
+      {"file in a subfolder, flat", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE, "sub/new", false},
+      {"folder made, files only", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE, "made/", false},
+      {"folder made, folders", FILE_NOTIFY_CHANGE_DIR_NAME, FALSE, "made/", true},
+      {"file written, names", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE, "old", false},
+      {"file written, last write", FILE_NOTIFY_CHANGE_LAST_WRITE, FALSE, "old", true},
+      {"file in a new subfolder, subtree", FILE_NOTIFY_CHANGE_FILE_NAME, TRUE, "later/deeper/new", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::string folder = NewFolder("case");
+    std::string folder = NewFolder("case"), made = folder + "/" + c.made;
     ASSERT_TRUE(CreateDirectoryA((folder + "/sub").c_str(), nullptr));
     ASSERT_TRUE(WriteFile(folder + "/old"));
     HANDLE changes = FindFirstChangeNotificationA(folder.c_str(), c.subtree, c.filter);
     ASSERT_NE(INVALID_HANDLE_VALUE, changes);
-    c.change(folder);
+    for (size_t at = made.find('/', folder.size() + 1); at != std::string::npos; at = made.find('/', at + 1))
+      CreateDirectoryA(made.substr(0, at).c_str(), nullptr);
+    if (made.back() != '/') WriteFile(made, "more");
     EXPECT_EQ(c.reported ? kSignalled : kTimeout, WaitFor(changes, c.reported));
     EXPECT_TRUE(FindCloseChangeNotification(changes));
   }

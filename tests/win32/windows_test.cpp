@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "korvex/platform.h"
+#include "tests/support/message_pump.h"
 #include "tests/support/window_thread.h"
 
 namespace {
@@ -20,6 +21,7 @@ constexpr UINT kPing = WM_APP + 1, kRelay = WM_APP + 2;
 // What a window procedure saw.
 std::mutex g_lock;
 std::vector<UINT> g_seen;
+std::set<WPARAM> g_timers;
 bool g_destroyedStillWindow = false;
 
 std::vector<UINT> Seen() {
@@ -33,6 +35,7 @@ LRESULT CALLBACK Recording(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     g_seen.push_back(message);
   }
   if (message == WM_DESTROY) g_destroyedStillWindow = IsWindow(window);
+  if (message == WM_TIMER) g_timers.insert(wParam);
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
@@ -192,20 +195,11 @@ TEST(SendMessage, TwoThreadsSendingToEachOtherDoNotDeadlock) {
 std::atomic<int> g_timerCalls{0};
 void CALLBACK CountingTimer(HWND, UINT message, UINT_PTR, DWORD) { g_timerCalls += message == WM_TIMER; }
 
-// The identifiers of the WM_TIMER messages taken from the queue (and dispatched) within ms.
+// The window timers that came within ms.
 std::set<WPARAM> TimersWithin(DWORD ms) {
-  std::set<WPARAM> timers;
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  MSG msg;
-  while (std::chrono::steady_clock::now() < end) {
-    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      continue;
-    }
-    if (msg.message == WM_TIMER) timers.insert(msg.wParam);
-    DispatchMessageA(&msg);
-  }
-  return timers;
+  g_timers.clear();
+  PumpMessagesUntil([] { return false; }, std::chrono::milliseconds(ms));
+  return g_timers;
 }
 
 TEST(Timer, WindowTimerRestartKillAndQueueing) {
