@@ -31,7 +31,7 @@ std::string Bytes(const CString& text) {
 // Creates the key below the vendor key and, with `text`, sets the value `name`.
 void Set(const std::string& key, const char* name = NULL, const char* text = NULL) {
   HKEY handle = CreateKey(HKEY_LOCAL_MACHINE, (kVendor + key).c_str());
-  if (text) EXPECT_EQ(ERROR_SUCCESS, SetText(handle, name ? name : "", text));
+  EXPECT_TRUE(!text || SetText(handle, name ? name : "", text) == ERROR_SUCCESS) << key;
   RegCloseKey(handle);
 }
 
