@@ -1,6 +1,5 @@
-// Started by the launching tests in place of a product: writes its arguments
-// (without the program name), each followed by a zero byte, to the file that
-// KORVEX_RECORD_FILE names. The file appears whole, by a rename.
+// Stands in for a product: writes its arguments, each ended by a zero byte, to
+// the file KORVEX_RECORD_FILE names, whole by a rename.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>

@@ -1,6 +1,5 @@
-// A module for the module-loading tests, built in three kinds (VERSION_MODULE_KIND):
-// 0 has no DllGetVersion, 1 reports 0x10006.0x20001, 2 fails. Each exports
-// ModuleProbe, returning 7.
+// A module for the module tests in three kinds (VERSION_MODULE_KIND): 0 has no
+// DllGetVersion, 1 reports 0x10006.0x20001, 2 fails. ModuleProbe returns 7.
 #include "platform/shell.h"
 
 extern "C" {

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "korvex/platform.h"
@@ -69,9 +70,7 @@ TEST(ToolWatch, PrintsALinePerChangeAndEndsCleanlyOnASignal) {
     SCOPED_TRACE(c.named);
     Watching watch(c.args);
     EXPECT_EQ("watching " + c.named + " until interrupted", watch.Line());
-    // A change made while the previous line is being printed is not seen (the
-    // watcher waits again only afterwards), so each line's change is repeated
-    // until it shows.
+    // A change made while a line is printed goes unseen: repeat it until it shows.
     int changes = 0;
     for (int line = 0; line < 2; ++line) {
       std::string text = "<none>";
@@ -88,8 +87,7 @@ TEST(ToolWatch, PrintsALinePerChangeAndEndsCleanlyOnASignal) {
     EXPECT_EQ("", watch.text);  // no line cut short
     int status = 0;
     kill(watch.pid, SIGKILL);  // it closed its output, so it has exited unless it hangs
-    waitpid(watch.pid, &status, 0);
-    watch.pid = -1;
+    waitpid(std::exchange(watch.pid, -1), &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   }
   const std::vector<std::string> refused[] = {{"watch", "reg", "HKCU\\Software\\korvex-tests\\no such key"},
