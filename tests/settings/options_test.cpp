@@ -3,11 +3,9 @@
 
 #include <string.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include "korvex/korvex.h"
 #include "platform/shell.h"
@@ -17,15 +15,12 @@ namespace {
 
 class OptionsTest : public testing::Test {
 protected:
-  // The scratch key is HKEY_CURRENT_USER\Software\korvex-tests\<leaf>, where
+  // The scratch key is HKEY_CURRENT_USER\\Software\\korvex-tests\\<leaf>, where
   // the store's "SOFTWARE" + first + second lands.
   std::string Leaf() { return scratch_.path().substr(scratch_.path().rfind('\\') + 1); }
   int OpenOnScratchKey(COptionStorage& store) { return store.Open("korvex-tests", Leaf().c_str(), 1); }
-  std::string Remembered(const std::string& path) {
-    created_.push_back(path);
-    return path;
-  }
-  std::string IniPath(int n = 0) { return Remembered(ScratchFolderOfProgram() + Leaf() + std::to_string(n) + ".ini"); }
+  // In the program's folder, which goes when the program ends.
+  std::string IniPath(int n = 0) { return ScratchFolderOfProgram() + Leaf() + std::to_string(n) + ".ini"; }
   std::string ProfileText(const std::string& path, const char* section, const char* key) {
     char text[64];
     GetPrivateProfileStringA(section, key, "<missing>", text, sizeof text, path.c_str());
@@ -42,18 +37,8 @@ protected:
     if (status != ERROR_SUCCESS) return "<missing>";
     return std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data), size);
   }
-  // Files and folders, removed last to first; '/' separates on both targets.
-  void TearDown() override {
-    std::error_code ignored;
-    for (auto path = created_.rbegin(); path != created_.rend(); ++path) {
-      std::string slashed = *path;
-      std::replace(slashed.begin(), slashed.end(), '\\', '/');
-      std::filesystem::remove(slashed, ignored);
-    }
-  }
 
   ScratchKey scratch_;
-  std::vector<std::string> created_;
 };
 
 const std::string kDwordMinusOne = "4:" + std::string(4, '\xff');
@@ -91,11 +76,6 @@ TEST_F(OptionsTest, RegistryModeKeepsSectionsBesideEachOther) {
   EXPECT_EQ(-3, store.GetValue("text", -3));
   EXPECT_STREQ("dflt", store.GetValue("number", "dflt"));
   EXPECT_STREQ("", store.GetValue("missing", nullptr));
-}
-
-TEST_F(OptionsTest, RegistryTextReadsUpTo4095Bytes) {
-  COptionStorage store;
-  ASSERT_EQ(1, OpenOnScratchKey(store));
   for (size_t length : {4095, 4096}) {
     std::string text(length, 't');
     store.SetValue("long", text.c_str());
@@ -156,7 +136,16 @@ TEST_F(OptionsTest, SameSectionIsNotReopened) {
 TEST_F(OptionsTest, AppDataFiles) {
   char appData[MAX_PATH];
   ASSERT_GE(SHGetFolderPathA(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData), 0);
-  const std::string leaf = Leaf(), folder = Remembered(std::string(appData) + "\\" + leaf);
+  const std::string leaf = Leaf(), folder = std::string(appData) + "\\" + leaf;
+  // On Windows these are the user's own folders: leave nothing behind.
+  struct Cleanup {
+    std::string appData, leaf;
+    ~Cleanup() {
+      std::error_code ignored;
+      std::filesystem::remove_all(appData + "/" + leaf, ignored);
+      std::filesystem::remove(appData + "/setup.ini", ignored);
+    }
+  } cleanup{appData, leaf};
   ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
   const std::tuple<const char*, const char*, std::string> cases[] = {
       {nullptr, nullptr, std::string(appData) + "\\setup.ini"},
@@ -170,7 +159,7 @@ TEST_F(OptionsTest, AppDataFiles) {
     ASSERT_EQ(1, store.Open(subfolder, file, 0));
     store.SetValue("where", "here");
     EXPECT_STREQ(written ? "here" : "dflt", store.GetValue("where", "dflt")) << where;
-    EXPECT_EQ(written ? "here" : "<missing>", ProfileText(Remembered(where), "Default", "where"));
+    EXPECT_EQ(written ? "here" : "<missing>", ProfileText(where, "Default", "where"));
   }
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((std::string(appData) + "\\missing-subfolder").c_str()));
 }
