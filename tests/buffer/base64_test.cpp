@@ -86,8 +86,8 @@ CString Encode(const std::string& bytes) {
 
 }  // namespace
 
-// Every length of bytes against Reference below; here the other inputs.
-TEST(CBase64Encode, FromABufferOrTheOutputItself) {
+// Every length of bytes against Reference below; here the other inputs, both ways.
+TEST(CBase64, FromABufferOrTheOutputItself) {
   CBuffer input(reinterpret_cast<const unsigned char*>("xxfoob"), 6);
   input.Consume(2);
   CString text;
@@ -99,6 +99,10 @@ TEST(CBase64Encode, FromABufferOrTheOutputItself) {
   text = "foobar";
   CBase64::Encode(reinterpret_cast<const unsigned char*>(static_cast<const char*>(text)), 6, text);
   EXPECT_STREQ(text, "Zm9vYmFy");
+  CBuffer out;
+  out.Append("Zm9vYmFy", 9);  // with its terminator: read before the old block goes
+  EXPECT_EQ(CBase64::Decode(reinterpret_cast<const char*>(out.Ptr()), out), 1);
+  EXPECT_EQ(Content(out), "foobar");
 }
 
 TEST(CBase64, EveryLengthUpTo300RoundTrips) {
@@ -134,7 +138,6 @@ TEST(CBase64Decode, ResultAndKeptBytesOfOddText) {
   } cases[] = {
       {" \t\r\n\v\f", 1, ""},
       {"Zm8 = ", 1, "fo"},
-      {"Zg = = ", 1, "f"},
       {"Zm9vYg", 0, "foo"},        // ends after 2 characters of a group
       {"Zm9vYmE", 0, "foo"},       // ends after 3
       {"Zm9vY", 0, "foo"},         // ends after 1
@@ -145,13 +148,11 @@ TEST(CBase64Decode, ResultAndKeptBytesOfOddText) {
       {"Zm9vYmE==", 0, "foo"},     // a second "=" after 3 characters
       {"Zm9vYmE=x", 0, "foo"},     // anything after the padding
       {"Zm9vYg===", 0, "foo"},     // a third "="
-      {"Zm8=Zm8=", 0, ""},         // two padded encodings joined
-      {"Zm9vZm8=Zg==", 0, "foo"},  // the same after a whole group
+      {"Zm9vZm8=Zg==", 0, "foo"},  // two padded encodings joined
       {"Zh==x", 0, ""},            // trailing text is checked before the unused bits
-      {"=", 0, ""},
-      {"Zm9vZh==", -1, "foo"},  // "h" leaves 0001 below the one byte
-      {"Zm9vZm9=", -1, "foo"},  // "9" leaves 01 below the two bytes
-      {"Zh = = \n", -1, ""},    // white space between and after the padding
+      {"Zm9vZh==", -1, "foo"},     // "h" leaves 0001 below the one byte
+      {"Zm9vZm9=", -1, "foo"},     // "9" leaves 01 below the two bytes
+      {"Zh = = \n", -1, ""},       // white space between and after the padding
       {"Zm9/\r\nZn9=\t", -1, "fo\x7F"},
   };
   for (const auto& c : cases) {
@@ -177,11 +178,4 @@ TEST(CBase64Decode, CharactersOutsideTheAlphabetFail) {
     EXPECT_EQ(d.result, 0) << byte;
     EXPECT_EQ(d.bytes, bytes.substr(0, at / 4 * 3)) << byte;
   }
-}
-
-TEST(CBase64Decode, TextHeldByTheOutputItselfIsReadBeforeTheRelease) {
-  CBuffer out;
-  out.Append("Zm9vYmFy", 9);  // with its terminator
-  EXPECT_EQ(CBase64::Decode(reinterpret_cast<const char*>(out.Ptr()), out), 1);
-  EXPECT_EQ(Content(out), "foobar");
 }
