@@ -119,29 +119,25 @@ protected:
   }
 };
 
-TEST_F(StdioFileTest, ReadsBothLineEnds) {
+TEST_F(StdioFileTest, ReadsBothLineEndsAndWritesWhereReadingGotTo) {
   Put("a\r\nb\nc\rd\n\nlast");
-  CStdioFile in;
-  ASSERT_TRUE(in.Open(path.c_str(), CStdioFile::modeRead));
+  CStdioFile file;
+  ASSERT_TRUE(file.Open(path.c_str(), CStdioFile::modeRead));
   CString line;
   std::string seen;
-  while (in.ReadString(line)) seen += std::string("[") + static_cast<const char*>(line) + "]";
+  while (file.ReadString(line)) seen += std::string("[") + static_cast<const char*>(line) + "]";
   EXPECT_EQ(seen, "[a][b][c\rd][][last]");
-}
-
-TEST_F(StdioFileTest, ReadWriteWritesWhereReadingGotTo) {
+  file.Close();
   Put("one\r\ntwo\r\nthree\r\n");
-  CStdioFile f;
-  ASSERT_TRUE(f.Open(path.c_str(), CStdioFile::modeReadWrite));
-  CString line;
-  ASSERT_TRUE(f.ReadString(line));
+  ASSERT_TRUE(file.Open(path.c_str(), CStdioFile::modeReadWrite));
+  ASSERT_TRUE(file.ReadString(line));
   EXPECT_STREQ(line, "one");
-  EXPECT_TRUE(f.WriteString("TWO\n"));
-  ASSERT_TRUE(f.ReadString(line));
+  EXPECT_TRUE(file.WriteString("TWO\n"));
+  ASSERT_TRUE(file.ReadString(line));
   EXPECT_STREQ(line, "three");
-  EXPECT_FALSE(f.ReadString(line));
-  EXPECT_TRUE(f.WriteString("four\n"));
-  EXPECT_TRUE(f.Close());
+  EXPECT_FALSE(file.ReadString(line));
+  EXPECT_TRUE(file.WriteString("four\n"));
+  EXPECT_TRUE(file.Close());
   EXPECT_EQ(Raw(), "one\r\nTWO\r\nthree\r\nfour\r\n");
 }
 
