@@ -70,7 +70,7 @@ const unsigned char* const kPastEnd = kNothing + 1;
 
 }  // namespace
 
-TEST(CBuffer, ZeroLengthRequestsTakeNoBlockAndReadNothing) {
+TEST(CBuffer, RequestsOfNothingOrTooMuchChangeNothing) {
   CBuffer b(kPastEnd, 0);
   EXPECT_EQ(b.GetByte(), 0);
   b.Append(kPastEnd, 0);
@@ -81,6 +81,12 @@ TEST(CBuffer, ZeroLengthRequestsTakeNoBlockAndReadNothing) {
   EXPECT_EQ(b.Ptr(), nullptr);
   CBuffer copyOfEmpty(b);
   EXPECT_EQ(copyOfEmpty.Ptr(), nullptr);
+  // Past 2^32 - 1 bytes of block (1024 of slack counted for an append) nothing changes.
+  b.Append("abcd", 4);
+  EXPECT_EQ(b.AppendSpace(0xFFFFFBFCu), nullptr);
+  EXPECT_EQ(b.AppendSpace(0xFFFFFFFFu), nullptr);
+  EXPECT_EQ(b.InsertSpace(0xFFFFFFFCu), nullptr);
+  EXPECT_EQ(Content(b), "abcd");
 }
 
 // A new block is exactly 1024 bytes larger than needed; InsertSpace's exactly as large.
@@ -175,19 +181,6 @@ TEST(CBuffer, ClearWipesWhatItReleasesAndDestructionDoesNot) {
   EXPECT_EQ(BytesAtRelease(block, 0, [&] { CBuffer::FreeHeap(nullptr), CBuffer::FreeHeap(block); }), "");
 }
 
-TEST(CBuffer, ComparisonLooksAtTheContentOnly) {
-  CBuffer a(Bytes("xxpayload"), 9);
-  a.Consume(2);  // front room and a larger block do not count
-  for (const char* text : {"payload", "payloa", "payloaD", "Payload"}) {
-    CBuffer b;
-    memcpy(b.InsertSpace(static_cast<unsigned int>(strlen(text))), text, strlen(text));
-    const int equal = strcmp(text, "payload") == 0;
-    EXPECT_EQ(a == b, equal) << text;
-    EXPECT_EQ(a != b, 1 - equal) << text;
-  }
-  EXPECT_EQ(CBuffer() == CBuffer(), 1);
-}
-
 TEST(CBuffer, CopiesAndAssignmentsOwnTheirContent) {
   CBuffer a(Bytes("a\0b"), 3), b;  // the length counts, not a terminator
   b = a;
@@ -206,6 +199,17 @@ TEST(CBuffer, CopiesAndAssignmentsOwnTheirContent) {
   b = big;
   EXPECT_TRUE(b == big);
   EXPECT_NE(b.Ptr(), big.Ptr());
+  // Comparison looks at the content only.
+  CBuffer stored(Bytes("xxpayload"), 9);
+  stored.Consume(2);  // front room and a larger block do not count
+  for (const char* text : {"payload", "payloa", "payloaD", "Payload"}) {
+    CBuffer other;
+    memcpy(other.InsertSpace(static_cast<unsigned int>(strlen(text))), text, strlen(text));
+    const int equal = strcmp(text, "payload") == 0;
+    EXPECT_EQ(stored == other, equal) << text;
+    EXPECT_EQ(stored != other, 1 - equal) << text;
+  }
+  EXPECT_EQ(CBuffer() == CBuffer(), 1);
 }
 
 TEST(CBuffer, SourcesInsideTheOwnBlockAreCopiedSafely) {
@@ -222,15 +226,6 @@ TEST(CBuffer, SourcesInsideTheOwnBlockAreCopiedSafely) {
   const std::string rest = Content(c);
   c.Append(c.Ptr(), 1000);
   EXPECT_EQ(Content(c), rest + rest.substr(0, 1000));
-}
-
-// Past 2^32 - 1 bytes of block (1024 of slack counted for an append) nothing changes.
-TEST(CBuffer, RequestsPastTheSizeLimitAreRefusedUntouched) {
-  CBuffer b(Bytes("abcd"), 4);
-  EXPECT_EQ(b.AppendSpace(0xFFFFFBFCu), nullptr);
-  EXPECT_EQ(b.AppendSpace(0xFFFFFFFFu), nullptr);
-  EXPECT_EQ(b.InsertSpace(0xFFFFFFFCu), nullptr);
-  EXPECT_EQ(Content(b), "abcd");
 }
 
 TEST(CLockBuffer, BracketedAppendsNeverInterleaveAndACopyHasAMutexOfItsOwn) {

@@ -140,7 +140,8 @@ TEST(CAnsiString, DeleteRanges) {
   }
 }
 
-TEST(CAnsiString, FormatCutsAt4095AndReadsArgumentsFirst) {
+// Format reads its arguments before the old text goes.
+TEST(CAnsiString, FormatCutsAt4095WhereCsFmtDoesNot) {
   CAnsiString s;
   s.Format("%d-%s", 42, "x");
   EXPECT_EQ(Text(s), "42-x");
@@ -155,6 +156,11 @@ TEST(CAnsiString, FormatCutsAt4095AndReadsArgumentsFirst) {
   EXPECT_EQ(Text(s), "[old|old]");
   s.Format("");
   EXPECT_TRUE(s.IsEmpty());
+  // csFmt has no length limit; a missing string resource gives the empty text.
+  EXPECT_EQ(csFmt("<%s>", long5000.c_str()).GetLength(), 5002);
+  EXPECT_STREQ(csFmt("%d|%5.2f|%c", -7, 1.5, 'x'), "-7| 1.50|x");
+  EXPECT_STREQ(csFmt(0u), "");
+  EXPECT_STREQ(csFmt(61234u, 1, 2), "");
 }
 
 TEST(CAnsiString, ComparisonsAreExactAndCaseSensitive) {
@@ -170,14 +176,6 @@ TEST(CAnsiString, ComparisonsAreExactAndCaseSensitive) {
     EXPECT_EQ(ta != b, 1 - equal);
     EXPECT_EQ(a != tb, 1 - equal);
   }
-}
-
-TEST(csFmt, FormatsWithoutALengthLimitAndMissingResourcesGiveEmptyText) {
-  std::string big(10000, 'z');
-  EXPECT_EQ(csFmt("<%s>", big.c_str()).GetLength(), 10002);
-  EXPECT_STREQ(csFmt("%d|%5.2f|%c", -7, 1.5, 'x'), "-7| 1.50|x");
-  EXPECT_STREQ(csFmt(0u), "");
-  EXPECT_STREQ(csFmt(61234u, 1, 2), "");
 }
 
 // Every case starts from an array holding three entries, which stay in front.
