@@ -18,16 +18,17 @@ protected:
     std::ofstream(dir_ / name, std::ios::binary) << bytes;
     return dir_ / name;
   }
-  static std::string ReadRaw(const std::string& path) {
-    std::stringstream bytes;
-    bytes << std::ifstream(path, std::ios::binary).rdbuf();
-    return bytes.str();
-  }
-  // The file text a model writes, with "\r\n" shown as "\n".
+  // The file text a model writes, "\r\n" shown as "\n" and a bare "\n" as "<LF>".
   std::string Written(const CIniFile& ini) {
     EXPECT_EQ(ini.Write((dir_ / "out.ini").c_str()), 1);
-    std::string text = ReadRaw(dir_ / "out.ini");
-    for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+    std::stringstream bytes;
+    bytes << std::ifstream(dir_ / "out.ini", std::ios::binary).rdbuf();
+    std::string raw = bytes.str(), text;
+    for (size_t at = 0; at < raw.size(); ++at)
+      if (raw.compare(at, 2, "\r\n") == 0)
+        text += raw[++at];
+      else
+        text += raw[at] == '\n' ? "<LF>" : std::string(1, raw[at]);
     return text;
   }
   static std::string Get(const CIniFile& ini, const char* section, const char* key) {
@@ -126,16 +127,14 @@ TEST_F(IniFileTest, SettersStoreText) {
 }
 
 TEST_F(IniFileTest, WriteReplacesTheFileInTheOrderOfStoring) {
-  std::string path = WriteRaw("old content", "order.ini");
-  EXPECT_EQ(CIniFile().Write(path.c_str()), 1);
-  EXPECT_EQ(ReadRaw(path), "");
+  WriteRaw("old content", "out.ini");
+  EXPECT_EQ(Written(CIniFile()), "");
   CIniFile ini;
   ini.SetValue("A", "a1", "1");
   ini.SetValue("A", "a2", "2");
   ini.SetValue("B", "b1", "3");
   ini.SetValue("A", "a1", "4");  // overwriting keeps the place
-  EXPECT_EQ(ini.Write(path.c_str()), 1);
-  EXPECT_EQ(ReadRaw(path), "[A]\r\na1=4\r\na2=2\r\n[B]\r\nb1=3\r\n");
+  EXPECT_EQ(Written(ini), "[A]\na1=4\na2=2\n[B]\nb1=3\n");
   EXPECT_EQ(ini.Write((dir_ / "no-such-folder/x.ini").c_str()), 0);
   // A full disk may show only when closing; only where /dev/full refuses every byte.
   FILE* full = fopen("/dev/full", "wb");
