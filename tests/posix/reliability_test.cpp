@@ -29,8 +29,6 @@ extern "C" const char* __asan_default_options() { return "quarantine_size_mb=16"
 
 namespace {
 
-constexpr int kWriters = 8;
-
 std::string Numbered(const char* prefix, int writer, int index) {
   return prefix + std::to_string(writer) + "-" + std::to_string(index);
 }
@@ -42,55 +40,31 @@ bool HasNumber(HKEY key, const std::string& name, DWORD expected) {
          type == REG_DWORD && number == expected;
 }
 
-// Starts writers that block until Release(), so that they all run at once.
-class WriterCrowd {
-public:
-  template <typename Body>
-  void Start(Body body) {
-    int gate[2];
-    ASSERT_EQ(0, pipe(gate));
-    for (int writer = 0; writer < kWriters; ++writer)
-      children_.push_back(StartChild([&] {
-        close(gate[1]);
-        char ignored;
-        while (read(gate[0], &ignored, 1) > 0) {
-        }
-        return body(writer);
-      }));
-    close(gate[0]);
-    gate_ = gate[1];
-  }
-  // Opens the gate and gives the number of writers that failed.
-  int ReleaseAndWait() {
-    close(gate_);
-    int failed = 0;
-    for (pid_t child : children_) failed += ChildExitCode(child) != 0;
-    return failed;
-  }
-
-private:
-  std::vector<pid_t> children_;
-  int gate_ = -1;
-};
-
 TEST(Reliability, EightWritersIntoOneKeyAndOneProfileLoseNothing) {
   ScratchFolder scratch;
-  constexpr int kValues = 2000, kKeys = 50;
+  constexpr int kWriters = 8, kValues = 2000, kKeys = 50;
   std::string file = scratch / "crowd.ini";
   HKEY key = CreateKey(HKEY_CURRENT_USER, "Crowd");
-  WriterCrowd crowd;
-  crowd.Start([&](int writer) {
-    HKEY own = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Crowd", 0, KEY_WRITE, &own) != ERROR_SUCCESS) return 1;
-    for (int i = 0; i < kValues; ++i)
-      if (SetNumber(own, Numbered("v", writer, i), static_cast<DWORD>(i)) != ERROR_SUCCESS) return 2;
-    for (int i = 0; i < kKeys; ++i)
-      if (!WritePrivateProfileStringA(writer % 2 ? "Odd" : "Even", Numbered("k", writer, i).c_str(),
-                                      std::to_string(i).c_str(), file.c_str()))
-        return 3;
-    return 0;
-  });
-  ASSERT_EQ(0, crowd.ReleaseAndWait());
+  int gate[2];  // the writers wait for its end, so that they all run at once
+  ASSERT_EQ(0, pipe(gate));
+  std::vector<pid_t> writers;
+  for (int writer = 0; writer < kWriters; ++writer)
+    writers.push_back(StartChild([&] {
+      char ignored;
+      HKEY own = nullptr;
+      close(gate[1]);
+      if (read(gate[0], &ignored, 1) != 0 || RegOpenKeyExA(HKEY_CURRENT_USER, "Crowd", 0, KEY_WRITE, &own)) return 1;
+      for (int i = 0; i < kValues; ++i)
+        if (SetNumber(own, Numbered("v", writer, i), static_cast<DWORD>(i)) != ERROR_SUCCESS) return 2;
+      for (int i = 0; i < kKeys; ++i)
+        if (!WritePrivateProfileStringA(writer % 2 ? "Odd" : "Even", Numbered("k", writer, i).c_str(),
+                                        std::to_string(i).c_str(), file.c_str()))
+          return 3;
+      return 0;
+    }));
+  close(gate[0]);
+  close(gate[1]);
+  for (pid_t writer : writers) ASSERT_EQ(0, ChildExitCode(writer));
   int missing = 0;
   for (int writer = 0; writer < kWriters; ++writer) {
     for (int i = 0; i < kValues; ++i) missing += !HasNumber(key, Numbered("v", writer, i), static_cast<DWORD>(i));
@@ -147,19 +121,6 @@ TEST(Reliability, RegistryWriterKilledMidStreamLosesNoReturnedWrite) {
   RegCloseKey(key);
 }
 
-// The values of Moving\<name> that hold their numbers; -1 when the key is missing.
-int IntactValues(const std::string& name) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, ("Moving\\" + name).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return -1;
-  DWORD values = 0;
-  int intact = 0;
-  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
-                       nullptr) == ERROR_SUCCESS)
-    for (DWORD i = 0; i < values; ++i) intact += HasNumber(key, Numbered("v", 0, i), i);
-  RegCloseKey(key);
-  return intact == static_cast<int>(values) ? intact : -2;
-}
-
 // In a child: renames Moving\<from> to Moving\<to> in one transaction.
 int RenameInTransaction(const std::string& from, const std::string& to) {
   HANDLE txn = CreateTransaction(nullptr, nullptr, 0, 0, 0, 0, nullptr);
@@ -178,6 +139,7 @@ TEST(Reliability, TransactedRenameKilledAtRandomPointsIsAllOrNothing) {
   HKEY key = CreateKey(HKEY_CURRENT_USER, "Moving\\A");
   for (int i = 0; i < kValues; ++i) ASSERT_EQ(ERROR_SUCCESS, SetNumber(key, Numbered("v", 0, i), i));
   RegCloseKey(key);
+  const std::string whole = TreeAt(HKEY_CURRENT_USER, "Moving\\A"), missing = "<missing>";
   // A whole rename, unkilled, sets the span the kills fall in.
   auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(0, RunInChild([] { return RenameInTransaction("A", "B"); }));
@@ -191,10 +153,11 @@ TEST(Reliability, TransactedRenameKilledAtRandomPointsIsAllOrNothing) {
     usleep(static_cast<useconds_t>(delay(random)));
     kill(child, SIGKILL);
     killed += ChildExitCode(child) == -1;
-    int stayed = IntactValues(at), moved = IntactValues(other);
-    ASSERT_TRUE((stayed == kValues && moved == -1) || (stayed == -1 && moved == kValues))
-        << "run " << run << ": " << stayed << " values stayed, " << moved << " moved";
-    if (moved == kValues) std::swap(at, other);
+    std::string stayed = TreeAt(HKEY_CURRENT_USER, "Moving\\" + at),
+                moved = TreeAt(HKEY_CURRENT_USER, "Moving\\" + other);
+    ASSERT_TRUE((stayed == whole && moved == missing) || (stayed == missing && moved == whole))
+        << "run " << run << ": " << stayed.size() << " bytes stayed, " << moved.size() << " moved";
+    if (moved == whole) std::swap(at, other);
   }
   EXPECT_GT(killed, 0);
   // The dead writers' locks went with them.

@@ -127,3 +127,23 @@ std::vector<std::string> SubkeyNames(HKEY key) {
   for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) names.push_back(name);
   return names;
 }
+
+std::string Tree(HKEY key, bool deep) {
+  const std::string end = "<" + std::to_string(ERROR_NO_MORE_ITEMS) + ">";
+  std::string out, entry;
+  for (DWORD i = 0; (entry = Entry(key, i))[0] != '<'; ++i) out += entry + ";";
+  if (entry != end) return out + entry;
+  for (DWORD i = 0; (entry = Entry(key, i, true))[0] != '<'; ++i) {
+    std::string name = entry.substr(0, entry.size() - 1);
+    out += "[" + name + "]{" + (deep ? TreeAt(key, name) : "") + "}";
+  }
+  return entry == end ? out : out + entry;
+}
+
+std::string TreeAt(HKEY root, const std::string& path, bool deep) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "<missing>";
+  std::string tree = Tree(key, deep);
+  RegCloseKey(key);
+  return tree;
+}
