@@ -114,7 +114,7 @@ LONG SetNumber(HKEY key, const std::string& name, DWORD number) {
 }
 
 std::string Entry(HKEY key, DWORD index, bool subkey) {
-  char name[64] = {}, data[64] = {};
+  char name[64] = {}, data[4097] = {};
   DWORD length = sizeof name, size = sizeof data - 1;
   LONG rc = subkey ? RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr)
                    : RegEnumValueA(key, index, name, &length, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
