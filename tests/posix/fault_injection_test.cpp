@@ -13,7 +13,6 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "korvex/korvex.h"
 #include "korvex/posix/transactions.h"

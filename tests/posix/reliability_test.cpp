@@ -186,24 +186,16 @@ TEST(Reliability, DamagedHiveFilesGiveErrors) {
   ASSERT_EQ(0, RunInChild([] {
               HKEY made = CreateKey(HKEY_CURRENT_USER, "Many");
               // Enough to pass a checkpoint, so the pages are in the file itself.
-              std::string block(1000, 'b');
               for (int i = 0; i < 600; ++i)
-                if (RegSetValueExA(made, Numbered("v", 0, i).c_str(), 0, REG_BINARY,
-                                   reinterpret_cast<const BYTE*>(block.data()), 1000) != ERROR_SUCCESS)
-                  return 2;
-              return RegCloseKey(made) == ERROR_SUCCESS ? 0 : 3;
+                if (SetText(made, Numbered("v", 0, i), std::string(1000, 'b').c_str()) != ERROR_SUCCESS) return 2;
+              return int(RegCloseKey(made));
             }));
   std::string hive = scratch / "pages/user.db";
   std::remove((hive + "-wal").c_str());
   std::remove((hive + "-shm").c_str());
-  {
-    std::fstream damage(hive, std::ios::in | std::ios::out | std::ios::binary);
-    damage.seekp(0, std::ios::end);
-    std::streamoff length = damage.tellp();
-    ASSERT_GT(length, 8192);
-    damage.seekp(4096);
-    damage << std::string(static_cast<size_t>(length) - 4096, '\xAB');
-  }
+  auto length = std::filesystem::file_size(hive);
+  ASSERT_GT(length, 8192u);
+  std::fstream(hive, std::ios::in | std::ios::out | std::ios::binary).seekp(4096) << std::string(length - 4096, '\xAB');
   EXPECT_EQ(ERROR_BADDB, RegOpenKeyExA(HKEY_CURRENT_USER, "Many", 0, KEY_READ, &key));
 
   // A hive path that is a folder cannot be opened.
