@@ -13,7 +13,6 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "korvex/korvex.h"
 #include "korvex/posix/transactions.h"
@@ -39,48 +38,41 @@ int Tick(int error) {
 sqlite3_file* Real(sqlite3_file* file) { return file + 1; }
 const sqlite3_io_methods* M(sqlite3_file* file) { return Real(file)->pMethods; }
 
+// The real file's method, failing first with `error` when it is the fault's turn.
+template <auto method, int error = SQLITE_OK, typename... Args>
+int Call(sqlite3_file* f, Args... args) {
+  int rc = error ? Tick(error) : SQLITE_OK;
+  return rc ? rc : (M(f)->*method)(Real(f), args...);
+}
+
+using Io = sqlite3_io_methods;
 const sqlite3_io_methods kFaultyIo = {
     3,
-    [](sqlite3_file* f) { return M(f)->xClose(Real(f)); },
-    [](sqlite3_file* f, void* data, int size, sqlite3_int64 at) {
-      int rc = Tick(SQLITE_IOERR_READ);
-      return rc ? rc : M(f)->xRead(Real(f), data, size, at);
-    },
+    Call<&Io::xClose>,
+    Call<&Io::xRead, SQLITE_IOERR_READ>,
     // Writes fail as a full disk and as an I/O error, in turn.
     [](sqlite3_file* f, const void* data, int size, sqlite3_int64 at) {
       int rc = Tick(g_writeError);
       return rc ? rc : M(f)->xWrite(Real(f), data, size, at);
     },
-    [](sqlite3_file* f, sqlite3_int64 size) {
-      int rc = Tick(SQLITE_IOERR_TRUNCATE);
-      return rc ? rc : M(f)->xTruncate(Real(f), size);
-    },
-    [](sqlite3_file* f, int flags) {
-      int rc = Tick(SQLITE_IOERR_FSYNC);
-      return rc ? rc : M(f)->xSync(Real(f), flags);
-    },
-    [](sqlite3_file* f, sqlite3_int64* size) { return M(f)->xFileSize(Real(f), size); },
-    [](sqlite3_file* f, int level) {
-      int rc = Tick(SQLITE_IOERR_LOCK);
-      return rc ? rc : M(f)->xLock(Real(f), level);
-    },
-    [](sqlite3_file* f, int level) { return M(f)->xUnlock(Real(f), level); },
-    [](sqlite3_file* f, int* out) { return M(f)->xCheckReservedLock(Real(f), out); },
-    [](sqlite3_file* f, int op, void* arg) { return M(f)->xFileControl(Real(f), op, arg); },
-    [](sqlite3_file* f) { return M(f)->xSectorSize(Real(f)); },
-    [](sqlite3_file* f) { return M(f)->xDeviceCharacteristics(Real(f)); },
-    [](sqlite3_file* f, int region, int size, int extend, void volatile** out) {
-      int rc = Tick(SQLITE_IOERR_SHMMAP);
-      return rc ? rc : M(f)->xShmMap(Real(f), region, size, extend, out);
-    },
+    Call<&Io::xTruncate, SQLITE_IOERR_TRUNCATE>,
+    Call<&Io::xSync, SQLITE_IOERR_FSYNC>,
+    Call<&Io::xFileSize>,
+    Call<&Io::xLock, SQLITE_IOERR_LOCK>,
+    Call<&Io::xUnlock>,
+    Call<&Io::xCheckReservedLock>,
+    Call<&Io::xFileControl>,
+    Call<&Io::xSectorSize>,
+    Call<&Io::xDeviceCharacteristics>,
+    Call<&Io::xShmMap, SQLITE_IOERR_SHMMAP>,
     [](sqlite3_file* f, int offset, int n, int flags) {
       int rc = flags & SQLITE_SHM_LOCK ? Tick(SQLITE_IOERR_SHMLOCK) : SQLITE_OK;
       return rc ? rc : M(f)->xShmLock(Real(f), offset, n, flags);
     },
     [](sqlite3_file* f) { M(f)->xShmBarrier(Real(f)); },
-    [](sqlite3_file* f, int deleteFlag) { return M(f)->xShmUnmap(Real(f), deleteFlag); },
-    [](sqlite3_file* f, sqlite3_int64 at, int size, void** out) { return M(f)->xFetch(Real(f), at, size, out); },
-    [](sqlite3_file* f, sqlite3_int64 at, void* page) { return M(f)->xUnfetch(Real(f), at, page); },
+    Call<&Io::xShmUnmap>,
+    Call<&Io::xFetch>,
+    Call<&Io::xUnfetch>,
 };
 
 int FaultyOpen(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* outFlags) {
@@ -150,18 +142,10 @@ LONG Renamed(HKEY parent, const char* from, const char* to) {
   return rc;
 }
 
-// Every value and subkey below `path`, in order; "" when the listing failed.
+// The values and subkeys of `path`; "" when the listing failed.
 std::string List(const std::string& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
-  std::string out, entry;
-  bool whole = true;
-  for (bool subkey : {false, true}) {
-    for (DWORD i = 0; (entry = Entry(key, i, subkey))[0] != '<'; ++i) out += entry + ";";
-    whole = whole && entry == "<" + std::to_string(ERROR_NO_MORE_ITEMS) + ">";
-  }
-  RegCloseKey(key);
-  return whole ? out : "";
+  std::string out = TreeAt(HKEY_CURRENT_USER, path, false);
+  return out.find('<') == std::string::npos ? out : "";
 }
 
 // Step indices the checker reads.

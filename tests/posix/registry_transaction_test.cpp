@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,27 +17,8 @@ namespace {
 
 const char kKey[] = "Software\\T";
 
-// A key's values and subkeys, below it too, as "name=data" and "[subkey]{...}".
-std::string Describe(HKEY key) {
-  std::string out;
-  for (DWORD i = 0; Entry(key, i)[0] != '<'; ++i) out += Entry(key, i) + ";";
-  for (const std::string& name : SubkeyNames(key)) {
-    HKEY sub = nullptr;
-    if (RegOpenKeyExA(key, name.c_str(), 0, KEY_READ, &sub) != ERROR_SUCCESS) return out + "[" + name + "]?";
-    out += "[" + name + "]{" + Describe(sub) + "}";
-    RegCloseKey(sub);
-  }
-  return out;
-}
-
 // What a handle opened outside any transaction reads.
-std::string Committed(HKEY root = HKEY_CURRENT_USER) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(root, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "missing";
-  std::string out = Describe(key);
-  RegCloseKey(key);
-  return out;
-}
+std::string Committed(HKEY root = HKEY_CURRENT_USER) { return TreeAt(root, kKey); }
 
 // What another process reads.
 bool OtherProcessReads(const std::string& expected, HKEY root = HKEY_CURRENT_USER) {
@@ -119,7 +99,7 @@ TEST_F(RegistryTransaction, ChangesShowOnlyAfterCommit) {
                                    watched, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event, TRUE));
 
       ASSERT_EQ(ERROR_SUCCESS, change.apply(key_, transaction_));
-      EXPECT_EQ(change.after, Describe(key_));
+      EXPECT_EQ(change.after, Tree(key_));
       EXPECT_EQ(kSeeded, Committed());
       EXPECT_TRUE(OtherProcessReads(kSeeded));
       EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(event, 0));
@@ -163,8 +143,8 @@ TEST_F(RegistryTransaction, BothHivesCommitTogether) {
                                                    &machine, nullptr, transaction_, nullptr));
   ASSERT_EQ(ERROR_SUCCESS, SetText(machine, "m", "1"));
   ASSERT_EQ(ERROR_SUCCESS, SetText(key_, "u", "1"));
-  EXPECT_EQ("missing", Committed(HKEY_LOCAL_MACHINE));
-  EXPECT_TRUE(OtherProcessReads("missing", HKEY_LOCAL_MACHINE));
+  EXPECT_EQ("<missing>", Committed(HKEY_LOCAL_MACHINE));
+  EXPECT_TRUE(OtherProcessReads("<missing>", HKEY_LOCAL_MACHINE));
   ASSERT_TRUE(CommitTransaction(transaction_));
   EXPECT_EQ("m=1;", Committed(HKEY_LOCAL_MACHINE));
   EXPECT_EQ("old=1;u=1;[Gone]{x=2;}", Committed());
@@ -196,7 +176,7 @@ TEST_F(RegistryTransaction, ThreadsWriteIntoOneTransaction) {
     threads.emplace_back([&, t] {
       HKEY sub = CreateKey(key_, ("T" + std::to_string(t)).c_str());
       for (int v = 0; v < kValues && failures[t] == ERROR_SUCCESS; ++v)
-        failures[t] = SetText(sub, std::to_string(v).c_str(), "x");
+        failures[t] = SetText(sub, "v" + std::to_string(100 + v), "x");
       RegCloseKey(sub);
     });
   }
@@ -204,10 +184,8 @@ TEST_F(RegistryTransaction, ThreadsWriteIntoOneTransaction) {
   EXPECT_EQ(std::vector<LONG>(kThreads, ERROR_SUCCESS), failures);
   EXPECT_EQ(kSeeded, Committed());
   ASSERT_TRUE(CommitTransaction(transaction_));
-  std::set<std::string> names;  // in the order they are listed
-  for (int v = 0; v < kValues; ++v) names.insert(std::to_string(v));
-  std::string values;
-  for (const std::string& name : names) values += name + "=x;";
+  std::string values;  // named so that they list in the order written
+  for (int v = 0; v < kValues; ++v) values += "v" + std::to_string(100 + v) + "=x;";
   std::string all = Committed();
   for (int t = 0; t < kThreads; ++t)
     EXPECT_NE(std::string::npos, all.find("[T" + std::to_string(t) + "]{" + values + "}"));

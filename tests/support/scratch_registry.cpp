@@ -114,7 +114,7 @@ LONG SetNumber(HKEY key, const std::string& name, DWORD number) {
 }
 
 std::string Entry(HKEY key, DWORD index, bool subkey) {
-  char name[64] = {}, data[64] = {};
+  char name[64] = {}, data[4097] = {};
   DWORD length = sizeof name, size = sizeof data - 1;
   LONG rc = subkey ? RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr)
                    : RegEnumValueA(key, index, name, &length, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
@@ -126,4 +126,24 @@ std::vector<std::string> SubkeyNames(HKEY key) {
   char name[64];
   for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) names.push_back(name);
   return names;
+}
+
+std::string Tree(HKEY key, bool deep) {
+  const std::string end = "<" + std::to_string(ERROR_NO_MORE_ITEMS) + ">";
+  std::string out, entry;
+  for (DWORD i = 0; (entry = Entry(key, i))[0] != '<'; ++i) out += entry + ";";
+  if (entry != end) return out + entry;
+  for (DWORD i = 0; (entry = Entry(key, i, true))[0] != '<'; ++i) {
+    std::string name = entry.substr(0, entry.size() - 1);
+    out += "[" + name + "]{" + (deep ? TreeAt(key, name) : "") + "}";
+  }
+  return entry == end ? out : out + entry;
+}
+
+std::string TreeAt(HKEY root, const std::string& path, bool deep) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "<missing>";
+  std::string tree = Tree(key, deep);
+  RegCloseKey(key);
+  return tree;
 }

@@ -60,5 +60,10 @@ LONG SetNumber(HKEY key, const std::string& name, DWORD number);
 // The entry at index as "name=data", its data read as text; "<error>" when there is none.
 std::string Entry(HKEY key, DWORD index, bool subkey = false);
 std::vector<std::string> SubkeyNames(HKEY key);
+// The values as "name=data;", then the subkeys as "[name]{...}", their contents
+// too when deep; a listing that stops on an error ends in "<error>".
+std::string Tree(HKEY key, bool deep = true);
+// The tree of root\\path; "<missing>" when it cannot be opened.
+std::string TreeAt(HKEY root, const std::string& path, bool deep = true);
 
 #endif
