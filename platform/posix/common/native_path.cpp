@@ -5,7 +5,8 @@ namespace posix {
 
 std::string NativePath(const char* path) {
   std::string native(path ? path : "");
-  for (size_t at = native.find('\\'); at != std::string::npos; at = native.find('\\', at + 1)) native[at] = '/';
+  for (char& c : native)
+    if (c == '\\') c = '/';
   return native;
 }
 
