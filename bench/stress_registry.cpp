@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -21,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/latency.h"
 #include "bench/load_average.h"
 #include "korvex/platform.h"
 
@@ -35,11 +35,6 @@ struct Board {
   std::atomic<bool> stop;
 };
 Board* g_board;
-
-int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 std::string KeyOf(int writer, int thread) {
   return "Software\\Stress\\w" + std::to_string(writer) + "t" + std::to_string(thread);
