@@ -11,24 +11,27 @@
 
 namespace {
 
-// "path@" for each key and "path/name" -> "type:bytes" for each value.
+// The tree at root\\path: "shown@" for each key and "shown/name" -> "type:bytes"
+// for each value; empty when it does not exist.
 typedef std::map<std::string, std::string> TreeDump;
-
-void DumpInto(HKEY key, const std::string& path, TreeDump& dump) {
-  dump[path + "@"] = "key";
+TreeDump Dump(HKEY root, const std::string& path, const std::string& shown = "") {
+  TreeDump dump;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return dump;
+  dump[shown + "@"] = "key";
   char name[1100];
   std::vector<BYTE> data(70000);
   for (DWORD i = 0;; ++i) {
     DWORD length = sizeof name, type = 0, size = static_cast<DWORD>(data.size());
     if (RegEnumValueA(key, i, name, &length, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) break;
-    dump[path + "/" + name] = std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data.data()), size);
+    dump[shown + "/" + name] = std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data.data()), size);
   }
   for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) {
-    HKEY child = nullptr;
-    if (RegOpenKeyExA(key, name, 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
-    DumpInto(child, path + "\\" + name, dump);
-    RegCloseKey(child);
+    TreeDump below = Dump(key, name, shown + "\\" + name);
+    dump.insert(below.begin(), below.end());
   }
+  RegCloseKey(key);
+  return dump;
 }
 
 class RegistryTest : public testing::Test {
@@ -43,15 +46,7 @@ protected:
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(handle.GetSafeHkey(), name, 0, type,
                                             reinterpret_cast<const BYTE*>(padded.data()), (DWORD)bytes.size()));
   }
-  // The tree below a subkey of the scratch key; empty when it does not exist.
-  TreeDump Dump(const std::string& below) {
-    TreeDump dump;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(key_.GetSafeHkey(), below.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return dump;
-    DumpInto(key, "", dump);
-    RegCloseKey(key);
-    return dump;
-  }
+  TreeDump Dump(const std::string& below) { return ::Dump(key_.GetSafeHkey(), below); }
 
   ScratchKey scratch_;
   CRegistry key_;  // the scratch key, all rights
@@ -165,7 +160,7 @@ TEST_F(RegistryTest, DeletionsAndMissingRights) {
   EXPECT_TRUE(Dump("Tree").empty());
 }
 
-TEST_F(RegistryTest, RenameMovesTheWholeTreeAndMerges) {
+TEST_F(RegistryTest, RenameMovesTheWholeTreeAndMergesButNeverIntoItself) {
   SetRaw("Old", "Text", REG_SZ, "no terminator");  // stays without one
   SetRaw("Old", "Number", REG_DWORD, "\x01\x02\x03\x04");
   SetRaw("Old", "", REG_SZ, "default");
@@ -175,42 +170,32 @@ TEST_F(RegistryTest, RenameMovesTheWholeTreeAndMerges) {
   ASSERT_EQ(1, empty.Open(&key_, "Old\\Empty", 1, KEY_ALL_ACCESS));
   TreeDump old = Dump("Old");
   ASSERT_EQ(9u, old.size());
-  EXPECT_EQ(1, key_.RenameKey("Old", "New"));
-  EXPECT_EQ(old, Dump("New"));
+  const char* refused[][2] = {
+      {"Old", "Old"},      {"Old", "old"},        {"Old", "OLD\\"},          {"Old\\", "Old"},
+      {"Old", "Old\\Sub"}, {"old\\", "OLD\\new"}, {"Old", "Old\\Sub\\Deep"}, {"Old\\Sub", "old\\sub\\x"},
+      {"", "New"},         {nullptr, "New"},  // the held key itself
+  };
+  for (auto c : refused) {
+    SCOPED_TRACE(std::string(c[0] ? c[0] : "(null)") + " -> " + c[1]);
+    EXPECT_EQ(0, key_.RenameKey(c[0], c[1]));
+    EXPECT_EQ(old, Dump("Old"));
+    EXPECT_TRUE(Dump("New").empty());
+  }
+  EXPECT_EQ(1, key_.RenameKey("Old", "Older"));  // merely starts the same: another key
+  EXPECT_EQ(old, Dump("Older"));
   EXPECT_TRUE(Dump("Old").empty());
 
   // Into an existing key: same names overwritten, the rest of it stays.
   SetRaw("Other", "Text", REG_BINARY, "replaced");
   SetRaw("Other", "own", REG_SZ, "stays");
   SetRaw("Other\\Own", "o", REG_SZ, "stays too");
-  EXPECT_EQ(1, key_.RenameKey("New", "other"));
+  EXPECT_EQ(1, key_.RenameKey("Older", "other"));
   TreeDump merged = Dump("Other");
   EXPECT_EQ("1:no terminator|1:stays|1:stays too|" + old["\\Sub\\Deep/zero"],
             merged["/Text"] + "|" + merged["/own"] + "|" + merged["\\Own/o"] + "|" + merged["\\Sub\\Deep/zero"]);
   CRegistry none;
   EXPECT_EQ(0, key_.RenameKey("Missing", "Created") + none.RenameKey("Other", "Else"));
   EXPECT_TRUE(Dump("Created").empty());
-}
-
-TEST_F(RegistryTest, RenameRefusesItselfAndItsOwnSubtree) {
-  SetRaw("Old\\Sub\\Deep", "v", REG_SZ, "kept");
-  TreeDump before = Dump("Old");
-  struct Case {
-    const char *oldName, *newName;
-  } cases[] = {
-      {"Old", "Old"},      {"Old", "old"},        {"Old", "OLD\\"},          {"Old\\", "Old"},
-      {"Old", "Old\\Sub"}, {"old\\", "OLD\\new"}, {"Old", "Old\\Sub\\Deep"}, {"Old\\Sub", "old\\sub\\x"},
-      {"", "New"},         {nullptr, "New"},  // the held key itself
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.oldName ? c.oldName : "(null)") + " -> " + c.newName);
-    EXPECT_EQ(0, key_.RenameKey(c.oldName, c.newName));
-    EXPECT_EQ(before, Dump("Old"));
-    EXPECT_TRUE(Dump("New").empty());
-  }
-  // A name that merely starts the same is another key.
-  EXPECT_EQ(1, key_.RenameKey("Old", "Older"));
-  EXPECT_EQ(before, Dump("Older"));
 }
 
 TEST_F(RegistryTest, RenameFailsOnDataTheCopyCannotHold) {

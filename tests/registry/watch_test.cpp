@@ -107,13 +107,9 @@ TEST(Watchers, ChangesBelowCountOnlyWithTheSubtreeFlag) {
       if (subtree) {
         EXPECT_TRUE(ChangeUntilHeard(receiver, below));
       } else {
-        if (registry) {
-          ASSERT_TRUE(ChangeUntilHeard(receiver, [&] { SetValue(key.get()); }));
-        } else {
-          AddFile(folder);  // folder watches are armed once BeginWatch returns: one change must do
-          ASSERT_TRUE(receiver.WaitBeyond(0) && witness.WaitBeyond(0));
-        }
-        ASSERT_TRUE(ChangeUntilHeard(witness, below));
+        ASSERT_TRUE(ChangeUntilHeard(receiver, [&] { registry ? SetValue(key.get()) : AddFile(folder); }));
+        // The folder witness hears that change too; the key's may not have been armed yet.
+        ASSERT_TRUE((registry || witness.WaitBeyond(0)) && ChangeUntilHeard(witness, below));
         EXPECT_FALSE(receiver.WaitBeyond(1, std::chrono::milliseconds(300)));  // nothing came from below
       }
       EXPECT_TRUE(receiver.plainParameters);
@@ -125,12 +121,14 @@ TEST(Watchers, ChangesBelowCountOnlyWithTheSubtreeFlag) {
 }
 
 // A refused start changes nothing: the first window still gets the messages.
-TEST(Watchers, BeginWatchRefusesASecondStartAndEndWatchIsIdempotent) {
+// Its window gone, a worker keeps waiting (and sending nothing) until EndWatch.
+TEST(Watchers, BeginWatchRefusesASecondStartAndOutlivesItsWindowUntilEndWatch) {
   ScratchKey key;
   std::string folder = NewFolder();
   Receiver first, second;
   Observed<CRegistryWatcher> registry;
   Observed<CFolderWatcher> files;
+  CFolderWatcher witness;
   registry.EndWatch();
   files.EndWatch();
 
@@ -146,67 +144,50 @@ TEST(Watchers, BeginWatchRefusesASecondStartAndEndWatchIsIdempotent) {
   ASSERT_TRUE(ChangeUntilHeard(first, [&] { SetValue(key.get()); }));
   EXPECT_EQ(0, second.count);
 
+  DestroyWindow(first.window);
+  const int heard = first.count;
+  ASSERT_EQ(1, witness.BeginWatch(folder.c_str(), 0, second.window, kChanged, kFileNames));
+  for (int change = 0; change < 3; ++change) {
+    ASSERT_TRUE(ChangeUntilHeard(second, [&] {
+      SetValue(key.get());
+      AddFile(folder);
+    }));
+  }
+  EXPECT_FALSE(registry.WorkerEnded() || files.WorkerEnded());
+  EXPECT_EQ(heard, first.count);
+
   for (int round = 0; round < 2; ++round) registry.EndWatch(), files.EndWatch();
   EXPECT_FALSE(registry.Watching() || files.Watching());
   EXPECT_EQ(1, registry.BeginWatch(key.get(), 0, second.window, kChanged, kValues));
   EXPECT_EQ(1, files.BeginWatch(folder.c_str(), 0, second.window, kChanged, kFileNames));
 }
 
-// Its window gone, the worker keeps waiting (and sending nothing) until EndWatch.
-TEST(Watchers, AWindowDestroyedWhileWatchedLeavesTheWorkerWaiting) {
+// Watchers destroyed from the handler under a storm of changes, while the
+// worker waits in SendMessageA: after the messages under way, nothing,
+// while a witness keeps hearing the storm.
+TEST(Watchers, DestroyedDuringAChangeStorm) {
   ScratchKey key;
   std::string folder = NewFolder();
-  Receiver gone, witness;
-  Observed<CRegistryWatcher> registry;
-  Observed<CFolderWatcher> files;
+  Receiver receiver, witness;
+  auto registry = std::make_unique<CRegistryWatcher>();
+  auto files = std::make_unique<CFolderWatcher>();
   CFolderWatcher witnessWatcher;
-  ASSERT_EQ(1, registry.BeginWatch(key.get(), 0, gone.window, kChanged, kValues));
-  ASSERT_EQ(1, files.BeginWatch(folder.c_str(), 0, gone.window, kChanged, kFileNames));
+  ASSERT_EQ(1, registry->BeginWatch(key.get(), 0, receiver.window, kChanged, kValues));
+  ASSERT_EQ(1, files->BeginWatch(folder.c_str(), 0, receiver.window, kChanged, kFileNames));
   ASSERT_EQ(1, witnessWatcher.BeginWatch(folder.c_str(), 0, witness.window, kChanged, kFileNames));
-  DestroyWindow(gone.window);
-  for (int change = 0; change < 3; ++change) {
-    ASSERT_TRUE(ChangeUntilHeard(witness, [&] {
-      SetValue(key.get());
-      AddFile(folder);
-    }));
-  }
-  EXPECT_FALSE(registry.WorkerEnded() || files.WorkerEnded());
-  EXPECT_EQ(0, gone.count);
-}
-
-// Watchers destroyed under a storm of changes, from the handler (while the
-// worker waits in SendMessageA) and between messages: after at most one
-// message under way, nothing, while a witness keeps hearing the storm.
-TEST(Watchers, DestroyedDuringAChangeStorm) {
-  for (bool fromHandler : {true, false}) {
-    SCOPED_TRACE(fromHandler ? "from the handler" : "between messages");
-    ScratchKey key;
-    std::string folder = NewFolder();
-    Receiver receiver, witness;
-    auto registry = std::make_unique<CRegistryWatcher>();
-    auto files = std::make_unique<CFolderWatcher>();
-    CFolderWatcher witnessWatcher;
-    ASSERT_EQ(1, registry->BeginWatch(key.get(), 0, receiver.window, kChanged, kValues));
-    ASSERT_EQ(1, files->BeginWatch(folder.c_str(), 0, receiver.window, kChanged, kFileNames));
-    ASSERT_EQ(1, witnessWatcher.BeginWatch(folder.c_str(), 0, witness.window, kChanged, kFileNames));
-    if (fromHandler) {
-      receiver.onChange = [&] {
-        if (receiver.count == 20) registry.reset(), files.reset();
-      };
-    }
-    std::atomic<bool> storming{true};
-    std::thread storm([&] {
-      while (storming) SetValue(key.get()), AddFile(folder);
-    });
-    EXPECT_TRUE(receiver.WaitBeyond(19));
-    registry.reset();
-    files.reset();
-    const int atEnd = receiver.count;
-    EXPECT_TRUE(witness.WaitBeyond(witness.count + 10));
-    storming = false;
-    storm.join();
-    EXPECT_LE(receiver.count, atEnd + 2);
-  }
+  receiver.onChange = [&] {
+    if (receiver.count == 20) registry.reset(), files.reset();
+  };
+  std::atomic<bool> storming{true};
+  std::thread storm([&] {
+    while (storming) SetValue(key.get()), AddFile(folder);
+  });
+  EXPECT_TRUE(receiver.WaitBeyond(19));
+  const int atEnd = receiver.count;
+  EXPECT_TRUE(witness.WaitBeyond(witness.count + 10));
+  storming = false;
+  storm.join();
+  EXPECT_LE(receiver.count, atEnd + 2);
 }
 
 // The handler deletes the watched key: the worker ends without a message.

@@ -26,15 +26,11 @@ protected:
     GetPrivateProfileStringA(section, key, "<missing>", text, sizeof text, path.c_str());
     return text;
   }
-  // "type:bytes" of a value below the scratch key, "<no key>" or "<missing>".
-  std::string RegistryValue(const std::string& below, const char* name) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(scratch_.get(), below.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no key>";
+  // "type:bytes" of a value below the scratch key, or "<missing>".
+  std::string RegistryValue(const char* below, const char* name) {
     BYTE data[64];
     DWORD type = 0, size = sizeof data;
-    LONG status = RegQueryValueExA(key, name, nullptr, &type, data, &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS) return "<missing>";
+    if (RegGetValueA(scratch_.get(), below, name, RRF_RT_ANY, &type, data, &size) != ERROR_SUCCESS) return "<missing>";
     return std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data), size);
   }
 
@@ -65,7 +61,7 @@ TEST_F(OptionsTest, IniModeUsesDefaultWithoutASection) {
   EXPECT_STREQ("dflt", store.GetValue("text", "dflt"));
 }
 
-TEST_F(OptionsTest, RegistryModeKeepsSectionsBesideEachOther) {
+TEST_F(OptionsTest, RegistryModeKeepsSectionsBesideEachOtherAndDoesNotReopenOne) {
   COptionStorage store;
   ASSERT_EQ(1, OpenOnScratchKey(store));
   store.SetValue("number", -1);
@@ -74,7 +70,15 @@ TEST_F(OptionsTest, RegistryModeKeepsSectionsBesideEachOther) {
   ASSERT_EQ(1, store.SetSection("Second"));
   store.SetValue("number", -1);
   EXPECT_EQ(kDwordMinusOne, RegistryValue("Second", "number"));
-  EXPECT_EQ("<no key>", RegistryValue("First\\Second", "number"));
+  EXPECT_EQ("<missing>", RegistryValue("First\\Second", "number"));
+  // The open handle still addresses the deleted key; reopening would create it again.
+  ASSERT_EQ(ERROR_SUCCESS, static_cast<LONG>(SHDeleteKeyA(scratch_.get(), "Second")));
+  EXPECT_EQ(1, store.SetSection("Second"));
+  store.SetValue("v", -1);
+  EXPECT_EQ("<missing>", RegistryValue("Second", "v"));
+  EXPECT_EQ(1, store.SetSection("second"));  // compared exactly: another section
+  store.SetValue("v", -1);
+  EXPECT_EQ(kDwordMinusOne, RegistryValue("Second", "v"));
   ASSERT_EQ(1, store.SetSection(""));
   EXPECT_EQ(-1, store.GetValue("number", 0));
   EXPECT_STREQ("", store.GetValue("missing", nullptr));
@@ -96,27 +100,13 @@ TEST_F(OptionsTest, OpeningAnOpenStoreFailsAndClosingForgetsTheSection) {
     EXPECT_EQ(0, store.Open(nullptr, nullptr, 0));
     EXPECT_EQ(0, store.OpenRegistry("korvex-tests", "other"));
     store.SetValue("v", -1);
-    EXPECT_EQ(registry ? kDwordMinusOne : "<no key>", RegistryValue("Kept", "v"));
+    EXPECT_EQ(registry ? kDwordMinusOne : "<missing>", RegistryValue("Kept", "v"));
     EXPECT_EQ(registry ? "<missing>" : "-1", ProfileText(path, "Kept", "v"));
     store.Close();
     ASSERT_EQ(1, store.OpenIniFile(path.c_str()));
     store.SetValue("after", registry);
     EXPECT_EQ(std::to_string(registry), ProfileText(path, "Default", "after"));
   }
-}
-
-TEST_F(OptionsTest, SameSectionIsNotReopened) {
-  COptionStorage store;
-  ASSERT_EQ(1, OpenOnScratchKey(store));
-  ASSERT_EQ(1, store.SetSection("Gone"));
-  ASSERT_EQ(ERROR_SUCCESS, static_cast<LONG>(SHDeleteKeyA(scratch_.get(), "Gone")));
-  // The open handle still addresses the deleted key; reopening would create it again.
-  EXPECT_EQ(1, store.SetSection("Gone"));
-  store.SetValue("v", -1);
-  EXPECT_EQ("<no key>", RegistryValue("Gone", "v"));
-  EXPECT_EQ(1, store.SetSection("gone"));  // compared exactly: another section
-  store.SetValue("v", -1);
-  EXPECT_EQ(kDwordMinusOne, RegistryValue("Gone", "v"));
 }
 
 // Open(subfolder, file, 0): setup.ini or the named file in the folder of

@@ -41,25 +41,21 @@ void ExpectSilence(const Recorder& quiet) {
 
 }  // namespace
 
-TEST(CTimer, EachObjectCallsItsOwnListenerWithItselfAndTheIdentifier) {
-  Recorder first, second;
-  CTimer a(&first), b(&second);
-  ASSERT_EQ(3, a.Start(1, 10) + b.Start(1, 10) + b.Start(7, 10));
+// A timer without a listener keeps running silently until one is set.
+TEST(CTimer, EachObjectCallsItsOwnListenerWithItselfAndTheIdentifierOrNoneAtAll) {
+  Recorder first, second, late;
+  CTimer a(&first), b(&second), silent;
+  ASSERT_EQ(4, a.Start(1, 10) + b.Start(1, 10) + b.Start(7, 10) + silent.Start(3, 10));
+  EXPECT_EQ(nullptr, silent.SetListener(&late));
   ASSERT_TRUE(PumpMessagesUntil([&] { return first.calls.size() >= 3 && second.calls.size() >= 6; }));
   EXPECT_EQ(first.heard(), (Heard{{&a, 1}}));
   EXPECT_EQ(second.heard(), (Heard{{&b, 1}, {&b, 7}}));
-}
-
-TEST(CTimer, RunsSilentlyWithoutAListenerUntilOneIsSet) {
-  Recorder first, second;
-  CTimer timer;
-  ASSERT_EQ(1, timer.Start(3, 10));
-  EXPECT_EQ(nullptr, timer.SetListener(&first));
-  ASSERT_TRUE(WaitForCalls(first, 1));
-  EXPECT_EQ(&first, timer.SetListener(nullptr));
-  ExpectSilence(first);
-  EXPECT_EQ(nullptr, timer.SetListener(&second));
-  EXPECT_TRUE(WaitForCalls(second, 1));
+  EXPECT_EQ(&late, silent.SetListener(nullptr));
+  late.calls.clear();
+  ExpectSilence(late);
+  EXPECT_EQ(nullptr, silent.SetListener(&late));
+  EXPECT_TRUE(WaitForCalls(late, 1));
+  EXPECT_EQ(late.heard(), (Heard{{&silent, 3}}));
 }
 
 // Every way of ending a timer, from inside its first call, ends both of the
