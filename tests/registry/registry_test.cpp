@@ -71,7 +71,7 @@ TEST_F(RegistryTest, OpenCreatesOnlyWhenAskedAndAFailureKeepsTheKey) {
             (std::vector<HKEY>{SafeHkeyOf(nullptr), key_.Detach(), other.GetSafeHkey()}));
 }
 
-TEST_F(RegistryTest, TextQueriesKeepRoomForTheTerminator) {
+TEST_F(RegistryTest, QueriesCheckTheTypeAndKeepRoomForTheTerminator) {
   // Stored without terminators: a text of size - 1 bytes fits. GetValue's buffer holds 32768.
   struct Case {
     size_t length;
@@ -87,24 +87,18 @@ TEST_F(RegistryTest, TextQueriesKeepRoomForTheTerminator) {
     EXPECT_EQ(c.length, stored);
     std::vector<char> buffer(c.size + 1, 'x');
     EXPECT_EQ(c.read, key_.QueryValue("TEXT", buffer.data(), c.size));
-    if (c.read) {
-      EXPECT_EQ(text, buffer.data());
-    }
-    if (c.size == 32768) {
-      EXPECT_EQ(c.read ? text : "dflt", std::string(key_.GetValue("text", CString("dflt"))));
-    }
+    EXPECT_TRUE(!c.read || text == buffer.data());
+    EXPECT_EQ(c.length < 32768 ? text : "dflt", std::string(key_.GetValue("text", CString("dflt"))));
   }
-}
 
-TEST_F(RegistryTest, EachQueryChecksTheType) {
   const unsigned char bytes[] = {1, 0, 2, 0};
   ASSERT_EQ(1, key_.SetValue("number", 0xFFFFFFFFul));
   ASSERT_EQ(1, key_.SetValue("text", "42"));
   ASSERT_EQ(1, key_.SetValue("binary", bytes, sizeof bytes));
   // As a number, as text, as 4 bytes, as 3 bytes (one short); then GetValue of each.
-  const char* cases[][2] = {
+  const char* types[][2] = {
       {"number", "1000/4294967295/dflt"}, {"text", "0100/7/42"}, {"binary", "0010/7/dflt"}, {"missing", "0000/7/dflt"}};
-  for (auto c : cases) {
+  for (auto c : types) {
     unsigned long number = 0, size = 4, shortSize = 3;
     char text[16];
     unsigned char data[4];
