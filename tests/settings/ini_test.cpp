@@ -107,6 +107,7 @@ TEST_F(IniFileTest, SettersStoreTextThatIsWrittenAsItIs) {
   EXPECT_EQ(ini.GetValue("s", "zero", 5), 0);
   const unsigned char bytes[] = {0x00, 0xFF, 0x10, 'a'};
   ini.SetValue("b", "k", bytes, sizeof bytes);
+  ini.SetValue("b", "empty", bytes, 0);
   // Lengths whose text no string can hold, or that a 32-bit count would cut,
   // store nothing; the data is never read.
   std::vector<unsigned long> lengths = {1610612734ul, 0xFFFFFFFFul};
@@ -122,7 +123,7 @@ TEST_F(IniFileTest, SettersStoreTextThatIsWrittenAsItIs) {
   ini.SetValue("s", "a=b", "c");
   ini.SetValue("s", "line", "one\n[t]\nx=injected");
   CIniFile back(WriteRaw(Written(ini), "back.ini").c_str());
-  EXPECT_EQ(Written(back), "[s]\nzero=0\nmin=-2147483648\na=b=c\nline=one\n[t]\nx=injected\n[b]\nk=AP8QYQ==\n");
+  EXPECT_EQ(Written(back), "[s]\nzero=0\nmin=-2147483648\na=b=c\nline=one\n[t]\nx=injected\n[b]\nk=AP8QYQ==\nempty=\n");
   EXPECT_EQ(ini.Write((dir_ / "no-such-folder/x.ini").c_str()), 0);
   // A full disk may show only when closing; only where /dev/full refuses every byte.
   FILE* full = fopen("/dev/full", "wb");

@@ -28,8 +28,7 @@ bool WaitForCalls(const Recorder& listener, size_t count) {
   return PumpMessagesUntil([&] { return listener.calls.size() >= count; });
 }
 
-// Waits while a busy timer of the same period fires several times: long
-// enough for a timer that still runs to be heard.
+// Long enough for a timer that still runs to be heard: a busy one fires 8 times.
 void ExpectSilence(const Recorder& quiet) {
   size_t before = quiet.calls.size();
   Recorder busy;
@@ -104,10 +103,7 @@ TEST(CTimer, ACopyOrAssignmentStartsTimersOfTheOriginalAndLeavesItsWindowAlone) 
 // since gone may have left it with its own procedure.
 TEST(CTimer, TakesOverItsClassFromAForeignProcedureOnlyWhenNoWindowUsesIt) {
   HINSTANCE executable = GetModuleHandleA(NULL);
-  WNDCLASSA foreign = {};
-  foreign.lpfnWndProc = DefWindowProcA;
-  foreign.hInstance = executable;
-  foreign.lpszClassName = "KORVEX::TIMERWND";
+  WNDCLASSA foreign = {0, DefWindowProcA, 0, 0, executable, nullptr, nullptr, nullptr, nullptr, "KORVEX::TIMERWND"};
   ASSERT_TRUE(UnregisterClassA(foreign.lpszClassName, executable)) << "registered by the earlier tests";
   ASSERT_TRUE(RegisterClassA(&foreign));
   HWND user = CreateWindowExA(0, foreign.lpszClassName, "", 0, 0, 0, 0, 0, NULL, NULL, executable, NULL);
