@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -97,7 +96,7 @@ TEST(Watchers, ChangesBelowCountOnlyWithTheSubtreeFlag) {
       CFolderWatcher files, fileWitness;
       ASSERT_EQ(1, registry ? keys.BeginWatch(key.get(), subtree, receiver.window, kChanged, kValues)
                             : files.BeginWatch(folder.c_str(), subtree, receiver.window, kChanged, kFileNames));
-      std::filesystem::create_directories(subfolder);
+      ASSERT_TRUE(CreateDirectoryA(subfolder.c_str(), nullptr));
       auto below = [&] { registry ? SetValue(inner) : AddFile(subfolder); };
       if (subtree) {
         EXPECT_TRUE(ChangeUntilHeard(receiver, below));

@@ -1,8 +1,6 @@
 // COptionStorage in both modes, checked through the profile and registry calls.
 #include <gtest/gtest.h>
 
-#include <string.h>
-
 #include <filesystem>
 #include <string>
 #include <tuple>
@@ -125,19 +123,18 @@ TEST_F(OptionsTest, AppDataFiles) {
     }
   } cleanup{appData, leaf};
   ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-  const std::tuple<const char*, const char*, std::string> cases[] = {
-      {nullptr, nullptr, std::string(appData) + "\\setup.ini"},
-      {leaf.c_str(), nullptr, folder + "\\setup.ini"},
-      {leaf.c_str(), "named.ini", folder + "\\named.ini"},
-      {"missing-subfolder", "named.ini", std::string(appData) + "\\missing-subfolder\\named.ini"},  // cannot be written
+  const std::tuple<const char*, const char*, std::string, const char*> cases[] = {
+      {nullptr, nullptr, std::string(appData) + "\\setup.ini", "here"},
+      {leaf.c_str(), nullptr, folder + "\\setup.ini", "here"},
+      {leaf.c_str(), "named.ini", folder + "\\named.ini", "here"},
+      {"missing-subfolder", "named.ini", std::string(appData) + "\\missing-subfolder\\named.ini", "<missing>"},
   };
-  for (const auto& [subfolder, file, where] : cases) {
-    const bool written = strcmp(subfolder ? subfolder : "", "missing-subfolder") != 0;
+  for (const auto& [subfolder, file, where, found] : cases) {
     COptionStorage store;
     ASSERT_EQ(1, store.Open(subfolder, file, 0));
     store.SetValue("where", "here");
-    EXPECT_STREQ(written ? "here" : "dflt", store.GetValue("where", "dflt")) << where;
-    EXPECT_EQ(written ? "here" : "<missing>", ProfileText(where, "Default", "where"));
+    EXPECT_STREQ(found, store.GetValue("where", "<missing>")) << where;
+    EXPECT_EQ(found, ProfileText(where, "Default", "where"));
   }
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((std::string(appData) + "\\missing-subfolder").c_str()));
 }
