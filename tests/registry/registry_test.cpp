@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "korvex/korvex.h"
@@ -73,22 +74,19 @@ TEST_F(RegistryTest, OpenCreatesOnlyWhenAskedAndAFailureKeepsTheKey) {
 
 TEST_F(RegistryTest, QueriesCheckTheTypeAndKeepRoomForTheTerminator) {
   // Stored without terminators: a text of size - 1 bytes fits. GetValue's buffer holds 32768.
-  struct Case {
-    size_t length;
-    unsigned long size;
-    int read;
-  } cases[] = {{5, 6, 1}, {5, 5, 0}, {0, 0, 0}, {32767, 32768, 1}, {32768, 32768, 0}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.length) + " in " + std::to_string(c.size));
-    std::string text(c.length, 't');
+  const std::tuple<DWORD, unsigned long, int> texts[] = {
+      {5, 6, 1}, {5, 5, 0}, {0, 0, 0}, {32767, 32768, 1}, {32768, 32768, 0}};
+  for (const auto& [length, size, read] : texts) {
+    SCOPED_TRACE(std::to_string(length) + " in " + std::to_string(size));
+    std::string text(length, 't');
     ASSERT_EQ(1, key_.SetValue("text", text.c_str()));
     DWORD stored = 0;
     ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key_.GetSafeHkey(), "text", nullptr, nullptr, nullptr, &stored));
-    EXPECT_EQ(c.length, stored);
-    std::vector<char> buffer(c.size + 1, 'x');
-    EXPECT_EQ(c.read, key_.QueryValue("TEXT", buffer.data(), c.size));
-    EXPECT_TRUE(!c.read || text == buffer.data());
-    EXPECT_EQ(c.length < 32768 ? text : "dflt", std::string(key_.GetValue("text", CString("dflt"))));
+    EXPECT_EQ(length, stored);
+    std::vector<char> buffer(size + 1, 'x');
+    EXPECT_EQ(read, key_.QueryValue("TEXT", buffer.data(), size));
+    EXPECT_TRUE(!read || text == buffer.data());
+    EXPECT_EQ(length < 32768 ? text : "dflt", std::string(key_.GetValue("text", CString("dflt"))));
   }
 
   const unsigned char bytes[] = {1, 0, 2, 0};
@@ -188,20 +186,16 @@ TEST_F(RegistryTest, RenameMovesTheWholeTreeAndMergesButNeverIntoItself) {
 }
 
 TEST_F(RegistryTest, RenameFailsOnDataTheCopyCannotHold) {
-  struct Case {
-    size_t valueBytes, nameLength;
-    int renamed;
-  } cases[] = {
-      {4096, 10, 1}, {4097, 10, 0}, {1, 1021, 1}, {1, 1022, 0},  // the name: 1023 less one for the terminator
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.valueBytes) + " bytes, name of " + std::to_string(c.nameLength));
+  // The name: 1023 bytes less one for the terminator.
+  const std::tuple<size_t, size_t, int> cases[] = {{4096, 10, 1}, {4097, 10, 0}, {1, 1021, 1}, {1, 1022, 0}};
+  for (const auto& [valueBytes, nameLength, renamed] : cases) {
+    SCOPED_TRACE(std::to_string(valueBytes) + " bytes, name of " + std::to_string(nameLength));
     SetRaw("Src\\Deep", "small", REG_SZ, "kept");
-    SetRaw("Src\\Deep", std::string(c.nameLength, 'n').c_str(), REG_BINARY, std::string(c.valueBytes, 'z'));
+    SetRaw("Src\\Deep", std::string(nameLength, 'n').c_str(), REG_BINARY, std::string(valueBytes, 'z'));
     TreeDump before = Dump("Src");
-    EXPECT_EQ(c.renamed, key_.RenameKey("Src", "Dst"));
-    EXPECT_EQ(before, Dump(c.renamed ? "Dst" : "Src"));
-    EXPECT_EQ(c.renamed != 0, Dump("Src").empty());
+    EXPECT_EQ(renamed, key_.RenameKey("Src", "Dst"));
+    EXPECT_EQ(before, Dump(renamed ? "Dst" : "Src"));
+    EXPECT_EQ(renamed != 0, Dump("Src").empty());
     key_.DeleteKey("Src", 0);
     key_.DeleteKey("Dst", 0);
   }

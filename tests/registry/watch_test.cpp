@@ -31,7 +31,6 @@ struct Receiver {
     if (IsWindow(window)) DestroyWindow(window);
   }
 
-  // Waits for a message beyond the `seen` first ones.
   bool WaitBeyond(int seen, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
     return PumpMessagesUntil([&] { return count > seen; }, limit);
   }
