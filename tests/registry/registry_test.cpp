@@ -1,7 +1,6 @@
 // CRegistry and RenameKey, checked through the Win32 registry calls alone.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
 #include <string>
 #include <tuple>
@@ -52,10 +51,7 @@ protected:
 };
 
 // The member promises to survive a null `this`; the volatile hides the null.
-#if defined(__GNUC__)
-__attribute__((no_sanitize("undefined")))
-#endif
-HKEY SafeHkeyOf(const CRegistry* key) {
+__attribute__((no_sanitize("undefined"))) HKEY SafeHkeyOf(const CRegistry* key) {
   const CRegistry* volatile pointer = key;
   return pointer->GetSafeHkey();
 }

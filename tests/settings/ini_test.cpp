@@ -42,9 +42,7 @@ protected:
 
 // What a file reads into, shown by writing the model back.
 TEST_F(IniFileTest, LineGrammar) {
-  const struct {
-    std::string text, written;
-  } cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
       {"before=header\n[s]\nkey=value\r\n=starts with equals\nno equals here\nempty=\ntwo=a=b\n spaced = padded \n"
        ";comment=yes\n\n[\nafter [=still s\n [t]\n[a]b=c]\nk=in odd\n",
        "[s]\nkey=value\nempty=\ntwo=a=b\n spaced = padded \n;comment=yes\nafter [=still s\n[a]b=c]\nk=in odd\n"},
@@ -58,9 +56,9 @@ TEST_F(IniFileTest, LineGrammar) {
       {"[s]\rk=v\r", ""},                                        // "\r" alone ends no line
       {"[s]\nkey=v\n[S]\nKEY=w\n", "[s]\nkey=v\n[S]\nKEY=w\n"},  // names are case-sensitive
   };
-  for (const auto& c : cases) {
-    CIniFile ini(WriteRaw(c.text).c_str());
-    EXPECT_EQ(Written(ini), c.written) << c.text;
+  for (const auto& [text, written] : cases) {
+    CIniFile ini(WriteRaw(text).c_str());
+    EXPECT_EQ(Written(ini), written) << text;
   }
 }
 
