@@ -12,24 +12,6 @@ constexpr DWORD kDeadlineMs = 10000;
 // A window of a class made for the procedure, owned by the calling thread.
 HWND CreateTestWindow(WNDPROC procedure);
 
-// A thread that owns a window with the procedure and runs a message loop until
-// it is destroyed.
-class WindowThread {
-public:
-  explicit WindowThread(WNDPROC procedure);
-  WindowThread(const WindowThread&) = delete;
-  ~WindowThread();
-  HWND window() const { return window_; }
-  DWORD id() const { return id_; }
-
-private:
-  static DWORD WINAPI Loop(LPVOID self);
-  WNDPROC procedure_;
-  HANDLE ready_, thread_ = nullptr;
-  HWND window_ = nullptr;
-  DWORD id_ = 0;
-};
-
 // Starts a thread; the destructor checks that it ended within the deadline.
 class TestThread {
 public:

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <mutex>
 #include <set>
 #include <thread>
 #include <vector>
@@ -18,22 +17,16 @@ namespace {
 
 constexpr UINT kPing = WM_APP + 1, kRelay = WM_APP + 2;
 
-// What a window procedure saw.
-std::mutex g_lock;
+// What a window procedure of this thread saw.
 std::vector<UINT> g_seen;
 std::set<WPARAM> g_timers;
 bool g_destroyedStillWindow = false;
 
-std::vector<UINT> Seen() {
-  std::lock_guard<std::mutex> hold(g_lock);
-  return std::move(g_seen);
-}
+std::vector<UINT> Seen() { return std::move(g_seen); }
 
 LRESULT CALLBACK Recording(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_CREATE || message == WM_DESTROY || message == WM_NCDESTROY || message >= WM_USER) {
-    std::lock_guard<std::mutex> hold(g_lock);
+  if (message == WM_CREATE || message == WM_DESTROY || message == WM_NCDESTROY || message >= WM_USER)
     g_seen.push_back(message);
-  }
   if (message == WM_DESTROY) g_destroyedStillWindow = IsWindow(window);
   if (message == WM_TIMER) g_timers.insert(wParam);
   return DefWindowProcA(window, message, wParam, lParam);
@@ -69,7 +62,7 @@ std::vector<UINT> Drain(HWND window) {
   return messages;
 }
 
-TEST(WindowClass, RegistrationAndLookup) {
+TEST(Window, ClassLifecycleAndStaleHandle) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = Recording;
@@ -77,31 +70,21 @@ TEST(WindowClass, RegistrationAndLookup) {
   windowClass.lpszClassName = "Korvex-Class-Test";
   ASSERT_NE(0, RegisterClassA(&windowClass));
   EXPECT_EQ(DWORD(ERROR_CLASS_ALREADY_EXISTS), ErrorOf(RegisterClassA(&windowClass)));
-  WNDCLASSA found{};
-  ASSERT_TRUE(GetClassInfoA(instance, "KORVEX-class-test", &found));  // names ignore case
-  EXPECT_EQ(reinterpret_cast<void*>(Recording), reinterpret_cast<void*>(found.lpfnWndProc));
-  HWND window = CreateWindowExA(0, "korvex-class-test", "", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
-  ASSERT_NE(nullptr, window);
-  EXPECT_EQ(DWORD(ERROR_CLASS_HAS_WINDOWS), ErrorOf(UnregisterClassA("Korvex-Class-Test", instance)));
-  EXPECT_TRUE(DestroyWindow(window) && UnregisterClassA("Korvex-Class-Test", instance));
-  EXPECT_FALSE(GetClassInfoA(instance, "Korvex-Class-Test", &found) ||
-               CreateWindowExA(0, "Korvex-Class-Test", "", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr));
-}
-
-TEST(Window, LifecycleMessagesQueuedMessagesAndStaleHandle) {
   Seen();
-  HWND window = CreateTestWindow(Recording);
-  ASSERT_TRUE(IsWindow(window));
+  HWND window = CreateWindowExA(0, "KORVEX-class-test", "", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
+  ASSERT_TRUE(IsWindow(window));  // class names ignore case
+  EXPECT_EQ(DWORD(ERROR_CLASS_HAS_WINDOWS), ErrorOf(UnregisterClassA("Korvex-Class-Test", instance)));
   for (UINT i = 0; i < 3; ++i) ASSERT_TRUE(PostMessageA(window, WM_USER + i, 0, 0));
-  EXPECT_TRUE(DestroyWindow(window));
+  EXPECT_TRUE(DestroyWindow(window) && UnregisterClassA("Korvex-Class-Test", instance));
+  EXPECT_FALSE(GetClassInfoA(instance, "Korvex-Class-Test", &windowClass));
   // Destroyed with messages queued: it gets none of them.
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
   EXPECT_EQ((std::vector<UINT>{WM_CREATE, WM_DESTROY, WM_NCDESTROY}), Seen());
   EXPECT_TRUE(g_destroyedStillWindow);
   // The handle stays dead while new windows come and go.
-  std::vector<HWND> later;
-  for (int i = 0; i < 50; ++i) later.push_back(CreateTestWindow(Recording));
+  std::vector<HWND> later(50);
+  for (HWND& other : later) other = CreateTestWindow(Recording);
   EXPECT_EQ(std::count(later.begin(), later.end(), window), 0);
   for (HWND other : later) DestroyWindow(other);
   EXPECT_FALSE(IsWindow(window) || DestroyWindow(window) || PostMessageA(window, kPing, 0, 0));
@@ -128,22 +111,39 @@ TEST(MessageQueue, OrderFiltersAndQuit) {
   EXPECT_TRUE(GetMessageA(&msg, nullptr, 0, 0) == TRUE && msg.message == WM_USER + 4);
   EXPECT_EQ((std::vector<uintptr_t>{WM_QUIT, 0, 7}), Peek(window, WM_USER, WM_USER, PM_NOREMOVE));
   EXPECT_TRUE(GetMessageA(&msg, nullptr, 0, 0) == FALSE && msg.message == WM_QUIT);
-  EXPECT_EQ(std::vector<uintptr_t>{0}, Peek(nullptr, 0, 0, PM_REMOVE));
-  EXPECT_FALSE(PostThreadMessageA(0xFFFFFF0u, WM_USER, 0, 0));
   DestroyWindow(window);
+}
+
+// A thread that owns a window and handles its messages until WM_QUIT.
+struct Owner {
+  std::atomic<HWND> window{nullptr};
+  DWORD id = 0;
+};
+
+DWORD WINAPI OwnWindowUntilQuit(LPVOID parameter) {
+  auto* owner = static_cast<Owner*>(parameter);
+  HWND window = CreateTestWindow(ThreadTelling);
+  owner->id = GetCurrentThreadId();
+  owner->window = window;
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+  return !DestroyWindow(window);
 }
 
 // Sent messages and timers for a window of another thread run on that thread.
 TEST(SendMessage, RunsOnTheWindowsThreadAndSoDoItsTimers) {
-  WindowThread other(ThreadTelling);
+  Owner other;
+  TestThread thread(OwnWindowUntilQuit, &other);
+  while (!other.window.load()) std::this_thread::yield();
   HWND mine = CreateTestWindow(ThreadTelling);
-  EXPECT_EQ(LRESULT(other.id()), SendMessageA(other.window(), kPing, 0, 0));
+  EXPECT_EQ(LRESULT(other.id), SendMessageA(other.window, kPing, 0, 0));
   EXPECT_EQ(LRESULT(GetCurrentThreadId()), SendMessageA(mine, kPing, 0, 0));
   DestroyWindow(mine);
-  ASSERT_NE(0u, SetTimer(other.window(), 3, 10, nullptr));
+  EXPECT_NE(0u, SetTimer(other.window, 3, 10, nullptr));
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDeadlineMs);
   while (!g_timerThread.load() && std::chrono::steady_clock::now() < end) std::this_thread::yield();
-  EXPECT_EQ(other.id(), g_timerThread.load());
+  EXPECT_EQ(other.id, g_timerThread.load());
+  PostThreadMessageA(other.id, WM_QUIT, 0, 0);
 }
 
 // Two threads that send to each other's windows, both at once and from
@@ -202,13 +202,10 @@ std::set<WPARAM> TimersWithin(DWORD ms) {
   return g_timers;
 }
 
-TEST(Timer, WindowTimerRestartKillAndQueueing) {
+TEST(Timer, WindowAndThreadTimers) {
   HWND window = CreateTestWindow(Recording);
-  ASSERT_NE(0u, SetTimer(window, 5, 10, nullptr));
-  MSG msg;
-  ASSERT_EQ(TRUE, GetMessageA(&msg, window, WM_TIMER, WM_TIMER));
-  EXPECT_TRUE(msg.hwnd == window && msg.wParam == 5);
   // Set again with a long period: the same timer restarted, not a second one.
+  ASSERT_NE(0u, SetTimer(window, 5, 10, nullptr));
   ASSERT_NE(0u, SetTimer(window, 5, 60000, nullptr));
   ASSERT_NE(0u, SetTimer(window, 6, 10, nullptr));
   EXPECT_EQ(std::set<WPARAM>{6}, TimersWithin(300));
@@ -223,9 +220,7 @@ TEST(Timer, WindowTimerRestartKillAndQueueing) {
   EXPECT_EQ((std::vector<UINT>{WM_USER, WM_TIMER}), Drain(window));
   EXPECT_TRUE(DestroyWindow(window));
   EXPECT_FALSE(KillTimer(window, 1) || SetTimer(window, 1, 10, nullptr));  // went with the window
-}
-
-TEST(Timer, ThreadTimerAndTimerProcedure) {
+  // A thread timer comes without a window, to its procedure when it has one.
   g_timerCalls = 0;
   for (TIMERPROC procedure : {TIMERPROC(nullptr), TIMERPROC(CountingTimer)}) {
     UINT_PTR id = SetTimer(nullptr, 0, 10, procedure);
