@@ -30,8 +30,4 @@ private:
   HANDLE handle_;
 };
 
-// Starts the routine, waits until it sets ready (then blocks), terminates it
-// with code, and checks that it ended within the deadline with that code.
-testing::AssertionResult TerminatesOnceReady(LPTHREAD_START_ROUTINE routine, void* parameter, HANDLE ready, DWORD code);
-
 #endif

@@ -1,12 +1,12 @@
-// Folder and registry change notifications, in this process and from another
-// one, through the Win32 calls alone.
+// Threads, events, waits, folder and registry change notifications, and
+// TerminateThread ending every kind of wait, through the Win32 calls alone.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <string>
 
 #include "korvex/platform.h"
-#include "tests/support/child_process.h"
 #include "tests/support/scratch_registry.h"
 #include "tests/support/window_thread.h"
 
@@ -124,60 +124,151 @@ TEST(KeyChanges, ClosingTheKeySignalsTheEvent) {
   CloseHandle(event);
 }
 
-// The argument: the key below HKEY_CURRENT_USER, then the file to create.
-TEST(NotifyChild, DISABLED_Change) {
-  std::string argument = ChildArgument();
-  size_t split = argument.find('|');
+HANDLE NewEvent(bool manualReset, bool signalled) { return CreateEventA(nullptr, manualReset, signalled, nullptr); }
+
+TEST(Event, ResetModes) {
+  struct Case {
+    const char* name;
+    bool manualReset, initial, set, reset;  // SetEvent, then ResetEvent, before the waits
+    DWORD first, second;
+  } cases[] = {
+      {"manual stays set", true, false, true, false, WAIT_OBJECT_0, WAIT_OBJECT_0},
+      {"auto resets on a wait", false, false, true, false, WAIT_OBJECT_0, WAIT_TIMEOUT},
+      {"initially set, auto", false, true, false, false, WAIT_OBJECT_0, WAIT_TIMEOUT},
+      {"reset after set", true, true, true, true, WAIT_TIMEOUT, WAIT_TIMEOUT},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HANDLE event = NewEvent(c.manualReset, c.initial);
+    ASSERT_NE(nullptr, event);
+    EXPECT_TRUE((!c.set || SetEvent(event)) && (!c.reset || ResetEvent(event)));
+    EXPECT_EQ(c.first, WaitForSingleObject(event, 0));
+    EXPECT_EQ(c.second, WaitForSingleObject(event, 0));
+    EXPECT_TRUE(CloseHandle(event));
+  }
+}
+
+TEST(Wait, MultipleObjectsAnyAndAllAndTimeouts) {
+  HANDLE events[3] = {NewEvent(false, false), NewEvent(false, true), NewEvent(false, true)};
+  // Any: the lowest signalled index, and only that one is consumed.
+  EXPECT_EQ(WAIT_OBJECT_0 + 1, WaitForMultipleObjects(3, events, FALSE, 0));
+  EXPECT_EQ(WAIT_OBJECT_0 + 2, WaitForMultipleObjects(3, events, FALSE, 0));
+  EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitForMultipleObjects(3, events, FALSE, 0));
+  // All: nothing is consumed until every one is signalled at once.
+  SetEvent(events[1]);
+  EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitForMultipleObjects(3, events, TRUE, 0));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events[1], 0));
+  for (HANDLE event : events) SetEvent(event);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(3, events, TRUE, 0));
+  EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitForMultipleObjects(3, events, FALSE, 0));
+  // A timeout is not cut short.
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitForSingleObject(events[0], 50));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(45));
+
+  // A closed handle is invalid (both made first: Win32 reuses the value of a closed handle).
+  ASSERT_TRUE(CloseHandle(events[2]));
+  EXPECT_TRUE(!CloseHandle(events[2]) && GetLastError() == ERROR_INVALID_HANDLE);
+  EXPECT_FALSE(SetEvent(events[2]));
+  EXPECT_EQ(WAIT_FAILED, WaitForMultipleObjects(3, events, FALSE, 0));
+  CloseHandle(events[0]);
+  CloseHandle(events[1]);
+}
+
+struct Blocked {
+  int kind = 0;  // where the thread waits when TerminateThread comes
+  HANDLE ready = NewEvent(true, false), never = NewEvent(true, false);
+  HANDLE self = nullptr;  // kind 0: the thread ends itself once woken
+  HWND deaf = nullptr;    // a window whose thread handles no messages
   HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, argument.substr(0, split).c_str(), 0, KEY_SET_VALUE, &key));
-  ASSERT_EQ(ERROR_SUCCESS, SetNumber(key, "from-child", 1));
-  RegCloseKey(key);
-  ASSERT_TRUE(WriteFile(argument.substr(split + 1)));
-}
-
-TEST(Changes, FromAnotherProcess) {
-  ScratchKey scratch;
-  std::string folder = NewFolder("child");
-  HANDLE changes = FindFirstChangeNotificationA(folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
-  ASSERT_NE(INVALID_HANDLE_VALUE, changes);
-  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(scratch.get(), FALSE, REG_NOTIFY_CHANGE_LAST_SET, event, TRUE));
-  ASSERT_EQ(0, RunInChild("NotifyChild.DISABLED_Change", scratch.path() + "|" + folder + "/from-child"));
-  EXPECT_EQ(kSignalled, WaitFor(changes, true));
-  EXPECT_EQ(kSignalled, WaitFor(event, true));
-  FindCloseChangeNotification(changes);
-  CloseHandle(event);
-}
-
-struct Watching {
-  HKEY key;
-  HANDLE folder;
-  bool registry;
-  HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE folder = nullptr;  // a change notification
+  ~Blocked() { CloseHandle(ready), CloseHandle(never); }
 };
 
-DWORD WINAPI WaitForAChange(LPVOID parameter) {
-  auto* watching = static_cast<Watching*>(parameter);
-  SetEvent(watching->ready);
-  if (watching->registry)
-    RegNotifyChangeKeyValue(watching->key, TRUE, REG_NOTIFY_CHANGE_LAST_SET, nullptr, FALSE);
-  else
-    WaitForSingleObject(watching->folder, INFINITE);
+DWORD WINAPI BlockIn(LPVOID parameter) {
+  auto* blocked = static_cast<Blocked*>(parameter);
+  MSG msg;
+  PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+  SetEvent(blocked->ready);
+  HANDLE both[2] = {blocked->never, blocked->never};
+  if (blocked->kind == 0) {
+    DWORD waited = WaitForSingleObject(blocked->never, INFINITE);
+    if (blocked->self) TerminateThread(blocked->self, 7);
+    return waited + 0x1234;
+  }
+  if (blocked->kind == 1) WaitForMultipleObjects(2, both, FALSE, INFINITE);
+  if (blocked->kind == 2) GetMessageA(&msg, nullptr, 0, 0);
+  if (blocked->kind == 3) SendMessageA(blocked->deaf, WM_USER, 0, 0);
+  if (blocked->kind == 4) RegNotifyChangeKeyValue(blocked->key, TRUE, REG_NOTIFY_CHANGE_LAST_SET, nullptr, FALSE);
+  if (blocked->kind == 5) WaitForSingleObject(blocked->folder, INFINITE);
   return 5;
 }
 
-TEST(KeyChanges, TerminateThreadEndsTheWaits) {
+DWORD WINAPI OwnWindowAndIgnoreIt(LPVOID parameter) {
+  auto* deaf = static_cast<Blocked*>(parameter);
+  deaf->deaf = CreateTestWindow(DefWindowProcA);
+  SetEvent(deaf->ready);
+  WaitForSingleObject(deaf->never, INFINITE);
+  DestroyWindow(deaf->deaf);
+  return 0;
+}
+
+// Woken, the thread returns, or terminates itself, with its exit code.
+TEST(Thread, RunsWakesAndReportsItsExitCode) {
+  for (bool endsItself : {false, true}) {
+    SCOPED_TRACE(endsItself);
+    Blocked gate;
+    DWORD id = 0, running = 0, code = 0;
+    HANDLE thread = CreateThread(nullptr, 0, BlockIn, &gate, 0, &id);
+    ASSERT_NE(nullptr, thread);
+    if (endsItself) gate.self = thread;
+    EXPECT_NE(GetCurrentThreadId(), id);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(gate.ready, kDeadlineMs));
+    EXPECT_TRUE(GetExitCodeThread(thread, &running) && running == STILL_ACTIVE);
+    EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitForSingleObject(thread, 0));
+    SetEvent(gate.never);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, kDeadlineMs));
+    EXPECT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(endsItself ? 7u : WAIT_OBJECT_0 + 0x1234u, code);
+    EXPECT_TRUE(CloseHandle(thread));
+  }
+}
+
+// Starts the routine, waits until it sets ready (then blocks), terminates it
+// with code, and checks that it ended within the deadline with that code.
+testing::AssertionResult TerminatesOnceReady(LPTHREAD_START_ROUTINE routine, void* parameter, HANDLE ready,
+                                             DWORD code) {
+  HANDLE thread = CreateThread(nullptr, 0, routine, parameter, 0, nullptr);
+  if (!thread) return testing::AssertionFailure() << "no thread";
+  DWORD ended = 0;
+  const char* failure = WaitForSingleObject(ready, kDeadlineMs) != WAIT_OBJECT_0    ? "never got ready"
+                        : !TerminateThread(thread, code)                            ? "TerminateThread failed"
+                        : WaitForSingleObject(thread, kDeadlineMs) != WAIT_OBJECT_0 ? "still running"
+                        : !GetExitCodeThread(thread, &ended) || ended != code       ? "wrong exit code"
+                                                                                    : nullptr;
+  CloseHandle(thread);
+  return failure ? testing::AssertionFailure() << failure : testing::AssertionSuccess();
+}
+
+TEST(TerminateThread, EndsEveryKindOfBlockingCall) {
+  // The window's thread never handles the message, so terminating the sender
+  // must not wait for it.
+  Blocked deaf;
+  TestThread deafThread(OwnWindowAndIgnoreIt, &deaf);
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(deaf.ready, kDeadlineMs));
   ScratchKey scratch;
-  std::string folder = NewFolder("terminate");
-  HANDLE changes = FindFirstChangeNotificationA(folder.c_str(), TRUE, FILE_NOTIFY_CHANGE_FILE_NAME);
-  ASSERT_NE(INVALID_HANDLE_VALUE, changes);
-  for (bool registry : {true, false}) {
-    SCOPED_TRACE(registry ? "registry" : "folder");
-    Watching watching{scratch.get(), changes, registry};
-    EXPECT_TRUE(TerminatesOnceReady(WaitForAChange, &watching, watching.ready, 9));
-    CloseHandle(watching.ready);
+  HANDLE changes = FindFirstChangeNotificationA(NewFolder("terminate").c_str(), TRUE, FILE_NOTIFY_CHANGE_FILE_NAME);
+  for (int kind = 0; kind < 6; ++kind) {
+    SCOPED_TRACE(kind);
+    Blocked blocked;
+    blocked.kind = kind;
+    blocked.deaf = deaf.deaf;
+    blocked.key = scratch.get();
+    blocked.folder = changes;
+    EXPECT_TRUE(TerminatesOnceReady(BlockIn, &blocked, blocked.ready, 42));
   }
   FindCloseChangeNotification(changes);
+  SetEvent(deaf.never);
 }
 
 }  // namespace
