@@ -5,6 +5,7 @@
 #include <chrono>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "korvex/platform.h"
 #include "tests/support/scratch_registry.h"
@@ -79,7 +80,7 @@ TEST(FolderChanges, StaysSignalledUntilFindNextAndRefusesWhatCannotBeWatched) {
   EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstChangeNotificationA(folder.c_str(), FALSE, 0));
 }
 
-void SetInSubkey(HKEY key) {
+void SetInSubkey(HKEY& key) {
   HKEY sub = CreateKey(key, "sub");
   SetNumber(sub, "value", 2);
   RegCloseKey(sub);
@@ -90,41 +91,35 @@ TEST(KeyChanges, FilterAndSubtree) {
     const char* name;
     DWORD filter;
     BOOL subtree;
-    void (*change)(HKEY key);
+    void (*change)(HKEY& key);
     bool reported;
   } cases[] = {
-      {"value set, values", REG_NOTIFY_CHANGE_LAST_SET, FALSE, [](HKEY key) { SetNumber(key, "value", 2); }, true},
-      {"value deleted, values", REG_NOTIFY_CHANGE_LAST_SET, FALSE, [](HKEY key) { RegDeleteValueA(key, "old"); }, true},
-      {"value set, names", REG_NOTIFY_CHANGE_NAME, FALSE, [](HKEY key) { SetNumber(key, "value", 2); }, false},
-      {"subkey added, names", REG_NOTIFY_CHANGE_NAME, FALSE, [](HKEY key) { RegCloseKey(CreateKey(key, "added")); },
+      {"value set, values", REG_NOTIFY_CHANGE_LAST_SET, FALSE, [](HKEY& key) { SetNumber(key, "value", 2); }, true},
+      {"value deleted, values", REG_NOTIFY_CHANGE_LAST_SET, FALSE, [](HKEY& key) { RegDeleteValueA(key, "old"); },
+       true},
+      {"value set, names", REG_NOTIFY_CHANGE_NAME, FALSE, [](HKEY& key) { SetNumber(key, "value", 2); }, false},
+      {"subkey added, names", REG_NOTIFY_CHANGE_NAME, FALSE, [](HKEY& key) { RegCloseKey(CreateKey(key, "added")); },
        true},
       {"value in subkey, flat", REG_NOTIFY_CHANGE_LAST_SET, FALSE, SetInSubkey, false},
       {"value in subkey, subtree", REG_NOTIFY_CHANGE_LAST_SET, TRUE, SetInSubkey, true},
+      // As Win32 documents: closing the key signals the event of its wait.
+      {"key closed", REG_NOTIFY_CHANGE_LAST_SET, FALSE, [](HKEY& key) { RegCloseKey(std::exchange(key, nullptr)); },
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ScratchKey scratch;
-    SetNumber(scratch.get(), "old", 1);
-    RegCloseKey(CreateKey(scratch.get(), "sub"));
+    HKEY key = CreateKey(scratch.get(), "watched");
+    SetNumber(key, "old", 1);
+    RegCloseKey(CreateKey(key, "sub"));
     // Signalled before: the registration resets it, so only a change sets it.
     HANDLE event = CreateEventA(nullptr, TRUE, TRUE, nullptr);
-    ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(scratch.get(), c.subtree, c.filter, event, TRUE));
-    c.change(scratch.get());
+    ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(key, c.subtree, c.filter, event, TRUE));
+    c.change(key);
     EXPECT_EQ(c.reported ? kSignalled : kTimeout, WaitFor(event, c.reported));
     CloseHandle(event);
+    RegCloseKey(key);
   }
-}
-
-// As Win32 documents: closing the key signals the event of its wait.
-TEST(KeyChanges, ClosingTheKeySignalsTheEvent) {
-  ScratchKey scratch;
-  HKEY key = CreateKey(scratch.get(), "closed");
-  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, event, TRUE));
-  EXPECT_EQ(kTimeout, WaitForSingleObject(event, 0));
-  ASSERT_EQ(ERROR_SUCCESS, RegCloseKey(key));
-  EXPECT_EQ(kSignalled, WaitFor(event, true));
-  CloseHandle(event);
 }
 
 HANDLE NewEvent(bool manualReset, bool signalled) { return CreateEventA(nullptr, manualReset, signalled, nullptr); }
