@@ -212,41 +212,32 @@ DWORD WINAPI OwnWindowAndIgnoreIt(LPVOID parameter) {
   return 0;
 }
 
+// Starts BlockIn, waits until it is ready, then ends it as `end` does: the
+// thread's exit code once it ended within the deadline.
+template <typename End>
+DWORD ExitCodeAfter(Blocked& blocked, End end) {
+  HANDLE thread = CreateThread(nullptr, 0, BlockIn, &blocked, 0, nullptr);
+  DWORD code = 0xBAD;
+  if (WaitFor(blocked.ready, true) == kSignalled) end(thread);
+  if (WaitFor(thread, true) == kSignalled) GetExitCodeThread(thread, &code);
+  CloseHandle(thread);
+  return code;
+}
+
 // Woken, the thread returns, or terminates itself, with its exit code.
 TEST(Thread, RunsWakesAndReportsItsExitCode) {
   for (bool endsItself : {false, true}) {
     SCOPED_TRACE(endsItself);
     Blocked gate;
-    DWORD id = 0, running = 0, code = 0;
-    HANDLE thread = CreateThread(nullptr, 0, BlockIn, &gate, 0, &id);
-    ASSERT_NE(nullptr, thread);
-    if (endsItself) gate.self = thread;
-    EXPECT_NE(GetCurrentThreadId(), id);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(gate.ready, kDeadlineMs));
-    EXPECT_TRUE(GetExitCodeThread(thread, &running) && running == STILL_ACTIVE);
-    EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitForSingleObject(thread, 0));
-    SetEvent(gate.never);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, kDeadlineMs));
-    EXPECT_TRUE(GetExitCodeThread(thread, &code));
-    EXPECT_EQ(endsItself ? 7u : WAIT_OBJECT_0 + 0x1234u, code);
-    EXPECT_TRUE(CloseHandle(thread));
+    auto wake = [&](HANDLE thread) {
+      DWORD running = 0;
+      EXPECT_TRUE(GetExitCodeThread(thread, &running) && running == STILL_ACTIVE);
+      EXPECT_EQ(kTimeout, WaitForSingleObject(thread, 0));
+      if (endsItself) gate.self = thread;
+      SetEvent(gate.never);
+    };
+    EXPECT_EQ(endsItself ? 7u : WAIT_OBJECT_0 + 0x1234u, ExitCodeAfter(gate, wake));
   }
-}
-
-// Starts the routine, waits until it sets ready (then blocks), terminates it
-// with code, and checks that it ended within the deadline with that code.
-testing::AssertionResult TerminatesOnceReady(LPTHREAD_START_ROUTINE routine, void* parameter, HANDLE ready,
-                                             DWORD code) {
-  HANDLE thread = CreateThread(nullptr, 0, routine, parameter, 0, nullptr);
-  if (!thread) return testing::AssertionFailure() << "no thread";
-  DWORD ended = 0;
-  const char* failure = WaitForSingleObject(ready, kDeadlineMs) != WAIT_OBJECT_0    ? "never got ready"
-                        : !TerminateThread(thread, code)                            ? "TerminateThread failed"
-                        : WaitForSingleObject(thread, kDeadlineMs) != WAIT_OBJECT_0 ? "still running"
-                        : !GetExitCodeThread(thread, &ended) || ended != code       ? "wrong exit code"
-                                                                                    : nullptr;
-  CloseHandle(thread);
-  return failure ? testing::AssertionFailure() << failure : testing::AssertionSuccess();
 }
 
 TEST(TerminateThread, EndsEveryKindOfBlockingCall) {
@@ -254,7 +245,7 @@ TEST(TerminateThread, EndsEveryKindOfBlockingCall) {
   // must not wait for it.
   Blocked deaf;
   TestThread deafThread(OwnWindowAndIgnoreIt, &deaf);
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(deaf.ready, kDeadlineMs));
+  ASSERT_EQ(kSignalled, WaitFor(deaf.ready, true));
   ScratchKey scratch;
   HANDLE changes = FindFirstChangeNotificationA(NewFolder("terminate").c_str(), TRUE, FILE_NOTIFY_CHANGE_FILE_NAME);
   for (int kind = 0; kind < 6; ++kind) {
@@ -264,7 +255,7 @@ TEST(TerminateThread, EndsEveryKindOfBlockingCall) {
     blocked.deaf = deaf.deaf;
     blocked.key = scratch.get();
     blocked.folder = changes;
-    EXPECT_TRUE(TerminatesOnceReady(BlockIn, &blocked, blocked.ready, 42));
+    EXPECT_EQ(42u, ExitCodeAfter(blocked, [](HANDLE thread) { TerminateThread(thread, 42); }));
   }
   FindCloseChangeNotification(changes);
   SetEvent(deaf.never);
@@ -280,16 +271,10 @@ TEST(KeyChanges, KeyDeletedDuringTheWait) {
   blocked.key = CreateKey(scratch.get(), "doomed");
   HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(blocked.key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, event, TRUE));
-  HANDLE thread = CreateThread(nullptr, 0, BlockIn, &blocked, 0, nullptr);
-  ASSERT_EQ(kSignalled, WaitFor(blocked.ready, true));
-  ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(scratch.get(), "doomed"));
-  DWORD code = 0;
-  EXPECT_TRUE(WaitFor(thread, true) == kSignalled && GetExitCodeThread(thread, &code));
-  EXPECT_EQ(DWORD(ERROR_KEY_DELETED), code);
+  EXPECT_EQ(DWORD(ERROR_KEY_DELETED), ExitCodeAfter(blocked, [&](HANDLE) { RegDeleteKeyA(scratch.get(), "doomed"); }));
   EXPECT_EQ(kSignalled, WaitFor(event, true));
   RegCloseKey(blocked.key);
   CloseHandle(event);
-  CloseHandle(thread);
 }
 #endif
 
