@@ -195,7 +195,6 @@ TEST(Win32Registry, DeletingKeys) {
   RegCloseKey(leaf);
   EXPECT_EQ((Rcs{ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND, ERROR_INVALID_PARAMETER}),
             (Rcs{RegDeleteKeyA(root, "Branch"), RegDeleteKeyA(root, "Nothing"), RegDeleteKeyA(root, nullptr)}));
-  EXPECT_EQ((std::vector<std::string>{"Branch"}), SubkeyNames(root));  // it has a subkey
   EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(root, "branch\\LEAF"));
   leaf = CreateKey(root, "Branch\\Leaf");  // its values went with it
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, Query(leaf, "v").rc);

@@ -114,36 +114,30 @@ TEST(MessageQueue, OrderFiltersAndQuit) {
   DestroyWindow(window);
 }
 
-// A thread that owns a window and handles its messages until WM_QUIT.
-struct Owner {
-  std::atomic<HWND> window{nullptr};
-  DWORD id = 0;
-};
-
-DWORD WINAPI OwnWindowUntilQuit(LPVOID parameter) {
-  auto* owner = static_cast<Owner*>(parameter);
-  HWND window = CreateTestWindow(ThreadTelling);
-  owner->id = GetCurrentThreadId();
-  owner->window = window;
+// Owns a window and handles its messages until WM_QUIT.
+DWORD WINAPI OwnWindowUntilQuit(LPVOID window) {
+  auto* owned = static_cast<std::atomic<HWND>*>(window);
+  *owned = CreateTestWindow(ThreadTelling);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-  return !DestroyWindow(window);
+  return !DestroyWindow(*owned);
 }
 
 // Sent messages and timers for a window of another thread run on that thread.
 TEST(SendMessage, RunsOnTheWindowsThreadAndSoDoItsTimers) {
-  Owner other;
-  TestThread thread(OwnWindowUntilQuit, &other);
-  while (!other.window.load()) std::this_thread::yield();
+  std::atomic<HWND> theirs{nullptr};
+  TestThread thread(OwnWindowUntilQuit, &theirs);
+  while (!theirs.load()) std::this_thread::yield();
   HWND mine = CreateTestWindow(ThreadTelling);
-  EXPECT_EQ(LRESULT(other.id), SendMessageA(other.window, kPing, 0, 0));
+  const LRESULT other = SendMessageA(theirs, kPing, 0, 0);
+  EXPECT_NE(LRESULT(GetCurrentThreadId()), other);
   EXPECT_EQ(LRESULT(GetCurrentThreadId()), SendMessageA(mine, kPing, 0, 0));
   DestroyWindow(mine);
-  EXPECT_NE(0u, SetTimer(other.window, 3, 10, nullptr));
+  EXPECT_NE(0u, SetTimer(theirs, 3, 10, nullptr));
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDeadlineMs);
   while (!g_timerThread.load() && std::chrono::steady_clock::now() < end) std::this_thread::yield();
-  EXPECT_EQ(other.id, g_timerThread.load());
-  PostThreadMessageA(other.id, WM_QUIT, 0, 0);
+  EXPECT_EQ(DWORD(other), g_timerThread.load());
+  PostMessageA(theirs, WM_QUIT, 0, 0);
 }
 
 // Two threads that send to each other's windows, both at once and from
