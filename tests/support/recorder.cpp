@@ -18,10 +18,7 @@ static std::filesystem::path ThisProgram() {
   return length > 0 && length < sizeof path ? std::string(path, length) : std::string();
 }
 
-std::string FolderOfThisProgram() {
-  std::string path = ThisProgram().string();
-  return path.substr(0, path.find_last_of("\\/") + 1);
-}
+std::string FolderOfThisProgram() { return (ThisProgram().parent_path() / "").string(); }
 
 std::string ProgramExtension() { return ThisProgram().extension().string(); }
 

@@ -44,9 +44,6 @@ LRESULT CALLBACK ThreadTelling(HWND window, UINT message, WPARAM wParam, LPARAM 
   return message == kPing ? LRESULT(GetCurrentThreadId()) : DefWindowProcA(window, message, wParam, lParam);
 }
 
-// 0 when the call succeeded, else the error it left.
-DWORD ErrorOf(bool ok) { return ok ? 0 : GetLastError(); }
-
 // The message PeekMessageA finds (0: none), with its window's handle and wParam.
 std::vector<uintptr_t> Peek(HWND window, UINT first, UINT last, UINT remove) {
   MSG msg;
@@ -69,11 +66,13 @@ TEST(Window, ClassLifecycleAndStaleHandle) {
   windowClass.hInstance = instance;
   windowClass.lpszClassName = "Korvex-Class-Test";
   ASSERT_NE(0, RegisterClassA(&windowClass));
-  EXPECT_EQ(DWORD(ERROR_CLASS_ALREADY_EXISTS), ErrorOf(RegisterClassA(&windowClass)));
+  EXPECT_FALSE(RegisterClassA(&windowClass));
+  EXPECT_EQ(DWORD(ERROR_CLASS_ALREADY_EXISTS), GetLastError());
   Seen();
   HWND window = CreateWindowExA(0, "KORVEX-class-test", "", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
   ASSERT_TRUE(IsWindow(window));  // class names ignore case
-  EXPECT_EQ(DWORD(ERROR_CLASS_HAS_WINDOWS), ErrorOf(UnregisterClassA("Korvex-Class-Test", instance)));
+  EXPECT_FALSE(UnregisterClassA("Korvex-Class-Test", instance));
+  EXPECT_EQ(DWORD(ERROR_CLASS_HAS_WINDOWS), GetLastError());
   for (UINT i = 0; i < 3; ++i) ASSERT_TRUE(PostMessageA(window, WM_USER + i, 0, 0));
   EXPECT_TRUE(DestroyWindow(window) && UnregisterClassA("Korvex-Class-Test", instance));
   EXPECT_FALSE(GetClassInfoA(instance, "Korvex-Class-Test", &windowClass));
