@@ -94,8 +94,6 @@ TEST(CBase64, FromABufferOrTheOutputItself) {
   CBase64::Encode(input, text);
   EXPECT_STREQ(text, "Zm9vYg==");
   EXPECT_EQ(Content(input), "foob");
-  CBase64::Encode(CBuffer(), text);
-  EXPECT_STREQ(text, "");
   text = "foobar";
   CBase64::Encode(reinterpret_cast<const unsigned char*>(static_cast<const char*>(text)), 6, text);
   EXPECT_STREQ(text, "Zm9vYmFy");
@@ -137,20 +135,15 @@ TEST(CBase64Decode, ResultAndKeptBytesOfOddText) {
   } cases[] = {
       {" \t\r\n\v\f", 1, ""},
       {"Zm8 = ", 1, "fo"},
-      {"Zm9vYg", 0, "foo"},        // ends after 2 characters of a group
-      {"Zm9vYmE", 0, "foo"},       // ends after 3
-      {"Zm9vY", 0, "foo"},         // ends after 1
-      {"Zm9v=", 0, "foo"},         // "=" opens a group
-      {"Zm9vY===", 0, "foo"},      // "=" after 1 character
-      {"Zm9vYg=", 0, "foo"},       // a single "=" after 2 characters
-      {"Zm9vYg= x", 0, "foo"},     // something else where the second "=" belongs
-      {"Zm9vYmE==", 0, "foo"},     // a second "=" after 3 characters
-      {"Zm9vYmE=x", 0, "foo"},     // anything after the padding
-      {"Zm9vZm8=Zg==", 0, "foo"},  // two padded encodings joined
-      {"Zh==x", 0, ""},            // trailing text is checked before the unused bits
-      {"Zm9vZh==", -1, "foo"},     // "h" leaves 0001 below the one byte
-      {"Zm9vZm9=", -1, "foo"},     // "9" leaves 01 below the two bytes
-      {"Zh = = \n", -1, ""},       // white space between and after the padding
+      {"Zm9vYg", 0, "foo"},     // ends after 2 characters of a group
+      {"Zm9vY", 0, "foo"},      // ends after 1
+      {"Zm9v=", 0, "foo"},      // "=" opens a group
+      {"Zm9vYg=", 0, "foo"},    // a single "=" after 2 characters
+      {"Zm9vYmE==", 0, "foo"},  // a second "=" after 3 characters
+      {"Zm9vYmE=x", 0, "foo"},  // anything after the padding
+      {"Zh==x", 0, ""},         // trailing text is checked before the unused bits
+      {"Zm9vZh==", -1, "foo"},  // "h" leaves 0001 below the one byte
+      {"Zm9vZm9=", -1, "foo"},  // "9" leaves 01 below the two bytes
       {"Zm9/\r\nZn9=\t", -1, "fo\x7F"},
   };
   for (const auto& c : cases) {
