@@ -99,7 +99,7 @@ TEST(WideCharToMultiByte, SizesBuffersAndRefusalsAsWin32) {
   EXPECT_EQ(call(CP_ACP, WC_COMPOSITECHECK, text, -1, out, 8, "?"), "4/0");
 }
 
-TEST(Lstr, LengthAndComparisons) {
+TEST(StringCalls, LengthsComparisonsAndTheWsprintfLimit) {
   EXPECT_EQ(lstrlenA(nullptr), 0);
   EXPECT_EQ(lstrlenA("four"), 4);
   const struct {
@@ -114,9 +114,7 @@ TEST(Lstr, LengthAndComparisons) {
   }
   EXPECT_NE(lstrcmpA("abc", "ABC"), 0);
   EXPECT_EQ(lstrcmpiA("abc", "ABC"), 0);
-}
-
-TEST(Wsprintf, FormatsIntoTheBufferUpTo1023Characters) {
+  // wsprintfA writes at most 1023 characters and the terminator.
   char buffer[2048];
   std::string big(1500, 'w');
   memset(buffer, 'x', sizeof buffer);
