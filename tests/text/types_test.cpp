@@ -94,11 +94,7 @@ protected:
   ScratchFolder dir;
   std::string path = dir / "file.txt";
   void Put(const char* bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-  std::string Raw() {
-    std::stringstream bytes;
-    bytes << std::ifstream(path, std::ios::binary).rdbuf();
-    return bytes.str();
-  }
+  std::string Raw() { return (std::stringstream() << std::ifstream(path, std::ios::binary).rdbuf()).str(); }
 };
 
 TEST_F(StdioFileTest, ReadsBothLineEndsAndWritesWhereReadingGotTo) {
