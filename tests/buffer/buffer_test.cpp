@@ -9,8 +9,7 @@
 #include "korvex/buffer.h"
 
 // The program's own allocation functions show what a block holds when it is
-// released. A DLL with a runtime of its own allocates apart:
-// there those checks skip.
+// released. A DLL with a runtime of its own allocates apart: there those checks skip.
 namespace {
 const void* g_watched;  // written while no other thread runs
 std::string g_seen;     // the watched block's bytes at its release
