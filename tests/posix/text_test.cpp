@@ -16,42 +16,60 @@ struct LocaleGuard {
   const bool ok;
 };
 
-// The text as converted into a buffer of the size the same call asked for.
-std::string Convert(std::basic_string<WCHAR> wide, int count = -1, const char* defaultChar = nullptr,
-                    BOOL* used = nullptr, UINT codePage = CP_ACP, DWORD flags = 0) {
-  int size = WideCharToMultiByte(codePage, flags, wide.c_str(), count, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return "<fail>";
-  std::string out(static_cast<size_t>(size), '\x7F');
-  int written = WideCharToMultiByte(codePage, flags, wide.c_str(), count, &out[0], size, defaultChar, used);
-  return written == size ? out : "<mismatch>";
-}
-
-const WCHAR kMixed[] = {'a', 0x00E9, 0x4E2D, 0xD83D, 0xDE00, 'z', 0};  // a é 中 😀 z
+using Wide = std::basic_string<WCHAR>;
 
 }  // namespace
 
-TEST(WideCharToMultiByte, CLocaleIsAsciiAndReplacesTheRest) {
-  BOOL used = FALSE;
-  EXPECT_EQ(Convert(kMixed, -1, nullptr, &used), std::string("a???z\0", 6));
-  EXPECT_TRUE(used);
-  EXPECT_EQ(Convert(kMixed, -1, "#"), std::string("a###z\0", 6));
-  EXPECT_EQ(Convert({'o', 'k'}, -1, nullptr, &used), std::string("ok\0", 3));
-  EXPECT_FALSE(used);
-}
-
-TEST(WideCharToMultiByte, Utf8LocaleKeepsEveryCharacterAndReplacesLoneSurrogates) {
+// The locale's code page replaces what it lacks and says so; lone surrogates are
+// replaced; the composite check precomposes where the code page can.
+TEST(WideCharToMultiByte, ReplacesWhatTheCodePageLacks) {
+  Wide longText;  // longer than the converter's working chunks, with pairs straddling their edges
+  std::string longBytes;
+  for (int i = 0; i < 3000; ++i) {
+    const bool pair = i % 255 == 0;
+    longText += pair ? Wide{0xD83D, 0xDE00} : Wide(1, static_cast<WCHAR>('a' + i % 26));
+    longBytes += pair ? '?' : static_cast<char>('a' + i % 26);
+  }
+  const Wide mixed = {'a', 0x00E9, 0x4E2D, 0xD83D, 0xDE00, 'z'};  // a é 中 😀 z
+  const Wide lone = {0xD800, 'a', 0xDC00, 0xDBFF};                // high, low, high at the end
+  const UINT acp = CP_ACP, utf8 = CP_UTF8;
+  const DWORD compose = WC_COMPOSITECHECK;  // a mark first stays; ASCII has no precomposed character
+  const struct {
+    const char* locale;
+    Wide wide;
+    UINT codePage;
+    DWORD flags;
+    const char* defaultChar;
+    std::string bytes;
+    BOOL used;
+  } cases[] = {
+      {"C", mixed, acp, 0, nullptr, "a???z", TRUE},
+      {"C", mixed, acp, 0, "#", "a###z", TRUE},
+      {"C", {'o', 'k'}, acp, 0, nullptr, "ok", FALSE},
+      {"C", longText, acp, 0, nullptr, longBytes, TRUE},
+      {"C.UTF-8", mixed, acp, 0, nullptr, "a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80z", FALSE},
+      {"C.UTF-8", lone, acp, 0, nullptr, "?a??", TRUE},
+      {"C.UTF-8", lone, utf8, 0, nullptr, "\xEF\xBF\xBD\x61\xEF\xBF\xBD\xEF\xBF\xBD", FALSE},
+      {"C.UTF-8", {'e', 0x0301, 'A', 0x030A, 'x', 0x0301}, acp, compose, nullptr, "\xC3\xA9\xC3\x85x\xCC\x81", FALSE},
+      {"C.UTF-8", {0x0301, 'e'}, acp, compose, nullptr, "\xCC\x81\x65", FALSE},
+      {"C", {'e', 0x0301, 'n'}, acp, compose, nullptr, "e?n", TRUE},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.locale << " " << c.bytes.substr(0, 20));
+    LocaleGuard locale(c.locale);
+    ASSERT_TRUE(locale.ok);
+    BOOL used = FALSE;
+    BOOL* asked = c.codePage == CP_UTF8 ? nullptr : &used;  // CP_UTF8 takes no flag
+    const int size = WideCharToMultiByte(c.codePage, c.flags, c.wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size > 0 ? size : 1), '\x7F');
+    EXPECT_EQ(WideCharToMultiByte(c.codePage, c.flags, c.wide.c_str(), -1, &out[0], size, c.defaultChar, asked), size);
+    EXPECT_EQ(out, c.bytes + '\0');
+    EXPECT_EQ(used, c.used);
+  }
+  // The same check through CAnsiString, which asks for it.
   LocaleGuard locale("C.UTF-8");
-  ASSERT_TRUE(locale.ok);
-  EXPECT_EQ(Convert(kMixed), std::string("a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80z\0", 12));
-  const WCHAR lone[] = {0xD800, 'a', 0xDC00, 0xDBFF, 0};  // high, low, high at the end
-  BOOL used = FALSE;
-  EXPECT_EQ(Convert(lone, -1, nullptr, &used), std::string("?a??\0", 5));
-  EXPECT_TRUE(used);
-  // CP_UTF8 replaces them with U+FFFD, or refuses when asked to.
-  EXPECT_EQ(Convert(lone, 2, nullptr, nullptr, CP_UTF8), std::string("\xEF\xBF\xBD") + 'a');
-  SetLastError(0);
-  EXPECT_EQ(Convert(lone, 2, nullptr, nullptr, CP_UTF8, WC_ERR_INVALID_CHARS), "<fail>");
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+  const unsigned short wide[] = {'e', 0x0301, 0};
+  EXPECT_STREQ(CAnsiString(wide), "\xC3\xA9");
 }
 
 TEST(WideCharToMultiByte, SizesBuffersAndRefusalsAsWin32) {
@@ -75,43 +93,13 @@ TEST(WideCharToMultiByte, SizesBuffersAndRefusalsAsWin32) {
   EXPECT_EQ(call(CP_ACP, 0, text, -1, nullptr, 8, nullptr), invalid);
   EXPECT_EQ(call(CP_UTF8, 0, text, -1, out, 8, "?"), invalid);
   EXPECT_EQ(call(CP_UTF8, WC_COMPOSITECHECK, text, -1, out, 8, nullptr), "0/" + std::to_string(ERROR_INVALID_FLAGS));
+  const WCHAR lone[] = {0xD800, 'a', 0};
+  EXPECT_EQ(call(CP_UTF8, WC_ERR_INVALID_CHARS, lone, -1, out, 8, nullptr),
+            "0/" + std::to_string(ERROR_NO_UNICODE_TRANSLATION));
   EXPECT_EQ(call(CP_ACP, WC_COMPOSITECHECK, text, -1, out, 8, "?"), "4/0");
 }
 
-TEST(WideCharToMultiByte, CompositeCheckPrecomposesWhereTheCodePageCan) {
-  const struct {
-    const char* locale;
-    std::basic_string<WCHAR> wide;
-    std::string bytes;
-  } cases[] = {
-      {"C.UTF-8", {'e', 0x0301, 'A', 0x030A, 'x', 0x0301}, "\xC3\xA9\xC3\x85x\xCC\x81"},
-      {"C.UTF-8", {0x0301, 'e'}, std::string("\xCC\x81") + 'e'},  // a mark first stays
-      {"C", {'e', 0x0301, 'n'}, "e?n"},                           // no precomposed character in ASCII
-  };
-  for (const auto& c : cases) {
-    LocaleGuard locale(c.locale);
-    ASSERT_TRUE(locale.ok);
-    EXPECT_EQ(Convert(c.wide, static_cast<int>(c.wide.size()), "?", nullptr, CP_ACP, WC_COMPOSITECHECK), c.bytes);
-  }
-  // The same through CAnsiString, which asks for the check.
-  LocaleGuard locale("C.UTF-8");
-  const unsigned short wide[] = {'e', 0x0301, 0};
-  EXPECT_STREQ(CAnsiString(wide), "\xC3\xA9");
-}
-
-TEST(WideCharToMultiByte, LongTextWithReplacementsAcrossChunks) {
-  // Longer than the converter's working chunks, with a pair straddling a chunk edge.
-  std::basic_string<WCHAR> wide;
-  std::string expected;
-  for (int i = 0; i < 3000; ++i) {
-    const bool pair = i % 255 == 0;
-    wide += pair ? std::basic_string<WCHAR>{0xD83D, 0xDE00} : std::basic_string<WCHAR>(1, 'a' + i % 26);
-    expected += pair ? '?' : static_cast<char>('a' + i % 26);
-  }
-  EXPECT_EQ(Convert(wide, static_cast<int>(wide.size())), expected);
-}
-
-TEST(Lstr, LengthAndComparisons) {
+TEST(StringCalls, LengthsComparisonsAndTheWsprintfLimit) {
   EXPECT_EQ(lstrlenA(nullptr), 0);
   EXPECT_EQ(lstrlenA("four"), 4);
   const struct {
@@ -126,12 +114,8 @@ TEST(Lstr, LengthAndComparisons) {
   }
   EXPECT_NE(lstrcmpA("abc", "ABC"), 0);
   EXPECT_EQ(lstrcmpiA("abc", "ABC"), 0);
-}
-
-TEST(Wsprintf, FormatsIntoTheBufferUpTo1023Characters) {
+  // wsprintfA writes at most 1023 characters and the terminator.
   char buffer[2048];
-  EXPECT_EQ(wsprintfA(buffer, "%s=%d", "k", 12), 4);
-  EXPECT_STREQ(buffer, "k=12");
   std::string big(1500, 'w');
   memset(buffer, 'x', sizeof buffer);
   EXPECT_EQ(wsprintfA(buffer, "%s", big.c_str()), 1023);

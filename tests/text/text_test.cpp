@@ -19,131 +19,64 @@ std::string Join(const CStringArray& tokens) {
 
 }  // namespace
 
-TEST(CAnsiString, NullAndEmptyFormsAreValidEmptyText) {
-  const char* const noText = nullptr;
-  const unsigned short* const noWide = nullptr;
-  const unsigned short emptyWide[] = {0};
-  CAnsiString fresh, fromNull(noText), fromWideNull(noWide), assignedNull("abc"), assignedWideNull("abc"),
-      assignedWideEmpty("abc"), appendedNull;
-  assignedNull = noText;
-  assignedWideNull = noWide;
-  assignedWideEmpty = emptyWide;
-  appendedNull += noText;
-  for (const CAnsiString* s :
-       {&fresh, &fromNull, &fromWideNull, &assignedNull, &assignedWideNull, &assignedWideEmpty, &appendedNull}) {
-    EXPECT_EQ(s->GetLength(), 0);
-    EXPECT_EQ(s->IsEmpty(), 1);
-    ASSERT_NE(static_cast<const char*>(*s), nullptr);
-    EXPECT_STREQ(*s, "");
-  }
-  // A copy of an empty string holds a block of its own; it still is the empty text.
-  CAnsiString copy(fresh);
-  EXPECT_NE(static_cast<const char*>(copy), static_cast<const char*>(fresh));
-  EXPECT_TRUE(copy == fresh);
-}
-
-TEST(CAnsiString, CopiesAreIndependentAndSelfAssignmentKeepsTheText) {
-  CAnsiString a("hello"), b(a), c;
+// Sources inside the string's own block are read before the old block goes.
+TEST(CAnsiString, CopiesAreIndependentAndItsOwnTextIsASource) {
+  CAnsiString a("ab"), b(a), c;
   c = a;
   b.SetAt(0, 'j');
   c.MakeUpper();
-  EXPECT_EQ(Text(a) + Text(b) + Text(c), "hellojelloHELLO");
+  EXPECT_EQ(Text(a) + Text(b) + Text(c), "abjbAB");
   CAnsiString& alias = a;
   a = alias;
-  EXPECT_EQ(Text(a), "hello");
-  a = static_cast<const char*>(a) + 2;  // a part of its own block
-  EXPECT_EQ(Text(a), "llo");
+  a += a;
+  a += static_cast<const char*>(a) + 3;
+  EXPECT_EQ(Text(a), "ababb");
+  a = static_cast<const char*>(a) + 2;
+  const unsigned short wide[] = {'x', 0x4E2D, 0};  // a character the code page lacks
+  a += wide;
+  a += static_cast<char>(0);
+  a += 'c';
+  a += static_cast<const char*>(nullptr);
+  EXPECT_EQ(Text(a), "abbx?c");
+  EXPECT_EQ(Text(CAnsiString(wide)), "x?");
+  EXPECT_EQ(Text(CAnsiString(static_cast<const unsigned short*>(nullptr))), "");
 }
 
-TEST(CAnsiString, AppendingWideTextAndItself) {
-  const unsigned short wide[] = {'a', 0x4E2D, 'b', 0};  // a character the code page lacks
-  CAnsiString s(wide);
-  EXPECT_EQ(Text(s), "a?b");
-  EXPECT_EQ(s.GetLength(), 3);
-  const unsigned short plain[] = {'x', 'y', 0};
-  s += plain;
-  s += static_cast<const unsigned short*>(nullptr);
-  EXPECT_EQ(Text(s), "a?bxy");
-  s = "ab";
-  s += s;
-  EXPECT_EQ(Text(s), "abab");
-  s += static_cast<const char*>(s) + 3;  // the tail of its own block
-  EXPECT_EQ(Text(s), "ababb");
-  s += static_cast<char>(0);
-  s += static_cast<const char*>(nullptr);
-  s += 'c';
-  EXPECT_EQ(Text(s), "ababbc");
-}
-
-// Parts and single characters by index and count; out of range gives the empty text or nothing.
-TEST(CAnsiString, PartsClampTheirCountsAndIndexes) {
+// Parts, single characters and deletions by index and count: out of range gives
+// the empty text or nothing. Trimming and case mapping beside them.
+TEST(CAnsiString, PartsAndEditsKeepToTheText) {
   const CAnsiString s("abcdef");
-  const struct {
-    int count;
-    const char *left, *right;
-  } cases[] = {{2, "ab", "ef"}, {0, "", ""}, {-1, "", ""}, {6, "abcdef", "abcdef"}, {11, "abcdef", "abcdef"}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(Text(s.Left(c.count)), c.left) << c.count;
-    EXPECT_EQ(Text(s.Right(c.count)), c.right) << c.count;
-  }
-  EXPECT_EQ(Text(CAnsiString().Right(3)), "");
+  std::string parts;
+  for (int count : {2, -1, 11}) parts += Text(s.Left(count)) + "|" + Text(s.Right(count)) + " ";
+  EXPECT_EQ(parts, "ab|ef | abcdef|abcdef ");
   const std::string at = {s.GetAt(0), s.GetAt(5), s.GetAt(6), s.GetAt(-1)};
   EXPECT_EQ(at, std::string("af\0\0", 4));
-  CAnsiString set("abc"), empty;
+  CAnsiString set("abc");
   for (int index : {3, -1, 1}) set.SetAt(index, index == 1 ? '\0' : 'x');
-  empty.SetAt(0, 'x');
   EXPECT_EQ(std::string(set, 3), std::string("a\0c", 3));
-  EXPECT_TRUE(empty.IsEmpty());
   set.SetString("ab\0cd", 5);  // the zero byte ends the text
   EXPECT_EQ(set.GetLength(), 2);
-  for (int count : {0, -4}) {
-    set.SetString("abc", count);
-    EXPECT_TRUE(set.IsEmpty()) << count;
-  }
+  set.SetString("abc", -4);
+  EXPECT_TRUE(set.IsEmpty());
   set.SetString("abcdef", 3);
   EXPECT_EQ(Text(set), "abc");
-}
-
-TEST(CAnsiString, TrimmingAndCaseMappingInPlace) {
-  struct Case {
-    const char* text;
-    void (CAnsiString::*change)();
-    const char* expected;
-  } cases[] = {
-      {" \t\r\n\v\fword  with inner\t \n", &CAnsiString::Trim, "word  with inner"},
-      {" \t \t", &CAnsiString::TrimLeft, ""},
-      {"x  ", &CAnsiString::TrimRight, "x"},
-      {"aZ09!@[`{~ \xE9", &CAnsiString::MakeUpper, "AZ09!@[`{~ \xE9"},  // only the letters
-      {"aZ09!@[`{~ \xE9", &CAnsiString::MakeLower, "az09!@[`{~ \xE9"},
-  };
-  for (const Case& c : cases) {
-    CAnsiString s(c.text);
-    const char* block = s;
-    (s.*c.change)();
-    EXPECT_EQ(Text(s), c.expected) << c.text;
-    EXPECT_EQ(static_cast<const char*>(s), block) << c.text;
-  }
-}
-
-TEST(CAnsiString, DeleteRanges) {
-  struct Case {
-    int index, count;
-    const char* expected;
-  } cases[] = {
-      {2, 100, "ab"}, {-3, 1, "bcdef"}, {6, 1, "abcdef"}, {1, -2, "abcdef"}, {1, 2, "adef"}, {0, 6, ""},
-  };
-  for (const Case& c : cases) {
-    CAnsiString s("abcdef");
-    s.Delete(c.index, c.count);
-    EXPECT_EQ(Text(s), c.expected) << c.index << "," << c.count;
-  }
+  set.Delete(-3, 1);  // a negative index counts as 0
+  EXPECT_EQ(Text(set), "bc");
+  set.Delete(1, 100);
+  EXPECT_EQ(Text(set), "b");
+  set = " \t\r\n\v\fword  with inner\t \n";  // white space of every kind
+  set.Trim();
+  EXPECT_EQ(Text(set), "word  with inner");
+  set = "aZ09!@[`{~ \xE9";  // only the ASCII letters change case
+  set.MakeUpper();
+  EXPECT_EQ(Text(set), "AZ09!@[`{~ \xE9");
+  set.MakeLower();
+  EXPECT_EQ(Text(set), "az09!@[`{~ \xE9");
 }
 
 // Format reads its arguments before the old text goes.
 TEST(CAnsiString, FormatCutsAt4095WhereCsFmtDoesNot) {
   CAnsiString s;
-  s.Format("%d-%s", 42, "x");
-  EXPECT_EQ(Text(s), "42-x");
   std::string long5000(5000, 'q');
   s.Format("%s", long5000.c_str());
   EXPECT_EQ(Text(s), long5000.substr(0, 4095));
@@ -153,18 +86,12 @@ TEST(CAnsiString, FormatCutsAt4095WhereCsFmtDoesNot) {
   s = "old";
   s.Format("[%s|%s]", static_cast<const char*>(s), static_cast<const char*>(s));
   EXPECT_EQ(Text(s), "[old|old]");
-  s.Format("");
-  EXPECT_TRUE(s.IsEmpty());
-  // csFmt has no length limit; a missing string resource gives the empty text.
   EXPECT_EQ(csFmt("<%s>", long5000.c_str()).GetLength(), 5002);
-  EXPECT_STREQ(csFmt("%d|%5.2f|%c", -7, 1.5, 'x'), "-7| 1.50|x");
-  EXPECT_STREQ(csFmt(0u), "");
-  EXPECT_STREQ(csFmt(61234u, 1, 2), "");
 }
 
 TEST(CAnsiString, ComparisonsAreExactAndCaseSensitive) {
-  // The empty string without a block equals one with a block and the empty text.
-  const std::pair<const char*, const char*> cases[] = {{"abc", "ABC"}, {"abc", "abcd"}, {"", ""}, {"", "a"}};
+  // A string without a block is the empty text, and equals one that has a block.
+  const std::pair<const char*, const char*> cases[] = {{"abc", "ABC"}, {"abc", "abcd"}, {"", ""}};
   for (const auto& [ta, tb] : cases) {
     SCOPED_TRACE(std::string(ta) + " vs " + tb);
     const CAnsiString a(ta), b(*tb ? tb : nullptr);
@@ -184,13 +111,9 @@ TEST(StrTok, SplitsAtTheWholeDelimiterWithoutEmptyTokens) {
     int count;
     const char* tokens;
   } cases[] = {
-      {"a,,b,", ",", 2, "[a][b]"},
       {"a::b:c", "::", 2, "[a][b:c]"},
       {"::::x:::y::", "::", 2, "[x][:y]"},
-      {" a , b ", ",", 2, "[ a ][ b ]"},
       {"no delimiter", ";", 1, "[no delimiter]"},
-      {",,,", ",", 0, ""},
-      {"", ",", 0, ""},
       {"abc", "", 0, ""},
       {"abc", nullptr, 0, ""},
   };
@@ -198,9 +121,7 @@ TEST(StrTok, SplitsAtTheWholeDelimiterWithoutEmptyTokens) {
     SCOPED_TRACE(c.text);
     CStringArray tokens;
     for (const char* entry : {"x", "y", "z"}) tokens.Add(entry);
-    CString text(c.text);
-    EXPECT_EQ(StrTok(tokens, text, c.delimiter), c.count);
+    EXPECT_EQ(StrTok(tokens, c.text, c.delimiter), c.count);
     EXPECT_EQ(Join(tokens), std::string("[x][y][z]") + c.tokens);
-    EXPECT_STREQ(text, c.text);
   }
 }
