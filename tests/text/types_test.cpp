@@ -2,7 +2,7 @@
 #include <stdio.h>
 
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -94,7 +94,10 @@ protected:
   ScratchFolder dir;
   std::string path = dir / "file.txt";
   void Put(const char* bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-  std::string Raw() { return (std::stringstream() << std::ifstream(path, std::ios::binary).rdbuf()).str(); }
+  std::string Raw() {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
 };
 
 TEST_F(StdioFileTest, ReadsBothLineEndsAndWritesWhereReadingGotTo) {
