@@ -82,11 +82,18 @@ TEST(AppendPath, JoinsAndResolves) {
   }
 }
 
-// How the path splits is the runtime's _splitpath; this is what is put back.
+// The parts come from the runtime's _splitpath: its drive and folder, the new
+// name, its extension.
 TEST(ReplaceFnameOfPath, KeepsDriveFolderAndExtension) {
   const char* cases[][3] = {
       {"C:\\dir\\old.exe", "new.txt", "C:\\dir\\new.txt.exe"},
-      {"C:\\dir\\", "", "C:\\dir\\"},
+      {"/usr/lib/x.so.1", "N", "/usr/lib/N.1"},
+      {"dir.d\\name", "N", "dir.d\\N"},
+      {"1:abc", "N", "1:N"},
+      {"a\\C:b.c", "N", "a\\N.c"},
+      {".profile", "N", "N.profile"},
+      {"a.", "N", "N."},
+      {"\\\\srv\\share\\", "", "\\\\srv\\share\\"},
       {"C:old", NULL, "C:"},
   };
   for (const auto& [path, fname, replaced] : cases) {

@@ -49,8 +49,8 @@ TEST(ShellExecuteA, TheProgramGetsNoDescriptorOfTheCaller) {
 
 TEST(ShellExecuteA, LeavesNoZombie) {
   Recording recording;
-  ASSERT_GT(Start(NULL, RecorderPath(), "x"), 32);
-  ASSERT_TRUE(recording.Wait().has_value());
+  ASSERT_GT(Start(NULL, RecorderPath(), NULL), 32);  // NULL parameters: no arguments
+  ASSERT_EQ(recording.Wait(), std::optional<Args>(Args{}));
   // Once it has ended, no child of any kind is left waiting to be reaped.
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   for (siginfo_t info{}; waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0; info = {}) {
