@@ -90,9 +90,7 @@ TEST(ShellExecuteA, ParametersSplitByWindowsCommandLineRules) {
 }
 
 TEST(GetProductPath, BesideTheProgramWinsOverTheRegistry) {
-  static std::atomic<int> counter{0};
-  const std::string name = "Beside" + std::to_string(counter++);
-  const std::string beside = FolderOfThisProgram() + name + ProgramExtension();
+  const std::string name = "Beside", beside = FolderOfThisProgram() + name + ProgramExtension();
   std::filesystem::copy_file(RecorderPath(), beside, std::filesystem::copy_options::overwrite_existing);
   VendorKeys keys;
   Set(name + "\\7", "Path", ProductFolder({name}).c_str());
