@@ -87,17 +87,6 @@ TEST(ToolDemo, WalksTheMainRoadInItsOwnFolder) {
 
 const char kVendor[] = "Software\\Quorvanta";
 
-// A string value below HKEY_LOCAL_MACHINE, "<key>" for a key without it, or "<missing>".
-std::string Machine(const std::string& subkey, const char* name = "") {
-  char data[512] = "";
-  DWORD size = sizeof data;
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "<missing>";
-  LONG rc = RegGetValueA(key, nullptr, name, RRF_RT_REG_SZ, nullptr, data, &size);
-  RegCloseKey(key);
-  return rc == ERROR_SUCCESS ? data : "<key>";
-}
-
 class ToolProduct : public testing::Test {
 protected:
   void SetUp() override {
@@ -128,8 +117,7 @@ protected:
 TEST_F(ToolProduct, RegisterWritesWhatTheLookupReadsAndFindSaysWhere) {
   ASSERT_EQ(0, Register("Torvik", "2.10").status);
   std::string key = std::string(kVendor) + "\\Torvik\\2.10";
-  EXPECT_EQ(folder_, Machine(key, "Path"));
-  EXPECT_EQ("2.10", Machine(key, "Version"));
+  EXPECT_EQ("Path=" + folder_ + ";Version=2.10;", TreeAt(HKEY_LOCAL_MACHINE, key));
   EXPECT_EQ("Torvik\n  path    " + folder_ + "/Torvik\n  found   in the product's key HKEY_LOCAL_MACHINE\\" + key +
                 "\n  result  2 (the leading number of the version)\n",
             RunTool({"product", "find", "Torvik"}).out);
@@ -158,7 +146,7 @@ TEST_F(ToolProduct, RefusesWhatTheLookupCouldNotUseAndWritesNothing) {
   }
   folder_ += "/missing";
   EXPECT_EQ(1, Register("Torvik", "2").status);
-  EXPECT_EQ("<missing>", Machine(kVendor));
+  EXPECT_EQ("<missing>", TreeAt(HKEY_LOCAL_MACHINE, kVendor));
   EXPECT_NE(0, access(data_.c_str(), F_OK));
 }
 
@@ -177,7 +165,7 @@ TEST_F(ToolProduct, DesktopEntryListsTheProductsSchemesAndGoesWithUnregister) {
     EXPECT_TRUE(!validator || system(("desktop-file-validate '" + EntryPath(c[1]) + "'").c_str()) == 0) << entry;
     EXPECT_EQ(0, RunTool({"product", "unregister", c[0]}).status);
     EXPECT_NE(0, access(EntryPath(c[1]).c_str(), F_OK));
-    EXPECT_EQ("<missing>", Machine(std::string(kVendor) + "\\" + c[0]));
+    EXPECT_EQ("<missing>", TreeAt(HKEY_LOCAL_MACHINE, std::string(kVendor) + "\\" + c[0]));
   }
   EXPECT_EQ(1, RunTool({"product", "unregister", "Torvik"}).status);
   if (!validator) GTEST_SKIP() << "desktop-file-validate is not installed; the entries were not validated";

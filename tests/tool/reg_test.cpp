@@ -19,10 +19,7 @@ protected:
   std::string Key(const std::string& sub = "") const { return "HKCU\\" + Below(sub); }
   std::string Full(const std::string& sub = "") const { return "HKEY_CURRENT_USER\\" + Below(sub); }
   std::string Below(const std::string& sub) const { return sub.empty() ? scratch_.path() : scratch_ / sub; }
-  bool Exists(const std::string& sub) const {
-    HKEY key = nullptr;
-    return RegOpenKeyExA(scratch_.get(), sub.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS && RegCloseKey(key) == 0;
-  }
+  bool Exists(const std::string& sub) const { return TreeAt(scratch_.get(), sub, false) != "<missing>"; }
   // "<missing>", or the type number, a colon and the stored bytes.
   std::string Stored(const std::string& sub, const char* name) const {
     char data[512];
