@@ -13,6 +13,7 @@
 #include <fstream>
 #include <optional>
 #include <thread>
+#include <tuple>
 
 #include "korvex/platform.h"
 #include "tests/support/recorder.h"
@@ -62,12 +63,8 @@ TEST(ShellExecuteA, LeavesNoZombie) {
 TEST(ShellExecuteA, FailuresGiveWin32ShellResults) {
   const std::string script = WriteFile("plain-script", "touch " + ScratchFolderOfProgram() + "ran\n", 0755);
   const std::string tooLong(200000, 'x');  // one argument past what the kernel takes
-  struct Case {
-    const char* verb;
-    std::string file;
-    const char *parameters, *directory;
-    INT_PTR result;
-  } cases[] = {
+  // Each row: the verb, the file, the parameters, the working folder, the result.
+  const std::tuple<const char*, std::string, const char*, const char*, INT_PTR> cases[] = {
       {NULL, ScratchFolderOfProgram() + "no-folder/missing", "", NULL, SE_ERR_FNF},
       {NULL, "korvex-no-such-program-anywhere", "", NULL, SE_ERR_FNF},
       {NULL, "", "", NULL, SE_ERR_FNF},
@@ -79,11 +76,11 @@ TEST(ShellExecuteA, FailuresGiveWin32ShellResults) {
       {NULL, RecorderPath(), "", "/no/such/folder", SE_ERR_PNF},
       {NULL, RecorderPath(), tooLong.c_str(), NULL, SE_ERR_OOM},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.file);
+  for (const auto& [verb, file, parameters, directory, result] : cases) {
+    SCOPED_TRACE(file);
     SetLastError(0);
-    EXPECT_EQ(Start(c.verb, c.file, c.parameters, c.directory), c.result);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(c.result));
+    EXPECT_EQ(Start(verb, file, parameters, directory), result);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(result));
   }
   EXPECT_FALSE(std::filesystem::exists(ScratchFolderOfProgram() + "ran"));
 }
