@@ -135,7 +135,6 @@ TEST(ParseURL, ParametersStayAndTheRecordsOwnTextIsRead) {
 TEST(MakeURL, WritesThePiecesTheRecordHoldsWithTheEscapeTable) {
   const char* cases[][2] = {
       {"||||0||", ""},
-      {"|||h|0||", "h"},
       {"ssh||secret|h|0||", "ssh://h"},  // no user: no user information
       {"ssh|u|secret|h|0||", "ssh://u:secret@h"},
       {"ssh|u||h|65535||", "ssh://u@h:65535"},
