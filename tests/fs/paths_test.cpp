@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "korvex/paths.h"
@@ -46,12 +47,8 @@ protected:
 }  // namespace
 
 TEST(AppendPath, JoinsAndResolves) {
-  struct Case {
-    int (*join)(CString&, const char*);
-    const char *path, *name;
-    int result;
-    const char* joined;
-  } cases[] = {
+  // Each row: the call, the path, the name, the result, the path afterwards.
+  const std::tuple<int (*)(CString&, const char*), const char*, const char*, int, const char*> cases[] = {
       {AppendPath, "C:\\dir", "sub", 1, "C:\\dir\\sub"},
       {AppendPath, "C:\\dir\\", "\\sub", 1, "C:\\dir\\sub"},
       {AppendPath, "C:\\dir", "", 1, "C:\\dir\\"},
@@ -74,19 +71,26 @@ TEST(AppendPath, JoinsAndResolves) {
       {AppendPathEx, "C:", "x", 0, "C:"},
       {AppendPathEx, "C:\\a", NULL, 0, "C:\\a"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.path) + " + " + (c.name ? c.name : "NULL"));
-    CString path(c.path);
-    EXPECT_EQ(c.join(path, c.name), c.result);
-    EXPECT_EQ(Text(path), c.joined);
+  for (const auto& [join, path, name, result, joined] : cases) {
+    SCOPED_TRACE(std::string(path) + " + " + (name ? name : "NULL"));
+    CString text(path);
+    EXPECT_EQ(join(text, name), result);
+    EXPECT_EQ(Text(text), joined);
   }
 }
 
-// How the path splits is the runtime's _splitpath; this is what is put back.
+// The parts come from the runtime's _splitpath: its drive and folder, the new
+// name, its extension.
 TEST(ReplaceFnameOfPath, KeepsDriveFolderAndExtension) {
   const char* cases[][3] = {
       {"C:\\dir\\old.exe", "new.txt", "C:\\dir\\new.txt.exe"},
-      {"C:\\dir\\", "", "C:\\dir\\"},
+      {"/usr/lib/x.so.1", "N", "/usr/lib/N.1"},
+      {"dir.d\\name", "N", "dir.d\\N"},
+      {"1:abc", "N", "1:N"},
+      {"a\\C:b.c", "N", "a\\N.c"},
+      {".profile", "N", "N.profile"},
+      {"a.", "N", "N."},
+      {"\\\\srv\\share\\", "", "\\\\srv\\share\\"},
       {"C:old", NULL, "C:"},
   };
   for (const auto& [path, fname, replaced] : cases) {

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <optional>
 #include <thread>
+#include <tuple>
 
 #include "korvex/platform.h"
 #include "tests/support/recorder.h"
@@ -49,8 +50,8 @@ TEST(ShellExecuteA, TheProgramGetsNoDescriptorOfTheCaller) {
 
 TEST(ShellExecuteA, LeavesNoZombie) {
   Recording recording;
-  ASSERT_GT(Start(NULL, RecorderPath(), "x"), 32);
-  ASSERT_TRUE(recording.Wait().has_value());
+  ASSERT_GT(Start(NULL, RecorderPath(), NULL), 32);  // NULL parameters: no arguments
+  ASSERT_EQ(recording.Wait(), std::optional<Args>(Args{}));
   // Once it has ended, no child of any kind is left waiting to be reaped.
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   for (siginfo_t info{}; waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0; info = {}) {
@@ -62,12 +63,8 @@ TEST(ShellExecuteA, LeavesNoZombie) {
 TEST(ShellExecuteA, FailuresGiveWin32ShellResults) {
   const std::string script = WriteFile("plain-script", "touch " + ScratchFolderOfProgram() + "ran\n", 0755);
   const std::string tooLong(200000, 'x');  // one argument past what the kernel takes
-  struct Case {
-    const char* verb;
-    std::string file;
-    const char *parameters, *directory;
-    INT_PTR result;
-  } cases[] = {
+  // Each row: the verb, the file, the parameters, the working folder, the result.
+  const std::tuple<const char*, std::string, const char*, const char*, INT_PTR> cases[] = {
       {NULL, ScratchFolderOfProgram() + "no-folder/missing", "", NULL, SE_ERR_FNF},
       {NULL, "korvex-no-such-program-anywhere", "", NULL, SE_ERR_FNF},
       {NULL, "", "", NULL, SE_ERR_FNF},
@@ -79,11 +76,11 @@ TEST(ShellExecuteA, FailuresGiveWin32ShellResults) {
       {NULL, RecorderPath(), "", "/no/such/folder", SE_ERR_PNF},
       {NULL, RecorderPath(), tooLong.c_str(), NULL, SE_ERR_OOM},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.file);
+  for (const auto& [verb, file, parameters, directory, result] : cases) {
+    SCOPED_TRACE(file);
     SetLastError(0);
-    EXPECT_EQ(Start(c.verb, c.file, c.parameters, c.directory), c.result);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(c.result));
+    EXPECT_EQ(Start(verb, file, parameters, directory), result);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(result));
   }
   EXPECT_FALSE(std::filesystem::exists(ScratchFolderOfProgram() + "ran"));
 }

@@ -1,6 +1,10 @@
 // The tool as a whole: help everywhere, version, refusals as one line on
-// standard error with status 2, and the demo's walk down the main road.
+// standard error with status 2, the demo's walk down the main road; and
+// product and open: the registry entries, the desktop entry and its defaults,
+// and links that must not start anything (the lookup's rules are tests/url's).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <iterator>
@@ -9,6 +13,8 @@
 #include <vector>
 
 #include "korvex/platform.h"
+#include "tests/support/recorder.h"
+#include "tests/support/scratch_registry.h"
 #include "tests/tool/run_tool.h"
 
 namespace {
@@ -41,12 +47,8 @@ TEST(ToolCli, MalformedCommandLinesFailWithOneLineThatSaysWhy) {
       {"reg frob HKCU\\x", "korvex: unknown command \"reg frob\"; the commands are "},
       {"reg query HKCU\\x --frob", "--frob"},
       {"reg query HKCU/Software/x", "separated by \\, not /"},
-      {"reg", "korvex: "},
       {"url make --port 70000 --host h", "korvex: "},
-      {"base64 encode a b", "korvex: "},
       {"reg add HKCU\\x -t REG_LINK", "korvex: "},
-      {"reg query HKCU\\x -v a --default", "korvex: "},
-      {"open", "korvex: "},
   };
   for (const auto& c : cases) {
     ToolRun run = RunTool(Words(c[0]));
@@ -78,9 +80,132 @@ TEST(ToolDemo, WalksTheMainRoadInItsOwnFolder) {
     size_t first = demo.out.find(readBack), last = demo.out.rfind(readBack);
     EXPECT_TRUE(first != std::string::npos && first != last) << demo.out;
   }
-  HKEY key = nullptr;
-  EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Quorvanta", 0, KEY_READ, &key));
-  EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\korvex-demo", 0, KEY_READ, &key));
+  EXPECT_EQ("<missing>", TreeAt(HKEY_LOCAL_MACHINE, "Software\\Quorvanta"));
+  EXPECT_EQ("<missing>", TreeAt(HKEY_CURRENT_USER, "SOFTWARE\\korvex-demo"));
+}
+
+const char kVendor[] = "Software\\Quorvanta";
+
+class ToolProduct : public testing::Test {
+protected:
+  void SetUp() override {
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, kVendor);
+    static int counter = 0;
+    folder_ = ScratchFile("products-" + std::to_string(counter++));
+    data_ = folder_ + "/data";
+    ASSERT_EQ(0, mkdir(folder_.c_str(), 0755));
+    // Every product of the table is the recording program.
+    for (const char* product : {"Torvik", "Skiv", "Quellbar"})
+      ASSERT_EQ(0, symlink(RECORD_ARGS_PATH, (folder_ + "/" + product).c_str()));
+    // The desktop files of this test alone; the tool inherits them.
+    setenv("XDG_DATA_HOME", data_.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (folder_ + "/config").c_str(), 1);
+  }
+  void TearDown() override { SHDeleteKeyA(HKEY_LOCAL_MACHINE, kVendor); }
+
+  ToolRun Register(const std::string& name, const std::string& version, const std::vector<std::string>& more = {}) {
+    std::vector<std::string> args{"product", "register", name, "--version", version, "--path", folder_};
+    args.insert(args.end(), more.begin(), more.end());
+    return RunTool(args);
+  }
+  std::string EntryPath(const std::string& id) const { return data_ + "/applications/korvex-" + id + ".desktop"; }
+
+  std::string folder_, data_;
+};
+
+TEST_F(ToolProduct, RegisterWritesWhatTheLookupReadsAndFindSaysWhere) {
+  ASSERT_EQ(0, Register("Torvik", "2.10").status);
+  std::string key = std::string(kVendor) + "\\Torvik\\2.10";
+  EXPECT_EQ("Path=" + folder_ + ";Version=2.10;", TreeAt(HKEY_LOCAL_MACHINE, key));
+  EXPECT_EQ("Torvik\n  path    " + folder_ + "/Torvik\n  found   in the product's key HKEY_LOCAL_MACHINE\\" + key +
+                "\n  result  2 (the leading number of the version)\n",
+            RunTool({"product", "find", "Torvik"}).out);
+  ASSERT_EQ(0, Register("Vantoria", "4").status);  // the suite's own key
+  EXPECT_EQ("{\"product\":\"Skiv\",\"path\":\"" + folder_ +
+                "/Skiv\",\"found\":\"in the suite's key HKEY_LOCAL_MACHINE\\\\Software\\\\Quorvanta\\\\Vantoria\\\\4\","
+                "\"result\":4}\n",
+            RunTool({"product", "find", "Skiv", "--json"}).out);
+  ToolRun run = RunTool({"product", "find", "Missing"});
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ("", run.out);
+}
+
+TEST_F(ToolProduct, RefusesWhatTheLookupCouldNotUseAndWritesNothing) {
+  const std::vector<std::string> cases[] = {
+      {"Torvik", "1.0"},            // below the gate
+      {"Other", "0.5"},             // a leading number of 0 is "not found"
+      {"Other", "10.0.1234"},       // 8 characters end the lookup's enumeration
+      {"a\\b", "2"},                // not one file name
+      {"Other", "2", "--desktop"},  // serves no scheme
+  };
+  for (const std::vector<std::string>& c : cases) {
+    ToolRun run = Register(c[0], c[1], {c.begin() + 2, c.end()});
+    EXPECT_EQ(2, run.status) << c[0] << " " << c[1];
+    EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
+  }
+  folder_ += "/missing";
+  EXPECT_EQ(1, Register("Torvik", "2").status);
+  EXPECT_EQ("<missing>", TreeAt(HKEY_LOCAL_MACHINE, kVendor));
+  EXPECT_NE(0, access(data_.c_str(), F_OK));
+}
+
+TEST_F(ToolProduct, DesktopEntryListsTheProductsSchemesAndGoesWithUnregister) {
+  const std::string cases[][3] = {
+      {"Torvik", "torvik", "MimeType=x-scheme-handler/ssh;x-scheme-handler/telnet;x-scheme-handler/rlogin;\n"},
+      {"Skiv", "skiv", "MimeType=x-scheme-handler/ftp;x-scheme-handler/sftp;\n"},
+      {"Quellbar", "quellbar", "MimeType=x-scheme-handler/xdm;x-scheme-handler/xdmcp;\n"},
+  };
+  bool validator = system("command -v desktop-file-validate >/dev/null") == 0;
+  for (const auto& c : cases) {
+    ASSERT_EQ(0, Register(c[0], "2.0", {"--desktop"}).status);
+    std::string entry = ReadFileBytes(EntryPath(c[1]));
+    EXPECT_NE(std::string::npos, entry.find(c[2])) << entry;
+    EXPECT_NE(std::string::npos, entry.find(" " KORVEX_TOOL_PATH " open --notify %u\n")) << entry;
+    EXPECT_TRUE(!validator || system(("desktop-file-validate '" + EntryPath(c[1]) + "'").c_str()) == 0) << entry;
+    EXPECT_EQ(0, RunTool({"product", "unregister", c[0]}).status);
+    EXPECT_NE(0, access(EntryPath(c[1]).c_str(), F_OK));
+    EXPECT_EQ("<missing>", TreeAt(HKEY_LOCAL_MACHINE, std::string(kVendor) + "\\" + c[0]));
+  }
+  EXPECT_EQ(1, RunTool({"product", "unregister", "Torvik"}).status);
+  if (!validator) GTEST_SKIP() << "desktop-file-validate is not installed; the entries were not validated";
+}
+
+TEST_F(ToolProduct, DefaultHandlerTakesTheSchemesAndGivesThemBack) {
+  std::string list = folder_ + "/config/mimeapps.list";
+  mkdir((folder_ + "/config").c_str(), 0755);
+  std::string others = "[Added Associations]\nx-scheme-handler/ssh=other.desktop;\n\n[Default Applications]\n";
+  WriteFileBytes(list, others + "x-scheme-handler/ssh=other.desktop;\ntext/plain=editor.desktop;\n");
+  ASSERT_EQ(0, Register("Torvik", "2.0", {"--desktop", "--default"}).status);
+  EXPECT_EQ(others +
+                "x-scheme-handler/ssh=korvex-torvik.desktop;\nx-scheme-handler/telnet=korvex-torvik.desktop;\n"
+                "x-scheme-handler/rlogin=korvex-torvik.desktop;\ntext/plain=editor.desktop;\n",
+            ReadFileBytes(list));
+  ASSERT_EQ(0, RunTool({"product", "unregister", "Torvik"}).status);
+  EXPECT_EQ(others + "text/plain=editor.desktop;\n", ReadFileBytes(list));
+  EXPECT_EQ(2, Register("Torvik", "2.0", {"--default"}).status);
+}
+
+// A refused link starts nothing and says why in one line. The Exec line of
+// the entry is what a browser runs for a clicked link: run it.
+TEST_F(ToolProduct, ARefusedLinkStartsNothingAndTheEntrysCommandOpensTheProduct) {
+  ASSERT_EQ(0, Register("Torvik", "2.0", {"--desktop"}).status);
+  std::vector<Recording> refused;
+  for (const char* url :
+       {"ssh://-oProxyCommand=x@host", "ssh://host?a=b%20c", "xdmcp://a%09b", "http://host", "host-without-scheme"}) {
+    refused.emplace_back();
+    ToolRun run = RunTool({"open", url});
+    EXPECT_EQ(1, run.status) << url;
+    EXPECT_EQ("", run.out) << url;
+    EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << url << ": " << run.err;
+  }
+  std::string entry = ReadFileBytes(EntryPath("torvik"));
+  size_t exec = entry.find("Exec=") + 5;
+  std::string command = entry.substr(exec, entry.find(" %u\n", exec) - exec);
+  Recording clicked;
+  ASSERT_EQ(0, system((command + " 'ssh://user@host:22/srv/logs?tail=100'").c_str())) << command;
+  EXPECT_EQ((std::vector<std::string>{"-url", "ssh://user@host:22/srv%2Flogs?tail=100"}), clicked.Wait());
+  // That start has been seen, so a refused link had its chance to start too.
+  for (const Recording& none : refused) EXPECT_FALSE(none.Exists());
 }
 
 }  // namespace

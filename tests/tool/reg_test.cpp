@@ -19,10 +19,7 @@ protected:
   std::string Key(const std::string& sub = "") const { return "HKCU\\" + Below(sub); }
   std::string Full(const std::string& sub = "") const { return "HKEY_CURRENT_USER\\" + Below(sub); }
   std::string Below(const std::string& sub) const { return sub.empty() ? scratch_.path() : scratch_ / sub; }
-  bool Exists(const std::string& sub) const {
-    HKEY key = nullptr;
-    return RegOpenKeyExA(scratch_.get(), sub.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS && RegCloseKey(key) == 0;
-  }
+  bool Exists(const std::string& sub) const { return TreeAt(scratch_.get(), sub, false) != "<missing>"; }
   // "<missing>", or the type number, a colon and the stored bytes.
   std::string Stored(const std::string& sub, const char* name) const {
     char data[512];
@@ -143,58 +140,13 @@ TEST_F(ToolReg, RenameMovesTheTreeEvenToAnotherCase) {
   EXPECT_EQ(2, RunTool({"reg", "rename", Key("Other"), "a\\b"}).status);
 }
 
-// Either encoding, the export imports back to the same bytes, text that is
-// not UTF-8 included.
-TEST_F(ToolReg, ExportWritesTheEditorsFormatAndImportsBackToTheSameBytes) {
-  const char* texts[][2] = {
-      {"", "def"}, {"s", "a\"b\\c"}, {"lines", "one\ntwo"}, {"u", "text \xc3\xbc"}, {"raw", "not UTF-8: \xff\xc3("}};
-  for (const auto& text : texts) Set("E", text[0], text[1]);
-  const std::vector<std::string> adds[] = {{"E", "-v", "n", "-t", "REG_DWORD", "-d", "42"},
-                                           {"E\\Sub", "-v", "m", "-t", "REG_MULTI_SZ", "-d", "x\\0y"},
-                                           {"E\\Sub", "-v", "b", "-t", "REG_BINARY", "-d", std::string(80, 'a')},
-                                           {"E\\Sub", "-v", "e", "-t", "REG_EXPAND_SZ", "-d", "%P%"},
-                                           {"E\\Sub", "--default", "-t", "REG_BINARY", "-d", ""}};
-  for (std::vector<std::string> add : adds) {
-    add[0] = Key(add[0]);
-    add.insert(add.begin(), {"reg", "add"});
-    ASSERT_EQ(0, RunTool(add).status) << add[3];
-  }
-  std::string first = ScratchFile("first.reg"), second = ScratchFile("second.reg");
-  ASSERT_EQ(0, RunTool({"reg", "export", Key("E"), first}).status);
-  std::string bytes = ReadFileBytes(first);
-  const char* expected[] = {"Windows Registry Editor Version 5.00\r\n\r\n[", "]\r\n@=\"def\"\r\n",
-                            "\"s\"=\"a\\\"b\\\\c\"\r\n", "\"n\"=dword:0000002a\r\n",
-                            // A text with a line break cannot be quoted: hex(1), UTF-16LE with its terminator.
-                            "\"lines\"=hex(1):6f,00,6e,00,65,00,0a,00,74,00,77,00,6f,00,00,00\r\n",
-                            "\"m\"=hex(7):78,00,00,00,79,00,00,00,00,00\r\n", "\"b\"=hex:aa,aa,aa,", ",\\\r\n  aa,aa,"};
-  EXPECT_EQ(0u, bytes.find(Utf16(expected[0])));
-  for (const char* piece : expected) EXPECT_NE(std::string::npos, bytes.find(Utf16(piece).substr(2))) << piece;
-  // Value lines stay within the editor's width.
-  std::string text;
-  for (size_t i = 2; i + 1 < bytes.size(); i += 2) text += bytes[i];
-  for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-    EXPECT_TRUE(text[start] == '[' || end - start <= 80u) << text.substr(start, end - start);
-
-  for (std::string utf8 : {"", "--utf8"}) {
-    std::vector<std::string> exporting{"reg", "export", Key("E"), first, utf8};
-    if (utf8.empty()) exporting.pop_back();
-    ASSERT_EQ(0, RunTool(exporting).status);
-    ASSERT_EQ(0, RunTool({"reg", "delete", Key("E"), "--force"}).status);
-    ToolRun import = RunTool({"reg", "import", first});
-    ASSERT_EQ(0, import.status) << utf8 << import.err;
-    EXPECT_EQ("imported 2 keys and 10 values from " + first + "\n", import.out);
-    exporting[3] = second;
-    ASSERT_EQ(0, RunTool(exporting).status);
-    EXPECT_EQ(ReadFileBytes(first), ReadFileBytes(second)) << utf8;
-    EXPECT_EQ(Sz("not UTF-8: \xff\xc3("), Stored("E", "raw")) << utf8;
-    EXPECT_EQ(Sz("text \xc3\xbc"), Stored("E", "u")) << utf8;
-  }
-}
-
-TEST_F(ToolReg, ImportReadsEveryFormAndEncoding) {
-  std::string text = "Windows Registry Editor Version 5.00\r\n\r\n; a comment\r\n[" + Full("I") +
+// Every form a .reg file may hold, in either encoding; the export writes the
+// editor's format and imports back to the same bytes, text that is not UTF-8
+// included.
+TEST_F(ToolReg, ImportReadsEveryFormAndTheExportImportsBackToTheSameBytes) {
+  std::string text = "Windows Registry Editor Version 5.00\r\n\r\n; a comment\r\n[" + Full("E") +
                      "]\r\n@=\"default\"\r\n\"s\"=\"q\\\"uote\\\\d \xc3\xbc\"\r\n\"gone\"=-\r\n"
-                     "\"d\" = dword:FFFFFFFE\r\n\"b\"=hex:01,02,\\\r\n    03 , 04\r\n\"e\"=hex(2):25,00,fc,00,00,00\r\n"
+                     "\"d\" = dword:0000FFFE\r\n\"b\"=hex:01,02,\\\r\n    03 , 04\r\n\"e\"=hex(2):25,00,fc,00,00,00\r\n"
                      "\"m\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n\"q\"=hex(b):01,00,00,00,00,00,00,00\r\n"
                      "\"p\"=hex(1):00,d8,00,dc,00,00\r\n\r\n[-" +
                      Full("Old") + "]\r\n";
@@ -203,20 +155,56 @@ TEST_F(ToolReg, ImportReadsEveryFormAndEncoding) {
     if (c != 0xC3) utf16 += std::string(1, c == 0xBC ? '\xfc' : static_cast<char>(c)) + '\0';
   for (const std::string& bytes : {text, "\xEF\xBB\xBF" + text, utf16}) {
     SCOPED_TRACE(bytes.substr(0, 3));
-    Set("I", "gone", "x");
+    Set("E", "gone", "x");
     Set("Old\\Deeper", "x", "1");
     ToolRun run = Import(bytes);
     ASSERT_EQ(0, run.status) << run.err;
-    EXPECT_EQ(Sz("default"), Stored("I", ""));
-    EXPECT_EQ(Sz("q\"uote\\d \xc3\xbc"), Stored("I", "s"));
-    EXPECT_EQ("<missing>", Stored("I", "gone"));
-    EXPECT_EQ("4:\xfe\xff\xff\xff", Stored("I", "d"));
-    EXPECT_EQ("3:" + std::string("\1\2\3\4", 4), Stored("I", "b"));
-    EXPECT_EQ("2:%\xc3\xbc" + std::string(1, '\0'), Stored("I", "e"));
-    EXPECT_EQ("7:" + std::string("a\0b\0\0", 5), Stored("I", "m"));
-    EXPECT_EQ("11:" + std::string("\1\0\0\0\0\0\0\0", 8), Stored("I", "q"));
-    EXPECT_EQ(Sz("\xf0\x90\x80\x80"), Stored("I", "p"));  // U+10000, the first beyond 16 bits
+    EXPECT_EQ(Sz("default"), Stored("E", ""));
+    EXPECT_EQ(Sz("q\"uote\\d \xc3\xbc"), Stored("E", "s"));
+    EXPECT_EQ("<missing>", Stored("E", "gone"));
+    EXPECT_EQ("4:" + std::string("\xfe\xff\0\0", 4), Stored("E", "d"));
+    EXPECT_EQ("3:" + std::string("\1\2\3\4", 4), Stored("E", "b"));
+    EXPECT_EQ("2:%\xc3\xbc" + std::string(1, '\0'), Stored("E", "e"));
+    EXPECT_EQ("7:" + std::string("a\0b\0\0", 5), Stored("E", "m"));
+    EXPECT_EQ("11:" + std::string("\1\0\0\0\0\0\0\0", 8), Stored("E", "q"));
+    EXPECT_EQ(Sz("\xf0\x90\x80\x80"), Stored("E", "p"));  // U+10000, the first beyond 16 bits
     EXPECT_FALSE(Exists("Old"));
+  }
+
+  Set("E", "lines", "one\ntwo");
+  Set("E", "raw", "not UTF-8: \xff\xc3(");
+  ASSERT_EQ(0,
+            RunTool({"reg", "add", Key("E\\Sub"), "-v", "b", "-t", "REG_BINARY", "-d", std::string(80, 'a')}).status);
+  ASSERT_EQ(0, RunTool({"reg", "add", Key("E\\Sub"), "--default", "-t", "REG_BINARY", "-d", ""}).status);
+  std::string first = ScratchFile("first.reg"), second = ScratchFile("second.reg");
+  ASSERT_EQ(0, RunTool({"reg", "export", Key("E"), first}).status);
+  std::string bytes = ReadFileBytes(first);
+  const char* expected[] = {"Windows Registry Editor Version 5.00\r\n\r\n[", "]\r\n@=\"default\"\r\n",
+                            "\"d\"=dword:0000fffe\r\n",
+                            // A text with a line break cannot be quoted: hex(1), UTF-16LE with its terminator.
+                            "\"lines\"=hex(1):6f,00,6e,00,65,00,0a,00,74,00,77,00,6f,00,00,00\r\n",
+                            "\"m\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n", "\"b\"=hex:aa,aa,aa,", ",\\\r\n  aa,aa,"};
+  EXPECT_EQ(0u, bytes.find(Utf16(expected[0])));
+  for (const char* piece : expected) EXPECT_NE(std::string::npos, bytes.find(Utf16(piece).substr(2))) << piece;
+  // Value lines stay within the editor's width.
+  std::string shown;
+  for (size_t i = 2; i + 1 < bytes.size(); i += 2) shown += bytes[i];
+  for (size_t start = 0, end; (end = shown.find("\r\n", start)) != std::string::npos; start = end + 2)
+    EXPECT_TRUE(shown[start] == '[' || end - start <= 80u) << shown.substr(start, end - start);
+
+  for (std::string utf8 : {"", "--utf8"}) {
+    std::vector<std::string> exporting{"reg", "export", Key("E"), first, utf8};
+    if (utf8.empty()) exporting.pop_back();
+    ASSERT_EQ(0, RunTool(exporting).status);
+    ASSERT_EQ(0, RunTool({"reg", "delete", Key("E"), "--force"}).status);
+    ToolRun import = RunTool({"reg", "import", first});
+    ASSERT_EQ(0, import.status) << utf8 << import.err;
+    EXPECT_EQ("imported 2 keys and 12 values from " + first + "\n", import.out);
+    exporting[3] = second;
+    ASSERT_EQ(0, RunTool(exporting).status);
+    EXPECT_EQ(ReadFileBytes(first), ReadFileBytes(second)) << utf8;
+    EXPECT_EQ(Sz("not UTF-8: \xff\xc3("), Stored("E", "raw")) << utf8;
+    EXPECT_EQ(Sz("q\"uote\\d \xc3\xbc"), Stored("E", "s")) << utf8;
   }
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/tool/run_tool.h"
@@ -58,23 +59,19 @@ TEST(ToolBase64, EncodesFilesAndDecodesWithAStatusPerResult) {
   EXPECT_EQ("AP8QaGk=\n", RunTool({"base64", "encode", file}).out);
   EXPECT_EQ("AP8QaGk=\n", RunTool({"base64", "encode"}, bytes).out);
   EXPECT_EQ(1, RunTool({"base64", "encode", ScratchFile("absent.bin")}).status);
-  struct Case {
-    std::string input;
-    int status;
-    std::string out;
-    const char* message;
-  } cases[] = {
+  // Each row: the input, the status, what is written out, the message.
+  const std::tuple<std::string, int, std::string, const char*> cases[] = {
       {"AP8Q\n aGk=\n", 0, bytes, ""},
       {"", 0, "", ""},
       {"aG=k", 3, "", "korvex: not Base64: malformed or cut short\n"},
       {std::string("aGk=\0", 5), 3, "", "korvex: not Base64: the input holds a zero byte\n"},
       {"aGl=", 4, "", "korvex: not canonical Base64: the last group carries nonzero unused bits\n"},
   };
-  for (const Case& c : cases) {
-    ToolRun run = RunTool({"base64", "decode"}, c.input);
-    EXPECT_EQ(c.status, run.status) << c.input;
-    EXPECT_EQ(c.out, run.out) << c.input;
-    EXPECT_EQ(c.message, run.err) << c.input;
+  for (const auto& [input, status, out, message] : cases) {
+    ToolRun run = RunTool({"base64", "decode"}, input);
+    EXPECT_EQ(status, run.status) << input;
+    EXPECT_EQ(out, run.out) << input;
+    EXPECT_EQ(message, run.err) << input;
   }
 }
 

@@ -54,6 +54,7 @@ TEST(CDllLoader, VersionAndExports) {
   }
 }
 
+// Copies borrow the module: only the loading object, when asked to, frees it.
 TEST(CDllLoader, OnlyTheLoadingObjectFreesTheModule) {
   const std::string path = Module(1);
   ASSERT_FALSE(IsInProcess(path));
@@ -61,29 +62,18 @@ TEST(CDllLoader, OnlyTheLoadingObjectFreesTheModule) {
     CDllLoader owner(path.c_str(), 1);
     {
       CDllLoader copy(owner);
-      CDllLoader assigned(Module(0).c_str(), 0);
-      assigned = owner;
+      CDllLoader assigned(Module(0).c_str(), 1);
+      assigned = owner;  // frees what it owned
       EXPECT_EQ(copy.IsLoaded() + assigned.IsLoaded(), 2);
-      // Assigning a borrower back to the owner keeps the owner owning.
-      owner = copy;
+      owner = copy;  // the same module: the owner stays the owner
     }
-    { CDllLoader second(path.c_str(), 1); }  // a reference of its own
-    EXPECT_TRUE(IsInProcess(path)) << "a copy or a second loader freed the module";
+    EXPECT_TRUE(IsInProcess(path)) << "a copy freed the module";
   }
   EXPECT_FALSE(IsInProcess(path)) << "the owner did not free the module";
-
-  // Assignment frees what the target owned; the flag 0 keeps the module.
-  {
-    CDllLoader target(path.c_str(), 1);
-    CDllLoader other(Module(0).c_str(), 1);
-    target = other;
-    EXPECT_FALSE(IsInProcess(path));
-  }
+  EXPECT_FALSE(IsInProcess(Module(0))) << "assignment did not free what the target owned";
   { CDllLoader kept(path.c_str(), 0); }
   HMODULE module = GetModuleHandleA(path.c_str());
-  ASSERT_TRUE(module != NULL);
-  EXPECT_TRUE(FreeLibrary(module));
-  EXPECT_FALSE(IsInProcess(path));
+  EXPECT_TRUE(module != NULL && FreeLibrary(module));
 }
 
 TEST(GetModuleFileNameA, NamesTheModuleOrTheProgramAndCutsToTheBuffer) {
@@ -106,20 +96,13 @@ TEST(GetModuleFileNameA, NamesTheModuleOrTheProgramAndCutsToTheBuffer) {
 
 #if defined(_WIN32)
 
-TEST(Module, LoadsUnloadsAndItsVersionResourceNamesTheRelease) {
-  HMODULE module = nullptr;
-  for (int round = 0; round < 3; ++round) {  // the last load stays for the version resource
-    EXPECT_TRUE(!module || FreeLibrary(module)) << "round " << round;
-    module = LoadLibraryA("korvex.dll");
-    ASSERT_NE(module, nullptr) << "round " << round << ", error " << GetLastError();
-  }
+// The version resource of the library this program runs with.
+TEST(Module, ItsVersionResourceNamesTheRelease) {
   char path[MAX_PATH];
-  path[GetModuleFileNameA(module, path, sizeof path)] = '\0';
+  path[GetModuleFileNameA(GetModuleHandleA("korvex.dll"), path, sizeof path)] = '\0';
   DWORD handle = 0, size = GetFileVersionInfoSizeA(path, &handle);
-  ASSERT_GT(size, 0u) << path;
   std::vector<char> info(size);
-  ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, info.data()));
-
+  ASSERT_TRUE(size > 0 && GetFileVersionInfoA(path, 0, size, info.data())) << path;
   VS_FIXEDFILEINFO* fixed = NULL;
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length) && length >= sizeof *fixed);
@@ -141,26 +124,19 @@ TEST(Module, LoadsUnloadsAndItsVersionResourceNamesTheRelease) {
     ASSERT_TRUE(VerQueryValueA(info.data(), key.c_str(), &value, &length) && length > 0) << s[0];
     EXPECT_STREQ(static_cast<const char*>(value), s[1]);
   }
-  FreeLibrary(module);
 }
 
 #else
 
-TEST(Module, LoadsUnloadsAndSonameAndFileNameCarryTheRelease) {
-  // The file the running program loaded the library from.
+// The name the running program loaded the library by, and the file behind it.
+TEST(Module, SonameAndFileNameCarryTheRelease) {
   bool (*exported)(const CString&, const char*) = &operator==;
   Dl_info info;
-  ASSERT_TRUE(dladdr(reinterpret_cast<void*>(exported), &info) && info.dli_fname);
-  std::string path = info.dli_fname;
-  for (int round = 0; round < 2; ++round) {
-    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(module, nullptr) << dlerror();
-    EXPECT_EQ(dlclose(module), 0) << "round " << round;
-  }
-  EXPECT_EQ(path.substr(path.rfind('/') + 1), "libkorvex.so.3");
   char real[PATH_MAX];
-  ASSERT_NE(realpath(path.c_str(), real), nullptr) << path;
-  EXPECT_EQ(std::string(real).substr(std::string(real).rfind('/') + 1), "libkorvex.so." KORVEX_PROJECT_VERSION);
+  ASSERT_TRUE(dladdr(reinterpret_cast<void*>(exported), &info) && realpath(info.dli_fname, real));
+  const std::string path = info.dli_fname, file = real;
+  EXPECT_EQ(path.substr(path.rfind('/') + 1), "libkorvex.so.3");
+  EXPECT_EQ(file.substr(file.rfind('/') + 1), "libkorvex.so." KORVEX_PROJECT_VERSION);
 }
 
 #endif

@@ -63,20 +63,17 @@ void ExpectFound(const char* product, unsigned int result, const std::string& pa
 }  // namespace
 
 // The started program splits its parameters itself on Windows; ours does it
-// for it. Both must give the same arguments.
+// for it. Both must give the same arguments, and none may reach a shell.
 TEST(ShellExecuteA, ParametersSplitByWindowsCommandLineRules) {
   const std::string marker = ScratchFolderOfProgram() + "shell-ran";
   const std::pair<std::string, Args> cases[] = {
       {"", {}},
-      {"a b\tc", {"a", "b", "c"}},
-      {"  lead   trail  ", {"lead", "trail"}},
-      {"\"a b\" c", {"a b", "c"}},
+      {"  a b\tc  ", {"a", "b", "c"}},
       {"a\"b c\"d", {"ab cd"}},
       {"a\\\\b c\\", {"a\\\\b", "c\\"}},
       {"a\\\"b", {"a\"b"}},
       {"a\\\\\"b c\"", {"a\\b c"}},
       {"a\\\\\\\"b", {"a\\\"b"}},
-      // Nothing here may reach a shell.
       {"$(touch " + marker + ") `touch " + marker + "` ; touch " + marker + " | & > < * ~ 'q' %PATH%",
        {"$(touch", marker + ")", "`touch", marker + "`", ";", "touch", marker, "|", "&", ">", "<", "*", "~", "'q'",
         "%PATH%"}},
@@ -90,17 +87,10 @@ TEST(ShellExecuteA, ParametersSplitByWindowsCommandLineRules) {
   for (size_t i = 0; i < recordings.size(); ++i)
     EXPECT_EQ(recordings[i].Wait(), std::optional<Args>(cases[i].second)) << cases[i].first << ": nullopt: not started";
   EXPECT_FALSE(std::filesystem::exists(marker));
-  // NULL parameters give no arguments; a missing file starts nothing.
-  Recording none;
-  EXPECT_GT(Start(RecorderPath(), NULL), 32);
-  EXPECT_EQ(none.Wait(), std::optional<Args>(Args{}));
-  EXPECT_EQ(Start(FolderOfThisProgram() + "no_such_program" + ProgramExtension(), "x"), SE_ERR_FNF);
 }
 
 TEST(GetProductPath, BesideTheProgramWinsOverTheRegistry) {
-  static std::atomic<int> counter{0};
-  const std::string name = "Beside" + std::to_string(counter++);
-  const std::string beside = FolderOfThisProgram() + name + ProgramExtension();
+  const std::string name = "Beside", beside = FolderOfThisProgram() + name + ProgramExtension();
   std::filesystem::copy_file(RecorderPath(), beside, std::filesystem::copy_options::overwrite_existing);
   VendorKeys keys;
   Set(name + "\\7", "Path", ProductFolder({name}).c_str());
