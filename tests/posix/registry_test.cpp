@@ -109,7 +109,6 @@ TEST(Registry, HiveFolderOthersControlIsRefused) {
   } cases[] = {{"private", 0700, 0, false, ERROR_SUCCESS},
                {"link", 0700, 0, true, ERROR_ACCESS_DENIED},
                {"group-writable", 0770, 0, false, ERROR_ACCESS_DENIED},
-               {"world-writable", 0777, 0, false, ERROR_ACCESS_DENIED},
                {"world-writable, sticky", 01777, 0, false, ERROR_SUCCESS},
                {"another user's", 0755, 65534, false, ERROR_ACCESS_DENIED}};
   for (const Case& c : cases) {
@@ -130,22 +129,6 @@ TEST(Registry, HiveFolderOthersControlIsRefused) {
       std::string hive = folder + (root == HKEY_CURRENT_USER ? "/user.db" : "/machine.db");
       EXPECT_EQ(c.expected == ERROR_SUCCESS, std::filesystem::exists(hive));
     }
-  }
-}
-
-// Another user finds root's hive there but closed to them.
-TEST(Registry, AnotherUsersHiveIsRefusedNotMissing) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root, to become another user";
-  ScratchFolder scratch;
-  for (mode_t folderMode : {0755, 0700}) {
-    SCOPED_TRACE(folderMode);
-    ASSERT_EQ(0, chmod(scratch.path().c_str(), folderMode));
-    RegCloseKey(CreateKey(HKEY_CURRENT_USER, "Software"));
-    EXPECT_EQ(0, RunInChild([] {
-                HKEY key = nullptr;
-                if (setgid(65534) != 0 || setuid(65534) != 0) return 1;
-                return RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key) == ERROR_ACCESS_DENIED ? 0 : 2;
-              }));
   }
 }
 

@@ -221,10 +221,17 @@ void BecomeUnprivileged() {
 }
 
 // A machine hive that its owner wrote and everyone may read: another user reads
-// it, and every write of that user is refused as Win32 refuses it.
+// it, and every write of that user is refused as Win32 refuses it. The owner's
+// user hive is there but closed to them.
 TEST(Reliability, MachineHiveIsReadableByEveryoneAndWritableByItsOwner) {
   ScratchFolder scratch;
   chmod(scratch.path().c_str(), 0755);
+  // The owner's user hives, in this folder and in a closed one.
+  for (std::string folder : {scratch / "closed", scratch.path()}) {
+    setenv("KORVEX_REGISTRY_DIR", folder.c_str(), 1);
+    RegCloseKey(CreateKey(HKEY_CURRENT_USER, "Software"));
+  }
+  const LONG userHive = geteuid() == 0 ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
   // Written by another process, which leaves no open connection behind.
   ASSERT_EQ(0, RunInChild([] {
               return SetNumber(CreateKey(HKEY_LOCAL_MACHINE, "Software\\Vendor"), "v", 7) == ERROR_SUCCESS ? 0 : 2;
@@ -232,7 +239,7 @@ TEST(Reliability, MachineHiveIsReadableByEveryoneAndWritableByItsOwner) {
   std::string hive = scratch / "machine.db";
   // Root reads anything: the child gives up root; anyone else loses write access.
   ASSERT_EQ(0, chmod(hive.c_str(), geteuid() == 0 ? 0644 : 0444));
-  EXPECT_EQ(0, RunInChild([] {
+  EXPECT_EQ(0, RunInChild([&] {
               BecomeUnprivileged();
               HKEY reader = nullptr, writer = nullptr;
               if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, KEY_READ, &reader) != ERROR_SUCCESS ||
@@ -243,7 +250,12 @@ TEST(Reliability, MachineHiveIsReadableByEveryoneAndWritableByItsOwner) {
                   RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vendor", 0, KEY_WRITE, &writer),
                   RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Other", 0, nullptr, 0, KEY_READ, nullptr, &writer, nullptr),
                   RegDeleteValueA(HKEY_LOCAL_MACHINE, "v"), RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Vendor")};
-              return writes == std::vector<LONG>(5, ERROR_ACCESS_DENIED) && HasNumber(reader, "v", 7) ? 0 : 2;
+              if (writes != std::vector<LONG>(5, ERROR_ACCESS_DENIED) || !HasNumber(reader, "v", 7)) return 2;
+              for (std::string folder : {scratch.path(), scratch / "closed"}) {
+                setenv("KORVEX_REGISTRY_DIR", folder.c_str(), 1);
+                if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &writer) != userHive) return 3;
+              }
+              return 0;
             }));
 }
 
