@@ -167,26 +167,28 @@ TEST_F(RegistryTransaction, RefusesWhatItCannotKeep) {
   CloseHandle(event);
 }
 
-// Threads share the transaction's connection one call at a time.
-TEST_F(RegistryTransaction, ThreadsWriteIntoOneTransaction) {
+// Threads share a hive, and the transaction's connection one call at a time.
+TEST_F(RegistryTransaction, ThreadsWriteIntoOneTransactionAndBesideIt) {
   constexpr int kThreads = 4, kValues = 50;
   std::vector<std::thread> threads;
   std::vector<LONG> failures(kThreads, ERROR_SUCCESS);
+  HKEY outside = CreateKey(HKEY_LOCAL_MACHINE, "Software\\Outside");
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
-      HKEY sub = CreateKey(key_, ("T" + std::to_string(t)).c_str());
+      HKEY sub = CreateKey(t % 2 ? outside : key_, ("T" + std::to_string(t)).c_str());
       for (int v = 0; v < kValues && failures[t] == ERROR_SUCCESS; ++v)
         failures[t] = SetText(sub, "v" + std::to_string(100 + v), "x");
       RegCloseKey(sub);
     });
   }
   for (std::thread& thread : threads) thread.join();
+  RegCloseKey(outside);
   EXPECT_EQ(std::vector<LONG>(kThreads, ERROR_SUCCESS), failures);
   EXPECT_EQ(kSeeded, Committed());
   ASSERT_TRUE(CommitTransaction(transaction_));
   std::string values;  // named so that they list in the order written
   for (int v = 0; v < kValues; ++v) values += "v" + std::to_string(100 + v) + "=x;";
-  std::string all = Committed();
+  std::string all = Committed() + TreeAt(HKEY_LOCAL_MACHINE, "Software\\Outside");
   for (int t = 0; t < kThreads; ++t)
     EXPECT_NE(std::string::npos, all.find("[T" + std::to_string(t) + "]{" + values + "}"));
 }

@@ -7,7 +7,6 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -74,23 +73,6 @@ TEST(Reliability, EightWritersIntoOneKeyAndOneProfileLoseNothing) {
   }
   EXPECT_EQ(0, missing);
   RegCloseKey(key);
-}
-
-TEST(Reliability, ThreadsShareAHiveSafely) {
-  ScratchFolder scratch;
-  constexpr int kValues = 300;
-  std::vector<std::thread> threads;
-  std::atomic<int> failed{0};
-  for (int writer = 0; writer < 4; ++writer)
-    threads.emplace_back([&, writer] {
-      HKEY key = CreateKey(HKEY_CURRENT_USER, ("Threads\\" + std::to_string(writer)).c_str());
-      for (int i = 0; i < kValues; ++i)
-        if (SetNumber(key, Numbered("t", writer, i), i) || !HasNumber(key, Numbered("t", writer, i), i))
-          failed.fetch_add(1);
-      RegCloseKey(key);
-    });
-  for (std::thread& thread : threads) thread.join();
-  EXPECT_EQ(0, failed.load());
 }
 
 // A writer reports each write that returned through a pipe until it is killed.
