@@ -330,59 +330,47 @@ TEST_F(Profile, WhatWindowsAnswersOddlyIsRefusedWithACode) {
   }
 }
 
-// Every call's failure once, each errno once (one mapping serves them all). The
-// folder's sync comes after the rename: the new file is in place, so a failure
-// there is no failure of the call. The file is the old one or the new one, whole.
-TEST_F(Profile, AFailedWriteFsyncOrRenameKeepsTheOldFileAndSaysWhy) {
+// Each call failing (each errno once: one mapping serves them all) or a writer
+// killed at each step: the file is the old one or the new one, whole, and a
+// failure says why. The folder's sync comes after the rename: the new file is in
+// place, so a failure there is no failure of the call.
+TEST_F(Profile, AFailedOrKilledWriteLeavesTheOldOrTheNewFileWhole) {
   struct Case {
-    Call call;
-    int error;
-    DWORD expected;  // ERROR_SUCCESS: the call succeeds
-  } cases[] = {{kWrite, EIO, ERROR_IO_DEVICE},
-               {kDataSync, ENOSPC, ERROR_DISK_FULL},
-               {kRename, EDQUOT, ERROR_DISK_FULL},
-               {kRename, EIO, ERROR_IO_DEVICE},
-               {kSync, EIO, ERROR_SUCCESS}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "call " << c.call << ", errno " << c.error);
-    const bool replaced = c.expected == ERROR_SUCCESS;
-    WriteFile(file_, kOld);
-    g_trap = {c.call, kFail, c.error};
-    SetLastError(0);
-    EXPECT_EQ(replaced, WritePrivateProfileStringA("S", "new", "2", file_.c_str()) != FALSE);
-    EXPECT_TRUE(replaced || GetLastError() == c.expected) << GetLastError();
-    g_trap.call = kNone;
-    EXPECT_EQ(replaced ? kChanged : kOld, ReadFile(file_));
-    EXPECT_EQ((std::set<std::string>{"test.ini", "test.ini.lock"}), Listing(scratch_.path()));  // no temporary left
-    EXPECT_EQ(replaced ? "2" : "<default>", Get("S", "new"));
-  }
-}
-
-TEST_F(Profile, AWriterKilledAtEachStepLeavesTheOldOrTheNewFileWhole) {
-  struct Case {
-    const char* step;
     Trap trap;
+    DWORD error;  // of a failed call
     bool replaced;
-  } cases[] = {
-      {"half the temporary file written", {kWrite, kKillAfter, 0}, false},
-      {"the temporary file written, not synced", {kDataSync, kKillBefore, 0}, false},
-      {"the temporary file synced, not renamed", {kRename, kKillBefore, 0}, false},
-      {"renamed, the folder not synced", {kRename, kKillAfter, 0}, true},
-      {"while the folder syncs", {kSync, kKillBefore, 0}, true},
-  };
+  } cases[] = {{{kWrite, kFail, EIO}, ERROR_IO_DEVICE, false},
+               {{kDataSync, kFail, ENOSPC}, ERROR_DISK_FULL, false},
+               {{kRename, kFail, EDQUOT}, ERROR_DISK_FULL, false},
+               {{kRename, kFail, EIO}, ERROR_IO_DEVICE, false},
+               {{kSync, kFail, EIO}, ERROR_SUCCESS, true},
+               {{kWrite, kKillAfter, 0}, 0, false},  // half the temporary file written
+               {{kDataSync, kKillBefore, 0}, 0, false},
+               {{kRename, kKillBefore, 0}, 0, false},
+               {{kRename, kKillAfter, 0}, 0, true},
+               {{kSync, kKillBefore, 0}, 0, true}};
   std::string file = file_;
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.step);  // and then the dead writer's lock is gone
+    SCOPED_TRACE(testing::Message() << "call " << c.trap.call << ", action " << c.trap.action);
     WriteFile(file_, kOld);
     Age(file_, 3600);  // long settled, so this process keeps what it parsed
     ASSERT_EQ("<default>", Get("S", "new"));
-    EXPECT_EQ(-1, RunInChild([&] {
+    auto write = [&] {
       g_trap = c.trap;
-      return WritePrivateProfileStringA("S", "new", "2", file.c_str()) ? 0 : 1;
-    }));
+      return WritePrivateProfileStringA("S", "new", "2", file.c_str()) != FALSE;
+    };
+    if (c.trap.action == kFail) {
+      SetLastError(0);
+      EXPECT_EQ(c.replaced, write());
+      EXPECT_TRUE(c.replaced || GetLastError() == c.error) << GetLastError();
+      g_trap.call = kNone;
+      EXPECT_EQ((std::set<std::string>{"test.ini", "test.ini.lock"}), Listing(scratch_.path()));  // no temporary
+    } else {
+      EXPECT_EQ(-1, RunInChild([&] { return write() ? 0 : 1; }));
+    }
     EXPECT_EQ(c.replaced ? kChanged : kOld, ReadFile(file_));
-    EXPECT_EQ(c.replaced ? "2" : "<default>", Get("S", "new"));  // another process's write is seen
-    EXPECT_TRUE(WritePrivateProfileStringA("S", "after", "1", file_.c_str()));
+    EXPECT_EQ(c.replaced ? "2" : "<default>", Get("S", "new"));
+    EXPECT_TRUE(WritePrivateProfileStringA("S", "after", "1", file_.c_str()));  // no lock is left
   }
 }
 
