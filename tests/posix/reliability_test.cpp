@@ -1,5 +1,5 @@
-// The store under stress: many writers at once, writers killed mid-stream, and
-// hive and profile files that are damaged or cannot be written: a read-only
+// The store under stress: many writers at once, writers killed mid-transaction,
+// and hive and profile files that are damaged or cannot be written: a read-only
 // folder, another user, a full disk (RLIMIT_FSIZE with SIGXFSZ ignored).
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -13,7 +13,6 @@
 #include <fstream>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "korvex/korvex.h"
@@ -39,6 +38,8 @@ bool HasNumber(HKEY key, const std::string& name, DWORD expected) {
          type == REG_DWORD && number == expected;
 }
 
+// The writers end in _exit, with no cleanup: every write they were answered must
+// be in the files. (Killed writers: TransactedRenameKilledAtRandomPoints.)
 TEST(Reliability, EightWritersIntoOneKeyAndOneProfileLoseNothing) {
   ScratchFolder scratch;
   constexpr int kWriters = 8, kValues = 2000, kKeys = 50;
@@ -72,34 +73,6 @@ TEST(Reliability, EightWritersIntoOneKeyAndOneProfileLoseNothing) {
                                        file.c_str()) != static_cast<UINT>(i);
   }
   EXPECT_EQ(0, missing);
-  RegCloseKey(key);
-}
-
-// A writer reports each write that returned through a pipe until it is killed.
-TEST(Reliability, RegistryWriterKilledMidStreamLosesNoReturnedWrite) {
-  ScratchFolder scratch;
-  HKEY key = CreateKey(HKEY_CURRENT_USER, "Stream");
-  int reports[2];
-  ASSERT_EQ(0, pipe(reports));
-  pid_t child = StartChild([&] {
-    close(reports[0]);
-    HKEY own = nullptr;  // its own handle, as another program would have
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Stream", 0, KEY_WRITE, &own) != ERROR_SUCCESS) return 1;
-    for (int i = 0;; ++i)
-      if (SetNumber(own, Numbered("s", 0, i), i) != ERROR_SUCCESS || write(reports[1], &i, sizeof i) != sizeof i)
-        return 2;
-  });
-  close(reports[1]);
-  int last = -1, index = 0;
-  while (read(reports[0], &index, sizeof index) == sizeof index)
-    if ((last = index) == 499) kill(child, SIGKILL);
-  close(reports[0]);
-  ASSERT_EQ(-1, ChildExitCode(child));
-  ASSERT_GE(last, 499);
-  int missing = 0;
-  for (int i = 0; i <= last; ++i) missing += !HasNumber(key, Numbered("s", 0, i), static_cast<DWORD>(i));
-  EXPECT_EQ(0, missing);
-  EXPECT_EQ(ERROR_SUCCESS, SetNumber(key, "after", 1));  // the hive takes writes again
   RegCloseKey(key);
 }
 
