@@ -187,7 +187,7 @@ void RunWorkload(Report* report) {
 
 enum Presence { kAbsent, kWhole, kEither };
 
-// 0 when the value at path reads back exact (kWhole), is missing (kAbsent), or either.
+// Whether the value at path reads back exact (kWhole), is missing (kAbsent), or either.
 bool ValueIs(const std::string& path, const Typed& value, Presence presence) {
   BYTE data[16];
   DWORD type = 0, size = sizeof data;
@@ -197,12 +197,7 @@ bool ValueIs(const std::string& path, const Typed& value, Presence presence) {
   return presence == kWhole ? exact : presence == kAbsent ? missing : exact || missing;
 }
 
-bool KeyExists(const std::string& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
+bool KeyExists(const std::string& path) { return TreeAt(HKEY_CURRENT_USER, path, false) != "<missing>"; }
 
 int Check(const std::string& hive, const Report& report) {
   sqlite3* db = nullptr;
@@ -256,15 +251,11 @@ TEST(FaultInjection, EveryStorageFaultLeavesTheHiveWholeAndTheAnswersTrue) {
       report->fired = g_fired;
       return 0;
     });
-    if (workload != 0) {
-      ADD_FAILURE() << "the workload crashed or hung with fault " << failAt;
-      ++crashed;
-    }
+    EXPECT_EQ(0, workload) << "the workload crashed or hung with fault " << failAt;
     int check = RunInChild([&] { return Check(folder + "/user.db", *report); });
-    if (check != 0) {
-      ADD_FAILURE() << "check " << check << " failed after fault " << failAt;
-      ++inconsistent;
-    }
+    EXPECT_EQ(0, check) << "the check failed after fault " << failAt;
+    crashed += workload != 0;
+    inconsistent += check != 0;
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
     if (!report->fired || crashed + inconsistent >= 20) break;
