@@ -1,6 +1,5 @@
-// The POSIX profile files themselves: their format on disk, where they live,
-// who may read them, links, the reader's cache of parsed files, and storage
-// that fails under a writer or a writer that dies.
+// The POSIX profile files: their format on disk, where they live, who may read
+// them, links, the cache of parsed files, and writers that fail or die.
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -24,9 +23,8 @@
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_registry.h"
 
-// This program defines write, fdatasync, rename and fsync itself, so the
-// library's calls reach these first: an armed trap fails the next call of one
-// of them with an errno, or kills the process there.
+// The library's write, fdatasync, rename and fsync reach these first: an armed
+// trap fails the next call of one with an errno, or kills the process there.
 namespace {
 
 enum Call { kNone, kWrite, kDataSync, kRename, kSync };
@@ -151,9 +149,8 @@ TEST_F(Profile, PathsWithoutFolderAndWithBackslashes) {
   EXPECT_EQ(scratch_ / ".config", path);
 }
 
-// A replacement keeps mode, owner and group; a file its writer cannot read is
-// not written. Root reads everything, so an ordinary user that owns the file
-// (and its folder) writes it.
+// A replacement keeps mode, owner and group; a file its writer cannot read is not
+// written (as root reads everything, its owner, an ordinary user, writes it).
 TEST_F(Profile, ReplacementKeepsModeOwnerAndGroupOfAFileItCanRead) {
   const bool root = geteuid() == 0;
   const uid_t other = root ? kNobody : geteuid();  // only root may give files away
@@ -311,9 +308,8 @@ TEST_F(Profile, LongLinesAndFilesAreReadOnlyAsFarAsTheBound) {
   }
 }
 
-// Windows writes to win.ini without a file name; here it is refused. A struct
-// that does not check out sets Windows' codes (Wine gives others) and leaves
-// the caller's buffer alone.
+// Windows writes win.ini without a file name; here it is refused. A bad struct
+// sets Windows' codes (Wine gives others) and leaves the caller's buffer alone.
 TEST_F(Profile, WhatWindowsAnswersOddlyIsRefusedWithACode) {
   SetLastError(0);
   EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", nullptr));

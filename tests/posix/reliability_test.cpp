@@ -20,9 +20,8 @@
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_registry.h"
 
-// Forked writers churn through SQLite's allocations; with AddressSanitizer's
-// default 256 MB quarantine each one lands on fresh copy-on-write pages, which
-// makes the crowds ten times slower without finding anything more.
+// With AddressSanitizer's default 256 MB quarantine, forked writers churning
+// through SQLite's allocations land on fresh copy-on-write pages: ten times slower.
 extern "C" const char* __asan_default_options() { return "quarantine_size_mb=16"; }
 
 namespace {
