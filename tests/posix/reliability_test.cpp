@@ -75,19 +75,6 @@ TEST(Reliability, EightWritersIntoOneKeyAndOneProfileLoseNothing) {
   RegCloseKey(key);
 }
 
-// The values of Moving\<name> that hold their numbers; -1 when the key is missing.
-int IntactValues(const std::string& name) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, ("Moving\\" + name).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return -1;
-  DWORD values = 0;
-  int intact = 0;
-  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
-                       nullptr) == ERROR_SUCCESS)
-    for (DWORD i = 0; i < values; ++i) intact += HasNumber(key, Numbered("v", 0, i), i);
-  RegCloseKey(key);
-  return intact == static_cast<int>(values) ? intact : -2;
-}
-
 // In a child: renames Moving\<from> to Moving\<to> in one transaction.
 int RenameInTransaction(const std::string& from, const std::string& to) {
   HANDLE txn = CreateTransaction(nullptr, nullptr, 0, 0, 0, 0, nullptr);
@@ -104,8 +91,10 @@ TEST(Reliability, TransactedRenameKilledAtRandomPointsIsAllOrNothing) {
   ScratchFolder scratch;
   constexpr int kValues = 1000, kRuns = 50;
   HKEY key = CreateKey(HKEY_CURRENT_USER, "Moving\\A");
-  for (int i = 0; i < kValues; ++i) ASSERT_EQ(ERROR_SUCCESS, SetNumber(key, Numbered("v", 0, i), i));
+  for (int i = 0; i < kValues; ++i)
+    ASSERT_EQ(ERROR_SUCCESS, SetText(key, Numbered("v", 0, i), std::to_string(i).c_str()));
   RegCloseKey(key);
+  const std::string whole = TreeAt(HKEY_CURRENT_USER, "Moving\\A"), missing = "<missing>";
   // A whole rename, unkilled, sets the span the kills fall in.
   auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(0, RunInChild([] { return RenameInTransaction("A", "B"); }));
@@ -119,10 +108,10 @@ TEST(Reliability, TransactedRenameKilledAtRandomPointsIsAllOrNothing) {
     usleep(static_cast<useconds_t>(delay(random)));
     kill(child, SIGKILL);
     killed += ChildExitCode(child) == -1;
-    int stayed = IntactValues(at), moved = IntactValues(other);
-    ASSERT_TRUE((stayed == kValues && moved == -1) || (stayed == -1 && moved == kValues))
-        << "run " << run << ": " << stayed << " values stayed, " << moved << " moved";
-    if (moved == kValues) std::swap(at, other);
+    std::string stayed = TreeAt(HKEY_CURRENT_USER, "Moving\\" + at),
+                moved = TreeAt(HKEY_CURRENT_USER, "Moving\\" + other);
+    ASSERT_TRUE((stayed == whole && moved == missing) || (stayed == missing && moved == whole)) << "run " << run;
+    if (moved == whole) std::swap(at, other);
   }
   EXPECT_GT(killed, 0);
   // The dead writers' locks went with them.
