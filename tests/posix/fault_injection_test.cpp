@@ -112,8 +112,7 @@ const Typed kTyped[] = {
 };
 constexpr int kTypes = sizeof kTyped / sizeof kTyped[0];
 
-// What the workload's process reports: each call's result, and the names the
-// enumerations listed.
+// What the workload's process reports: each call's result, and what it listed.
 struct Report {
   LONG rc[128];
   bool fired;
@@ -143,17 +142,8 @@ std::string List(const std::string& path) {
 }
 
 // Step indices the checker reads.
-enum : int {
-  kRename = 2 * kTypes,
-  kDelete,
-  kTxnBegin,
-  kTxnRename,
-  kTxnFirstKey,
-  kCommit = kTxnFirstKey + kTxnKeys,
-  kList,
-  kSteps
-};
-static_assert(kSteps <= 128, "Report holds every step");
+enum { kRename = 2 * kTypes, kDelete, kTxnBegin, kTxnRename, kTxnFirstKey, kCommit = kTxnFirstKey + kTxnKeys, kList };
+static_assert(kList < 128, "Report holds every step");
 
 void RunWorkload(Report* report) {
   HANDLE txn = INVALID_HANDLE_VALUE;

@@ -131,8 +131,7 @@ TEST(Reliability, DamagedHiveFilesGiveErrors) {
       (std::vector<LONG>{RegCreateKeyExA(HKEY_CURRENT_USER, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
                          RegQueryValueExA(HKEY_CURRENT_USER, "v", nullptr, nullptr, nullptr, &size),
                          SetNumber(HKEY_CURRENT_USER, "v", 1)}));
-  // The other hive is not affected.
-  RegCloseKey(CreateKey(HKEY_LOCAL_MACHINE, "x"));
+  RegCloseKey(CreateKey(HKEY_LOCAL_MACHINE, "x"));  // the other hive is unaffected
 
   // A hive whose pages after the first were overwritten: made by another process,
   // so that this one first opens it damaged.
@@ -202,8 +201,7 @@ TEST(Reliability, MachineHiveIsReadableByEveryoneAndWritableByItsOwner) {
             }));
 }
 
-// Old\\Deep holds 300 values of 4000 bytes: more than a full disk lets through.
-// Gives the tree as it is then.
+// Old\\Deep gets 300 values of 4000 bytes, more than a full disk lets through; gives the tree.
 std::string BuildOldData(const std::string& ini) {
   HKEY deep = CreateKey(HKEY_CURRENT_USER, "Software\\Kept\\Old\\Deep");
   for (int i = 0; i < 300; ++i)
