@@ -1,6 +1,5 @@
-// The POSIX profile files themselves: their format on disk, where they live,
-// who may read them, links, the reader's cache of parsed files, and storage
-// that fails under a writer or a writer that dies.
+// The POSIX profile files: their format on disk, where they live, who may read
+// them, links, the cache of parsed files, and writers that fail or die.
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -24,9 +23,8 @@
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_registry.h"
 
-// This program defines write, fdatasync, rename and fsync itself, so the
-// library's calls reach these first: an armed trap fails the next call of one
-// of them with an errno, or kills the process there.
+// The library's write, fdatasync, rename and fsync reach these first: an armed
+// trap fails the next call of one with an errno, or kills the process there.
 namespace {
 
 enum Call { kNone, kWrite, kDataSync, kRename, kSync };
@@ -127,7 +125,10 @@ TEST_F(Profile, WritesEditInPlaceAndDelete) {
 }
 
 TEST_F(Profile, PathsWithoutFolderAndWithBackslashes) {
-  // A bare name lives in the stand-in for the Windows folder, made private on first write.
+  // A bare name lives in the application data folder, which is made private on first write.
+  char path[MAX_PATH];
+  EXPECT_EQ(S_FALSE, SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path));  // not there yet
+  EXPECT_EQ(scratch_ / "config", path);
   ASSERT_TRUE(WritePrivateProfileStringA("S", "k", "bare", "bare.ini"));
   EXPECT_EQ("[S]\r\nk=bare\r\n", ReadFile(scratch_ / "config/korvex/bare.ini"));
   EXPECT_EQ("bare", Get("S", "k", "bare.ini"));
@@ -139,17 +140,6 @@ TEST_F(Profile, PathsWithoutFolderAndWithBackslashes) {
   std::string windowsStyle = scratch_.path() + "\\sub\\win.ini";
   ASSERT_TRUE(WritePrivateProfileStringA("S", "k", "slashed", windowsStyle.c_str()));
   EXPECT_EQ("[S]\r\nk=slashed\r\n", ReadFile(scratch_ / "sub/win.ini"));
-}
-
-TEST_F(Profile, ApplicationDataFolder) {
-  char path[MAX_PATH];
-  std::string config = scratch_ / "config";
-  EXPECT_EQ(S_FALSE, SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path));  // not there yet
-  EXPECT_EQ(config, path);
-  ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, path));
-  EXPECT_TRUE(std::filesystem::is_directory(config));
-  EXPECT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, path));
-  EXPECT_TRUE(FAILED(SHGetFolderPathA(nullptr, 0x0005, nullptr, 0, path)));
   // A relative XDG_CONFIG_HOME does not count: ~/.config is used.
   std::string home = getenv("HOME") ? getenv("HOME") : "";
   setenv("HOME", scratch_.path().c_str(), 1);
@@ -159,60 +149,68 @@ TEST_F(Profile, ApplicationDataFolder) {
   EXPECT_EQ(scratch_ / ".config", path);
 }
 
-TEST_F(Profile, AFileThatCannotBeReadIsNotWritten) {
-  const std::string content = "[keep]\r\na=1\r\nb=2\r\n";
-  WriteFile(file_, content);
-  chmod(file_.c_str(), 0200);
-  // Root reads everything: the write is then made by an ordinary user who owns the file.
-  bool root = geteuid() == 0;
-  if (root) {
-    ASSERT_EQ(0, chown(scratch_.path().c_str(), kNobody, kNobody));
-    ASSERT_EQ(0, chown(file_.c_str(), kNobody, kNobody));
-  }
+// A replacement keeps mode, owner and group; a file its writer cannot read is not
+// written (as root reads everything, its owner, an ordinary user, writes it).
+TEST_F(Profile, ReplacementKeepsModeOwnerAndGroupOfAFileItCanRead) {
+  const bool root = geteuid() == 0;
+  const uid_t other = root ? kNobody : geteuid();  // only root may give files away
+  struct Case {
+    mode_t mode;
+    uid_t owner;
+    gid_t group;
+    bool written;
+  } cases[] = {{0664, geteuid(), getegid(), true}, {0640, other, other, true}, {0200, other, other, false}};
   std::string file = file_;
-  int result = RunInChild([&] {
-    if (root && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) return 3;
-    if (WritePrivateProfileStringA("keep", "c", "3", file.c_str())) return 1;
-    return GetLastError() == ERROR_ACCESS_DENIED ? 0 : 2;
-  });
-  EXPECT_EQ(0, result) << "1: written, 2: another error, 3: no ordinary user";
-  chmod(file_.c_str(), 0600);
-  EXPECT_EQ(content, ReadFile(file_));
-}
-
-TEST_F(Profile, ReplacementKeepsModeOwnerAndGroup) {
-  // Mode, owner and group; only root may give files away.
-  const uid_t owner = geteuid() == 0 ? kNobody : geteuid();
-  for (const auto& c : {std::make_tuple(0664, geteuid(), getegid()), std::make_tuple(0640, owner, owner)}) {
-    WriteFile(file_, "[s]\nk=1\n");
-    ASSERT_EQ(0, chown(file_.c_str(), std::get<1>(c), std::get<2>(c)));
-    ASSERT_EQ(0, chmod(file_.c_str(), std::get<0>(c)));
-    ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "2", file_.c_str()));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    WriteFile(file_, "[s]\r\nk=1\r\n");
+    ASSERT_EQ(0, chown(scratch_.path().c_str(), c.owner, c.group));
+    ASSERT_EQ(0, chown(file_.c_str(), c.owner, c.group));
+    ASSERT_EQ(0, chmod(file_.c_str(), c.mode));
+    EXPECT_EQ(0, RunInChild([&] {
+                if (!c.written && root && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) return 3;
+                if (WritePrivateProfileStringA("s", "k", "2", file.c_str())) return c.written ? 0 : 1;
+                return !c.written && GetLastError() == ERROR_ACCESS_DENIED ? 0 : 2;
+              }));
     struct stat info;
     ASSERT_EQ(0, stat(file_.c_str(), &info));
-    EXPECT_EQ(c, std::make_tuple(static_cast<int>(info.st_mode & 07777), info.st_uid, info.st_gid));
-    EXPECT_EQ("2", Get("s", "k"));
+    EXPECT_EQ(std::make_tuple(c.mode, c.owner, c.group),
+              std::make_tuple(info.st_mode & 07777, info.st_uid, info.st_gid));
+    EXPECT_EQ(c.written ? "2" : "1", Get("s", "k"));
   }
 }
 
-TEST_F(Profile, PlantedLinksBesideTheFileAreNotFollowed) {
-  // A temporary's name is chosen anew; the lock's is fixed, so a link there refuses the write.
-  for (const char* planted : {".tmp", ".lock"}) {
-    std::string victim = scratch_ / "victim", link = file_ + planted;
-    const bool written = planted[1] == 't';
-    WriteFile(victim, "secret");
-    remove(file_.c_str());
-    remove(link.c_str());
-    ASSERT_EQ(0, symlink(victim.c_str(), link.c_str()));
-    EXPECT_EQ(written, WritePrivateProfileStringA("s", "k", "v", file_.c_str()) != FALSE) << planted;
-    EXPECT_EQ("secret", ReadFile(victim)) << planted;
-    remove(victim.c_str());
-    remove(link.c_str());
-    if (!written) continue;
-    // The victim's name is free now: nothing may be created through the link either.
-    ASSERT_EQ(0, symlink(victim.c_str(), link.c_str()));
-    EXPECT_TRUE(WritePrivateProfileStringA("s", "k", "w", file_.c_str()));
-    EXPECT_FALSE(std::filesystem::exists(victim)) << planted;
+// Links someone else could plant are not followed: beside the file, where a
+// temporary's name is chosen anew but the lock's is fixed, and in a shared
+// sticky folder, where only the caller's own link is followed.
+TEST_F(Profile, PlantedLinksAreNotFollowed) {
+  std::string victim = scratch_ / "victim", shared = scratch_ / "shared", planted = shared + "/app.ini";
+  mkdir(shared.c_str(), 0777);
+  chmod(shared.c_str(), 01777);
+  struct Case {
+    std::string link;
+    bool victimExists;
+    uid_t owner;  // 0: the caller
+    bool refused;
+  } cases[] = {{file_ + ".tmp", true, 0, false},
+               {file_ + ".tmp", false, 0, false},  // nothing is created through it either
+               {file_ + ".lock", true, 0, true},
+               {planted, true, kNobody, true},
+               {planted, true, 0, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.link + (c.owner ? " of another user" : ""));
+    if (c.owner && geteuid() != 0) continue;  // only root can give a link away
+    for (const std::string& name : {file_, victim, c.link}) remove(name.c_str());
+    if (c.victimExists) WriteFile(victim, "[s]\r\nk=mine\r\n");
+    ASSERT_EQ(0, symlink(victim.c_str(), c.link.c_str()));
+    ASSERT_EQ(0, lchown(c.link.c_str(), c.owner ? c.owner : geteuid(), c.owner ? c.owner : getegid()));
+    const bool followed = c.link == planted && !c.refused;
+    SetLastError(0);
+    EXPECT_EQ(c.refused,
+              !WritePrivateProfileStringA("s", "k", "planted", (c.link == planted ? planted : file_).c_str()));
+    EXPECT_TRUE(c.link != planted || GetLastError() == (c.refused ? ERROR_ACCESS_DENIED : 0u)) << GetLastError();
+    EXPECT_EQ(c.victimExists ? followed ? "[s]\r\nk=planted\r\n" : "[s]\r\nk=mine\r\n" : "", ReadFile(victim));
+    EXPECT_EQ(c.victimExists, std::filesystem::exists(victim));
   }
 }
 
@@ -235,23 +233,6 @@ TEST_F(Profile, AFileReachedThroughLinksIsReplacedWhereItLies) {
             Listing(scratch_.path()));
   EXPECT_EQ((std::set<std::string>{"later.ini", "later.ini.lock", "target.ini", "target.ini.lock"}),
             Listing(scratch_ / "real"));
-}
-
-TEST_F(Profile, LinksInASharedFolderAreFollowedOnlyForTheirOwner) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs a link owned by another user";
-  std::string shared = scratch_ / "shared", victim = scratch_ / "victim.ini", link = shared + "/app.ini";
-  mkdir(shared.c_str(), 0777);
-  chmod(shared.c_str(), 01777);
-  for (uid_t linkOwner : {kNobody, 0u}) {  // another user's link is refused, the caller's own followed
-    WriteFile(victim, "[s]\r\nk=mine\r\n");
-    remove(link.c_str());
-    ASSERT_EQ(0, symlink(victim.c_str(), link.c_str()));
-    ASSERT_EQ(0, lchown(link.c_str(), linkOwner, linkOwner));
-    SetLastError(0);
-    EXPECT_EQ(linkOwner == 0, WritePrivateProfileStringA("s", "k", "planted", link.c_str()) != FALSE);
-    EXPECT_EQ(linkOwner ? "[s]\r\nk=mine\r\n" : "[s]\r\nk=planted\r\n", ReadFile(victim)) << linkOwner;
-    EXPECT_EQ(linkOwner ? (DWORD)ERROR_ACCESS_DENIED : 0u, GetLastError());
-  }
 }
 
 TEST_F(Profile, AFreshFileRewrittenUnderTheSameTimeIsReadAgain) {
@@ -327,9 +308,8 @@ TEST_F(Profile, LongLinesAndFilesAreReadOnlyAsFarAsTheBound) {
   }
 }
 
-// Windows writes to win.ini without a file name; here it is refused. A struct
-// that does not check out sets Windows' codes (Wine gives others) and leaves
-// the caller's buffer alone.
+// Windows writes win.ini without a file name; here it is refused. A bad struct
+// sets Windows' codes (Wine gives others) and leaves the caller's buffer alone.
 TEST_F(Profile, WhatWindowsAnswersOddlyIsRefusedWithACode) {
   SetLastError(0);
   EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", nullptr));
@@ -346,59 +326,47 @@ TEST_F(Profile, WhatWindowsAnswersOddlyIsRefusedWithACode) {
   }
 }
 
-// Every call's failure once, each errno once (one mapping serves them all). The
-// folder's sync comes after the rename: the new file is in place, so a failure
-// there is no failure of the call. The file is the old one or the new one, whole.
-TEST_F(Profile, AFailedWriteFsyncOrRenameKeepsTheOldFileAndSaysWhy) {
+// Each call failing (each errno once: one mapping serves them all) or a writer
+// killed at each step: the file is the old one or the new one, whole, and a
+// failure says why. The folder's sync comes after the rename: the new file is in
+// place, so a failure there is no failure of the call.
+TEST_F(Profile, AFailedOrKilledWriteLeavesTheOldOrTheNewFileWhole) {
   struct Case {
-    Call call;
-    int error;
-    DWORD expected;  // ERROR_SUCCESS: the call succeeds
-  } cases[] = {{kWrite, EIO, ERROR_IO_DEVICE},
-               {kDataSync, ENOSPC, ERROR_DISK_FULL},
-               {kRename, EDQUOT, ERROR_DISK_FULL},
-               {kRename, EIO, ERROR_IO_DEVICE},
-               {kSync, EIO, ERROR_SUCCESS}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "call " << c.call << ", errno " << c.error);
-    const bool replaced = c.expected == ERROR_SUCCESS;
-    WriteFile(file_, kOld);
-    g_trap = {c.call, kFail, c.error};
-    SetLastError(0);
-    EXPECT_EQ(replaced, WritePrivateProfileStringA("S", "new", "2", file_.c_str()) != FALSE);
-    EXPECT_TRUE(replaced || GetLastError() == c.expected) << GetLastError();
-    g_trap.call = kNone;
-    EXPECT_EQ(replaced ? kChanged : kOld, ReadFile(file_));
-    EXPECT_EQ((std::set<std::string>{"test.ini", "test.ini.lock"}), Listing(scratch_.path()));  // no temporary left
-    EXPECT_EQ(replaced ? "2" : "<default>", Get("S", "new"));
-  }
-}
-
-TEST_F(Profile, AWriterKilledAtEachStepLeavesTheOldOrTheNewFileWhole) {
-  struct Case {
-    const char* step;
     Trap trap;
+    DWORD error;  // of a failed call
     bool replaced;
-  } cases[] = {
-      {"half the temporary file written", {kWrite, kKillAfter, 0}, false},
-      {"the temporary file written, not synced", {kDataSync, kKillBefore, 0}, false},
-      {"the temporary file synced, not renamed", {kRename, kKillBefore, 0}, false},
-      {"renamed, the folder not synced", {kRename, kKillAfter, 0}, true},
-      {"while the folder syncs", {kSync, kKillBefore, 0}, true},
-  };
+  } cases[] = {{{kWrite, kFail, EIO}, ERROR_IO_DEVICE, false},
+               {{kDataSync, kFail, ENOSPC}, ERROR_DISK_FULL, false},
+               {{kRename, kFail, EDQUOT}, ERROR_DISK_FULL, false},
+               {{kRename, kFail, EIO}, ERROR_IO_DEVICE, false},
+               {{kSync, kFail, EIO}, ERROR_SUCCESS, true},
+               {{kWrite, kKillAfter, 0}, 0, false},  // half the temporary file written
+               {{kDataSync, kKillBefore, 0}, 0, false},
+               {{kRename, kKillBefore, 0}, 0, false},
+               {{kRename, kKillAfter, 0}, 0, true},
+               {{kSync, kKillBefore, 0}, 0, true}};
   std::string file = file_;
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.step);  // and then the dead writer's lock is gone
+    SCOPED_TRACE(testing::Message() << "call " << c.trap.call << ", action " << c.trap.action);
     WriteFile(file_, kOld);
     Age(file_, 3600);  // long settled, so this process keeps what it parsed
     ASSERT_EQ("<default>", Get("S", "new"));
-    EXPECT_EQ(-1, RunInChild([&] {
+    auto write = [&] {
       g_trap = c.trap;
-      return WritePrivateProfileStringA("S", "new", "2", file.c_str()) ? 0 : 1;
-    }));
+      return WritePrivateProfileStringA("S", "new", "2", file.c_str()) != FALSE;
+    };
+    if (c.trap.action == kFail) {
+      SetLastError(0);
+      EXPECT_EQ(c.replaced, write());
+      EXPECT_TRUE(c.replaced || GetLastError() == c.error) << GetLastError();
+      g_trap.call = kNone;
+      EXPECT_EQ((std::set<std::string>{"test.ini", "test.ini.lock"}), Listing(scratch_.path()));  // no temporary
+    } else {
+      EXPECT_EQ(-1, RunInChild([&] { return write() ? 0 : 1; }));
+    }
     EXPECT_EQ(c.replaced ? kChanged : kOld, ReadFile(file_));
-    EXPECT_EQ(c.replaced ? "2" : "<default>", Get("S", "new"));  // another process's write is seen
-    EXPECT_TRUE(WritePrivateProfileStringA("S", "after", "1", file_.c_str()));
+    EXPECT_EQ(c.replaced ? "2" : "<default>", Get("S", "new"));
+    EXPECT_TRUE(WritePrivateProfileStringA("S", "after", "1", file_.c_str()));  // no lock is left
   }
 }
 

@@ -38,28 +38,23 @@ TEST(Registry, HivesTheirFilesAndWhatTheyRefuse) {
   ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(inner, "Sub\\Inner", 0, KEY_READ, &copy));
   EXPECT_EQ("<259>", Entry(copy, 0, true));
   EXPECT_EQ("who=user", Entry(inner, 0));
-  for (HKEY key : {user, machine, inner, copy}) RegCloseKey(key);
-}
-
-TEST(Registry, UserHiveIsPrivate) {
-  ScratchFolder scratch;
+  // In its default home, the user hive is private whatever the umask.
   unsetenv("KORVEX_REGISTRY_DIR");
   mode_t old = umask(022);
-  HKEY key = CreateKey(HKEY_CURRENT_USER, "Secret");
-  ASSERT_EQ(ERROR_SUCCESS, SetText(key, "password", "x"));
+  HKEY secret = CreateKey(HKEY_CURRENT_USER, "Secret");
+  ASSERT_EQ(ERROR_SUCCESS, SetText(secret, "password", "x"));
   umask(old);
   for (std::string name : {"", "/user.db", "/user.db-wal", "/user.db-shm", "/user.db-writes"}) {
     struct stat info;
     ASSERT_EQ(0, stat((scratch / "config/korvex" + name).c_str(), &info)) << name;
     EXPECT_EQ(name.empty() ? 0700u : 0600u, info.st_mode & 0777) << name;
   }
-  RegCloseKey(key);
+  for (HKEY key : {user, machine, inner, copy, secret}) RegCloseKey(key);
 }
 
-// A walk on one handle sees what another process wrote between two calls, also
-// a process that reached the hive by another name (its own mapping of the files
-// beside the hive); a wait on the key wakes, and the subkeys are read again.
-// Both hives, as each has its own change signal.
+// A walk on one handle sees what another process, also one that reached the hive
+// by another name, wrote between two calls; a wait on the key wakes. Both hives,
+// as each has its own change signal.
 TEST(Registry, ChangesOfAnotherProcessWakeWaitsAndRefreshEnumerations) {
   ScratchFolder scratch;
   std::string name = scratch.path().substr(scratch.path().rfind('/') + 1);
@@ -109,7 +104,6 @@ TEST(Registry, HiveFolderOthersControlIsRefused) {
   } cases[] = {{"private", 0700, 0, false, ERROR_SUCCESS},
                {"link", 0700, 0, true, ERROR_ACCESS_DENIED},
                {"group-writable", 0770, 0, false, ERROR_ACCESS_DENIED},
-               {"world-writable", 0777, 0, false, ERROR_ACCESS_DENIED},
                {"world-writable, sticky", 01777, 0, false, ERROR_SUCCESS},
                {"another user's", 0755, 65534, false, ERROR_ACCESS_DENIED}};
   for (const Case& c : cases) {
@@ -130,22 +124,6 @@ TEST(Registry, HiveFolderOthersControlIsRefused) {
       std::string hive = folder + (root == HKEY_CURRENT_USER ? "/user.db" : "/machine.db");
       EXPECT_EQ(c.expected == ERROR_SUCCESS, std::filesystem::exists(hive));
     }
-  }
-}
-
-// Another user finds root's hive there but closed to them.
-TEST(Registry, AnotherUsersHiveIsRefusedNotMissing) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root, to become another user";
-  ScratchFolder scratch;
-  for (mode_t folderMode : {0755, 0700}) {
-    SCOPED_TRACE(folderMode);
-    ASSERT_EQ(0, chmod(scratch.path().c_str(), folderMode));
-    RegCloseKey(CreateKey(HKEY_CURRENT_USER, "Software"));
-    EXPECT_EQ(0, RunInChild([] {
-                HKEY key = nullptr;
-                if (setgid(65534) != 0 || setuid(65534) != 0) return 1;
-                return RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key) == ERROR_ACCESS_DENIED ? 0 : 2;
-              }));
   }
 }
 

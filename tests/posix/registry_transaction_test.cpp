@@ -1,9 +1,7 @@
-// Registry transactions: isolation until commit, nothing left by a rollback or
-// a close without commit, and failing calls inside. (A killed process: the
-// reliability tests.)
+// Registry transactions: isolation until commit, nothing left by a rollback or a
+// close without commit, and failing calls inside.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -54,34 +52,24 @@ protected:
 // Each change: what the transaction reads after it, and the ways to end.
 struct Change {
   const char* what;
-  std::function<LONG(HKEY, HANDLE)> apply;
+  LONG (*apply)(HKEY);
   const char* after;
 };
 
 const Change kChanges[] = {
-    {"set a value", [](HKEY key, HANDLE) { return SetText(key, "new", "3"); }, "new=3;old=1;[Gone]{x=2;}"},
-    {"delete a value", [](HKEY key, HANDLE) { return RegDeleteValueA(key, "old"); }, "[Gone]{x=2;}"},
-    {"delete a tree", [](HKEY key, HANDLE) { return RegDeleteTreeA(key, "Gone"); }, "old=1;"},
-    // A key created below a transacted key belongs to the transaction.
+    {"set a value", [](HKEY key) { return SetText(key, "new", "3"); }, "new=3;old=1;[Gone]{x=2;}"},
+    {"delete a value", [](HKEY key) { return RegDeleteValueA(key, "old"); }, "[Gone]{x=2;}"},
+    {"delete a tree", [](HKEY key) { return RegDeleteTreeA(key, "Gone"); }, "old=1;"},
+    // A key created below a transacted key belongs to the transaction (one
+    // created from the root: BothHivesCommitTogether).
     {"create below the key",
-     [](HKEY key, HANDLE) {
+     [](HKEY key) {
        HKEY sub = CreateKey(key, "Sub");
        LONG rc = SetText(sub, "y", "4");
        RegCloseKey(sub);
        return rc;
      },
      "old=1;[Gone]{x=2;}[Sub]{y=4;}"},
-    {"create from the root",
-     [](HKEY, HANDLE transaction) {
-       HKEY sub = nullptr;
-       DWORD disposition = 0;
-       LONG rc = RegCreateKeyTransactedA(HKEY_CURRENT_USER, "Software\\T\\Sub", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                         &sub, &disposition, transaction, nullptr);
-       if (rc == ERROR_SUCCESS && disposition != REG_CREATED_NEW_KEY) rc = ERROR_INVALID_DATA;
-       RegCloseKey(sub);
-       return rc;
-     },
-     "old=1;[Gone]{x=2;}[Sub]{}"},
 };
 
 enum class End { kCommit, kRollback, kCloseHandle };
@@ -98,7 +86,7 @@ TEST_F(RegistryTransaction, ChangesShowOnlyAfterCommit) {
       ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(
                                    watched, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event, TRUE));
 
-      ASSERT_EQ(ERROR_SUCCESS, change.apply(key_, transaction_));
+      ASSERT_EQ(ERROR_SUCCESS, change.apply(key_));
       EXPECT_EQ(change.after, Tree(key_));
       EXPECT_EQ(kSeeded, Committed());
       EXPECT_TRUE(OtherProcessReads(kSeeded));
@@ -126,32 +114,8 @@ TEST_F(RegistryTransaction, ChangesShowOnlyAfterCommit) {
   }
 }
 
+// What it cannot keep is refused; failing calls inside leave it usable.
 TEST_F(RegistryTransaction, FailingCallsLeaveItUsable) {
-  HKEY missing = nullptr;
-  RegCloseKey(CreateKey(key_, "Gone\\Deeper"));
-  EXPECT_EQ((std::vector<LONG>{ERROR_FILE_NOT_FOUND, 0, ERROR_ACCESS_DENIED, 0, ERROR_FILE_NOT_FOUND, 0}),
-            (std::vector<LONG>{RegDeleteValueA(key_, "none"), SetText(key_, "a", "ok"), RegDeleteKeyA(key_, "Gone"),
-                               SetText(key_, "b", "ok"), RegOpenKeyExA(key_, "none", 0, KEY_READ, &missing),
-                               SetText(key_, "c", "ok")}));
-  ASSERT_TRUE(CommitTransaction(transaction_));
-  EXPECT_EQ("a=ok;b=ok;c=ok;old=1;[Gone]{x=2;[Deeper]{}}", Committed());
-}
-
-TEST_F(RegistryTransaction, BothHivesCommitTogether) {
-  HKEY machine = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyTransactedA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                                   &machine, nullptr, transaction_, nullptr));
-  ASSERT_EQ(ERROR_SUCCESS, SetText(machine, "m", "1"));
-  ASSERT_EQ(ERROR_SUCCESS, SetText(key_, "u", "1"));
-  EXPECT_EQ("<missing>", Committed(HKEY_LOCAL_MACHINE));
-  EXPECT_TRUE(OtherProcessReads("<missing>", HKEY_LOCAL_MACHINE));
-  ASSERT_TRUE(CommitTransaction(transaction_));
-  EXPECT_EQ("m=1;", Committed(HKEY_LOCAL_MACHINE));
-  EXPECT_EQ("old=1;u=1;[Gone]{x=2;}", Committed());
-  RegCloseKey(machine);
-}
-
-TEST_F(RegistryTransaction, RefusesWhatItCannotKeep) {
   EXPECT_EQ(INVALID_HANDLE_VALUE, CreateTransaction(nullptr, nullptr, 0, 0, 0, 1000, nullptr));
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
   HKEY key = nullptr;
@@ -165,28 +129,53 @@ TEST_F(RegistryTransaction, RefusesWhatItCannotKeep) {
           RegOpenKeyTransactedA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key, event, nullptr),
           CommitTransaction(event)}));
   CloseHandle(event);
+  RegCloseKey(CreateKey(key_, "Gone\\Deeper"));
+  EXPECT_EQ((std::vector<LONG>{ERROR_FILE_NOT_FOUND, 0, ERROR_ACCESS_DENIED, 0, ERROR_FILE_NOT_FOUND, 0}),
+            (std::vector<LONG>{RegDeleteValueA(key_, "none"), SetText(key_, "a", "ok"), RegDeleteKeyA(key_, "Gone"),
+                               SetText(key_, "b", "ok"), RegOpenKeyExA(key_, "none", 0, KEY_READ, &key),
+                               SetText(key_, "c", "ok")}));
+  ASSERT_TRUE(CommitTransaction(transaction_));
+  EXPECT_EQ("a=ok;b=ok;c=ok;old=1;[Gone]{x=2;[Deeper]{}}", Committed());
 }
 
-// Threads share the transaction's connection one call at a time.
-TEST_F(RegistryTransaction, ThreadsWriteIntoOneTransaction) {
+TEST_F(RegistryTransaction, BothHivesCommitTogether) {
+  HKEY machine = nullptr;
+  DWORD disposition = 0;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyTransactedA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                                   &machine, &disposition, transaction_, nullptr));
+  EXPECT_EQ(static_cast<DWORD>(REG_CREATED_NEW_KEY), disposition);
+  ASSERT_EQ(ERROR_SUCCESS, SetText(machine, "m", "1"));
+  ASSERT_EQ(ERROR_SUCCESS, SetText(key_, "u", "1"));
+  EXPECT_EQ("<missing>", Committed(HKEY_LOCAL_MACHINE));
+  EXPECT_TRUE(OtherProcessReads("<missing>", HKEY_LOCAL_MACHINE));
+  ASSERT_TRUE(CommitTransaction(transaction_));
+  EXPECT_EQ("m=1;", Committed(HKEY_LOCAL_MACHINE));
+  EXPECT_EQ("old=1;u=1;[Gone]{x=2;}", Committed());
+  RegCloseKey(machine);
+}
+
+// Threads share a hive, and the transaction's connection one call at a time.
+TEST_F(RegistryTransaction, ThreadsWriteIntoOneTransactionAndBesideIt) {
   constexpr int kThreads = 4, kValues = 50;
   std::vector<std::thread> threads;
   std::vector<LONG> failures(kThreads, ERROR_SUCCESS);
+  HKEY outside = CreateKey(HKEY_LOCAL_MACHINE, "Software\\Outside");
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
-      HKEY sub = CreateKey(key_, ("T" + std::to_string(t)).c_str());
+      HKEY sub = CreateKey(t % 2 ? outside : key_, ("T" + std::to_string(t)).c_str());
       for (int v = 0; v < kValues && failures[t] == ERROR_SUCCESS; ++v)
         failures[t] = SetText(sub, "v" + std::to_string(100 + v), "x");
       RegCloseKey(sub);
     });
   }
   for (std::thread& thread : threads) thread.join();
+  RegCloseKey(outside);
   EXPECT_EQ(std::vector<LONG>(kThreads, ERROR_SUCCESS), failures);
   EXPECT_EQ(kSeeded, Committed());
   ASSERT_TRUE(CommitTransaction(transaction_));
   std::string values;  // named so that they list in the order written
   for (int v = 0; v < kValues; ++v) values += "v" + std::to_string(100 + v) + "=x;";
-  std::string all = Committed();
+  std::string all = Committed() + TreeAt(HKEY_LOCAL_MACHINE, "Software\\Outside");
   for (int t = 0; t < kThreads; ++t)
     EXPECT_NE(std::string::npos, all.find("[T" + std::to_string(t) + "]{" + values + "}"));
 }

@@ -16,7 +16,6 @@ namespace {
 
 const char kArgumentVariable[] = "KORVEX_TEST_CHILD_ARGUMENT";
 
-std::string FilterOption(const std::string& test) { return "--gtest_filter=" + test; }
 const char kAlsoDisabled[] = "--gtest_also_run_disabled_tests";
 
 }  // namespace
@@ -32,7 +31,7 @@ int RunInChild(const std::string& test, const std::string& argument) {
   char program[MAX_PATH];
   if (!GetModuleFileNameA(nullptr, program, MAX_PATH)) return -1;
   SetEnvironmentVariableA(kArgumentVariable, argument.c_str());
-  std::string commandLine = std::string("\"") + program + "\" " + FilterOption(test) + " " + kAlsoDisabled;
+  std::string commandLine = std::string("\"") + program + "\" --gtest_filter=" + test + " " + kAlsoDisabled;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -51,7 +50,7 @@ int RunInChild(const std::string& test, const std::string& argument) {
 #else
 
 int RunInChild(const std::string& test, const std::string& argument) {
-  std::string filter = FilterOption(test);
+  std::string filter = "--gtest_filter=" + test;
   std::string variable = std::string(kArgumentVariable) + "=" + argument;
   std::string self = "/proc/self/exe";
   char* argv[] = {&self[0], &filter[0], const_cast<char*>(kAlsoDisabled), nullptr};

@@ -1,17 +1,16 @@
 #ifndef KORVEX_TESTS_SUPPORT_SCRATCH_REGISTRY_H
 #define KORVEX_TESTS_SUPPORT_SCRATCH_REGISTRY_H
 
-// The registry and files a test may change. Each test program first gets a
-// folder of its own that holds its hives and configuration folder
-// (KORVEX_REGISTRY_DIR, XDG_CONFIG_HOME), so a user's real settings are never
-// touched; on Windows the keys live in the user's registry.
+// The registry and files a test may change: each test program gets a folder of
+// its own for its hives and configuration (KORVEX_REGISTRY_DIR, XDG_CONFIG_HOME),
+// so a user's real settings are never touched. On Windows the keys live in the
+// user's registry.
 #include <string>
 #include <vector>
 
 #include "korvex/platform.h"
 
-// A fresh folder for one test, made the hive folder and the configuration
-// folder until it goes; removed with everything in it.
+// A fresh folder for one test, the hive and configuration folder until it goes.
 class ScratchFolder {
 public:
   ScratchFolder();
@@ -26,8 +25,7 @@ private:
   std::string path_, registry_, config_;  // the folder, the variables it replaced
 };
 
-// A key of its own for one test below HKEY_CURRENT_USER, deleted with its
-// subtree afterwards.
+// A key of its own for one test below HKEY_CURRENT_USER, deleted with its subtree.
 class ScratchKey {
 public:
   ScratchKey();
@@ -35,11 +33,8 @@ public:
   ScratchKey(const ScratchKey&) = delete;
   ScratchKey& operator=(const ScratchKey&) = delete;
 
-  // An open handle with KEY_ALL_ACCESS.
-  HKEY get() const { return key_; }
-  // The key's path below HKEY_CURRENT_USER.
-  const std::string& path() const { return path_; }
-  // path() + "\\" + name
+  HKEY get() const { return key_; }                  // opened with KEY_ALL_ACCESS
+  const std::string& path() const { return path_; }  // below HKEY_CURRENT_USER
   std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
 
 private:
