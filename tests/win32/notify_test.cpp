@@ -171,10 +171,13 @@ TEST(Wait, MultipleObjectsAnyAndAllAndTimeouts) {
   CloseHandle(events[1]);
 }
 
+// Where the thread waits when it is ended.
+enum Where { kOnEvent, kOnEvents, kOnMessage, kInSend, kOnKeyChange, kOnFolderChange, kWhereCount };
+
 struct Blocked {
-  int kind = 0;  // where the thread waits when TerminateThread comes
+  Where where = kOnEvent;
   HANDLE ready = NewEvent(true, false), never = NewEvent(true, false);
-  HANDLE self = nullptr;  // kind 0: the thread ends itself once woken
+  HANDLE self = nullptr;  // kOnEvent: the thread ends itself once woken
   HWND deaf = nullptr;    // a window whose thread handles no message meanwhile
   HKEY key = nullptr;
   HANDLE folder = nullptr;  // a change notification
@@ -187,17 +190,17 @@ DWORD WINAPI BlockIn(LPVOID parameter) {
   PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
   SetEvent(blocked->ready);
   HANDLE both[2] = {blocked->never, blocked->never};
-  if (blocked->kind == 0) {
+  if (blocked->where == kOnEvent) {
     DWORD waited = WaitForSingleObject(blocked->never, INFINITE);
     if (blocked->self) TerminateThread(blocked->self, 7);
     return waited + 0x1234;
   }
-  if (blocked->kind == 1) WaitForMultipleObjects(2, both, FALSE, INFINITE);
-  if (blocked->kind == 2) GetMessageA(&msg, nullptr, 0, 0);
-  if (blocked->kind == 3) SendMessageA(blocked->deaf, WM_USER, 0, 0);
-  if (blocked->kind == 4)
+  if (blocked->where == kOnEvents) WaitForMultipleObjects(2, both, FALSE, INFINITE);
+  if (blocked->where == kOnMessage) GetMessageA(&msg, nullptr, 0, 0);
+  if (blocked->where == kInSend) SendMessageA(blocked->deaf, WM_USER, 0, 0);
+  if (blocked->where == kOnKeyChange)
     return RegNotifyChangeKeyValue(blocked->key, TRUE, REG_NOTIFY_CHANGE_LAST_SET, nullptr, FALSE);
-  if (blocked->kind == 5) WaitForSingleObject(blocked->folder, INFINITE);
+  if (blocked->where == kOnFolderChange) WaitForSingleObject(blocked->folder, INFINITE);
   return 5;
 }
 
@@ -235,10 +238,10 @@ TEST(TerminateThread, EndsEveryKindOfBlockingCall) {
   HWND deaf = CreateTestWindow(DefWindowProcA);
   ScratchKey scratch;
   HANDLE changes = FindFirstChangeNotificationA(NewFolder("terminate").c_str(), TRUE, FILE_NOTIFY_CHANGE_FILE_NAME);
-  for (int kind = 0; kind < 6; ++kind) {
-    SCOPED_TRACE(kind);
+  for (int where = kOnEvent; where < kWhereCount; ++where) {
+    SCOPED_TRACE(where);
     Blocked blocked;
-    blocked.kind = kind;
+    blocked.where = static_cast<Where>(where);
     blocked.deaf = deaf;
     blocked.key = scratch.get();
     blocked.folder = changes;
@@ -254,7 +257,7 @@ TEST(TerminateThread, EndsEveryKindOfBlockingCall) {
 TEST(KeyChanges, KeyDeletedDuringTheWait) {
   ScratchKey scratch;
   Blocked blocked;
-  blocked.kind = 4;
+  blocked.where = kOnKeyChange;
   blocked.key = CreateKey(scratch.get(), "doomed");
   HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(blocked.key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, event, TRUE));
