@@ -39,7 +39,7 @@ const sqlite3_io_methods* M(sqlite3_file* file) { return Real(file)->pMethods; }
 // The real file's method, failing first with `error` when it is the fault's turn.
 template <auto method, int error = SQLITE_OK, typename... Args>
 int Call(sqlite3_file* f, Args... args) {
-  int rc = error ? Tick(error == SQLITE_IOERR_WRITE ? g_writeError : error) : SQLITE_OK;
+  int rc = error ? Tick(error) : SQLITE_OK;
   return rc ? rc : (M(f)->*method)(Real(f), args...);
 }
 
@@ -48,7 +48,10 @@ const sqlite3_io_methods kFaultyIo = {
     3,
     Call<&Io::xClose>,
     Call<&Io::xRead, SQLITE_IOERR_READ>,
-    Call<&Io::xWrite, SQLITE_IOERR_WRITE>,
+    [](sqlite3_file* f, const void* data, int size, sqlite3_int64 at) {  // fails as g_writeError says
+      int rc = Tick(g_writeError);
+      return rc ? rc : M(f)->xWrite(Real(f), data, size, at);
+    },
     Call<&Io::xTruncate, SQLITE_IOERR_TRUNCATE>,
     Call<&Io::xSync, SQLITE_IOERR_FSYNC>,
     Call<&Io::xFileSize>,
