@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -82,12 +81,6 @@ const std::string kOld = "[S]\r\nold=" + std::string(20000, 'o') + "\r\n", kChan
 
 class Profile : public testing::Test {
 protected:
-  void WriteFile(const std::string& path, const std::string& content) { std::ofstream(path) << content; }
-  std::string ReadFile(const std::string& path) {
-    std::stringstream content;
-    content << std::ifstream(path).rdbuf();
-    return content.str();
-  }
   std::string Get(const char* section, const char* key, const std::string& file) {
     char buffer[256];
     DWORD length = GetPrivateProfileStringA(section, key, "<default>", buffer, sizeof buffer, file.c_str());
@@ -113,14 +106,14 @@ TEST_F(Profile, WritesEditInPlaceAndDelete) {
   ASSERT_TRUE(WritePrivateProfileStringA("Main", "Second", "2", file_.c_str()));
   ASSERT_TRUE(WritePrivateProfileStringA("Tail", "t", "x", file_.c_str()));
   ASSERT_TRUE(WritePrivateProfileStringA("MAIN", " first ", "one", file_.c_str()));
-  EXPECT_EQ("[Main]\r\nFirst=one\r\nSecond=2\r\n[Tail]\r\nt=x\r\n", ReadFile(file_));
+  EXPECT_EQ("[Main]\r\nFirst=one\r\nSecond=2\r\n[Tail]\r\nt=x\r\n", ReadFileBytes(file_));
 
   // A comment and a blank line stay put; new keys go after the section's last key.
-  WriteFile(file_, "; keep me\r[Main]\nFirst=one\n\n[Tail]\nt=x\n");
+  WriteFileBytes(file_, "; keep me\r[Main]\nFirst=one\n\n[Tail]\nt=x\n");
   ASSERT_TRUE(WritePrivateProfileStringA("main", "Added", "3", file_.c_str()));
-  EXPECT_EQ("; keep me\r\n[Main]\r\nFirst=one\r\nAdded=3\r\n\r\n[Tail]\r\nt=x\r\n", ReadFile(file_));
+  EXPECT_EQ("; keep me\r\n[Main]\r\nFirst=one\r\nAdded=3\r\n\r\n[Tail]\r\nt=x\r\n", ReadFileBytes(file_));
   ASSERT_TRUE(WritePrivateProfileStringA("main", nullptr, nullptr, file_.c_str()));
-  EXPECT_EQ("; keep me\r\n[Tail]\r\nt=x\r\n", ReadFile(file_));
+  EXPECT_EQ("; keep me\r\n[Tail]\r\nt=x\r\n", ReadFileBytes(file_));
   EXPECT_EQ((std::set<std::string>{"test.ini", "test.ini.lock"}), Listing(scratch_.path()));
 }
 
@@ -130,7 +123,7 @@ TEST_F(Profile, PathsWithoutFolderAndWithBackslashes) {
   EXPECT_EQ(S_FALSE, SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path));  // not there yet
   EXPECT_EQ(scratch_ / "config", path);
   ASSERT_TRUE(WritePrivateProfileStringA("S", "k", "bare", "bare.ini"));
-  EXPECT_EQ("[S]\r\nk=bare\r\n", ReadFile(scratch_ / "config/korvex/bare.ini"));
+  EXPECT_EQ("[S]\r\nk=bare\r\n", ReadFileBytes(scratch_ / "config/korvex/bare.ini"));
   EXPECT_EQ("bare", Get("S", "k", "bare.ini"));
   struct stat folder;
   ASSERT_EQ(0, stat((scratch_ / "config/korvex").c_str(), &folder));
@@ -139,7 +132,7 @@ TEST_F(Profile, PathsWithoutFolderAndWithBackslashes) {
   mkdir((scratch_ / "sub").c_str(), 0755);
   std::string windowsStyle = scratch_.path() + "\\sub\\win.ini";
   ASSERT_TRUE(WritePrivateProfileStringA("S", "k", "slashed", windowsStyle.c_str()));
-  EXPECT_EQ("[S]\r\nk=slashed\r\n", ReadFile(scratch_ / "sub/win.ini"));
+  EXPECT_EQ("[S]\r\nk=slashed\r\n", ReadFileBytes(scratch_ / "sub/win.ini"));
   // A relative XDG_CONFIG_HOME does not count: ~/.config is used.
   std::string home = getenv("HOME") ? getenv("HOME") : "";
   setenv("HOME", scratch_.path().c_str(), 1);
@@ -163,7 +156,7 @@ TEST_F(Profile, ReplacementKeepsModeOwnerAndGroupOfAFileItCanRead) {
   std::string file = file_;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mode);
-    WriteFile(file_, "[s]\r\nk=1\r\n");
+    WriteFileBytes(file_, "[s]\r\nk=1\r\n");
     ASSERT_EQ(0, chown(scratch_.path().c_str(), c.owner, c.group));
     ASSERT_EQ(0, chown(file_.c_str(), c.owner, c.group));
     ASSERT_EQ(0, chmod(file_.c_str(), c.mode));
@@ -201,7 +194,7 @@ TEST_F(Profile, PlantedLinksAreNotFollowed) {
     SCOPED_TRACE(c.link + (c.owner ? " of another user" : ""));
     if (c.owner && geteuid() != 0) continue;  // only root can give a link away
     for (const std::string& name : {file_, victim, c.link}) remove(name.c_str());
-    if (c.victimExists) WriteFile(victim, "[s]\r\nk=mine\r\n");
+    if (c.victimExists) WriteFileBytes(victim, "[s]\r\nk=mine\r\n");
     ASSERT_EQ(0, symlink(victim.c_str(), c.link.c_str()));
     ASSERT_EQ(0, lchown(c.link.c_str(), c.owner ? c.owner : geteuid(), c.owner ? c.owner : getegid()));
     const bool followed = c.link == planted && !c.refused;
@@ -209,7 +202,7 @@ TEST_F(Profile, PlantedLinksAreNotFollowed) {
     EXPECT_EQ(c.refused,
               !WritePrivateProfileStringA("s", "k", "planted", (c.link == planted ? planted : file_).c_str()));
     EXPECT_TRUE(c.link != planted || GetLastError() == (c.refused ? ERROR_ACCESS_DENIED : 0u)) << GetLastError();
-    EXPECT_EQ(c.victimExists ? followed ? "[s]\r\nk=planted\r\n" : "[s]\r\nk=mine\r\n" : "", ReadFile(victim));
+    EXPECT_EQ(c.victimExists ? followed ? "[s]\r\nk=planted\r\n" : "[s]\r\nk=mine\r\n" : "", ReadFileBytes(victim));
     EXPECT_EQ(c.victimExists, std::filesystem::exists(victim));
   }
 }
@@ -217,7 +210,7 @@ TEST_F(Profile, PlantedLinksAreNotFollowed) {
 TEST_F(Profile, AFileReachedThroughLinksIsReplacedWhereItLies) {
   mkdir((scratch_ / "real").c_str(), 0755);
   std::string target = scratch_ / "real/target.ini";
-  WriteFile(target, "[s]\nold=1\n");
+  WriteFileBytes(target, "[s]\nold=1\n");
   symlink("real/target.ini", (scratch_ / "link.ini").c_str());
   symlink(file_.c_str(), (scratch_ / "chain.ini").c_str());
   symlink((scratch_ / "link.ini").c_str(), file_.c_str());
@@ -226,8 +219,8 @@ TEST_F(Profile, AFileReachedThroughLinksIsReplacedWhereItLies) {
     ASSERT_TRUE(WritePrivateProfileStringA("s", name, "v", (scratch_ / name).c_str())) << name;
     EXPECT_TRUE(std::filesystem::is_symlink(scratch_ / name)) << name;
   }
-  EXPECT_EQ("[s]\r\nold=1\r\nlink.ini=v\r\nchain.ini=v\r\ntest.ini=v\r\n", ReadFile(target));
-  EXPECT_EQ("[s]\r\ndangling.ini=v\r\n", ReadFile(scratch_ / "real/later.ini"));
+  EXPECT_EQ("[s]\r\nold=1\r\nlink.ini=v\r\nchain.ini=v\r\ntest.ini=v\r\n", ReadFileBytes(target));
+  EXPECT_EQ("[s]\r\ndangling.ini=v\r\n", ReadFileBytes(scratch_ / "real/later.ini"));
   // Every name of one file locks the same lock file.
   EXPECT_EQ((std::set<std::string>{"chain.ini", "dangling.ini", "link.ini", "real", "test.ini"}),
             Listing(scratch_.path()));
@@ -242,7 +235,7 @@ TEST_F(Profile, AFreshFileRewrittenUnderTheSameTimeIsReadAgain) {
   ASSERT_EQ(0, chdir(scratch_.path().c_str()));
   for (const std::string& file : {file_, std::string("./test.ini")}) {
     struct timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) + 3600, 0}};
-    WriteFile(file_, "[s]\nk=1\n");
+    WriteFileBytes(file_, "[s]\nk=1\n");
     ASSERT_EQ(0, utimensat(AT_FDCWD, file_.c_str(), times, 0));
     ASSERT_EQ("1", Get("s", "k", file)) << file;
     { std::fstream(file_, std::ios::in | std::ios::out) << "[s]\nk=2\n"; }
@@ -257,10 +250,10 @@ TEST_F(Profile, ThreadsReadWhileAnotherWrites) {
   std::vector<std::string> files;
   for (int i = 0; i < 12; ++i) {
     files.push_back(scratch_ / ("settled" + std::to_string(i) + ".ini"));
-    WriteFile(files.back(), "[s]\nk=" + std::to_string(i) + "\n");
+    WriteFileBytes(files.back(), "[s]\nk=" + std::to_string(i) + "\n");
     Age(files.back(), 3600);
   }
-  WriteFile(file_, "[s]\nk=a\n");
+  WriteFileBytes(file_, "[s]\nk=a\n");
   std::atomic<int> wrong{0};
   std::vector<std::thread> readers;
   for (int t = 0; t < 4; ++t)
@@ -282,7 +275,7 @@ TEST_F(Profile, TemporariesOfAKilledWriterAreRemovedByTheNextWrite) {
   const char* names[] = {"test.ini.a1b2c3d4.tmp", "test.ini.e5f6g7h8.tmp", "other.ini.a1b2c3d4.tmp",
                          "test.ini.keep.tmp"};
   for (const char* name : names) {
-    WriteFile(scratch_ / name, "[s]\r\n");
+    WriteFileBytes(scratch_ / name, "[s]\r\n");
     Age(scratch_ / name, name == names[1] ? 0 : 120);
   }
   ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "v", file_.c_str()));
@@ -297,14 +290,14 @@ TEST_F(Profile, LongLinesAndFilesAreReadOnlyAsFarAsTheBound) {
   } cases[] = {{"[s]\nk=" + std::string(1 << 20, 'x') + "\nj=1\n", 65534},
                {"[s]\nk=" + std::string(60000, 'x') + "\n" + std::string(5 << 20, '\n') + "j=1\n", 60000}};
   for (const Case& c : cases) {
-    WriteFile(file_, c.content);
+    WriteFileBytes(file_, c.content);
     std::vector<char> buffer(2 << 20);
     EXPECT_EQ(c.valueLength, GetPrivateProfileStringA("s", "k", "", buffer.data(), buffer.size(), file_.c_str()));
     EXPECT_EQ(c.valueLength == 65534 ? "1" : "<default>", Get("s", "j"));
     SetLastError(0);
     EXPECT_FALSE(WritePrivateProfileStringA("s", "n", "2", file_.c_str()));
     EXPECT_EQ((DWORD)ERROR_FILE_TOO_LARGE, GetLastError());
-    EXPECT_EQ(c.content, ReadFile(file_));
+    EXPECT_EQ(c.content, ReadFileBytes(file_));
   }
 }
 
@@ -314,7 +307,7 @@ TEST_F(Profile, WhatWindowsAnswersOddlyIsRefusedWithACode) {
   SetLastError(0);
   EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", nullptr));
   EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
-  WriteFile(file_, "[s]\nk=01ABFF10BB\nsum=01ABFF10BC\nodd=01ABFF10B\n");
+  WriteFileBytes(file_, "[s]\nk=01ABFF10BB\nsum=01ABFF10BC\nodd=01ABFF10B\n");
   // The wrong checksum is bad data; every other row a text of the wrong length.
   const std::pair<std::string, UINT> cases[] = {{"k", 3}, {"k", 5}, {"odd", 4}, {"missing", 4}, {"sum", 4}};
   for (const auto& [key, size] : cases) {
@@ -348,7 +341,7 @@ TEST_F(Profile, AFailedOrKilledWriteLeavesTheOldOrTheNewFileWhole) {
   std::string file = file_;
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "call " << c.trap.call << ", action " << c.trap.action);
-    WriteFile(file_, kOld);
+    WriteFileBytes(file_, kOld);
     Age(file_, 3600);  // long settled, so this process keeps what it parsed
     ASSERT_EQ("<default>", Get("S", "new"));
     auto write = [&] {
@@ -364,7 +357,7 @@ TEST_F(Profile, AFailedOrKilledWriteLeavesTheOldOrTheNewFileWhole) {
     } else {
       EXPECT_EQ(-1, RunInChild([&] { return write() ? 0 : 1; }));
     }
-    EXPECT_EQ(c.replaced ? kChanged : kOld, ReadFile(file_));
+    EXPECT_EQ(c.replaced ? kChanged : kOld, ReadFileBytes(file_));
     EXPECT_EQ(c.replaced ? "2" : "<default>", Get("S", "new"));
     EXPECT_TRUE(WritePrivateProfileStringA("S", "after", "1", file_.c_str()));  // no lock is left
   }

@@ -1,7 +1,5 @@
 #include <stdio.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,15 +13,13 @@ namespace {
 class IniFileTest : public ::testing::Test {
 protected:
   std::string WriteRaw(const std::string& bytes, const char* name = "in.ini") {
-    std::ofstream(dir_ / name, std::ios::binary) << bytes;
+    WriteFileBytes(dir_ / name, bytes);
     return dir_ / name;
   }
   // The file text a model writes, "\r\n" shown as "\n" and a bare "\n" as "<LF>".
   std::string Written(const CIniFile& ini) {
     EXPECT_EQ(ini.Write((dir_ / "out.ini").c_str()), 1);
-    std::stringstream bytes;
-    bytes << std::ifstream(dir_ / "out.ini", std::ios::binary).rdbuf();
-    std::string raw = bytes.str(), text;
+    std::string raw = ReadFileBytes(dir_ / "out.ini"), text;
     for (size_t at = 0; at < raw.size(); ++at)
       if (raw.compare(at, 2, "\r\n") == 0)
         text += raw[++at];

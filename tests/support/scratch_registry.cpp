@@ -7,6 +7,8 @@
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "platform/shell.h"
 
@@ -143,4 +145,13 @@ std::string TreeAt(HKEY root, const std::string& path, bool deep) {
   std::string tree = Tree(key, deep);
   RegCloseKey(key);
   return tree;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }

@@ -25,6 +25,11 @@ private:
   std::string path_, registry_, config_;  // the folder, the variables it replaced
 };
 
+// A whole file's bytes; empty when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+// Replaces a file's bytes.
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+
 // A key of its own for one test below HKEY_CURRENT_USER, deleted with its subtree.
 class ScratchKey {
 public:

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -93,11 +91,8 @@ class StdioFileTest : public ::testing::Test {
 protected:
   ScratchFolder dir;
   std::string path = dir / "file.txt";
-  void Put(const char* bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-  std::string Raw() {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  void Put(const char* bytes) { WriteFileBytes(path, bytes); }
+  std::string Raw() { return ReadFileBytes(path); }
 };
 
 TEST_F(StdioFileTest, ReadsBothLineEndsAndWritesWhereReadingGotTo) {

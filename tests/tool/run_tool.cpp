@@ -7,8 +7,6 @@
 
 #include <atomic>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 #include "tests/support/scratch_registry.h"
@@ -16,15 +14,6 @@
 extern char** environ;
 
 std::string ScratchFile(const std::string& name) { return ScratchFolderOfProgram() + name; }
-
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 namespace {
 

@@ -22,7 +22,5 @@ int StartTool(const std::vector<std::string>& args, pid_t* pid);
 
 // A file in the program's scratch folder.
 std::string ScratchFile(const std::string& name);
-std::string ReadFileBytes(const std::string& path);
-void WriteFileBytes(const std::string& path, const std::string& bytes);
 
 #endif

@@ -5,6 +5,7 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/support/scratch_registry.h"
 #include "tests/tool/run_tool.h"
 
 namespace {
