@@ -44,6 +44,13 @@ void ChangeSignal::BeginWrite() {
   if (writable_) __atomic_fetch_add(&counts_[0], 1, __ATOMIC_SEQ_CST);
 }
 
+bool ChangeSignal::Alone() const {
+  if (!writable_) return false;
+  // Ended first: a write that ends in between only makes this false.
+  uint64_t ended = __atomic_load_n(&counts_[1], __ATOMIC_SEQ_CST);
+  return __atomic_load_n(&counts_[0], __ATOMIC_SEQ_CST) == ended + 1;
+}
+
 void ChangeSignal::EndWrite() {
   if (!writable_) return;
   __atomic_fetch_add(&counts_[1], 1, __ATOMIC_SEQ_CST);

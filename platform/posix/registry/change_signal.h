@@ -33,6 +33,10 @@ public:
 
   const std::string& path() const { return path_; }
   void BeginWrite();
+  // After BeginWrite: true when no other write has begun and not ended, in any
+  // process, so there is no one to line up behind. A writer that died between
+  // the counts makes it false for good, as it makes every mark false.
+  bool Alone() const;
   // Once the write is over and what it committed visible to every reader.
   void EndWrite();
   // False while a write is under way or without the file.

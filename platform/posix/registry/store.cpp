@@ -148,7 +148,8 @@ std::atomic<unsigned> g_forks{0};
 // far longer than others. So they line up first, asleep, in a lock of the
 // file beside the hive (one for each connection, as threads line up too; it
 // goes with the process), and only the first polls for the write lock. A
-// second byte of it is held by the one writer that checkpoints.
+// writer that finds no other write under way skips the line. A second byte of
+// it is held by the one writer that checkpoints.
 enum QueueByte : off_t { kWriters, kCheckpointer };
 
 bool Hold(int queue, QueueByte byte, short type, bool wait) {
@@ -459,9 +460,11 @@ Transaction::Transaction(HiveSession& session, Kind kind) : session_(session) {
   if (write) {
     // Before anything can commit: readers of other handles and processes must
     // not trust what they read before this write.
-    session.hive().Signal().BeginWrite();
+    ChangeSignal& signal = session.hive().Signal();
+    signal.BeginWrite();
     writing_ = true;
-    LineUp(*session.connection());
+    // A write that meets no other has no one to wait behind.
+    if (!signal.Alone()) LineUp(*session.connection());
   }
   if (kind == kWriteStatement) {
     status_ = ERROR_SUCCESS;
