@@ -55,8 +55,9 @@ bench:
 	@$(CONFIGURE) -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DKORVEX_TESTS=OFF -DKORVEX_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@# Every program runs; one that misses its target fails the run at the end.
+	@# Each starts once the last one's files are written back, not while.
 	@failed=""; for b in $(BENCH_BUILD)/bench/bench_*; do \
-	  echo "== $$(basename $$b), load average $$(cut -d" " -f1-3 /proc/loadavg)"; \
+	  sync; echo "== $$(basename $$b), load average $$(cut -d" " -f1-3 /proc/loadavg)"; \
 	  $$b --benchmark_counters_tabular=true || failed="$$failed $$(basename $$b)"; done; \
 	  if [ -n "$$failed" ]; then echo "bench: targets missed by$$failed"; exit 1; fi
 
