@@ -15,17 +15,12 @@
 
 #include <string>
 
+#include "bench/latency.h"
 #include "korvex/platform.h"
 
 extern char** environ;
 
 namespace {
-
-int64_t Now() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
 
 // A FIFO the child writes its start time to; held open for reading and
 // writing here, so neither side's open blocks.
@@ -59,7 +54,7 @@ private:
 int64_t BySpawn(const Fifo& fifo) {
   char* argv[] = {const_cast<char*>(LAUNCH_CHILD), const_cast<char*>(fifo.path().c_str()), NULL};
   pid_t pid;
-  int64_t begin = Now();
+  int64_t begin = NowNs();
   if (posix_spawn(&pid, LAUNCH_CHILD, NULL, NULL, argv, environ) != 0) return 0;
   int64_t started = fifo.Read();
   waitpid(pid, NULL, 0);
@@ -67,7 +62,7 @@ int64_t BySpawn(const Fifo& fifo) {
 }
 
 int64_t ByShellExecute(const Fifo& fifo) {
-  int64_t begin = Now();
+  int64_t begin = NowNs();
   INT_PTR result =
       reinterpret_cast<INT_PTR>(ShellExecuteA(NULL, NULL, LAUNCH_CHILD, fifo.path().c_str(), NULL, SW_SHOWNORMAL));
   if (result <= 32) return 0;

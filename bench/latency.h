@@ -10,11 +10,13 @@
 #include <cstdint>
 #include <vector>
 
-inline int64_t NowNs() {
+inline int64_t ClockNs(clockid_t clock) {
   timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
+  clock_gettime(clock, &now);
   return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
+
+inline int64_t NowNs() { return ClockNs(CLOCK_MONOTONIC); }
 
 inline double MicrosecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();

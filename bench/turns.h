@@ -4,8 +4,6 @@
 // Two pieces of work that take turns, a batch each, so that a load that comes
 // and goes on the machine weighs on both alike. Each is judged by its median
 // batch, which a stall of the host moves least.
-#include <time.h>
-
 #include <cstdint>
 #include <vector>
 
@@ -15,12 +13,6 @@ struct TurnTimes {
   Percentiles cpu, real;  // of one batch
 };
 
-inline int64_t ThreadCpuNs() {
-  timespec now;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
-
 // Runs `rounds` turns of first() and second(), each a batch that returns false
 // to stop the run; false when one did.
 template <typename First, typename Second>
@@ -28,9 +20,9 @@ bool TakeTurns(int rounds, First first, Second second, TurnTimes* firstTimes, Tu
   std::vector<int64_t> cpu[2], real[2];
   for (int round = 0; round < rounds; ++round) {
     for (int side = 0; side < 2; ++side) {
-      const int64_t cpuStart = ThreadCpuNs(), realStart = NowNs();
+      const int64_t cpuStart = ClockNs(CLOCK_THREAD_CPUTIME_ID), realStart = NowNs();
       if (!(side == 0 ? first() : second())) return false;
-      cpu[side].push_back(ThreadCpuNs() - cpuStart);
+      cpu[side].push_back(ClockNs(CLOCK_THREAD_CPUTIME_ID) - cpuStart);
       real[side].push_back(NowNs() - realStart);
     }
   }
