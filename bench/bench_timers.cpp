@@ -1,8 +1,8 @@
 // WM_TIMER lateness: 1,000 window timers on one thread, against a bare
 // timerfd loop that serves the same 1,000 periods. Goal: the layer's median
 // and 99th percentile, each of its middle round, at most 1.5 times the bare
-// loop's. Periods below 10 ms
-// are raised to 10 ms, as Win32 does, so both run 1,000 timers of 10 ms.
+// loop's. Periods below 10 ms are raised to 10 ms, as Win32 does, so both run
+// 1,000 timers of 10 ms.
 #include <sys/timerfd.h>
 #include <unistd.h>
 
