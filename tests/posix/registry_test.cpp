@@ -91,32 +91,35 @@ TEST(Registry, ChangesOfAnotherProcessWakeWaitsAndRefreshEnumerations) {
   }
 }
 
-// A folder that someone else may change could have its hive swapped: it is
-// refused before anything is made in it, for both hives.
+// A folder that someone else may change, or a folder above it, could have its
+// hive swapped: it is refused before anything is made in it, for both hives.
 TEST(Registry, HiveFolderOthersControlIsRefused) {
   ScratchFolder scratch;
   struct Case {
     const char* name;
-    mode_t mode;
+    mode_t mode, parentMode;
     uid_t owner;  // 0: this user
     bool link;
     LONG expected;
-  } cases[] = {{"private", 0700, 0, false, ERROR_SUCCESS},
-               {"link", 0700, 0, true, ERROR_ACCESS_DENIED},
-               {"group-writable", 0770, 0, false, ERROR_ACCESS_DENIED},
-               {"world-writable, sticky", 01777, 0, false, ERROR_SUCCESS},
-               {"another user's", 0755, 65534, false, ERROR_ACCESS_DENIED}};
+  } cases[] = {{"private", 0700, 0755, 0, false, ERROR_SUCCESS},
+               {"link", 0700, 0755, 0, true, ERROR_ACCESS_DENIED},
+               {"group-writable", 0770, 0755, 0, false, ERROR_ACCESS_DENIED},
+               {"world-writable, sticky", 01777, 0755, 0, false, ERROR_SUCCESS},
+               {"another user's", 0755, 0755, 65534, false, ERROR_ACCESS_DENIED},
+               {"in a folder others may write", 0700, 0777, 0, false, ERROR_ACCESS_DENIED},
+               {"in a sticky folder", 0700, 01777, 0, false, ERROR_SUCCESS}};
   for (const Case& c : cases) {
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
       SCOPED_TRACE(c.name);
       if (c.owner && geteuid() != 0) continue;  // only root can give a folder away
-      std::string folder = scratch / c.name, real = folder + "-real";
-      std::filesystem::remove_all(folder);
-      std::filesystem::remove_all(real);
+      std::string parent = scratch / c.name, folder = parent + "/hives", real = parent + "/real";
+      std::filesystem::remove_all(parent);
+      ASSERT_EQ(0, mkdir(parent.c_str(), 0700));
       ASSERT_EQ(0, mkdir(real.c_str(), 0700));
       ASSERT_EQ(0, chmod(real.c_str(), c.mode));
       ASSERT_EQ(0, chown(real.c_str(), c.owner ? c.owner : geteuid(), getegid()));
       ASSERT_EQ(0, c.link ? symlink(real.c_str(), folder.c_str()) : rename(real.c_str(), folder.c_str()));
+      ASSERT_EQ(0, chmod(parent.c_str(), c.parentMode));
       setenv("KORVEX_REGISTRY_DIR", folder.c_str(), 1);
       HKEY key = nullptr;
       EXPECT_EQ(c.expected, RegCreateKeyExA(root, "Software", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));

@@ -1,7 +1,6 @@
 // The store under stress: many writers at once, writers killed mid-transaction,
 // and hive and profile files that are damaged or cannot be written: a read-only
 // folder, another user, a full disk (RLIMIT_FSIZE with SIGXFSZ ignored).
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -155,11 +154,6 @@ TEST(Reliability, DamagedHiveFilesGiveErrors) {
   setenv("KORVEX_REGISTRY_DIR", (scratch / "folder").c_str(), 1);
   std::filesystem::create_directories(scratch / "folder/user.db");
   EXPECT_EQ(ERROR_CANTOPEN, RegOpenKeyExA(HKEY_CURRENT_USER, "", 0, KEY_READ, &key));
-}
-
-// Root ignores permissions: a child that tests them becomes nobody.
-void BecomeUnprivileged() {
-  if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) _exit(90);
 }
 
 // A machine hive that its owner wrote and everyone may read: another user reads

@@ -7,6 +7,7 @@
 #include <windows.h>
 #else
 #include <spawn.h>
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 extern char** environ;
@@ -61,6 +62,10 @@ int RunInChild(const std::string& test, const std::string& argument) {
   pid_t child;
   if (posix_spawn(&child, self.c_str(), nullptr, nullptr, argv, environment.data()) != 0) return -1;
   return ChildExitCode(child);
+}
+
+void BecomeUnprivileged() {
+  if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(90);
 }
 
 int ChildExitCode(pid_t child) {

@@ -28,6 +28,12 @@ pid_t StartChild(Body body) {
 // Waits for the child: its exit code, or -1 when it was killed.
 int ChildExitCode(pid_t child);
 
+// Another user, for tests of what one user may do to another's files: root
+// ignores permissions, so a child run as root becomes nobody (exits with 90
+// when it cannot).
+constexpr uid_t kNobody = 65534;
+void BecomeUnprivileged();
+
 template <typename Body>
 int RunInChild(Body body) {
   return ChildExitCode(StartChild(body));

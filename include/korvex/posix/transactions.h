@@ -14,8 +14,12 @@
 //
 // Where this differs from Win32:
 // - Atomicity is per hive: HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE are
-//   separate databases, committed one after the other. When one fails to
-//   commit, it and the hives after it roll back; those before stay committed.
+//   separate databases, committed one after the other, HKEY_LOCAL_MACHINE
+//   first. Its commit is the one that may wait (for its other writers'
+//   reads): when it fails, nothing is committed. HKEY_CURRENT_USER then
+//   commits without waiting for anyone; only a storage failure, or the
+//   process dying, between the two commits leaves HKEY_LOCAL_MACHINE's part
+//   committed and HKEY_CURRENT_USER's not.
 // - A transaction holds each hive it touches for writing from its first use
 //   there until it ends: other writers of that hive, in this process as in
 //   others, wait for it (and give up with ERROR_BUSY after some seconds).

@@ -5,7 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <utility>
+
+#include "platform/posix/registry/hive_files.h"
 
 namespace korvex {
 namespace posix {
@@ -16,19 +19,27 @@ constexpr size_t kSize = 2 * sizeof(uint64_t);
 
 }  // namespace
 
-ChangeSignal::ChangeSignal(std::string path, mode_t mode) : path_(std::move(path)) {
-  fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, mode);
+ChangeSignal::ChangeSignal(std::string path) : path_(std::move(path)) {
+  // Never blocks, should a FIFO stand there.
+  fd_ = open(path_.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   writable_ = fd_ >= 0;
-  if (fd_ < 0) fd_ = open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd_ < 0) return;
+  if (fd_ < 0) fd_ = open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd_ < 0) {
+    if (errno == ELOOP) status_ = ERROR_ACCESS_DENIED;
+    return;
+  }
   struct stat info;
+  if (fstat(fd_, &info) != 0 || !TrustedOwner(info.st_uid)) {
+    status_ = ERROR_ACCESS_DENIED;
+  } else if (!S_ISREG(info.st_mode) || (info.st_size != 0 && info.st_size != static_cast<off_t>(kSize))) {
+    status_ = ERROR_BADDB;
+  }
   // Growing the file from zero reads as counts of zero; a second process
   // growing it to the same size changes nothing. The blocks are allocated
   // here: a full disk would otherwise kill the process (SIGBUS) at its first
   // count.
-  bool usable = fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) && (info.st_uid == geteuid() || info.st_uid == 0) &&
-                (writable_ ? posix_fallocate(fd_, 0, kSize) == 0 : static_cast<size_t>(info.st_size) >= kSize);
-  if (usable) {
+  if (status_ == ERROR_SUCCESS &&
+      (info.st_size == static_cast<off_t>(kSize) || (writable_ && posix_fallocate(fd_, 0, kSize) == 0))) {
     void* mapped = mmap(nullptr, kSize, writable_ ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED, fd_, 0);
     if (mapped != MAP_FAILED) counts_ = static_cast<uint64_t*>(mapped);
   }
@@ -40,8 +51,9 @@ ChangeSignal::~ChangeSignal() {
   if (fd_ >= 0) close(fd_);
 }
 
-void ChangeSignal::BeginWrite() {
+bool ChangeSignal::BeginWrite() {
   if (writable_) __atomic_fetch_add(&counts_[0], 1, __ATOMIC_SEQ_CST);
+  return writable_;
 }
 
 bool ChangeSignal::Alone() const {

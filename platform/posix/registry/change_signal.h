@@ -10,12 +10,14 @@
 // and trusts what it read while the begun count still equals the mark: a write
 // it did not see must have begun after the mark. A writer that dies between the
 // two counts leaves them unequal for good, which only turns the trust off.
-// Like SQLite's own files beside the hive, this one must not be removed while
-// the hive is in use.
+// Like SQLite's own files beside the hive, this one must not be removed or cut
+// short while the hive is in use: a mapping past a file's end kills its reader.
 #include <sys/types.h>
 
 #include <cstdint>
 #include <string>
+
+#include "korvex/platform.h"
 
 namespace korvex {
 namespace posix {
@@ -23,16 +25,20 @@ namespace registry {
 
 class ChangeSignal {
 public:
-  // Maps `path`, made with `mode` if missing. A file that is not a regular
-  // file of this user's or root's is not used, and then no mark is ever given;
-  // one this user may only read gives marks but counts no writes.
-  ChangeSignal(std::string path, mode_t mode);
+  // Maps `path`, which the hive's writers have made. A link, a file of another
+  // user's, or one of the wrong kind or size is refused and never mapped; a
+  // missing one, or one still empty that this process may not grow, gives no
+  // marks; one this user may only read gives marks but counts no writes.
+  explicit ChangeSignal(std::string path);
   ~ChangeSignal();
   ChangeSignal(const ChangeSignal&) = delete;
   ChangeSignal& operator=(const ChangeSignal&) = delete;
 
   const std::string& path() const { return path_; }
-  void BeginWrite();
+  // ERROR_SUCCESS, or why the file was refused.
+  LONG status() const { return status_; }
+  // False when the write cannot be counted: it must not be made.
+  bool BeginWrite();
   // After BeginWrite: true when no other write has begun and not ended, in any
   // process, so there is no one to line up behind. A writer that died between
   // the counts makes it false for good, as it makes every mark false.
@@ -45,6 +51,7 @@ public:
 
 private:
   std::string path_;
+  LONG status_ = ERROR_SUCCESS;
   int fd_ = -1;
   bool writable_ = false;
   uint64_t* counts_ = nullptr;  // begun, ended

@@ -12,7 +12,8 @@
 #include <utility>
 
 #include "platform/posix/common/clock.h"
-#include "platform/posix/process/shell_folder.h"
+#include "platform/posix/registry/hive_files.h"
+#include "platform/posix/registry/snapshot.h"
 
 namespace korvex {
 namespace posix {
@@ -145,13 +146,14 @@ std::atomic<unsigned> g_forks{0};
 // Writers that find the hive's write lock taken wait for it in SQLite's busy
 // handler, which can only poll: a crowd of them takes the processors from the
 // writer they wait for, and hands the lock over by chance, so that some wait
-// far longer than others. So they line up first, asleep, in a lock of the
-// file beside the hive (one for each connection, as threads line up too; it
-// goes with the process), and only the first polls for the write lock. A
+// far longer than others. So they line up first, in a lock of the file beside
+// the hive (one for each connection, as threads line up too; it goes with the
+// process), and only the first polls for the write lock. A
 // writer that finds no other write under way skips the line. A second byte of
 // it is held by the one writer that checkpoints.
 enum QueueByte : off_t { kWriters, kCheckpointer };
 
+// A wait ends with the time a busy call waits: false when the lock was not had.
 bool Hold(int queue, QueueByte byte, short type, bool wait) {
   if (queue < 0) return false;
   struct flock range = {};
@@ -159,10 +161,16 @@ bool Hold(int queue, QueueByte byte, short type, bool wait) {
   range.l_whence = SEEK_SET;
   range.l_start = byte;
   range.l_len = 1;
-  int rc;
-  while ((rc = fcntl(queue, wait ? F_OFD_SETLKW : F_OFD_SETLK, &range)) != 0 && errno == EINTR) {
+  int64_t start = 0;
+  for (int attempt = 0;; ++attempt) {
+    if (fcntl(queue, F_OFD_SETLK, &range) == 0) return true;
+    if (errno == EINTR) continue;
+    if (!wait || (errno != EAGAIN && errno != EACCES)) return false;
+    int64_t now = MonotonicNs();
+    if (attempt == 0) start = now;
+    if (now - start > kBusyTimeoutNs) return false;
+    usleep(static_cast<useconds_t>(attempt < 20 ? 20 + 10 * attempt : 250));
   }
-  return rc == 0;
 }
 
 void LineUp(Connection& connection) { connection.inLine = Hold(connection.writerQueue, kWriters, F_WRLCK, true); }
@@ -188,15 +196,6 @@ int WaitWhileBusy(void* context, int attempt) {
   int64_t jitter = (MonotonicNs() / 1000) % 100;
   usleep(static_cast<useconds_t>(50 + (attempt < 10 ? attempt * 20 : 200) + jitter));
   return 1;
-}
-
-std::string HivePath(HKEY root) {
-  const char* dir = getenv("KORVEX_REGISTRY_DIR");
-  bool user = root == HKEY_CURRENT_USER;
-  if (dir && *dir) return std::string(dir) + (user ? "/user.db" : "/machine.db");
-  if (!user) return "/etc/korvex/machine.db";
-  std::string config = UserConfigFolder();
-  return config.empty() ? config : config + "/korvex/user.db";
 }
 
 int QueryInt(sqlite3* db, const char* sql, int64_t* value) {
@@ -243,17 +242,19 @@ int CheckpointLongLog(void* context, sqlite3* db, const char* schema, int frames
 
 // WAL lets readers go on while one process writes; NORMAL sync keeps every commit
 // safe from a crashed process (only a power loss can lose the last commits).
-// A WAL reader needs write access to the log's index, though: a shared hive
-// keeps a rollback journal, which needs none to read. A connection that cannot
-// write leaves the journal as it finds it.
+// A shared hive's working file keeps a rollback journal: its copy is published
+// from the file alone. A connection that cannot write leaves the journal as it
+// finds it.
 int ChooseJournal(Connection& connection, bool shared) {
   if (connection.readOnly) return SQLITE_OK;
   sqlite3* db = connection.db;
   // Setting the journal can meet another process's write or checkpoint, and
   // SQLite does not wait for those there: it waits as other calls do.
   sqlite3_stmt* stmt = nullptr;
+  // A shared hive's journal is kept, emptied, between writes: made once, by
+  // us, it is never a name another user could fill in the meantime.
   int rc =
-      sqlite3_prepare_v2(db, shared ? "PRAGMA journal_mode = DELETE" : "PRAGMA journal_mode = WAL", -1, &stmt, nullptr);
+      sqlite3_prepare_v2(db, shared ? "PRAGMA journal_mode = TRUNCATE" : "PRAGMA journal_mode = WAL", -1, &stmt, nullptr);
   for (int attempt = 0; rc == SQLITE_OK; ++attempt) {
     rc = sqlite3_step(stmt);
     if (rc != SQLITE_BUSY || shared || !WaitWhileBusy(&connection, attempt)) break;
@@ -279,33 +280,6 @@ int ChooseJournal(Connection& connection, bool shared) {
   return sqlite3_exec(db, pragmas.c_str(), nullptr, nullptr, nullptr);
 }
 
-// A private hive's files are created 0600 before SQLite makes them (the log and
-// its index take the database's mode), and older ones are narrowed to that.
-void KeepPrivate(const std::string& path) {
-  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd >= 0) close(fd);
-  for (const char* suffix : {"", "-wal", "-shm", "-writes"}) {
-    std::string file = path + suffix;
-    struct stat info;
-    if (lstat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid() && (info.st_mode & 077))
-      chmod(file.c_str(), 0600);
-  }
-}
-
-// Whoever controls the hive's folder can swap the hive for one of their own, so
-// it must be a folder, not a link to one, of this user or root, that others
-// may not write (unless the sticky bit keeps them from removing what is ours),
-// as ssh wants its key folders. A folder that cannot be looked at is left to
-// the open to fail.
-LONG CheckFolder(std::string folder) {
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  struct stat info;
-  if (lstat(folder.empty() ? "/" : folder.c_str(), &info) != 0) return ERROR_SUCCESS;
-  bool othersWrite = (info.st_mode & (S_IWGRP | S_IWOTH)) && !(info.st_mode & S_ISVTX);
-  bool safe = S_ISDIR(info.st_mode) && (info.st_uid == geteuid() || info.st_uid == 0) && !othersWrite;
-  return safe ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
-}
-
 // Two processes may meet an empty file at once: the schema is made under the
 // write lock, by the one that still finds it missing there.
 int CreateSchemaIfMissing(sqlite3* db) {
@@ -321,6 +295,106 @@ int CreateSchemaIfMissing(sqlite3* db) {
   return rc;
 }
 
+
+constexpr int kOpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW;
+
+// Refuses, or makes, every file of a hive before SQLite opens any: SQLite would
+// take the log, index or journal another user left there as ours.
+LONG PrepareFiles(const std::string& base, std::initializer_list<std::pair<const char*, mode_t>> files) {
+  for (const auto& file : files) {
+    LONG rc = PrepareHiveFile(base + file.first, file.second, true);
+    if (rc != ERROR_SUCCESS) return rc;
+  }
+  return ERROR_SUCCESS;
+}
+
+// A hive this user may not read (another user's, or in a folder closed to
+// them) is there all the same: it is refused, not missing.
+LONG CheckReadable(const std::string& path) {
+  if (faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) == 0) return ERROR_SUCCESS;
+  return errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_CANTOPEN;
+}
+
+int OpenDatabase(Connection& connection, const std::string& path, int flags) {
+  int rc = sqlite3_open_v2(path.c_str(), &connection.db, flags, nullptr);
+  if (rc == SQLITE_OK) sqlite3_busy_handler(connection.db, WaitWhileBusy, &connection);
+  connection.readOnly = rc == SQLITE_OK && sqlite3_db_readonly(connection.db, "main") == 1;
+  return rc;
+}
+
+LONG OpenPrivate(const std::string& hive, Connection& connection) {
+  LONG checked = PrepareFiles(hive, {{"", 0600}, {"-wal", 0600}, {"-shm", 0600}, {"-journal", 0600}, {"-writes", 0600}});
+  if (checked == ERROR_SUCCESS) checked = CheckReadable(hive);
+  if (checked != ERROR_SUCCESS) return checked;
+  int rc = OpenDatabase(connection, hive, kOpenFlags);
+  // The log and its index stay once made, so they are never made anew by SQLite.
+  int persist = 1;
+  if (rc == SQLITE_OK) rc = sqlite3_file_control(connection.db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+  if (rc == SQLITE_OK) rc = ChooseJournal(connection, false);
+  if (rc == SQLITE_OK) rc = CreateSchemaIfMissing(connection.db);
+  if (rc != SQLITE_OK) return StoreError(rc);
+  if (!connection.readOnly)
+    connection.writerQueue = open((hive + "-writes").c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+  return ERROR_SUCCESS;
+}
+
+// A working file made anew starts from what the hive's published file holds
+// (which an older version wrote to in place).
+int Import(const std::string& published, sqlite3* working) {
+  sqlite3* old = nullptr;
+  int rc = sqlite3_open_v2(published.c_str(), &old, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
+  if (rc == SQLITE_OK) {
+    sqlite3_backup* backup = sqlite3_backup_init(working, "main", old, "main");
+    rc = backup ? sqlite3_backup_step(backup, -1) : sqlite3_errcode(working);
+    if (rc == SQLITE_DONE) rc = SQLITE_OK;
+    if (backup && sqlite3_backup_finish(backup) != SQLITE_OK && rc == SQLITE_OK) rc = sqlite3_errcode(working);
+  }
+  sqlite3_close(old);
+  return rc;
+}
+
+// The shared hive for those who may write it.
+LONG OpenWorking(const std::string& hive, Connection& connection, bool* publish) {
+  bool created = false;
+  LONG checked = PrepareHiveFile(hive + "-work", 0600, true, &created);
+  if (checked == ERROR_SUCCESS) checked = PrepareFiles(hive, {{"-work-journal", 0600}, {"-writes", 0644}});
+  if (checked != ERROR_SUCCESS) return checked;
+  struct stat info;
+  bool published = lstat(hive.c_str(), &info) == 0;
+  int rc = OpenDatabase(connection, hive + "-work", kOpenFlags);
+  if (rc == SQLITE_OK) rc = ChooseJournal(connection, true);
+  if (rc == SQLITE_OK && created && published) rc = Import(hive, connection.db);
+  if (rc == SQLITE_OK) rc = CreateSchemaIfMissing(connection.db);
+  *publish = created || !published;
+  return rc == SQLITE_OK ? ERROR_SUCCESS : StoreError(rc);
+}
+
+// The shared hive for everyone else: the copy published last, without locks,
+// or, before the first write of this version, the file as older ones left it.
+LONG OpenPublished(const std::string& hive, Connection& connection) {
+  LONG checked = CheckReadable(hive);
+  if (checked != ERROR_SUCCESS) return checked;
+  struct stat working;
+  bool snapshot = lstat((hive + "-work").c_str(), &working) == 0;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    struct stat before, after;
+    if (stat(hive.c_str(), &before) != 0) return ERROR_CANTOPEN;
+    int rc = snapshot ? OpenDatabase(connection, ImmutableUri(hive),
+                                     SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW)
+                      : OpenDatabase(connection, hive, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW);
+    if (rc != SQLITE_OK) return StoreError(rc);
+    // The file SQLite opened is the one that stood there before and after.
+    if (stat(hive.c_str(), &after) == 0 && SameFile(before, after)) {
+      connection.readOnly = true;
+      connection.snapshot = snapshot;
+      connection.opened = after;
+      return ERROR_SUCCESS;
+    }
+    sqlite3_close(connection.db);
+    connection.db = nullptr;
+  }
+  return ERROR_BUSY;  // replaced again and again
+}
 }  // namespace
 
 LONG StoreError(int rc) {
@@ -374,9 +448,13 @@ std::shared_ptr<Hive> Hive::ForRoot(HKEY root) {
 }
 
 ChangeSignal& Hive::Signal() {
-  std::call_once(signalOnce_,
-                 [this] { signal_ = std::make_unique<ChangeSignal>(SignalPath(), shared_ ? 0644 : 0600); });
+  std::call_once(signalOnce_, [this] { signal_ = std::make_unique<ChangeSignal>(SignalPath()); });
   return *signal_;
+}
+
+std::string Hive::SignalPath() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return (location_.empty() ? path_ : location_) + "-writes";
 }
 
 LONG Hive::Acquire(std::unique_ptr<Connection>* connection) {
@@ -387,7 +465,8 @@ LONG Hive::Acquire(std::unique_ptr<Connection>* connection) {
     while (!idle_.empty()) {
       std::unique_ptr<Connection> next = std::move(idle_.back());
       idle_.pop_back();
-      if (next->generation == generation) {
+      // A reader of a published copy that was replaced since reopens.
+      if (next->generation == generation && Fresh(*next)) {
         *connection = std::move(next);
         return ERROR_SUCCESS;
       }
@@ -404,34 +483,50 @@ void Hive::Release(std::unique_ptr<Connection> connection) {
   if (idle_.size() < kMaxIdle) idle_.push_back(std::move(connection));
 }
 
+LONG Hive::Locate(std::string* real) {
+  std::string located;
+  LONG rc = LocateHive(path_, shared_ ? 0755 : 0700, &located);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (rc == ERROR_SUCCESS && location_.empty()) location_ = located;
+  *real = location_;
+  return rc;
+}
+
 LONG Hive::Connect(std::unique_ptr<Connection>* connection) {
   if (path_.empty()) return ERROR_CANTOPEN;  // no home folder to keep the hive in
-  std::string folder = path_.substr(0, path_.rfind('/'));
-  MakeFolderPath(folder, shared_ ? 0755 : 0700);
-  LONG checked = CheckFolder(folder);
-  if (checked != ERROR_SUCCESS) return checked;
-  // A hive this user may not read (another user's, or in a folder closed to
-  // them) is there all the same: it is refused, not missing.
-  struct stat info;
-  if (stat(path_.c_str(), &info) != 0 ? errno == EACCES
-                                      : faccessat(AT_FDCWD, path_.c_str(), R_OK, AT_EACCESS) != 0 && errno == EACCES)
-    return ERROR_ACCESS_DENIED;
-  if (!shared_) KeepPrivate(path_);
+  std::string hive;
+  LONG rc = Locate(&hive);
+  if (rc != ERROR_SUCCESS) return rc;
   auto made = std::make_unique<Connection>();
   made->generation = g_forks.load(std::memory_order_relaxed);
-  int rc = sqlite3_open_v2(path_.c_str(), &made->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                           nullptr);
-  if (rc == SQLITE_OK) {
-    sqlite3_busy_handler(made->db, WaitWhileBusy, made.get());
-    made->readOnly = sqlite3_db_readonly(made->db, "main") == 1;
-    rc = ChooseJournal(*made, shared_);
+  bool publish = false;
+  if (!shared_) {
+    rc = OpenPrivate(hive, *made);
+  } else if (faccessat(AT_FDCWD, hive.substr(0, hive.rfind('/') + 1).c_str(), W_OK | X_OK, AT_EACCESS) == 0) {
+    rc = PrepareHiveFile(hive, 0644, false);
+    if (rc == ERROR_SUCCESS) rc = OpenWorking(hive, *made, &publish);
+  } else {
+    rc = PrepareHiveFile(hive, 0644, false);
+    if (rc == ERROR_SUCCESS) rc = OpenPublished(hive, *made);
   }
-  if (rc == SQLITE_OK) rc = CreateSchemaIfMissing(made->db);
-  if (rc != SQLITE_OK) return StoreError(rc);  // the connection closes with `made`
-  if (!shared_ && !made->readOnly)
-    made->writerQueue = open(SignalPath().c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-  *connection = std::move(made);
-  return ERROR_SUCCESS;
+  if (rc == ERROR_SUCCESS) rc = Signal().status();
+  if (rc == ERROR_SUCCESS && publish) rc = Publish(*made);
+  if (rc == ERROR_SUCCESS) *connection = std::move(made);
+  return rc;  // a connection refused closes with `made`
+}
+
+LONG Hive::Publish(Connection& connection) {
+  // Its write lock keeps the working file as the last commit left it.
+  int rc = sqlite3_exec(connection.db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) return StoreError(rc);
+  LONG published = PublishSnapshot(location_ + "-work", location_);
+  sqlite3_exec(connection.db, "ROLLBACK", nullptr, nullptr, nullptr);
+  return published;
+}
+
+bool Hive::Fresh(const Connection& connection) const {
+  struct stat now;
+  return !connection.snapshot || (stat(location_.c_str(), &now) == 0 && SameFile(now, connection.opened));
 }
 
 HiveSession::HiveSession(Hive& hive) : hive_(hive), status_(hive.Acquire(&owned_)) { connection_ = owned_.get(); }
@@ -460,8 +555,12 @@ Transaction::Transaction(HiveSession& session, Kind kind) : session_(session) {
   if (write) {
     // Before anything can commit: readers of other handles and processes must
     // not trust what they read before this write.
+    // A write that could not be counted would go unseen by them: it is not made.
     ChangeSignal& signal = session.hive().Signal();
-    signal.BeginWrite();
+    if (!signal.BeginWrite()) {
+      status_ = ERROR_ACCESS_DENIED;
+      return;
+    }
     writing_ = true;
     // A write that meets no other has no one to wait behind.
     if (!signal.Alone()) LineUp(*session.connection());
@@ -493,12 +592,16 @@ Transaction::~Transaction() {
 }
 
 LONG Transaction::Commit() {
-  if (!open_) return status_;  // a single statement committed itself
-  Statement commit(session_, session_.nested() ? Sql::ReleaseSavepoint : Sql::Commit);
-  int rc = commit.Step();
-  if (rc != SQLITE_DONE) return StoreError(rc);  // the destructor rolls back
-  open_ = false;
-  return ERROR_SUCCESS;
+  if (status_ != ERROR_SUCCESS) return status_;
+  if (open_) {  // else a single statement committed itself
+    Statement commit(session_, session_.nested() ? Sql::ReleaseSavepoint : Sql::Commit);
+    int rc = commit.Step();
+    if (rc != SQLITE_DONE) return StoreError(rc);  // the destructor rolls back
+    open_ = false;
+  }
+  // Before the write counts as ended: a reader that sees the end reads the copy.
+  Hive& hive = session_.hive();
+  return writing_ && hive.shared() ? hive.Publish(*session_.connection()) : ERROR_SUCCESS;
 }
 
 LONG Execute(HiveSession& session, Sql sql, int64_t arg) {

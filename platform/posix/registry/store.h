@@ -7,6 +7,7 @@
 // process, like processes, meet only in SQLite's locks: a thread that waits for
 // another's write holds up no reader.
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <cstring>
@@ -70,6 +71,8 @@ struct Connection {
   unsigned generation = 0;  // a connection must not cross fork(): the child opens its own
   int64_t busySince = 0;
   bool readOnly = false;   // the file could be opened for reading only
+  bool snapshot = false;   // reads the shared hive's published copy, `opened`
+  struct stat opened = {};
   int logCopyFrames = 0;   // a commit that leaves the log longer checkpoints it
   int logLimitFrames = 0;  // and one that leaves it longer still waits for that
   int writerQueue = -1;    // where its writers line up, for a private hive
@@ -80,8 +83,9 @@ struct Connection {
 class Hive {
 public:
   // A private hive (the user's) is kept 0600 in a 0700 folder, with a
-  // write-ahead log; a shared one (the machine's) keeps the umask's modes and a
-  // rollback journal, which readers without write access can use.
+  // write-ahead log. A shared one (the machine's) is written by those who may
+  // write its folder, to a private working file with a rollback journal, and
+  // read by everyone else from the copy published after each write (snapshot.h).
   Hive(std::string path, bool shared);
   ~Hive();
   Hive(const Hive&) = delete;
@@ -92,10 +96,14 @@ public:
   static std::shared_ptr<Hive> ForRoot(HKEY root);
 
   const std::string& path() const { return path_; }
+  bool shared() const { return shared_; }
   // What tells every process that the hive was written, and its file. Call
   // Signal with a session open, or once one was (the folder is known safe then).
   ChangeSignal& Signal();
-  std::string SignalPath() const { return path_ + "-writes"; }
+  std::string SignalPath();
+  // Makes the shared hive's working file, which the connection writes,
+  // the copy its readers read. The caller holds no transaction on it.
+  LONG Publish(Connection& connection);
 
 private:
   friend class HiveSession;
@@ -104,8 +112,12 @@ private:
   LONG Acquire(std::unique_ptr<Connection>* connection);
   void Release(std::unique_ptr<Connection> connection);
   LONG Connect(std::unique_ptr<Connection>* connection);
+  // The hive's path through checked folders free of links, fixed at first use.
+  LONG Locate(std::string* real);
+  bool Fresh(const Connection& connection) const;
 
   std::string path_;
+  std::string location_;
   bool shared_;
   std::mutex mutex_;
   std::vector<std::unique_ptr<Connection>> idle_;
@@ -196,6 +208,8 @@ public:
   Transaction& operator=(const Transaction&) = delete;
 
   LONG status() const { return status_; }
+  // Also ends a kWriteStatement's write, once its statement succeeded: a
+  // shared hive is published then.
   LONG Commit();
 
 private:

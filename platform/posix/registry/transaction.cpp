@@ -2,6 +2,8 @@
 // and the keys opened and created in one.
 #include "platform/posix/registry/transaction.h"
 
+#include <algorithm>
+
 #include "korvex/posix/transactions.h"
 #include "platform/posix/sync/kernel_object.h"
 #include "platform/posix/registry/path.h"
@@ -76,6 +78,11 @@ LONG RegistryTransaction::Finish(bool commit) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (!active_) return ERROR_TRANSACTION_NOT_ACTIVE;
   active_ = false;
+  // Each hive's write lock is held since its first use. A private hive's log
+  // then commits without waiting for anyone, a shared hive's journal only once
+  // its readers are gone: so the shared hive commits first, and a reader that
+  // held it off leaves nothing committed anywhere.
+  std::stable_partition(parts_.begin(), parts_.end(), [](const Part& part) { return part.hive->shared(); });
   LONG result = ERROR_SUCCESS;
   for (Part& part : parts_) {
     // A hive that fails to commit, and those after it, roll back.

@@ -72,7 +72,8 @@ LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const
   if (!lpData && cbData) return ERROR_INVALID_PARAMETER;
   KeyCall call(hKey, KEY_SET_VALUE, KeyCall::kWriteStatement);
   if (call.status() != ERROR_SUCCESS) return call.status();
-  return SetValueOf(call.session(), call.ref().id, lpValueName, dwType, lpData, cbData, true);
+  LONG rc = SetValueOf(call.session(), call.ref().id, lpValueName, dwType, lpData, cbData, true);
+  return rc == ERROR_SUCCESS ? call.Commit() : rc;
 }
 
 LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
