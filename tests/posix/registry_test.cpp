@@ -52,6 +52,21 @@ TEST(Registry, HivesTheirFilesAndWhatTheyRefuse) {
   for (HKEY key : {user, machine, inner, copy, secret}) RegCloseKey(key);
 }
 
+// Older versions wrote the machine hive in place, where it is now published: a
+// writer takes it over whole, and its readers go on reading it until then.
+TEST(Registry, MachineHiveOfAnOlderVersionIsTakenOver) {
+  ScratchFolder scratch;
+  ASSERT_EQ(0, RunInChild([] { return static_cast<int>(SetText(HKEY_LOCAL_MACHINE, "old", "kept")); }));
+  ASSERT_EQ(0, remove((scratch / "machine.db-work").c_str()));
+  EXPECT_EQ(0, RunInChild([] {
+              BecomeUnprivileged();
+              return TreeAt(HKEY_LOCAL_MACHINE, "") == "old=kept;" ? 0 : 1;
+            }));
+  ASSERT_EQ(ERROR_SUCCESS, SetText(HKEY_LOCAL_MACHINE, "new", "1"));
+  EXPECT_EQ("new=1;old=kept;", TreeAt(HKEY_LOCAL_MACHINE, ""));
+  EXPECT_EQ(0, RunInChild([] { return TreeAt(HKEY_LOCAL_MACHINE, "") == "new=1;old=kept;" ? 0 : 1; }));
+}
+
 // A walk on one handle sees what another process, also one that reached the hive
 // by another name, wrote between two calls; a wait on the key wakes. Both hives,
 // as each has its own change signal.

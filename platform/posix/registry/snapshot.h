@@ -17,7 +17,7 @@ namespace posix {
 namespace registry {
 
 // Replaces `published` with a durable copy of `working`, which must not change
-// meanwhile (the caller holds its write lock).
+// meanwhile (the caller holds a read of it).
 LONG PublishSnapshot(const std::string& working, const std::string& published);
 
 // The name SQLite opens a published copy by: read-only, without locks.

@@ -150,8 +150,9 @@ std::atomic<unsigned> g_forks{0};
 // the hive (one for each connection, as threads line up too; it goes with the
 // process), and only the first polls for the write lock. A
 // writer that finds no other write under way skips the line. A second byte of
-// it is held by the one writer that checkpoints.
-enum QueueByte : off_t { kWriters, kCheckpointer };
+// it is held by the one writer that checkpoints. The shared hive's publishers
+// take turns in a third, of another file.
+enum QueueByte : off_t { kWriters, kCheckpointer, kPublisher };
 
 // A wait ends with the time a busy call waits: false when the lock was not had.
 bool Hold(int queue, QueueByte byte, short type, bool wait) {
@@ -516,10 +517,20 @@ LONG Hive::Connect(std::unique_ptr<Connection>* connection) {
 }
 
 LONG Hive::Publish(Connection& connection) {
-  // Its write lock keeps the working file as the last commit left it.
-  int rc = sqlite3_exec(connection.db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) return StoreError(rc);
-  LONG published = PublishSnapshot(location_ + "-work", location_);
+  // A read keeps every commit off until the copy is in place, so the file is
+  // as the last commit left it; a long write of another's, which has yet to
+  // commit, does not hold it up. Publishers then take turns in a lock of the
+  // working file's journal, which only the hive's writers may open.
+  int64_t version = 0;
+  int rc = sqlite3_exec(connection.db, "BEGIN", nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) rc = QueryInt(connection.db, "PRAGMA user_version", &version);
+  LONG published = StoreError(rc);
+  if (rc == SQLITE_OK) {
+    int line = open((location_ + "-work-journal").c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    published = !Hold(line, kPublisher, F_WRLCK, true)        ? ERROR_BUSY
+                 : PublishSnapshot(location_ + "-work", location_);
+    if (line >= 0) close(line);  // and with it the lock
+  }
   sqlite3_exec(connection.db, "ROLLBACK", nullptr, nullptr, nullptr);
   return published;
 }
