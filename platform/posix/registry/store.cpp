@@ -367,6 +367,12 @@ LONG OpenWorking(const std::string& hive, Connection& connection, bool* publish)
   if (rc == SQLITE_OK && created && published) rc = Import(hive, connection.db);
   if (rc == SQLITE_OK) rc = CreateSchemaIfMissing(connection.db);
   *publish = created || !published;
+  if (rc != SQLITE_OK && created) {
+    // Taken over again next time, rather than published empty over the hive.
+    sqlite3_close(connection.db);
+    connection.db = nullptr;
+    unlink((hive + "-work").c_str());
+  }
   return rc == SQLITE_OK ? ERROR_SUCCESS : StoreError(rc);
 }
 
