@@ -5,8 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdint>
 
 #include <string>
 
@@ -159,6 +163,32 @@ TEST(RegistryOtherUsers, ADamagedChangeSignalIsRefused) {
                 return RegQueryValueExA(HKEY_CURRENT_USER, "v", nullptr, nullptr, nullptr, nullptr) ? 0 : 5;
               }));
   }
+}
+
+// The writers' line is a lock any process of the user's holds for a moment; one
+// that holds it for good (stopped, say) delays a write that must line up, by
+// about as long as a busy hive would, and no longer.
+TEST(RegistryOtherUsers, AWriterWaitsInLineForABoundedTime) {
+  ScratchFolder scratch;
+  ASSERT_EQ(0, RunInChild([] { return static_cast<int>(SetText(HKEY_CURRENT_USER, "v", "1")); }));
+  int line = open((scratch / "user.db-writes").c_str(), O_RDWR);
+  ASSERT_GE(line, 0);
+  // A writer that died between its two counts: every later one lines up.
+  uint64_t begun = 0;
+  ASSERT_EQ(8, pread(line, &begun, 8, 0));
+  ++begun;
+  ASSERT_EQ(8, pwrite(line, &begun, 8, 0));
+  struct flock first = {};
+  first.l_type = F_WRLCK;
+  first.l_whence = SEEK_SET;
+  first.l_len = 1;
+  ASSERT_EQ(0, fcntl(line, F_OFD_SETLK, &first));
+  pid_t writer = StartChild([] { return static_cast<int>(SetText(HKEY_CURRENT_USER, "v", "2")); });
+  int status = -1;
+  for (int tenth = 0; tenth < 600 && waitpid(writer, &status, WNOHANG) == 0; ++tenth) usleep(100000);
+  if (!WIFEXITED(status)) kill(writer, SIGKILL);
+  close(line);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the write still waits after a minute";
 }
 
 }  // namespace

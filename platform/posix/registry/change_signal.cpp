@@ -1,7 +1,10 @@
 #include "platform/posix/registry/change_signal.h"
 
 #include <fcntl.h>
+#include <linux/futex.h>
 #include <sys/mman.h>
+#include <sys/syscall.h>
+#include <time.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,7 +18,10 @@ namespace posix {
 namespace registry {
 namespace {
 
-constexpr size_t kSize = 2 * sizeof(uint64_t);
+constexpr off_t kSize = sizeof(ChangeSignal::Page);
+
+// An older version's file holds the two counts alone, and is grown.
+constexpr off_t kOlderSize = 2 * sizeof(uint64_t);
 
 }  // namespace
 
@@ -31,55 +37,74 @@ ChangeSignal::ChangeSignal(std::string path) : path_(std::move(path)) {
   struct stat info;
   if (fstat(fd_, &info) != 0 || !TrustedOwner(info.st_uid)) {
     status_ = ERROR_ACCESS_DENIED;
-  } else if (!S_ISREG(info.st_mode) || (info.st_size != 0 && info.st_size != static_cast<off_t>(kSize))) {
+  } else if (!S_ISREG(info.st_mode) || (info.st_size != 0 && info.st_size != kOlderSize && info.st_size != kSize)) {
     status_ = ERROR_BADDB;
   }
   // Growing the file from zero reads as counts of zero; a second process
   // growing it to the same size changes nothing. The blocks are allocated
   // here: a full disk would otherwise kill the process (SIGBUS) at its first
   // count.
-  if (status_ == ERROR_SUCCESS &&
-      (info.st_size == static_cast<off_t>(kSize) || (writable_ && posix_fallocate(fd_, 0, kSize) == 0))) {
+  if (status_ == ERROR_SUCCESS && (info.st_size == kSize || (writable_ && posix_fallocate(fd_, 0, kSize) == 0))) {
     void* mapped = mmap(nullptr, kSize, writable_ ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED, fd_, 0);
-    if (mapped != MAP_FAILED) counts_ = static_cast<uint64_t*>(mapped);
+    if (mapped != MAP_FAILED) page_ = static_cast<Page*>(mapped);
   }
-  writable_ = writable_ && counts_;
+  writable_ = writable_ && page_;
 }
 
 ChangeSignal::~ChangeSignal() {
-  if (counts_) munmap(counts_, kSize);
+  if (page_) munmap(page_, kSize);
   if (fd_ >= 0) close(fd_);
 }
 
 bool ChangeSignal::BeginWrite() {
-  if (writable_) __atomic_fetch_add(&counts_[0], 1, __ATOMIC_SEQ_CST);
+  if (writable_) __atomic_fetch_add(&page_->begun, 1, __ATOMIC_SEQ_CST);
   return writable_;
 }
 
 bool ChangeSignal::Alone() const {
   if (!writable_) return false;
   // Ended first: a write that ends in between only makes this false.
-  uint64_t ended = __atomic_load_n(&counts_[1], __ATOMIC_SEQ_CST);
-  return __atomic_load_n(&counts_[0], __ATOMIC_SEQ_CST) == ended + 1;
+  uint64_t ended = __atomic_load_n(&page_->ended, __ATOMIC_SEQ_CST);
+  return __atomic_load_n(&page_->begun, __ATOMIC_SEQ_CST) == ended + 1;
 }
 
 void ChangeSignal::EndWrite() {
   if (!writable_) return;
-  __atomic_fetch_add(&counts_[1], 1, __ATOMIC_SEQ_CST);
+  __atomic_fetch_add(&page_->ended, 1, __ATOMIC_SEQ_CST);
   futimens(fd_, nullptr);
 }
 
 bool ChangeSignal::Mark(uint64_t* mark) const {
-  if (!counts_) return false;
+  if (!page_) return false;
   // Begun first: a write that begins in between changes it, which Unchanged sees.
-  uint64_t begun = __atomic_load_n(&counts_[0], __ATOMIC_SEQ_CST);
-  uint64_t ended = __atomic_load_n(&counts_[1], __ATOMIC_SEQ_CST);
+  uint64_t begun = __atomic_load_n(&page_->begun, __ATOMIC_SEQ_CST);
+  uint64_t ended = __atomic_load_n(&page_->ended, __ATOMIC_SEQ_CST);
   *mark = begun;
   return begun == ended;
 }
 
 bool ChangeSignal::Unchanged(uint64_t mark) const {
-  return counts_ && __atomic_load_n(&counts_[0], __ATOMIC_SEQ_CST) == mark;
+  return page_ && __atomic_load_n(&page_->begun, __ATOMIC_SEQ_CST) == mark;
+}
+
+uint32_t ChangeSignal::Turn(int lock) const {
+  return page_ ? __atomic_load_n(&page_->turns[lock], __ATOMIC_SEQ_CST) : 0;
+}
+
+void ChangeSignal::AwaitTurnAfter(int lock, uint32_t seen, int64_t timeoutNs) const {
+  struct timespec timeout = {static_cast<time_t>(timeoutNs / 1'000'000'000), static_cast<long>(timeoutNs % 1'000'000'000)};
+  if (!page_) {
+    nanosleep(&timeout, nullptr);
+    return;
+  }
+  // Shared between processes: not a private futex.
+  syscall(SYS_futex, &page_->turns[lock], FUTEX_WAIT, seen, &timeout, nullptr, 0);
+}
+
+void ChangeSignal::PassTurn(int lock) {
+  if (!writable_) return;
+  __atomic_fetch_add(&page_->turns[lock], 1, __ATOMIC_SEQ_CST);
+  syscall(SYS_futex, &page_->turns[lock], FUTEX_WAKE, 1, nullptr, nullptr, 0);
 }
 
 }  // namespace registry

@@ -10,6 +10,10 @@
 // and trusts what it read while the begun count still equals the mark: a write
 // it did not see must have begun after the mark. A writer that dies between the
 // two counts leaves them unequal for good, which only turns the trust off.
+// Its writers take turns in locks (store.cpp) that cannot be waited for with a
+// bound; a waiter sleeps on a turn count of the file instead, which every one
+// who lets go of such a lock advances, waking a sleeper.
+//
 // Like SQLite's own files beside the hive, this one must not be removed or cut
 // short while the hive is in use: a mapping past a file's end kills its reader.
 #include <sys/types.h>
@@ -49,12 +53,27 @@ public:
   bool Mark(uint64_t* mark) const;
   bool Unchanged(uint64_t mark) const;
 
+  // Each lock has a turn count of its own, `lock` below kLocks.
+  static constexpr int kLocks = 4;
+  uint32_t Turn(int lock) const;
+  // Until the turn count is no longer `seen`, or for `timeoutNs` at most.
+  void AwaitTurnAfter(int lock, uint32_t seen, int64_t timeoutNs) const;
+  // Wakes one waiter.
+  void PassTurn(int lock);
+
+  // The file.
+  struct Page {
+    uint64_t begun, ended;
+    uint32_t turns[kLocks];
+  };
+
 private:
+
   std::string path_;
   LONG status_ = ERROR_SUCCESS;
   int fd_ = -1;
   bool writable_ = false;
-  uint64_t* counts_ = nullptr;  // begun, ended
+  Page* page_ = nullptr;
 };
 
 }  // namespace registry

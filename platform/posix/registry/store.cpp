@@ -6,6 +6,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -153,31 +154,42 @@ std::atomic<unsigned> g_forks{0};
 // it is held by the one writer that checkpoints. The shared hive's publishers
 // take turns in a third, of another file.
 enum QueueByte : off_t { kWriters, kCheckpointer, kPublisher };
+static_assert(kPublisher < ChangeSignal::kLocks, "a turn count for each lock");
 
-// A wait ends with the time a busy call waits: false when the lock was not had.
-bool Hold(int queue, QueueByte byte, short type, bool wait) {
+// A wait ends with the time a busy call waits: false when the lock was not
+// had. It naps on the hive's turn count, which letting go advances.
+bool Hold(int queue, QueueByte byte, short type, bool wait, ChangeSignal& turns) {
   if (queue < 0) return false;
   struct flock range = {};
   range.l_type = type;
   range.l_whence = SEEK_SET;
   range.l_start = byte;
   range.l_len = 1;
-  int64_t start = 0;
-  for (int attempt = 0;; ++attempt) {
-    if (fcntl(queue, F_OFD_SETLK, &range) == 0) return true;
+  // A holder that died let go without passing the turn: its waiters find out
+  // after a nap this long.
+  constexpr int64_t kNapNs = 100'000'000;
+  int64_t deadline = 0;
+  for (;;) {
+    uint32_t turn = turns.Turn(byte);  // before the try: a turn passed after it ends the nap
+    if (fcntl(queue, F_OFD_SETLK, &range) == 0) {
+      if (type == F_UNLCK) turns.PassTurn(byte);
+      return true;
+    }
     if (errno == EINTR) continue;
     if (!wait || (errno != EAGAIN && errno != EACCES)) return false;
     int64_t now = MonotonicNs();
-    if (attempt == 0) start = now;
-    if (now - start > kBusyTimeoutNs) return false;
-    usleep(static_cast<useconds_t>(attempt < 20 ? 20 + 10 * attempt : 250));
+    if (!deadline) deadline = now + kBusyTimeoutNs;
+    if (now >= deadline) return false;
+    turns.AwaitTurnAfter(byte, turn, std::min(kNapNs, deadline - now));
   }
 }
 
-void LineUp(Connection& connection) { connection.inLine = Hold(connection.writerQueue, kWriters, F_WRLCK, true); }
+void LineUp(Connection& connection) {
+  connection.inLine = Hold(connection.writerQueue, kWriters, F_WRLCK, true, *connection.turns);
+}
 
 void LeaveLine(Connection& connection) {
-  if (connection.inLine) Hold(connection.writerQueue, kWriters, F_UNLCK, true);
+  if (connection.inLine) Hold(connection.writerQueue, kWriters, F_UNLCK, true, *connection.turns);
   connection.inLine = false;
 }
 
@@ -223,10 +235,11 @@ int CheckpointLongLog(void* context, sqlite3* db, const char* schema, int frames
   Connection& connection = *static_cast<Connection*>(context);
   LeaveLine(connection);  // committed: the next writer goes on meanwhile
   int queue = connection.writerQueue;
-  if (frames < connection.logCopyFrames) return SQLITE_OK;
-  if (!Hold(queue, kCheckpointer, F_WRLCK, false)) {
-    if (frames >= connection.logLimitFrames && Hold(queue, kCheckpointer, F_RDLCK, true))
-      Hold(queue, kCheckpointer, F_UNLCK, true);  // the one at it is done
+  if (frames < connection.logCopyFrames || !connection.turns) return SQLITE_OK;
+  ChangeSignal& turns = *connection.turns;
+  if (!Hold(queue, kCheckpointer, F_WRLCK, false, turns)) {
+    if (frames >= connection.logLimitFrames && Hold(queue, kCheckpointer, F_RDLCK, true, turns))
+      Hold(queue, kCheckpointer, F_UNLCK, true, turns);  // the one at it is done
     return SQLITE_OK;
   }
   for (int round = 0; round < 3; ++round) {
@@ -237,7 +250,7 @@ int CheckpointLongLog(void* context, sqlite3* db, const char* schema, int frames
   LineUp(connection);
   sqlite3_wal_checkpoint_v2(db, schema, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr);
   LeaveLine(connection);
-  Hold(queue, kCheckpointer, F_UNLCK, true);
+  Hold(queue, kCheckpointer, F_UNLCK, true, turns);
   return SQLITE_OK;  // the commit stands whatever the checkpoints gave
 }
 
@@ -517,6 +530,7 @@ LONG Hive::Connect(std::unique_ptr<Connection>* connection) {
     if (rc == ERROR_SUCCESS) rc = OpenPublished(hive, *made);
   }
   if (rc == ERROR_SUCCESS) rc = Signal().status();
+  made->turns = &Signal();
   if (rc == ERROR_SUCCESS && publish) rc = Publish(*made);
   if (rc == ERROR_SUCCESS) *connection = std::move(made);
   return rc;  // a connection refused closes with `made`
@@ -533,9 +547,10 @@ LONG Hive::Publish(Connection& connection) {
   LONG published = StoreError(rc);
   if (rc == SQLITE_OK) {
     int line = open((location_ + "-work-journal").c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-    published = !Hold(line, kPublisher, F_WRLCK, true)        ? ERROR_BUSY
-                 : PublishSnapshot(location_ + "-work", location_);
-    if (line >= 0) close(line);  // and with it the lock
+    published = Hold(line, kPublisher, F_WRLCK, true, Signal()) ? PublishSnapshot(location_ + "-work", location_)
+                                                                : ERROR_BUSY;
+    if (published != ERROR_BUSY) Hold(line, kPublisher, F_UNLCK, true, Signal());
+    if (line >= 0) close(line);
   }
   sqlite3_exec(connection.db, "ROLLBACK", nullptr, nullptr, nullptr);
   return published;

@@ -75,6 +75,7 @@ struct Connection {
   struct stat opened = {};
   int logCopyFrames = 0;   // a commit that leaves the log longer checkpoints it
   int logLimitFrames = 0;  // and one that leaves it longer still waits for that
+  ChangeSignal* turns = nullptr;  // the hive's, which wakes those who wait in line
   int writerQueue = -1;    // where its writers line up, for a private hive
   bool inLine = false;     // holds its place in that line
   sqlite3_stmt* statements[static_cast<int>(Sql::Count)] = {};
