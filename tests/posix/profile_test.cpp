@@ -250,9 +250,11 @@ TEST_F(Profile, ThreadsReadWhileAnotherWrites) {
 }
 
 TEST_F(Profile, TemporariesOfAKilledWriterAreRemovedByTheNextWrite) {
-  // Only the first is old enough and named as this file's temporary; the second is a write under way.
-  const char* names[] = {"test.ini.a1b2c3d4.tmp", "test.ini.e5f6g7h8.tmp", "other.ini.a1b2c3d4.tmp",
-                         "test.ini.keep.tmp"};
+  // Only the first is old enough and marked as this file's temporary; the second is a write under way,
+  // the last ones the user's own files that look like temporaries.
+  const char* names[] = {"test.ini.korvex-a1b2c3d4.tmp",  "test.ini.korvex-e5f6g7h8.tmp",
+                         "other.ini.korvex-a1b2c3d4.tmp", "test.ini.korvex-A1B2C3D4.tmp",
+                         "test.ini.BACKUP-1.tmp",         "test.ini.2024 Jan.tmp"};
   for (const char* name : names) {
     WriteFileBytes(scratch_ / name, "[s]\r\n");
     Age(scratch_ / name, name == names[1] ? 0 : 120);
