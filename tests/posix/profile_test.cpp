@@ -20,6 +20,7 @@
 
 #include "korvex/platform.h"
 #include "tests/support/child_process.h"
+#include "tests/support/profile_fixture.h"
 #include "tests/support/scratch_registry.h"
 
 // The library's write, fdatasync, rename and fsync reach these first: an armed
@@ -73,33 +74,11 @@ extern "C" int rename(const char* from, const char* to) {
 
 namespace {
 
-// The user that unprivileged checks run as when the tests run as root.
-constexpr uid_t kNobody = 65534;
 // A file that the writers below change by adding "new=2"; long, so that a
 // write of it can stop halfway.
 const std::string kOld = "[S]\r\nold=" + std::string(20000, 'o') + "\r\n", kChanged = kOld + "new=2\r\n";
 
-class Profile : public testing::Test {
-protected:
-  std::string Get(const char* section, const char* key, const std::string& file) {
-    char buffer[256];
-    DWORD length = GetPrivateProfileStringA(section, key, "<default>", buffer, sizeof buffer, file.c_str());
-    return std::string(buffer, length);
-  }
-  std::string Get(const char* section, const char* key) { return Get(section, key, file_); }
-  void Age(const std::string& path, time_t seconds) {
-    struct timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) - seconds, 0}};
-    utimensat(AT_FDCWD, path.c_str(), times, 0);
-  }
-  std::set<std::string> Listing(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename());
-    return names;
-  }
-
-  ScratchFolder scratch_;
-  std::string file_ = scratch_ / "test.ini";
-};
+class Profile : public ProfileFiles {};
 
 TEST_F(Profile, WritesEditInPlaceAndDelete) {
   ASSERT_TRUE(WritePrivateProfileStringA("Main", "First", "1", file_.c_str()));
@@ -161,7 +140,7 @@ TEST_F(Profile, ReplacementKeepsModeOwnerAndGroupOfAFileItCanRead) {
     ASSERT_EQ(0, chown(file_.c_str(), c.owner, c.group));
     ASSERT_EQ(0, chmod(file_.c_str(), c.mode));
     EXPECT_EQ(0, RunInChild([&] {
-                if (!c.written && root && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) return 3;
+                if (!c.written && root && !BecomeNobody()) return 3;
                 if (WritePrivateProfileStringA("s", "k", "2", file.c_str())) return c.written ? 0 : 1;
                 return !c.written && GetLastError() == ERROR_ACCESS_DENIED ? 0 : 2;
               }));
@@ -271,9 +250,11 @@ TEST_F(Profile, ThreadsReadWhileAnotherWrites) {
 }
 
 TEST_F(Profile, TemporariesOfAKilledWriterAreRemovedByTheNextWrite) {
-  // Only the first is old enough and named as this file's temporary; the second is a write under way.
-  const char* names[] = {"test.ini.a1b2c3d4.tmp", "test.ini.e5f6g7h8.tmp", "other.ini.a1b2c3d4.tmp",
-                         "test.ini.keep.tmp"};
+  // Only the first is old enough and marked as this file's temporary; the second is a write under way,
+  // the last ones the user's own files that look like temporaries.
+  const char* names[] = {"test.ini.korvex-a1b2c3d4.tmp",  "test.ini.korvex-e5f6g7h8.tmp",
+                         "other.ini.korvex-a1b2c3d4.tmp", "test.ini.korvex-A1B2C3D4.tmp",
+                         "test.ini.BACKUP-1.tmp",         "test.ini.2024 Jan.tmp"};
   for (const char* name : names) {
     WriteFileBytes(scratch_ / name, "[s]\r\n");
     Age(scratch_ / name, name == names[1] ? 0 : 120);

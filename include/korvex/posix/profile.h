@@ -13,23 +13,38 @@
 // kept as comments. Lines end at CR, LF or CR LF; written files end lines with
 // CR LF. A zero byte ends the text of its line, and zero bytes at the end of the
 // file are no line. So that a corrupt or hostile file cannot take the process's
-// memory, reads take the first 4 MiB of a file and the first 64 KiB of a line;
-// writes to a file that is cut that way, or that would make a line longer,
-// fail with ERROR_FILE_TOO_LARGE and leave the file as it was. Sections and keys compare case-insensitively (ASCII);
+// memory, reads take the first 4 MiB of a file and the first 64 KiB of a line.
+// Of a longer file only the whole lines before the cut are read: a key found
+// there reads as usual, and an answer that what lies past the cut could change
+// (a missing key or section, a list) sets ERROR_FILE_TOO_LARGE. Writes to a file
+// that is cut, or that would make the file longer than 4 MiB or a line longer
+// than 64 KiB, fail with ERROR_FILE_TOO_LARGE and leave the file as it was.
+// Anything but a plain file (a FIFO, a device, a folder) is refused by reads
+// and writes alike, without blocking, with ERROR_ACCESS_DENIED. Sections and keys compare case-insensitively (ASCII);
 // spaces around names and values are ignored, and a value enclosed in a matching pair of quotes (" or ') reads without
 // them. When a section or a key appears twice, the first one counts.
 //
 // Every write rereads the file and replaces it whole (a temporary file beside it,
 // then rename) while holding an advisory lock on "<file>.lock", so readers see
 // either the old or the new file and writers from several processes lose nothing.
-// A file that exists but cannot be read whole is not written: the write fails
-// and the file stays as it was. The new file keeps the old one's mode, and its
-// owner and group where the writer may give them. A name that is a symbolic link
-// is followed, and the file it leads to is locked and replaced; a link in a
-// sticky folder that everyone may write to is followed only when it belongs to
-// the writer or to the folder's owner (ERROR_ACCESS_DENIED otherwise). A write
-// also removes temporary files of the same profile that a killed writer left
-// behind: the writer's own, older than a minute.
+// The lock file is open only to the users who may write the file (its owner
+// always), so that no one else can hold it; whoever may change it keeps it so
+// as the file's owner, group and mode change. A writer waits for another's lock
+// about ten seconds at most, then fails with ERROR_SHARING_VIOLATION, as Windows
+// fails a write to a file that another process holds.
+// A write is refused with ERROR_ACCESS_DENIED where writing the file itself
+// would be: a file whose owner may not write it (the read-only attribute of
+// GetFileAttributesA) even to root, as Windows refuses it to administrators, and
+// a file the caller may not write even where the folder would let the caller
+// replace it. A file that exists but cannot be read whole is not written: the
+// write fails and the file stays as it was. The new file keeps the old one's
+// mode, and its owner and group where the writer may give them. Symbolic links
+// in the name are followed, and the file they lead to is locked and replaced; a
+// link in a sticky folder that everyone may write to, at the name or at any
+// folder of the path, is followed only when it belongs to the writer or to the
+// folder's owner (ERROR_ACCESS_DENIED otherwise). A write also removes temporary
+// files of the same profile ("<file>.korvex-<8 lower-case letters or digits>.tmp") that a
+// killed writer left behind: the writer's own, older than a minute.
 //
 // Reads keep the parsed file in memory, so reading many values costs one parse,
 // and a write keeps the text it wrote. A read always sees a write that completed

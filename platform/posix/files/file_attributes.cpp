@@ -11,11 +11,13 @@ namespace posix {
 DWORD FileAttributesOf(const struct stat& info, const char* name) {
   DWORD attributes = 0;
   if (S_ISDIR(info.st_mode)) attributes |= FILE_ATTRIBUTE_DIRECTORY;
-  if (!(info.st_mode & S_IWUSR)) attributes |= FILE_ATTRIBUTE_READONLY;
+  if (IsReadOnly(info.st_mode)) attributes |= FILE_ATTRIBUTE_READONLY;
   bool selfOrParent = name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
   if (name[0] == '.' && !selfOrParent) attributes |= FILE_ATTRIBUTE_HIDDEN;
   return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
 }
+
+bool IsReadOnly(mode_t mode) { return !(mode & S_IWUSR); }
 
 std::string LastComponentOf(const std::string& path) {
   size_t end = path.find_last_not_of('/');

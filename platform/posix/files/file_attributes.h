@@ -18,6 +18,10 @@ namespace posix {
 // Win32 attributes of an entry; `name` is its last path component.
 DWORD FileAttributesOf(const struct stat& info, const char* name);
 
+// The read-only attribute: the owner may not write the entry. Windows refuses
+// to write such a file to anyone, administrators too.
+bool IsReadOnly(mode_t mode);
+
 // The last component of a native path, trailing slashes ignored.
 std::string LastComponentOf(const std::string& path);
 

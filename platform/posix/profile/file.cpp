@@ -3,9 +3,6 @@
 #include <errno.h>
 #include <dirent.h>
 #include <fcntl.h>
-#include <limits.h>
-#include <stdlib.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -18,37 +15,29 @@
 #include "korvex/platform.h"
 #include "platform/posix/common/errno_error.h"
 #include "platform/posix/common/native_path.h"
-#include "platform/posix/profile/cache.h"
+#include "platform/posix/files/file_attributes.h"
 #include "platform/posix/process/shell_folder.h"
+#include "platform/posix/profile/cache.h"
+#include "platform/posix/profile/descriptor.h"
+#include "platform/posix/profile/links.h"
+#include "platform/posix/profile/lock.h"
 
 namespace korvex {
 namespace posix {
 namespace {
 
-// Links followed when resolving a profile's name, as the kernel allows.
-constexpr int kMaxLinks = 40;
 // Reads take no more of a file than this, so that a corrupt or hostile file
-// cannot take the process's memory.
+// cannot take the process's memory; writes make no file longer.
 constexpr size_t kMaxProfileFile = 4 * 1024 * 1024;
 constexpr int kTemporaryAttempts = 100;
 // Temporary files this old were left by a writer that died.
 constexpr time_t kStaleTemporarySeconds = 60;
-
-// Closes a descriptor when it goes out of scope; closing the lock file's
-// descriptor also releases the lock.
-class FileDescriptor {
-public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
-private:
-  int fd_;
-};
+// Temporary files are "<name><mark><suffix><end>", the suffix kSuffixLength of
+// kSuffixDigits: a mark that no file of the user's bears by chance, so that
+// removing stale ones never takes one of those.
+constexpr char kTemporaryMark[] = ".korvex-", kTemporaryEnd[] = ".tmp";
+constexpr char kSuffixDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+constexpr size_t kSuffixLength = 8;
 
 bool Fail(DWORD error) {
   SetLastError(error);
@@ -65,17 +54,16 @@ std::string FolderOf(const std::string& path) {
 
 std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
-std::string Join(const std::string& folder, const std::string& name) {
-  return folder == "/" ? "/" + name : folder + "/" + name;
-}
-
 // The whole file, and what it was when read. ERROR_FILE_NOT_FOUND when there is
 // no file, ERROR_FILE_TOO_LARGE (with the first kMaxProfileFile bytes read)
-// when it is longer than that, another error when it could not be read whole.
+// when it is longer than that, ERROR_ACCESS_DENIED for anything but a plain
+// file, another error when it could not be read whole.
 DWORD ReadWhole(const std::string& path, std::string* content, struct stat* info) {
-  FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // A FIFO would block the open, and the reads for good.
+  FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (fd.get() < 0) return errno == ENOENT ? ERROR_FILE_NOT_FOUND : Win32ErrorFromErrno(errno, path, ERROR_READ_FAULT);
   if (fstat(fd.get(), info) != 0) return ERROR_READ_FAULT;
+  if (!S_ISREG(info->st_mode)) return ERROR_ACCESS_DENIED;
   // One byte more than the bound tells a file that is longer.
   size_t limit = kMaxProfileFile + 1, size = 0;
   content->resize(std::min(limit, static_cast<size_t>(info->st_size) + 1));
@@ -104,43 +92,12 @@ bool WriteAll(int fd, const std::string& content) {
   return true;
 }
 
-int LockExclusive(int fd) {
-  int rc;
-  do rc = flock(fd, LOCK_EX);
-  while (rc != 0 && errno == EINTR);
-  return rc;
-}
-
-// The kernel's rule for links in shared folders: in a sticky folder that anyone
-// may write to, follow only links of our own or of the folder's owner, so that
-// another user cannot plant a name that sends our write to a file of ours.
-bool MayFollow(const struct stat& link, const std::string& folder) {
-  struct stat info;
-  if (stat(folder.c_str(), &info) != 0) return false;
-  bool shared = (info.st_mode & S_ISVTX) && (info.st_mode & S_IWOTH);
-  return !shared || link.st_uid == geteuid() || link.st_uid == info.st_uid;
-}
-
-// The file a write must replace: links at the name followed, the folder made
-// absolute and free of links, so that every name of one file locks one lock file
-// and the rename lands on the file itself rather than on a link to it.
-DWORD ResolveLinks(std::string path, std::string* real) {
-  for (int links = 0;; ++links) {
-    struct stat info;
-    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
-    if (links == kMaxLinks) return ERROR_PATH_NOT_FOUND;
-    if (!MayFollow(info, FolderOf(path))) return ERROR_ACCESS_DENIED;
-    char target[PATH_MAX];
-    ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
-    if (length < 0) return Win32ErrorFromErrno(errno, path);
-    target[length] = '\0';
-    path = target[0] == '/' ? std::string(target) : Join(FolderOf(path), target);
-  }
-  char* folder = realpath(FolderOf(path).c_str(), nullptr);
-  if (!folder) return Win32ErrorFromErrno(errno, path);
-  *real = Join(folder, NameOf(path));
-  free(folder);
-  return ERROR_SUCCESS;
+// Refused where writing the file itself would be: one with the read-only
+// attribute even for root, as Windows refuses it to administrators, and one the
+// kernel would not open for this process's writing.
+DWORD WriteAccess(const std::string& path, const struct stat& info) {
+  if (IsReadOnly(info.st_mode)) return ERROR_ACCESS_DENIED;
+  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0 ? ERROR_SUCCESS : Win32ErrorFromErrno(errno, path);
 }
 
 std::string UniqueSuffix() {
@@ -151,8 +108,17 @@ std::string UniqueSuffix() {
       (static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(now.tv_sec) << 30)) * 0x9E3779B97F4A7C15u;
   mixed ^= (static_cast<uint64_t>(getpid()) << 20) + counter++;
   std::string suffix;
-  for (int i = 0; i < 8; ++i, mixed /= 36) suffix.push_back("0123456789abcdefghijklmnopqrstuvwxyz"[mixed % 36]);
+  for (size_t i = 0; i < kSuffixLength; ++i, mixed /= sizeof kSuffixDigits - 1)
+    suffix.push_back(kSuffixDigits[mixed % (sizeof kSuffixDigits - 1)]);
   return suffix;
+}
+
+// Whether `name` is one of the temporary files of the profile named `profile`.
+bool IsTemporaryOf(const std::string& name, const std::string& profile) {
+  std::string prefix = profile + kTemporaryMark, end = kTemporaryEnd;
+  return name.size() == prefix.size() + kSuffixLength + end.size() && name.compare(0, prefix.size(), prefix) == 0 &&
+         name.find_first_not_of(kSuffixDigits, prefix.size()) == prefix.size() + kSuffixLength &&
+         name.compare(name.size() - end.size(), end.size(), end) == 0;
 }
 
 // A new file beside the profile that nobody else can have planted: a fresh name,
@@ -160,19 +126,11 @@ std::string UniqueSuffix() {
 // profile will have.
 int CreateTemporary(const std::string& path, mode_t mode, std::string* name) {
   for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
-    *name = path + "." + UniqueSuffix() + ".tmp";
+    *name = path + kTemporaryMark + UniqueSuffix() + kTemporaryEnd;
     int fd = open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
-}
-
-// The replacement gets the old file's mode, and its owner and group where this
-// process may give them (the owner needs privileges, the group membership);
-// otherwise it stays with this process's owner and group.
-bool KeepOwnerAndMode(int fd, const struct stat& old) {
-  static_cast<void>(fchown(fd, old.st_uid, old.st_gid) == 0 || fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0);
-  return fchmod(fd, old.st_mode & 07777) == 0;
 }
 
 // Durable once the folder's new entry is on disk; some file systems cannot sync
@@ -182,23 +140,20 @@ void SyncFolder(const std::string& folder) {
   if (fd.get() >= 0) fsync(fd.get());
 }
 
-// Temporary files of this profile ("<name>.<8 characters>.tmp") that a writer
-// killed before its rename left behind, removed when they are the caller's and
-// older than any write could take. Called under the profile's lock.
+// Temporary files of this profile that a writer killed before its rename left
+// behind, removed when they are the caller's and older than any write could
+// take. Called under the profile's lock.
 void RemoveStaleTemporaries(const std::string& path) {
-  std::string folder = FolderOf(path), prefix = NameOf(path) + ".";
+  std::string folder = FolderOf(path), profile = NameOf(path);
   DIR* listing = opendir(folder.c_str());
   if (!listing) return;
   time_t now = time(nullptr);
   while (const struct dirent* entry = readdir(listing)) {
-    std::string name = entry->d_name;
-    if (name.size() != prefix.size() + 12 || name.compare(0, prefix.size(), prefix) != 0 ||
-        name.compare(name.size() - 4, 4, ".tmp") != 0)
-      continue;
     struct stat info;
-    if (fstatat(dirfd(listing), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
+    if (IsTemporaryOf(entry->d_name, profile) &&
+        fstatat(dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
         info.st_uid == geteuid() && info.st_mtime + kStaleTemporarySeconds < now)
-      unlinkat(dirfd(listing), name.c_str(), 0);
+      unlinkat(dirfd(listing), entry->d_name, 0);
   }
   closedir(listing);
 }
@@ -252,12 +207,12 @@ std::shared_ptr<const ProfileText> LoadProfile(const char* fileName) {
   clock_gettime(CLOCK_REALTIME, &start);
   std::string content;
   DWORD error = ReadWhole(path, &content, &info);
-  // A file too long is read as far as the bound.
+  // A file too long is read as far as the bound, and its text knows it is cut.
   if (error != ERROR_SUCCESS && error != ERROR_FILE_TOO_LARGE) {
     SetLastError(error);
     return std::make_shared<const ProfileText>(std::string());
   }
-  auto text = std::make_shared<const ProfileText>(std::move(content));
+  auto text = std::make_shared<const ProfileText>(std::move(content), error == ERROR_FILE_TOO_LARGE);
   RememberProfile(path, IdentityOf(info), start, plain, lookup, text);
   return text;
 }
@@ -268,10 +223,14 @@ bool UpdateProfile(const char* section, const char* fileName, const std::functio
   std::string given = ProfilePath(fileName, true), path;
   DWORD error = ResolveLinks(given, &path);
   if (error != ERROR_SUCCESS) return Fail(error);
-
-  // Readable by anyone who may lock it: flock needs no write access.
-  FileDescriptor lock(open((path + ".lock").c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
-  if (lock.get() < 0 || LockExclusive(lock.get()) != 0) return FailWrite(path);
+  // Checked before the lock, so that a refused writer leaves no lock behind.
+  struct stat current;
+  bool exists = stat(path.c_str(), &current) == 0;
+  if (exists && (error = WriteAccess(path, current)) != ERROR_SUCCESS) return Fail(error);
+  int held = -1;
+  error = TakeProfileLock(path, exists ? &current : nullptr, &held);
+  FileDescriptor lock(held);
+  if (error != ERROR_SUCCESS) return Fail(error);
 
   std::string content;
   struct stat old;
@@ -280,7 +239,9 @@ bool UpdateProfile(const char* section, const char* fileName, const std::functio
   if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND) return Fail(error);
   ProfileText text(std::move(content));
   if (!edit(text)) return true;
-  if (!text.Whole()) return Fail(ERROR_FILE_TOO_LARGE);
+  std::string serialized = text.Serialize(), temporary;
+  // A longer file would read cut.
+  if (!text.Whole() || serialized.size() > kMaxProfileFile) return Fail(ERROR_FILE_TOO_LARGE);
   RemoveStaleTemporaries(path);
   // The file's own name, watched before the rename so that the watch shows
   // whether anything but this write touched it.
@@ -289,9 +250,10 @@ bool UpdateProfile(const char* section, const char* fileName, const std::functio
   if (own) lookup = LookUpProfile(path);
   ForgetProfile(given);
   ForgetProfile(path);
-  std::string serialized = text.Serialize(), temporary;
   struct stat written;
   if (!Replace(path, serialized, error == ERROR_SUCCESS ? &old : nullptr, &temporary, &written)) return false;
+  // A lock made with the file was private until the file's mode was known.
+  if (error == ERROR_FILE_NOT_FOUND) ShareProfileLock(lock.get(), written);
   // Kept as a reader would parse it: an edit may hold line ends in a value.
   if (own)
     RememberOwnWrite(path, temporary, IdentityOf(written), lookup,

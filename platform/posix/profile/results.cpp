@@ -33,6 +33,10 @@ DWORD CopyList(const std::vector<std::string>& texts, LPSTR buffer, DWORD size, 
   return size - 2;
 }
 
+void NoteIfCut(bool complete) {
+  if (!complete) SetLastError(ERROR_FILE_TOO_LARGE);
+}
+
 std::string ProfileName(const char* name) { return TrimBlanks(name ? name : ""); }
 
 }  // namespace posix

@@ -19,6 +19,10 @@ DWORD CopyText(std::string_view text, LPSTR buffer, DWORD size);
 // cut and still ends in two zeros: size - 2.
 DWORD CopyList(const std::vector<std::string>& texts, LPSTR buffer, DWORD size, DWORD spare = 0);
 
+// Sets ERROR_FILE_TOO_LARGE when an answer is not `complete`: the file was cut
+// at the bound of reads, and what lies past the cut could change the answer.
+void NoteIfCut(bool complete);
+
 // A section or key name as the caller gave it, blanks trimmed; "" for NULL.
 std::string ProfileName(const char* name);
 

@@ -12,7 +12,9 @@ using namespace korvex::posix;
 
 DWORD GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize, LPCSTR lpFileName) {
   if (!lpszReturnBuffer || nSize == 0) return 0;
-  std::vector<std::string> names = LoadProfile(lpFileName)->SectionNames();
+  std::shared_ptr<const ProfileText> text = LoadProfile(lpFileName);
+  NoteIfCut(text->Complete());
+  std::vector<std::string> names = text->SectionNames();
   // As Win32 does: no sections give one zero byte, and a buffer of exactly
   // the list's size counts as too small.
   if (names.empty()) {
@@ -28,8 +30,11 @@ DWORD GetPrivateProfileSectionA(LPCSTR lpAppName, LPSTR lpReturnedString, DWORD 
     return 0;
   }
   if (nSize == 0) return 0;
+  std::shared_ptr<const ProfileText> text = LoadProfile(lpFileName);
+  std::string section = ProfileName(lpAppName);
+  NoteIfCut(text->Complete(section));
   std::vector<std::string> lines;
-  LoadProfile(lpFileName)->SectionLines(ProfileName(lpAppName), &lines);
+  text->SectionLines(section, &lines);
   return CopyList(lines, lpReturnedString, nSize);
 }
 

@@ -54,11 +54,14 @@ std::string EncodeStruct(const unsigned char* bytes, size_t size) {
 BOOL GetPrivateProfileStructA(LPCSTR lpszSection, LPCSTR lpszKey, LPVOID lpStruct, UINT uSizeStruct, LPCSTR szFile) {
   if (!lpszSection || !lpszKey || (!lpStruct && uSizeStruct > 0)) return FALSE;
   std::shared_ptr<const ProfileText> text = LoadProfile(szFile);
+  std::string section = ProfileName(lpszSection);
   // The value as written: quotes around it are not taken off.
-  std::optional<std::string_view> value = text->RawValue(ProfileName(lpszSection), ProfileName(lpszKey));
+  std::optional<std::string_view> value = text->RawValue(section, ProfileName(lpszKey));
   std::vector<unsigned char> bytes;
-  // A missing value reads as an empty text, of the wrong length.
-  DWORD error = DecodeStruct(value ? *value : std::string_view(), uSizeStruct, &bytes);
+  // A missing value reads as an empty text, of the wrong length, unless it may lie past a cut.
+  DWORD error = !value && !text->Complete(section)
+                    ? ERROR_FILE_TOO_LARGE
+                    : DecodeStruct(value ? *value : std::string_view(), uSizeStruct, &bytes);
   if (error != ERROR_SUCCESS) {
     SetLastError(error);
     return FALSE;

@@ -45,7 +45,9 @@ const char* Next(const char* from, const char* end, char c) {
 
 std::string TrimBlanks(std::string_view text) { return std::string(Trim(text)); }
 
-ProfileText::ProfileText(std::string content) : text_(std::move(content)) {
+ProfileText::ProfileText(std::string content, bool cut) : text_(std::move(content)), whole_(!cut), cut_(cut) {
+  // Past the last line end of a cut file lies a line cut short.
+  if (cut) text_.resize(text_.find_last_of("\r\n") + 1);
   // Zero bytes at the end are no line; the text ends before them.
   size_t size = text_.size();
   while (size > 0 && text_[size - 1] == '\0') --size;
@@ -146,6 +148,11 @@ uint32_t ProfileText::FindKey(std::string_view section, std::string_view key) co
   if (header == kNone) return kNone;
   key = Trim(key);
   return slots_[FindSlot(HashName(header, key), header, Kind::Entry, key)].line;
+}
+
+bool ProfileText::Complete(std::string_view section) const {
+  uint32_t header = FindSection(section);
+  return !cut_ || (header != kNone && SectionEnd(header) < lines_.size());
 }
 
 size_t ProfileText::SectionEnd(size_t header) const {

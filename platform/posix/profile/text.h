@@ -6,9 +6,10 @@
 //
 // Lines end at CR, LF or CR LF. A zero byte ends its line's text, and zero bytes
 // at the end of the file are no line. A line longer than kMaxProfileLine is cut
-// to that length. Only the first section of a name counts, and in it the first
-// entry of a key: later ones are kept in the file but never seen. Names are
-// hashed, so a lookup costs the same in a file of any size.
+// to that length; of a file cut at the bound of reads, only the whole lines
+// before the cut are kept. Only the first section of a name counts, and in it
+// the first entry of a key: later ones are kept in the file but never seen.
+// Names are hashed, so a lookup costs the same in a file of any size.
 //
 // The text is kept once; lines are places in it, and edits add their new lines
 // at its end, so that parsing allocates nothing per line.
@@ -27,11 +28,17 @@ constexpr size_t kMaxProfileLine = 64 * 1024;
 
 class ProfileText {
 public:
-  explicit ProfileText(std::string content);
+  // `cut`: the content is the start of a longer file.
+  explicit ProfileText(std::string content, bool cut = false);
 
-  // False when a line was cut, on reading or by an edit: such a text must not
-  // replace its file.
+  // False when the file or a line was cut, on reading or by an edit: such a
+  // text must not replace its file.
   bool Whole() const { return whole_; }
+  // Whether the text holds all that the file has of its section names, or of
+  // one section: false only for a cut file, and then for a section that is
+  // missing or runs to the cut. A key that is found lies before the cut.
+  bool Complete() const { return !cut_; }
+  bool Complete(std::string_view section) const;
   std::string Serialize() const;
 
   std::vector<std::string> SectionNames() const;
@@ -89,7 +96,8 @@ private:
     uint32_t hash;  // of the name, so that most other names are passed over unread
   };
   std::vector<Slot> slots_;  // open addressing over lines_
-  bool whole_ = true;
+  bool whole_;
+  bool cut_;
 };
 
 // Trims spaces and tabs at both ends.

@@ -40,12 +40,14 @@ DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefa
                                DWORD nSize, LPCSTR lpFileName) {
   if (!lpReturnedString || nSize == 0) return 0;
   std::shared_ptr<const ProfileText> text = LoadProfile(lpFileName);
-  if (!lpAppName) return CopyList(text->SectionNames(), lpReturnedString, nSize);
   // The look-ups trim the names themselves.
+  std::string_view value;
+  if (lpAppName && lpKeyName && text->Find(lpAppName, lpKeyName, &value))
+    return CopyText(value, lpReturnedString, nSize);
+  NoteIfCut(lpAppName ? text->Complete(lpAppName) : text->Complete());
+  if (!lpAppName) return CopyList(text->SectionNames(), lpReturnedString, nSize);
   std::vector<std::string> keys;
   if (!lpKeyName && text->KeyNames(lpAppName, &keys)) return CopyList(keys, lpReturnedString, nSize);
-  std::string_view value;
-  if (lpKeyName && text->Find(lpAppName, lpKeyName, &value)) return CopyText(value, lpReturnedString, nSize);
   // A missing section or key gives the default, its trailing blanks dropped.
   value = lpDefault ? lpDefault : "";
   return CopyText(value.substr(0, value.find_last_not_of(' ') + 1), lpReturnedString, nSize);
