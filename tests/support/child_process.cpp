@@ -64,8 +64,12 @@ int RunInChild(const std::string& test, const std::string& argument) {
   return ChildExitCode(child);
 }
 
+bool BecomeNobody(gid_t group) {
+  return geteuid() == 0 && setgroups(1, &group) == 0 && setgid(kNobody) == 0 && setuid(kNobody) == 0;
+}
+
 void BecomeUnprivileged() {
-  if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(90);
+  if (geteuid() == 0 && !BecomeNobody()) _exit(90);
 }
 
 int ChildExitCode(pid_t child) {

@@ -28,10 +28,13 @@ pid_t StartChild(Body body) {
 // Waits for the child: its exit code, or -1 when it was killed.
 int ChildExitCode(pid_t child);
 
-// Another user, for tests of what one user may do to another's files: root
-// ignores permissions, so a child run as root becomes nobody (exits with 90
-// when it cannot).
+// Another user, for tests of what one user may do to another's files.
 constexpr uid_t kNobody = 65534;
+// Makes this (child) process nobody, with `group` as its one supplementary
+// group; false when it may not (it is not root).
+bool BecomeNobody(gid_t group = kNobody);
+// Root ignores permissions: a child run as root becomes nobody (and exits with
+// 90 when it cannot); anyone else stays who they are.
 void BecomeUnprivileged();
 
 template <typename Body>

@@ -2,8 +2,7 @@
 #define KORVEX_TESTS_SUPPORT_PROFILE_FIXTURE_H
 
 // What the POSIX profile tests share: a scratch folder with a profile file in
-// it, reading a value, ageing and listing files, and acting as another user.
-#include <grp.h>
+// it, reading a value, ageing and listing files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -14,16 +13,8 @@
 #include <string>
 
 #include "korvex/platform.h"
+#include "tests/support/child_process.h"
 #include "tests/support/scratch_registry.h"
-
-// The user that unprivileged checks run as when the tests run as root.
-constexpr uid_t kNobody = 65534;
-
-// Makes this (child) process nobody, with `group` as its one supplementary
-// group; false when it may not (it is not root).
-inline bool BecomeNobody(gid_t group = kNobody) {
-  return geteuid() == 0 && setgroups(1, &group) == 0 && setgid(kNobody) == 0 && setuid(kNobody) == 0;
-}
 
 class ProfileFiles : public testing::Test {
 protected:
