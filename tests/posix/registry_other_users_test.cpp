@@ -111,7 +111,8 @@ TEST(RegistryOtherUsers, ReadersOfTheMachineHiveHoldNoWriterOff) {
   EXPECT_EQ(ERROR_SUCCESS, SetText(HKEY_LOCAL_MACHINE, "v", "2"));
   HANDLE transaction = CreateTransaction(nullptr, nullptr, 0, 0, 0, 0, nullptr);
   HKEY user = nullptr, machine = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyTransactedA(HKEY_CURRENT_USER, "", 0, KEY_ALL_ACCESS, &user, transaction, nullptr));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegOpenKeyTransactedA(HKEY_CURRENT_USER, "", 0, KEY_ALL_ACCESS, &user, transaction, nullptr));
   ASSERT_EQ(ERROR_SUCCESS,
             RegOpenKeyTransactedA(HKEY_LOCAL_MACHINE, "", 0, KEY_ALL_ACCESS, &machine, transaction, nullptr));
   EXPECT_EQ(ERROR_SUCCESS, SetText(user, "t", "both"));

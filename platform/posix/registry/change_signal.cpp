@@ -92,7 +92,8 @@ uint32_t ChangeSignal::Turn(int lock) const {
 }
 
 void ChangeSignal::AwaitTurnAfter(int lock, uint32_t seen, int64_t timeoutNs) const {
-  struct timespec timeout = {static_cast<time_t>(timeoutNs / 1'000'000'000), static_cast<long>(timeoutNs % 1'000'000'000)};
+  struct timespec timeout = {static_cast<time_t>(timeoutNs / 1'000'000'000),
+                             static_cast<long>(timeoutNs % 1'000'000'000)};
   if (!page_) {
     nanosleep(&timeout, nullptr);
     return;

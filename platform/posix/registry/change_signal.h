@@ -68,7 +68,6 @@ public:
   };
 
 private:
-
   std::string path_;
   LONG status_ = ERROR_SUCCESS;
   int fd_ = -1;

@@ -267,8 +267,8 @@ int ChooseJournal(Connection& connection, bool shared) {
   sqlite3_stmt* stmt = nullptr;
   // A shared hive's journal is kept, emptied, between writes: made once, by
   // us, it is never a name another user could fill in the meantime.
-  int rc =
-      sqlite3_prepare_v2(db, shared ? "PRAGMA journal_mode = TRUNCATE" : "PRAGMA journal_mode = WAL", -1, &stmt, nullptr);
+  int rc = sqlite3_prepare_v2(db, shared ? "PRAGMA journal_mode = TRUNCATE" : "PRAGMA journal_mode = WAL", -1, &stmt,
+                              nullptr);
   for (int attempt = 0; rc == SQLITE_OK; ++attempt) {
     rc = sqlite3_step(stmt);
     if (rc != SQLITE_BUSY || shared || !WaitWhileBusy(&connection, attempt)) break;
@@ -309,7 +309,6 @@ int CreateSchemaIfMissing(sqlite3* db) {
   return rc;
 }
 
-
 constexpr int kOpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW;
 
 // Refuses, or makes, every file of a hive before SQLite opens any: SQLite would
@@ -337,7 +336,8 @@ int OpenDatabase(Connection& connection, const std::string& path, int flags) {
 }
 
 LONG OpenPrivate(const std::string& hive, Connection& connection) {
-  LONG checked = PrepareFiles(hive, {{"", 0600}, {"-wal", 0600}, {"-shm", 0600}, {"-journal", 0600}, {"-writes", 0600}});
+  LONG checked =
+      PrepareFiles(hive, {{"", 0600}, {"-wal", 0600}, {"-shm", 0600}, {"-journal", 0600}, {"-writes", 0600}});
   if (checked == ERROR_SUCCESS) checked = CheckReadable(hive);
   if (checked != ERROR_SUCCESS) return checked;
   int rc = OpenDatabase(connection, hive, kOpenFlags);
@@ -347,8 +347,7 @@ LONG OpenPrivate(const std::string& hive, Connection& connection) {
   if (rc == SQLITE_OK) rc = ChooseJournal(connection, false);
   if (rc == SQLITE_OK) rc = CreateSchemaIfMissing(connection.db);
   if (rc != SQLITE_OK) return StoreError(rc);
-  if (!connection.readOnly)
-    connection.writerQueue = open((hive + "-writes").c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+  if (!connection.readOnly) connection.writerQueue = open((hive + "-writes").c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
   return ERROR_SUCCESS;
 }
 
@@ -399,9 +398,10 @@ LONG OpenPublished(const std::string& hive, Connection& connection) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     struct stat before, after;
     if (stat(hive.c_str(), &before) != 0) return ERROR_CANTOPEN;
-    int rc = snapshot ? OpenDatabase(connection, ImmutableUri(hive),
-                                     SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW)
-                      : OpenDatabase(connection, hive, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW);
+    int rc = snapshot
+                 ? OpenDatabase(connection, ImmutableUri(hive),
+                                SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW)
+                 : OpenDatabase(connection, hive, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW);
     if (rc != SQLITE_OK) return StoreError(rc);
     // The file SQLite opened is the one that stood there before and after.
     if (stat(hive.c_str(), &after) == 0 && SameFile(before, after)) {
@@ -547,8 +547,8 @@ LONG Hive::Publish(Connection& connection) {
   LONG published = StoreError(rc);
   if (rc == SQLITE_OK) {
     int line = open((location_ + "-work-journal").c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-    published = Hold(line, kPublisher, F_WRLCK, true, Signal()) ? PublishSnapshot(location_ + "-work", location_)
-                                                                : ERROR_BUSY;
+    published =
+        Hold(line, kPublisher, F_WRLCK, true, Signal()) ? PublishSnapshot(location_ + "-work", location_) : ERROR_BUSY;
     if (published != ERROR_BUSY) Hold(line, kPublisher, F_UNLCK, true, Signal());
     if (line >= 0) close(line);
   }

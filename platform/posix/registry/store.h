@@ -70,14 +70,14 @@ struct Connection {
   sqlite3* db = nullptr;
   unsigned generation = 0;  // a connection must not cross fork(): the child opens its own
   int64_t busySince = 0;
-  bool readOnly = false;   // the file could be opened for reading only
-  bool snapshot = false;   // reads the shared hive's published copy, `opened`
+  bool readOnly = false;  // the file could be opened for reading only
+  bool snapshot = false;  // reads the shared hive's published copy, `opened`
   struct stat opened = {};
-  int logCopyFrames = 0;   // a commit that leaves the log longer checkpoints it
-  int logLimitFrames = 0;  // and one that leaves it longer still waits for that
+  int logCopyFrames = 0;          // a commit that leaves the log longer checkpoints it
+  int logLimitFrames = 0;         // and one that leaves it longer still waits for that
   ChangeSignal* turns = nullptr;  // the hive's, which wakes those who wait in line
-  int writerQueue = -1;    // where its writers line up, for a private hive
-  bool inLine = false;     // holds its place in that line
+  int writerQueue = -1;           // where its writers line up, for a private hive
+  bool inLine = false;            // holds its place in that line
   sqlite3_stmt* statements[static_cast<int>(Sql::Count)] = {};
 };
 
