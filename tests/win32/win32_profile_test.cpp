@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -209,14 +208,6 @@ TEST_F(Win32Profile, RefusedWritesAndReadsOfAMissingFileSetTheError) {
             Outcome([&] { return GetPrivateProfileStringA("s", "k", "dflt", buffer, 16, f); }));
   EXPECT_EQ(Refused(ERROR_FILE_NOT_FOUND), Outcome([&] { return GetPrivateProfileSectionNamesA(buffer, 16, f); }));
   EXPECT_EQ(List("\0flt"), std::string(buffer, 4));
-  // A read-only file is not written, to an administrator (root) either.
-  namespace fs = std::filesystem;
-  Plant("[s]\nk=1\n");
-  fs::permissions(file_, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                  fs::perm_options::remove);
-  EXPECT_EQ(Refused(ERROR_ACCESS_DENIED), Outcome([&] { return WritePrivateProfileStringA("s", "k", "2", f); }));
-  fs::permissions(file_, fs::perms::owner_write, fs::perm_options::add);
-  EXPECT_EQ("1", Get("s", "k"));
 }
 
 }  // namespace
