@@ -10,6 +10,11 @@ namespace posix {
 
 int64_t MonotonicNs();
 
+// How long a call waits for a lock another process holds (a registry hive's,
+// a profile file's) before it fails: far longer than a write takes, so only a
+// writer that hangs, or a lock held on purpose, runs it out.
+constexpr int64_t kLockWaitNs = 10'000'000'000;
+
 }  // namespace posix
 }  // namespace korvex
 

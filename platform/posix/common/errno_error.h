@@ -2,9 +2,10 @@
 #define KORVEX_PLATFORM_POSIX_COMMON_ERRNO_ERROR_H
 
 // The common room of the layer (common/): what the other rooms share, namely
-// this errno mapping, the monotonic clock (clock.h), the lock of threads and
-// windows (layer_lock.h), the last error and the backslash-to-slash path rule
-// (native_path.h).
+// this errno mapping, the monotonic clock and the bound of lock waits
+// (clock.h), the lock of threads and windows (layer_lock.h), descriptors of
+// the files it makes (file_descriptor.h), the last error and the
+// backslash-to-slash path rule (native_path.h).
 //
 // The one mapping from errno to Win32 error codes for the calls on files and
 // folders of this subset.

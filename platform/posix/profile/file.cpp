@@ -14,11 +14,11 @@
 
 #include "korvex/platform.h"
 #include "platform/posix/common/errno_error.h"
+#include "platform/posix/common/file_descriptor.h"
 #include "platform/posix/common/native_path.h"
 #include "platform/posix/files/file_attributes.h"
 #include "platform/posix/process/shell_folder.h"
 #include "platform/posix/profile/cache.h"
-#include "platform/posix/profile/descriptor.h"
 #include "platform/posix/profile/links.h"
 #include "platform/posix/profile/lock.h"
 
@@ -131,13 +131,6 @@ int CreateTemporary(const std::string& path, mode_t mode, std::string* name) {
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
-}
-
-// Durable once the folder's new entry is on disk; some file systems cannot sync
-// a folder, and the file is already in place, so a failure here is not reported.
-void SyncFolder(const std::string& folder) {
-  FileDescriptor fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.get() >= 0) fsync(fd.get());
 }
 
 // Temporary files of this profile that a writer killed before its rename left

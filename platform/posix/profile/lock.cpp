@@ -10,15 +10,12 @@
 
 #include "platform/posix/common/clock.h"
 #include "platform/posix/common/errno_error.h"
-#include "platform/posix/profile/descriptor.h"
+#include "platform/posix/common/file_descriptor.h"
 
 namespace korvex {
 namespace posix {
 namespace {
 
-// Far longer than a write takes, as the registry's busy time-out: only a
-// writer that hangs, or a lock held on purpose, runs it out.
-constexpr int64_t kLockWaitNs = 10'000'000'000;
 // A taken lock is tried again soon, then less and less often: a short write
 // is waited for briefly, a long one costs few wake-ups.
 constexpr long kFirstPauseNs = 100 * 1000, kLongestPauseNs = 10 * 1000 * 1000;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/posix/common/file_descriptor.h"
 #include "platform/posix/registry/hive_files.h"
 
 namespace korvex {
@@ -33,23 +34,20 @@ LONG PublishSnapshot(const std::string& working, const std::string& published) {
   struct stat info;
   if (lstat(next.c_str(), &info) == 0 && (!TrustedOwner(info.st_uid) || unlink(next.c_str()) != 0))
     return ERROR_ACCESS_DENIED;
-  int in = open(working.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (in < 0) return CopyError();
-  int out = open(next.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-  bool copied = out >= 0 && fchmod(out, 0644) == 0 && CopyAll(in, out) && fsync(out) == 0;
-  LONG rc = copied ? ERROR_SUCCESS : CopyError();
-  if (out >= 0) close(out);
-  close(in);
-  if (rc == ERROR_SUCCESS && rename(next.c_str(), published.c_str()) != 0) rc = CopyError();
+  FileDescriptor in(open(working.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  if (in.get() < 0) return CopyError();
+  LONG rc = ERROR_SUCCESS;
+  {
+    FileDescriptor out(open(next.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    bool copied =
+        out.get() >= 0 && fchmod(out.get(), 0644) == 0 && CopyAll(in.get(), out.get()) && fsync(out.get()) == 0;
+    if (!copied || rename(next.c_str(), published.c_str()) != 0) rc = CopyError();
+  }
   if (rc != ERROR_SUCCESS) {
     unlink(next.c_str());
     return rc;
   }
-  int folder = open(published.substr(0, published.rfind('/') + 1).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder >= 0) {
-    fsync(folder);  // some file systems cannot: the copy is in place all the same
-    close(folder);
-  }
+  SyncFolder(published.substr(0, published.rfind('/') + 1));
   return ERROR_SUCCESS;
 }
 

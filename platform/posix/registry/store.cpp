@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "platform/posix/common/clock.h"
+#include "platform/posix/common/file_descriptor.h"
 #include "platform/posix/registry/hive_files.h"
 #include "platform/posix/registry/snapshot.h"
 
@@ -20,10 +21,6 @@ namespace korvex {
 namespace posix {
 namespace registry {
 namespace {
-
-// How long a call waits for another process's write to finish before it gives
-// up with ERROR_BUSY.
-constexpr int64_t kBusyTimeoutNs = 10'000'000'000;
 
 // A private hive's log is copied into the database once it holds
 // kLogCopyBytes, and then starts over; a writer whose commit takes it past
@@ -178,7 +175,7 @@ bool Hold(int queue, QueueByte byte, short type, bool wait, ChangeSignal& turns)
     if (errno == EINTR) continue;
     if (!wait || (errno != EAGAIN && errno != EACCES)) return false;
     int64_t now = MonotonicNs();
-    if (!deadline) deadline = now + kBusyTimeoutNs;
+    if (!deadline) deadline = now + kLockWaitNs;
     if (now >= deadline) return false;
     turns.AwaitTurnAfter(byte, turn, std::min(kNapNs, deadline - now));
   }
@@ -205,7 +202,7 @@ int WaitWhileBusy(void* context, int attempt) {
   if (attempt == 0) connection.busySince = MonotonicNs();
   int64_t waited = MonotonicNs() - connection.busySince;
   if (waited > kLineWaitNs) LeaveLine(connection);
-  if (waited > kBusyTimeoutNs) return 0;
+  if (waited > kLockWaitNs) return 0;
   int64_t jitter = (MonotonicNs() / 1000) % 100;
   usleep(static_cast<useconds_t>(50 + (attempt < 10 ? attempt * 20 : 200) + jitter));
   return 1;
@@ -522,15 +519,14 @@ LONG Hive::Connect(std::unique_ptr<Connection>* connection) {
   bool publish = false;
   if (!shared_) {
     rc = OpenPrivate(hive, *made);
-  } else if (faccessat(AT_FDCWD, hive.substr(0, hive.rfind('/') + 1).c_str(), W_OK | X_OK, AT_EACCESS) == 0) {
-    rc = PrepareHiveFile(hive, 0644, false);
-    if (rc == ERROR_SUCCESS) rc = OpenWorking(hive, *made, &publish);
-  } else {
-    rc = PrepareHiveFile(hive, 0644, false);
-    if (rc == ERROR_SUCCESS) rc = OpenPublished(hive, *made);
+  } else if ((rc = PrepareHiveFile(hive, 0644, false)) == ERROR_SUCCESS) {
+    bool writer = faccessat(AT_FDCWD, hive.substr(0, hive.rfind('/') + 1).c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+    rc = writer ? OpenWorking(hive, *made, &publish) : OpenPublished(hive, *made);
   }
-  if (rc == ERROR_SUCCESS) rc = Signal().status();
-  made->turns = &Signal();
+  if (rc == ERROR_SUCCESS) {
+    made->turns = &Signal();
+    rc = made->turns->status();
+  }
   if (rc == ERROR_SUCCESS && publish) rc = Publish(*made);
   if (rc == ERROR_SUCCESS) *connection = std::move(made);
   return rc;  // a connection refused closes with `made`
@@ -546,11 +542,10 @@ LONG Hive::Publish(Connection& connection) {
   if (rc == SQLITE_OK) rc = QueryInt(connection.db, "PRAGMA user_version", &version);
   LONG published = StoreError(rc);
   if (rc == SQLITE_OK) {
-    int line = open((location_ + "-work-journal").c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-    published =
-        Hold(line, kPublisher, F_WRLCK, true, Signal()) ? PublishSnapshot(location_ + "-work", location_) : ERROR_BUSY;
-    if (published != ERROR_BUSY) Hold(line, kPublisher, F_UNLCK, true, Signal());
-    if (line >= 0) close(line);
+    FileDescriptor line(open((location_ + "-work-journal").c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+    bool turn = Hold(line.get(), kPublisher, F_WRLCK, true, *connection.turns);
+    published = turn ? PublishSnapshot(location_ + "-work", location_) : ERROR_BUSY;
+    if (turn) Hold(line.get(), kPublisher, F_UNLCK, true, *connection.turns);
   }
   sqlite3_exec(connection.db, "ROLLBACK", nullptr, nullptr, nullptr);
   return published;

@@ -1,9 +1,12 @@
-#ifndef KORVEX_PLATFORM_POSIX_PROFILE_DESCRIPTOR_H
-#define KORVEX_PLATFORM_POSIX_PROFILE_DESCRIPTOR_H
+#ifndef KORVEX_PLATFORM_POSIX_COMMON_FILE_DESCRIPTOR_H
+#define KORVEX_PLATFORM_POSIX_COMMON_FILE_DESCRIPTOR_H
 
-// The descriptors of the files a profile write opens and makes.
+// The descriptors of the files the layer makes and replaces: closed on leaving
+// scope, given another file's owner and mode, and their folder synced.
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <string>
 
 namespace korvex {
 namespace posix {
@@ -37,6 +40,10 @@ inline bool KeepOwnerAndMode(int fd, const struct stat& like) {
   static_cast<void>(fchown(fd, like.st_uid, like.st_gid) == 0 || fchown(fd, static_cast<uid_t>(-1), like.st_gid) == 0);
   return fchmod(fd, like.st_mode & 07777) == 0;
 }
+
+// Durable once the folder's new entry is on disk; some file systems cannot sync
+// a folder, and the file is in place all the same, so a failure is not reported.
+void SyncFolder(const std::string& folder);
 
 }  // namespace posix
 }  // namespace korvex
