@@ -74,6 +74,10 @@ void ChangeSignal::EndWrite() {
   futimens(fd_, nullptr);
 }
 
+void ChangeSignal::EvenCounts() {
+  if (writable_) __atomic_store_n(&page_->ended, __atomic_load_n(&page_->begun, __ATOMIC_SEQ_CST), __ATOMIC_SEQ_CST);
+}
+
 bool ChangeSignal::Mark(uint64_t* mark) const {
   if (!page_) return false;
   // Begun first: a write that begins in between changes it, which Unchanged sees.

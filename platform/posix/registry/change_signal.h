@@ -9,7 +9,8 @@
 // A reader takes a mark (both counts equal: no write under way) before it reads
 // and trusts what it read while the begun count still equals the mark: a write
 // it did not see must have begun after the mark. A writer that dies between the
-// two counts leaves them unequal for good, which only turns the trust off.
+// two counts leaves them unequal, which turns the trust off until the next
+// process that finds no write under way evens them (store.cpp).
 // Its writers take turns in locks (store.cpp) that cannot be waited for with a
 // bound; a waiter sleeps on a turn count of the file instead, which every one
 // who lets go of such a lock advances, waking a sleeper.
@@ -45,10 +46,13 @@ public:
   bool BeginWrite();
   // After BeginWrite: true when no other write has begun and not ended, in any
   // process, so there is no one to line up behind. A writer that died between
-  // the counts makes it false for good, as it makes every mark false.
+  // the counts makes it false, as it makes every mark false, until they are evened.
   bool Alone() const;
   // Once the write is over and what it committed visible to every reader.
   void EndWrite();
+  // Counts every write begun as ended. Only for one who knows that no write is
+  // under way, to undo what a writer killed between the counts left.
+  void EvenCounts();
   // False while a write is under way or without the file.
   bool Mark(uint64_t* mark) const;
   bool Unchanged(uint64_t mark) const;

@@ -14,6 +14,8 @@
 
 #include "platform/posix/common/clock.h"
 #include "platform/posix/common/file_descriptor.h"
+#include "platform/posix/hive/name_order.h"
+#include "platform/posix/hive/schema.h"
 #include "platform/posix/registry/hive_files.h"
 #include "platform/posix/registry/snapshot.h"
 
@@ -22,49 +24,15 @@ namespace posix {
 namespace registry {
 namespace {
 
+using hive::CreateSchemaIfMissing;
+using hive::QueryInt;
+
 // A private hive's log is copied into the database once it holds
 // kLogCopyBytes, and then starts over; a writer whose commit takes it past
 // kLogLimitBytes waits for that. Each start over holds every writer off for a
 // few syncs, so the log is let grow near the limit first.
 constexpr int64_t kLogCopyBytes = 2 << 20;
 constexpr int64_t kLogLimitBytes = 4 << 20;
-
-// Names compare with NOCASE, SQLite's ASCII folding, and keep their case.
-//
-// Change counts, for watchers: keys.name_changes counts the subkeys added to and
-// removed from a key; the value changes of a key are counted in a row of vals
-// of its own, named by the empty blob (a blob sorts after every text name, and
-// no value name is a blob), whose type column holds the count. It sits in the
-// same b-tree page as the key's values, so counting costs a set no extra page.
-// Counts only grow and key ids are never reused, so a subtree has changed
-// exactly when its number of keys, the sum of their ids or a sum of counts has.
-const char kSchema[] =
-    "CREATE TABLE keys("
-    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
-    " parent INTEGER NOT NULL,"
-    " name TEXT NOT NULL COLLATE NOCASE,"
-    " name_changes INTEGER NOT NULL DEFAULT 0,"
-    " UNIQUE(parent, name));"
-    "CREATE TABLE vals("
-    " key INTEGER NOT NULL,"
-    " name TEXT NOT NULL COLLATE NOCASE,"
-    " type INTEGER NOT NULL,"
-    " data BLOB NOT NULL,"
-    " PRIMARY KEY(key, name)) WITHOUT ROWID;"
-    "CREATE TRIGGER key_added AFTER INSERT ON keys BEGIN"
-    " INSERT INTO vals VALUES(NEW.id, X'', 0, X'');"
-    " UPDATE keys SET name_changes = name_changes + 1 WHERE id = NEW.parent; END;"
-    "CREATE TRIGGER key_removed AFTER DELETE ON keys BEGIN"
-    " DELETE FROM vals WHERE key = OLD.id;"
-    " UPDATE keys SET name_changes = name_changes + 1 WHERE id = OLD.parent; END;"
-    "CREATE TRIGGER value_added AFTER INSERT ON vals WHEN typeof(NEW.name) = 'text' BEGIN"
-    " UPDATE vals SET type = type + 1 WHERE key = NEW.key AND name = X''; END;"
-    "CREATE TRIGGER value_changed AFTER UPDATE ON vals WHEN typeof(NEW.name) = 'text' BEGIN"
-    " UPDATE vals SET type = type + 1 WHERE key = NEW.key AND name = X''; END;"
-    "CREATE TRIGGER value_removed AFTER DELETE ON vals WHEN typeof(OLD.name) = 'text' BEGIN"
-    " UPDATE vals SET type = type + 1 WHERE key = OLD.key AND name = X''; END;"
-    "INSERT INTO keys(id, parent, name) VALUES(1, 0, '');"
-    "PRAGMA user_version = 1;";
 
 #define KORVEX_SUBTREE(start) \
   "WITH RECURSIVE sub(id) AS (SELECT " start " UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id) "
@@ -86,11 +54,11 @@ const char* const kStatements[] = {
     /* ChildAt */
     "SELECT k.name_changes, c.name FROM keys k LEFT JOIN"
     " (SELECT name FROM keys WHERE parent = ?1 ORDER BY name LIMIT ?3 OFFSET ?2) c WHERE k.id = ?1"
-    " ORDER BY c.name COLLATE NOCASE",
+    " ORDER BY c.name",
     /* ChildAfter */
     "SELECT k.name_changes, c.name FROM keys k LEFT JOIN"
     " (SELECT name FROM keys WHERE parent = ?1 AND name > ?2 ORDER BY name LIMIT ?3) c WHERE k.id = ?1"
-    " ORDER BY c.name COLLATE NOCASE",
+    " ORDER BY c.name",
     /* DeleteKey */ "DELETE FROM keys WHERE id = ?1",
     /* DeleteSubtree */ KORVEX_SUBTREE("?1") "DELETE FROM keys WHERE id IN sub",
     /* DeleteChildren */ KORVEX_SUBTREE("id FROM keys WHERE parent = ?1") "DELETE FROM keys WHERE id IN sub",
@@ -109,11 +77,11 @@ const char* const kStatements[] = {
     /* ValueAt */
     "SELECT c.type, v.name, v.type, v.data FROM vals c LEFT JOIN"
     " (SELECT name, type, data FROM vals WHERE key = ?1 AND name < X'' ORDER BY name LIMIT ?3 OFFSET ?2) v"
-    " WHERE c.key = ?1 AND c.name = X'' ORDER BY v.name COLLATE NOCASE",
+    " WHERE c.key = ?1 AND c.name = X'' ORDER BY v.name",
     /* ValueAfter */
     "SELECT c.type, v.name, v.type, v.data FROM vals c LEFT JOIN"
     " (SELECT name, type, data FROM vals WHERE key = ?1 AND name > ?2 AND name < X'' ORDER BY name LIMIT ?3) v"
-    " WHERE c.key = ?1 AND c.name = X'' ORDER BY v.name COLLATE NOCASE",
+    " WHERE c.key = ?1 AND c.name = X'' ORDER BY v.name",
     // Lengths in bytes: names are ANSI texts.
     /* KeyInfo */
     "SELECT (SELECT count(*) FROM keys WHERE parent = ?1),"
@@ -149,26 +117,32 @@ std::atomic<unsigned> g_forks{0};
 // process), and only the first polls for the write lock. A
 // writer that finds no other write under way skips the line. A second byte of
 // it is held by the one writer that checkpoints. The shared hive's publishers
-// take turns in a third, of another file.
-enum QueueByte : off_t { kWriters, kCheckpointer, kPublisher };
-static_assert(kPublisher < ChangeSignal::kLocks, "a turn count for each lock");
+// take turns in a third, of another file. Every write holds a fourth, shared,
+// from before it counts as begun until it counts as ended: who holds it alone
+// knows that no write is under way.
+enum QueueByte : off_t { kWriters, kCheckpointer, kPublisher, kUnderWay };
+static_assert(kUnderWay < ChangeSignal::kLocks, "a turn count for each lock");
 
-// A wait ends with the time a busy call waits: false when the lock was not
-// had. It naps on the hive's turn count, which letting go advances.
-bool Hold(int queue, QueueByte byte, short type, bool wait, ChangeSignal& turns) {
-  if (queue < 0) return false;
+bool TryLock(int queue, QueueByte byte, short type) {
   struct flock range = {};
   range.l_type = type;
   range.l_whence = SEEK_SET;
   range.l_start = byte;
   range.l_len = 1;
+  return fcntl(queue, F_OFD_SETLK, &range) == 0;
+}
+
+// A wait ends with the time a busy call waits: false when the lock was not
+// had. It naps on the hive's turn count, which letting go advances.
+bool Hold(int queue, QueueByte byte, short type, bool wait, ChangeSignal& turns) {
+  if (queue < 0) return false;
   // A holder that died let go without passing the turn: its waiters find out
   // after a nap this long.
   constexpr int64_t kNapNs = 100'000'000;
   int64_t deadline = 0;
   for (;;) {
     uint32_t turn = turns.Turn(byte);  // before the try: a turn passed after it ends the nap
-    if (fcntl(queue, F_OFD_SETLK, &range) == 0) {
+    if (TryLock(queue, byte, type)) {
       if (type == F_UNLCK) turns.PassTurn(byte);
       return true;
     }
@@ -190,6 +164,16 @@ void LeaveLine(Connection& connection) {
   connection.inLine = false;
 }
 
+// A writer killed between its two counts left them apart, which turns every
+// reader's marks off; the next to find no write under way evens them.
+void RepairCounts(Connection& connection) {
+  uint64_t mark = 0;
+  if (connection.turns->Mark(&mark) || !Hold(connection.writerQueue, kUnderWay, F_WRLCK, false, *connection.turns))
+    return;
+  connection.turns->EvenCounts();
+  Hold(connection.writerQueue, kUnderWay, F_UNLCK, false, *connection.turns);  // wakes a writer who waits
+}
+
 // SQLite's own busy timeout sleeps in steps of up to 100 ms, which lets a crowd
 // of writers starve each other; short, jittered naps keep the hive moving. A
 // write lock held longer than a write takes is held by a long transaction:
@@ -206,18 +190,6 @@ int WaitWhileBusy(void* context, int attempt) {
   int64_t jitter = (MonotonicNs() / 1000) % 100;
   usleep(static_cast<useconds_t>(50 + (attempt < 10 ? attempt * 20 : 200) + jitter));
   return 1;
-}
-
-int QueryInt(sqlite3* db, const char* sql, int64_t* value) {
-  sqlite3_stmt* stmt = nullptr;
-  int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
-  if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
-  if (rc == SQLITE_ROW) {
-    *value = sqlite3_column_int64(stmt, 0);
-    rc = SQLITE_OK;
-  }
-  sqlite3_finalize(stmt);
-  return rc;
 }
 
 // SQLite's own checkpoints (PASSIVE) copy only what no reader still needs, and
@@ -291,21 +263,6 @@ int ChooseJournal(Connection& connection, bool shared) {
   return sqlite3_exec(db, pragmas.c_str(), nullptr, nullptr, nullptr);
 }
 
-// Two processes may meet an empty file at once: the schema is made under the
-// write lock, by the one that still finds it missing there.
-int CreateSchemaIfMissing(sqlite3* db) {
-  int64_t version = 0;
-  int rc = QueryInt(db, "PRAGMA user_version", &version);
-  if (rc != SQLITE_OK || version != 0) return rc;
-  rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) return rc;
-  rc = QueryInt(db, "PRAGMA user_version", &version);
-  if (rc == SQLITE_OK && version == 0) rc = sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr);
-  if (rc == SQLITE_OK) rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-  return rc;
-}
-
 constexpr int kOpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW;
 
 // Refuses, or makes, every file of a hive before SQLite opens any: SQLite would
@@ -327,6 +284,7 @@ LONG CheckReadable(const std::string& path) {
 
 int OpenDatabase(Connection& connection, const std::string& path, int flags) {
   int rc = sqlite3_open_v2(path.c_str(), &connection.db, flags, nullptr);
+  if (rc == SQLITE_OK) rc = hive::RegisterNameOrder(connection.db, KORVEX_NAME_COLLATION);
   if (rc == SQLITE_OK) sqlite3_busy_handler(connection.db, WaitWhileBusy, &connection);
   connection.readOnly = rc == SQLITE_OK && sqlite3_db_readonly(connection.db, "main") == 1;
   return rc;
@@ -375,6 +333,7 @@ LONG OpenWorking(const std::string& hive, Connection& connection, bool* publish)
   if (rc == SQLITE_OK) rc = ChooseJournal(connection, true);
   if (rc == SQLITE_OK && created && published) rc = Import(hive, connection.db);
   if (rc == SQLITE_OK) rc = CreateSchemaIfMissing(connection.db);
+  if (rc == SQLITE_OK) connection.writerQueue = open((hive + "-writes").c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
   *publish = created || !published;
   if (rc != SQLITE_OK && created) {
     // Taken over again next time, rather than published empty over the hive.
@@ -509,6 +468,22 @@ LONG Hive::Locate(std::string* real) {
   return rc;
 }
 
+namespace {
+
+// A hive of an older version is brought up to date by its first writer, as a
+// write of its own (names may change), and published.
+LONG UpgradeIfOld(Connection& connection, WriteCount* count) {
+  bool old = false;
+  int rc = hive::SchemaIsOld(connection.db, &old);
+  if (rc == SQLITE_OK && old) {
+    if (!count->Begin(connection)) return ERROR_ACCESS_DENIED;
+    rc = hive::UpgradeSchema(connection.db);
+  }
+  return rc == SQLITE_OK ? ERROR_SUCCESS : StoreError(rc);
+}
+
+}  // namespace
+
 LONG Hive::Connect(std::unique_ptr<Connection>* connection) {
   if (path_.empty()) return ERROR_CANTOPEN;  // no home folder to keep the hive in
   std::string hive;
@@ -526,6 +501,12 @@ LONG Hive::Connect(std::unique_ptr<Connection>* connection) {
   if (rc == ERROR_SUCCESS) {
     made->turns = &Signal();
     rc = made->turns->status();
+  }
+  WriteCount upgrade;  // ends once the upgraded hive is published
+  if (rc == ERROR_SUCCESS && !made->readOnly) {
+    RepairCounts(*made);
+    rc = UpgradeIfOld(*made, &upgrade);
+    publish = publish || (shared_ && upgrade.begun());
   }
   if (rc == ERROR_SUCCESS && publish) rc = Publish(*made);
   if (rc == ERROR_SUCCESS) *connection = std::move(made);
@@ -577,20 +558,36 @@ sqlite3_stmt* HiveSession::Prepared(Sql sql, int* rc) {
   return stmt;
 }
 
+bool WriteCount::Begin(Connection& connection) {
+  if (!Hold(connection.writerQueue, kUnderWay, F_RDLCK, true, *connection.turns)) return false;
+  if (connection.turns->BeginWrite()) {
+    connection_ = &connection;
+    return true;
+  }
+  TryLock(connection.writerQueue, kUnderWay, F_UNLCK);
+  return false;
+}
+
+WriteCount::~WriteCount() {
+  if (!connection_) return;
+  connection_->turns->EndWrite();
+  // Nobody waits for a share to go: RepairCounts only tries.
+  TryLock(connection_->writerQueue, kUnderWay, F_UNLCK);
+}
+
 Transaction::Transaction(HiveSession& session, Kind kind) : session_(session) {
   bool write = kind != kRead && !session.nested();
   if (write) {
     // Before anything can commit: readers of other handles and processes must
     // not trust what they read before this write.
     // A write that could not be counted would go unseen by them: it is not made.
-    ChangeSignal& signal = session.hive().Signal();
-    if (!signal.BeginWrite()) {
+    Connection* connection = session.connection();
+    if (!connection || !count_.Begin(*connection)) {
       status_ = ERROR_ACCESS_DENIED;
       return;
     }
-    writing_ = true;
     // A write that meets no other has no one to wait behind.
-    if (!signal.Alone()) LineUp(*session.connection());
+    if (!connection->turns->Alone()) LineUp(*connection);
   }
   if (kind == kWriteStatement) {
     status_ = ERROR_SUCCESS;
@@ -614,8 +611,7 @@ Transaction::~Transaction() {
     Statement rollback(session_, Sql::Rollback);
     rollback.Step();
   }
-  if (writing_) LeaveLine(*session_.connection());
-  if (writing_) session_.hive().Signal().EndWrite();
+  if (count_.begun()) LeaveLine(*session_.connection());
 }
 
 LONG Transaction::Commit() {
@@ -628,7 +624,7 @@ LONG Transaction::Commit() {
   }
   // Before the write counts as ended: a reader that sees the end reads the copy.
   Hive& hive = session_.hive();
-  return writing_ && hive.shared() ? hive.Publish(*session_.connection()) : ERROR_SUCCESS;
+  return count_.begun() && hive.shared() ? hive.Publish(*session_.connection()) : ERROR_SUCCESS;
 }
 
 LONG Execute(HiveSession& session, Sql sql, int64_t arg) {

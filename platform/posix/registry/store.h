@@ -76,7 +76,7 @@ struct Connection {
   int logCopyFrames = 0;          // a commit that leaves the log longer checkpoints it
   int logLimitFrames = 0;         // and one that leaves it longer still waits for that
   ChangeSignal* turns = nullptr;  // the hive's, which wakes those who wait in line
-  int writerQueue = -1;           // where its writers line up, for a private hive
+  int writerQueue = -1;           // where its writers line up
   bool inLine = false;            // holds its place in that line
   sqlite3_stmt* statements[static_cast<int>(Sql::Count)] = {};
 };
@@ -196,6 +196,24 @@ private:
   sqlite3_stmt* stmt_;
 };
 
+// A write counted as begun on the hive's change signal, and as ended when this
+// goes. Between the two it holds its share of the hive's writes under way, so
+// that nobody evens the counts (RepairCounts) while it is not done.
+class WriteCount {
+public:
+  WriteCount() = default;
+  ~WriteCount();
+  WriteCount(const WriteCount&) = delete;
+  WriteCount& operator=(const WriteCount&) = delete;
+
+  // False when the write cannot be counted: it must not be made.
+  bool Begin(Connection& connection);
+  bool begun() const { return connection_ != nullptr; }
+
+private:
+  Connection* connection_ = nullptr;
+};
+
 // One transaction, a savepoint in a nested session; rolled back unless committed.
 // A write (not nested) is the one place where a write to the hive counts as
 // begun, before it may commit, and as ended, when the transaction is over.
@@ -217,7 +235,7 @@ private:
   HiveSession& session_;
   LONG status_;
   bool open_ = false;
-  bool writing_ = false;  // counted as begun on the hive's signal
+  WriteCount count_;  // of a write, ended after everything else
 };
 
 // The Win32 error for an SQLite result that is neither a row nor done.

@@ -1,0 +1,43 @@
+#ifndef KORVEX_PLATFORM_POSIX_HIVE_SCHEMA_H
+#define KORVEX_PLATFORM_POSIX_HIVE_SCHEMA_H
+
+// The tables of a hive's database, made in a new one and brought up to date in
+// an older one.
+//
+// Names compare as name_order.h says, in the tables' definitions alone: a
+// statement that orders or finds entries by name follows its column. Hives of
+// the previous version compared names by ASCII folding only; the first writer
+// to open one brings it up to date in one transaction, keeping every key's id,
+// the ids already used, and the change counts. Names that compared apart then
+// and compare equal now (`Ключ` and `ключ` under one key) all stay: among them
+// the key made first, and the value whose name comes first byte by byte, keeps
+// its name; each of the others is renamed to the first of "name (2)",
+// "name (3)", ... that is free. Those who may only read a hive read it as it
+// stands until then.
+#include <sqlite3.h>
+
+#include <cstdint>
+
+// The collation of names, as the tables name it.
+#define KORVEX_NAME_COLLATION "korvex_name"
+
+namespace korvex {
+namespace posix {
+namespace hive {
+
+// Makes the tables in a database that has none yet. An SQLite result.
+int CreateSchemaIfMissing(sqlite3* db);
+
+// Whether the tables are of an older version, which UpgradeSchema brings up
+// to date. An SQLite result.
+int SchemaIsOld(sqlite3* db, bool* old);
+int UpgradeSchema(sqlite3* db);
+
+// The integer a one-row statement yields (a pragma). An SQLite result.
+int QueryInt(sqlite3* db, const char* sql, int64_t* value);
+
+}  // namespace hive
+}  // namespace posix
+}  // namespace korvex
+
+#endif
