@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -115,6 +116,41 @@ TEST(Reliability, TransactedRenameKilledAtRandomPointsIsAllOrNothing) {
   EXPECT_GT(killed, 0);
   // The dead writers' locks went with them.
   EXPECT_EQ(0, RunInChild([&] { return RenameInTransaction(at, other); }));
+}
+
+// A writer killed between its two change counts leaves them apart, which turns
+// every reader's marks off; the next process that finds no write under way
+// evens them.
+TEST(Reliability, WriterKilledBetweenTheChangeCountsIsForgottenByTheNextProcess) {
+  ScratchFolder scratch;
+  int ready[2];
+  ASSERT_EQ(0, pipe(ready));
+  pid_t writer = StartChild([&] {
+    alarm(60);
+    HANDLE txn = CreateTransaction(nullptr, nullptr, 0, 0, 0, 0, nullptr);
+    HKEY key = nullptr;
+    char begun = RegCreateKeyTransactedA(HKEY_CURRENT_USER, "Doomed", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                         nullptr, txn, nullptr) == ERROR_SUCCESS;
+    if (write(ready[1], &begun, 1) != 1) return 1;
+    pause();
+    return 0;
+  });
+  char begun = 0;
+  ASSERT_EQ(1, read(ready[0], &begun, 1));
+  ASSERT_EQ(1, begun);
+  kill(writer, SIGKILL);
+  ASSERT_EQ(-1, ChildExitCode(writer));
+  auto counts = [&] {  // begun and ended, at the start of the file
+    std::string page = ReadFileBytes(scratch / "user.db-writes");
+    uint64_t count[2] = {};
+    if (page.size() >= sizeof count) memcpy(count, page.data(), sizeof count);
+    return std::make_pair(count[0], count[1]);
+  };
+  ASSERT_NE(counts().first, counts().second);
+  EXPECT_EQ(0, RunInChild([] { return TreeAt(HKEY_CURRENT_USER, "Doomed") == "<missing>" ? 0 : 1; }));
+  EXPECT_EQ(counts().first, counts().second);
+  close(ready[0]);
+  close(ready[1]);
 }
 
 TEST(Reliability, DamagedHiveFilesGiveErrors) {

@@ -140,6 +140,14 @@ TEST_F(ToolReg, RenameMovesTheTreeEvenToAnotherCase) {
   EXPECT_EQ(2, RunTool({"reg", "rename", Key("Other"), "a\\b"}).status);
 }
 
+// Key names match in any script's other case, as on Windows.
+TEST_F(ToolReg, QueryFindsAKeyWrittenInAnotherCase) {
+  Set("Uni\\Ключ", "v", "1");
+  ToolRun run = RunTool({"reg", "query", Key("Uni\\ключ")});
+  EXPECT_EQ(0, run.status) << run.err;
+  EXPECT_NE(std::string::npos, run.out.find("    v    REG_SZ    1\n")) << run.out;
+}
+
 // Every form a .reg file may hold, in either encoding; the export writes the
 // editor's format and imports back to the same bytes, text that is not UTF-8
 // included.
