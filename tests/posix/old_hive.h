@@ -33,7 +33,7 @@ inline bool MakeOldHive(const std::string& path) {
       " (3, 'gone');"
       "DELETE FROM keys WHERE id = 7;"
       "INSERT INTO vals VALUES(4, 'имя', 1, X'6200'), (4, 'Имя', 1, X'6100');"
-      "PRAGMA journal_mode = WAL; PRAGMA user_version = 1;";
+      "PRAGMA user_version = 1;";
   sqlite3* db = nullptr;
   bool made =
       sqlite3_open(path.c_str(), &db) == SQLITE_OK && sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -13,6 +14,7 @@
 #include "platform/posix/hive/name_order.h"
 #include "platform/posix/hive/schema.h"
 #include "tests/posix/old_hive.h"
+#include "tests/support/child_process.h"
 #include "tests/support/scratch_registry.h"
 
 namespace {
@@ -117,6 +119,26 @@ TEST(RegistryNames, OldHiveIsUpgradedKeepingEveryNameAndId) {
   EXPECT_EQ(5, number("SELECT name_changes FROM keys WHERE id = 3"));
   EXPECT_EQ(2, number("SELECT type FROM vals WHERE key = 4 AND name = X''"));
   sqlite3_close(db);
+}
+
+// The machine hive as the previous version left it is read as it stands by
+// those who may not write it, until its first writer brings it up to date.
+TEST(RegistryNames, OldMachineHiveIsReadAsItStandsUntilAWriterUpgradesIt) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root runs a reader who may not write the hive";
+  ScratchFolder scratch;
+  std::string folder = scratch / "machine";
+  ASSERT_EQ(0, mkdir(folder.c_str(), 0755));
+  setenv("KORVEX_REGISTRY_DIR", folder.c_str(), 1);
+  ASSERT_TRUE(MakeOldHive(folder + "/machine.db"));
+  auto reads = [](const char* tree) {
+    return RunInChild([&] {
+      BecomeUnprivileged();
+      return TreeAt(HKEY_LOCAL_MACHINE, "Software\\Uni") == tree ? 0 : 1;
+    });
+  };
+  EXPECT_EQ(0, reads("[Ключ]{Имя=a;имя=b;}[Ключ (2)]{}[ключ]{}"));
+  RegCloseKey(CreateKey(HKEY_LOCAL_MACHINE, "Software\\New"));
+  EXPECT_EQ(0, reads(kUpgradedUni));
 }
 
 }  // namespace

@@ -12,17 +12,26 @@
 // Beside each hive, <hive>-writes counts the writes begun and ended, so that an
 // enumeration learns without a lock that nothing changed and a change wait in
 // any process when to look again; like SQLite's files it must stay while the
-// hive is in use.
+// hive is in use. The counts a writer killed between them leaves apart are
+// evened by the next process that may write the hive and finds no write under way.
 // A hive whose folder others could swap it in (a link, a folder of another user
 // than the caller or root, or one others may write without the sticky bit) is
 // refused with ERROR_ACCESS_DENIED before anything is made there; so is a hive
 // this user may not read.
 // Every call is one transaction (or a step of one: korvex/posix/transactions.h);
 // several threads and processes may use a hive at once. Key and value names
-// compare case-insensitively (ASCII) and keep the case they were written with.
-// Subkeys enumerate in name order; values enumerate in name order too (Win32
-// leaves their order open). Predefined keys are known by
-// their low 32 bits, as on 64-bit Windows. Failures of the store itself give
+// compare case-insensitively as Windows compares them, by each character's
+// simple uppercase mapping in every script (Ключ is ключ, σ and ς are Σ); a name
+// that is not UTF-8 folds its ASCII letters only and equals no UTF-8 name. Names
+// keep the case they were written with. Subkeys enumerate in name order; values
+// enumerate in name order too (Win32 leaves their order open).
+// A hive of the previous version (which folded ASCII letters only) is brought up
+// to date by the first process that may write it, in one transaction; until
+// then it is read as it stands. Names that compared apart then and compare equal
+// now (Ключ and ключ below one key) all stay: the key made first, and the value
+// whose name comes first byte by byte, keeps its name, and each of the others is
+// renamed to the first free of "name (2)", "name (3)", ...
+// Predefined keys are known by their low 32 bits, as on 64-bit Windows. Failures of the store itself give
 // ERROR_BADDB (not a database, corrupt), ERROR_CANTOPEN (cannot be opened or
 // created), ERROR_CANTREAD / ERROR_CANTWRITE (I/O, read-only, or a value larger
 // than the store holds, about 1 GB, refused before anything is written) or

@@ -5,15 +5,10 @@
 // an older one.
 //
 // Names compare as name_order.h says, in the tables' definitions alone: a
-// statement that orders or finds entries by name follows its column. Hives of
-// the previous version compared names by ASCII folding only; the first writer
-// to open one brings it up to date in one transaction, keeping every key's id,
-// the ids already used, and the change counts. Names that compared apart then
-// and compare equal now (`Ключ` and `ключ` under one key) all stay: among them
-// the key made first, and the value whose name comes first byte by byte, keeps
-// its name; each of the others is renamed to the first of "name (2)",
-// "name (3)", ... that is free. Those who may only read a hive read it as it
-// stands until then.
+// statement that orders or finds entries by name follows its column, so a hive
+// of the previous version (ASCII folding) is read as it stands. Its first writer
+// brings it up to date (korvex/posix/registry.h says how colliding names are
+// kept), keeping every key's id, the ids already used, and the change counts.
 #include <sqlite3.h>
 
 #include <cstdint>
