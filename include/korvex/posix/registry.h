@@ -13,7 +13,8 @@
 // enumeration learns without a lock that nothing changed and a change wait in
 // any process when to look again; like SQLite's files it must stay while the
 // hive is in use. The counts a writer killed between them leaves apart are
-// evened by the next process that may write the hive and finds no write under way.
+// evened by the next process that may write the hive and finds no other
+// process holding it open for writing.
 // A hive whose folder others could swap it in (a link, a folder of another user
 // than the caller or root, or one others may write without the sticky bit) is
 // refused with ERROR_ACCESS_DENIED before anything is made there; so is a hive

@@ -9,8 +9,8 @@
 // A reader takes a mark (both counts equal: no write under way) before it reads
 // and trusts what it read while the begun count still equals the mark: a write
 // it did not see must have begun after the mark. A writer that dies between the
-// two counts leaves them unequal, which turns the trust off until the next
-// process that finds no write under way evens them (store.cpp).
+// two counts leaves them unequal, which turns the trust off until a process
+// that finds no write under way evens them (JoinWriters, store.cpp).
 // Its writers take turns in locks (store.cpp) that cannot be waited for with a
 // bound; a waiter sleeps on a turn count of the file instead, which every one
 // who lets go of such a lock advances, waking a sleeper.

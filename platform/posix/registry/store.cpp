@@ -117,9 +117,10 @@ std::atomic<unsigned> g_forks{0};
 // process), and only the first polls for the write lock. A
 // writer that finds no other write under way skips the line. A second byte of
 // it is held by the one writer that checkpoints. The shared hive's publishers
-// take turns in a third, of another file. Every write holds a fourth, shared,
-// from before it counts as begun until it counts as ended: who holds it alone
-// knows that no write is under way.
+// take turns in a third, of another file. Every connection that may write
+// holds a share of a fourth for as long as it lives: who holds it alone knows
+// that no write is under way anywhere. (A share for each write alone would cost
+// every write two more system calls.)
 enum QueueByte : off_t { kWriters, kCheckpointer, kPublisher, kUnderWay };
 static_assert(kUnderWay < ChangeSignal::kLocks, "a turn count for each lock");
 
@@ -165,13 +166,14 @@ void LeaveLine(Connection& connection) {
 }
 
 // A writer killed between its two counts left them apart, which turns every
-// reader's marks off; the next to find no write under way evens them.
-void RepairCounts(Connection& connection) {
+// reader's marks off; a connection that finds no other that may write evens
+// them, then takes its share.
+LONG JoinWriters(Connection& connection) {
+  if (connection.writerQueue < 0) return ERROR_SUCCESS;  // and it writes nothing
+  ChangeSignal& signal = *connection.turns;
   uint64_t mark = 0;
-  if (connection.turns->Mark(&mark) || !Hold(connection.writerQueue, kUnderWay, F_WRLCK, false, *connection.turns))
-    return;
-  connection.turns->EvenCounts();
-  Hold(connection.writerQueue, kUnderWay, F_UNLCK, false, *connection.turns);  // wakes a writer who waits
+  if (!signal.Mark(&mark) && TryLock(connection.writerQueue, kUnderWay, F_WRLCK)) signal.EvenCounts();
+  return Hold(connection.writerQueue, kUnderWay, F_RDLCK, true, signal) ? ERROR_SUCCESS : ERROR_BUSY;
 }
 
 // SQLite's own busy timeout sleeps in steps of up to 100 ms, which lets a crowd
@@ -504,8 +506,8 @@ LONG Hive::Connect(std::unique_ptr<Connection>* connection) {
   }
   WriteCount upgrade;  // ends once the upgraded hive is published
   if (rc == ERROR_SUCCESS && !made->readOnly) {
-    RepairCounts(*made);
-    rc = UpgradeIfOld(*made, &upgrade);
+    rc = JoinWriters(*made);
+    if (rc == ERROR_SUCCESS) rc = UpgradeIfOld(*made, &upgrade);
     publish = publish || (shared_ && upgrade.begun());
   }
   if (rc == ERROR_SUCCESS && publish) rc = Publish(*made);
@@ -559,20 +561,14 @@ sqlite3_stmt* HiveSession::Prepared(Sql sql, int* rc) {
 }
 
 bool WriteCount::Begin(Connection& connection) {
-  if (!Hold(connection.writerQueue, kUnderWay, F_RDLCK, true, *connection.turns)) return false;
-  if (connection.turns->BeginWrite()) {
-    connection_ = &connection;
-    return true;
-  }
-  TryLock(connection.writerQueue, kUnderWay, F_UNLCK);
-  return false;
+  // Without its share of the writers' lock, a write could be evened away.
+  if (connection.writerQueue < 0 || !connection.turns->BeginWrite()) return false;
+  connection_ = &connection;
+  return true;
 }
 
 WriteCount::~WriteCount() {
-  if (!connection_) return;
-  connection_->turns->EndWrite();
-  // Nobody waits for a share to go: RepairCounts only tries.
-  TryLock(connection_->writerQueue, kUnderWay, F_UNLCK);
+  if (connection_) connection_->turns->EndWrite();
 }
 
 Transaction::Transaction(HiveSession& session, Kind kind) : session_(session) {

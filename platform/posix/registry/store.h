@@ -197,8 +197,7 @@ private:
 };
 
 // A write counted as begun on the hive's change signal, and as ended when this
-// goes. Between the two it holds its share of the hive's writes under way, so
-// that nobody evens the counts (RepairCounts) while it is not done.
+// goes.
 class WriteCount {
 public:
   WriteCount() = default;
