@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/registry/store.h"
+#include "platform/posix/hive/hive.h"
 #include "platform/posix/registry/transaction.h"
 
 namespace korvex {
 namespace posix {
 namespace registry {
+
+using namespace hive;
 
 // One entry as an enumeration hands it out (a subkey has a name only).
 struct EnumEntry {

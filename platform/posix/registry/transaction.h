@@ -8,11 +8,13 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/posix/registry/store.h"
+#include "platform/posix/hive/hive.h"
 
 namespace korvex {
 namespace posix {
 namespace registry {
+
+using namespace hive;
 
 class RegistryTransaction {
 public:

@@ -5,11 +5,13 @@
 // subkey path or copy whole trees in one transaction.
 #include <cstdint>
 
-#include "platform/posix/registry/store.h"
+#include "platform/posix/hive/hive.h"
 
 namespace korvex {
 namespace posix {
 namespace registry {
+
+using namespace hive;
 
 // Sets a value of a key; with win32Terminator as RegSetValueExA does, adding
 // the terminator a string's length left out. ERROR_KEY_DELETED when the key is

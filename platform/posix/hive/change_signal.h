@@ -1,5 +1,5 @@
-#ifndef KORVEX_PLATFORM_POSIX_REGISTRY_CHANGE_SIGNAL_H
-#define KORVEX_PLATFORM_POSIX_REGISTRY_CHANGE_SIGNAL_H
+#ifndef KORVEX_PLATFORM_POSIX_HIVE_CHANGE_SIGNAL_H
+#define KORVEX_PLATFORM_POSIX_HIVE_CHANGE_SIGNAL_H
 
 // How every process learns that a hive was written: two counts in a small file
 // beside the hive, mapped by every process that uses it. A write counts as
@@ -25,7 +25,7 @@
 
 namespace korvex {
 namespace posix {
-namespace registry {
+namespace hive {
 
 class ChangeSignal {
 public:
@@ -75,7 +75,7 @@ private:
   Page* page_ = nullptr;
 };
 
-}  // namespace registry
+}  // namespace hive
 }  // namespace posix
 }  // namespace korvex
 

@@ -1,5 +1,5 @@
-#ifndef KORVEX_PLATFORM_POSIX_REGISTRY_STORE_H
-#define KORVEX_PLATFORM_POSIX_REGISTRY_STORE_H
+#ifndef KORVEX_PLATFORM_POSIX_HIVE_HIVE_H
+#define KORVEX_PLATFORM_POSIX_HIVE_HIVE_H
 
 // A hive: one SQLite database holding a key tree, shared by every handle into
 // it. Callers hold a HiveSession for the length of one registry call; it lends
@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "korvex/platform.h"
-#include "platform/posix/registry/change_signal.h"
+#include "platform/posix/hive/change_signal.h"
 
 namespace korvex {
 namespace posix {
-namespace registry {
+namespace hive {
 
 // Every statement the registry runs, prepared once per connection.
 enum class Sql {
@@ -229,7 +229,7 @@ LONG Execute(HiveSession& session, Sql sql, int64_t arg);
 // ERROR_SUCCESS if the key exists, ERROR_KEY_DELETED if it is gone.
 LONG CheckKeyExists(HiveSession& session, int64_t id);
 
-}  // namespace registry
+}  // namespace hive
 }  // namespace posix
 }  // namespace korvex
 

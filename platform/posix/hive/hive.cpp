@@ -1,4 +1,4 @@
-#include "platform/posix/registry/store.h"
+#include "platform/posix/hive/hive.h"
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -14,12 +14,12 @@
 
 #include "platform/posix/common/clock.h"
 #include "platform/posix/common/file_descriptor.h"
-#include "platform/posix/registry/hive_files.h"
-#include "platform/posix/registry/snapshot.h"
+#include "platform/posix/hive/hive_files.h"
+#include "platform/posix/hive/snapshot.h"
 
 namespace korvex {
 namespace posix {
-namespace registry {
+namespace hive {
 namespace {
 
 // A private hive's log is copied into the database once it holds
@@ -645,6 +645,6 @@ LONG CheckKeyExists(HiveSession& session, int64_t id) {
   return rc == SQLITE_ROW ? ERROR_SUCCESS : rc == SQLITE_DONE ? ERROR_KEY_DELETED : StoreError(rc);
 }
 
-}  // namespace registry
+}  // namespace hive
 }  // namespace posix
 }  // namespace korvex
