@@ -6,11 +6,7 @@
 // them a connection of their own from the hive's pool, so the threads of a
 // process, like processes, meet only in SQLite's locks: a thread that waits for
 // another's write holds up no reader.
-#include <sqlite3.h>
-#include <sys/stat.h>
-
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,63 +19,11 @@ namespace korvex {
 namespace posix {
 namespace hive {
 
-// Every statement the registry runs, prepared once per connection.
-enum class Sql {
-  Begin,
-  BeginWrite,
-  Commit,
-  Rollback,
-  Savepoint,
-  ReleaseSavepoint,
-  RollbackToSavepoint,
-  KeyExists,
-  FindChild,
-  InsertKey,
-  HasChildren,
-  ChildAt,
-  ChildAfter,
-  DeleteKey,
-  DeleteSubtree,
-  DeleteChildren,
-  DeleteValues,
-  ChildrenOf,
-  ValuesOf,
-  SetValue,
-  QueryValue,
-  ValueAt,
-  ValueAfter,
-  KeyInfo,
-  DeleteValue,
-  KeyChanges,
-  SubtreeChanges,
-  Count
-};
+struct Connection;
 
 // The id of a hive's root key; ids are never reused, so a handle to a deleted key
 // can never reach a newer key.
 constexpr int64_t kRootKeyId = 1;
-
-// One connection to a hive's database with the statements prepared on it. A
-// connection is used by one thread at a time.
-struct Connection {
-  Connection() = default;
-  ~Connection();
-  Connection(const Connection&) = delete;
-  Connection& operator=(const Connection&) = delete;
-
-  sqlite3* db = nullptr;
-  unsigned generation = 0;  // a connection must not cross fork(): the child opens its own
-  int64_t busySince = 0;
-  bool readOnly = false;  // the file could be opened for reading only
-  bool snapshot = false;  // reads the shared hive's published copy, `opened`
-  struct stat opened = {};
-  int logCopyFrames = 0;          // a commit that leaves the log longer checkpoints it
-  int logLimitFrames = 0;         // and one that leaves it longer still waits for that
-  ChangeSignal* turns = nullptr;  // the hive's, which wakes those who wait in line
-  int writerQueue = -1;           // where its writers line up, for a private hive
-  bool inLine = false;            // holds its place in that line
-  sqlite3_stmt* statements[static_cast<int>(Sql::Count)] = {};
-};
 
 class Hive {
 public:
@@ -139,14 +83,14 @@ public:
 
   // ERROR_SUCCESS when the hive could be opened.
   LONG status() const { return status_; }
-  sqlite3* db() const { return connection_ ? connection_->db : nullptr; }
-  bool readOnly() const { return connection_ && connection_->readOnly; }
+  bool readOnly() const;
+  // False once SQLite rolled the session's transaction back whole, as an I/O
+  // error makes it do: nothing more may run in it, or that would commit alone.
+  bool InTransaction() const;
   Connection* connection() const { return connection_; }
   // Inside a registry transaction: a call's own transaction is a savepoint.
   bool nested() const { return connection_ && !owned_; }
   Hive& hive() const { return hive_; }
-  // The statement, prepared on first use; NULL with *rc set when that fails.
-  sqlite3_stmt* Prepared(Sql sql, int* rc);
 
 private:
   Hive& hive_;
@@ -154,80 +98,6 @@ private:
   Connection* connection_ = nullptr;
   LONG status_;
 };
-
-// One use of a prepared statement; it is reset when the use ends. A bind that
-// fails (a text or blob SQLite cannot hold) makes Step give its error, so
-// nothing half-bound ever runs.
-class Statement {
-public:
-  Statement(HiveSession& session, Sql sql) : stmt_(session.Prepared(sql, &status_)) {}
-  ~Statement() {
-    if (stmt_) {
-      sqlite3_reset(stmt_);
-      sqlite3_clear_bindings(stmt_);
-    }
-  }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-
-  void Bind(int index, int64_t value) {
-    if (Ready()) status_ = sqlite3_bind_int64(stmt_, index, value);
-  }
-  void Bind(int index, const char* text) {
-    if (!text) text = "";
-    if (Ready()) status_ = sqlite3_bind_text64(stmt_, index, text, strlen(text), SQLITE_STATIC, SQLITE_UTF8);
-  }
-  // A null pointer would bind SQL NULL; an empty value is an empty blob.
-  void BindBlob(int index, const void* data, uint64_t size) {
-    if (Ready()) status_ = sqlite3_bind_blob64(stmt_, index, data ? data : "", size, SQLITE_STATIC);
-  }
-  // SQLITE_ROW, SQLITE_DONE or an error code, also that of a failed prepare or bind.
-  int Step() { return Ready() ? sqlite3_step(stmt_) : status_; }
-  int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
-  bool IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
-  const char* Text(int column) const { return reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column)); }
-  const void* Blob(int column) const { return sqlite3_column_blob(stmt_, column); }
-  DWORD Bytes(int column) const { return static_cast<DWORD>(sqlite3_column_bytes(stmt_, column)); }
-
-private:
-  bool Ready() const { return stmt_ && status_ == SQLITE_OK; }
-
-  int status_ = SQLITE_OK;
-  sqlite3_stmt* stmt_;
-};
-
-// One transaction, a savepoint in a nested session; rolled back unless committed.
-// A write (not nested) is the one place where a write to the hive counts as
-// begun, before it may commit, and as ended, when the transaction is over.
-class Transaction {
-public:
-  // kWriteStatement: the one writing statement that follows is its own transaction.
-  enum Kind { kRead, kWrite, kWriteStatement };
-  Transaction(HiveSession& session, Kind kind);
-  ~Transaction();
-  Transaction(const Transaction&) = delete;
-  Transaction& operator=(const Transaction&) = delete;
-
-  LONG status() const { return status_; }
-  // Also ends a kWriteStatement's write, once its statement succeeded: a
-  // shared hive is published then.
-  LONG Commit();
-
-private:
-  HiveSession& session_;
-  LONG status_;
-  bool open_ = false;
-  bool writing_ = false;  // counted as begun on the hive's signal
-};
-
-// The Win32 error for an SQLite result that is neither a row nor done.
-LONG StoreError(int rc);
-
-// Runs a statement that yields no row; ERROR_SUCCESS or the store's error.
-LONG Execute(HiveSession& session, Sql sql, int64_t arg);
-
-// ERROR_SUCCESS if the key exists, ERROR_KEY_DELETED if it is gone.
-LONG CheckKeyExists(HiveSession& session, int64_t id);
 
 }  // namespace hive
 }  // namespace posix
