@@ -24,15 +24,16 @@ constexpr Sql kChildAfter{Slot::ChildAfter,
                           "SELECT k.name_changes, c.name, NULL, NULL FROM keys k LEFT JOIN"
                           " (SELECT name FROM keys WHERE parent = ?1 AND name > ?2 ORDER BY name LIMIT ?3) c"
                           " WHERE k.id = ?1 ORDER BY c.name" KORVEX_NAME_COLLATION};
-constexpr Sql kValueAt{Slot::ValueAt,
-                       "SELECT c.type, v.name, v.type, v.data FROM vals c LEFT JOIN"
-                       " (SELECT name, type, data FROM vals WHERE key = ?1 AND name < X'' ORDER BY name"
-                       " LIMIT ?3 OFFSET ?2) v WHERE c.key = ?1 AND c.name = X'' ORDER BY v.name" KORVEX_NAME_COLLATION};
-constexpr Sql kValueAfter{Slot::ValueAfter,
-                          "SELECT c.type, v.name, v.type, v.data FROM vals c LEFT JOIN"
-                          " (SELECT name, type, data FROM vals WHERE key = ?1 AND name > ?2 AND name < X''"
-                          " ORDER BY name LIMIT ?3) v WHERE c.key = ?1 AND c.name = X'' ORDER BY v.name"
-                          KORVEX_NAME_COLLATION};
+constexpr Sql kValueAt{
+    Slot::ValueAt,
+    "SELECT c.type, v.name, v.type, v.data FROM vals c LEFT JOIN"
+    " (SELECT name, type, data FROM vals WHERE key = ?1 AND name < X'' ORDER BY name"
+    " LIMIT ?3 OFFSET ?2) v WHERE c.key = ?1 AND c.name = X'' ORDER BY v.name" KORVEX_NAME_COLLATION};
+constexpr Sql kValueAfter{
+    Slot::ValueAfter,
+    "SELECT c.type, v.name, v.type, v.data FROM vals c LEFT JOIN"
+    " (SELECT name, type, data FROM vals WHERE key = ?1 AND name > ?2 AND name < X''"
+    " ORDER BY name LIMIT ?3) v WHERE c.key = ?1 AND c.name = X'' ORDER BY v.name" KORVEX_NAME_COLLATION};
 enum EntryColumn { kStamp, kName, kType, kData };
 
 }  // namespace

@@ -10,7 +10,6 @@ namespace posix {
 namespace hive {
 namespace {
 
-
 // A private hive's log is copied into the database once it holds
 // kLogCopyBytes, and then starts over; a writer whose commit takes it past
 // kLogLimitBytes waits for that. Each start over holds every writer off for a

@@ -18,13 +18,13 @@ const char kSchema[] =
     "CREATE TABLE keys("
     " id INTEGER PRIMARY KEY AUTOINCREMENT,"
     " parent INTEGER NOT NULL,"
-    " name TEXT NOT NULL" KORVEX_NAME_COLLATION ","
-    " name_changes INTEGER NOT NULL DEFAULT 0,"
+    " name TEXT NOT NULL" KORVEX_NAME_COLLATION
+    ", name_changes INTEGER NOT NULL DEFAULT 0,"
     " UNIQUE(parent, name));"
     "CREATE TABLE vals("
     " key INTEGER NOT NULL,"
-    " name TEXT NOT NULL" KORVEX_NAME_COLLATION ","
-    " type INTEGER NOT NULL,"
+    " name TEXT NOT NULL" KORVEX_NAME_COLLATION
+    ", type INTEGER NOT NULL,"
     " data BLOB NOT NULL,"
     " PRIMARY KEY(key, name)) WITHOUT ROWID;"
     "CREATE TRIGGER key_added AFTER INSERT ON keys BEGIN"

@@ -22,8 +22,8 @@ LONG ReadSubtree(HiveSession& session, int64_t key, KeyTree* tree) {
     Statement values(session, kValuesOf);
     values.Bind(1, key);
     while ((step = values.Step()) == SQLITE_ROW)
-      tree->values.push_back(Entry{values.Bytes(kValueName), static_cast<DWORD>(values.Int(kValueType)),
-                                   values.Bytes(kValueData)});
+      tree->values.push_back(
+          Entry{values.Bytes(kValueName), static_cast<DWORD>(values.Int(kValueType)), values.Bytes(kValueData)});
     if (step != SQLITE_DONE) return StoreError(step);
   }
   std::vector<int64_t> ids;

@@ -4,13 +4,12 @@
 // Writers that find the hive's write lock taken wait for it in SQLite's busy
 // handler, which can only poll: a crowd of them takes the processors from the
 // writer they wait for, and hands the lock over by chance, so that some wait
-// far longer than others. So they line up first, in a lock of the file beside
-// the hive (one for each connection, as threads line up too; it goes with the
-// process), and only the first polls for the write lock. A writer that finds
-// no other write under way skips the line. A second byte of it is held by the
-// one writer that checkpoints. The shared hive's publishers take turns in a
-// third, of another file. That file is the hive's change signal (change_signal.h):
-// its counts tell who is alone, its turn counts wake those who wait in line.
+// far longer than others. So they line up first, in a byte lock of the hive's
+// `-writes` file (change_signal.h; one for each connection, as threads line up
+// too; it goes with the process), and only the first polls for the write lock.
+// A writer that finds no other write under way skips the line. A second byte
+// is held by the one writer that checkpoints. The shared hive's publishers
+// take turns in a third, of another file.
 #include <sqlite3.h>
 #include <sys/types.h>
 

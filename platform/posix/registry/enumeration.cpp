@@ -23,36 +23,36 @@ namespace {
 // the entries.
 constexpr int64_t kBatchEntries = 64;
 
-struct EntryKind {
+struct EntryCursor {
   hive::EntryKind kind;
   EnumBatch HandleCursors::*batch;
 };
 
-constexpr EntryKind kSubkeys{hive::EntryKind::kSubkeys, &HandleCursors::subkeys};
-constexpr EntryKind kValues{hive::EntryKind::kValues, &HandleCursors::values};
+constexpr EntryCursor kSubkeys{hive::EntryKind::kSubkeys, &HandleCursors::subkeys};
+constexpr EntryCursor kValues{hive::EntryKind::kValues, &HandleCursors::values};
 
 LONG EntryOf(const EnumBatch& batch, DWORD index, hive::Entry* entry) {
   size_t at = index - batch.first;
-  if (at >= batch.read.entries.size()) return ERROR_NO_MORE_ITEMS;
-  *entry = batch.read.entries[at];
+  if (at >= batch.fetched.entries.size()) return ERROR_NO_MORE_ITEMS;
+  *entry = batch.fetched.entries[at];
   return ERROR_SUCCESS;
 }
 
 // The entry at `index`; ERROR_NO_MORE_ITEMS past the last.
-LONG FindEntry(KeyCall& call, const EntryKind& kind, DWORD index, hive::Entry* entry) {
+LONG FindEntry(KeyCall& call, const EntryCursor& kind, DWORD index, hive::Entry* entry) {
   HandleCursors* cursors = call.ref().cursors.get();
   hive::ChangeSignal* counts = cursors ? &call.ref().hive->Signal() : nullptr;
   hive::EntryBatch last;
   if (cursors) {
     std::lock_guard<std::mutex> lock(cursors->mutex);
     const EnumBatch& batch = cursors->*kind.batch;
-    const std::vector<hive::Entry>& entries = batch.read.entries;
+    const std::vector<hive::Entry>& entries = batch.fetched.entries;
     if (batch.marked && counts->Unchanged(batch.mark) && index >= batch.first &&
-        (index - batch.first < entries.size() || (batch.read.complete && index - batch.first == entries.size())))
+        (index - batch.first < entries.size() || (batch.fetched.complete && index - batch.first == entries.size())))
       return EntryOf(batch, index, entry);
-    bool follows = batch.read.stamp >= 0 && !entries.empty() && index - batch.first == entries.size();
+    bool follows = batch.fetched.stamp >= 0 && !entries.empty() && index - batch.first == entries.size();
     if (follows) {
-      last.stamp = batch.read.stamp;
+      last.stamp = batch.fetched.stamp;
       last.entries.push_back(entries.back());
     }
   }
@@ -63,7 +63,7 @@ LONG FindEntry(KeyCall& call, const EntryKind& kind, DWORD index, hive::Entry* e
   LONG rc = call.Open(KeyCall::kNoTransaction);
   if (rc == ERROR_SUCCESS)
     rc = hive::ReadEntries(call.session(), kind.kind, call.ref().id, index, last.stamp >= 0 ? &last : nullptr,
-                           read.marked ? kBatchEntries : 1, &read.read);
+                           read.marked ? kBatchEntries : 1, &read.fetched);
   if (rc != ERROR_SUCCESS) return rc;
   rc = EntryOf(read, index, entry);
   if (cursors) {

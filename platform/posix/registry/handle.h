@@ -26,7 +26,7 @@ struct EnumBatch {
   bool marked = false;
   uint64_t mark = 0;
   DWORD first = 0;
-  hive::EntryBatch read;
+  hive::EntryBatch fetched;
 };
 
 struct HandleCursors {
@@ -87,7 +87,7 @@ private:
   KeyRef ref_;
   LONG status_;
   std::unique_lock<std::recursive_mutex> joined_;  // the registry transaction's, while the call uses it
-  std::optional<hive::HiveSession> session_;             // declared after ref_: the hive outlives them
+  std::optional<hive::HiveSession> session_;       // declared after ref_: the hive outlives them
   std::optional<hive::Transaction> transaction_;
 };
 
