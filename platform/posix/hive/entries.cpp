@@ -43,21 +43,20 @@ LONG ReadEntries(HiveSession& session, EntryKind kind, int64_t key, DWORD index,
   bool values = kind == EntryKind::kValues;
   for (;;) {
     Statement query(session, values ? (follow ? kValueAfter : kValueAt) : (follow ? kChildAfter : kChildAt));
-    query.Bind(1, key);
     if (follow)
       query.Bind(2, follow->entries.back().name.c_str());
     else
       query.Bind(2, static_cast<int64_t>(index));
     query.Bind(3, limit);
-    int step = query.Step();
-    if (step == SQLITE_DONE) return ERROR_KEY_DELETED;
-    if (step != SQLITE_ROW) return StoreError(step);
+    LONG rc = StepToKeyRow(query, key);
+    if (rc != ERROR_SUCCESS) return rc;
     if (follow && query.Int(kStamp) != follow->stamp) {
       follow = nullptr;  // changed since: count from the start
       continue;
     }
     batch->stamp = query.Int(kStamp);
     size_t bytes = 0;
+    int step = SQLITE_ROW;
     for (; step == SQLITE_ROW && !query.IsNull(kName) && bytes <= kBatchBytes; step = query.Step()) {
       Entry entry;
       entry.name = query.Bytes(kName);

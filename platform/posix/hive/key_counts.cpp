@@ -32,10 +32,8 @@ enum ChangesColumn { kNames, kValueChanges, kKeys, kKeyIdSum };
 
 LONG ReadKeyInfo(HiveSession& session, int64_t key, KeyInfo* info) {
   Statement read(session, kKeyInfo);
-  read.Bind(1, key);
-  int step = read.Step();
-  if (step == SQLITE_DONE) return ERROR_KEY_DELETED;
-  if (step != SQLITE_ROW) return StoreError(step);
+  LONG rc = StepToKeyRow(read, key);
+  if (rc != ERROR_SUCCESS) return rc;
   info->subkeys = read.Int(kSubkeys);
   info->longestSubkeyName = read.Int(kLongestSubkeyName);
   info->values = read.Int(kValues);
@@ -46,10 +44,8 @@ LONG ReadKeyInfo(HiveSession& session, int64_t key, KeyInfo* info) {
 
 LONG ReadKeyChanges(HiveSession& session, int64_t key, bool subtree, KeyChanges* changes) {
   Statement read(session, subtree ? kSubtreeChanges : kKeyChanges);
-  read.Bind(1, key);
-  int step = read.Step();
-  if (step == SQLITE_DONE) return ERROR_KEY_DELETED;
-  if (step != SQLITE_ROW) return StoreError(step);
+  LONG rc = StepToKeyRow(read, key);
+  if (rc != ERROR_SUCCESS) return rc;
   changes->names = read.Int(kNames);
   changes->values = read.Int(kValueChanges);
   changes->keys = read.Int(kKeys);

@@ -44,9 +44,7 @@ LONG AddChild(HiveSession& session, int64_t parent, const std::string& name, int
 
 LONG KeyExists(HiveSession& session, int64_t key) {
   Statement exists(session, kKeyExists);
-  exists.Bind(1, key);
-  int rc = exists.Step();
-  return rc == SQLITE_ROW ? ERROR_SUCCESS : rc == SQLITE_DONE ? ERROR_KEY_DELETED : StoreError(rc);
+  return StepToKeyRow(exists, key);
 }
 
 LONG FollowPath(HiveSession& session, int64_t from, const std::vector<std::string>& names, bool create, int64_t* id,

@@ -43,6 +43,12 @@ LONG StoreError(int rc) {
   }
 }
 
+LONG StepToKeyRow(Statement& statement, int64_t key) {
+  statement.Bind(1, key);
+  int step = statement.Step();
+  return step == SQLITE_ROW ? ERROR_SUCCESS : step == SQLITE_DONE ? ERROR_KEY_DELETED : StoreError(step);
+}
+
 LONG Execute(HiveSession& session, const Sql& sql, int64_t arg) {
   Statement stmt(session, sql);
   stmt.Bind(1, arg);

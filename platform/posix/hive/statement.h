@@ -103,6 +103,10 @@ private:
 // The Win32 error for an SQLite result that is neither a row nor done.
 LONG StoreError(int rc);
 
+// Binds the key as ?1 and steps to the statement's first row, which stands for
+// the key: ERROR_KEY_DELETED when there is none.
+LONG StepToKeyRow(Statement& statement, int64_t key);
+
 // Runs a statement that yields no row with one argument; ERROR_SUCCESS or the
 // store's error.
 LONG Execute(HiveSession& session, const Sql& sql, int64_t arg);

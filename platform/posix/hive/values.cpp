@@ -28,11 +28,9 @@ bool Changed(HiveSession& session) { return sqlite3_changes(session.connection()
 
 LONG ReadValue(HiveSession& session, int64_t key, const char* name, Entry* value) {
   Statement query(session, kQueryValue);
-  query.Bind(1, key);
   query.Bind(2, name);
-  int step = query.Step();
-  if (step == SQLITE_DONE) return ERROR_KEY_DELETED;
-  if (step != SQLITE_ROW) return StoreError(step);
+  LONG rc = StepToKeyRow(query, key);
+  if (rc != ERROR_SUCCESS) return rc;
   if (query.IsNull(kType)) return ERROR_FILE_NOT_FOUND;
   value->type = static_cast<DWORD>(query.Int(kType));
   value->data = query.Bytes(kData);
