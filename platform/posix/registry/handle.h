@@ -6,10 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <string>
-#include <vector>
 
-#include "platform/posix/hive/hive.h"
 #include "platform/posix/hive/operations.h"
 #include "platform/posix/hive/transaction.h"
 #include "platform/posix/registry/transaction.h"

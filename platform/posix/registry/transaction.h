@@ -8,7 +8,6 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/posix/hive/hive.h"
 #include "platform/posix/hive/transaction.h"
 
 namespace korvex {
