@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/posix/hive/hive.h"
+
 namespace korvex {
 namespace posix {
 namespace hive {
@@ -127,6 +129,8 @@ int Upgrade(sqlite3* db) {
 }
 
 }  // namespace
+
+static_assert(kRootKeyId == 1, "the root key the schema makes");
 
 int QueryInt(sqlite3* db, const char* sql, int64_t* value) {
   sqlite3_stmt* stmt = nullptr;

@@ -16,6 +16,10 @@
 // The collation of names, as the tables name it.
 #define KORVEX_NAME_COLLATION "korvex_name"
 
+// A CTE `sub` of the ids of a subtree, from the ids `start` selects.
+#define KORVEX_SUBTREE(start) \
+  "WITH RECURSIVE sub(id) AS (SELECT " start " UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id) "
+
 namespace korvex {
 namespace posix {
 namespace hive {

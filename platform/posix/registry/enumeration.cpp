@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/posix/hive/operations.h"
 #include "platform/posix/registry/handle.h"
 #include "platform/posix/registry/values.h"
 
@@ -19,95 +20,55 @@ namespace registry {
 namespace {
 
 // Enough entries per statement to make the cost of its read lock small beside
-// the entries; the bytes bound what an idle handle keeps.
+// the entries.
 constexpr int64_t kBatchEntries = 64;
-constexpr size_t kBatchBytes = 16 * 1024;
 
-// The statements of one kind of entry: both give the key's change count in
-// column 0 and the entry's name in column 1 (NULL past the last one); values
-// also their type and data in columns 2 and 3.
-struct EntryQueries {
-  Sql at, after;
-  bool values;
+struct EntryCursor {
+  hive::EntryKind kind;
   EnumBatch HandleCursors::*batch;
 };
 
-constexpr EntryQueries kSubkeys{Sql::ChildAt, Sql::ChildAfter, false, &HandleCursors::subkeys};
-constexpr EntryQueries kValues{Sql::ValueAt, Sql::ValueAfter, true, &HandleCursors::values};
+constexpr EntryCursor kSubkeys{hive::EntryKind::kSubkeys, &HandleCursors::subkeys};
+constexpr EntryCursor kValues{hive::EntryKind::kValues, &HandleCursors::values};
 
-// Reads up to `limit` entries from `index` on into `batch`: after `follow`'s
-// last entry if the key has not changed since it was read, else from the start.
-LONG ReadBatch(KeyCall& call, const EntryQueries& queries, DWORD index, const EnumBatch* follow, int64_t limit,
-               EnumBatch* batch) {
-  for (;;) {
-    Statement query(call.session(), follow ? queries.after : queries.at);
-    query.Bind(1, call.ref().id);
-    if (follow)
-      query.Bind(2, follow->entries.back().name.c_str());
-    else
-      query.Bind(2, static_cast<int64_t>(index));
-    query.Bind(3, limit);
-    int step = query.Step();
-    if (step == SQLITE_DONE) return ERROR_KEY_DELETED;
-    if (step != SQLITE_ROW) return StoreError(step);
-    if (follow && query.Int(0) != follow->stamp) {
-      follow = nullptr;  // changed since: count from the start
-      continue;
-    }
-    batch->stamp = query.Int(0);
-    batch->first = index;
-    size_t bytes = 0;
-    for (; step == SQLITE_ROW && !query.IsNull(1) && bytes <= kBatchBytes; step = query.Step()) {
-      EnumEntry entry;
-      entry.name.assign(query.Text(1), query.Bytes(1));
-      if (queries.values) {
-        entry.type = static_cast<DWORD>(query.Int(2));
-        entry.data.assign(static_cast<const char*>(query.Blob(3)), query.Bytes(3));
-      }
-      bytes += entry.name.size() + entry.data.size();
-      batch->entries.push_back(std::move(entry));
-    }
-    if (step != SQLITE_ROW && step != SQLITE_DONE) return StoreError(step);
-    batch->complete = step == SQLITE_ROW ? query.IsNull(1) : static_cast<int64_t>(batch->entries.size()) < limit;
-    return ERROR_SUCCESS;
-  }
-}
-
-LONG EntryOf(const EnumBatch& batch, DWORD index, EnumEntry* entry) {
+LONG EntryOf(const EnumBatch& batch, DWORD index, hive::Entry* entry) {
   size_t at = index - batch.first;
-  if (at >= batch.entries.size()) return ERROR_NO_MORE_ITEMS;
-  *entry = batch.entries[at];
+  if (at >= batch.fetched.entries.size()) return ERROR_NO_MORE_ITEMS;
+  *entry = batch.fetched.entries[at];
   return ERROR_SUCCESS;
 }
 
 // The entry at `index`; ERROR_NO_MORE_ITEMS past the last.
-LONG FindEntry(KeyCall& call, const EntryQueries& queries, DWORD index, EnumEntry* entry) {
+LONG FindEntry(KeyCall& call, const EntryCursor& kind, DWORD index, hive::Entry* entry) {
   HandleCursors* cursors = call.ref().cursors.get();
-  ChangeSignal* counts = cursors ? &call.ref().hive->Signal() : nullptr;
-  EnumBatch last;
+  hive::ChangeSignal* counts = cursors ? &call.ref().hive->Signal() : nullptr;
+  hive::EntryBatch last;
   if (cursors) {
     std::lock_guard<std::mutex> lock(cursors->mutex);
-    EnumBatch& batch = cursors->*queries.batch;
+    const EnumBatch& batch = cursors->*kind.batch;
+    const std::vector<hive::Entry>& entries = batch.fetched.entries;
     if (batch.marked && counts->Unchanged(batch.mark) && index >= batch.first &&
-        (index - batch.first < batch.entries.size() || (batch.complete && index - batch.first == batch.entries.size())))
+        (index - batch.first < entries.size() || (batch.fetched.complete && index - batch.first == entries.size())))
       return EntryOf(batch, index, entry);
-    bool follows = batch.stamp >= 0 && !batch.entries.empty() && index - batch.first == batch.entries.size();
+    bool follows = batch.fetched.stamp >= 0 && !entries.empty() && index - batch.first == entries.size();
     if (follows) {
-      last.stamp = batch.stamp;
-      last.entries.push_back(batch.entries.back());
+      last.stamp = batch.fetched.stamp;
+      last.entries.push_back(entries.back());
     }
   }
   // Taken before the statement reads, so any write it does not see changes it.
   EnumBatch read;
   read.marked = counts && counts->Mark(&read.mark);
+  read.first = index;
   LONG rc = call.Open(KeyCall::kNoTransaction);
   if (rc == ERROR_SUCCESS)
-    rc = ReadBatch(call, queries, index, last.stamp >= 0 ? &last : nullptr, read.marked ? kBatchEntries : 1, &read);
+    rc = hive::ReadEntries(call.session(), kind.kind, call.ref().id, index, last.stamp >= 0 ? &last : nullptr,
+                           read.marked ? kBatchEntries : 1, &read.fetched);
   if (rc != ERROR_SUCCESS) return rc;
   rc = EntryOf(read, index, entry);
   if (cursors) {
     std::lock_guard<std::mutex> lock(cursors->mutex);
-    cursors->*queries.batch = std::move(read);
+    cursors->*kind.batch = std::move(read);
   }
   return rc;
 }
@@ -122,13 +83,14 @@ void SetLength(LPDWORD length, DWORD value) {
 }  // namespace korvex
 
 using namespace korvex::posix::registry;
+namespace hive = korvex::posix::hive;
 
 LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved, LPSTR lpClass,
                       LPDWORD lpcchClass, LPFILETIME lpftLastWriteTime) {
   if (!lpName || !lpcchName || lpReserved) return ERROR_INVALID_PARAMETER;
   KeyCall call(hKey, KEY_ENUMERATE_SUB_KEYS);
   if (call.status() != ERROR_SUCCESS) return call.status();
-  EnumEntry entry;
+  hive::Entry entry;
   LONG rc = FindEntry(call, kSubkeys, dwIndex, &entry);
   if (rc != ERROR_SUCCESS) return rc;
   DWORD length = static_cast<DWORD>(entry.name.size());
@@ -150,7 +112,7 @@ LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcch
   if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
   KeyCall call(hKey, KEY_QUERY_VALUE);
   if (call.status() != ERROR_SUCCESS) return call.status();
-  EnumEntry entry;
+  hive::Entry entry;
   LONG rc = FindEntry(call, kValues, dwIndex, &entry);
   if (rc != ERROR_SUCCESS) return rc;
   // Type and data are handed out even when the name does not fit; the name is
@@ -171,19 +133,17 @@ LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD l
   if (lpReserved || (lpClass && !lpcchClass)) return ERROR_INVALID_PARAMETER;
   KeyCall call(hKey, KEY_QUERY_VALUE, KeyCall::kNoTransaction);
   if (call.status() != ERROR_SUCCESS) return call.status();
-  Statement info(call.session(), Sql::KeyInfo);
-  info.Bind(1, call.ref().id);
-  int step = info.Step();
-  if (step == SQLITE_DONE) return ERROR_KEY_DELETED;
-  if (step != SQLITE_ROW) return StoreError(step);
+  hive::KeyInfo info;
+  LONG rc = hive::ReadKeyInfo(call.session(), call.ref().id, &info);
+  if (rc != ERROR_SUCCESS) return rc;
   if (lpClass && *lpcchClass) *lpClass = '\0';
   SetLength(lpcchClass, 0);
-  SetLength(lpcSubKeys, static_cast<DWORD>(info.Int(0)));
-  SetLength(lpcbMaxSubKeyLen, static_cast<DWORD>(info.Int(1)));
+  SetLength(lpcSubKeys, static_cast<DWORD>(info.subkeys));
+  SetLength(lpcbMaxSubKeyLen, static_cast<DWORD>(info.longestSubkeyName));
   SetLength(lpcbMaxClassLen, 0);
-  SetLength(lpcValues, static_cast<DWORD>(info.Int(2)));
-  SetLength(lpcbMaxValueNameLen, static_cast<DWORD>(info.Int(3)));
-  SetLength(lpcbMaxValueLen, static_cast<DWORD>(info.Int(4)));
+  SetLength(lpcValues, static_cast<DWORD>(info.values));
+  SetLength(lpcbMaxValueNameLen, static_cast<DWORD>(info.longestValueName));
+  SetLength(lpcbMaxValueLen, static_cast<DWORD>(info.longestValueData));
   SetLength(lpcbSecurityDescriptor, 0);
   if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{0, 0};
   return ERROR_SUCCESS;

@@ -6,34 +6,24 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <string>
-#include <vector>
 
-#include "platform/posix/registry/store.h"
+#include "platform/posix/hive/operations.h"
+#include "platform/posix/hive/transaction.h"
 #include "platform/posix/registry/transaction.h"
 
 namespace korvex {
 namespace posix {
 namespace registry {
 
-// One entry as an enumeration hands it out (a subkey has a name only).
-struct EnumEntry {
-  std::string name;
-  DWORD type = 0;
-  std::string data;
-};
-
 // What the last enumeration on a handle read, in one statement: the entries
-// from index `first` on, while the key's change count was `stamp`. A later
-// call may continue after the last of them; with `marked`, it may also answer
-// from them for as long as the hive's change signal shows no write since `mark`.
+// from index `first` on. A later call may continue after the last of them;
+// with `marked`, it may also answer from them for as long as the hive's change
+// signal shows no write since `mark`.
 struct EnumBatch {
-  int64_t stamp = -1;  // nothing read yet
   bool marked = false;
   uint64_t mark = 0;
-  bool complete = false;  // the key has no entry after these
   DWORD first = 0;
-  std::vector<EnumEntry> entries;
+  hive::EntryBatch fetched;
 };
 
 struct HandleCursors {
@@ -42,7 +32,7 @@ struct HandleCursors {
 };
 
 struct KeyRef {
-  std::shared_ptr<Hive> hive;
+  std::shared_ptr<hive::Hive> hive;
   int64_t id = 0;
   REGSAM access = 0;
   std::shared_ptr<HandleCursors> cursors;            // none for the predefined keys
@@ -82,11 +72,11 @@ public:
   LONG Open(Mode mode);
   LONG status() const { return status_; }
   const KeyRef& ref() const { return ref_; }
-  HiveSession& session() { return *session_; }
+  hive::HiveSession& session() { return *session_; }
   LONG Commit() { return transaction_->Commit(); }
   // For a step that found nothing: `missing` while the key exists, else why not.
   LONG KeyGoneOr(LONG missing) {
-    LONG rc = CheckKeyExists(*session_, ref_.id);
+    LONG rc = hive::KeyExists(*session_, ref_.id);
     return rc == ERROR_SUCCESS ? missing : rc;
   }
 
@@ -94,8 +84,8 @@ private:
   KeyRef ref_;
   LONG status_;
   std::unique_lock<std::recursive_mutex> joined_;  // the registry transaction's, while the call uses it
-  std::optional<HiveSession> session_;             // declared after ref_: the hive outlives them
-  std::optional<Transaction> transaction_;
+  std::optional<hive::HiveSession> session_;       // declared after ref_: the hive outlives them
+  std::optional<hive::Transaction> transaction_;
 };
 
 }  // namespace registry

@@ -2,6 +2,7 @@
 // in one transaction.
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/posix/registry/path.h"
 #include "platform/posix/registry/values.h"
@@ -23,12 +24,12 @@ LONG ReadValue(HKEY key, const char* subKey, const char* name, DWORD* type, std:
   bool created = false;
   LONG rc = WalkPath(call, subKey, KeyCall::kRead, false, &id, &created);
   if (rc != ERROR_SUCCESS) return rc;
-  Statement query(call.session(), Sql::QueryValue);
-  rc = FindValue(query, id, name);
+  hive::Entry value;
+  rc = hive::ReadValue(call.session(), id, name, &value);
   if (valueMissing) *valueMissing = rc == ERROR_FILE_NOT_FOUND;
   if (rc != ERROR_SUCCESS) return rc;
-  *type = static_cast<DWORD>(query.Int(0));
-  data->assign(static_cast<const char*>(query.Blob(1)), query.Bytes(1));
+  *type = value.type;
+  *data = std::move(value.data);
   return ERROR_SUCCESS;
 }
 
@@ -37,7 +38,7 @@ LONG WriteValue(HKEY key, const char* subKey, const char* name, DWORD type, cons
   int64_t id = 0;
   bool created = false;
   LONG rc = WalkPath(call, subKey, KeyCall::kWrite, true, &id, &created);
-  if (rc == ERROR_SUCCESS) rc = SetValueOf(call.session(), id, name, type, data, size, true);
+  if (rc == ERROR_SUCCESS) rc = SetValueOf(call.session(), id, name, type, data, size);
   return rc == ERROR_SUCCESS ? call.Commit() : rc;
 }
 
@@ -80,6 +81,7 @@ LONG CheckType(DWORD flags, DWORD type, size_t size) {
 }  // namespace korvex
 
 using namespace korvex::posix::registry;
+namespace hive = korvex::posix::hive;
 
 LSTATUS RegGetValueA(HKEY hkey, LPCSTR lpSubKey, LPCSTR lpValue, DWORD dwFlags, LPDWORD pdwType, LPVOID pvData,
                      LPDWORD pcbData) {
@@ -117,7 +119,7 @@ LSTATUS RegDeleteKeyValueA(HKEY hKey, LPCSTR lpSubKey, LPCSTR lpValueName) {
   int64_t id = 0;
   bool created = false;
   LONG rc = WalkPath(call, lpSubKey, KeyCall::kWrite, false, &id, &created);
-  if (rc == ERROR_SUCCESS) rc = DeleteValueOf(call.session(), id, lpValueName);
+  if (rc == ERROR_SUCCESS) rc = hive::DeleteValue(call.session(), id, lpValueName);
   return rc == ERROR_SUCCESS ? call.Commit() : rc;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "platform/posix/hive/operations.h"
 #include "platform/posix/registry/handle.h"
 
 namespace korvex {
@@ -11,42 +12,14 @@ namespace registry {
 
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
-LONG SetValueOf(HiveSession& session, int64_t id, const char* name, DWORD type, const BYTE* data, DWORD size,
-                bool win32Terminator) {
-  // Refused before the data is touched: SQLite cannot hold it.
-  if (size >= static_cast<DWORD>(sqlite3_limit(session.db(), SQLITE_LIMIT_LENGTH, -1)))
-    return StoreError(SQLITE_TOOBIG);
+LONG SetValueOf(hive::HiveSession& session, int64_t id, const char* name, DWORD type, const BYTE* data, DWORD size) {
+  // Refused before the data is touched: the store cannot hold it.
+  LONG rc = hive::CheckValueSize(session, size);
+  if (rc != ERROR_SUCCESS) return rc;
   // As Win32 does, a string whose length left out its terminator gets it: the
   // byte after the data is looked at, as there.
-  if (win32Terminator && IsStringType(type) && size && data[size - 1] && !data[size]) ++size;
-  Statement set(session, Sql::SetValue);
-  set.Bind(1, id);
-  set.Bind(2, name);
-  set.Bind(3, static_cast<int64_t>(type));
-  set.BindBlob(4, data, size);
-  int step = set.Step();
-  if (step != SQLITE_DONE) return StoreError(step);
-  return sqlite3_changes(session.db()) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
-}
-
-LONG DeleteValueOf(HiveSession& session, int64_t id, const char* name) {
-  Statement remove(session, Sql::DeleteValue);
-  remove.Bind(1, id);
-  remove.Bind(2, name);
-  int step = remove.Step();
-  if (step != SQLITE_DONE) return StoreError(step);
-  if (sqlite3_changes(session.db())) return ERROR_SUCCESS;
-  LONG rc = CheckKeyExists(session, id);
-  return rc == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : rc;
-}
-
-LONG FindValue(Statement& query, int64_t id, const char* name) {
-  query.Bind(1, id);
-  query.Bind(2, name);
-  int step = query.Step();
-  if (step == SQLITE_DONE) return ERROR_KEY_DELETED;
-  if (step != SQLITE_ROW) return StoreError(step);
-  return query.IsNull(0) ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+  if (IsStringType(type) && size && data[size - 1] && !data[size]) ++size;
+  return hive::SetValue(session, id, name, type, data, size);
 }
 
 LONG HandOutData(DWORD type, const void* data, DWORD size, LPDWORD typeOut, LPBYTE buffer, LPDWORD bufferSize) {
@@ -67,12 +40,13 @@ LONG HandOutData(DWORD type, const void* data, DWORD size, LPDWORD typeOut, LPBY
 }  // namespace korvex
 
 using namespace korvex::posix::registry;
+namespace hive = korvex::posix::hive;
 
 LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {
   if (!lpData && cbData) return ERROR_INVALID_PARAMETER;
   KeyCall call(hKey, KEY_SET_VALUE, KeyCall::kWriteStatement);
   if (call.status() != ERROR_SUCCESS) return call.status();
-  LONG rc = SetValueOf(call.session(), call.ref().id, lpValueName, dwType, lpData, cbData, true);
+  LONG rc = SetValueOf(call.session(), call.ref().id, lpValueName, dwType, lpData, cbData);
   return rc == ERROR_SUCCESS ? call.Commit() : rc;
 }
 
@@ -81,15 +55,15 @@ LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDW
   if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
   KeyCall call(hKey, KEY_QUERY_VALUE, KeyCall::kNoTransaction);
   if (call.status() != ERROR_SUCCESS) return call.status();
-  Statement query(call.session(), Sql::QueryValue);
-  LONG rc = FindValue(query, call.ref().id, lpValueName);
+  hive::Entry value;
+  LONG rc = hive::ReadValue(call.session(), call.ref().id, lpValueName, &value);
   if (rc != ERROR_SUCCESS) return rc;
-  return HandOutData(static_cast<DWORD>(query.Int(0)), query.Blob(1), query.Bytes(1), lpType, lpData, lpcbData);
+  return HandOutData(value.type, value.data.data(), static_cast<DWORD>(value.data.size()), lpType, lpData, lpcbData);
 }
 
 LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
   KeyCall call(hKey, KEY_SET_VALUE, KeyCall::kWrite);
   if (call.status() != ERROR_SUCCESS) return call.status();
-  LONG rc = DeleteValueOf(call.session(), call.ref().id, lpValueName);
+  LONG rc = hive::DeleteValue(call.session(), call.ref().id, lpValueName);
   return rc == ERROR_SUCCESS ? call.Commit() : rc;
 }

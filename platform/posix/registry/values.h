@@ -2,27 +2,19 @@
 #define KORVEX_PLATFORM_POSIX_REGISTRY_VALUES_H
 
 // Values of a key known by its id, for the calls that reach the key through a
-// subkey path or copy whole trees in one transaction.
+// subkey path.
 #include <cstdint>
 
-#include "platform/posix/registry/store.h"
+#include "platform/posix/hive/hive.h"
 
 namespace korvex {
 namespace posix {
 namespace registry {
 
-// Sets a value of a key; with win32Terminator as RegSetValueExA does, adding
-// the terminator a string's length left out. ERROR_KEY_DELETED when the key is
-// gone; a size the store cannot hold is refused before the data is read.
-LONG SetValueOf(HiveSession& session, int64_t id, const char* name, DWORD type, const BYTE* data, DWORD size,
-                bool win32Terminator);
-
-// ERROR_FILE_NOT_FOUND when there is no such value.
-LONG DeleteValueOf(HiveSession& session, int64_t id, const char* name);
-
-// Looks a value up: on ERROR_SUCCESS the statement's columns 0 and 1 are its
-// type and data. ERROR_FILE_NOT_FOUND or ERROR_KEY_DELETED otherwise.
-LONG FindValue(Statement& query, int64_t id, const char* name);
+// Sets a value of a key as RegSetValueExA does, adding the terminator a
+// string's length left out. ERROR_KEY_DELETED when the key is gone; a size the
+// store cannot hold is refused before the data is read.
+LONG SetValueOf(hive::HiveSession& session, int64_t id, const char* name, DWORD type, const BYTE* data, DWORD size);
 
 // Hands value data out as Win32 does: the buffer's size is read before the type
 // is written (callers pass one variable for both); a NULL buffer asks for the

@@ -1,0 +1,50 @@
+#ifndef KORVEX_PLATFORM_POSIX_HIVE_WRITERS_LINE_H
+#define KORVEX_PLATFORM_POSIX_HIVE_WRITERS_LINE_H
+
+// Writers that find the hive's write lock taken wait for it in SQLite's busy
+// handler, which can only poll: a crowd of them takes the processors from the
+// writer they wait for, and hands the lock over by chance, so that some wait
+// far longer than others. So they line up first, in a byte lock of the hive's
+// `-writes` file (change_signal.h; one for each connection, as threads line up
+// too; it goes with the process), and only the first polls for the write lock.
+// A writer that finds no other write under way skips the line. A second byte
+// is held by the one writer that checkpoints. The shared hive's publishers
+// take turns in a third, of another file. Every connection that may write
+// holds a share of a fourth for as long as it lives: who holds it alone knows
+// that no write is under way anywhere. (A share for each write alone would
+// cost every write two more system calls.)
+#include <sqlite3.h>
+#include <sys/types.h>
+
+#include "platform/posix/hive/connection.h"
+
+namespace korvex {
+namespace posix {
+namespace hive {
+
+enum QueueByte : off_t { kWriters, kCheckpointer, kPublisher, kWritersOpen };
+static_assert(kWritersOpen < ChangeSignal::kLocks, "a turn count for each lock");
+
+// Takes (F_WRLCK, F_RDLCK) or lets go of (F_UNLCK) one byte of `queue`. A wait
+// ends with the time a busy call waits: false when the lock was not had.
+bool Hold(int queue, QueueByte byte, short type, bool wait, ChangeSignal& turns);
+
+void LineUp(Connection& connection);
+void LeaveLine(Connection& connection);
+
+// Takes a new connection's share of the writers' lock. A writer killed between
+// its two counts left them apart, which turns every reader's marks off: one
+// that finds no other connection that may write evens them first.
+LONG JoinWriters(Connection& connection);
+
+// SQLite's busy handler for every connection.
+int WaitWhileBusy(void* context, int attempt);
+
+// SQLite's log hook for a private hive's connection: keeps the log short.
+int CheckpointLongLog(void* context, sqlite3* db, const char* schema, int frames);
+
+}  // namespace hive
+}  // namespace posix
+}  // namespace korvex
+
+#endif
