@@ -15,7 +15,6 @@
 
 #include "korvex/korvex.h"
 #include "korvex/posix/transactions.h"
-#include "platform/posix/hive/name_order.h"
 #include "platform/posix/hive/schema.h"
 #include "tests/posix/old_hive.h"
 #include "tests/support/child_process.h"
@@ -202,7 +201,7 @@ bool Intact(const std::string& hive) {
   sqlite3* db = nullptr;
   sqlite3_stmt* stmt = nullptr;
   bool intact = sqlite3_open_v2(hive.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-                RegisterNameOrder(db, KORVEX_NAME_COLLATION) == SQLITE_OK &&
+                RegisterNameOrder(db) == SQLITE_OK &&
                 sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr) == SQLITE_OK &&
                 sqlite3_step(stmt) == SQLITE_ROW && !strcmp((const char*)sqlite3_column_text(stmt, 0), "ok");
   sqlite3_finalize(stmt);

@@ -11,16 +11,16 @@
 #include <vector>
 
 #include "korvex/platform.h"
-#include "platform/posix/hive/name_order.h"
 #include "platform/posix/hive/schema.h"
+#include "platform/posix/text/name_order.h"
 #include "tests/posix/old_hive.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_registry.h"
 
 namespace {
 
-using korvex::posix::hive::CompareNames;
-using korvex::posix::hive::FoldedName;
+using korvex::posix::CompareNames;
+using korvex::posix::FoldedName;
 
 struct NamePair {
   const char* made;
@@ -106,7 +106,7 @@ TEST(RegistryNames, OldHiveIsUpgradedKeepingEveryNameAndId) {
   RegCloseKey(CreateKey(HKEY_CURRENT_USER, "Software\\New"));
   sqlite3* db = nullptr;
   ASSERT_EQ(SQLITE_OK, sqlite3_open(hive.c_str(), &db));
-  ASSERT_EQ(SQLITE_OK, korvex::posix::hive::RegisterNameOrder(db, KORVEX_NAME_COLLATION));
+  ASSERT_EQ(SQLITE_OK, korvex::posix::hive::RegisterNameOrder(db));
   auto number = [&](const char* sql) {
     sqlite3_stmt* stmt = nullptr;
     sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);

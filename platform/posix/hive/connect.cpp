@@ -14,7 +14,6 @@
 #include "platform/posix/hive/hive.h"
 #include "platform/posix/hive/hive_files.h"
 #include "platform/posix/hive/journal.h"
-#include "platform/posix/hive/name_order.h"
 #include "platform/posix/hive/schema.h"
 #include "platform/posix/hive/snapshot.h"
 #include "platform/posix/hive/transaction.h"
@@ -52,7 +51,7 @@ LONG CheckReadable(const std::string& path) {
 
 int OpenDatabase(Connection& connection, const std::string& path, int flags) {
   int rc = sqlite3_open_v2(path.c_str(), &connection.db, flags, nullptr);
-  if (rc == SQLITE_OK) rc = RegisterNameOrder(connection.db, KORVEX_NAME_COLLATION);
+  if (rc == SQLITE_OK) rc = RegisterNameOrder(connection.db);
   if (rc == SQLITE_OK) sqlite3_busy_handler(connection.db, WaitWhileBusy, &connection);
   connection.readOnly = rc == SQLITE_OK && sqlite3_db_readonly(connection.db, "main") == 1;
   return rc;

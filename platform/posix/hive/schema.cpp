@@ -1,13 +1,18 @@
 #include "platform/posix/hive/schema.h"
 
 #include <string>
+#include <string_view>
 
 #include "platform/posix/hive/hive.h"
+#include "platform/posix/text/name_order.h"
 
 namespace korvex {
 namespace posix {
 namespace hive {
 namespace {
+
+// The collation of names, as the tables name it.
+#define KORVEX_NAME_COLLATION "korvex_name"
 
 // The version the tables below make; version 1 compared names by ASCII folding.
 #define KORVEX_VERSION 2
@@ -68,7 +73,10 @@ const char kReplaceTables[] =
     "ALTER TABLE new_keys RENAME TO keys; ALTER TABLE new_vals RENAME TO vals;" KORVEX_TRIGGERS KORVEX_VERSION_PRAGMA(
         KORVEX_VERSION);
 
+constexpr char kNameCollation[] = KORVEX_NAME_COLLATION;
+
 #undef KORVEX_KEYS_TABLE
+#undef KORVEX_NAME_COLLATION
 #undef KORVEX_VALS_TABLE
 #undef KORVEX_TRIGGERS
 #undef KORVEX_VERSION_PRAGMA
@@ -97,6 +105,11 @@ int CopyKeepingEveryName(sqlite3* db, const char* select, const char* insert, in
   sqlite3_finalize(from);
   sqlite3_finalize(to);
   return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+int CompareCollated(void*, int aSize, const void* a, int bSize, const void* b) {
+  return CompareNames(std::string_view(static_cast<const char*>(a), aSize),
+                      std::string_view(static_cast<const char*>(b), bSize));
 }
 
 int Exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
@@ -131,6 +144,10 @@ int Upgrade(sqlite3* db) {
 }  // namespace
 
 static_assert(kRootKeyId == 1, "the root key the schema makes");
+
+int RegisterNameOrder(sqlite3* db) {
+  return sqlite3_create_collation_v2(db, kNameCollation, SQLITE_UTF8, nullptr, CompareCollated, nullptr);
+}
 
 int QueryInt(sqlite3* db, const char* sql, int64_t* value) {
   sqlite3_stmt* stmt = nullptr;

@@ -4,7 +4,7 @@
 // The tables of a hive's database, made in a new one and brought up to date in
 // an older one.
 //
-// Names compare as name_order.h says, in the tables' definitions alone: a
+// Names compare as text/name_order.h says, in the tables' definitions alone: a
 // statement that orders or finds entries by name follows its column, so a hive
 // of the previous version (ASCII folding) is read as it stands. Its first writer
 // brings it up to date (korvex/posix/registry.h says how colliding names are
@@ -13,9 +13,6 @@
 
 #include <cstdint>
 
-// The collation of names, as the tables name it.
-#define KORVEX_NAME_COLLATION "korvex_name"
-
 // A CTE `sub` of the ids of a subtree, from the ids `start` selects.
 #define KORVEX_SUBTREE(start) \
   "WITH RECURSIVE sub(id) AS (SELECT " start " UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id) "
@@ -23,6 +20,10 @@
 namespace korvex {
 namespace posix {
 namespace hive {
+
+// Makes the comparison of names the collation the tables name, on a
+// connection. An SQLite result.
+int RegisterNameOrder(sqlite3* db);
 
 // Makes the tables in a database that has none yet. An SQLite result.
 int CreateSchemaIfMissing(sqlite3* db);

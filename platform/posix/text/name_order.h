@@ -1,5 +1,5 @@
-#ifndef KORVEX_PLATFORM_POSIX_HIVE_NAME_ORDER_H
-#define KORVEX_PLATFORM_POSIX_HIVE_NAME_ORDER_H
+#ifndef KORVEX_PLATFORM_POSIX_TEXT_NAME_ORDER_H
+#define KORVEX_PLATFORM_POSIX_TEXT_NAME_ORDER_H
 
 // Key and value names compare as Windows compares them: character by
 // character, by each one's simple uppercase mapping, in every script. A name
@@ -10,11 +10,8 @@
 #include <string>
 #include <string_view>
 
-struct sqlite3;
-
 namespace korvex {
 namespace posix {
-namespace hive {
 
 // Below, at or above zero as `a` sorts before, with or after `b`.
 int CompareNames(std::string_view a, std::string_view b);
@@ -23,10 +20,6 @@ int CompareNames(std::string_view a, std::string_view b);
 // (as bytes) as they are.
 std::string FoldedName(std::string_view name);
 
-// Makes CompareNames the collation `collation` on a connection. An SQLite result.
-int RegisterNameOrder(sqlite3* db, const char* collation);
-
-}  // namespace hive
 }  // namespace posix
 }  // namespace korvex
 

@@ -1,6 +1,5 @@
-#include "platform/posix/hive/name_order.h"
+#include "platform/posix/text/name_order.h"
 
-#include <sqlite3.h>
 #include <unicase.h>
 #include <unistr.h>
 
@@ -9,7 +8,6 @@
 
 namespace korvex {
 namespace posix {
-namespace hive {
 namespace {
 
 // A byte of a name that is not UTF-8 ranks above every code point.
@@ -60,11 +58,6 @@ void AppendOrdered(std::string* out, uint32_t unit) {
     out->push_back(static_cast<char>(0x80 | ((unit >> shift) & 0x3F)));
 }
 
-int CompareCollated(void*, int aSize, const void* a, int bSize, const void* b) {
-  return CompareNames(std::string_view(static_cast<const char*>(a), aSize),
-                      std::string_view(static_cast<const char*>(b), bSize));
-}
-
 }  // namespace
 
 int CompareNames(std::string_view a, std::string_view b) {
@@ -95,10 +88,5 @@ std::string FoldedName(std::string_view name) {
   return folded;
 }
 
-int RegisterNameOrder(sqlite3* db, const char* collation) {
-  return sqlite3_create_collation_v2(db, collation, SQLITE_UTF8, nullptr, CompareCollated, nullptr);
-}
-
-}  // namespace hive
 }  // namespace posix
 }  // namespace korvex
