@@ -198,10 +198,11 @@ private:
 // Today's uncached read, pinned as a share of an anchor that no cache of the
 // registry changes: the bare table's first SELECT after another process's
 // UPDATE. When every read went to SQLite, RegQueryValueExA after another
-// process's RegSetValueExA cost 0.64 to 0.67 of it (CPU medians of three runs
-// of this program, load average 8.8). A share, not microseconds, so that it
-// holds on a faster or slower machine; measure it anew if the rows change.
-constexpr double kFirstReadShareUncached = 0.66;
+// process's RegSetValueExA cost 0.57 to 0.69 of it, median 0.65 (CPU medians
+// of five runs of this program, load average 8.8 to 11.3). A share, not
+// microseconds, so that it holds on a faster or slower machine; measure it
+// anew if the rows change.
+constexpr double kFirstReadShareUncached = 0.65;
 constexpr double kFirstReadShareLimit = 1.2 * kFirstReadShareUncached;
 constexpr int kFirstReadRounds = 300;
 TurnTimes g_firstRead, g_bareFirstRead;  // of one read
