@@ -94,10 +94,8 @@ void FileChangeInTurns(benchmark::State& state) {
   }
   g_fileLayer = MedianRound(layer);
   g_fileRaw = MedianRound(raw);
-  state.counters["median_us"] = g_fileLayer.median_us;
-  state.counters["p99_us"] = g_fileLayer.p99_us;
-  state.counters["raw_median_us"] = g_fileRaw.median_us;
-  state.counters["raw_p99_us"] = g_fileRaw.p99_us;
+  SetCounters(state, "", g_fileLayer);
+  SetCounters(state, "raw_", g_fileRaw);
 }
 BENCHMARK(FileChangeInTurns)->Iterations(1)->Unit(benchmark::kMillisecond);
 
@@ -166,8 +164,7 @@ void RegistryChangeFromAnotherProcess(benchmark::State& state) {
   RegCloseKey(key);
   Report(state, samples, &g_registry);
   g_registryRaw = Summarize(rawSamples);
-  state.counters["raw_median_us"] = g_registryRaw.median_us;
-  state.counters["raw_p99_us"] = g_registryRaw.p99_us;
+  SetCounters(state, "raw_", g_registryRaw);
 }
 BENCHMARK(RegistryChangeFromAnotherProcess)->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 inline int64_t ClockNs(clockid_t clock) {
@@ -56,10 +57,15 @@ inline Percentiles MedianRound(std::vector<Percentiles> rounds) {
   return middle;
 }
 
+// Shows one side's figures as the counters <prefix>median_us and <prefix>p99_us.
+inline void SetCounters(benchmark::State& state, const std::string& prefix, const Percentiles& figures) {
+  state.counters[prefix + "median_us"] = figures.median_us;
+  state.counters[prefix + "p99_us"] = figures.p99_us;
+}
+
 inline void Report(benchmark::State& state, const std::vector<int64_t>& samples, Percentiles* out) {
   *out = Summarize(samples);
-  state.counters["median_us"] = out->median_us;
-  state.counters["p99_us"] = out->p99_us;
+  SetCounters(state, "", *out);
   state.counters["samples"] = double(samples.size());
 }
 
