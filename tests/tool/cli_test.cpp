@@ -191,7 +191,8 @@ TEST_F(ToolProduct, ARefusedLinkStartsNothingAndTheEntrysCommandOpensTheProduct)
   ASSERT_EQ(0, Register("Torvik", "2.0", {"--desktop"}).status);
   std::vector<Recording> refused;
   for (const char* url :
-       {"ssh://-oProxyCommand=x@host", "ssh://host?a=b%20c", "xdmcp://a%09b", "http://host", "host-without-scheme"}) {
+       {"ssh://-oProxyCommand=x@host", "ssh://host?a=b%20c", "xdmcp://a%09b", "http://host", "host-without-scheme",
+        "ssh://user@host:99999/", "ssh://host:-1", "ssh://host:abc"}) {
     refused.emplace_back();
     ToolRun run = RunTool({"open", url});
     EXPECT_EQ(1, run.status) << url;

@@ -28,6 +28,11 @@ TEST(ToolUrl, ParseShowsEveryFieldAndMakeEscapes) {
   EXPECT_EQ(1, run.status);
   EXPECT_EQ("korvex: not a URL: ssh://\n", run.err);
   EXPECT_EQ(2, RunTool({"url", "make", "--host", "h", "--param", "=v"}).status);
+  // A port the record keeps only 16 bits of is shown as kept, and said.
+  run = RunTool({"url", "parse", "ssh://h:99999/"});
+  EXPECT_EQ(3, run.status);
+  EXPECT_NE(std::string::npos, run.out.find("port      34463\n")) << run.out;
+  EXPECT_EQ("korvex: the port \"99999\" is not a number from 1 to 65535; the record keeps 34463\n", run.err);
 }
 
 TEST(ToolIni, SetGetAndDumpGoThroughTheModel) {
