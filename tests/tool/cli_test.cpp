@@ -4,6 +4,7 @@
 // and links that must not start anything (the lookup's rules are tests/url's).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -57,6 +58,18 @@ TEST(ToolCli, MalformedCommandLinesFailWithOneLineThatSaysWhy) {
     EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << c[0] << ": " << run.err;
     EXPECT_EQ(0u, run.err.find("korvex: ")) << c[0] << ": " << run.err;
     EXPECT_NE(std::string::npos, run.err.find(c[1])) << c[0] << ": " << run.err;
+  }
+}
+
+// Output that cannot be written fails every command, help too.
+TEST(ToolCli, OutputThatCannotBeWrittenFails) {
+  std::string ini = ScratchFile("full.ini");
+  WriteFileBytes(ini, "[S]\nk=v\n");
+  for (const std::string& command :
+       std::vector<std::string>{"url parse x://h", "url make --host h", "ini get " + ini + " S k", "ini dump " + ini,
+                                "base64 encode " + ini, "reg query HKCU --json", "reg --help"}) {
+    int status = system((KORVEX_TOOL_PATH " " + command + " >/dev/full 2>/dev/null").c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << command;
   }
 }
 
@@ -190,9 +203,8 @@ TEST_F(ToolProduct, DefaultHandlerTakesTheSchemesAndGivesThemBack) {
 TEST_F(ToolProduct, ARefusedLinkStartsNothingAndTheEntrysCommandOpensTheProduct) {
   ASSERT_EQ(0, Register("Torvik", "2.0", {"--desktop"}).status);
   std::vector<Recording> refused;
-  for (const char* url :
-       {"ssh://-oProxyCommand=x@host", "ssh://host?a=b%20c", "xdmcp://a%09b", "http://host", "host-without-scheme",
-        "ssh://user@host:99999/", "ssh://host:-1", "ssh://host:abc"}) {
+  for (const char* url : {"ssh://-oProxyCommand=x@host", "ssh://host?a=b%20c", "xdmcp://a%09b", "http://host",
+                          "host-without-scheme", "ssh://user@host:99999/", "ssh://host:-1", "ssh://host:abc"}) {
     refused.emplace_back();
     ToolRun run = RunTool({"open", url});
     EXPECT_EQ(1, run.status) << url;
