@@ -63,8 +63,9 @@ TEST_F(ToolReg, EachTypeIsStoredAndShownInEveryForm) {
        "[\"one\",\"two\"]"},
       {"reg_dword", "0xFFFFFFFF", "4:" + max8.substr(4), "0xffffffff", "4294967295\n", "4294967295"},
       {"REG_QWORD", "0xFFFFFFFFFFFFFFFF", "11:" + max8, "0xffffffffffffffff", "18446744073709551615\n",
-       "18446744073709551615"},
+       "\"18446744073709551615\""},
       {"REG_BINARY", "00ff7F", "3:" + std::string("\0\xff\x7f", 3), "00FF7F", "00FF7F\n", "\"00FF7F\""},
+      {"REG_BINARY", std::string("\0\n", 2), "3:" + std::string("\0\n", 2), "000A", "000A\n", "\"000A\""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.data);
@@ -84,8 +85,16 @@ TEST_F(ToolReg, EachTypeIsStoredAndShownInEveryForm) {
 
 TEST_F(ToolReg, MalformedInputIsRefusedAndChangesNothing) {
   const std::vector<std::string> data[] = {
-      {"REG_DWORD", "4294967296"}, {"REG_DWORD", "-1"},  {"REG_DWORD", "12x"}, {"REG_DWORD", "0x"},
-      {"REG_BINARY", "abc"},       {"REG_BINARY", "zz"}, {"REG_SZ2", "x"},     {"REG_QWORD", "18446744073709551616"},
+      {"REG_DWORD", "4294967296"},
+      {"REG_DWORD", "-1"},
+      {"REG_DWORD", "12x"},
+      {"REG_DWORD", "0x"},
+      {"REG_BINARY", "abc"},
+      {"REG_BINARY", "zz"},
+      {"REG_SZ2", "x"},
+      {"REG_QWORD", "18446744073709551616"},
+      {"REG_MULTI_SZ", "a\\0\\0b"},
+      {"REG_MULTI_SZ", "a\\0"},
   };
   for (const std::vector<std::string>& c : data)
     EXPECT_EQ(2, RunTool({"reg", "add", Key("new"), "-v", "n", "-t", c[0], "-d", c[1]}).status) << c[0] << " " << c[1];
