@@ -48,6 +48,9 @@ TEST(ToolOptions, EachStoreKeepsTextAndIntegersAndASetThatWroteNothingFails) {
   }
   EXPECT_EQ(2, RunTool({"options", "get", "--registry", "a", "--ini", "b", "S", "N"}).status);
   EXPECT_EQ(2, RunTool({"options", "get", "--ini-name", "x.ini", "S", "N"}).status);
+  // No store named is no fallback to a file; a third name has no key to go to.
+  for (const char* registry : {"", "A/B/C", "/A", "A\\"})
+    EXPECT_EQ(2, RunTool({"options", "set", "--registry", registry, "S", "N", "v"}).status) << registry;
 }
 
 }  // namespace

@@ -98,10 +98,21 @@ void Set(const OptionsOptions& options) {
                     (error != ERROR_SUCCESS ? DescribeError(error) : std::string("the value read back differs")));
 }
 
+// FIRST or FIRST/SECOND: a third name has no key of the store to go to, and
+// an empty one would leave no store at all.
+std::string CheckStoreKey(const std::string& text) {
+  size_t split = text.find_first_of("/\\");
+  bool ok = !text.empty() && split != 0 &&
+            (split == std::string::npos ||
+             (split + 1 < text.size() && text.find_first_of("/\\", split + 1) == std::string::npos));
+  return ok ? "" : "FIRST or FIRST/SECOND, two names at most, none of them empty, not \"" + text + "\"";
+}
+
 CLI::App* AddStoreCommand(CLI::App* parent, const char* name, const char* description, OptionsOptions& options) {
   CLI::App* command = parent->add_subcommand(name, description);
-  CLI::Option* registry = command->add_option("--registry", options.registry,
-                                              "FIRST[/SECOND]: the store below HKEY_CURRENT_USER\\SOFTWARE");
+  CLI::Option* registry =
+      command->add_option("--registry", options.registry, "FIRST[/SECOND]: the store below HKEY_CURRENT_USER\\SOFTWARE")
+          ->check(CLI::Validator(CheckStoreKey, "FIRST[/SECOND]"));
   CLI::Option* folder = command->add_option("--ini", options.iniFolder,
                                             "the store in a profile file in this subfolder of the user's "
                                             "application-data folder");
