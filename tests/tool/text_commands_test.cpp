@@ -37,9 +37,15 @@ TEST(ToolUrl, ParseShowsEveryFieldAndMakeEscapes) {
 
 TEST(ToolIni, SetGetAndDumpGoThroughTheModel) {
   std::string file = ScratchFile("tool.ini"), fresh = ScratchFile("fresh.ini");
-  WriteFileBytes(file, "stray=line\r\n[S]\r\nk=old\r\nnot a key\r\n[S]\r\nk=v=w\r\n");
+  const std::string text = "; admin's note\r\nstray=line\r\n\r\n[S]\r\nk=old\r\nnot a key\r\n[S]\r\nk=v=w\r\n";
+  WriteFileBytes(file, text);
   EXPECT_EQ("v=w\n", RunTool({"ini", "get", file, "S", "k"}).out);
+  // An edit keeps every other line and the line ends; one the model would
+  // read elsewhere (the repeated key) is put back.
   ASSERT_EQ(0, RunTool({"ini", "set", file, "T", "n", "7"}).status);
+  EXPECT_EQ(text + "[T]\r\nn=7\r\n", ReadFileBytes(file));
+  EXPECT_EQ(1, RunTool({"ini", "set", file, "S", "k", "x"}).status);
+  EXPECT_EQ(text + "[T]\r\nn=7\r\n", ReadFileBytes(file));
   EXPECT_EQ("[S]\nk=v=w\n[T]\nn=7\n", RunTool({"ini", "dump", file}).out);
   EXPECT_EQ(
       "[{\"section\":\"S\",\"keys\":[{\"key\":\"k\",\"value\":\"v=w\"}]},"
