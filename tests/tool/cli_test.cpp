@@ -189,12 +189,14 @@ TEST_F(ToolProduct, DefaultHandlerTakesTheSchemesAndGivesThemBack) {
   std::string others = "[Added Associations]\nx-scheme-handler/ssh=other.desktop;\n\n[Default Applications]\n";
   WriteFileBytes(list, others + "x-scheme-handler/ssh=other.desktop;\ntext/plain=editor.desktop;\n");
   ASSERT_EQ(0, Register("Torvik", "2.0", {"--desktop", "--default"}).status);
+  // The product first, the user's handler kept after it; unregistering gives
+  // back the user's line.
   EXPECT_EQ(others +
-                "x-scheme-handler/ssh=korvex-torvik.desktop;\nx-scheme-handler/telnet=korvex-torvik.desktop;\n"
-                "x-scheme-handler/rlogin=korvex-torvik.desktop;\ntext/plain=editor.desktop;\n",
+                "x-scheme-handler/telnet=korvex-torvik.desktop;\nx-scheme-handler/rlogin=korvex-torvik.desktop;\n"
+                "x-scheme-handler/ssh=korvex-torvik.desktop;other.desktop;\ntext/plain=editor.desktop;\n",
             ReadFileBytes(list));
   ASSERT_EQ(0, RunTool({"product", "unregister", "Torvik"}).status);
-  EXPECT_EQ(others + "text/plain=editor.desktop;\n", ReadFileBytes(list));
+  EXPECT_EQ(others + "x-scheme-handler/ssh=other.desktop;\ntext/plain=editor.desktop;\n", ReadFileBytes(list));
   EXPECT_EQ(2, Register("Torvik", "2.0", {"--default"}).status);
 }
 
