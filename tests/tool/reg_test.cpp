@@ -234,6 +234,8 @@ TEST_F(ToolReg, AFileWithOneBadLineImportsNothing) {
       {start + "\"e\"=hex(1):00,dd\n", "line 7:"},  // a lone low surrogate
       {start + "nonsense\n", "line 7:"},
       {"\xFE\xFF\0W", "UTF-16 big-endian"},
+      {"", ": the file is empty, without the header"},
+      {"\n \n", ": the file is empty, without the header"},
       {start + "\"s\"=\"\xff\"\n", "neither UTF-16LE"},
   };
   for (const auto& c : cases) {
