@@ -141,6 +141,15 @@ TEST_F(ToolProduct, RegisterWritesWhatTheLookupReadsAndFindSaysWhere) {
   ToolRun run = RunTool({"product", "find", "Missing"});
   EXPECT_EQ(1, run.status);
   EXPECT_EQ("", run.out);
+  run = RunTool({"product", "find", "Missing", "--json"});
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ("{\"product\":\"Missing\",\"path\":null,\"found\":null,\"result\":0}\n", run.out);
+  // A version the lookup passes over is registered, and said so.
+  run = Register("Torvik", "10");
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ("korvex: note: the library still finds Torvik in the product's key HKEY_LOCAL_MACHINE\\" + key + ", at " +
+                folder_ + "/Torvik\n",
+            run.err);
 }
 
 TEST_F(ToolProduct, RefusesWhatTheLookupCouldNotUseAndWritesNothing) {
