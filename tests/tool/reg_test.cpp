@@ -264,10 +264,19 @@ TEST_F(ToolReg, AFailureHalfwayRestoresTheEarlierState) {
   EXPECT_EQ(1, run.status);
   EXPECT_NE(std::string::npos, run.err.find("HKEY_LOCAL_MACHINE\\Software")) << run.err;
   EXPECT_NE(std::string::npos, run.err.find("nothing was changed")) << run.err;
+  EXPECT_NE(std::string::npos, run.err.find("(hive " + machineHive + ")")) << run.err;
   EXPECT_EQ(Sz("old"), Stored("A", "x"));
   EXPECT_EQ("<missing>", Stored("A", "z"));
   EXPECT_EQ(Sz("kept"), Stored("B\\C", "y"));
   EXPECT_FALSE(Exists("New"));
+  // A refusal for a folder others may change names the folder and its mode.
+  std::string folder = ScratchFolderOfProgram().substr(0, ScratchFolderOfProgram().size() - 1);
+  struct stat info;
+  ASSERT_EQ(0, stat(folder.c_str(), &info));
+  chmod(folder.c_str(), 0775);
+  run = RunTool({"reg", "add", Key("New")});
+  chmod(folder.c_str(), info.st_mode & 07777);
+  EXPECT_NE(std::string::npos, run.err.find(": others may change the folder " + folder + ", mode 0775)")) << run.err;
 }
 
 }  // namespace

@@ -1,5 +1,12 @@
 #include "tools/reg/reg_store.h"
 
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/posix/registry/hive_files.h"
 #include "tools/tool_error.h"
 
 namespace korvex_tool {
@@ -7,8 +14,33 @@ namespace {
 
 constexpr DWORD kMaxValueName = 16384;
 
+// A hive that refuses says so with one code: its file, and what stands in
+// the way (a folder others may change, a file this user may not write), say why.
+std::string HiveCause(HKEY root, LONG status) {
+  if (status != ERROR_ACCESS_DENIED && status != ERROR_CANTOPEN && status != ERROR_CANTREAD &&
+      status != ERROR_CANTWRITE && status != ERROR_BADDB)
+    return "";
+  std::string hive = korvex::posix::registry::HivePath(root);
+  if (hive.empty()) return " (no home folder to keep the hive in)";
+  for (std::string folder = hive.substr(0, hive.rfind('/')); !folder.empty();
+       folder = folder.substr(0, folder.rfind('/'))) {
+    struct stat info;
+    if (stat(folder.c_str(), &info) != 0) continue;
+    char mode[8];
+    snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+    if (!korvex::posix::registry::TrustedOwner(info.st_uid))
+      return " (hive " + hive + ": the folder " + folder + " belongs to another user)";
+    if ((info.st_mode & 022) && !(info.st_mode & S_ISVTX))
+      return " (hive " + hive + ": others may change the folder " + folder + ", mode " + mode + ")";
+  }
+  std::string tried = access(hive.c_str(), F_OK) == 0 ? hive : hive.substr(0, hive.rfind('/'));
+  while (access(tried.c_str(), F_OK) != 0) tried = tried.substr(0, tried.rfind('/'));
+  if (access(tried.c_str(), R_OK | W_OK) != 0) return " (hive " + hive + ": " + tried + ": " + strerror(errno) + ")";
+  return " (hive " + hive + ")";
+}
+
 ToolError Failure(const std::string& what, const KeyPath& path, LONG status) {
-  return ToolError("cannot " + what + " " + path.Full() + ": " + DescribeError(status));
+  return ToolError("cannot " + what + " " + path.Full() + ": " + DescribeError(status, path.root));
 }
 
 // One registry transaction; closing it without a commit undoes everything in it.
@@ -57,6 +89,8 @@ void ApplyBlock(const RegKeyEdit& block, HANDLE transaction) {
 OpenKey::~OpenKey() {
   if (key_) RegCloseKey(key_);
 }
+
+std::string DescribeError(LONG status, HKEY root) { return DescribeError(status) + HiveCause(root, status); }
 
 std::string DescribeError(LONG status) {
   switch (status) {
