@@ -26,7 +26,7 @@ endforeach()
 
 # The symbols file, from the library as built.
 add_custom_command(TARGET korvex POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:korvex> -DPACKAGE=libkorvex3 -DVERSION=${PROJECT_VERSION}
+  COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:korvex> -DPACKAGE=libkorvex3 -DDEV_PACKAGE=libkorvex-dev -DVERSION=${PROJECT_VERSION}
     -DOUTPUT=${KORVEX_DEB_DIR}/symbols -P ${CMAKE_CURRENT_LIST_DIR}/debian-symbols.cmake
   VERBATIM)
 file(WRITE ${KORVEX_DEB_DIR}/triggers "activate-noawait ldconfig\n")
@@ -36,6 +36,9 @@ set(CPACK_PACKAGE_NAME korvex)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${KORVEX_MAINTAINER}")
 set(CPACK_STRIP_FILES ON)
+# --- strip: as Debian's packaging strips (cmake/debian-strip).
+set(CMAKE_STRIP ${CMAKE_CURRENT_LIST_DIR}/debian-strip CACHE FILEPATH "strip of the package build" FORCE)
+# --- end strip
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL runtime dev tools)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -67,9 +70,13 @@ Headers, the CMake package (find_package(korvex)) and the pkg-config file
 
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME korvex-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
-# The tool carries the library's objects, yet works on the store the products'
-# libkorvex3 reads: both come from one version.
+# The tool calls the library's private symbol set (KORVEX_PRIVATE), which
+# changes with any release: both come from one version.
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libkorvex3 (= ${KORVEX_DEB_VERSION})")
+# --- tools prerm: root's desktop registrations leave with the tool.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/korvex-tools.prerm ${KORVEX_DEB_DIR}/tools/prerm COPYONLY)
+set(CPACK_DEBIAN_TOOLS_PACKAGE_CONTROL_EXTRA ${KORVEX_DEB_DIR}/tools/prerm)
+# --- end tools prerm
 set(CPACK_DEBIAN_TOOLS_DESCRIPTION "command-line tool of the korvex library
 korvex reads and changes the registry of the products (also as .reg files
 of the Windows registry editor), parses and writes URLs, reads and writes
