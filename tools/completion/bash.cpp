@@ -27,7 +27,7 @@ _korvex() {
   if ((value)); then
     _korvex_choices "$path $prev"
     kind=path; [[ " $keyed " == *" $prev "* ]] && kind=key
-  elif [[ $cur == -?* ]]; then
+  elif [[ $cur == -* ]]; then
     words=$opts
   elif [[ -n $subs ]]; then
     words=$subs

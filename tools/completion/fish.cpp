@@ -12,10 +12,10 @@ const char kFunctions[] = R"fish(
 function __korvex_command
     set -l path
     for word in (commandline -opc)[2..-1]
-        set -l candidate (string join ' ' $path $word)
+        set -l candidate (string join -- ' ' $path $word)
         contains -- "$candidate" $__korvex_commands; and set path $path $word
     end
-    string join ' ' $path
+    string join -- ' ' $path
 end
 
 function __korvex_at
