@@ -18,10 +18,6 @@ foreach(component_package runtime:libkorvex3 dev:libkorvex-dev tools:korvex-tool
   list(GET pair 1 package)
   install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright ${KORVEX_DEB_DIR}/changelog.Debian.gz
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package} COMPONENT ${component})
-  # Built outside Debian: no bug report to close with the first upload.
-  file(WRITE ${KORVEX_DEB_DIR}/overrides/${package} "${package}: initial-upload-closes-no-bugs\n")
-  install(FILES ${KORVEX_DEB_DIR}/overrides/${package} DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
-    COMPONENT ${component})
 endforeach()
 
 # The symbols file, from the library as built.
@@ -45,6 +41,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${KORVEX_DEB_RELEASE})
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The tool's libkorvex.so.3 comes from another of these packages: dpkg-shlibdeps
+# finds it in the build folder (its dependency is written out below).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR})
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
