@@ -51,12 +51,6 @@ complete -F _korvex korvex
 
 const char* KindWord(WordKind kind) { return kind == WordKind::kRegistryKey ? "key" : "path"; }
 
-std::string Join(const std::vector<std::string>& words) {
-  std::string out;
-  for (const std::string& word : words) out += (out.empty() ? "" : " ") + word;
-  return out;
-}
-
 std::vector<std::string> Names(const CompletedOption& option) {
   std::vector<std::string> names;
   for (const std::string& name : option.shortNames) names.push_back("-" + name);
@@ -76,12 +70,14 @@ std::string BashCompletion(const std::vector<CompletedCommand>& commands) {
         if (option.takesValue) valued.push_back(name);
         if (option.takesValue && option.kind == WordKind::kRegistryKey) keyed.push_back(name);
         if (!option.choices.empty())
-          choices << "    \"" << command.words << " " << name << "\") words=\"" << Join(option.choices) << "\" ;;\n";
+          choices << "    \"" << command.words << " " << name << "\") words=\"" << JoinWords(option.choices)
+                  << "\" ;;\n";
       }
     }
     for (WordKind kind : command.positionals) args.push_back(KindWord(kind));
-    define << "    \"" << command.words << "\") subs=\"" << Join(command.subcommands) << "\" opts=\"" << Join(opts)
-           << "\" valued=\"" << Join(valued) << "\" keyed=\"" << Join(keyed) << "\" args=\"" << Join(args) << "\" ;;\n";
+    define << "    \"" << command.words << "\") subs=\"" << JoinWords(command.subcommands) << "\" opts=\""
+           << JoinWords(opts) << "\" valued=\"" << JoinWords(valued) << "\" keyed=\"" << JoinWords(keyed)
+           << "\" args=\"" << JoinWords(args) << "\" ;;\n";
   }
   return "# bash completion for korvex, written by \"korvex _generate bash\" from the\n"
          "# tool's command definitions.\n"

@@ -66,6 +66,12 @@ CLI::Option* CompletesRegistryKey(CLI::Option* option) {
   return option;
 }
 
+std::string JoinWords(const std::vector<std::string>& words) {
+  std::string out;
+  for (const std::string& word : words) out += (out.empty() ? "" : " ") + word;
+  return out;
+}
+
 std::vector<CompletedCommand> WalkCommands(const CLI::App& app) {
   std::vector<CompletedCommand> commands;
   Walk(app, "", &commands);

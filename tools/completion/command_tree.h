@@ -42,6 +42,9 @@ CLI::Option* CompletesRegistryKey(CLI::Option* option);
 // Every visible command, the tool first, each before its subcommands.
 std::vector<CompletedCommand> WalkCommands(const CLI::App& app);
 
+// The words with a blank between each two, as the shells list them.
+std::string JoinWords(const std::vector<std::string>& words);
+
 // The shells' files.
 std::string BashCompletion(const std::vector<CompletedCommand>& commands);
 std::string ZshCompletion(const std::vector<CompletedCommand>& commands);

@@ -66,9 +66,7 @@ std::string FishCompletion(const std::vector<CompletedCommand>& commands) {
       for (const std::string& name : option.shortNames) out << " -s " << name;
       for (const std::string& name : option.longNames) out << " -l " << name;
       if (!option.choices.empty()) {
-        std::string list;
-        for (const std::string& choice : option.choices) list += (list.empty() ? "" : " ") + choice;
-        out << " -x -a " << Quoted(list);
+        out << " -x -a " << Quoted(JoinWords(option.choices));
       } else if (option.takesValue) {
         out << " -r" << ArgumentAction(option.kind);
       }

@@ -43,11 +43,7 @@ std::string Description(const std::string& text) {
 }
 
 std::string Action(WordKind kind, const std::vector<std::string>& choices) {
-  if (!choices.empty()) {
-    std::string list;
-    for (const std::string& choice : choices) list += (list.empty() ? "" : " ") + choice;
-    return "value:(" + list + ")";
-  }
+  if (!choices.empty()) return "value:(" + JoinWords(choices) + ")";
   return kind == WordKind::kRegistryKey ? "key:_korvex_keys" : "file:_files";
 }
 
@@ -64,27 +60,25 @@ std::string OptionSpecs(const CompletedOption& option) {
   return specs;
 }
 
+// The key of a command in the file's table and case: "korvex" and its words.
+std::string CaseName(const CompletedCommand& command) {
+  return Quoted(command.words.empty() ? "korvex" : "korvex " + command.words);
+}
+
 }  // namespace
 
 std::string ZshCompletion(const std::vector<CompletedCommand>& commands) {
   std::ostringstream out;
   out << "#compdef korvex\n# zsh completion for korvex, written by \"korvex _generate zsh\" from the tool's\n"
          "# command definitions.\ntypeset -gA _korvex_subcommands\n_korvex_subcommands=(\n";
-  for (const CompletedCommand& command : commands) {
-    std::string subs;
-    for (const std::string& sub : command.subcommands) subs += (subs.empty() ? "" : " ") + sub;
-    out << "  '" << Quoted(command.words.empty() ? "korvex" : "korvex " + command.words) << "' '" << subs << "'\n";
-  }
+  for (const CompletedCommand& command : commands)
+    out << "  '" << CaseName(command) << "' '" << JoinWords(command.subcommands) << "'\n";
   out << ")\n" << (kFunctions + 1);
   for (const CompletedCommand& command : commands) {
-    out << "    '" << Quoted(command.words.empty() ? "korvex" : "korvex " + command.words) << "')\n"
+    out << "    '" << CaseName(command) << "')\n"
         << "      _arguments -s -S : \\\n";
     for (const CompletedOption& option : command.options) out << OptionSpecs(option);
-    if (!command.subcommands.empty()) {
-      std::string subs;
-      for (const std::string& sub : command.subcommands) subs += (subs.empty() ? "" : " ") + sub;
-      out << "      '1:command:(" << subs << ")' \\\n";
-    }
+    if (!command.subcommands.empty()) out << "      '1:command:(" << JoinWords(command.subcommands) << ")' \\\n";
     for (size_t i = 0; i < command.positionals.size(); ++i)
       out << "      '" << i + 1 << ":" << Action(command.positionals[i], {}) << "' \\\n";
     out << "      ;;\n";
