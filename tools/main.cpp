@@ -1,5 +1,7 @@
 // korvex: the library's command-line face.
+#include <errno.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <CLI/CLI.hpp>
 
@@ -15,7 +17,8 @@ std::string UnknownCommand(CLI::App& app, int argc, char** argv, std::string* kn
   std::string path;
   for (int i = 1; i < argc; ++i) {
     if (argv[i][0] == '-') continue;
-    std::vector<CLI::App*> commands = current->get_subcommands({});
+    // The hidden commands (no group) are not offered.
+    std::vector<CLI::App*> commands = current->get_subcommands([](CLI::App* sub) { return !sub->get_group().empty(); });
     if (commands.empty()) return "";
     path += (path.empty() ? "" : " ") + std::string(argv[i]);
     CLI::App* next = nullptr;
@@ -28,6 +31,14 @@ std::string UnknownCommand(CLI::App& app, int argc, char** argv, std::string* kn
     current = next;
   }
   return "";
+}
+
+// Output that could not be written is a failure of the command, whatever it
+// did otherwise: a script reading a full disk's file must not take it as done.
+int CheckedExit(int status) {
+  if (fflush(stdout) == 0 && !ferror(stdout)) return status;
+  fprintf(stderr, "korvex: cannot write the output: %s\n", strerror(errno));
+  return status == korvex_tool::kExitOk ? korvex_tool::kExitFailed : status;
 }
 
 }  // namespace
@@ -48,12 +59,13 @@ int main(int argc, char** argv) {
   korvex_tool::AddOptionsCommand(app);
   korvex_tool::AddWatchCommand(app);
   korvex_tool::AddDemoCommand(app);
+  korvex_tool::AddGenerateCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     // Help and version go to standard output with status 0; everything else
     // is one line on standard error.
-    if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(error);
+    if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return CheckedExit(app.exit(error));
     std::string known, unknown = UnknownCommand(app, argc, argv, &known);
     if (!unknown.empty())
       fprintf(stderr, "korvex: unknown command \"%s\"; the commands are %s (see --help)\n", unknown.c_str(),
@@ -63,7 +75,7 @@ int main(int argc, char** argv) {
     return korvex_tool::kExitUsage;
   } catch (const korvex_tool::ToolError& error) {
     fprintf(stderr, "korvex: %s\n", error.what());
-    return error.status();
+    return CheckedExit(error.status());
   }
-  return korvex_tool::kExitOk;
+  return CheckedExit(korvex_tool::kExitOk);
 }

@@ -58,6 +58,14 @@ std::vector<std::string> SchemesOf(const std::string& product) {
   return schemes;
 }
 
+std::vector<std::string> ProductsWithSchemes() {
+  std::vector<std::string> products;
+  for (const korvex::Launcher& launcher : korvex::LauncherTable())
+    if (std::find(products.begin(), products.end(), launcher.product) == products.end())
+      products.push_back(launcher.product);
+  return products;
+}
+
 std::string ProductForScheme(const std::string& scheme) {
   const korvex::Launcher* launcher = korvex::FindLauncher(scheme.c_str());
   return launcher ? launcher->product : "";
@@ -69,7 +77,8 @@ std::string RegisterProduct(const std::string& product, const std::string& versi
   std::string absolute = AbsoluteFolder(folder);
   CString key;
   LONG status = korvex::WriteProductKey(product.c_str(), version.c_str(), absolute.c_str(), key);
-  if (status != ERROR_SUCCESS) throw ToolError("cannot write " + Machine(key) + ": " + DescribeError(status));
+  if (status != ERROR_SUCCESS)
+    throw ToolError("cannot write " + Machine(key) + ": " + DescribeError(status, HKEY_LOCAL_MACHINE));
   return Machine(key);
 }
 
@@ -78,7 +87,8 @@ bool UnregisterProduct(const std::string& product) {
   CString subkey = korvex::ProductKeyName(product.c_str());
   LONG status = SHDeleteKeyA(HKEY_LOCAL_MACHINE, subkey);
   if (status == ERROR_FILE_NOT_FOUND) return false;
-  if (status != ERROR_SUCCESS) throw ToolError("cannot delete " + Machine(subkey) + ": " + DescribeError(status));
+  if (status != ERROR_SUCCESS)
+    throw ToolError("cannot delete " + Machine(subkey) + ": " + DescribeError(status, HKEY_LOCAL_MACHINE));
   return true;
 }
 
