@@ -122,6 +122,13 @@ KORVEX_API LSTATUS RegDeleteKeyExA(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired
 KORVEX_API LSTATUS SHDeleteKeyA(HKEY hKey, LPCSTR pszSubKey);
 // The same; a NULL subkey empties hKey itself (its subkeys and values) and keeps it.
 KORVEX_API LSTATUS RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey);
+// Linux only: the file of a root's hive (HKEY_CURRENT_USER or
+// HKEY_LOCAL_MACHINE) and, when one is found, what keeps the registry from
+// using it, for a message after a refusal ("/etc/korvex/machine.db: /etc/korvex:
+// Permission denied"). Writes at most size - 1 characters and a terminator;
+// returns the length of the whole text, 0 for any other key.
+KORVEX_API DWORD KorvexDescribeHive(HKEY root, LPSTR text, DWORD size);
+
 // Copies the keys and values below hKeySrc\lpSubKey into hKeyDest, over what is
 // there. A copy between the two hives reads the source in one transaction and
 // writes the destination in another.

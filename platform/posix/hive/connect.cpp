@@ -152,7 +152,7 @@ bool Connection::OfThisProcess() const { return generation == g_forks.load(std::
 
 LONG Hive::Locate(std::string* real) {
   std::string located;
-  LONG rc = LocateHive(path_, shared_ ? 0755 : 0700, &located);
+  LONG rc = LocateHive(path_, shared_ ? kSharedHiveFolderMode : kPrivateHiveFolderMode, &located);
   std::lock_guard<std::mutex> lock(mutex_);
   if (rc == ERROR_SUCCESS && location_.empty()) location_ = located;
   *real = location_;
