@@ -1,8 +1,9 @@
 #ifndef KORVEX_PLATFORM_H
 #define KORVEX_PLATFORM_H
 
-// The Win32 names the library is written against: the real SDK on Windows,
-// our own subset everywhere else.
+/// @file
+/// The Win32 names the library is written against: the real SDK on Windows,
+/// our own subset (the Linux layer) everywhere else.
 #if defined(_WIN32)
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN

@@ -6,26 +6,26 @@
 
 class CTimer;
 
-// Called on the thread that created the CTimer, from its message loop.
+/// Called on the thread that created the CTimer, from its message loop.
 class KORVEX_API CTimerListener {
 public:
   CTimerListener();
   CTimerListener(const CTimerListener& other);
   CTimerListener& operator=(const CTimerListener& other);
 
-  // `id` is the identifier given to CTimer::Start. The listener may start,
-  // stop or destroy `timer` from here.
+  /// `id` is the identifier given to CTimer::Start. The listener may start,
+  /// stop or destroy `timer` from here.
   virtual void OnTimer(CTimer* timer, unsigned int id) = 0;
 };
 
-// Window-message timers on the calling thread: one hidden window of the class
-// "KORVEX::TIMERWND" per object, any number of identifiers on it. The object
-// must be destroyed on the thread that created it, and timers of several
-// threads must not be created, destroyed or dispatched at the same time (they
-// share one unlocked table).
-//
-// A timer that has a window is not copied: the copy is not the one its window
-// reports to. Assignment first gives up the window the target owns.
+/// Window-message timers on the calling thread: one hidden window of the class
+/// "KORVEX::TIMERWND" per object, any number of identifiers on it. The object
+/// must be destroyed on the thread that created it, and timers of several
+/// threads must not be created, destroyed or dispatched at the same time (they
+/// share one unlocked table).
+///
+/// A timer that has a window is not copied: the copy is not the one its window
+/// reports to. Assignment first gives up the window the target owns.
 class KORVEX_API CTimer {
 public:
   CTimer(CTimerListener* listener = NULL);
@@ -33,10 +33,10 @@ public:
   virtual ~CTimer();
   CTimer& operator=(const CTimer& other);
 
-  // The listener that was set before; NULL means no calls.
+  /// The listener that was set before; NULL means no calls.
   CTimerListener* SetListener(CTimerListener* listener);
-  // Starts or restarts timer `id` every `elapse` ms; 0 stops it (and returns
-  // 1). 0 when the platform refuses, or when this object has no window.
+  /// Starts or restarts timer `id` every `elapse` ms; 0 stops it (and returns
+  /// 1). 0 when the platform refuses, or when this object has no window.
   int Start(unsigned int id, unsigned int elapse);
   void Stop(unsigned int id);
 

@@ -1,9 +1,9 @@
 #ifndef KORVEX_DETAIL_HASH_MAP_H
 #define KORVEX_DETAIL_HASH_MAP_H
 
-// Included by korvex/types.h after CString: the hash map behind CMap and the
-// string maps. Chained buckets for lookup, plus one list of all associations,
-// newest first, for enumeration.
+/// Included by korvex/types.h after CString: the hash map behind CMap and the
+/// string maps. Chained buckets for lookup, plus one list of all associations,
+/// newest first, for enumeration.
 #include <stdint.h>
 #include <string.h>
 
@@ -20,7 +20,7 @@ inline size_t MixHash(uint64_t h) {
   return static_cast<size_t>(h);
 }
 
-// FNV-1a over 8 bytes at a time, finished with a mix.
+/// FNV-1a over 8 bytes at a time, finished with a mix.
 inline size_t HashBytes(const char* p, size_t n) {
   uint64_t h = 0xcbf29ce484222325ULL ^ n;
   while (n >= 8) {
@@ -36,7 +36,7 @@ inline size_t HashBytes(const char* p, size_t n) {
   return MixHash(h);
 }
 
-// Keys compared by value: pointers and integers.
+/// Keys compared by value: pointers and integers.
 template <class K>
 struct MapKeyTraits {
   typedef K View;
@@ -45,7 +45,7 @@ struct MapKeyTraits {
   static bool Equal(const K& key, View v) { return key == v; }
 };
 
-// Strings compared byte for byte, case-sensitive; looked up by text without a copy.
+/// Strings compared byte for byte, case-sensitive; looked up by text without a copy.
 template <>
 struct MapKeyTraits<CString> {
   struct View {
@@ -94,14 +94,14 @@ public:
     return TRUE;
   }
 
-  // The stored value, or null: a lookup without a copy.
+  /// The stored value, or null: a lookup without a copy.
   template <class Q>
   const V* PLookup(const Q& key) const {
     const Node* node = Find(Traits::ViewOf(key));
     return node ? &node->value : nullptr;
   }
 
-  // Finds or inserts; a new association holds a value-initialised V.
+  /// Finds or inserts; a new association holds a value-initialised V.
   template <class Q>
   V& operator[](const Q& key) {
     typename Traits::View view = Traits::ViewOf(key);
@@ -152,7 +152,7 @@ public:
     position = reinterpret_cast<POSITION>(node->older);
   }
 
-  // The same walk without copies: the association stays in the map.
+  /// The same walk without copies: the association stays in the map.
   void GetNextAssoc(POSITION& position, const K*& key, const V*& value) const {
     const Node* node = reinterpret_cast<const Node*>(position);
     key = &node->key;

@@ -1,8 +1,8 @@
 #ifndef KORVEX_POSIX_BASE_H
 #define KORVEX_POSIX_BASE_H
 
-// Win32 base types with Win32 widths: DWORD and LONG are 32-bit on every target,
-// handles are opaque pointers.
+/// Win32 base types with Win32 widths: DWORD and LONG are 32-bit on every target,
+/// handles are opaque pointers.
 #include <stddef.h>
 #include <stdint.h>
 
@@ -92,8 +92,8 @@ typedef struct _FILETIME {
 #define ERROR_BUSY 170L
 #define ERROR_FILE_TOO_LARGE 223L
 
-// Calling conventions mean nothing here; the names stay so that declarations
-// read as they do on Windows.
+/// Calling conventions mean nothing here; the names stay so that declarations
+/// read as they do on Windows.
 #ifndef WINAPI
 #define WINAPI
 #endif

@@ -1,39 +1,39 @@
 #ifndef KORVEX_POSIX_REGISTRY_H
 #define KORVEX_POSIX_REGISTRY_H
 
-// The registry, kept in one SQLite database per hive:
-//   HKEY_CURRENT_USER   $KORVEX_REGISTRY_DIR/user.db, else $XDG_CONFIG_HOME/korvex/user.db
-//                       ($XDG_CONFIG_HOME defaults to ~/.config); the folder is made
-//                       0700 and the hive's files 0600: settings often hold secrets.
-//   HKEY_LOCAL_MACHINE  $KORVEX_REGISTRY_DIR/machine.db, else /etc/korvex/machine.db;
-//                       kept with a rollback journal, so every user who may read the
-//                       file reads the hive. A hive this process may not write refuses
-//                       writes, and opening with a write right, with ERROR_ACCESS_DENIED.
-// Beside each hive, <hive>-writes counts the writes begun and ended, so that an
-// enumeration learns without a lock that nothing changed and a change wait in
-// any process when to look again; like SQLite's files it must stay while the
-// hive is in use.
-// A hive whose folder others could swap it in (a link, a folder of another user
-// than the caller or root, or one others may write without the sticky bit) is
-// refused with ERROR_ACCESS_DENIED before anything is made there; so is a hive
-// this user may not read.
-// Every call is one transaction (or a step of one: korvex/posix/transactions.h);
-// several threads and processes may use a hive at once. Key and value names
-// compare case-insensitively (ASCII) and keep the case they were written with.
-// Subkeys enumerate in name order; values enumerate in name order too (Win32
-// leaves their order open). Predefined keys are known by
-// their low 32 bits, as on 64-bit Windows. Failures of the store itself give
-// ERROR_BADDB (not a database, corrupt), ERROR_CANTOPEN (cannot be opened or
-// created), ERROR_CANTREAD / ERROR_CANTWRITE (I/O, read-only, or a value larger
-// than the store holds, about 1 GB, refused before anything is written) or
-// ERROR_BUSY (held by another process past the busy timeout).
-//
-// Where this differs from Win32:
-// - HKEY_CLASSES_ROOT and HKEY_USERS are refused with ERROR_INVALID_HANDLE.
-// - Creating a subkey needs KEY_CREATE_SUB_KEY on the parent handle.
-// - REG_OPTION_VOLATILE is refused with ERROR_INVALID_PARAMETER: every key persists.
-// - Keys have no class, no write time and no security descriptor: those come
-//   back empty or zero.
+/// The registry, kept in one SQLite database per hive:
+///   HKEY_CURRENT_USER   $KORVEX_REGISTRY_DIR/user.db, else $XDG_CONFIG_HOME/korvex/user.db
+///                       ($XDG_CONFIG_HOME defaults to ~/.config); the folder is made
+///                       0700 and the hive's files 0600: settings often hold secrets.
+///   HKEY_LOCAL_MACHINE  $KORVEX_REGISTRY_DIR/machine.db, else /etc/korvex/machine.db;
+///                       kept with a rollback journal, so every user who may read the
+///                       file reads the hive. A hive this process may not write refuses
+///                       writes, and opening with a write right, with ERROR_ACCESS_DENIED.
+/// Beside each hive, <hive>-writes counts the writes begun and ended, so that an
+/// enumeration learns without a lock that nothing changed and a change wait in
+/// any process when to look again; like SQLite's files it must stay while the
+/// hive is in use.
+/// A hive whose folder others could swap it in (a link, a folder of another user
+/// than the caller or root, or one others may write without the sticky bit) is
+/// refused with ERROR_ACCESS_DENIED before anything is made there; so is a hive
+/// this user may not read.
+/// Every call is one transaction (or a step of one: korvex/posix/transactions.h);
+/// several threads and processes may use a hive at once. Key and value names
+/// compare case-insensitively (ASCII) and keep the case they were written with.
+/// Subkeys enumerate in name order; values enumerate in name order too (Win32
+/// leaves their order open). Predefined keys are known by
+/// their low 32 bits, as on 64-bit Windows. Failures of the store itself give
+/// ERROR_BADDB (not a database, corrupt), ERROR_CANTOPEN (cannot be opened or
+/// created), ERROR_CANTREAD / ERROR_CANTWRITE (I/O, read-only, or a value larger
+/// than the store holds, about 1 GB, refused before anything is written) or
+/// ERROR_BUSY (held by another process past the busy timeout).
+///
+/// Where this differs from Win32:
+/// - HKEY_CLASSES_ROOT and HKEY_USERS are refused with ERROR_INVALID_HANDLE.
+/// - Creating a subkey needs KEY_CREATE_SUB_KEY on the parent handle.
+/// - REG_OPTION_VOLATILE is refused with ERROR_INVALID_PARAMETER: every key persists.
+/// - Keys have no class, no write time and no security descriptor: those come
+///   back empty or zero.
 #include "korvex/posix/base.h"
 
 typedef DWORD REGSAM;
@@ -53,7 +53,7 @@ typedef LONG LSTATUS;
 #define KEY_WRITE 0x20006
 #define KEY_ALL_ACCESS 0xF003F
 #define DELETE 0x00010000L
-// Accepted and ignored: there is one view of the registry.
+/// Accepted and ignored: there is one view of the registry.
 #define KEY_WOW64_64KEY 0x0100
 #define KEY_WOW64_32KEY 0x0200
 
@@ -65,7 +65,7 @@ typedef LONG LSTATUS;
 #define REG_MULTI_SZ 7
 #define REG_QWORD 11
 
-// RegGetValueA's type filter and flags.
+/// RegGetValueA's type filter and flags.
 #define RRF_RT_REG_NONE 0x00000001
 #define RRF_RT_REG_SZ 0x00000002
 #define RRF_RT_REG_EXPAND_SZ 0x00000004
@@ -95,8 +95,8 @@ typedef LONG LSTATUS;
 
 extern "C" {
 
-// A NULL or empty subkey opens a new handle to hKey's own key. Missing keys on
-// the path are created (hKey needs KEY_CREATE_SUB_KEY for that).
+/// A NULL or empty subkey opens a new handle to hKey's own key. Missing keys on
+/// the path are created (hKey needs KEY_CREATE_SUB_KEY for that).
 KORVEX_API LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
                                    REGSAM samDesired, const LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
                                    LPDWORD lpdwDisposition);
@@ -115,39 +115,39 @@ KORVEX_API LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD
 KORVEX_API LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
                                  LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
 
-// Deletes a key without subkeys (ERROR_ACCESS_DENIED otherwise) and its values.
+/// Deletes a key without subkeys (ERROR_ACCESS_DENIED otherwise) and its values.
 KORVEX_API LSTATUS RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
 KORVEX_API LSTATUS RegDeleteKeyExA(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, DWORD Reserved);
-// Deletes a key with everything below it.
+/// Deletes a key with everything below it.
 KORVEX_API LSTATUS SHDeleteKeyA(HKEY hKey, LPCSTR pszSubKey);
-// The same; a NULL subkey empties hKey itself (its subkeys and values) and keeps it.
+/// The same; a NULL subkey empties hKey itself (its subkeys and values) and keeps it.
 KORVEX_API LSTATUS RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey);
-// Copies the keys and values below hKeySrc\lpSubKey into hKeyDest, over what is
-// there. A copy between the two hives reads the source in one transaction and
-// writes the destination in another.
+/// Copies the keys and values below hKeySrc\lpSubKey into hKeyDest, over what is
+/// there. A copy between the two hives reads the source in one transaction and
+/// writes the destination in another.
 KORVEX_API LSTATUS RegCopyTreeA(HKEY hKeySrc, LPCSTR lpSubKey, HKEY hKeyDest);
 
-// lpcbMaxValueLen is the longest data as RegQueryValueExA hands it out: text
-// in bytes of the ANSI code page, enough for a buffer of the ANSI calls.
-// Windows keeps text in UTF-16 and reports its size in those bytes, for
-// single-byte code pages twice as much.
+/// lpcbMaxValueLen is the longest data as RegQueryValueExA hands it out: text
+/// in bytes of the ANSI code page, enough for a buffer of the ANSI calls.
+/// Windows keeps text in UTF-16 and reports its size in those bytes, for
+/// single-byte code pages twice as much.
 KORVEX_API LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
                                     LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
                                     LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
                                     LPDWORD lpcbSecurityDescriptor, LPFILETIME lpftLastWriteTime);
-// REG_EXPAND_SZ data comes back expanded (ExpandEnvironmentStringsA) as REG_SZ
-// unless RRF_NOEXPAND is given.
+/// REG_EXPAND_SZ data comes back expanded (ExpandEnvironmentStringsA) as REG_SZ
+/// unless RRF_NOEXPAND is given.
 KORVEX_API LSTATUS RegGetValueA(HKEY hkey, LPCSTR lpSubKey, LPCSTR lpValue, DWORD dwFlags, LPDWORD pdwType,
                                 LPVOID pvData, LPDWORD pcbData);
-// Creates the subkey when it is missing.
+/// Creates the subkey when it is missing.
 KORVEX_API LSTATUS RegSetKeyValueA(HKEY hKey, LPCSTR lpSubKey, LPCSTR lpValueName, DWORD dwType, LPCVOID lpData,
                                    DWORD cbData);
 KORVEX_API LSTATUS RegDeleteKeyValueA(HKEY hKey, LPCSTR lpSubKey, LPCSTR lpValueName);
-// The default value of a subkey, as text.
+/// The default value of a subkey, as text.
 KORVEX_API LSTATUS RegQueryValueA(HKEY hKey, LPCSTR lpSubKey, LPSTR lpData, PLONG lpcbData);
 KORVEX_API LSTATUS RegSetValueA(HKEY hKey, LPCSTR lpSubKey, DWORD dwType, LPCSTR lpData, DWORD cbData);
 KORVEX_API LSTATUS RegOpenCurrentUser(REGSAM samDesired, PHKEY phkResult);
-// Makes the hive's committed changes durable on disk.
+/// Makes the hive's committed changes durable on disk.
 KORVEX_API LSTATUS RegFlushKey(HKEY hKey);
 }
 

@@ -1,9 +1,9 @@
 #ifndef KORVEX_POSIX_THREADS_H
 #define KORVEX_POSIX_THREADS_H
 
-// Threads, events and waiting. Threads, events and change notifications are
-// HANDLEs of one kind: CloseHandle releases them and the wait functions wait
-// for them. Handle values are not reused while the process lives.
+/// Threads, events and waiting. Threads, events and change notifications are
+/// HANDLEs of one kind: CloseHandle releases them and the wait functions wait
+/// for them. Handle values are not reused while the process lives.
 #include "korvex/posix/base.h"
 
 typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID);
@@ -29,27 +29,27 @@ typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID);
 
 extern "C" {
 
-// CREATE_SUSPENDED is not supported.
+/// CREATE_SUSPENDED is not supported.
 KORVEX_API HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, size_t stackSize, LPTHREAD_START_ROUTINE start,
                                LPVOID parameter, DWORD creationFlags, LPDWORD threadId);
 KORVEX_API BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
 KORVEX_API DWORD GetCurrentThreadId(void);
-// Threads cannot be cut off at any point here. The thread is marked: every
-// call of this layer that it is blocked in, or makes later, fails at once
-// (ERROR_OPERATION_ABORTED), and its exit code is exitCode. From another thread
-// this returns once the thread is out of such calls; it never waits for a
-// window procedure. The handle is signalled when the thread function returns.
+/// Threads cannot be cut off at any point here. The thread is marked: every
+/// call of this layer that it is blocked in, or makes later, fails at once
+/// (ERROR_OPERATION_ABORTED), and its exit code is exitCode. From another thread
+/// this returns once the thread is out of such calls; it never waits for a
+/// window procedure. The handle is signalled when the thread function returns.
 KORVEX_API BOOL TerminateThread(HANDLE thread, DWORD exitCode);
 
-// Unnamed events only: a name gives ERROR_NOT_SUPPORTED.
+/// Unnamed events only: a name gives ERROR_NOT_SUPPORTED.
 KORVEX_API HANDLE CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState, LPCSTR name);
 KORVEX_API BOOL SetEvent(HANDLE event);
 KORVEX_API BOOL ResetEvent(HANDLE event);
 
-// Unnamed mutexes only: a name gives ERROR_NOT_SUPPORTED. A mutex whose owner
-// ends without releasing it stays owned; WAIT_ABANDONED is never returned.
+/// Unnamed mutexes only: a name gives ERROR_NOT_SUPPORTED. A mutex whose owner
+/// ends without releasing it stays owned; WAIT_ABANDONED is never returned.
 KORVEX_API HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCSTR name);
-// ERROR_NOT_OWNER from a thread that does not own the mutex.
+/// ERROR_NOT_OWNER from a thread that does not own the mutex.
 KORVEX_API BOOL ReleaseMutex(HANDLE mutex);
 
 KORVEX_API DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);

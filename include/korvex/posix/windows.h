@@ -1,10 +1,10 @@
 #ifndef KORVEX_POSIX_WINDOWS_H
 #define KORVEX_POSIX_WINDOWS_H
 
-// Window classes, windows, message queues and timers. Every thread gets a
-// message queue on its first call; a window belongs to the thread that created
-// it and its procedure runs on that thread only. Window handles count up and are
-// not reused while the process lives.
+/// Window classes, windows, message queues and timers. Every thread gets a
+/// message queue on its first call; a window belongs to the thread that created
+/// it and its procedure runs on that thread only. Window handles count up and are
+/// not reused while the process lives.
 #include "korvex/posix/base.h"
 
 typedef WORD ATOM;
@@ -91,43 +91,43 @@ typedef struct tagMSG {
 
 extern "C" {
 
-// Class names compare case-insensitively; a class is told apart by its name
-// and its instance.
+/// Class names compare case-insensitively; a class is told apart by its name
+/// and its instance.
 KORVEX_API ATOM RegisterClassA(const WNDCLASSA* wndClass);
 KORVEX_API BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);
 KORVEX_API BOOL GetClassInfoA(HINSTANCE instance, LPCSTR className, LPWNDCLASSA wndClass);
 
-// Sends WM_NCCREATE and WM_CREATE. Position, size, style and parent are kept
-// nowhere: windows are never shown.
+/// Sends WM_NCCREATE and WM_CREATE. Position, size, style and parent are kept
+/// nowhere: windows are never shown.
 KORVEX_API HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
                                 int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
-// Only the owning thread destroys a window: WM_DESTROY, then WM_NCDESTROY, then
-// its timers and queued messages are gone.
+/// Only the owning thread destroys a window: WM_DESTROY, then WM_NCDESTROY, then
+/// its timers and queued messages are gone.
 KORVEX_API BOOL DestroyWindow(HWND window);
 KORVEX_API BOOL IsWindow(HWND window);
-// WM_NCCREATE gives TRUE, WM_CLOSE destroys the window, all else gives 0.
+/// WM_NCCREATE gives TRUE, WM_CLOSE destroys the window, all else gives 0.
 KORVEX_API LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Sent messages are handled first, then posted ones, then WM_QUIT, then due
-// timers. Waits without spinning. -1 for a bad window filter or when the
-// thread was terminated.
+/// Sent messages are handled first, then posted ones, then WM_QUIT, then due
+/// timers. Waits without spinning. -1 for a bad window filter or when the
+/// thread was terminated.
 KORVEX_API BOOL GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax);
 KORVEX_API BOOL PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg);
-// No keyboard input exists, so there is nothing to translate: FALSE.
+/// No keyboard input exists, so there is nothing to translate: FALSE.
 KORVEX_API BOOL TranslateMessage(const MSG* msg);
 KORVEX_API LRESULT DispatchMessageA(const MSG* msg);
-// A NULL window posts to the calling thread.
+/// A NULL window posts to the calling thread.
 KORVEX_API BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 KORVEX_API BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
 KORVEX_API void PostQuitMessage(int exitCode);
-// To a window of another thread: waits until that thread has handled it,
-// handling messages sent to this thread meanwhile. 0 when it cannot be
-// delivered (the window or its thread went away, this thread was terminated).
+/// To a window of another thread: waits until that thread has handled it,
+/// handling messages sent to this thread meanwhile. 0 when it cannot be
+/// delivered (the window or its thread went away, this thread was terminated).
 KORVEX_API LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Periods below USER_TIMER_MINIMUM are raised to it. A NULL window makes a
-// thread timer, whose identifier SetTimer picks unless it names one of this
-// thread's timers.
+/// Periods below USER_TIMER_MINIMUM are raised to it. A NULL window makes a
+/// thread timer, whose identifier SetTimer picks unless it names one of this
+/// thread's timers.
 KORVEX_API UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerFunc);
 KORVEX_API BOOL KillTimer(HWND window, UINT_PTR id);
 }
