@@ -1,8 +1,13 @@
 #ifndef KORVEX_PATHS_H
 #define KORVEX_PATHS_H
 
-/// Windows-style paths (backslash separators; "C:\dir" and "\\server\share") and
+/// @file
+/// Path composition and simple file-system queries.
+
+/// @defgroup paths Paths and files
+/// Windows-style paths (backslash separators; `"C:\dir"` and `"\\server\share"`) and
 /// simple file-system queries. Nothing is kept between calls.
+/// @{
 #include "korvex/export.h"
 #include "korvex/types.h"
 
@@ -18,10 +23,10 @@ KORVEX_API int EnsureFolderExist(const char* path);
 /// Joins with exactly one backslash between; 0, with `path` unchanged, when
 /// `path` is empty or `name` is NULL.
 KORVEX_API int AppendPath(CString& path, const char* name);
-/// Joins an absolute `path` ("\\..." or a third character "\") with `name`,
+/// Joins an absolute `path` (`"\\..."` or a backslash as third character) with `name`,
 /// which may be a drive path, a rooted path or a relative path whose "." and ".."
 /// components are resolved. 0, with `path` unchanged, when `name` is NULL or
-/// `path` is not absolute. ".." goes on cutting past the root ("C:\a" with
+/// `path` is not absolute. ".." goes on cutting past the root (`"C:\a"` with
 /// ".." gives "C:"): check untrusted names first.
 KORVEX_API int AppendPathEx(CString& path, const char* name);
 
@@ -40,5 +45,7 @@ KORVEX_API int SplitNameForSaveAs(const char* name, CString& base, unsigned int&
 /// that matches "*.ext", until it returns 0. 1 when at least one entry matched.
 /// The name is valid only during the call.
 KORVEX_API int EnumFile(const char* folder, const char* ext, int (*callback)(const char* name, long data), long data);
+
+/// @}
 
 #endif

@@ -1,9 +1,16 @@
 #ifndef KORVEX_SETTINGS_H
 #define KORVEX_SETTINGS_H
 
+/// @file
+/// INI files in memory and on disk, and the option store.
 #include "korvex/export.h"
 #include "korvex/platform.h"
 #include "korvex/types.h"
+
+/// @defgroup settings Settings
+/// INI files in memory and on disk, and the option store that keeps a
+/// product's named integers and texts in a profile file or the registry.
+/// @{
 
 /// An INI file in memory: sections of keys of text values. Names compare
 /// exactly. Every read and write names its file; the model is tied to none.
@@ -16,6 +23,7 @@ class KORVEX_API CIniFile {
 public:
   /// Reads the file when a path is given; a failed read leaves the model empty.
   CIniFile(const char* path = NULL);
+  /// Releases the model.
   virtual ~CIniFile();
   CIniFile(const CIniFile&) = delete;
   CIniFile& operator=(const CIniFile&) = delete;
@@ -23,14 +31,18 @@ public:
   /// Adds the file's sections and keys; 0 when it cannot be opened.
   int Read(const char* path);
 
-  /// Lookups never add a section or a key.
   /// atoi of the value (wrapping modulo 2^32 on overflow); the default when
-  /// missing, or when atoi gives 0 for any text but "0".
+  /// missing, or when atoi gives 0 for any text but "0". Lookups never add a
+  /// section or a key.
   int GetValue(const char* section, const char* key, int defaultValue) const;
+  /// The value, or the default when missing.
   CString GetValue(const char* section, const char* key, const char* defaultValue) const;
 
+  /// @{
+  /// Sets the key's value (as decimal text), adding the section and the key as needed.
   void SetValue(const char* section, const char* key, int value);
   void SetValue(const char* section, const char* key, const char* value);
+  /// @}
   /// Stored as padded Base64 text. Data whose text would not fit a string
   /// (more than 1,610,612,733 bytes) is not stored: the model stays as it was.
   void SetValue(const char* section, const char* key, const unsigned char* data, unsigned long length);
@@ -61,9 +73,14 @@ class CRegistry;
 /// default. An open store is not copied: a copy shares its keys.
 class KORVEX_API COptionStorage {
 public:
+  /// A closed store.
   COptionStorage();
+  /// @{
+  /// Copies the store's state; the copy shares the source's keys.
   COptionStorage(const COptionStorage& other);
   COptionStorage& operator=(const COptionStorage& other);
+  /// @}
+  /// Closes the store.
   virtual ~COptionStorage();
 
   /// Each open fails with 0 on a store already open. The path is used as given;
@@ -72,10 +89,11 @@ public:
   /// `fileName` (NULL: "setup.ini") in `subfolder` (NULL: none) of the user's
   /// application-data folder. The subfolder is not created.
   int OpenIniFile(const char* subfolder, const char* fileName);
-  /// HKEY_CURRENT_USER\SOFTWARE\first\second, created as needed; a NULL name is left out.
+  /// `HKEY_CURRENT_USER\SOFTWARE\first\second`, created as needed; a NULL name is left out.
   int OpenRegistry(const char* first, const char* second);
   /// `registry` nonzero: OpenRegistry(first, second), else OpenIniFile(first, second).
   int Open(const char* first, const char* second, int registry);
+  /// Closes the store; it may be opened again.
   void Close();
 
   /// NULL or empty selects no section. In registry mode the section's key is
@@ -97,5 +115,7 @@ private:
   CRegistry* m_current;
   CRegistry* m_root;
 };
+
+/// @}
 
 #endif

@@ -68,7 +68,7 @@ public:
   /// Compare and the comparison operators share one rule: unsigned bytes over
   /// the whole stored length, embedded zero bytes included, and a text that is
   /// the start of the other sorts first. A C text argument is its bytes up to
-  /// its zero byte (NULL: the empty text), so "a\0b" differs from "a".
+  /// its zero byte (NULL: the empty text), so `"a\0b"` differs from "a".
   int Compare(const char* text) const;
   /// As C texts, up to the first zero byte, with the platform's case folding.
   int CompareNoCase(const char* text) const;
@@ -250,9 +250,9 @@ struct StdioFileState;
 ///   modeNoTruncate is added: then the content stays and every write goes to
 ///   the end, while reading starts at the beginning; without modeCreate the
 ///   file must exist and is read and written from its start;
-/// - typeText (the default): lines end in "\r\n" on disk, and reading accepts
-///   "\n" and "\r\n"; typeBinary: no translation, a line ends at "\n" and
-///   keeps a "\r" before it.
+/// - typeText (the default): lines end in `"\r\n"` on disk, and reading accepts
+///   `"\n"` and `"\r\n"`; typeBinary: no translation, a line ends at `"\n"` and
+///   keeps a `"\r"` before it.
 /// Open refuses (FALSE) any other flag, modeWrite with modeReadWrite,
 /// typeText with typeBinary, and modeCreate without write access.
 class KORVEX_API CStdioFile {
@@ -264,7 +264,7 @@ public:
     modeReadWrite = 0x0002,   ///< Read and write at one position.
     modeCreate = 0x1000,      ///< Create, or truncate unless modeNoTruncate.
     modeNoTruncate = 0x2000,  ///< With modeCreate: keep the content, write at the end.
-    typeText = 0x4000,        ///< Lines end in "\r\n" on disk (the default).
+    typeText = 0x4000,        ///< Lines end in `"\r\n"` on disk (the default).
     typeBinary = 0x8000,      ///< No translation.
   };
 

@@ -1,9 +1,17 @@
 #ifndef KORVEX_URL_H
 #define KORVEX_URL_H
 
+/// @file
+/// The URL record, module loading, finding a product and launching it.
 #include "korvex/export.h"
 #include "korvex/platform.h"
 #include "korvex/types.h"
+
+/// @defgroup url URLs, modules and launching
+/// A URL record with a positional parser and a writer with percent-encoding;
+/// loading a module and reading its version; finding a product's program and
+/// starting the product that serves a URL's scheme.
+/// @{
 
 /// A URL record in the form
 ///   [scheme "://"] [user [":" password] "@"] host [":" port] ["/" path]
@@ -11,7 +19,9 @@
 /// The text members hold decoded text; m_nPort 0 means no port.
 class KORVEX_API CUrlInfo {
 public:
+  /// An empty record: empty texts, no port, no parameters.
   CUrlInfo();
+  /// Releases the record.
   virtual ~CUrlInfo();
   /// The parameter map cannot be copied.
   CUrlInfo(const CUrlInfo&) = delete;
@@ -32,13 +42,13 @@ public:
   /// text would be longer than a string holds (INT_MAX bytes).
   int MakeURL(CString& url) const;
 
-  CString m_strScheme;
-  CString m_strUser;
-  CString m_strPassword;
-  CString m_strHost;
-  unsigned short m_nPort;
-  CString m_strPath;
-  CMapStringToString m_mapParams;
+  CString m_strScheme;            ///< "ssh", without "://".
+  CString m_strUser;              ///< The user name.
+  CString m_strPassword;          ///< The password.
+  CString m_strHost;              ///< The host name or address.
+  unsigned short m_nPort;         ///< The port; 0 for none.
+  CString m_strPath;              ///< The path, without its leading "/".
+  CMapStringToString m_mapParams; ///< The query's values by name; read them with Lookup.
 };
 
 /// A module (a DLL, a shared object on POSIX) loaded for the object's lifetime.
@@ -54,9 +64,13 @@ public:
   /// LoadLibraryA on the path; a failure leaves the handle NULL. A nonzero
   /// autoFree makes the destructor free the module.
   CDllLoader(const char* path, int autoFree);
+  /// Frees the module when this object loaded it with the free flag.
   virtual ~CDllLoader();
+  /// @{
+  /// Shares the source's module (see the class notes).
   CDllLoader(const CDllLoader& other);
   CDllLoader& operator=(const CDllLoader& other);
+  /// @}
 
   /// 1 when the module is loaded.
   int IsLoaded();
@@ -68,14 +82,14 @@ public:
   int GetVersion(unsigned long* version);
 
 protected:
-  HMODULE m_hModule;
-  int m_bAutoFree;
+  HMODULE m_hModule; ///< The module, or NULL.
+  int m_bAutoFree;   ///< Nonzero: the destructor frees the module.
 };
 
 /// Finds a product's executable (`product` is its base name, "Torvik" say):
 /// beside the calling program with the program's own extension (result 3),
-/// else the folder in HKEY_LOCAL_MACHINE\Software\Quorvanta\<product>\<version>
-/// ("Path"), else the suite's folder (Software\Quorvanta\Vantoria\<version>)
+/// else the folder in `HKEY_LOCAL_MACHINE\Software\Quorvanta\<product>\<version>`
+/// ("Path"), else the suite's folder (`Software\Quorvanta\Vantoria\<version>`)
 /// when the product's file is there. A registry result is the leading number of
 /// the version text. 0 when the product is not found; `path` is then not
 /// meaningful. The product's own key is trusted without looking for the file.
@@ -94,8 +108,13 @@ KORVEX_API unsigned int GetProductPath(const char* product, CString& path);
 /// smuggle in arguments of its own: "xdmcp://a%20-b" starts Quellbar with
 /// ":[0] -query a -b", and a tab, a quote or another control byte in any field
 /// splits a "-url" text the same way. Check such URLs with IsSafeToLaunch first.
+/// @name ExecuteURL
+/// @{
+
+/// The URL as text, or as a record.
 KORVEX_API int ExecuteURL(const char* url);
 KORVEX_API int ExecuteURL(const CUrlInfo& url);
+/// @}
 
 /// 1 when ExecuteURL serves the record's scheme and no field that reaches the
 /// started product's parameters (the host for "xdm" and "xdmcp", every field for
@@ -106,5 +125,7 @@ KORVEX_API int IsSafeToLaunch(const CUrlInfo& url);
 /// port other than 1 to 65535 in plain decimal digits, which the record would
 /// keep only the low 16 bits of ("ssh://h:99999" would reach port 34463).
 KORVEX_API int IsSafeToLaunch(const char* url);
+
+/// @}
 
 #endif

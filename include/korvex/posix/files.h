@@ -58,7 +58,7 @@ KORVEX_API FILE* _fsopen(const char* fileName, const char* mode, int shareFlag);
 KORVEX_API long long _ftelli64(FILE* stream);
 KORVEX_API int _fseeki64(FILE* stream, long long offset, int origin);
 
-/// Drive ("X:" at the start only), folder (through the last "\" or "/"), name,
+/// Drive ("X:" at the start only), folder (through the last `"\"` or "/"), name,
 /// extension (from the last dot of the name). A part too long for its buffer
 /// (_MAX_DRIVE, _MAX_DIR, _MAX_FNAME, _MAX_EXT) is cut to the buffer less its
 /// terminator, as the products' original runtime did (today's Windows runtimes

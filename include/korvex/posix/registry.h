@@ -122,7 +122,7 @@ KORVEX_API LSTATUS RegDeleteKeyExA(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired
 KORVEX_API LSTATUS SHDeleteKeyA(HKEY hKey, LPCSTR pszSubKey);
 /// The same; a NULL subkey empties hKey itself (its subkeys and values) and keeps it.
 KORVEX_API LSTATUS RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey);
-/// Copies the keys and values below hKeySrc\lpSubKey into hKeyDest, over what is
+/// Copies the keys and values below `hKeySrc\lpSubKey` into hKeyDest, over what is
 /// there. A copy between the two hives reads the source in one transaction and
 /// writes the destination in another.
 KORVEX_API LSTATUS RegCopyTreeA(HKEY hKeySrc, LPCSTR lpSubKey, HKEY hKeyDest);
