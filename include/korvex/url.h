@@ -93,6 +93,9 @@ protected:
 /// when the product's file is there. A registry result is the leading number of
 /// the version text. 0 when the product is not found; `path` is then not
 /// meaningful. The product's own key is trusted without looking for the file.
+/// @windiff The program's name is the product's name with the
+/// platform's executable suffix: none on Linux, so the product `Torvik` is a
+/// file named `Torvik`, beside the caller or in the registered folder.
 KORVEX_API unsigned int GetProductPath(const char* product, CString& path);
 
 /// Starts the product that serves the URL's scheme, without waiting for it:

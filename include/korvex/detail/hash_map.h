@@ -1,17 +1,23 @@
 #ifndef KORVEX_DETAIL_HASH_MAP_H
 #define KORVEX_DETAIL_HASH_MAP_H
 
+/// @file
 /// Included by korvex/types.h after CString: the hash map behind CMap and the
 /// string maps. Chained buckets for lookup, plus one list of all associations,
 /// newest first, for enumeration.
 #include <stdint.h>
 #include <string.h>
 
+/// A place in a map's enumeration; NULL past the end.
+/// @ingroup frame
 typedef struct __POSITION {
 } * POSITION;
 
 namespace korvex {
+/// What the library's headers need but a program does not name.
 namespace detail {
+
+/// @cond INTERNAL
 
 inline size_t MixHash(uint64_t h) {
   h ^= h >> 33;
@@ -63,6 +69,11 @@ struct MapKeyTraits<CString> {
   }
 };
 
+/// @endcond
+
+/// The map behind CMap and the string maps: CMapStringToString,
+/// CMapStringToPtr and CMapPtrToPtr inherit these members. Keys of CString
+/// are compared byte for byte and may be looked up by C text without a copy.
 template <class K, class V>
 class HashMap {
   typedef MapKeyTraits<K> Traits;
@@ -77,15 +88,22 @@ class HashMap {
   };
 
 public:
+  /// An empty map.
   HashMap() : m_buckets(nullptr), m_bucketCount(0), m_count(0), m_newest(nullptr) {}
+  /// Removes every association.
   ~HashMap() { RemoveAll(); }
   HashMap(const HashMap&) = delete;
   HashMap& operator=(const HashMap&) = delete;
 
+  /// @{
+  /// The number of associations.
   int GetCount() const { return static_cast<int>(m_count); }
   int GetSize() const { return GetCount(); }
+  /// @}
+  /// Nonzero when the map holds nothing.
   BOOL IsEmpty() const { return m_count == 0; }
 
+  /// Copies the value of `key` into `value`; FALSE when the key is absent.
   template <class Q>
   BOOL Lookup(const Q& key, V& value) const {
     const Node* node = Find(Traits::ViewOf(key));
@@ -110,11 +128,13 @@ public:
     return Insert(K(key), hash)->value;
   }
 
+  /// Sets the value of `key`, adding the association as needed.
   template <class Q>
   void SetAt(const Q& key, const V& value) {
     (*this)[key] = value;
   }
 
+  /// Removes the association of `key`; FALSE when it is absent.
   template <class Q>
   BOOL RemoveKey(const Q& key) {
     if (m_count == 0) return FALSE;
@@ -131,6 +151,7 @@ public:
     return TRUE;
   }
 
+  /// Removes every association.
   void RemoveAll() {
     Node* node = m_newest;
     while (node) {
@@ -143,8 +164,10 @@ public:
     ReleaseBuckets();
   }
 
+  /// The start of an enumeration, newest association first; NULL for an empty map.
   POSITION GetStartPosition() const { return reinterpret_cast<POSITION>(m_newest); }
 
+  /// The association at `position`, which moves on to the next (NULL past the last).
   void GetNextAssoc(POSITION& position, K& key, V& value) const {
     const Node* node = reinterpret_cast<const Node*>(position);
     key = node->key;

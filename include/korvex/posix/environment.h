@@ -16,7 +16,7 @@ extern "C" {
 /// as written. Names are case-sensitive, as POSIX has them. Returns the size of
 /// the result with its terminator; it is written only when lpDst holds that
 /// many bytes. 0 for a NULL source.
-/// @windiff ExpandEnvironmentStringsA: variable names are case-sensitive.
+/// @windiff Variable names are case-sensitive.
 KORVEX_API DWORD ExpandEnvironmentStringsA(LPCSTR lpSrc, LPSTR lpDst, DWORD nSize);
 }
 

@@ -10,7 +10,7 @@
 /// @defgroup layer_files Files and folders
 /// @ingroup layer
 /// Finding files, attributes, folders, the runtime's stream and path calls.
-/// @windiff Files and folders: every backslash in a path is a separator, in
+/// @windiff Every backslash in a path is a separator, in
 /// this and every other call of the layer that takes a path (profile files,
 /// modules, ShellExecuteA), so the library's backslash-joined paths reach the
 /// right file.
@@ -70,7 +70,7 @@ extern "C" {
 /// nothing but wildcards also matches the end of a name, so "*.*" matches every
 /// name. A last component without wildcards finds that one entry. File times are
 /// 100 ns ticks since 1601.
-/// @windiff FindFirstFileA: POSIX keeps no creation time, so the last write
+/// @windiff POSIX keeps no creation time, so the last write
 /// time stands in for it. cAlternateFileName stays empty.
 KORVEX_API HANDLE FindFirstFileA(LPCSTR fileName, LPWIN32_FIND_DATAA findData);
 /// The next match of the search.
@@ -79,11 +79,11 @@ KORVEX_API BOOL FindNextFileA(HANDLE findFile, LPWIN32_FIND_DATAA findData);
 KORVEX_API BOOL FindClose(HANDLE findFile);
 
 /// Directory, read-only, hidden; FILE_ATTRIBUTE_NORMAL when none of them applies.
-/// @windiff GetFileAttributesA: read-only is no write permission for the
+/// @windiff Read-only is no write permission for the
 /// owner, hidden a name that begins with a dot.
 KORVEX_API DWORD GetFileAttributesA(LPCSTR fileName);
 /// Creates one folder.
-/// @windiff CreateDirectoryA: the security attributes are ignored; the folder
+/// @windiff The security attributes are ignored; the folder
 /// gets the process's umask.
 KORVEX_API BOOL CreateDirectoryA(LPCSTR pathName, LPSECURITY_ATTRIBUTES securityAttributes);
 
@@ -91,7 +91,7 @@ KORVEX_API BOOL CreateDirectoryA(LPCSTR pathName, LPSECURITY_ATTRIBUTES security
 /// @{
 
 /// The runtime's stream calls: fopen with a Win32 path, and 64-bit positions.
-/// @windiff _fsopen: the sharing mode is ignored; POSIX files are always shared.
+/// @windiff The sharing mode is ignored; POSIX files are always shared.
 KORVEX_API FILE* _fsopen(const char* fileName, const char* mode, int shareFlag);
 KORVEX_API long long _ftelli64(FILE* stream);
 KORVEX_API int _fseeki64(FILE* stream, long long offset, int origin);
@@ -101,7 +101,7 @@ KORVEX_API int _fseeki64(FILE* stream, long long offset, int origin);
 /// extension (from the last dot of the name). A part too long for its buffer
 /// (_MAX_DRIVE, _MAX_DIR, _MAX_FNAME, _MAX_EXT) is cut to the buffer less its
 /// terminator; NULL outputs are skipped.
-/// @windiff _splitpath: a part too long for its buffer is cut, as the
+/// @windiff A part too long for its buffer is cut, as the
 /// products' original runtime did; today's Windows runtimes empty every
 /// output instead.
 KORVEX_API void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext);

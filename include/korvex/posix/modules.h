@@ -48,7 +48,7 @@ KORVEX_API HMODULE LoadLibraryA(LPCSTR fileName);
 KORVEX_API BOOL FreeLibrary(HMODULE module);
 /// The export of that name (NULL module: the program's own); NULL with
 /// ERROR_PROC_NOT_FOUND when there is none.
-/// @windiff GetProcAddress: exports by ordinal do not exist.
+/// @windiff Exports by ordinal do not exist.
 KORVEX_API FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 
 /// NULL gives the handle of the executable's module; a name gives the handle of

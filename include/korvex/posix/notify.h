@@ -42,7 +42,7 @@ extern "C" {
 
 /// A change handle for the folder. With watchSubtree, folders created below
 /// the folder later are watched too.
-/// @windiff FindFirstChangeNotificationA: the filters map onto inotify:
+/// @windiff The filters map onto inotify:
 /// FILE_NAME and DIR_NAME on entries created, deleted or renamed; SIZE and
 /// LAST_WRITE on writes; ATTRIBUTES and SECURITY on metadata changes;
 /// LAST_ACCESS on reads; CREATION on entries created.
@@ -57,7 +57,7 @@ KORVEX_API BOOL FindCloseChangeNotification(HANDLE changeHandle);
 /// or another: REG_NOTIFY_CHANGE_NAME for subkeys added or removed,
 /// REG_NOTIFY_CHANGE_LAST_SET for values set or deleted. A wait on a key
 /// that is deleted fails with ERROR_KEY_DELETED. The key needs KEY_NOTIFY.
-/// @windiff RegNotifyChangeKeyValue: keys carry no attributes or security, so
+/// @windiff Keys carry no attributes or security, so
 /// REG_NOTIFY_CHANGE_ATTRIBUTES and REG_NOTIFY_CHANGE_SECURITY never fire alone.
 KORVEX_API LSTATUS RegNotifyChangeKeyValue(HKEY key, BOOL watchSubtree, DWORD notifyFilter, HANDLE event,
                                            BOOL asynchronous);

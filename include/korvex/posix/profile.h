@@ -9,12 +9,12 @@
 /// @ingroup layer
 /// The GetPrivateProfile* and WritePrivateProfile* calls.
 ///
-/// @windiff Profile files: a file name without a folder is looked up in the
+/// @windiff A file name without a folder is looked up in the
 /// folder that stands in for the Windows folder: `$XDG_CONFIG_HOME/korvex/`
 /// (default `~/.config/korvex/`), created on the first write, readable by its
 /// owner alone. Backslashes in names are path separators.
 ///
-/// @windiff Profile files: there is no win.ini. With a NULL file name reads
+/// @windiff There is no win.ini. With a NULL file name reads
 /// give their defaults and set ERROR_FILE_NOT_FOUND, as for a missing file,
 /// and writes fail with ERROR_FILE_NOT_FOUND. An empty file name reads the
 /// same way and fails writes with ERROR_ACCESS_DENIED.
@@ -22,10 +22,13 @@
 /// The file is text: "[section]" lines, "key=value" lines, lines starting with ';'
 /// kept as comments. Lines end at CR, LF or CR LF; written files end lines with
 /// CR LF. A zero byte ends the text of its line, and zero bytes at the end of the
-/// file are no line. Sections and keys compare case-insensitively (ASCII);
+/// file are no line. Sections and keys compare case-insensitively;
 /// spaces around names and values are ignored, and a value enclosed in a
 /// matching pair of quotes (" or ') reads without them. When a section or a
 /// key appears twice, the first one counts.
+///
+/// @windiff Section and key names compare case-insensitively by ASCII
+/// letters alone.
 ///
 /// @windiff Profile files are bounded, so that a corrupt or hostile file
 /// cannot take the process's memory: reads take the first 4 MiB of a file and
@@ -36,7 +39,7 @@
 /// file longer than 4 MiB or a line longer than 64 KiB, fail with
 /// ERROR_FILE_TOO_LARGE and leave the file as it was.
 ///
-/// @windiff Profile files: anything but a plain file (a FIFO, a device, a
+/// @windiff Anything but a plain file (a FIFO, a device, a
 /// folder) is refused by reads and writes alike, without blocking, with
 /// ERROR_ACCESS_DENIED.
 ///
@@ -56,7 +59,7 @@
 /// write fails and the file stays as it was. The new file keeps the old one's
 /// mode, and its owner and group where the writer may give them.
 ///
-/// @windiff Profile files: symbolic links in the name are followed, and the
+/// @windiff Symbolic links in the name are followed, and the
 /// file they lead to is locked and replaced; a link in a sticky folder that
 /// everyone may write to, at the name or at any folder of the path, is
 /// followed only when it belongs to the writer or to the folder's owner
