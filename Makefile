@@ -8,6 +8,7 @@ FUZZ_SECONDS ?= 60
 WIN32_BUILD ?= build-win32
 WIN64_BUILD ?= build-win64
 PACKAGE_BUILD ?= build-package
+DOCS_BUILD ?= build-docs
 JOBS       ?= $(shell nproc)
 # ON turns compiler warnings in our own targets into errors (.ci/run does).
 KORVEX_WERROR ?= OFF
@@ -15,7 +16,7 @@ KORVEX_WERROR ?= OFF
 CONFIGURE  = cmake -DKORVEX_WERROR=$(KORVEX_WERROR)
 MUTANTS    ?= 200
 
-.PHONY: all deps build test test-faults sanitize tsan bench format fuzz mutants demo windows wine-test package package-test clean
+.PHONY: all deps build test test-faults sanitize tsan bench format fuzz mutants demo windows wine-test package package-test docs clean
 
 all: build
 
@@ -111,8 +112,13 @@ demo: deps
 	@cmake --build $(BUILD) --target korvex_tool -j $(JOBS)
 	@$(BUILD)/tools/korvex demo $(BUILD)/demo
 
+# The reference (HTML) in $(DOCS_BUILD)/html; fails on any undocumented public declaration.
+docs:
+	@scripts/deps.sh docs
+	@scripts/docs $(DOCS_BUILD)
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(WIN32_BUILD) $(WIN64_BUILD) $(PACKAGE_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(WIN32_BUILD) $(WIN64_BUILD) $(PACKAGE_BUILD) $(DOCS_BUILD)
 
 # Debian packages (libkorvex3, libkorvex-dev, korvex-tools) in $(PACKAGE_BUILD).
 package:

@@ -47,7 +47,7 @@ public:
   CString m_strPassword;          ///< The password.
   CString m_strHost;              ///< The host name or address.
   unsigned short m_nPort;         ///< The port; 0 for none.
-  CString m_strPath;              ///< The path, without its leading "/".
+  CString m_strPath;              ///< The path with its leading "/", as "/srv/logs".
   CMapStringToString m_mapParams; ///< The query's values by name; read them with Lookup.
 };
 
