@@ -120,16 +120,17 @@ docs:
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(WIN32_BUILD) $(WIN64_BUILD) $(PACKAGE_BUILD) $(DOCS_BUILD)
 
-# Debian packages (libkorvex3, libkorvex-dev, korvex-tools) in $(PACKAGE_BUILD).
+# Debian packages (libkorvex3, libkorvex-dev, korvex-tools, libkorvex-doc, and the
+# -dbgsym packages of the first and third) in $(PACKAGE_BUILD).
 package:
-	@scripts/deps.sh core package
+	@scripts/deps.sh core package docs
 	@# The distribution's hardening flags; CMake takes no CPPFLAGS, so they join CXXFLAGS.
 	@eval "$$(dpkg-buildflags --export=sh)" && export CXXFLAGS="$$CXXFLAGS $$CPPFLAGS" CFLAGS="$$CFLAGS $$CPPFLAGS" && \
 	  $(CONFIGURE) -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
 	  -DKORVEX_TESTS=OFF -DKORVEX_PACKAGE=ON >/dev/null
 	@cmake --build $(PACKAGE_BUILD) -j $(JOBS)
 	@cd $(PACKAGE_BUILD) && cpack -G DEB >/dev/null
-	@ls $(PACKAGE_BUILD)/*.deb
+	@ls $(PACKAGE_BUILD)/*.deb $(PACKAGE_BUILD)/*.ddeb
 
 # The packages unpacked into a scratch root, built against both ways, and lintian.
 package-test: package
