@@ -82,10 +82,10 @@ public:
   static void FreeHeap(unsigned char* block);
 
 protected:
-  unsigned char* m_pData;   ///< The block, or NULL.
-  unsigned int m_nLength;   ///< Bytes of content.
-  unsigned int m_nOffset;   ///< Free room before the content.
-  unsigned int m_nCapacity; ///< The block's size.
+  unsigned char* m_pData;    ///< The block, or NULL.
+  unsigned int m_nLength;    ///< Bytes of content.
+  unsigned int m_nOffset;    ///< Free room before the content.
+  unsigned int m_nCapacity;  ///< The block's size.
 };
 
 /// A CBuffer with an advisory mutex: callers bracket their use with Lock and Unlock.

@@ -128,12 +128,12 @@ protected:
   /// The worker's body.
   static DWORD WINAPI ThreadProc(LPVOID watcher);
 
-  HKEY m_hKey;             ///< The watched key (the caller's).
-  HWND m_hWnd;             ///< The window told of changes.
-  unsigned int m_nMessage; ///< The message sent to it.
-  unsigned long m_dwFilter; ///< REG_NOTIFY_CHANGE_* bits.
-  int m_bWatchSubtree;     ///< Nonzero: the whole subtree.
-  HANDLE m_hThread;        ///< The worker; NULL when not watching.
+  HKEY m_hKey;               ///< The watched key (the caller's).
+  HWND m_hWnd;               ///< The window told of changes.
+  unsigned int m_nMessage;   ///< The message sent to it.
+  unsigned long m_dwFilter;  ///< REG_NOTIFY_CHANGE_* bits.
+  int m_bWatchSubtree;       ///< Nonzero: the whole subtree.
+  HANDLE m_hThread;          ///< The worker; NULL when not watching.
 };
 
 /// Watches a folder through a change notification handle of its own.
@@ -159,10 +159,10 @@ protected:
   /// The worker's body.
   static DWORD WINAPI ThreadProc(LPVOID watcher);
 
-  HWND m_hWnd;             ///< The window told of changes.
-  unsigned int m_nMessage; ///< The message sent to it.
-  HANDLE m_hChange;        ///< INVALID_HANDLE_VALUE when not watching.
-  HANDLE m_hThread;        ///< The worker; NULL when not watching.
+  HWND m_hWnd;              ///< The window told of changes.
+  unsigned int m_nMessage;  ///< The message sent to it.
+  HANDLE m_hChange;         ///< INVALID_HANDLE_VALUE when not watching.
+  HANDLE m_hThread;         ///< The worker; NULL when not watching.
 };
 
 /// @}

@@ -259,7 +259,7 @@ class KORVEX_API CStdioFile {
 public:
   /// Open's flags, combined with "|".
   enum OpenFlags : UINT {
-    modeRead = 0x0000,  ///< Read only.
+    modeRead = 0x0000,        ///< Read only.
     modeWrite = 0x0001,       ///< Write only.
     modeReadWrite = 0x0002,   ///< Read and write at one position.
     modeCreate = 0x1000,      ///< Create, or truncate unless modeNoTruncate.

@@ -42,13 +42,13 @@ public:
   /// text would be longer than a string holds (INT_MAX bytes).
   int MakeURL(CString& url) const;
 
-  CString m_strScheme;            ///< "ssh", without "://".
-  CString m_strUser;              ///< The user name.
-  CString m_strPassword;          ///< The password.
-  CString m_strHost;              ///< The host name or address.
-  unsigned short m_nPort;         ///< The port; 0 for none.
-  CString m_strPath;              ///< The path with its leading "/", as "/srv/logs".
-  CMapStringToString m_mapParams; ///< The query's values by name; read them with Lookup.
+  CString m_strScheme;             ///< "ssh", without "://".
+  CString m_strUser;               ///< The user name.
+  CString m_strPassword;           ///< The password.
+  CString m_strHost;               ///< The host name or address.
+  unsigned short m_nPort;          ///< The port; 0 for none.
+  CString m_strPath;               ///< The path with its leading "/", as "/srv/logs".
+  CMapStringToString m_mapParams;  ///< The query's values by name; read them with Lookup.
 };
 
 /// A module (a DLL, a shared object on POSIX) loaded for the object's lifetime.
@@ -82,8 +82,8 @@ public:
   int GetVersion(unsigned long* version);
 
 protected:
-  HMODULE m_hModule; ///< The module, or NULL.
-  int m_bAutoFree;   ///< Nonzero: the destructor frees the module.
+  HMODULE m_hModule;  ///< The module, or NULL.
+  int m_bAutoFree;    ///< Nonzero: the destructor frees the module.
 };
 
 /// Finds a product's executable (`product` is its base name, "Torvik" say):

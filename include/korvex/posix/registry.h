@@ -7,6 +7,8 @@
 
 /// @defgroup layer_registry Registry
 /// @ingroup layer
+/// The registry calls, on a store of SQLite databases.
+///
 /// @windiff The registry is kept in one SQLite database per hive:
 /// `HKEY_CURRENT_USER` in `$KORVEX_REGISTRY_DIR/user.db`, else
 /// `$XDG_CONFIG_HOME/korvex/user.db` (`$XDG_CONFIG_HOME` defaults to
