@@ -1,11 +1,13 @@
 // Enumerating and counting a key's subkeys and values.
 //
-// Entries are found by their place in name order, read a batch at a time. A
-// walk through indexes 0, 1, 2, ... on one handle is answered from the batch
-// while the hive's change signal shows that nothing was written since it was
-// read, and otherwise continues after the last name read, as long as the key's
-// change count says nothing was added or removed since; any other index, or a
-// change in between, counts from the start.
+// Entries are found by their place in name order. Outside a registry
+// transaction, the first index reads the key's entries whole into the hive's
+// cache, which answers every index while nobody writes the hive. Otherwise
+// they are read a batch at a time: a walk through indexes 0, 1, 2, ... on one
+// handle is answered from the batch while the hive's change signal shows that
+// nothing was written since it was read, and otherwise continues after the
+// last name read, as long as the key's change count says nothing was added or
+// removed since; any other index, or a change in between, counts from the start.
 #include <cstring>
 #include <string>
 #include <utility>
@@ -38,7 +40,7 @@ constexpr EntryQueries kValues{Sql::ValueAt, Sql::ValueAfter, true, &HandleCurso
 // Reads up to `limit` entries from `index` on into `batch`: after `follow`'s
 // last entry if the key has not changed since it was read, else from the start.
 LONG ReadBatch(KeyCall& call, const EntryQueries& queries, DWORD index, const EnumBatch* follow, int64_t limit,
-               EnumBatch* batch) {
+               size_t maxBytes, EnumBatch* batch) {
   for (;;) {
     Statement query(call.session(), follow ? queries.after : queries.at);
     query.Bind(1, call.ref().id);
@@ -57,7 +59,7 @@ LONG ReadBatch(KeyCall& call, const EntryQueries& queries, DWORD index, const En
     batch->stamp = query.Int(0);
     batch->first = index;
     size_t bytes = 0;
-    for (; step == SQLITE_ROW && !query.IsNull(1) && bytes <= kBatchBytes; step = query.Step()) {
+    for (; step == SQLITE_ROW && !query.IsNull(1) && bytes <= maxBytes; step = query.Step()) {
       EnumEntry entry;
       entry.name.assign(query.Text(1), query.Bytes(1));
       if (queries.values) {
@@ -68,7 +70,7 @@ LONG ReadBatch(KeyCall& call, const EntryQueries& queries, DWORD index, const En
       batch->entries.push_back(std::move(entry));
     }
     if (step != SQLITE_ROW && step != SQLITE_DONE) return StoreError(step);
-    batch->complete = step == SQLITE_ROW ? query.IsNull(1) : static_cast<int64_t>(batch->entries.size()) < limit;
+    batch->complete = step == SQLITE_ROW ? query.IsNull(1) : (limit < 0 || static_cast<int64_t>(batch->entries.size()) < limit);
     return ERROR_SUCCESS;
   }
 }
@@ -82,6 +84,14 @@ LONG EntryOf(const EnumBatch& batch, DWORD index, EnumEntry* entry) {
 
 // The entry at `index`; ERROR_NO_MORE_ITEMS past the last.
 LONG FindEntry(KeyCall& call, const EntryQueries& queries, DWORD index, EnumEntry* entry) {
+  ReadCache* cache = call.cache();
+  if (cache) {
+    if (auto known = cache->FindEntries(queries.values, call.ref().id)) {
+      if (index >= known->size()) return ERROR_NO_MORE_ITEMS;
+      *entry = (*known)[index];
+      return ERROR_SUCCESS;
+    }
+  }
   HandleCursors* cursors = call.ref().cursors.get();
   ChangeSignal* counts = cursors ? &call.ref().hive->Signal() : nullptr;
   EnumBatch last;
@@ -97,19 +107,50 @@ LONG FindEntry(KeyCall& call, const EntryQueries& queries, DWORD index, EnumEntr
       last.entries.push_back(batch.entries.back());
     }
   }
-  // Taken before the statement reads, so any write it does not see changes it.
   EnumBatch read;
-  read.marked = counts && counts->Mark(&read.mark);
   LONG rc = call.Open(KeyCall::kNoTransaction);
-  if (rc == ERROR_SUCCESS)
-    rc = ReadBatch(call, queries, index, last.stamp >= 0 ? &last : nullptr, read.marked ? kBatchEntries : 1, &read);
+  if (rc != ERROR_SUCCESS) return rc;
+  // Taken before the statement reads, so any write it does not see changes it.
+  read.marked = call.Marked(&read.mark);
+  bool whole = read.marked && index == 0;
+  rc = ReadBatch(call, queries, index, last.stamp >= 0 ? &last : nullptr,
+                 whole ? -1 : read.marked ? kBatchEntries : 1, whole ? ReadCache::kMaxBytes : kBatchBytes, &read);
   if (rc != ERROR_SUCCESS) return rc;
   rc = EntryOf(read, index, entry);
+  if (whole && read.complete) {
+    cache->StoreEntries(read.mark, queries.values, call.ref().id, std::move(read.entries));
+    read = EnumBatch();  // the cache holds them, or nobody needs them after a write
+  } else if (whole && read.entries.size() > static_cast<size_t>(kBatchEntries)) {
+    read.entries.resize(kBatchEntries);  // too many to keep: a batch like any other
+    read.complete = false;
+  }
   if (cursors) {
     std::lock_guard<std::mutex> lock(cursors->mutex);
     cursors->*queries.batch = std::move(read);
   }
   return rc;
+}
+
+LONG ReadKeyInfo(KeyCall& call, KeyInfo* info) {
+  ReadCache* cache = call.cache();
+  if (cache) {
+    if (auto known = cache->FindInfo(call.ref().id)) {
+      *info = *known;
+      return ERROR_SUCCESS;
+    }
+  }
+  LONG rc = call.Open(KeyCall::kNoTransaction);
+  if (rc != ERROR_SUCCESS) return rc;
+  Statement query(call.session(), Sql::KeyInfo);
+  query.Bind(1, call.ref().id);
+  int step = query.Step();
+  if (step == SQLITE_DONE) return ERROR_KEY_DELETED;
+  if (step != SQLITE_ROW) return StoreError(step);
+  DWORD* figures[] = {&info->subkeys, &info->maxSubkeyName, &info->values, &info->maxValueName, &info->maxData};
+  for (int column = 0; column < 5; ++column) *figures[column] = static_cast<DWORD>(query.Int(column));
+  uint64_t mark = 0;
+  if (call.Marked(&mark)) cache->StoreInfo(mark, call.ref().id, *info);
+  return ERROR_SUCCESS;
 }
 
 void SetLength(LPDWORD length, DWORD value) {
@@ -169,21 +210,19 @@ LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD l
                          LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
                          LPFILETIME lpftLastWriteTime) {
   if (lpReserved || (lpClass && !lpcchClass)) return ERROR_INVALID_PARAMETER;
-  KeyCall call(hKey, KEY_QUERY_VALUE, KeyCall::kNoTransaction);
+  KeyCall call(hKey, KEY_QUERY_VALUE);
   if (call.status() != ERROR_SUCCESS) return call.status();
-  Statement info(call.session(), Sql::KeyInfo);
-  info.Bind(1, call.ref().id);
-  int step = info.Step();
-  if (step == SQLITE_DONE) return ERROR_KEY_DELETED;
-  if (step != SQLITE_ROW) return StoreError(step);
+  KeyInfo info;
+  LONG rc = ReadKeyInfo(call, &info);
+  if (rc != ERROR_SUCCESS) return rc;
   if (lpClass && *lpcchClass) *lpClass = '\0';
   SetLength(lpcchClass, 0);
-  SetLength(lpcSubKeys, static_cast<DWORD>(info.Int(0)));
-  SetLength(lpcbMaxSubKeyLen, static_cast<DWORD>(info.Int(1)));
+  SetLength(lpcSubKeys, info.subkeys);
+  SetLength(lpcbMaxSubKeyLen, info.maxSubkeyName);
   SetLength(lpcbMaxClassLen, 0);
-  SetLength(lpcValues, static_cast<DWORD>(info.Int(2)));
-  SetLength(lpcbMaxValueNameLen, static_cast<DWORD>(info.Int(3)));
-  SetLength(lpcbMaxValueLen, static_cast<DWORD>(info.Int(4)));
+  SetLength(lpcValues, info.values);
+  SetLength(lpcbMaxValueNameLen, info.maxValueName);
+  SetLength(lpcbMaxValueLen, info.maxData);
   SetLength(lpcbSecurityDescriptor, 0);
   if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{0, 0};
   return ERROR_SUCCESS;

@@ -16,13 +16,6 @@ namespace korvex {
 namespace posix {
 namespace registry {
 
-// One entry as an enumeration hands it out (a subkey has a name only).
-struct EnumEntry {
-  std::string name;
-  DWORD type = 0;
-  std::string data;
-};
-
 // What the last enumeration on a handle read, in one statement: the entries
 // from index `first` on, while the key's change count was `stamp`. A later
 // call may continue after the last of them; with `marked`, it may also answer
@@ -78,11 +71,20 @@ public:
 
   // The call runs in `transaction`, whatever its key's own.
   void Enlist(std::shared_ptr<RegistryTransaction> transaction) { ref_.transaction = std::move(transaction); }
-  // For calls with checks of their own between resolving and opening the hive.
+  // For calls with checks of their own between resolving and opening the hive,
+  // or that may be answered without opening it. Opens once.
   LONG Open(Mode mode);
   LONG status() const { return status_; }
   const KeyRef& ref() const { return ref_; }
   HiveSession& session() { return *session_; }
+  // The hive's cache, for a call outside a registry transaction.
+  ReadCache* cache() const { return status_ == ERROR_SUCCESS && !ref_.transaction ? &ref_.hive->cache() : nullptr; }
+  // The mark Open took before the call read anything: what the call reads may
+  // be kept in the cache under it.
+  bool Marked(uint64_t* mark) const {
+    *mark = mark_;
+    return marked_ && status_ == ERROR_SUCCESS;
+  }
   LONG Commit() { return transaction_->Commit(); }
   // For a step that found nothing: `missing` while the key exists, else why not.
   LONG KeyGoneOr(LONG missing) {
@@ -93,6 +95,8 @@ public:
 private:
   KeyRef ref_;
   LONG status_;
+  bool marked_ = false;
+  uint64_t mark_ = 0;
   std::unique_lock<std::recursive_mutex> joined_;  // the registry transaction's, while the call uses it
   std::optional<HiveSession> session_;             // declared after ref_: the hive outlives them
   std::optional<Transaction> transaction_;

@@ -526,6 +526,7 @@ LONG Hive::Connect(std::unique_ptr<Connection>* connection) {
   if (rc == ERROR_SUCCESS) {
     made->turns = &Signal();
     rc = made->turns->status();
+    if (rc == ERROR_SUCCESS) cache_.Attach(made->turns);
   }
   if (rc == ERROR_SUCCESS && publish) rc = Publish(*made);
   if (rc == ERROR_SUCCESS) *connection = std::move(made);

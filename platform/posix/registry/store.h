@@ -18,6 +18,7 @@
 
 #include "korvex/platform.h"
 #include "platform/posix/registry/change_signal.h"
+#include "platform/posix/registry/read_cache.h"
 
 namespace korvex {
 namespace posix {
@@ -102,6 +103,8 @@ public:
   // Signal with a session open, or once one was (the folder is known safe then).
   ChangeSignal& Signal();
   std::string SignalPath();
+  // What this process read from the hive, while nobody wrote it since.
+  ReadCache& cache() { return cache_; }
   // Makes the shared hive's working file, which the connection writes,
   // the copy its readers read. The caller holds no transaction on it.
   LONG Publish(Connection& connection);
@@ -124,6 +127,7 @@ private:
   std::vector<std::unique_ptr<Connection>> idle_;
   std::once_flag signalOnce_;
   std::unique_ptr<ChangeSignal> signal_;
+  ReadCache cache_;
 };
 
 // A connection of a hive for the length of one call.

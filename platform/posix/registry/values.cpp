@@ -3,11 +3,25 @@
 
 #include <cstring>
 
-#include "platform/posix/registry/handle.h"
 
 namespace korvex {
 namespace posix {
 namespace registry {
+
+namespace {
+
+// Looks a value up: on ERROR_SUCCESS the statement's columns 0 and 1 are its
+// type and data. ERROR_FILE_NOT_FOUND or ERROR_KEY_DELETED otherwise.
+LONG FindValue(Statement& query, int64_t id, const char* name) {
+  query.Bind(1, id);
+  query.Bind(2, name);
+  int step = query.Step();
+  if (step == SQLITE_DONE) return ERROR_KEY_DELETED;
+  if (step != SQLITE_ROW) return StoreError(step);
+  return query.IsNull(0) ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+}
+
+}  // namespace
 
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
@@ -40,13 +54,22 @@ LONG DeleteValueOf(HiveSession& session, int64_t id, const char* name) {
   return rc == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : rc;
 }
 
-LONG FindValue(Statement& query, int64_t id, const char* name) {
-  query.Bind(1, id);
-  query.Bind(2, name);
-  int step = query.Step();
-  if (step == SQLITE_DONE) return ERROR_KEY_DELETED;
-  if (step != SQLITE_ROW) return StoreError(step);
-  return query.IsNull(0) ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+LONG ReadStoredValue(KeyCall& call, int64_t id, const char* name, NameAnswer* value) {
+  LONG rc = call.Open(KeyCall::kNoTransaction);
+  if (rc != ERROR_SUCCESS) return rc;
+  Statement query(call.session(), Sql::QueryValue);
+  rc = FindValue(query, id, name);
+  if (rc == ERROR_SUCCESS) {
+    value->type = static_cast<DWORD>(query.Int(0));
+    value->data.assign(static_cast<const char*>(query.Blob(1)), query.Bytes(1));
+  }
+  uint64_t mark = 0;
+  // A missing value is kept too: options that were never set are read as often.
+  if ((rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) && call.Marked(&mark)) {
+    value->status = rc;
+    call.cache()->Store(mark, ReadCache::Kind::kValue, id, name ? name : "", *value);
+  }
+  return rc;
 }
 
 LONG HandOutData(DWORD type, const void* data, DWORD size, LPDWORD typeOut, LPBYTE buffer, LPDWORD bufferSize) {
@@ -79,12 +102,11 @@ LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const
 LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
                          LPDWORD lpcbData) {
   if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
-  KeyCall call(hKey, KEY_QUERY_VALUE, KeyCall::kNoTransaction);
+  KeyCall call(hKey, KEY_QUERY_VALUE);
   if (call.status() != ERROR_SUCCESS) return call.status();
-  Statement query(call.session(), Sql::QueryValue);
-  LONG rc = FindValue(query, call.ref().id, lpValueName);
-  if (rc != ERROR_SUCCESS) return rc;
-  return HandOutData(static_cast<DWORD>(query.Int(0)), query.Blob(1), query.Bytes(1), lpType, lpData, lpcbData);
+  return ReadValueOf(call, call.ref().id, lpValueName, [&](DWORD type, const void* data, DWORD size) {
+    return HandOutData(type, data, size, lpType, lpData, lpcbData);
+  });
 }
 
 LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {

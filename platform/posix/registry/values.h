@@ -5,7 +5,7 @@
 // subkey path or copy whole trees in one transaction.
 #include <cstdint>
 
-#include "platform/posix/registry/store.h"
+#include "platform/posix/registry/handle.h"
 
 namespace korvex {
 namespace posix {
@@ -20,9 +20,25 @@ LONG SetValueOf(HiveSession& session, int64_t id, const char* name, DWORD type, 
 // ERROR_FILE_NOT_FOUND when there is no such value.
 LONG DeleteValueOf(HiveSession& session, int64_t id, const char* name);
 
-// Looks a value up: on ERROR_SUCCESS the statement's columns 0 and 1 are its
-// type and data. ERROR_FILE_NOT_FOUND or ERROR_KEY_DELETED otherwise.
-LONG FindValue(Statement& query, int64_t id, const char* name);
+// Reads a value of key `id` from the store, opening the call's hive unless it
+// is open, and keeps the answer in the hive's cache when it may.
+LONG ReadStoredValue(KeyCall& call, int64_t id, const char* name, NameAnswer* value);
+
+// Hands a value of key `id` to use(type, data, size), from the hive's cache
+// when it may answer, else as ReadStoredValue reads it; use's result, or why
+// there was no value.
+template <class Use>
+LONG ReadValueOf(KeyCall& call, int64_t id, const char* name, Use&& use) {
+  if (ReadCache* cache = call.cache()) {
+    if (auto known = cache->Find(ReadCache::Kind::kValue, id, name ? name : "")) {
+      if (known->status != ERROR_SUCCESS) return known->status;
+      return use(known->type, known->data.data(), static_cast<DWORD>(known->data.size()));
+    }
+  }
+  NameAnswer read;
+  LONG rc = ReadStoredValue(call, id, name, &read);
+  return rc == ERROR_SUCCESS ? use(read.type, read.data.data(), static_cast<DWORD>(read.data.size())) : rc;
+}
 
 // Hands value data out as Win32 does: the buffer's size is read before the type
 // is written (callers pass one variable for both); a NULL buffer asks for the
