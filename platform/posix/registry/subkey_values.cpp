@@ -23,7 +23,8 @@ LONG ReadValue(HKEY key, const char* subKey, const char* name, Use&& use, bool* 
   int64_t id = 0;
   bool readOnly = false;
   LONG rc = FindKey(call, subKey, &id, &readOnly);
-  if (rc == ERROR_SUCCESS) rc = ReadValueOf(call, id, name, use);
+  if (rc != ERROR_SUCCESS) return rc;
+  rc = ReadValueOf(call, id, name, use);
   if (valueMissing) *valueMissing = rc == ERROR_FILE_NOT_FOUND;
   return rc;
 }
