@@ -70,7 +70,8 @@ LONG ReadBatch(KeyCall& call, const EntryQueries& queries, DWORD index, const En
       batch->entries.push_back(std::move(entry));
     }
     if (step != SQLITE_ROW && step != SQLITE_DONE) return StoreError(step);
-    batch->complete = step == SQLITE_ROW ? query.IsNull(1) : (limit < 0 || static_cast<int64_t>(batch->entries.size()) < limit);
+    batch->complete =
+        step == SQLITE_ROW ? query.IsNull(1) : (limit < 0 || static_cast<int64_t>(batch->entries.size()) < limit);
     return ERROR_SUCCESS;
   }
 }
@@ -114,7 +115,10 @@ LONG FindEntry(KeyCall& call, const EntryQueries& queries, DWORD index, EnumEntr
   read.marked = call.Marked(&read.mark);
   bool whole = read.marked && index == 0;
   rc = ReadBatch(call, queries, index, last.stamp >= 0 ? &last : nullptr,
-                 whole ? -1 : read.marked ? kBatchEntries : 1, whole ? ReadCache::kMaxBytes : kBatchBytes, &read);
+                 whole         ? -1
+                 : read.marked ? kBatchEntries
+                               : 1,
+                 whole ? ReadCache::kMaxBytes : kBatchBytes, &read);
   if (rc != ERROR_SUCCESS) return rc;
   rc = EntryOf(read, index, entry);
   if (whole && read.complete) {

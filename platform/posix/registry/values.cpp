@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-
 namespace korvex {
 namespace posix {
 namespace registry {
