@@ -140,7 +140,6 @@ HKEY FilledKey(const char* path, int count, size_t size) {
 // whole, and the cache of 8 MB at most, SQLite's own and a batch of
 // enumerated entries add up to well under it.
 TEST(RegistryCache, MemoryStaysBounded) {
-  ScratchFolder scratch;
   if (!HeapInUse()) GTEST_SKIP() << "the allocator gives no figures";
   struct Case {
     const char* path;
@@ -149,6 +148,7 @@ TEST(RegistryCache, MemoryStaysBounded) {
   } cases[] = {{"Software\\Small", 10000, 60, 6}, {"Software\\Large", 3000, 8192, 16}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
+    ScratchFolder scratch;  // a hive of its own, the last one's cache gone with it
     HKEY key = FilledKey(c.path, c.count, c.size);
     size_t before = HeapInUse();
     ReadAll(key, c.count);

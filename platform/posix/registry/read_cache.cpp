@@ -37,11 +37,27 @@ bool ReadCache::Mark(uint64_t* mark) const {
   return signal_ && signal_->Mark(mark);
 }
 
-bool ReadCache::Trusted() {
-  if (!holding_) return false;
-  if (signal_->Unchanged(mark_)) return true;
-  Drop();
-  return false;
+template <class Key, class T, class Hash>
+ReadCache::Held<T> ReadCache::FindIn(Table<Key, T, Hash>& table, const Key& key) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  auto found = table.find(key);
+  if (found == table.end() || !signal_->Unchanged(found->second.mark)) return {};
+  return Held<T>(std::move(lock), &found->second.item);
+}
+
+template <class Key, class T, class Hash>
+void ReadCache::StoreIn(Table<Key, T, Hash>& table, uint64_t mark, Key key, T item, size_t bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  // Read while the hive changed: may already be stale.
+  if (!signal_ || !signal_->Unchanged(mark) || bytes > kMaxBytes) return;
+  auto found = table.find(key);
+  if (found != table.end()) {
+    bytes_ -= found->second.bytes;
+    table.erase(found);
+  }
+  if (bytes_ + bytes > kMaxBytes) Drop();
+  table.emplace(std::move(key), Kept<T>{mark, bytes, std::move(item)});
+  bytes_ += bytes;
 }
 
 void ReadCache::Drop() {
@@ -49,60 +65,31 @@ void ReadCache::Drop() {
   infos_.clear();
   for (auto& entries : entries_) entries.clear();
   bytes_ = 0;
-  holding_ = false;
-}
-
-bool ReadCache::MakeRoom(uint64_t mark, size_t bytes) {
-  // Read while the hive changed: may already be stale.
-  if (!signal_ || !signal_->Unchanged(mark)) return false;
-  if (holding_ && mark_ != mark) Drop();
-  if (bytes_ + bytes > kMaxBytes) Drop();
-  if (bytes > kMaxBytes) return false;
-  holding_ = true;
-  mark_ = mark;
-  bytes_ += bytes;
-  return true;
 }
 
 ReadCache::Held<NameAnswer> ReadCache::Find(Kind kind, int64_t key, std::string_view name) {
-  NameKey wanted{key, kind, FoldedName(name)};
-  std::unique_lock<std::mutex> lock(mutex_);
-  if (!Trusted()) return {};
-  auto found = names_.find(wanted);
-  return found == names_.end() ? Held<NameAnswer>() : Held<NameAnswer>(std::move(lock), &found->second);
+  return FindIn(names_, NameKey{key, kind, FoldedName(name)});
 }
 
 void ReadCache::Store(uint64_t mark, Kind kind, int64_t key, std::string_view name, NameAnswer answer) {
   NameKey stored{key, kind, FoldedName(name)};
   size_t bytes = kEntryBytes + stored.folded.size() + answer.data.size();
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (MakeRoom(mark, bytes) && !names_.emplace(std::move(stored), std::move(answer)).second) bytes_ -= bytes;
+  StoreIn(names_, mark, std::move(stored), std::move(answer), bytes);
 }
 
-ReadCache::Held<KeyInfo> ReadCache::FindInfo(int64_t key) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  if (!Trusted()) return {};
-  auto found = infos_.find(key);
-  return found == infos_.end() ? Held<KeyInfo>() : Held<KeyInfo>(std::move(lock), &found->second);
-}
+ReadCache::Held<KeyInfo> ReadCache::FindInfo(int64_t key) { return FindIn(infos_, key); }
 
 void ReadCache::StoreInfo(uint64_t mark, int64_t key, const KeyInfo& info) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (MakeRoom(mark, kEntryBytes) && !infos_.emplace(key, info).second) bytes_ -= kEntryBytes;
+  StoreIn(infos_, mark, key, info, kEntryBytes);
 }
 
 ReadCache::Held<std::vector<EnumEntry>> ReadCache::FindEntries(bool values, int64_t key) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  if (!Trusted()) return {};
-  auto found = entries_[values].find(key);
-  return found == entries_[values].end() ? Held<std::vector<EnumEntry>>()
-                                         : Held<std::vector<EnumEntry>>(std::move(lock), &found->second);
+  return FindIn(entries_[values], key);
 }
 
 void ReadCache::StoreEntries(uint64_t mark, bool values, int64_t key, std::vector<EnumEntry> entries) {
   size_t bytes = EntriesBytes(entries);
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (MakeRoom(mark, bytes) && !entries_[values].emplace(key, std::move(entries)).second) bytes_ -= bytes;
+  StoreIn(entries_[values], mark, key, std::move(entries), bytes);
 }
 
 }  // namespace registry

@@ -4,19 +4,22 @@
 // What this process read from a hive, kept so that reading it again, while no
 // process wrote the hive since, costs no SQLite call and no system call.
 //
-// Trust: all a cache holds was read after one mark of the hive's change signal
-// (taken with no write under way, before the read) and stored only if the
-// begun count still equalled it after the read. It answers while the begun
-// count equals that mark; the first lookup that finds it moved drops it all.
-// This process's writes count on the same signal, so they drop it as another
-// process's do. A registry transaction keeps its hives' counts unequal until it
-// ends, so nothing is kept meanwhile, and calls inside it never look here.
+// Trust: each entry was read after a mark of the hive's change signal (taken
+// with no write under way, before the read) and stored only if the begun count
+// still equalled it after the read. It answers while the begun count equals
+// that mark: once a write begins, in any process, no entry answers, and each
+// is replaced as it is read again (freeing the rest then would cost the first
+// read after a write in time). This process's writes count on the same signal.
+// A registry transaction keeps its hives' counts unequal until it ends, so
+// nothing is kept meanwhile, and calls inside it never look here.
 //
-// Bound: kMaxBytes per hive, counting names, data and a fixed cost per entry.
-// A store that would pass it drops the hive's cache first; an entry that alone
-// would pass it is not kept. A hive of 10,000 small values stays near 2 MB.
+// Bound: kMaxBytes per hive, counting names, data and a fixed cost per entry,
+// answering or not. A store that would pass it drops the hive's cache first;
+// an entry that alone would pass it is not kept. A hive of 10,000 small values
+// read whole, by enumeration and by name, keeps about 4 MB.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -98,22 +101,27 @@ private:
   struct NameKeyHash {
     size_t operator()(const NameKey& name) const;
   };
+  template <class T>
+  struct Kept {
+    uint64_t mark;
+    size_t bytes;
+    T item;
+  };
+  template <class Key, class T, class Hash = std::hash<Key>>
+  using Table = std::unordered_map<Key, Kept<T>, Hash>;
 
-  // With the lock held: whether the entries may answer; drops them when not.
-  bool Trusted();
-  // With the lock held: room for `bytes` more under `mark`; false when they
-  // must not be kept.
-  bool MakeRoom(uint64_t mark, size_t bytes);
+  template <class Key, class T, class Hash>
+  Held<T> FindIn(Table<Key, T, Hash>& table, const Key& key);
+  template <class Key, class T, class Hash>
+  void StoreIn(Table<Key, T, Hash>& table, uint64_t mark, Key key, T item, size_t bytes);
   void Drop();
 
   mutable std::mutex mutex_;
   ChangeSignal* signal_ = nullptr;
-  bool holding_ = false;  // the entries were read under mark_
-  uint64_t mark_ = 0;
   size_t bytes_ = 0;
-  std::unordered_map<NameKey, NameAnswer, NameKeyHash> names_;
-  std::unordered_map<int64_t, KeyInfo> infos_;
-  std::unordered_map<int64_t, std::vector<EnumEntry>> entries_[2];  // subkeys, values
+  Table<NameKey, NameAnswer, NameKeyHash> names_;
+  Table<int64_t, KeyInfo> infos_;
+  Table<int64_t, std::vector<EnumEntry>> entries_[2];  // subkeys, values
 };
 
 }  // namespace registry
