@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "korvex/platform.h"
 #include "korvex/posix/transactions.h"
@@ -95,6 +98,40 @@ TEST(RegistryCache, AnotherProcessesWriteShowsAtTheNextRead) {
     }
     RegCloseKey(key);
   }
+}
+
+// Threads read one value while another thread sets it again and again: no
+// read goes back to an older number than one read before it, and once the
+// writer is done each reads the last.
+TEST(RegistryCache, ThreadsNeverReadBackInTime) {
+  ScratchFolder scratch;
+  constexpr DWORD kWrites = 300;
+  HKEY key = CreateKey(HKEY_CURRENT_USER, kPath);
+  ASSERT_EQ(ERROR_SUCCESS, SetNumber(key, "n", 0));
+  std::atomic<bool> written{false};
+  std::vector<std::string> faults(3);
+  std::vector<std::thread> readers;
+  for (std::string& fault : faults) {
+    readers.emplace_back([&] {
+      DWORD last = 0;
+      for (bool done = false; !done;) {
+        done = written.load();
+        DWORD number = 0, size = sizeof number;
+        if (RegQueryValueExA(key, "n", nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size) != ERROR_SUCCESS ||
+            number < last)
+          fault = "read " + std::to_string(number) + " after " + std::to_string(last);
+        last = number;
+      }
+      if (last != kWrites) fault = "ended on " + std::to_string(last);
+    });
+  }
+  LONG rc = ERROR_SUCCESS;
+  for (DWORD n = 1; n <= kWrites && rc == ERROR_SUCCESS; ++n) rc = SetNumber(key, "n", n);
+  written = true;
+  for (std::thread& reader : readers) reader.join();
+  EXPECT_EQ(ERROR_SUCCESS, rc);
+  EXPECT_EQ(std::vector<std::string>(3), faults);
+  RegCloseKey(key);
 }
 
 // The heap in use: small blocks and those mapped on their own.
