@@ -51,13 +51,17 @@ void ReadCache::StoreIn(Table<Key, T, Hash>& table, uint64_t mark, Key key, T it
   // Read while the hive changed: may already be stale.
   if (!signal_ || !signal_->Unchanged(mark) || bytes > kMaxBytes) return;
   auto found = table.find(key);
-  if (found != table.end()) {
-    bytes_ -= found->second.bytes;
-    table.erase(found);
+  size_t replaced = found == table.end() ? 0 : found->second.bytes;
+  if (bytes_ - replaced + bytes > kMaxBytes) {
+    Drop();
+    found = table.end();
   }
-  if (bytes_ + bytes > kMaxBytes) Drop();
-  table.emplace(std::move(key), Kept<T>{mark, bytes, std::move(item)});
-  bytes_ += bytes;
+  bytes_ += bytes - replaced;
+  // In place when read again: the node and its name stay.
+  if (found != table.end())
+    found->second = Kept<T>{mark, bytes, std::move(item)};
+  else
+    table.emplace(std::move(key), Kept<T>{mark, bytes, std::move(item)});
 }
 
 void ReadCache::Drop() {
