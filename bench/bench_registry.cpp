@@ -2,10 +2,10 @@
 // through RegSetValueExA/RegQueryValueExA must cost at most 1.5 times the same
 // two statements on a bare table with the same journal settings. Also opening a
 // key five levels deep; enumerating a key of 10,000 values, which must take at
-// most 50 ms; and reading while another process holds a long write and a
+// most 2 ms; and reading while another process holds a long write and a
 // thread of this process waits to write, which must take well under a second.
 // Under load: the hive's log while writer processes overlap a reader, which must
-// stay under 4 MB plus one write and shrink once they stop; and the latency of
+// stay within 4.5 MB and shrink once they stop; and the latency of
 // every write of 8 writer processes, whose 99.9th percentile must stay under
 // 50 ms and slowest under 250 ms, and their throughput, at least 0.9 of what
 // it was before the log was bounded, judged against 8 processes writing
@@ -153,6 +153,7 @@ void OpenKeyFiveDeep(benchmark::State& state) {
 }
 
 constexpr int kEnumeratedValues = 10000;
+constexpr double kEnumerateLimitMs = 2;
 
 // One walk through every value, with its name, type and data: 1,000 values
 // beside 10,000 show the cost per call does not grow with the key.
@@ -463,9 +464,9 @@ int main(int argc, char** argv) {
   }
   RatioReporter::Times walk = reporter.Get("EnumerateValues/" + std::to_string(kEnumeratedValues));
   if (walk.real > 0) {
-    std::printf("enumerating %d values: %.1f ms real, %.1f ms CPU (limit 50), %s\n", kEnumeratedValues, walk.real,
-                walk.cpu, LoadAverage().c_str());
-    if (walk.cpu > 50) rc = 1;  // on CPU time, as above
+    std::printf("enumerating %d values: %.1f ms real, %.1f ms CPU (limit %.0f), %s\n", kEnumeratedValues, walk.real,
+                walk.cpu, kEnumerateLimitMs, LoadAverage().c_str());
+    if (walk.cpu > kEnumerateLimitMs) rc = 1;  // on CPU time, as above
   }
   if (g_slowestReadMs >= 0) {
     std::printf("slowest read while a thread waits to write: %.3f ms (limit %.0f), %s\n", g_slowestReadMs, kReadLimitMs,

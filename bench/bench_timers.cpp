@@ -66,20 +66,6 @@ void BareRound(int fd, size_t count, std::vector<int64_t>* samples) {
   }
 }
 
-// Each figure of the round in the middle: a stall of the host lands in one
-// round or two, of either side.
-Percentiles MedianRound(std::vector<Percentiles> rounds) {
-  Percentiles middle;
-  auto at = rounds.begin() + rounds.size() / 2;
-  std::nth_element(rounds.begin(), at, rounds.end(),
-                   [](const Percentiles& a, const Percentiles& b) { return a.median_us < b.median_us; });
-  middle.median_us = at->median_us;
-  std::nth_element(rounds.begin(), at, rounds.end(),
-                   [](const Percentiles& a, const Percentiles& b) { return a.p99_us < b.p99_us; });
-  middle.p99_us = at->p99_us;
-  return middle;
-}
-
 // The two take turns on one thread, round by round, so that a load that comes
 // and goes on the machine weighs on both alike; each is judged by its middle
 // round.

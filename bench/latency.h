@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 inline int64_t ClockNs(clockid_t clock) {
@@ -40,10 +41,31 @@ Percentiles Summarize(std::vector<Sample> samples, double scale) {
 
 inline Percentiles Summarize(std::vector<int64_t> samples) { return Summarize(std::move(samples), 1 / 1000.0); }
 
+// Each figure of the round in the middle, of rounds that took turns with
+// other work: a stall of the host lands in one round or two, of either side,
+// and decides neither figure.
+inline Percentiles MedianRound(std::vector<Percentiles> rounds) {
+  Percentiles middle;
+  if (rounds.empty()) return middle;
+  auto at = rounds.begin() + rounds.size() / 2;
+  std::nth_element(rounds.begin(), at, rounds.end(),
+                   [](const Percentiles& a, const Percentiles& b) { return a.median_us < b.median_us; });
+  middle.median_us = at->median_us;
+  std::nth_element(rounds.begin(), at, rounds.end(),
+                   [](const Percentiles& a, const Percentiles& b) { return a.p99_us < b.p99_us; });
+  middle.p99_us = at->p99_us;
+  return middle;
+}
+
+// Shows one side's figures as the counters <prefix>median_us and <prefix>p99_us.
+inline void SetCounters(benchmark::State& state, const std::string& prefix, const Percentiles& figures) {
+  state.counters[prefix + "median_us"] = figures.median_us;
+  state.counters[prefix + "p99_us"] = figures.p99_us;
+}
+
 inline void Report(benchmark::State& state, const std::vector<int64_t>& samples, Percentiles* out) {
   *out = Summarize(samples);
-  state.counters["median_us"] = out->median_us;
-  state.counters["p99_us"] = out->p99_us;
+  SetCounters(state, "", *out);
   state.counters["samples"] = double(samples.size());
 }
 

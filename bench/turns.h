@@ -14,12 +14,14 @@ struct TurnTimes {
 };
 
 // Runs `rounds` turns of first() and second(), each a batch that returns false
-// to stop the run; false when one did.
-template <typename First, typename Second>
-bool TakeTurns(int rounds, First first, Second second, TurnTimes* firstTimes, TurnTimes* secondTimes) {
+// to stop the run; false when one did. prepare(side), 0 for first and 1 for
+// second, runs untimed before each batch and stops the run alike.
+template <typename First, typename Second, typename Prepare>
+bool TakeTurns(int rounds, First first, Second second, TurnTimes* firstTimes, TurnTimes* secondTimes, Prepare prepare) {
   std::vector<int64_t> cpu[2], real[2];
   for (int round = 0; round < rounds; ++round) {
     for (int side = 0; side < 2; ++side) {
+      if (!prepare(side)) return false;
       const int64_t cpuStart = ClockNs(CLOCK_THREAD_CPUTIME_ID), realStart = NowNs();
       if (!(side == 0 ? first() : second())) return false;
       cpu[side].push_back(ClockNs(CLOCK_THREAD_CPUTIME_ID) - cpuStart);
@@ -29,6 +31,11 @@ bool TakeTurns(int rounds, First first, Second second, TurnTimes* firstTimes, Tu
   *firstTimes = {Summarize(cpu[0]), Summarize(real[0])};
   *secondTimes = {Summarize(cpu[1]), Summarize(real[1])};
   return true;
+}
+
+template <typename First, typename Second>
+bool TakeTurns(int rounds, First first, Second second, TurnTimes* firstTimes, TurnTimes* secondTimes) {
+  return TakeTurns(rounds, first, second, firstTimes, secondTimes, [](int) { return true; });
 }
 
 #endif
