@@ -84,7 +84,7 @@ void OpenStep(const std::string& received) {
          static_cast<const char*>(url.m_strScheme), static_cast<const char*>(url.m_strUser),
          static_cast<const char*>(url.m_strHost), url.m_nPort, static_cast<const char*>(url.m_strPath),
          static_cast<const char*>(url.m_mapParams["tail"]));
-  if (!IsSafeToLaunch(url)) throw ToolError("the launch check refuses the demo URL");
+  if (!IsSafeToLaunch(kUrl)) throw ToolError("the launch check refuses the demo URL");
   Say("   The launch check passes it: no field can smuggle in an argument.\n");
   remove(received.c_str());
   if (!ExecuteURL(url)) throw ToolError("ExecuteURL did not start the product");

@@ -1,5 +1,7 @@
 // korvex: the library's command-line face.
+#include <errno.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <CLI/CLI.hpp>
 
@@ -30,6 +32,14 @@ std::string UnknownCommand(CLI::App& app, int argc, char** argv, std::string* kn
   return "";
 }
 
+// Output that could not be written is a failure of the command, whatever it
+// did otherwise: a script reading a full disk's file must not take it as done.
+int CheckedExit(int status) {
+  if (fflush(stdout) == 0 && !ferror(stdout)) return status;
+  fprintf(stderr, "korvex: cannot write the output: %s\n", strerror(errno));
+  return status == korvex_tool::kExitOk ? korvex_tool::kExitFailed : status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -53,7 +63,7 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& error) {
     // Help and version go to standard output with status 0; everything else
     // is one line on standard error.
-    if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(error);
+    if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return CheckedExit(app.exit(error));
     std::string known, unknown = UnknownCommand(app, argc, argv, &known);
     if (!unknown.empty())
       fprintf(stderr, "korvex: unknown command \"%s\"; the commands are %s (see --help)\n", unknown.c_str(),
@@ -63,7 +73,7 @@ int main(int argc, char** argv) {
     return korvex_tool::kExitUsage;
   } catch (const korvex_tool::ToolError& error) {
     fprintf(stderr, "korvex: %s\n", error.what());
-    return error.status();
+    return CheckedExit(error.status());
   }
-  return korvex_tool::kExitOk;
+  return CheckedExit(korvex_tool::kExitOk);
 }

@@ -35,18 +35,28 @@ struct WatchOptions {
 
 std::string g_watched;  // what the lines name
 bool g_json = false;    // lines as JSON objects
+const UINT kNamesChanged = WM_APP + 3;
+std::function<void()> g_namesChanged;  // a key was created or deleted somewhere in the hive
+
+// One line a change, flushed at once: whoever reads the lines reads them from a pipe.
+void PrintLine(const char* what) {
+  char stamp[16];
+  time_t now = time(NULL);
+  strftime(stamp, sizeof stamp, "%H:%M:%S", localtime(&now));
+  if (g_json)
+    printf("{\"time\":\"%s\",\"%s\":%s}\n", stamp, what, JsonString(g_watched).c_str());
+  else
+    printf("%s %s %s\n", stamp, what, g_watched.c_str());
+  fflush(stdout);
+}
 
 LRESULT CALLBACK WatchWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kChanged) {
-    char stamp[16];
-    time_t now = time(NULL);
-    strftime(stamp, sizeof stamp, "%H:%M:%S", localtime(&now));
-    // Flushed at once: whoever reads the lines reads them from a pipe.
-    if (g_json)
-      printf("{\"time\":\"%s\",\"changed\":%s}\n", stamp, JsonString(g_watched).c_str());
-    else
-      printf("%s changed %s\n", stamp, g_watched.c_str());
-    fflush(stdout);
+    PrintLine("changed");
+    return 0;
+  }
+  if (message == kNamesChanged) {
+    g_namesChanged();
     return 0;
   }
   if (message == kStop) {
@@ -110,21 +120,69 @@ void RunUntilSignalled(const std::string& watched, bool json, const std::functio
   waiter.join();
 }
 
+// The watched key, followed through its deletion and re-creation: the
+// key's own watcher ends quietly with it, so a watch on the root's names
+// notices both.
+class FollowedKey {
+public:
+  FollowedKey(const KeyPath& path, bool subtree) : path_(path), subtree_(subtree) {}
+  ~FollowedKey() { Close(); }
+
+  // Watches the key when it exists; whether it does.
+  bool Begin(HWND window) {
+    window_ = window;
+    if (RegOpenKeyExA(path_.root, path_.subkey.c_str(), 0, KEY_NOTIFY | KEY_READ, &key_) != ERROR_SUCCESS) {
+      key_ = NULL;
+      return false;
+    }
+    if (!watcher_.BeginWatch(key_, subtree_, window, kChanged, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET))
+      throw ToolError("cannot watch " + path_.Full());
+    return true;
+  }
+  // A handle to a deleted key stays open but answers nothing.
+  void NamesChanged() {
+    if (key_ &&
+        RegQueryInfoKeyA(key_, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL) == ERROR_SUCCESS)
+      return;
+    if (key_) {
+      Close();
+      PrintLine("deleted");
+    }
+    if (Begin(window_)) PrintLine("created");
+  }
+  void Close() {
+    watcher_.EndWatch();
+    if (key_) RegCloseKey(key_);
+    key_ = NULL;
+  }
+
+private:
+  KeyPath path_;
+  bool subtree_;
+  HWND window_ = NULL;
+  HKEY key_ = NULL;
+  CRegistryWatcher watcher_;
+};
+
 void WatchRegistry(const WatchOptions& options) {
   KeyPath path;
   std::string why;
   if (!ParseKeyPath(options.target, &path, &why)) throw ToolError(why, kExitUsage);
   OpenKey key;
   OpenExisting(path, KEY_NOTIFY | KEY_READ, &key);
-  CRegistryWatcher watcher;
+  FollowedKey followed(path, options.subtree);
+  CRegistryWatcher names;
+  g_namesChanged = [&] { followed.NamesChanged(); };
   RunUntilSignalled(
       path.Full(), options.json,
       [&](HWND window) {
-        if (!watcher.BeginWatch(key.get(), options.subtree, window, kChanged,
-                                REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET))
+        if (!followed.Begin(window) || !names.BeginWatch(path.root, 1, window, kNamesChanged, REG_NOTIFY_CHANGE_NAME))
           throw ToolError("cannot watch " + path.Full());
       },
-      [&] { watcher.EndWatch(); });
+      [&] {
+        names.EndWatch();
+        followed.Close();
+      });
 }
 
 void WatchFolder(const WatchOptions& options) {
@@ -145,12 +203,16 @@ void WatchFolder(const WatchOptions& options) {
 void AddWatchCommand(CLI::App& app) {
   static WatchOptions options;
   CLI::App* watch = AddCommandGroup(app, "watch", "Print a line for each change until interrupted (Ctrl-C)");
-  watch->footer("A line may stand for several changes that came close together.");
+  watch->footer(
+      "A line may stand for several changes that came close together. A watched key that is deleted gives a "
+      "\"deleted\" line, and the watch goes on: once the key is created again, a \"created\" line, then its "
+      "changes.");
 
   CLI::App* reg = AddAction(watch, "reg", "Watch a registry key's values and subkeys", [] { WatchRegistry(options); });
   reg->add_option("KEY", options.target, "HKCU\\... or HKLM\\...")->required();
   reg->add_flag("-s,--recursive,--subtree", options.subtree, "changes in every key below count too");
-  reg->add_flag("--json", options.json, "each line a JSON object: {\"time\":...,\"changed\":...}");
+  reg->add_flag("--json", options.json,
+                "each line a JSON object: {\"time\":...,\"changed\":...}, or \"deleted\" or \"created\" for the key");
 
   CLI::App* folder = AddAction(watch, "folder", "Watch a folder's files and subfolders", [] { WatchFolder(options); });
   folder->add_option("DIR", options.target, "the folder")->required();

@@ -24,8 +24,9 @@ bool ParametersReachProductIntact(const CMapStringToString& params) {
   return true;
 }
 
-// The port the parser keeps only 16 bits of: ":" and 1 to 65535 in digits alone.
-bool IsPlainPort(const CString& text) {
+}  // namespace
+
+bool korvex::IsPlainPort(const CString& text) {
   int length = text.GetLength();
   if (length == 0) return true;  // no port
   unsigned long port = 0;
@@ -37,13 +38,11 @@ bool IsPlainPort(const CString& text) {
   return port >= 1;
 }
 
-}  // namespace
-
 int IsSafeToLaunch(const char* url) {
   CUrlInfo record;
   CString portText;
   if (!url || !korvex::ParseUrl(record, url, &portText)) return 0;
-  return IsPlainPort(portText) ? IsSafeToLaunch(record) : 0;
+  return korvex::IsPlainPort(portText) ? IsSafeToLaunch(record) : 0;
 }
 
 int IsSafeToLaunch(const CUrlInfo& url) {

@@ -11,6 +11,10 @@ namespace korvex {
 // part, undecoded; empty when the text names no port.
 int ParseUrl(CUrlInfo& record, const char* url, CString* portText);
 
+// Whether that port text is empty or ":" and 1 to 65535 in decimal digits
+// alone: the record keeps only the low 16 bits of any other.
+bool IsPlainPort(const CString& portText);
+
 }  // namespace korvex
 
 #endif

@@ -4,6 +4,7 @@
 // and links that must not start anything (the lookup's rules are tests/url's).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -57,6 +58,18 @@ TEST(ToolCli, MalformedCommandLinesFailWithOneLineThatSaysWhy) {
     EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << c[0] << ": " << run.err;
     EXPECT_EQ(0u, run.err.find("korvex: ")) << c[0] << ": " << run.err;
     EXPECT_NE(std::string::npos, run.err.find(c[1])) << c[0] << ": " << run.err;
+  }
+}
+
+// Output that cannot be written fails every command, help too.
+TEST(ToolCli, OutputThatCannotBeWrittenFails) {
+  std::string ini = ScratchFile("full.ini");
+  WriteFileBytes(ini, "[S]\nk=v\n");
+  for (const std::string& command :
+       std::vector<std::string>{"url parse x://h", "url make --host h", "ini get " + ini + " S k", "ini dump " + ini,
+                                "base64 encode " + ini, "reg query HKCU --json", "reg --help"}) {
+    int status = system((KORVEX_TOOL_PATH " " + command + " >/dev/full 2>/dev/null").c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << command;
   }
 }
 
@@ -128,6 +141,15 @@ TEST_F(ToolProduct, RegisterWritesWhatTheLookupReadsAndFindSaysWhere) {
   ToolRun run = RunTool({"product", "find", "Missing"});
   EXPECT_EQ(1, run.status);
   EXPECT_EQ("", run.out);
+  run = RunTool({"product", "find", "Missing", "--json"});
+  EXPECT_EQ(1, run.status);
+  EXPECT_EQ("{\"product\":\"Missing\",\"path\":null,\"found\":null,\"result\":0}\n", run.out);
+  // A version the lookup passes over is registered, and said so.
+  run = Register("Torvik", "10");
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ("korvex: note: the library still finds Torvik in the product's key HKEY_LOCAL_MACHINE\\" + key + ", at " +
+                folder_ + "/Torvik\n",
+            run.err);
 }
 
 TEST_F(ToolProduct, RefusesWhatTheLookupCouldNotUseAndWritesNothing) {
@@ -176,12 +198,14 @@ TEST_F(ToolProduct, DefaultHandlerTakesTheSchemesAndGivesThemBack) {
   std::string others = "[Added Associations]\nx-scheme-handler/ssh=other.desktop;\n\n[Default Applications]\n";
   WriteFileBytes(list, others + "x-scheme-handler/ssh=other.desktop;\ntext/plain=editor.desktop;\n");
   ASSERT_EQ(0, Register("Torvik", "2.0", {"--desktop", "--default"}).status);
+  // The product first, the user's handler kept after it; unregistering gives
+  // back the user's line.
   EXPECT_EQ(others +
-                "x-scheme-handler/ssh=korvex-torvik.desktop;\nx-scheme-handler/telnet=korvex-torvik.desktop;\n"
-                "x-scheme-handler/rlogin=korvex-torvik.desktop;\ntext/plain=editor.desktop;\n",
+                "x-scheme-handler/telnet=korvex-torvik.desktop;\nx-scheme-handler/rlogin=korvex-torvik.desktop;\n"
+                "x-scheme-handler/ssh=korvex-torvik.desktop;other.desktop;\ntext/plain=editor.desktop;\n",
             ReadFileBytes(list));
   ASSERT_EQ(0, RunTool({"product", "unregister", "Torvik"}).status);
-  EXPECT_EQ(others + "text/plain=editor.desktop;\n", ReadFileBytes(list));
+  EXPECT_EQ(others + "x-scheme-handler/ssh=other.desktop;\ntext/plain=editor.desktop;\n", ReadFileBytes(list));
   EXPECT_EQ(2, Register("Torvik", "2.0", {"--default"}).status);
 }
 
@@ -190,8 +214,8 @@ TEST_F(ToolProduct, DefaultHandlerTakesTheSchemesAndGivesThemBack) {
 TEST_F(ToolProduct, ARefusedLinkStartsNothingAndTheEntrysCommandOpensTheProduct) {
   ASSERT_EQ(0, Register("Torvik", "2.0", {"--desktop"}).status);
   std::vector<Recording> refused;
-  for (const char* url :
-       {"ssh://-oProxyCommand=x@host", "ssh://host?a=b%20c", "xdmcp://a%09b", "http://host", "host-without-scheme"}) {
+  for (const char* url : {"ssh://-oProxyCommand=x@host", "ssh://host?a=b%20c", "xdmcp://a%09b", "http://host",
+                          "host-without-scheme", "ssh://user@host:99999/", "ssh://host:-1", "ssh://host:abc"}) {
     refused.emplace_back();
     ToolRun run = RunTool({"open", url});
     EXPECT_EQ(1, run.status) << url;

@@ -31,6 +31,19 @@ TEST(ToolOptions, EachStoreKeepsTextAndIntegersAndASetThatWroteNothingFails) {
     EXPECT_EQ("korvex: no option \"Nope\" in the section Session\n", options("get", {"Nope"}).err);
     EXPECT_EQ(2, options("set", {"Port", "22x", "--int"}).status);
   }
+  // A set succeeds when a read gives what the store is defined to give back:
+  // a profile file trims the blanks and the quotes; the registry keeps them.
+  const std::vector<std::string> kept[] = {{"--ini-file", ScratchFile("q.ini"), "quoted"},
+                                           {"--registry", "korvex-tests/tool-options", "  \"quoted\"  "}};
+  for (const std::vector<std::string>& store : kept) {
+    EXPECT_EQ(0, RunTool({"options", "set", store[0], store[1], "S", "Title", "  \"quoted\"  "}).status) << store[0];
+    EXPECT_EQ(store[2] + "\n", RunTool({"options", "get", store[0], store[1], "S", "Title"}).out) << store[0];
+  }
+  EXPECT_EQ("korvex: the option \"Title\" in the section S is not an integer:   \"quoted\"  \n",
+            RunTool({"options", "get", "--registry", "korvex-tests/tool-options", "S", "Title", "--int"}).err);
+  // The profile file's subfolder is created as the registry store creates its keys.
+  EXPECT_EQ(0, RunTool({"options", "set", "--ini", "korvex-tests-new/sub", "S", "N", "v"}).status);
+  EXPECT_EQ("v\n", RunTool({"options", "get", "--ini", "korvex-tests-new/sub", "S", "N"}).out);
   // The registry store keeps the integer as a REG_DWORD below SOFTWARE.
   DWORD port = 0, size = sizeof port;
   EXPECT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_CURRENT_USER, "SOFTWARE\\korvex-tests\\tool-options\\Session", "Port",
@@ -48,6 +61,9 @@ TEST(ToolOptions, EachStoreKeepsTextAndIntegersAndASetThatWroteNothingFails) {
   }
   EXPECT_EQ(2, RunTool({"options", "get", "--registry", "a", "--ini", "b", "S", "N"}).status);
   EXPECT_EQ(2, RunTool({"options", "get", "--ini-name", "x.ini", "S", "N"}).status);
+  // No store named is no fallback to a file; a third name has no key to go to.
+  for (const char* registry : {"", "A/B/C", "/A", "A\\"})
+    EXPECT_EQ(2, RunTool({"options", "set", "--registry", registry, "S", "N", "v"}).status) << registry;
 }
 
 }  // namespace

@@ -63,8 +63,9 @@ TEST_F(ToolReg, EachTypeIsStoredAndShownInEveryForm) {
        "[\"one\",\"two\"]"},
       {"reg_dword", "0xFFFFFFFF", "4:" + max8.substr(4), "0xffffffff", "4294967295\n", "4294967295"},
       {"REG_QWORD", "0xFFFFFFFFFFFFFFFF", "11:" + max8, "0xffffffffffffffff", "18446744073709551615\n",
-       "18446744073709551615"},
+       "\"18446744073709551615\""},
       {"REG_BINARY", "00ff7F", "3:" + std::string("\0\xff\x7f", 3), "00FF7F", "00FF7F\n", "\"00FF7F\""},
+      {"REG_BINARY", std::string("\0\n", 2), "3:" + std::string("\0\n", 2), "000A", "000A\n", "\"000A\""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.data);
@@ -84,8 +85,16 @@ TEST_F(ToolReg, EachTypeIsStoredAndShownInEveryForm) {
 
 TEST_F(ToolReg, MalformedInputIsRefusedAndChangesNothing) {
   const std::vector<std::string> data[] = {
-      {"REG_DWORD", "4294967296"}, {"REG_DWORD", "-1"},  {"REG_DWORD", "12x"}, {"REG_DWORD", "0x"},
-      {"REG_BINARY", "abc"},       {"REG_BINARY", "zz"}, {"REG_SZ2", "x"},     {"REG_QWORD", "18446744073709551616"},
+      {"REG_DWORD", "4294967296"},
+      {"REG_DWORD", "-1"},
+      {"REG_DWORD", "12x"},
+      {"REG_DWORD", "0x"},
+      {"REG_BINARY", "abc"},
+      {"REG_BINARY", "zz"},
+      {"REG_SZ2", "x"},
+      {"REG_QWORD", "18446744073709551616"},
+      {"REG_MULTI_SZ", "a\\0\\0b"},
+      {"REG_MULTI_SZ", "a\\0"},
   };
   for (const std::vector<std::string>& c : data)
     EXPECT_EQ(2, RunTool({"reg", "add", Key("new"), "-v", "n", "-t", c[0], "-d", c[1]}).status) << c[0] << " " << c[1];
@@ -225,6 +234,8 @@ TEST_F(ToolReg, AFileWithOneBadLineImportsNothing) {
       {start + "\"e\"=hex(1):00,dd\n", "line 7:"},  // a lone low surrogate
       {start + "nonsense\n", "line 7:"},
       {"\xFE\xFF\0W", "UTF-16 big-endian"},
+      {"", ": the file is empty, without the header"},
+      {"\n \n", ": the file is empty, without the header"},
       {start + "\"s\"=\"\xff\"\n", "neither UTF-16LE"},
   };
   for (const auto& c : cases) {
@@ -253,10 +264,19 @@ TEST_F(ToolReg, AFailureHalfwayRestoresTheEarlierState) {
   EXPECT_EQ(1, run.status);
   EXPECT_NE(std::string::npos, run.err.find("HKEY_LOCAL_MACHINE\\Software")) << run.err;
   EXPECT_NE(std::string::npos, run.err.find("nothing was changed")) << run.err;
+  EXPECT_NE(std::string::npos, run.err.find("(hive " + machineHive + ")")) << run.err;
   EXPECT_EQ(Sz("old"), Stored("A", "x"));
   EXPECT_EQ("<missing>", Stored("A", "z"));
   EXPECT_EQ(Sz("kept"), Stored("B\\C", "y"));
   EXPECT_FALSE(Exists("New"));
+  // A refusal for a folder others may change names the folder and its mode.
+  std::string folder = ScratchFolderOfProgram().substr(0, ScratchFolderOfProgram().size() - 1);
+  struct stat info;
+  ASSERT_EQ(0, stat(folder.c_str(), &info));
+  chmod(folder.c_str(), 0775);
+  run = RunTool({"reg", "add", Key("New")});
+  chmod(folder.c_str(), info.st_mode & 07777);
+  EXPECT_NE(std::string::npos, run.err.find(": others may change the folder " + folder + ", mode 0775)")) << run.err;
 }
 
 }  // namespace

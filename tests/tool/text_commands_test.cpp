@@ -28,13 +28,24 @@ TEST(ToolUrl, ParseShowsEveryFieldAndMakeEscapes) {
   EXPECT_EQ(1, run.status);
   EXPECT_EQ("korvex: not a URL: ssh://\n", run.err);
   EXPECT_EQ(2, RunTool({"url", "make", "--host", "h", "--param", "=v"}).status);
+  // A port the record keeps only 16 bits of is shown as kept, and said.
+  run = RunTool({"url", "parse", "ssh://h:99999/"});
+  EXPECT_EQ(3, run.status);
+  EXPECT_NE(std::string::npos, run.out.find("port      34463\n")) << run.out;
+  EXPECT_EQ("korvex: the port \"99999\" is not a number from 1 to 65535; the record keeps 34463\n", run.err);
 }
 
 TEST(ToolIni, SetGetAndDumpGoThroughTheModel) {
   std::string file = ScratchFile("tool.ini"), fresh = ScratchFile("fresh.ini");
-  WriteFileBytes(file, "stray=line\r\n[S]\r\nk=old\r\nnot a key\r\n[S]\r\nk=v=w\r\n");
+  const std::string text = "; admin's note\r\nstray=line\r\n\r\n[S]\r\nk=old\r\nnot a key\r\n[S]\r\nk=v=w\r\n";
+  WriteFileBytes(file, text);
   EXPECT_EQ("v=w\n", RunTool({"ini", "get", file, "S", "k"}).out);
+  // An edit keeps every other line and the line ends; one the model would
+  // read elsewhere (the repeated key) is put back.
   ASSERT_EQ(0, RunTool({"ini", "set", file, "T", "n", "7"}).status);
+  EXPECT_EQ(text + "[T]\r\nn=7\r\n", ReadFileBytes(file));
+  EXPECT_EQ(1, RunTool({"ini", "set", file, "S", "k", "x"}).status);
+  EXPECT_EQ(text + "[T]\r\nn=7\r\n", ReadFileBytes(file));
   EXPECT_EQ("[S]\nk=v=w\n[T]\nn=7\n", RunTool({"ini", "dump", file}).out);
   EXPECT_EQ(
       "[{\"section\":\"S\",\"keys\":[{\"key\":\"k\",\"value\":\"v=w\"}]},"

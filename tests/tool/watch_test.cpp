@@ -100,4 +100,44 @@ TEST(ToolWatch, PrintsALinePerChangeAndEndsCleanlyOnASignal) {
   }
 }
 
+// The deletion is said, and the watch follows the key once it is created again.
+TEST(ToolWatch, FollowsTheKeyThroughItsDeletionAndRecreation) {
+  ScratchKey scratch;
+  std::string child = scratch / "watched", json;
+  for (char c : "HKEY_CURRENT_USER\\" + child) json += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  auto create = [](const std::string& path) {
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    return key;
+  };
+  RegCloseKey(create(child));
+  Watching watch({"watch", "reg", "--json", "HKCU\\" + child});
+  ASSERT_EQ("watching HKEY_CURRENT_USER\\" + child + " until interrupted", watch.Line());
+  // The watchers start after that line: a change is repeated until it shows.
+  auto repeatedUntilSaid = [&](const std::function<void()>& change) {
+    std::string line = "<none>";
+    for (auto end = Clock::now() + std::chrono::seconds(20); line == "<none>" && Clock::now() < end;) {
+      change();
+      line = watch.Line(std::chrono::milliseconds(500));
+    }
+    return line;
+  };
+  SHDeleteKeyA(HKEY_CURRENT_USER, child.c_str());
+  EXPECT_THAT(repeatedUntilSaid([&] {
+                RegCloseKey(create(scratch / "other"));
+                SHDeleteKeyA(HKEY_CURRENT_USER, (scratch / "other").c_str());
+              }),
+              testing::EndsWith("\"deleted\":\"" + json + "\"}"));
+  HKEY key = create(child);
+  EXPECT_THAT(watch.Line(), testing::EndsWith("\"created\":\"" + json + "\"}"));
+  DWORD value = 0;
+  EXPECT_THAT(repeatedUntilSaid([&] {
+                ++value;
+                RegSetValueExA(key, "n", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+              }),
+              testing::EndsWith("\"changed\":\"" + json + "\"}"));
+  RegCloseKey(key);
+}
+
 }  // namespace

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "tools/file_io.h"
 #include "tools/tool_error.h"
 
@@ -13,6 +15,7 @@ namespace korvex_tool {
 namespace {
 
 const char kSection[] = "[Default Applications]";
+const std::string kSchemeKey = "x-scheme-handler/";
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -43,6 +46,23 @@ bool IsSection(const std::string& line) { return !line.empty() && line[0] == '['
 
 std::string KeyOf(const std::string& line) { return line.substr(0, line.find('=')); }
 
+std::string ValueOf(const std::string& line) {
+  size_t equals = line.find('=');
+  return equals == std::string::npos ? "" : line.substr(equals + 1);
+}
+
+// The value's desktop entries other than `entry`, each followed by ";".
+std::string Without(const std::string& value, const std::string& entry) {
+  std::string others;
+  for (size_t start = 0, end; start < value.size(); start = end + 1) {
+    end = value.find(';', start);
+    if (end == std::string::npos) end = value.size();
+    std::string item = value.substr(start, end - start);
+    if (!item.empty() && item != entry) others += item + ";";
+  }
+  return others;
+}
+
 }  // namespace
 
 std::string MimeAppsPath() {
@@ -56,42 +76,50 @@ std::string MimeAppsPath() {
 
 void SetSchemeDefaults(const std::string& entry, const std::vector<std::string>& schemes) {
   std::string path = MimeAppsPath();
-  std::vector<std::string> lines = Lines(Load(path)), kept;
-  bool inSection = false, sectionSeen = false;
-  // Our keys leave wherever they were, then follow the section's heading.
-  for (const std::string& line : lines) {
-    if (IsSection(line)) inSection = line == kSection;
-    bool ours = false;
-    for (const std::string& scheme : schemes) ours |= inSection && KeyOf(line) == "x-scheme-handler/" + scheme;
-    if (ours) continue;
-    kept.push_back(line);
-    if (line == kSection && !sectionSeen) {
-      sectionSeen = true;
-      for (const std::string& scheme : schemes) kept.push_back("x-scheme-handler/" + scheme + "=" + entry + ";");
+  std::vector<std::string> lines = Lines(Load(path));
+  std::vector<std::string> missing;
+  for (const std::string& scheme : schemes) missing.push_back(kSchemeKey + scheme);
+  bool inSection = false;
+  size_t header = lines.size();
+  // A scheme's line keeps its place, with the entry first and the user's
+  // other choices after it.
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (IsSection(lines[i])) {
+      inSection = lines[i] == kSection;
+      if (inSection && header == lines.size()) header = i;
     }
+    auto scheme = std::find(missing.begin(), missing.end(), KeyOf(lines[i]));
+    if (!inSection || scheme == missing.end()) continue;
+    lines[i] = *scheme + "=" + entry + ";" + Without(ValueOf(lines[i]), entry);
+    missing.erase(scheme);
   }
-  if (!sectionSeen) {
-    if (!kept.empty() && !kept.back().empty()) kept.push_back("");
-    kept.push_back(kSection);
-    for (const std::string& scheme : schemes) kept.push_back("x-scheme-handler/" + scheme + "=" + entry + ";");
+  if (header == lines.size()) {
+    if (!lines.empty() && !lines.back().empty()) lines.push_back("");
+    lines.push_back(kSection);
+    header = lines.size() - 1;
   }
-  Store(path, kept);
+  for (std::string& key : missing) key += "=" + entry + ";";
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(header) + 1, missing.begin(), missing.end());
+  Store(path, lines);
 }
 
 bool RemoveSchemeDefaults(const std::string& entry) {
   std::string path = MimeAppsPath();
   std::vector<std::string> lines = Lines(Load(path)), kept;
-  bool inSection = false;
+  bool inSection = false, changed = false;
   for (const std::string& line : lines) {
     if (IsSection(line)) inSection = line == kSection;
-    size_t equals = line.find('=');
-    bool ours = inSection && line.compare(0, 17, "x-scheme-handler/") == 0 && equals != std::string::npos &&
-                line.substr(equals + 1) == entry + ";";
-    if (!ours) kept.push_back(line);
+    std::string others = Without(ValueOf(line), entry);
+    if (!inSection || line.compare(0, kSchemeKey.size(), kSchemeKey) != 0 || others == ValueOf(line)) {
+      kept.push_back(line);
+      continue;
+    }
+    // The line goes only with its last entry.
+    changed = true;
+    if (!others.empty()) kept.push_back(KeyOf(line) + "=" + others);
   }
-  if (kept.size() == lines.size()) return false;
-  Store(path, kept);
-  return true;
+  if (changed) Store(path, kept);
+  return changed;
 }
 
 }  // namespace korvex_tool

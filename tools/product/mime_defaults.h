@@ -13,11 +13,12 @@ namespace korvex_tool {
 // XDG_CONFIG_HOME, /etc/xdg/mimeapps.list.
 std::string MimeAppsPath();
 
-// Makes `entry` (the desktop file's name) the default of each scheme; the
-// file's other lines stay as they are.
+// Makes `entry` (the desktop file's name) the default of each scheme, ahead
+// of the handlers already listed; the file's other lines stay as they are.
 void SetSchemeDefaults(const std::string& entry, const std::vector<std::string>& schemes);
 
-// Removes every default naming `entry`; false when there was none.
+// Takes `entry` out of every scheme's defaults, and a line with it when no
+// other handler is left; false when there was none.
 bool RemoveSchemeDefaults(const std::string& entry);
 
 }  // namespace korvex_tool

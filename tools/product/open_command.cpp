@@ -56,6 +56,9 @@ void Open(const std::string& text) {
     throw ToolError("refused " + Printable(text) +
                     ": a field holds a blank, a quote or a control byte, or begins with \"-\"");
   }
+  // The text check adds only the port: the record keeps 16 bits of any number.
+  if (!IsSafeToLaunch(text.c_str()))
+    throw ToolError("refused " + Printable(text) + ": the port is not a number from 1 to 65535");
   if (!ExecuteURL(url)) throw ToolError("could not start the product for " + Printable(text));
 }
 

@@ -69,13 +69,43 @@ void Get(const OptionsOptions& options) {
   }
   int first = store.GetValue(name, INT32_MIN), second = store.GetValue(name, INT32_MAX);
   if (first != INT32_MIN || second != INT32_MAX) return (void)printf("%d\n", first == INT32_MIN ? second : first);
+  const char* missing = "\n";
+  CString text = store.GetValue(name, missing);
+  if (text != missing)
+    throw ToolError("the option \"" + options.name + "\" in the section " + options.section +
+                    " is not an integer: " + static_cast<const char*>(text));
   throw ToolError("no option \"" + options.name + "\" in the section " + options.section);
+}
+
+// What a read gives for a text written: a profile file's reader trims blanks
+// and removes one pair of quotes around the value, as the footer says; the
+// registry keeps the text as it is.
+std::string ReadBackOf(const OptionsOptions& options, const std::string& text) {
+  if (!options.registry.empty()) return text;
+  size_t first = text.find_first_not_of(" \t"), last = text.find_last_not_of(" \t");
+  std::string value = first == std::string::npos ? "" : text.substr(first, last - first + 1);
+  if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+    return value.substr(1, value.size() - 2);
+  return value;
+}
+
+// The store creates its registry keys but not the profile file's subfolder.
+void CreateIniFolder(const std::string& subfolder) {
+  char appData[MAX_PATH] = "";
+  if (FAILED(SHGetFolderPathA(NULL, CSIDL_APPDATA | CSIDL_FLAG_CREATE, NULL, 0, appData))) return;
+  CString path(appData);
+  for (size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+    end = subfolder.find_first_of("/\\", start);
+    AppendPath(path, subfolder.substr(start, end == std::string::npos ? end : end - start).c_str());
+    EnsureFolderExist(path);
+  }
 }
 
 // SetValue reports nothing, so the value is read back through a store opened
 // afresh; the error the write left behind says why it is missing.
 void Set(const OptionsOptions& options) {
   if (options.name.empty()) throw ToolError("the option needs a name", kExitUsage);
+  if (!options.iniFolder.empty()) CreateIniFolder(options.iniFolder);
   const char* name = options.name.c_str();
   std::string where;
   {
@@ -92,16 +122,27 @@ void Set(const OptionsOptions& options) {
   Open(check, options);
   bool stored = options.integer ? check.GetValue(name, INT32_MIN) == ParseInt(options.value) &&
                                       check.GetValue(name, INT32_MAX) == ParseInt(options.value)
-                                : std::string(check.GetValue(name, "\n")) == options.value;
+                                : std::string(check.GetValue(name, "\n")) == ReadBackOf(options, options.value);
   if (!stored)
     throw ToolError("cannot write " + options.name + " to " + where + ": " +
                     (error != ERROR_SUCCESS ? DescribeError(error) : std::string("the value read back differs")));
 }
 
+// FIRST or FIRST/SECOND: a third name has no key of the store to go to, and
+// an empty one would leave no store at all.
+std::string CheckStoreKey(const std::string& text) {
+  size_t split = text.find_first_of("/\\");
+  bool ok = !text.empty() && split != 0 &&
+            (split == std::string::npos ||
+             (split + 1 < text.size() && text.find_first_of("/\\", split + 1) == std::string::npos));
+  return ok ? "" : "FIRST or FIRST/SECOND, two names at most, none of them empty, not \"" + text + "\"";
+}
+
 CLI::App* AddStoreCommand(CLI::App* parent, const char* name, const char* description, OptionsOptions& options) {
   CLI::App* command = parent->add_subcommand(name, description);
-  CLI::Option* registry = command->add_option("--registry", options.registry,
-                                              "FIRST[/SECOND]: the store below HKEY_CURRENT_USER\\SOFTWARE");
+  CLI::Option* registry =
+      command->add_option("--registry", options.registry, "FIRST[/SECOND]: the store below HKEY_CURRENT_USER\\SOFTWARE")
+          ->check(CLI::Validator(CheckStoreKey, "FIRST[/SECOND]"));
   CLI::Option* folder = command->add_option("--ini", options.iniFolder,
                                             "the store in a profile file in this subfolder of the user's "
                                             "application-data folder");
@@ -124,7 +165,8 @@ void AddOptionsCommand(CLI::App& app) {
       AddCommandGroup(app, "options", "Read and write the products' options (registry or profile file)");
   command->footer(
       "A profile file is read as Windows reads profile files: blanks around names and values trimmed, "
-      "names matched in any letter case, one pair of quotes around a value removed.");
+      "names matched in any letter case, one pair of quotes around a value removed. \"set --ini\" creates the "
+      "subfolder when missing.");
   CLI::App* get = AddStoreCommand(command, "get", "Show one option", options);
   get->callback([] { Get(options); });
   CLI::App* set = AddStoreCommand(command, "set", "Set one option", options);

@@ -43,6 +43,11 @@ void Register(const ProductOptions& options) {
     throw ToolError(options.name + " opens no URL scheme, so it needs no desktop entry", kExitUsage);
   std::string key = RegisterProduct(options.name, options.version, options.folder);
   printf("registered %s %s in %s\n", options.name.c_str(), options.version.c_str(), key.c_str());
+  // The lookup takes the first usable version it meets, not the newest.
+  FoundProduct found;
+  if (FindProduct(options.name, &found) && found.way != "in the product's key " + key)
+    fprintf(stderr, "korvex: note: the library still finds %s %s, at %s\n", options.name.c_str(), found.way.c_str(),
+            found.path.c_str());
   if (!options.desktop) return;
   WriteDesktopEntry(options.name, DesktopEntryText(options.name, schemes, OpenCommand()));
   printf("desktop entry %s opens", DesktopEntryPath(options.name).c_str());
@@ -55,7 +60,11 @@ void Register(const ProductOptions& options) {
 
 void Find(const ProductOptions& options) {
   FoundProduct found;
-  if (!FindProduct(options.name, &found))
+  bool isFound = FindProduct(options.name, &found);
+  // A script reading the JSON learns the outcome from it, not from silence.
+  if (!isFound && options.json)
+    printf("{\"product\":%s,\"path\":null,\"found\":null,\"result\":0}\n", JsonString(options.name).c_str());
+  if (!isFound)
     throw ToolError(options.name + " is not found: not beside korvex, not in " + ProductKeyName(options.name) +
                     ", not in the suite's folder");
   if (options.json) {
@@ -96,7 +105,9 @@ void AddProductCommand(CLI::App& app) {
 
   CLI::App* find = AddAction(product, "find", "Show where the library finds a product, and how", [] { Find(options); });
   find->add_option("NAME", options.name)->required();
-  find->add_flag("--json", options.json, "one JSON object: product, path, found, result");
+  find->add_flag("--json", options.json,
+                 "one JSON object: product, path, found, result (path and found null, result 0 and status 1 when "
+                 "not found)");
 
   CLI::App* unregister =
       AddAction(product, "unregister", "Delete a product's key and its desktop entry", [] { Unregister(options); });

@@ -69,7 +69,8 @@ std::string RegisterProduct(const std::string& product, const std::string& versi
   std::string absolute = AbsoluteFolder(folder);
   CString key;
   LONG status = korvex::WriteProductKey(product.c_str(), version.c_str(), absolute.c_str(), key);
-  if (status != ERROR_SUCCESS) throw ToolError("cannot write " + Machine(key) + ": " + DescribeError(status));
+  if (status != ERROR_SUCCESS)
+    throw ToolError("cannot write " + Machine(key) + ": " + DescribeError(status, HKEY_LOCAL_MACHINE));
   return Machine(key);
 }
 
@@ -78,7 +79,8 @@ bool UnregisterProduct(const std::string& product) {
   CString subkey = korvex::ProductKeyName(product.c_str());
   LONG status = SHDeleteKeyA(HKEY_LOCAL_MACHINE, subkey);
   if (status == ERROR_FILE_NOT_FOUND) return false;
-  if (status != ERROR_SUCCESS) throw ToolError("cannot delete " + Machine(subkey) + ": " + DescribeError(status));
+  if (status != ERROR_SUCCESS)
+    throw ToolError("cannot delete " + Machine(subkey) + ": " + DescribeError(status, HKEY_LOCAL_MACHINE));
   return true;
 }
 

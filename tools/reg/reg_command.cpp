@@ -71,11 +71,13 @@ void PrintKey(const RegKeyEdit& block) {
 }
 
 // Numbers as numbers, texts as strings (REG_MULTI_SZ as a list), other data
-// as hexadecimal digits.
+// as hexadecimal digits. A number above 2^53 goes as a string: JSON readers
+// keep numbers as doubles, which would round it.
 std::string JsonValue(const RegValueEdit& value) {
   std::string data;
   if (NumberSize(value.type) == value.data.size() && value.data.size()) {
-    data = std::to_string(NumberOf(value.data));
+    unsigned long long number = NumberOf(value.data);
+    data = number <= (1ull << 53) ? std::to_string(number) : JsonString(std::to_string(number));
   } else if (value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ) {
     std::vector<std::string> texts;
     for (const std::string& text : TextsOf(value.type, value.data)) texts.push_back(JsonString(text));
@@ -169,8 +171,10 @@ void Add(const RegOptions& options) {
     RegValueEdit value;
     value.name = options.value;
     value.type = TypeNumber(options.type);
-    value.data = DataFromText(value.type, options.dataFile.empty() ? options.data : ReadAll(options.dataFile),
-                              options.separator);
+    if (options.dataFile.empty())
+      value.data = DataFromText(value.type, options.data, options.separator);
+    else
+      value.data = DataFromFile(value.type, ReadAll(options.dataFile), options.separator);
     block.values.push_back(value);
   } else if (!options.data.empty() || !options.dataFile.empty()) {
     throw ToolError("--data and --data-file need --value NAME or --default", kExitUsage);
@@ -266,7 +270,9 @@ void AddRegCommand(CLI::App& app) {
   CLI::App* query = AddKeyCommand(reg, "query", "Show a key's values and subkeys", options);
   AddValueOptions(query, options);
   query->add_flag("-s,--recursive", options.recursive, "show every key below too");
-  query->add_flag("--json", options.json, "one JSON document: the key (a list of keys with -s), or the value");
+  query->add_flag("--json", options.json,
+                  "one JSON document: the key (a list of keys with -s), or the value; numbers above 2^53 as "
+                  "strings, which JSON readers keep exactly");
   query->callback([] { Query(options); });
 
   CLI::App* get =
@@ -286,7 +292,9 @@ void AddRegCommand(CLI::App& app) {
       "-d,--data", options.data,
       "the data: text; a number (decimal or 0x...) for REG_DWORD and REG_QWORD; hexadecimal bytes for REG_BINARY "
       "and REG_NONE");
-  add->add_option("--data-file", options.dataFile, "the data from this file, or - for standard input, as it is")
+  add->add_option("--data-file", options.dataFile,
+                  "the data from this file, or - for standard input: its bytes as they are for REG_BINARY and "
+                  "REG_NONE, else its text as --data takes it")
       ->excludes(data);
   add->add_option("--separator", options.separator, "what separates the texts of REG_MULTI_SZ data")
       ->capture_default_str();

@@ -77,8 +77,11 @@ public:
 
   bool Run() {
     while (index_ < lines_.size() && TrimRight(lines_[index_]).empty()) ++index_;
-    if (index_ == lines_.size() || TrimRight(lines_[index_]) != kHeader)
-      return Fail("expected the header \"" + std::string(kHeader) + "\"");
+    if (index_ == lines_.size()) {
+      *error_ = "the file is empty, without the header \"" + std::string(kHeader) + "\"";
+      return false;
+    }
+    if (TrimRight(lines_[index_]) != kHeader) return Fail("expected the header \"" + std::string(kHeader) + "\"");
     for (++index_; index_ < lines_.size(); ++index_) {
       std::string line = TrimRight(TrimLeft(lines_[index_]));
       bool ok = line.empty() || line[0] == ';' || (line[0] == '[' ? ReadKey(line) : ReadValue(line));

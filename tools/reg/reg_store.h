@@ -28,6 +28,9 @@ private:
 
 // A Win32 error of the registry or a file, as words.
 std::string DescribeError(LONG status);
+// The same for a call on a key of `root`, with the hive's file and what of it
+// is in the way when the hive itself refused.
+std::string DescribeError(LONG status, HKEY root);
 
 // Opens an existing key; a missing one is reported as "not found".
 void OpenExisting(const KeyPath& path, REGSAM access, OpenKey* key);

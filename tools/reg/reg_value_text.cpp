@@ -107,7 +107,10 @@ std::string DataFromText(DWORD type, const std::string& text, const std::string&
       std::string data;
       for (size_t start = 0; !text.empty();) {
         size_t end = text.find(separator, start);
-        data += text.substr(start, end == std::string::npos ? std::string::npos : end - start) + '\0';
+        std::string piece = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (piece.empty())
+          throw ToolError("REG_MULTI_SZ data cannot hold an empty text: the empty text ends the list", kExitUsage);
+        data += piece + '\0';
         if (end == std::string::npos) break;
         start = end + separator.size();
       }
@@ -124,6 +127,10 @@ std::string DataFromText(DWORD type, const std::string& text, const std::string&
     default:
       return ParseBinary(text);
   }
+}
+
+std::string DataFromFile(DWORD type, const std::string& bytes, const std::string& separator) {
+  return type == REG_BINARY || type == REG_NONE ? bytes : DataFromText(type, bytes, separator);
 }
 
 std::string DataToText(DWORD type, const std::string& data) {

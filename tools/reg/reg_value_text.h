@@ -24,9 +24,13 @@ std::string TypeName(DWORD type);
 // The stored bytes of a value given as text: REG_SZ and REG_EXPAND_SZ the
 // text; REG_MULTI_SZ the texts between separators; REG_DWORD a decimal or
 // "0x" hexadecimal number below 2^32 (2^64 for REG_QWORD); REG_BINARY and
-// REG_NONE hexadecimal digits, two a byte.
+// REG_NONE hexadecimal digits, two a byte. A REG_MULTI_SZ text cannot be
+// empty (an empty one would end the list).
 // Throws ToolError on text that does not fit the type.
 std::string DataFromText(DWORD type, const std::string& text, const std::string& separator);
+// The same for a file's contents, except that REG_BINARY and REG_NONE take
+// the bytes as they are.
+std::string DataFromFile(DWORD type, const std::string& bytes, const std::string& separator);
 
 // The data for reading: texts up to their terminator, REG_MULTI_SZ texts
 // joined with "\0", REG_DWORD and REG_QWORD as 0x..., everything else as

@@ -1,5 +1,6 @@
 // korvex ini: INI files through the library's INI model.
 #include <errno.h>
+#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -11,6 +12,7 @@
 #include "tools/command_group.h"
 #include "tools/commands.h"
 #include "tools/file_io.h"
+#include "tools/reg/reg_store.h"
 #include "tools/text/json.h"
 #include "tools/tool_error.h"
 
@@ -46,21 +48,41 @@ void Get(const IniOptions& options) {
   printf("%s\n", static_cast<const char*>(value));
 }
 
+// An existing file is edited in place by the profile functions, so that its
+// comments, blank lines and line ends stay. They match names in any letter
+// case and trimmed, the model exactly: where the two would take different
+// lines for the key, the file is put back as it was.
+void Edit(const IniOptions& options) {
+  std::string before = ReadAll(options.file);
+  char folder[PATH_MAX] = "";
+  // A name without a folder would be taken from the Windows folder.
+  std::string path = options.file[0] == '/' || !getcwd(folder, sizeof folder)
+                         ? options.file
+                         : std::string(folder) + "/" + options.file;
+  if (!WritePrivateProfileStringA(options.section.c_str(), options.key.c_str(), options.value.c_str(), path.c_str()))
+    throw ToolError("cannot write " + options.file + ": " + DescribeError(static_cast<LONG>(GetLastError())));
+  CIniFile written;
+  Read(written, options.file);
+  if (written.GetValue(options.section.c_str(), options.key.c_str(), "\n") == options.value.c_str()) return;
+  WriteAll(options.file, before);
+  throw ToolError("[" + options.section + "] of " + options.file + " holds \"" + options.key +
+                  "\" more than once, or in another letter case or with blanks around it; nothing was changed");
+}
+
 void Set(const IniOptions& options) {
   if (options.section.empty() || options.key.empty() || options.key.find('=') != std::string::npos ||
       (options.section + options.key + options.value).find_first_of("\r\n") != std::string::npos)
     throw ToolError("the section and key must not be empty, the key holds no \"=\", and nothing holds a line break",
                     kExitUsage);
+  if (access(options.file.c_str(), F_OK) == 0) return Edit(options);
+  // A new file is the model's, written with the platform's line ends.
   CIniFile ini;
-  // A file not there yet is created.
-  if (access(options.file.c_str(), F_OK) == 0) Read(ini, options.file);
   ini.SetValue(options.section.c_str(), options.key.c_str(), options.value.c_str());
   errno = 0;
   if (!ini.Write(options.file.c_str())) throw ToolError("cannot write " + options.file + ": " + Reason());
-  // The model writes Windows line ends; a file on Linux gets the platform's.
   std::string text = ReadAll(options.file), lines;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lines += text[i];
+  for (char c : text)
+    if (c != '\r') lines += c;
   WriteAll(options.file, lines);
 }
 
@@ -119,8 +141,9 @@ void AddIniCommand(CLI::App& app) {
   static IniOptions options;
   CLI::App* ini = AddCommandGroup(app, "ini", "Read and write INI files");
   ini->footer(
-      "The INI model keeps every text as written: no blanks trimmed, no quotes removed, no comments; "
-      "\"ini set\" writes Linux line ends.");
+      "The INI model keeps every text as written: no blanks trimmed, no quotes removed, no comments. \"ini set\" "
+      "changes one line of an existing file and keeps the rest (comments, blank lines, line ends); a new file "
+      "gets Linux line ends.");
 
   CLI::App* get = AddFileCommand(ini, "get", "Show one value", options);
   get->add_option("SECTION", options.section)->required();

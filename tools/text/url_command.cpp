@@ -9,9 +9,12 @@
 #include "tools/commands.h"
 #include "tools/text/json.h"
 #include "tools/tool_error.h"
+#include "url/url_parse.h"
 
 namespace korvex_tool {
 namespace {
+
+enum { kExitPortOutOfRange = 3 };
 
 struct UrlOptions {
   std::string text;
@@ -58,10 +61,17 @@ void PrintJson(const CUrlInfo& url) {
   printf("}}\n");
 }
 
+// The record as the library parses it; a port text it keeps only part of is
+// said besides, with a status of its own.
 void Parse(const UrlOptions& options) {
   CUrlInfo url;
-  if (!url.ParseURL(options.text.c_str())) throw ToolError("not a URL: " + options.text);
+  CString portText;
+  if (!korvex::ParseUrl(url, options.text.c_str(), &portText)) throw ToolError("not a URL: " + options.text);
   options.json ? PrintJson(url) : PrintText(url);
+  if (!korvex::IsPlainPort(portText))
+    throw ToolError("the port \"" + std::string(static_cast<const char*>(portText) + 1) +
+                        "\" is not a number from 1 to 65535; the record keeps " + std::to_string(url.m_nPort),
+                    kExitPortOutOfRange);
 }
 
 void Make(const UrlOptions& options) {
@@ -93,6 +103,9 @@ void AddUrlCommand(CLI::App& app) {
   parse->add_option("URL", options.text, "[scheme://][user[:password]@]host[:port][/path][?name=value&...]")
       ->required();
   parse->add_flag("--json", options.json, "one JSON object instead of lines");
+  parse->footer(
+      "Exit status: 0 parsed; 1 not a URL; 3 parsed, but the port is not a number from 1 to 65535 (the record "
+      "keeps the low 16 bits of what the text holds, and \"korvex open\" refuses it)");
 
   CLI::App* make = AddAction(url, "make", "Write a URL from its fields, escaping what needs it", [] { Make(options); });
   make->add_option("--scheme", options.scheme, "e.g. ssh");

@@ -12,6 +12,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/posix/hive/operations.h"
 #include "platform/posix/registry/handle.h"
 #include "platform/posix/registry/values.h"
 
@@ -25,118 +26,77 @@ namespace {
 constexpr int64_t kBatchEntries = 64;
 constexpr size_t kBatchBytes = 16 * 1024;
 
-// The statements of one kind of entry: both give the key's change count in
-// column 0 and the entry's name in column 1 (NULL past the last one); values
-// also their type and data in columns 2 and 3.
-struct EntryQueries {
-  Sql at, after;
-  bool values;
+struct EntryCursor {
+  hive::EntryKind kind;
   EnumBatch HandleCursors::*batch;
 };
 
-constexpr EntryQueries kSubkeys{Sql::ChildAt, Sql::ChildAfter, false, &HandleCursors::subkeys};
-constexpr EntryQueries kValues{Sql::ValueAt, Sql::ValueAfter, true, &HandleCursors::values};
+constexpr EntryCursor kSubkeys{hive::EntryKind::kSubkeys, &HandleCursors::subkeys};
+constexpr EntryCursor kValues{hive::EntryKind::kValues, &HandleCursors::values};
 
-// Reads up to `limit` entries from `index` on into `batch`: after `follow`'s
-// last entry if the key has not changed since it was read, else from the start.
-LONG ReadBatch(KeyCall& call, const EntryQueries& queries, DWORD index, const EnumBatch* follow, int64_t limit,
-               size_t maxBytes, EnumBatch* batch) {
-  for (;;) {
-    Statement query(call.session(), follow ? queries.after : queries.at);
-    query.Bind(1, call.ref().id);
-    if (follow)
-      query.Bind(2, follow->entries.back().name.c_str());
-    else
-      query.Bind(2, static_cast<int64_t>(index));
-    query.Bind(3, limit);
-    int step = query.Step();
-    if (step == SQLITE_DONE) return ERROR_KEY_DELETED;
-    if (step != SQLITE_ROW) return StoreError(step);
-    if (follow && query.Int(0) != follow->stamp) {
-      follow = nullptr;  // changed since: count from the start
-      continue;
-    }
-    batch->stamp = query.Int(0);
-    batch->first = index;
-    size_t bytes = 0;
-    for (; step == SQLITE_ROW && !query.IsNull(1) && bytes <= maxBytes; step = query.Step()) {
-      EnumEntry entry;
-      entry.name.assign(query.Text(1), query.Bytes(1));
-      if (queries.values) {
-        entry.type = static_cast<DWORD>(query.Int(2));
-        entry.data.assign(static_cast<const char*>(query.Blob(3)), query.Bytes(3));
-      }
-      bytes += entry.name.size() + entry.data.size();
-      batch->entries.push_back(std::move(entry));
-    }
-    if (step != SQLITE_ROW && step != SQLITE_DONE) return StoreError(step);
-    batch->complete =
-        step == SQLITE_ROW ? query.IsNull(1) : (limit < 0 || static_cast<int64_t>(batch->entries.size()) < limit);
-    return ERROR_SUCCESS;
-  }
-}
-
-LONG EntryOf(const EnumBatch& batch, DWORD index, EnumEntry* entry) {
+LONG EntryOf(const EnumBatch& batch, DWORD index, hive::Entry* entry) {
   size_t at = index - batch.first;
-  if (at >= batch.entries.size()) return ERROR_NO_MORE_ITEMS;
-  *entry = batch.entries[at];
+  if (at >= batch.fetched.entries.size()) return ERROR_NO_MORE_ITEMS;
+  *entry = batch.fetched.entries[at];
   return ERROR_SUCCESS;
 }
 
 // The entry at `index`; ERROR_NO_MORE_ITEMS past the last.
-LONG FindEntry(KeyCall& call, const EntryQueries& queries, DWORD index, EnumEntry* entry) {
-  ReadCache* cache = call.cache();
+LONG FindEntry(KeyCall& call, const EntryCursor& kind, DWORD index, hive::Entry* entry) {
+  hive::ReadCache* cache = call.cache();
   if (cache) {
-    if (auto known = cache->FindEntries(queries.values, call.ref().id)) {
+    if (auto known = cache->FindEntries(kind.kind, call.ref().id)) {
       if (index >= known->size()) return ERROR_NO_MORE_ITEMS;
       *entry = (*known)[index];
       return ERROR_SUCCESS;
     }
   }
   HandleCursors* cursors = call.ref().cursors.get();
-  ChangeSignal* counts = cursors ? &call.ref().hive->Signal() : nullptr;
-  EnumBatch last;
+  hive::ChangeSignal* counts = cursors ? &call.ref().hive->Signal() : nullptr;
+  hive::EntryBatch last;
   if (cursors) {
     std::lock_guard<std::mutex> lock(cursors->mutex);
-    EnumBatch& batch = cursors->*queries.batch;
+    const EnumBatch& batch = cursors->*kind.batch;
+    const std::vector<hive::Entry>& entries = batch.fetched.entries;
     if (batch.marked && counts->Unchanged(batch.mark) && index >= batch.first &&
-        (index - batch.first < batch.entries.size() || (batch.complete && index - batch.first == batch.entries.size())))
+        (index - batch.first < entries.size() || (batch.fetched.complete && index - batch.first == entries.size())))
       return EntryOf(batch, index, entry);
-    bool follows = batch.stamp >= 0 && !batch.entries.empty() && index - batch.first == batch.entries.size();
+    bool follows = batch.fetched.stamp >= 0 && !entries.empty() && index - batch.first == entries.size();
     if (follows) {
-      last.stamp = batch.stamp;
-      last.entries.push_back(batch.entries.back());
+      last.stamp = batch.fetched.stamp;
+      last.entries.push_back(entries.back());
     }
   }
   EnumBatch read;
+  read.first = index;
   LONG rc = call.Open(KeyCall::kNoTransaction);
   if (rc != ERROR_SUCCESS) return rc;
   // Taken before the statement reads, so any write it does not see changes it.
   read.marked = call.Marked(&read.mark);
   bool whole = read.marked && index == 0;
-  rc = ReadBatch(call, queries, index, last.stamp >= 0 ? &last : nullptr,
-                 whole         ? -1
-                 : read.marked ? kBatchEntries
-                               : 1,
-                 whole ? ReadCache::kMaxBytes : kBatchBytes, &read);
+  rc = hive::ReadEntries(call.session(), kind.kind, call.ref().id, index, last.stamp >= 0 ? &last : nullptr,
+                         whole         ? -1
+                         : read.marked ? kBatchEntries
+                                       : 1,
+                         whole ? hive::ReadCache::kMaxBytes : kBatchBytes, &read.fetched);
   if (rc != ERROR_SUCCESS) return rc;
   rc = EntryOf(read, index, entry);
-  if (whole && read.complete) {
-    cache->StoreEntries(read.mark, queries.values, call.ref().id, std::move(read.entries));
+  std::vector<hive::Entry>& entries = read.fetched.entries;
+  if (whole && read.fetched.complete) {
+    cache->StoreEntries(read.mark, kind.kind, call.ref().id, std::move(entries));
     read = EnumBatch();  // the cache holds them, or nobody needs them after a write
-  } else if (whole && read.entries.size() > static_cast<size_t>(kBatchEntries)) {
-    read.entries.resize(kBatchEntries);  // too many to keep: a batch like any other
-    read.complete = false;
+  } else if (whole && entries.size() > static_cast<size_t>(kBatchEntries)) {
+    entries.resize(kBatchEntries);  // too many to keep: a batch like any other
   }
   if (cursors) {
     std::lock_guard<std::mutex> lock(cursors->mutex);
-    cursors->*queries.batch = std::move(read);
+    cursors->*kind.batch = std::move(read);
   }
   return rc;
 }
 
-LONG ReadKeyInfo(KeyCall& call, KeyInfo* info) {
-  ReadCache* cache = call.cache();
+LONG ReadKeyInfo(KeyCall& call, hive::KeyInfo* info) {
+  hive::ReadCache* cache = call.cache();
   if (cache) {
     if (auto known = cache->FindInfo(call.ref().id)) {
       *info = *known;
@@ -144,17 +104,10 @@ LONG ReadKeyInfo(KeyCall& call, KeyInfo* info) {
     }
   }
   LONG rc = call.Open(KeyCall::kNoTransaction);
-  if (rc != ERROR_SUCCESS) return rc;
-  Statement query(call.session(), Sql::KeyInfo);
-  query.Bind(1, call.ref().id);
-  int step = query.Step();
-  if (step == SQLITE_DONE) return ERROR_KEY_DELETED;
-  if (step != SQLITE_ROW) return StoreError(step);
-  DWORD* figures[] = {&info->subkeys, &info->maxSubkeyName, &info->values, &info->maxValueName, &info->maxData};
-  for (int column = 0; column < 5; ++column) *figures[column] = static_cast<DWORD>(query.Int(column));
+  if (rc == ERROR_SUCCESS) rc = hive::ReadKeyInfo(call.session(), call.ref().id, info);
   uint64_t mark = 0;
-  if (call.Marked(&mark)) cache->StoreInfo(mark, call.ref().id, *info);
-  return ERROR_SUCCESS;
+  if (rc == ERROR_SUCCESS && call.Marked(&mark)) cache->StoreInfo(mark, call.ref().id, *info);
+  return rc;
 }
 
 void SetLength(LPDWORD length, DWORD value) {
@@ -167,13 +120,14 @@ void SetLength(LPDWORD length, DWORD value) {
 }  // namespace korvex
 
 using namespace korvex::posix::registry;
+namespace hive = korvex::posix::hive;
 
 LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved, LPSTR lpClass,
                       LPDWORD lpcchClass, LPFILETIME lpftLastWriteTime) {
   if (!lpName || !lpcchName || lpReserved) return ERROR_INVALID_PARAMETER;
   KeyCall call(hKey, KEY_ENUMERATE_SUB_KEYS);
   if (call.status() != ERROR_SUCCESS) return call.status();
-  EnumEntry entry;
+  hive::Entry entry;
   LONG rc = FindEntry(call, kSubkeys, dwIndex, &entry);
   if (rc != ERROR_SUCCESS) return rc;
   DWORD length = static_cast<DWORD>(entry.name.size());
@@ -195,7 +149,7 @@ LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcch
   if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
   KeyCall call(hKey, KEY_QUERY_VALUE);
   if (call.status() != ERROR_SUCCESS) return call.status();
-  EnumEntry entry;
+  hive::Entry entry;
   LONG rc = FindEntry(call, kValues, dwIndex, &entry);
   if (rc != ERROR_SUCCESS) return rc;
   // Type and data are handed out even when the name does not fit; the name is
@@ -216,17 +170,17 @@ LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD l
   if (lpReserved || (lpClass && !lpcchClass)) return ERROR_INVALID_PARAMETER;
   KeyCall call(hKey, KEY_QUERY_VALUE);
   if (call.status() != ERROR_SUCCESS) return call.status();
-  KeyInfo info;
+  hive::KeyInfo info;
   LONG rc = ReadKeyInfo(call, &info);
   if (rc != ERROR_SUCCESS) return rc;
   if (lpClass && *lpcchClass) *lpClass = '\0';
   SetLength(lpcchClass, 0);
-  SetLength(lpcSubKeys, info.subkeys);
-  SetLength(lpcbMaxSubKeyLen, info.maxSubkeyName);
+  SetLength(lpcSubKeys, static_cast<DWORD>(info.subkeys));
+  SetLength(lpcbMaxSubKeyLen, static_cast<DWORD>(info.longestSubkeyName));
   SetLength(lpcbMaxClassLen, 0);
-  SetLength(lpcValues, info.values);
-  SetLength(lpcbMaxValueNameLen, info.maxValueName);
-  SetLength(lpcbMaxValueLen, info.maxData);
+  SetLength(lpcValues, static_cast<DWORD>(info.values));
+  SetLength(lpcbMaxValueNameLen, static_cast<DWORD>(info.longestValueName));
+  SetLength(lpcbMaxValueLen, static_cast<DWORD>(info.longestValueData));
   SetLength(lpcbSecurityDescriptor, 0);
   if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{0, 0};
   return ERROR_SUCCESS;

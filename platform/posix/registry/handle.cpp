@@ -32,9 +32,9 @@ HKEY PredefinedKey(HKEY key) {
 
 LONG ResolveKey(HKEY key, KeyRef* ref) {
   if (HKEY root = PredefinedKey(key)) {
-    ref->hive = Hive::ForRoot(root);
+    ref->hive = hive::Hive::ForRoot(root);
     if (!ref->hive) return ERROR_INVALID_HANDLE;
-    ref->id = kRootKeyId;
+    ref->id = hive::kRootKeyId;
     ref->access = KEY_ALL_ACCESS;
     return ERROR_SUCCESS;
   }
@@ -78,7 +78,7 @@ LONG KeyCall::Open(Mode mode) {
   if (ref_.transaction) {
     // The transaction counts its writes as one, from its first use of the hive.
     joined_ = std::unique_lock<std::recursive_mutex>(ref_.transaction->mutex());
-    HiveSession* joined = nullptr;
+    hive::HiveSession* joined = nullptr;
     status_ = ref_.transaction->Join(ref_.hive, &joined);
     if (status_ != ERROR_SUCCESS) return status_;
     session_.emplace(*joined);
@@ -89,9 +89,9 @@ LONG KeyCall::Open(Mode mode) {
   bool writes = mode == kWrite || mode == kWriteStatement;
   if (status_ == ERROR_SUCCESS && writes && session_->readOnly()) status_ = ERROR_ACCESS_DENIED;
   if (status_ == ERROR_SUCCESS && mode != kNoTransaction) {
-    transaction_.emplace(*session_, mode == kRead    ? Transaction::kRead
-                                    : mode == kWrite ? Transaction::kWrite
-                                                     : Transaction::kWriteStatement);
+    transaction_.emplace(*session_, mode == kRead    ? hive::Transaction::kRead
+                                    : mode == kWrite ? hive::Transaction::kWrite
+                                                     : hive::Transaction::kWriteStatement);
     status_ = transaction_->status();
   }
   return status_;

@@ -6,10 +6,10 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <string>
-#include <vector>
 
-#include "platform/posix/registry/store.h"
+#include "platform/posix/hive/operations.h"
+#include "platform/posix/hive/read_cache.h"
+#include "platform/posix/hive/transaction.h"
 #include "platform/posix/registry/transaction.h"
 
 namespace korvex {
@@ -17,16 +17,14 @@ namespace posix {
 namespace registry {
 
 // What the last enumeration on a handle read, in one statement: the entries
-// from index `first` on, while the key's change count was `stamp`. A later
-// call may continue after the last of them; with `marked`, it may also answer
-// from them for as long as the hive's change signal shows no write since `mark`.
+// from index `first` on. A later call may continue after the last of them;
+// with `marked`, it may also answer from them for as long as the hive's change
+// signal shows no write since `mark`.
 struct EnumBatch {
-  int64_t stamp = -1;  // nothing read yet
   bool marked = false;
   uint64_t mark = 0;
-  bool complete = false;  // the key has no entry after these
   DWORD first = 0;
-  std::vector<EnumEntry> entries;
+  hive::EntryBatch fetched;
 };
 
 struct HandleCursors {
@@ -35,7 +33,7 @@ struct HandleCursors {
 };
 
 struct KeyRef {
-  std::shared_ptr<Hive> hive;
+  std::shared_ptr<hive::Hive> hive;
   int64_t id = 0;
   REGSAM access = 0;
   std::shared_ptr<HandleCursors> cursors;            // none for the predefined keys
@@ -76,9 +74,11 @@ public:
   LONG Open(Mode mode);
   LONG status() const { return status_; }
   const KeyRef& ref() const { return ref_; }
-  HiveSession& session() { return *session_; }
+  hive::HiveSession& session() { return *session_; }
   // The hive's cache, for a call outside a registry transaction.
-  ReadCache* cache() const { return status_ == ERROR_SUCCESS && !ref_.transaction ? &ref_.hive->cache() : nullptr; }
+  hive::ReadCache* cache() const {
+    return status_ == ERROR_SUCCESS && !ref_.transaction ? &ref_.hive->cache() : nullptr;
+  }
   // The mark Open took before the call read anything: what the call reads may
   // be kept in the cache under it.
   bool Marked(uint64_t* mark) const {
@@ -88,7 +88,7 @@ public:
   LONG Commit() { return transaction_->Commit(); }
   // For a step that found nothing: `missing` while the key exists, else why not.
   LONG KeyGoneOr(LONG missing) {
-    LONG rc = CheckKeyExists(*session_, ref_.id);
+    LONG rc = hive::KeyExists(*session_, ref_.id);
     return rc == ERROR_SUCCESS ? missing : rc;
   }
 
@@ -98,8 +98,8 @@ private:
   bool marked_ = false;
   uint64_t mark_ = 0;
   std::unique_lock<std::recursive_mutex> joined_;  // the registry transaction's, while the call uses it
-  std::optional<HiveSession> session_;             // declared after ref_: the hive outlives them
-  std::optional<Transaction> transaction_;
+  std::optional<hive::HiveSession> session_;       // declared after ref_: the hive outlives them
+  std::optional<hive::Transaction> transaction_;
 };
 
 }  // namespace registry

@@ -1,4 +1,5 @@
 // Opening, creating, enumerating and deleting keys.
+#include "platform/posix/hive/operations.h"
 #include "platform/posix/registry/changes.h"
 #include "platform/posix/registry/path.h"
 
@@ -15,18 +16,13 @@ LONG DeleteKey(HKEY key, const char* subKey, bool subtree) {
   bool created = false;
   LONG rc = WalkPath(call, subKey, KeyCall::kWrite, false, &id, &created);
   if (rc != ERROR_SUCCESS) return rc;
-  if (id == kRootKeyId) return ERROR_ACCESS_DENIED;
-  if (!subtree) {
-    Statement children(call.session(), Sql::HasChildren);
-    children.Bind(1, id);
-    int step = children.Step();
-    if (step == SQLITE_ROW) return ERROR_ACCESS_DENIED;
-    if (step != SQLITE_DONE) return StoreError(step);
-  }
-  // The keys' values go with them (trigger key_removed).
-  rc = Execute(call.session(), subtree ? Sql::DeleteSubtree : Sql::DeleteKey, id);
-  if (rc == ERROR_SUCCESS) rc = call.Commit();
-  return rc;
+  if (id == hive::kRootKeyId) return ERROR_ACCESS_DENIED;
+  bool hasSubkeys = false;
+  if (!subtree) rc = hive::HasSubkeys(call.session(), id, &hasSubkeys);
+  if (rc != ERROR_SUCCESS) return rc;
+  if (hasSubkeys) return ERROR_ACCESS_DENIED;
+  rc = hive::DeleteKey(call.session(), id, subtree);
+  return rc == ERROR_SUCCESS ? call.Commit() : rc;
 }
 
 }  // namespace
@@ -59,6 +55,7 @@ LONG OpenKey(HKEY key, const char* subKey, bool create, REGSAM access, PHKEY res
 }  // namespace korvex
 
 using namespace korvex::posix::registry;
+namespace hive = korvex::posix::hive;
 
 LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD dwOptions, REGSAM samDesired,
                         const LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition) {
@@ -99,8 +96,5 @@ LSTATUS RegFlushKey(HKEY hKey) {
   if (call.status() != ERROR_SUCCESS) return call.status();
   LONG gone = call.KeyGoneOr(ERROR_SUCCESS);
   if (gone != ERROR_SUCCESS) return gone;
-  // Commits are in the log already; a checkpoint syncs it to disk first. One
-  // that readers keep from finishing has still done that.
-  int rc = sqlite3_wal_checkpoint_v2(call.session().db(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
-  return rc == SQLITE_OK || rc == SQLITE_BUSY ? ERROR_SUCCESS : StoreError(rc);
+  return hive::Flush(call.session());
 }

@@ -28,43 +28,6 @@ LONG SplitPath(const char* path, std::vector<std::string>* parts) {
   return ERROR_SUCCESS;
 }
 
-LONG FindChild(HiveSession& session, int64_t parent, const std::string& name, int64_t* child) {
-  Statement find(session, Sql::FindChild);
-  find.Bind(1, parent);
-  find.Bind(2, name.c_str());
-  int rc = find.Step();
-  *child = rc == SQLITE_ROW ? find.Int(0) : 0;
-  return rc == SQLITE_ROW || rc == SQLITE_DONE ? ERROR_SUCCESS : StoreError(rc);
-}
-
-LONG AddChild(HiveSession& session, int64_t parent, const std::string& name, int64_t* child) {
-  Statement insert(session, Sql::InsertKey);
-  insert.Bind(1, parent);
-  insert.Bind(2, name.c_str());
-  int rc = insert.Step();
-  if (rc != SQLITE_DONE) return StoreError(rc);
-  *child = sqlite3_last_insert_rowid(session.db());
-  return ERROR_SUCCESS;
-}
-
-LONG FollowPath(HiveSession& session, int64_t from, const std::vector<std::string>& parts, bool create, int64_t* id,
-                bool* created) {
-  LONG rc = CheckKeyExists(session, from);
-  *id = from;
-  for (const std::string& part : parts) {
-    if (rc != ERROR_SUCCESS) return rc;
-    int64_t child = 0;
-    rc = FindChild(session, *id, part, &child);
-    if (rc == ERROR_SUCCESS && !child) {
-      if (!create) return ERROR_FILE_NOT_FOUND;
-      rc = AddChild(session, *id, part, &child);
-      *created = true;
-    }
-    *id = child;
-  }
-  return rc;
-}
-
 LONG WalkPath(KeyCall& call, const char* subKey, KeyCall::Mode mode, bool create, int64_t* id, bool* created) {
   std::vector<std::string> parts;
   LONG rc = call.status();
@@ -77,16 +40,16 @@ LONG WalkPath(KeyCall& call, const char* subKey, KeyCall::Mode mode, bool create
   if (rc != ERROR_SUCCESS) return rc;
   if (create && !call.ref().Allows(KEY_CREATE_SUB_KEY)) {
     // Only a key that is missing needs the right.
-    rc = FollowPath(call.session(), call.ref().id, parts, false, id, created);
+    rc = hive::FollowPath(call.session(), call.ref().id, parts, false, id, created);
     return rc == ERROR_FILE_NOT_FOUND ? ERROR_ACCESS_DENIED : rc;
   }
-  return FollowPath(call.session(), call.ref().id, parts, create, id, created);
+  return hive::FollowPath(call.session(), call.ref().id, parts, create, id, created);
 }
 
 LONG FindKey(KeyCall& call, const char* subKey, int64_t* id, bool* readOnly) {
   std::string_view path = subKey ? subKey : "";
-  if (ReadCache* cache = call.cache()) {
-    if (auto known = cache->Find(ReadCache::Kind::kPath, call.ref().id, path)) {
+  if (hive::ReadCache* cache = call.cache()) {
+    if (auto known = cache->Find(hive::ReadCache::Kind::kPath, call.ref().id, path)) {
       *id = known->id;
       *readOnly = known->readOnly;
       return known->status;
@@ -99,11 +62,11 @@ LONG FindKey(KeyCall& call, const char* subKey, int64_t* id, bool* readOnly) {
   *readOnly = call.session().readOnly();
   uint64_t mark = 0;
   if (!call.Marked(&mark)) return rc;
-  NameAnswer answer;
+  hive::NameAnswer answer;
   answer.status = rc;
   answer.id = *id;
   answer.readOnly = *readOnly;
-  call.cache()->Store(mark, ReadCache::Kind::kPath, call.ref().id, path, std::move(answer));
+  call.cache()->Store(mark, hive::ReadCache::Kind::kPath, call.ref().id, path, std::move(answer));
   return rc;
 }
 

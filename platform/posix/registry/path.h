@@ -16,15 +16,6 @@ namespace registry {
 // Doubled and trailing backslashes add nothing, a leading one is refused.
 LONG SplitPath(const char* path, std::vector<std::string>* parts);
 
-// The child of that name, or 0 when there is none.
-LONG FindChild(HiveSession& session, int64_t parent, const std::string& name, int64_t* child);
-LONG AddChild(HiveSession& session, int64_t parent, const std::string& name, int64_t* child);
-
-// Follows split path parts down from an existing key; with `create` missing
-// keys are made (sets *created), else they give ERROR_FILE_NOT_FOUND.
-LONG FollowPath(HiveSession& session, int64_t from, const std::vector<std::string>& parts, bool create, int64_t* id,
-                bool* created);
-
 // Opens the call's hive in `mode` and follows a path down from the call's key,
 // creating what is missing when asked to (the key needs KEY_CREATE_SUB_KEY for
 // that). A bad path fails before the hive is opened.

@@ -2,6 +2,7 @@
 // in one transaction.
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/posix/registry/path.h"
 #include "platform/posix/registry/values.h"
@@ -34,7 +35,7 @@ LONG WriteValue(HKEY key, const char* subKey, const char* name, DWORD type, cons
   int64_t id = 0;
   bool created = false;
   LONG rc = WalkPath(call, subKey, KeyCall::kWrite, true, &id, &created);
-  if (rc == ERROR_SUCCESS) rc = SetValueOf(call.session(), id, name, type, data, size, true);
+  if (rc == ERROR_SUCCESS) rc = SetValueOf(call.session(), id, name, type, data, size);
   return rc == ERROR_SUCCESS ? call.Commit() : rc;
 }
 
@@ -77,6 +78,7 @@ LONG CheckType(DWORD flags, DWORD type, size_t size) {
 }  // namespace korvex
 
 using namespace korvex::posix::registry;
+namespace hive = korvex::posix::hive;
 
 LSTATUS RegGetValueA(HKEY hkey, LPCSTR lpSubKey, LPCSTR lpValue, DWORD dwFlags, LPDWORD pdwType, LPVOID pvData,
                      LPDWORD pcbData) {
@@ -112,7 +114,7 @@ LSTATUS RegDeleteKeyValueA(HKEY hKey, LPCSTR lpSubKey, LPCSTR lpValueName) {
   int64_t id = 0;
   bool created = false;
   LONG rc = WalkPath(call, lpSubKey, KeyCall::kWrite, false, &id, &created);
-  if (rc == ERROR_SUCCESS) rc = DeleteValueOf(call.session(), id, lpValueName);
+  if (rc == ERROR_SUCCESS) rc = hive::DeleteValue(call.session(), id, lpValueName);
   return rc == ERROR_SUCCESS ? call.Commit() : rc;
 }
 

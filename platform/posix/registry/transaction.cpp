@@ -52,21 +52,21 @@ LONG OpenTransacted(HKEY key, LPCSTR subKey, bool create, REGSAM access, PHKEY r
 
 RegistryTransaction::~RegistryTransaction() { Finish(false); }
 
-LONG RegistryTransaction::Join(const std::shared_ptr<Hive>& hive, HiveSession** session) {
+LONG RegistryTransaction::Join(const std::shared_ptr<hive::Hive>& store, hive::HiveSession** session) {
   if (!active_) return ERROR_TRANSACTION_NOT_ACTIVE;
   for (Part& part : parts_) {
-    if (part.hive != hive) continue;
+    if (part.hive != store) continue;
     if (RolledBack(part)) return ERROR_TRANSACTION_NOT_ACTIVE;
     *session = part.session.get();
     return ERROR_SUCCESS;
   }
   Part part;
-  part.hive = hive;
-  part.session = std::make_unique<HiveSession>(*hive);
+  part.hive = store;
+  part.session = std::make_unique<hive::HiveSession>(*store);
   LONG rc = part.session->status();
   if (rc != ERROR_SUCCESS) return rc;
-  part.transaction =
-      std::make_unique<Transaction>(*part.session, part.session->readOnly() ? Transaction::kRead : Transaction::kWrite);
+  part.transaction = std::make_unique<hive::Transaction>(
+      *part.session, part.session->readOnly() ? hive::Transaction::kRead : hive::Transaction::kWrite);
   rc = part.transaction->status();
   if (rc != ERROR_SUCCESS) return rc;
   parts_.push_back(std::move(part));

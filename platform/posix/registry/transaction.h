@@ -8,7 +8,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/posix/registry/store.h"
+#include "platform/posix/hive/transaction.h"
 
 namespace korvex {
 namespace posix {
@@ -25,21 +25,20 @@ public:
   // another (a copy between two of its keys).
   std::recursive_mutex& mutex() { return mutex_; }
   // The transaction's session on the hive, begun at first use. Needs mutex().
-  LONG Join(const std::shared_ptr<Hive>& hive, HiveSession** session);
+  LONG Join(const std::shared_ptr<hive::Hive>& store, hive::HiveSession** session);
   // Commits hive after hive; ERROR_TRANSACTION_NOT_ACTIVE when already over.
   LONG Commit() { return Finish(true); }
   LONG Rollback() { return Finish(false); }
 
 private:
   struct Part {
-    std::shared_ptr<Hive> hive;
-    std::unique_ptr<HiveSession> session;
-    std::unique_ptr<Transaction> transaction;
+    std::shared_ptr<hive::Hive> hive;
+    std::unique_ptr<hive::HiveSession> session;
+    std::unique_ptr<hive::Transaction> transaction;
   };
   LONG Finish(bool commit);
-  // An I/O error makes SQLite roll back the whole transaction, not just the
-  // failed call: nothing more may run in it, or that would commit on its own.
-  static bool RolledBack(const Part& part) { return sqlite3_get_autocommit(part.session->db()) != 0; }
+  // An I/O error rolls back the whole transaction, not just the failed call.
+  static bool RolledBack(const Part& part) { return !part.session->InTransaction(); }
 
   std::recursive_mutex mutex_;
   bool active_ = true;

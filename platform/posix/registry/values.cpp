@@ -2,71 +2,38 @@
 #include "platform/posix/registry/values.h"
 
 #include <cstring>
+#include <utility>
+
+#include "platform/posix/hive/operations.h"
 
 namespace korvex {
 namespace posix {
 namespace registry {
 
-namespace {
-
-// Looks a value up: on ERROR_SUCCESS the statement's columns 0 and 1 are its
-// type and data. ERROR_FILE_NOT_FOUND or ERROR_KEY_DELETED otherwise.
-LONG FindValue(Statement& query, int64_t id, const char* name) {
-  query.Bind(1, id);
-  query.Bind(2, name);
-  int step = query.Step();
-  if (step == SQLITE_DONE) return ERROR_KEY_DELETED;
-  if (step != SQLITE_ROW) return StoreError(step);
-  return query.IsNull(0) ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
-}
-
-}  // namespace
-
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
-LONG SetValueOf(HiveSession& session, int64_t id, const char* name, DWORD type, const BYTE* data, DWORD size,
-                bool win32Terminator) {
-  // Refused before the data is touched: SQLite cannot hold it.
-  if (size >= static_cast<DWORD>(sqlite3_limit(session.db(), SQLITE_LIMIT_LENGTH, -1)))
-    return StoreError(SQLITE_TOOBIG);
+LONG SetValueOf(hive::HiveSession& session, int64_t id, const char* name, DWORD type, const BYTE* data, DWORD size) {
+  // Refused before the data is touched: the store cannot hold it.
+  LONG rc = hive::CheckValueSize(session, size);
+  if (rc != ERROR_SUCCESS) return rc;
   // As Win32 does, a string whose length left out its terminator gets it: the
   // byte after the data is looked at, as there.
-  if (win32Terminator && IsStringType(type) && size && data[size - 1] && !data[size]) ++size;
-  Statement set(session, Sql::SetValue);
-  set.Bind(1, id);
-  set.Bind(2, name);
-  set.Bind(3, static_cast<int64_t>(type));
-  set.BindBlob(4, data, size);
-  int step = set.Step();
-  if (step != SQLITE_DONE) return StoreError(step);
-  return sqlite3_changes(session.db()) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+  if (IsStringType(type) && size && data[size - 1] && !data[size]) ++size;
+  return hive::SetValue(session, id, name, type, data, size);
 }
 
-LONG DeleteValueOf(HiveSession& session, int64_t id, const char* name) {
-  Statement remove(session, Sql::DeleteValue);
-  remove.Bind(1, id);
-  remove.Bind(2, name);
-  int step = remove.Step();
-  if (step != SQLITE_DONE) return StoreError(step);
-  if (sqlite3_changes(session.db())) return ERROR_SUCCESS;
-  LONG rc = CheckKeyExists(session, id);
-  return rc == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : rc;
-}
-
-LONG ReadStoredValue(KeyCall& call, int64_t id, const char* name, NameAnswer* value) {
+LONG ReadStoredValue(KeyCall& call, int64_t id, const char* name, hive::NameAnswer* value) {
   LONG rc = call.Open(KeyCall::kNoTransaction);
   if (rc != ERROR_SUCCESS) return rc;
-  Statement query(call.session(), Sql::QueryValue);
-  rc = FindValue(query, id, name);
-  if (rc == ERROR_SUCCESS) {
-    value->type = static_cast<DWORD>(query.Int(0));
-    value->data.assign(static_cast<const char*>(query.Blob(1)), query.Bytes(1));
-  }
+  hive::Entry read;
+  rc = hive::ReadValue(call.session(), id, name, &read);
+  value->type = read.type;
+  value->data = std::move(read.data);
   uint64_t mark = 0;
   // A missing value is kept too: options that were never set are read as often.
   if ((rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) && call.Marked(&mark)) {
     value->status = rc;
-    call.cache()->Store(mark, ReadCache::Kind::kValue, id, name ? name : "", *value);
+    call.cache()->Store(mark, hive::ReadCache::Kind::kValue, id, name ? name : "", *value);
   }
   return rc;
 }
@@ -89,12 +56,13 @@ LONG HandOutData(DWORD type, const void* data, DWORD size, LPDWORD typeOut, LPBY
 }  // namespace korvex
 
 using namespace korvex::posix::registry;
+namespace hive = korvex::posix::hive;
 
 LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {
   if (!lpData && cbData) return ERROR_INVALID_PARAMETER;
   KeyCall call(hKey, KEY_SET_VALUE, KeyCall::kWriteStatement);
   if (call.status() != ERROR_SUCCESS) return call.status();
-  LONG rc = SetValueOf(call.session(), call.ref().id, lpValueName, dwType, lpData, cbData, true);
+  LONG rc = SetValueOf(call.session(), call.ref().id, lpValueName, dwType, lpData, cbData);
   return rc == ERROR_SUCCESS ? call.Commit() : rc;
 }
 
@@ -111,6 +79,6 @@ LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDW
 LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
   KeyCall call(hKey, KEY_SET_VALUE, KeyCall::kWrite);
   if (call.status() != ERROR_SUCCESS) return call.status();
-  LONG rc = DeleteValueOf(call.session(), call.ref().id, lpValueName);
+  LONG rc = hive::DeleteValue(call.session(), call.ref().id, lpValueName);
   return rc == ERROR_SUCCESS ? call.Commit() : rc;
 }

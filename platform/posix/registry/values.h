@@ -2,40 +2,37 @@
 #define KORVEX_PLATFORM_POSIX_REGISTRY_VALUES_H
 
 // Values of a key known by its id, for the calls that reach the key through a
-// subkey path or copy whole trees in one transaction.
+// subkey path.
 #include <cstdint>
 
+#include "platform/posix/hive/read_cache.h"
 #include "platform/posix/registry/handle.h"
 
 namespace korvex {
 namespace posix {
 namespace registry {
 
-// Sets a value of a key; with win32Terminator as RegSetValueExA does, adding
-// the terminator a string's length left out. ERROR_KEY_DELETED when the key is
-// gone; a size the store cannot hold is refused before the data is read.
-LONG SetValueOf(HiveSession& session, int64_t id, const char* name, DWORD type, const BYTE* data, DWORD size,
-                bool win32Terminator);
+// Sets a value of a key as RegSetValueExA does, adding the terminator a
+// string's length left out. ERROR_KEY_DELETED when the key is gone; a size the
+// store cannot hold is refused before the data is read.
+LONG SetValueOf(hive::HiveSession& session, int64_t id, const char* name, DWORD type, const BYTE* data, DWORD size);
 
-// ERROR_FILE_NOT_FOUND when there is no such value.
-LONG DeleteValueOf(HiveSession& session, int64_t id, const char* name);
-
-// Reads a value of key `id` from the store, opening the call's hive unless it
-// is open, and keeps the answer in the hive's cache when it may.
-LONG ReadStoredValue(KeyCall& call, int64_t id, const char* name, NameAnswer* value);
+// Reads a value of key `id` from the hive, opening the call's session unless
+// it is open, and keeps the answer in the hive's cache when it may.
+LONG ReadStoredValue(KeyCall& call, int64_t id, const char* name, hive::NameAnswer* value);
 
 // Hands a value of key `id` to use(type, data, size), from the hive's cache
 // when it may answer, else as ReadStoredValue reads it; use's result, or why
 // there was no value.
 template <class Use>
 LONG ReadValueOf(KeyCall& call, int64_t id, const char* name, Use&& use) {
-  if (ReadCache* cache = call.cache()) {
-    if (auto known = cache->Find(ReadCache::Kind::kValue, id, name ? name : "")) {
+  if (hive::ReadCache* cache = call.cache()) {
+    if (auto known = cache->Find(hive::ReadCache::Kind::kValue, id, name ? name : "")) {
       if (known->status != ERROR_SUCCESS) return known->status;
       return use(known->type, known->data.data(), static_cast<DWORD>(known->data.size()));
     }
   }
-  NameAnswer read;
+  hive::NameAnswer read;
   LONG rc = ReadStoredValue(call, id, name, &read);
   return rc == ERROR_SUCCESS ? use(read.type, read.data.data(), static_cast<DWORD>(read.data.size())) : rc;
 }

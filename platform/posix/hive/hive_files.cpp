@@ -1,4 +1,4 @@
-#include "platform/posix/registry/hive_files.h"
+#include "platform/posix/hive/hive_files.h"
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -11,7 +11,7 @@
 
 namespace korvex {
 namespace posix {
-namespace registry {
+namespace hive {
 namespace {
 
 // A folder another user may change: theirs, or one they may write to without
@@ -86,6 +86,6 @@ LONG PrepareHiveFile(const std::string& path, mode_t mode, bool create, bool* cr
   return ERROR_SUCCESS;
 }
 
-}  // namespace registry
+}  // namespace hive
 }  // namespace posix
 }  // namespace korvex

@@ -1,4 +1,4 @@
-#include "platform/posix/registry/snapshot.h"
+#include "platform/posix/hive/snapshot.h"
 
 #include <fcntl.h>
 #include <sys/sendfile.h>
@@ -8,11 +8,11 @@
 #include <cstdio>
 
 #include "platform/posix/common/file_descriptor.h"
-#include "platform/posix/registry/hive_files.h"
+#include "platform/posix/hive/hive_files.h"
 
 namespace korvex {
 namespace posix {
-namespace registry {
+namespace hive {
 namespace {
 
 LONG CopyError() { return errno == EACCES || errno == EPERM ? ERROR_ACCESS_DENIED : ERROR_CANTWRITE; }
@@ -67,6 +67,6 @@ std::string ImmutableUri(const std::string& path) {
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
-}  // namespace registry
+}  // namespace hive
 }  // namespace posix
 }  // namespace korvex

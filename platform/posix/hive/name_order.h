@@ -1,15 +1,16 @@
-#ifndef KORVEX_PLATFORM_POSIX_REGISTRY_FOLDED_NAME_H
-#define KORVEX_PLATFORM_POSIX_REGISTRY_FOLDED_NAME_H
+#ifndef KORVEX_PLATFORM_POSIX_HIVE_NAME_ORDER_H
+#define KORVEX_PLATFORM_POSIX_HIVE_NAME_ORDER_H
 
-// The form of a key or value name under which names the store takes for one
-// are one: ASCII letters upper-cased, as its NOCASE comparison folds them.
+// How the hive compares key and value names: ASCII letters without their case
+// (SQLite's NOCASE), every other byte as it is.
 #include <string>
 #include <string_view>
 
 namespace korvex {
 namespace posix {
-namespace registry {
+namespace hive {
 
+// The folded form of a name: equal for names that compare equal.
 inline std::string FoldedName(std::string_view name) {
   std::string folded(name);
   for (char& c : folded)
@@ -17,7 +18,7 @@ inline std::string FoldedName(std::string_view name) {
   return folded;
 }
 
-}  // namespace registry
+}  // namespace hive
 }  // namespace posix
 }  // namespace korvex
 

@@ -1,18 +1,21 @@
-#ifndef KORVEX_PLATFORM_POSIX_REGISTRY_CHANGE_SIGNAL_H
-#define KORVEX_PLATFORM_POSIX_REGISTRY_CHANGE_SIGNAL_H
+#ifndef KORVEX_PLATFORM_POSIX_HIVE_CHANGE_SIGNAL_H
+#define KORVEX_PLATFORM_POSIX_HIVE_CHANGE_SIGNAL_H
 
-// How every process learns that a hive was written: two counts in a small file
-// beside the hive, mapped by every process that uses it. A write counts as
-// begun before it may commit and as ended once it committed or failed, and its
-// end touches the file, which change waits watch (inotify).
+// The file `<hive>-writes` beside a hive serves its writers in two ways, each
+// on a part of its own:
+// - its page, mapped by every process that uses the hive, is the change signal:
+//   how every process learns that the hive was written. A write counts as
+//   begun before it may commit and as ended once it committed or failed, and
+//   its end touches the file, which change waits watch (inotify);
+// - its first bytes, locked with fcntl, are the writers' line of a private
+//   hive (writers_line.h). Such locks cannot be waited for with a bound, so a
+//   waiter sleeps on a turn count of the page instead, which every one who
+//   lets go of a lock advances, waking a sleeper.
 //
 // A reader takes a mark (both counts equal: no write under way) before it reads
 // and trusts what it read while the begun count still equals the mark: a write
 // it did not see must have begun after the mark. A writer that dies between the
 // two counts leaves them unequal for good, which only turns the trust off.
-// Its writers take turns in locks (store.cpp) that cannot be waited for with a
-// bound; a waiter sleeps on a turn count of the file instead, which every one
-// who lets go of such a lock advances, waking a sleeper.
 //
 // Like SQLite's own files beside the hive, this one must not be removed or cut
 // short while the hive is in use: a mapping past a file's end kills its reader.
@@ -25,7 +28,7 @@
 
 namespace korvex {
 namespace posix {
-namespace registry {
+namespace hive {
 
 class ChangeSignal {
 public:
@@ -75,7 +78,7 @@ private:
   Page* page_ = nullptr;
 };
 
-}  // namespace registry
+}  // namespace hive
 }  // namespace posix
 }  // namespace korvex
 

@@ -1,4 +1,4 @@
-#include "platform/posix/registry/change_signal.h"
+#include "platform/posix/hive/change_signal.h"
 
 #include <fcntl.h>
 #include <linux/futex.h>
@@ -11,11 +11,11 @@
 #include <cerrno>
 #include <utility>
 
-#include "platform/posix/registry/hive_files.h"
+#include "platform/posix/hive/hive_files.h"
 
 namespace korvex {
 namespace posix {
-namespace registry {
+namespace hive {
 namespace {
 
 constexpr off_t kSize = sizeof(ChangeSignal::Page);
@@ -108,6 +108,6 @@ void ChangeSignal::PassTurn(int lock) {
   syscall(SYS_futex, &page_->turns[lock], FUTEX_WAKE, 1, nullptr, nullptr, 0);
 }
 
-}  // namespace registry
+}  // namespace hive
 }  // namespace posix
 }  // namespace korvex

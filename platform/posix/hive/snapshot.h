@@ -1,5 +1,5 @@
-#ifndef KORVEX_PLATFORM_POSIX_REGISTRY_SNAPSHOT_H
-#define KORVEX_PLATFORM_POSIX_REGISTRY_SNAPSHOT_H
+#ifndef KORVEX_PLATFORM_POSIX_HIVE_SNAPSHOT_H
+#define KORVEX_PLATFORM_POSIX_HIVE_SNAPSHOT_H
 
 // The shared hive as its readers see it. Its writers keep the working database
 // private (`<hive>-work`), so no one else can take a lock they would wait for,
@@ -14,7 +14,7 @@
 
 namespace korvex {
 namespace posix {
-namespace registry {
+namespace hive {
 
 // Replaces `published` with a durable copy of `working`, which must not change
 // meanwhile (the caller holds a read of it).
@@ -26,7 +26,7 @@ std::string ImmutableUri(const std::string& path);
 // The file a reader opened is still the published one.
 bool SameFile(const struct stat& a, const struct stat& b);
 
-}  // namespace registry
+}  // namespace hive
 }  // namespace posix
 }  // namespace korvex
 

@@ -1,5 +1,5 @@
-#ifndef KORVEX_PLATFORM_POSIX_REGISTRY_HIVE_FILES_H
-#define KORVEX_PLATFORM_POSIX_REGISTRY_HIVE_FILES_H
+#ifndef KORVEX_PLATFORM_POSIX_HIVE_HIVE_FILES_H
+#define KORVEX_PLATFORM_POSIX_HIVE_HIVE_FILES_H
 
 // Where a hive's files live and who may have made them. Whoever can change a
 // folder on the way to a hive, or made a file beside it, could hand us a hive
@@ -15,7 +15,7 @@
 
 namespace korvex {
 namespace posix {
-namespace registry {
+namespace hive {
 
 // The hive file at the place the environment gives now. Empty when the user has
 // no home folder to keep it in.
@@ -35,7 +35,7 @@ LONG PrepareHiveFile(const std::string& path, mode_t mode, bool create, bool* cr
 // This user or root: the only owners a hive's files and folders may have.
 bool TrustedOwner(uid_t owner);
 
-}  // namespace registry
+}  // namespace hive
 }  // namespace posix
 }  // namespace korvex
 
