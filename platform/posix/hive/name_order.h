@@ -1,8 +1,8 @@
 #ifndef KORVEX_PLATFORM_POSIX_HIVE_NAME_ORDER_H
 #define KORVEX_PLATFORM_POSIX_HIVE_NAME_ORDER_H
 
-// How the hive compares key and value names: ASCII letters without their case
-// (SQLite's NOCASE), every other byte as it is.
+// How the hive compares key and value names, as its collation (schema.h) does:
+// ASCII letters without their case, every other byte as it is.
 #include <string>
 #include <string_view>
 
