@@ -117,8 +117,9 @@ clean:
 # Debian packages (libkorvex3, libkorvex-dev, korvex-tools) in $(PACKAGE_BUILD).
 package:
 	@scripts/deps.sh core package
-	@# The distribution's hardening flags; CMake takes no CPPFLAGS, so they join CXXFLAGS.
-	@eval "$$(dpkg-buildflags --export=sh)" && export CXXFLAGS="$$CXXFLAGS $$CPPFLAGS" CFLAGS="$$CFLAGS $$CPPFLAGS" && \
+	@# The distribution's hardening flags, all of them (bindnow too); CMake takes
+	@# no CPPFLAGS, so they join CXXFLAGS.
+	@eval "$$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)" && export CXXFLAGS="$$CXXFLAGS $$CPPFLAGS" CFLAGS="$$CFLAGS $$CPPFLAGS" && \
 	  $(CONFIGURE) -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
 	  -DKORVEX_TESTS=OFF -DKORVEX_PACKAGE=ON >/dev/null
 	@cmake --build $(PACKAGE_BUILD) -j $(JOBS)

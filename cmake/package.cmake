@@ -18,15 +18,11 @@ foreach(component_package runtime:libkorvex3 dev:libkorvex-dev tools:korvex-tool
   list(GET pair 1 package)
   install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright ${KORVEX_DEB_DIR}/changelog.Debian.gz
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package} COMPONENT ${component})
-  # Built outside Debian: no bug report to close with the first upload.
-  file(WRITE ${KORVEX_DEB_DIR}/overrides/${package} "${package}: initial-upload-closes-no-bugs\n")
-  install(FILES ${KORVEX_DEB_DIR}/overrides/${package} DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
-    COMPONENT ${component})
 endforeach()
 
 # The symbols file, from the library as built.
 add_custom_command(TARGET korvex POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:korvex> -DPACKAGE=libkorvex3 -DVERSION=${PROJECT_VERSION}
+  COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:korvex> -DPACKAGE=libkorvex3 -DDEV_PACKAGE=libkorvex-dev -DVERSION=${PROJECT_VERSION}
     -DOUTPUT=${KORVEX_DEB_DIR}/symbols -P ${CMAKE_CURRENT_LIST_DIR}/debian-symbols.cmake
   VERBATIM)
 file(WRITE ${KORVEX_DEB_DIR}/triggers "activate-noawait ldconfig\n")
@@ -36,12 +32,18 @@ set(CPACK_PACKAGE_NAME korvex)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${KORVEX_MAINTAINER}")
 set(CPACK_STRIP_FILES ON)
+# --- strip: as Debian's packaging strips (cmake/debian-strip).
+set(CMAKE_STRIP ${CMAKE_CURRENT_LIST_DIR}/debian-strip CACHE FILEPATH "strip of the package build" FORCE)
+# --- end strip
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL runtime dev tools)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${KORVEX_DEB_RELEASE})
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The tool's libkorvex.so.3 comes from another of these packages: dpkg-shlibdeps
+# finds it in the build folder (its dependency is written out below).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR})
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
@@ -67,9 +69,13 @@ Headers, the CMake package (find_package(korvex)) and the pkg-config file
 
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME korvex-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
-# The tool carries the library's objects, yet works on the store the products'
-# libkorvex3 reads: both come from one version.
+# The tool calls the library's private symbol set (KORVEX_PRIVATE), which
+# changes with any release: both come from one version.
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "libkorvex3 (= ${KORVEX_DEB_VERSION})")
+# --- tools prerm: root's desktop registrations leave with the tool.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/korvex-tools.prerm ${KORVEX_DEB_DIR}/tools/prerm COPYONLY)
+set(CPACK_DEBIAN_TOOLS_PACKAGE_CONTROL_EXTRA ${KORVEX_DEB_DIR}/tools/prerm)
+# --- end tools prerm
 set(CPACK_DEBIAN_TOOLS_DESCRIPTION "command-line tool of the korvex library
 korvex reads and changes the registry of the products (also as .reg files
 of the Windows registry editor), parses and writes URLs, reads and writes

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 declare -A groups=(
-  [core]="cmake make g++ pkg-config libgtest-dev libgmock-dev libsqlite3-dev libcli11-dev desktop-file-utils"
+  [core]="cmake make g++ pkg-config libgtest-dev libgmock-dev libsqlite3-dev libcli11-dev desktop-file-utils zsh fish"
   [bench]="libbenchmark-dev libssl-dev libevent-dev libinih-dev libcurl4-openssl-dev libdconf-dev dconf-cli"
   [format]="clang-format git"
   [fuzz]="clang libclang-rt-dev"

@@ -18,6 +18,9 @@ void AddDemoCommand(CLI::App& app);
 void AddProductCommand(CLI::App& app);
 void AddOpenCommand(CLI::App& app);
 void AddWatchCommand(CLI::App& app);
+// Hidden: the completion files and the man page's exit statuses, written at
+// build time, and the key paths the completion offers.
+void AddGenerateCommands(CLI::App& app);
 
 }  // namespace korvex_tool
 

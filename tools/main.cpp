@@ -17,7 +17,8 @@ std::string UnknownCommand(CLI::App& app, int argc, char** argv, std::string* kn
   std::string path;
   for (int i = 1; i < argc; ++i) {
     if (argv[i][0] == '-') continue;
-    std::vector<CLI::App*> commands = current->get_subcommands({});
+    // The hidden commands (no group) are not offered.
+    std::vector<CLI::App*> commands = current->get_subcommands([](CLI::App* sub) { return !sub->get_group().empty(); });
     if (commands.empty()) return "";
     path += (path.empty() ? "" : " ") + std::string(argv[i]);
     CLI::App* next = nullptr;
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
   korvex_tool::AddOptionsCommand(app);
   korvex_tool::AddWatchCommand(app);
   korvex_tool::AddDemoCommand(app);
+  korvex_tool::AddGenerateCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

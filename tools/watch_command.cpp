@@ -15,6 +15,7 @@
 #include "korvex/korvex.h"
 #include "tools/command_group.h"
 #include "tools/commands.h"
+#include "tools/completion/command_tree.h"
 #include "tools/reg/reg_key_path.h"
 #include "tools/reg/reg_store.h"
 #include "tools/text/json.h"
@@ -209,7 +210,7 @@ void AddWatchCommand(CLI::App& app) {
       "changes.");
 
   CLI::App* reg = AddAction(watch, "reg", "Watch a registry key's values and subkeys", [] { WatchRegistry(options); });
-  reg->add_option("KEY", options.target, "HKCU\\... or HKLM\\...")->required();
+  CompletesRegistryKey(reg->add_option("KEY", options.target, "HKCU\\... or HKLM\\...")->required());
   reg->add_flag("-s,--recursive,--subtree", options.subtree, "changes in every key below count too");
   reg->add_flag("--json", options.json,
                 "each line a JSON object: {\"time\":...,\"changed\":...}, or \"deleted\" or \"created\" for the key");

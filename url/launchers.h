@@ -1,6 +1,7 @@
 #ifndef KORVEX_URL_LAUNCHERS_H
 #define KORVEX_URL_LAUNCHERS_H
 
+#include "frame/tool_api.h"
 #include "korvex/types.h"
 
 namespace korvex {
@@ -18,12 +19,12 @@ struct Launcher {
 };
 
 // The row serving `scheme` (compared case-insensitively), or NULL.
-const Launcher* FindLauncher(const CString& scheme);
+KORVEX_TOOL_API const Launcher* FindLauncher(const CString& scheme);
 
 // Every row, in the order FindLauncher tests them.
 struct LauncherTable {
-  const Launcher* begin() const;
-  const Launcher* end() const;
+  KORVEX_TOOL_API const Launcher* begin() const;
+  KORVEX_TOOL_API const Launcher* end() const;
 };
 
 }  // namespace korvex

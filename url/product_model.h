@@ -3,7 +3,8 @@
 
 // Where the products are recorded and how GetProductPath reads them back, for
 // the library and the korvex tool alike (the tool links the library's objects).
-// Internal: nothing here is exported.
+// Internal: only the functions marked KORVEX_TOOL_API are exported, for the tool.
+#include "frame/tool_api.h"
 #include "korvex/types.h"
 
 namespace korvex {
@@ -12,7 +13,7 @@ namespace korvex {
 // version holding the folder as "Path". The suite is recorded as a product.
 extern const char kVendorKey[];  // "Software\\Quorvanta"
 extern const char kSuiteName[];  // "Vantoria"
-CString ProductKeyName(const char* product);
+KORVEX_TOOL_API CString ProductKeyName(const char* product);
 
 // Version names are enumerated through a buffer of this many bytes, so a
 // longer name ends the walk.
@@ -25,14 +26,14 @@ enum class VersionFit {
   kNoNumber,   // no leading number above 0: the result would read "not found"
   kBelowGate,  // the product reads its "Version" value and wants it above "1.0"
 };
-VersionFit FitOfVersion(const char* product, const char* version);
+KORVEX_TOOL_API VersionFit FitOfVersion(const char* product, const char* version);
 
 // The products that read their version from a "Version" value.
 bool GatesOnVersion(const char* product);
 
 // Records `folder` as the product's `version`, as the lookup reads it back.
 // `key` gets the version key's name. A Win32 error code.
-LONG WriteProductKey(const char* product, const char* version, const char* folder, CString& key);
+KORVEX_TOOL_API LONG WriteProductKey(const char* product, const char* version, const char* folder, CString& key);
 
 enum class ProductRoute {
   kNone,
@@ -47,7 +48,7 @@ struct ProductLocation {
 };
 
 // GetProductPath, telling also which route found the product.
-unsigned int LocateProduct(const char* product, CString& path, ProductLocation& location);
+KORVEX_TOOL_API unsigned int LocateProduct(const char* product, CString& path, ProductLocation& location);
 
 }  // namespace korvex
 

@@ -209,6 +209,26 @@ TEST_F(ToolProduct, DefaultHandlerTakesTheSchemesAndGivesThemBack) {
   EXPECT_EQ(2, Register("Torvik", "2.0", {"--default"}).status);
 }
 
+// What removing the tools package runs: every entry and default of the tool
+// goes, another program's default and the products' keys stay.
+TEST_F(ToolProduct, EveryDesktopEntryGoesAndTheKeysStay) {
+  std::string list = folder_ + "/config/mimeapps.list";
+  ASSERT_EQ(0, Register("Torvik", "2.0", {"--desktop", "--default"}).status);
+  ASSERT_EQ(0, Register("Quellbar", "3", {"--desktop", "--default"}).status);
+  std::string before = ReadFileBytes(list);
+  WriteFileBytes(list, before + "text/plain=editor.desktop;\n");
+  EXPECT_EQ(0, RunTool({"product", "unregister", "--every-desktop-entry"}).status);
+  EXPECT_EQ("[Default Applications]\ntext/plain=editor.desktop;\n", ReadFileBytes(list));
+  EXPECT_NE(0, access(EntryPath("torvik").c_str(), F_OK));
+  EXPECT_NE(0, access(EntryPath("quellbar").c_str(), F_OK));
+  EXPECT_EQ(0, RunTool({"product", "find", "Quellbar"}).status);
+  ToolRun again = RunTool({"product", "unregister", "--every-desktop-entry"});
+  EXPECT_EQ(0, again.status);
+  EXPECT_EQ("", again.out);
+  EXPECT_EQ(2, RunTool({"product", "unregister", "Torvik", "--every-desktop-entry"}).status);
+  EXPECT_EQ(2, RunTool({"product", "unregister"}).status);
+}
+
 // A refused link starts nothing and says why in one line. The Exec line of
 // the entry is what a browser runs for a clicked link: run it.
 TEST_F(ToolProduct, ARefusedLinkStartsNothingAndTheEntrysCommandOpensTheProduct) {

@@ -20,14 +20,15 @@ extern char** environ;
 namespace korvex_tool {
 namespace {
 
-// Root, unless it names its own data folder, registers for every user.
+// Root, unless it names its own data folder, registers for every user, where
+// the local administrator's entries belong (/usr/share is the packages').
 std::string ApplicationsFolder() {
   const char* data = getenv("XDG_DATA_HOME");
   std::string base;
   if (data && *data == '/')
     base = data;
   else if (geteuid() == 0)
-    base = "/usr/share";
+    base = "/usr/local/share";
   else if (const char* home = getenv("HOME"))
     base = std::string(home) + "/.local/share";
   else

@@ -13,7 +13,7 @@ namespace korvex_tool {
 // korvex-<product>.desktop, in lower case.
 std::string DesktopEntryName(const std::string& product);
 // That file in $XDG_DATA_HOME/applications (~/.local/share when unset, and
-// /usr/share for root).
+// /usr/local/share for root).
 std::string DesktopEntryPath(const std::string& product);
 
 // The entry's text; `tool` is the command that opens a link, as its words.

@@ -22,6 +22,7 @@ struct ProductOptions {
   bool desktop = false;
   bool makeDefault = false;
   bool json = false;
+  bool everyDesktopEntry = false;
 };
 
 // The command a clicked link runs: this very program, by its absolute path,
@@ -76,7 +77,18 @@ void Find(const ProductOptions& options) {
          found.way.c_str(), found.number, found.meaning.c_str());
 }
 
+// The desktop side of every product alone: what names this program goes
+// with it when its package is removed; the products' keys stay for them.
+void UnregisterEveryDesktopEntry() {
+  for (const std::string& product : ProductsWithSchemes()) {
+    if (WriteDesktopEntry(product, "")) printf("removed %s\n", DesktopEntryPath(product).c_str());
+    if (RemoveSchemeDefaults(DesktopEntryName(product)))
+      printf("removed the defaults of %s from %s\n", product.c_str(), MimeAppsPath().c_str());
+  }
+}
+
 void Unregister(const ProductOptions& options) {
+  if (options.everyDesktopEntry) return UnregisterEveryDesktopEntry();
   bool key = UnregisterProduct(options.name);
   bool entry = WriteDesktopEntry(options.name, "");
   bool defaults = RemoveSchemeDefaults(DesktopEntryName(options.name));
@@ -111,7 +123,12 @@ void AddProductCommand(CLI::App& app) {
 
   CLI::App* unregister =
       AddAction(product, "unregister", "Delete a product's key and its desktop entry", [] { Unregister(options); });
-  unregister->add_option("NAME", options.name)->required();
+  CLI::Option* name = unregister->add_option("NAME", options.name);
+  CLI::Option* every = unregister->add_flag(
+      "--every-desktop-entry", options.everyDesktopEntry,
+      "instead, remove every product's desktop entry and its defaults, keeping the keys (run as the tool is removed)");
+  name->excludes(every);
+  unregister->require_option(1);
 }
 
 }  // namespace korvex_tool

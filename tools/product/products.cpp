@@ -58,6 +58,14 @@ std::vector<std::string> SchemesOf(const std::string& product) {
   return schemes;
 }
 
+std::vector<std::string> ProductsWithSchemes() {
+  std::vector<std::string> products;
+  for (const korvex::Launcher& launcher : korvex::LauncherTable())
+    if (std::find(products.begin(), products.end(), launcher.product) == products.end())
+      products.push_back(launcher.product);
+  return products;
+}
+
 std::string ProductForScheme(const std::string& scheme) {
   const korvex::Launcher* launcher = korvex::FindLauncher(scheme.c_str());
   return launcher ? launcher->product : "";

@@ -15,6 +15,8 @@ std::string ProductKeyName(const std::string& product);
 // The URL schemes that ExecuteURL starts the product for (none for a product
 // it does not know), in the order it tests them.
 std::vector<std::string> SchemesOf(const std::string& product);
+// Every product that ExecuteURL starts for some scheme, each once.
+std::vector<std::string> ProductsWithSchemes();
 // The product ExecuteURL starts for a scheme; empty when none.
 std::string ProductForScheme(const std::string& scheme);
 

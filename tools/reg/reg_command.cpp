@@ -7,6 +7,7 @@
 
 #include "tools/command_group.h"
 #include "tools/commands.h"
+#include "tools/completion/command_tree.h"
 #include "tools/file_io.h"
 #include "tools/reg/reg_file.h"
 #include "tools/reg/reg_store.h"
@@ -251,7 +252,9 @@ void Import(const RegOptions& options) {
 
 CLI::App* AddKeyCommand(CLI::App* reg, const char* name, const char* description, RegOptions& options) {
   CLI::App* command = reg->add_subcommand(name, description);
-  command->add_option("KEY", options.key, "HKCU\\... or HKLM\\... (HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE)")->required();
+  CompletesRegistryKey(
+      command->add_option("KEY", options.key, "HKCU\\... or HKLM\\... (HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE)")
+          ->required());
   return command;
 }
 

@@ -190,7 +190,7 @@ private:
     if (value->type == REG_SZ || value->type == REG_EXPAND_SZ || value->type == REG_MULTI_SZ) {
       std::u16string wide;
       if (!BytesToUtf16(value->data, &wide)) return Fail("text data needs an even count of bytes (UTF-16LE)");
-      if (!Utf16ToText(wide, &value->data)) return Fail("text data is not valid UTF-16LE");
+      if (!Utf16ToText(wide, &value->data)) return Fail("the text data is not valid UTF-16LE");
     }
     return true;
   }

@@ -22,6 +22,12 @@ const Root kRoots[] = {
 
 }  // namespace
 
+std::vector<std::string> RootNames() {
+  std::vector<std::string> names;
+  for (const Root& root : kRoots) names.insert(names.end(), {root.shortName, root.longName});
+  return names;
+}
+
 KeyPath KeyPath::Child(const std::string& name) const {
   KeyPath child = *this;
   child.subkey = subkey.empty() ? name : subkey + "\\" + name;

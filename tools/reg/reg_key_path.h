@@ -2,6 +2,7 @@
 #define KORVEX_TOOLS_REG_REG_KEY_PATH_H
 
 #include <string>
+#include <vector>
 
 #include "korvex/platform.h"
 
@@ -26,6 +27,9 @@ struct KeyPath {
 // False, with the reason, for an unknown root, an empty name between
 // backslashes, or a name longer than the registry allows.
 bool ParseKeyPath(const std::string& text, KeyPath* path, std::string* why);
+
+// Every name a path may begin with: "HKCU", "HKEY_CURRENT_USER", ...
+std::vector<std::string> RootNames();
 
 }  // namespace korvex_tool
 

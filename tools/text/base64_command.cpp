@@ -6,6 +6,7 @@
 #include "korvex/korvex.h"
 #include "tools/command_group.h"
 #include "tools/commands.h"
+#include "tools/exit_status.h"
 #include "tools/file_io.h"
 #include "tools/tool_error.h"
 
@@ -51,9 +52,9 @@ void AddBase64Command(CLI::App& app) {
   CLI::App* decode =
       AddAction(base64, "decode", "Base64 (white space anywhere) back to bytes", [] { Decode(options); });
   decode->add_option("FILE", options.file, "the text; - or none for standard input");
-  decode->footer(
-      "Exit status: 0 decoded; 3 malformed or cut short; 4 canonical form violated (nonzero unused bits\n"
-      "in the last group); 1 the input cannot be read. Nothing is written unless it decoded.");
+  AddExitStatus(decode, kExitMalformed, "malformed or cut short");
+  AddExitStatus(decode, kExitNonCanonical, "canonical form violated (nonzero unused bits in the last group)");
+  decode->footer("Nothing is written unless it decoded.");
 }
 
 }  // namespace korvex_tool

@@ -9,6 +9,7 @@
 #include "tools/commands.h"
 #include "tools/text/json.h"
 #include "tools/tool_error.h"
+#include "tools/exit_status.h"
 #include "url/url_parse.h"
 
 namespace korvex_tool {
@@ -103,9 +104,9 @@ void AddUrlCommand(CLI::App& app) {
   parse->add_option("URL", options.text, "[scheme://][user[:password]@]host[:port][/path][?name=value&...]")
       ->required();
   parse->add_flag("--json", options.json, "one JSON object instead of lines");
-  parse->footer(
-      "Exit status: 0 parsed; 1 not a URL; 3 parsed, but the port is not a number from 1 to 65535 (the record "
-      "keeps the low 16 bits of what the text holds, and \"korvex open\" refuses it)");
+  AddExitStatus(parse, kExitPortOutOfRange,
+                "parsed, but the port is not a number from 1 to 65535 (the record keeps the low 16 bits of what the "
+                "text holds, and \"korvex open\" refuses it)");
 
   CLI::App* make = AddAction(url, "make", "Write a URL from its fields, escaping what needs it", [] { Make(options); });
   make->add_option("--scheme", options.scheme, "e.g. ssh");
