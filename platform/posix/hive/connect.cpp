@@ -13,6 +13,7 @@
 #include "platform/posix/hive/connection.h"
 #include "platform/posix/hive/hive.h"
 #include "platform/posix/hive/hive_files.h"
+#include "platform/posix/hive/read_cache.h"
 #include "platform/posix/hive/journal.h"
 #include "platform/posix/hive/schema.h"
 #include "platform/posix/hive/snapshot.h"
@@ -175,6 +176,7 @@ LONG Hive::Connect(std::unique_ptr<Connection>* connection) {
   if (rc == ERROR_SUCCESS) {
     made->turns = &Signal();
     rc = made->turns->status();
+    if (rc == ERROR_SUCCESS) cache_->Attach(made->turns);
   }
   if (rc == ERROR_SUCCESS && publish) rc = Publish(*made);
   if (rc == ERROR_SUCCESS) *connection = std::move(made);
