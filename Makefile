@@ -8,6 +8,7 @@ FUZZ_SECONDS ?= 60
 WIN32_BUILD ?= build-win32
 WIN64_BUILD ?= build-win64
 PACKAGE_BUILD ?= build-package
+DOCS_BUILD ?= build-docs
 JOBS       ?= $(shell nproc)
 # ON turns compiler warnings in our own targets into errors (.ci/run does).
 KORVEX_WERROR ?= OFF
@@ -15,7 +16,7 @@ KORVEX_WERROR ?= OFF
 CONFIGURE  = cmake -DKORVEX_WERROR=$(KORVEX_WERROR)
 MUTANTS    ?= 200
 
-.PHONY: all deps build test test-faults sanitize tsan bench format fuzz mutants demo windows wine-test package package-test clean
+.PHONY: all deps build test test-faults sanitize tsan bench format fuzz mutants demo windows wine-test package package-test docs clean
 
 all: build
 
@@ -111,12 +112,18 @@ demo: deps
 	@cmake --build $(BUILD) --target korvex_tool -j $(JOBS)
 	@$(BUILD)/tools/korvex demo $(BUILD)/demo
 
-clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(WIN32_BUILD) $(WIN64_BUILD) $(PACKAGE_BUILD)
+# The reference (HTML) in $(DOCS_BUILD)/html; fails on any undocumented public declaration.
+docs:
+	@scripts/deps.sh docs
+	@scripts/docs $(DOCS_BUILD)
 
-# Debian packages (libkorvex3, libkorvex-dev, korvex-tools) in $(PACKAGE_BUILD).
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(WIN32_BUILD) $(WIN64_BUILD) $(PACKAGE_BUILD) $(DOCS_BUILD)
+
+# Debian packages (libkorvex3, libkorvex-dev, korvex-tools, libkorvex-doc, and the
+# -dbgsym packages of the first and third) in $(PACKAGE_BUILD).
 package:
-	@scripts/deps.sh core package
+	@scripts/deps.sh core package docs
 	@# The distribution's hardening flags, all of them (bindnow too); CMake takes
 	@# no CPPFLAGS, so they join CXXFLAGS.
 	@eval "$$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)" && export CXXFLAGS="$$CXXFLAGS $$CPPFLAGS" CFLAGS="$$CFLAGS $$CPPFLAGS" && \
@@ -124,7 +131,7 @@ package:
 	  -DKORVEX_TESTS=OFF -DKORVEX_PACKAGE=ON >/dev/null
 	@cmake --build $(PACKAGE_BUILD) -j $(JOBS)
 	@cd $(PACKAGE_BUILD) && cpack -G DEB >/dev/null
-	@ls $(PACKAGE_BUILD)/*.deb
+	@ls $(PACKAGE_BUILD)/*.deb $(PACKAGE_BUILD)/*.ddeb
 
 # The packages unpacked into a scratch root, built against both ways, and lintian.
 package-test: package

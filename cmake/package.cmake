@@ -12,7 +12,7 @@ add_custom_command(OUTPUT ${KORVEX_DEB_DIR}/changelog.Debian.gz
   COMMAND gzip -9nf -k ${KORVEX_DEB_DIR}/changelog.Debian
   DEPENDS ${KORVEX_DEB_DIR}/changelog.Debian)
 add_custom_target(korvex_deb_changelog ALL DEPENDS ${KORVEX_DEB_DIR}/changelog.Debian.gz)
-foreach(component_package runtime:libkorvex3 dev:libkorvex-dev tools:korvex-tools)
+foreach(component_package runtime:libkorvex3 dev:libkorvex-dev tools:korvex-tools doc:libkorvex-doc)
   string(REPLACE ":" ";" pair ${component_package})
   list(GET pair 0 component)
   list(GET pair 1 package)
@@ -31,12 +31,13 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME korvex)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${KORVEX_MAINTAINER}")
-set(CPACK_STRIP_FILES ON)
-# --- strip: as Debian's packaging strips (cmake/debian-strip).
+# --- strip: as Debian's packaging strips (cmake/debian-strip); CPack strips
+# with it once it has split the debug symbols off (no CPACK_STRIP_FILES, which
+# would strip them before the split).
 set(CMAKE_STRIP ${CMAKE_CURRENT_LIST_DIR}/debian-strip CACHE FILEPATH "strip of the package build" FORCE)
 # --- end strip
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL runtime dev tools)
+set(CPACK_COMPONENTS_ALL runtime dev tools doc)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${KORVEX_DEB_RELEASE})
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
@@ -82,5 +83,34 @@ of the Windows registry editor), parses and writes URLs, reads and writes
 INI files, and encodes and decodes Base64.")
 
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian-drop-ldconfig.cmake)
+
+# --- libkorvex-doc, the examples and the debug symbols ---------------------
+# The reference, built by scripts/docs (which fails on an undocumented public
+# declaration), in libkorvex-doc; the examples in libkorvex-dev, where Debian's
+# library packages keep theirs; and the debug symbols of the library and the
+# tool in -dbgsym packages beside the others.
+file(GLOB_RECURSE KORVEX_DOC_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/include/*.h ${CMAKE_SOURCE_DIR}/docs/*)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/docs/html/index.html
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/docs ${CMAKE_BINARY_DIR}/docs
+  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/docs ${KORVEX_DOC_SOURCES}
+  VERBATIM)
+add_custom_target(korvex_docs ALL DEPENDS ${CMAKE_BINARY_DIR}/docs/html/index.html)
+install(DIRECTORY ${CMAKE_BINARY_DIR}/docs/html DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/libkorvex-doc COMPONENT doc)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/libkorvex-doc.doc-base DESTINATION ${CMAKE_INSTALL_DATADIR}/doc-base
+  RENAME libkorvex-doc COMPONENT doc)
+install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/libkorvex-dev/examples COMPONENT dev)
+
+set(CPACK_DEBIAN_DOC_PACKAGE_NAME libkorvex-doc)
+set(CPACK_DEBIAN_DOC_PACKAGE_SECTION doc)
+set(CPACK_DEBIAN_DOC_PACKAGE_ARCHITECTURE all)
+set(CPACK_DEBIAN_DOC_PACKAGE_SHLIBDEPS OFF)
+set(CPACK_DEBIAN_DOC_DESCRIPTION "reference of the korvex library
+The HTML reference of libkorvex: every class, function and Win32 name of the
+public headers by family, the Linux layer and its differences from Windows,
+and the guide to porting a Windows product to Linux.")
+# CPack splits the symbols off unstripped binaries and strips them itself.
+set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
+list(APPEND CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian-dbgsym.cmake)
+# --- end of libkorvex-doc, the examples and the debug symbols ---------------
 
 include(CPack)

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, only those missing; quiet when all are there.
-# Usage: scripts/deps.sh [core] [bench] [format] [fuzz] [mutants] [package] [windows]   (default: core)
+# Usage: scripts/deps.sh [core] [bench] [docs] [format] [fuzz] [mutants] [package] [windows]   (default: core)
 set -euo pipefail
 
 declare -A groups=(
   [core]="cmake make g++ pkg-config libgtest-dev libgmock-dev libsqlite3-dev libunistring-dev libcli11-dev desktop-file-utils zsh fish"
   [bench]="libbenchmark-dev libssl-dev libevent-dev libinih-dev libcurl4-openssl-dev libdconf-dev dconf-cli"
+  [docs]="doxygen"
   [format]="clang-format git"
   [fuzz]="clang libclang-rt-dev"
   [mutants]="ninja-build ccache python3"

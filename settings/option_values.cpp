@@ -40,8 +40,9 @@ int COptionStorage::GetValue(const char* name, int defaultValue) const {
 }
 
 CString COptionStorage::GetValue(const char* name, const char* defaultValue) const {
-  CString text;
-  char* buffer = text.GetBufferSetLength(kTextSize);
+  // On the stack: a text of the string's own would be cleared whole first,
+  // which costs more than reading an option the registry holds in memory.
+  char buffer[kTextSize];
   if (m_current) {
     if (!m_current->QueryValue(name, buffer, kTextSize)) return CString(defaultValue);
   } else if (!m_path.IsEmpty()) {
@@ -49,6 +50,5 @@ CString COptionStorage::GetValue(const char* name, const char* defaultValue) con
   } else {
     return CString(defaultValue);
   }
-  text.ReleaseBuffer();
-  return text;
+  return CString(buffer);
 }

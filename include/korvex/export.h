@@ -1,7 +1,12 @@
 #ifndef KORVEX_EXPORT_H
 #define KORVEX_EXPORT_H
 
-// KORVEX_API marks what the library exports; everything else stays hidden.
+/// @file
+/// The export marker.
+
+/// @addtogroup frame
+/// @{
+
 #if defined(_WIN32)
 #if defined(KORVEX_BUILDING)
 #define KORVEX_API __declspec(dllexport)
@@ -9,7 +14,10 @@
 #define KORVEX_API __declspec(dllimport)
 #endif
 #else
+/// Marks what the library exports; everything else stays hidden.
 #define KORVEX_API __attribute__((visibility("default")))
 #endif
+
+/// @}
 
 #endif

@@ -1,6 +1,9 @@
 #ifndef KORVEX_KORVEX_H
 #define KORVEX_KORVEX_H
 
+/// @file
+/// Every family of the library, and the Win32 names, in one include.
+
 #include "korvex/export.h"
 #include "korvex/platform.h"
 #include "korvex/types.h"

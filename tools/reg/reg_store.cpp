@@ -1,6 +1,5 @@
 #include "tools/reg/reg_store.h"
 
-#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -13,48 +12,14 @@ namespace {
 
 constexpr DWORD kMaxValueName = 16384;
 
-// Where the registry keeps a root's hive, as the man page's FILES and
-// ENVIRONMENT tell administrators; empty without a folder for the user's.
-std::string HiveFile(HKEY root) {
-  const char* folder = getenv("KORVEX_REGISTRY_DIR");
-  bool user = root == HKEY_CURRENT_USER;
-  if (folder && *folder) return std::string(folder) + (user ? "/user.db" : "/machine.db");
-  if (!user) return "/etc/korvex/machine.db";
-  char config[MAX_PATH] = "";
-  return FAILED(SHGetFolderPathA(NULL, CSIDL_APPDATA, NULL, 0, config)) ? "" : std::string(config) + "/korvex/user.db";
-}
-
-// The folder a path names a file of; empty at the top.
-std::string Parent(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "" : path.substr(0, slash);
-}
-
 // A hive that refuses says so with one code: its file, and what stands in
-// the way, say why. The registry trusts folders of this user's or root's that
-// others cannot change (unless sticky).
+// the way, say why.
 std::string HiveCause(HKEY root, LONG status) {
   if (status != ERROR_ACCESS_DENIED && status != ERROR_CANTOPEN && status != ERROR_CANTREAD &&
       status != ERROR_CANTWRITE && status != ERROR_BADDB)
     return "";
-  std::string hive = HiveFile(root);
-  if (hive.empty()) return " (no home folder to keep the hive in)";
-  for (std::string folder = Parent(hive); !folder.empty(); folder = Parent(folder)) {
-    struct stat info;
-    if (stat(folder.c_str(), &info) != 0) continue;
-    char mode[8];
-    snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
-    if (info.st_uid != geteuid() && info.st_uid != 0)
-      return " (hive " + hive + ": the folder " + folder + " belongs to another user)";
-    if ((info.st_mode & 022) && !(info.st_mode & S_ISVTX))
-      return " (hive " + hive + ": others may change the folder " + folder + ", mode " + mode + ")";
-  }
-  // The file, or the nearest folder that would have to take it.
-  std::string tried = hive;
-  while (!tried.empty() && access(tried.c_str(), F_OK) != 0) tried = Parent(tried);
-  if (!tried.empty() && access(tried.c_str(), R_OK | W_OK) != 0)
-    return " (hive " + hive + ": " + tried + ": " + strerror(errno) + ")";
-  return " (hive " + hive + ")";
+  char text[1024];
+  return KorvexDescribeHive(root, text, sizeof text) ? std::string(" (hive ") + text + ")" : "";
 }
 
 ToolError Failure(const std::string& what, const KeyPath& path, LONG status) {

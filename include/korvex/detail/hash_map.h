@@ -1,17 +1,23 @@
 #ifndef KORVEX_DETAIL_HASH_MAP_H
 #define KORVEX_DETAIL_HASH_MAP_H
 
-// Included by korvex/types.h after CString: the hash map behind CMap and the
-// string maps. Chained buckets for lookup, plus one list of all associations,
-// newest first, for enumeration.
+/// @file
+/// Included by korvex/types.h after CString: the hash map behind CMap and the
+/// string maps. Chained buckets for lookup, plus one list of all associations,
+/// newest first, for enumeration.
 #include <stdint.h>
 #include <string.h>
 
+/// A place in a map's enumeration; NULL past the end.
+/// @ingroup frame
 typedef struct __POSITION {
 } * POSITION;
 
 namespace korvex {
+/// What the library's headers need but a program does not name.
 namespace detail {
+
+/// @cond INTERNAL
 
 inline size_t MixHash(uint64_t h) {
   h ^= h >> 33;
@@ -20,7 +26,7 @@ inline size_t MixHash(uint64_t h) {
   return static_cast<size_t>(h);
 }
 
-// FNV-1a over 8 bytes at a time, finished with a mix.
+/// FNV-1a over 8 bytes at a time, finished with a mix.
 inline size_t HashBytes(const char* p, size_t n) {
   uint64_t h = 0xcbf29ce484222325ULL ^ n;
   while (n >= 8) {
@@ -36,7 +42,7 @@ inline size_t HashBytes(const char* p, size_t n) {
   return MixHash(h);
 }
 
-// Keys compared by value: pointers and integers.
+/// Keys compared by value: pointers and integers.
 template <class K>
 struct MapKeyTraits {
   typedef K View;
@@ -45,7 +51,7 @@ struct MapKeyTraits {
   static bool Equal(const K& key, View v) { return key == v; }
 };
 
-// Strings compared byte for byte, case-sensitive; looked up by text without a copy.
+/// Strings compared byte for byte, case-sensitive; looked up by text without a copy.
 template <>
 struct MapKeyTraits<CString> {
   struct View {
@@ -63,6 +69,11 @@ struct MapKeyTraits<CString> {
   }
 };
 
+/// @endcond
+
+/// The map behind CMap and the string maps: CMapStringToString,
+/// CMapStringToPtr and CMapPtrToPtr inherit these members. Keys of CString
+/// are compared byte for byte and may be looked up by C text without a copy.
 template <class K, class V>
 class HashMap {
   typedef MapKeyTraits<K> Traits;
@@ -77,15 +88,22 @@ class HashMap {
   };
 
 public:
+  /// An empty map.
   HashMap() : m_buckets(nullptr), m_bucketCount(0), m_count(0), m_newest(nullptr) {}
+  /// Removes every association.
   ~HashMap() { RemoveAll(); }
   HashMap(const HashMap&) = delete;
   HashMap& operator=(const HashMap&) = delete;
 
+  /// @{
+  /// The number of associations.
   int GetCount() const { return static_cast<int>(m_count); }
   int GetSize() const { return GetCount(); }
+  /// @}
+  /// Nonzero when the map holds nothing.
   BOOL IsEmpty() const { return m_count == 0; }
 
+  /// Copies the value of `key` into `value`; FALSE when the key is absent.
   template <class Q>
   BOOL Lookup(const Q& key, V& value) const {
     const Node* node = Find(Traits::ViewOf(key));
@@ -94,14 +112,14 @@ public:
     return TRUE;
   }
 
-  // The stored value, or null: a lookup without a copy.
+  /// The stored value, or null: a lookup without a copy.
   template <class Q>
   const V* PLookup(const Q& key) const {
     const Node* node = Find(Traits::ViewOf(key));
     return node ? &node->value : nullptr;
   }
 
-  // Finds or inserts; a new association holds a value-initialised V.
+  /// Finds or inserts; a new association holds a value-initialised V.
   template <class Q>
   V& operator[](const Q& key) {
     typename Traits::View view = Traits::ViewOf(key);
@@ -110,11 +128,13 @@ public:
     return Insert(K(key), hash)->value;
   }
 
+  /// Sets the value of `key`, adding the association as needed.
   template <class Q>
   void SetAt(const Q& key, const V& value) {
     (*this)[key] = value;
   }
 
+  /// Removes the association of `key`; FALSE when it is absent.
   template <class Q>
   BOOL RemoveKey(const Q& key) {
     if (m_count == 0) return FALSE;
@@ -131,6 +151,7 @@ public:
     return TRUE;
   }
 
+  /// Removes every association.
   void RemoveAll() {
     Node* node = m_newest;
     while (node) {
@@ -143,8 +164,10 @@ public:
     ReleaseBuckets();
   }
 
+  /// The start of an enumeration, newest association first; NULL for an empty map.
   POSITION GetStartPosition() const { return reinterpret_cast<POSITION>(m_newest); }
 
+  /// The association at `position`, which moves on to the next (NULL past the last).
   void GetNextAssoc(POSITION& position, K& key, V& value) const {
     const Node* node = reinterpret_cast<const Node*>(position);
     key = node->key;
@@ -152,7 +175,7 @@ public:
     position = reinterpret_cast<POSITION>(node->older);
   }
 
-  // The same walk without copies: the association stays in the map.
+  /// The same walk without copies: the association stays in the map.
   void GetNextAssoc(POSITION& position, const K*& key, const V*& value) const {
     const Node* node = reinterpret_cast<const Node*>(position);
     key = &node->key;

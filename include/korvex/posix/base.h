@@ -1,13 +1,23 @@
 #ifndef KORVEX_POSIX_BASE_H
 #define KORVEX_POSIX_BASE_H
 
-// Win32 base types with Win32 widths: DWORD and LONG are 32-bit on every target,
-// handles are opaque pointers.
+/// @file
+/// Win32 base types, error codes and the last error.
 #include <stddef.h>
 #include <stdint.h>
 
 #include "korvex/export.h"
 
+/// @defgroup layer_base Base types and errors
+/// @ingroup layer
+/// Win32 base types with Win32 widths: DWORD and LONG are 32-bit on every target,
+/// handles are opaque pointers.
+/// @{
+
+/// @name Base types
+/// @{
+
+/// As in Win32, at Win32's widths.
 typedef int BOOL;
 typedef uint8_t BYTE;
 typedef uint16_t WORD;
@@ -35,25 +45,47 @@ typedef uintptr_t WPARAM;
 typedef intptr_t LPARAM;
 typedef intptr_t LRESULT;
 typedef int32_t HRESULT;
+/// @}
 
+/// @name Handles
+/// @{
+
+/// Opaque handles, as in Win32.
 typedef void* HANDLE;
 typedef struct HKEY__* HKEY;
 typedef HKEY* PHKEY;
 typedef struct HWND__* HWND;
 typedef struct HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
+/// @}
 
+/// Accepted and ignored wherever a call takes it.
 typedef struct _SECURITY_ATTRIBUTES {
+  /// @{
+  /// As in Win32.
   DWORD nLength;
   LPVOID lpSecurityDescriptor;
   BOOL bInheritHandle;
+  /// @}
 } SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+/// @typedef LPSECURITY_ATTRIBUTES
+/// A pointer to SECURITY_ATTRIBUTES.
 
+/// A time in 100 ns ticks since 1601, as in Win32.
 typedef struct _FILETIME {
+  /// @{
+  /// The low and high 32 bits.
   DWORD dwLowDateTime;
   DWORD dwHighDateTime;
+  /// @}
 } FILETIME, *LPFILETIME;
+/// @typedef LPFILETIME
+/// A pointer to FILETIME.
 
+/// @name Constants
+/// @{
+
+/// As in Win32.
 #ifndef TRUE
 #define TRUE 1
 #endif
@@ -65,7 +97,12 @@ typedef struct _FILETIME {
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 #define MAKEINTRESOURCEA(i) ((LPSTR)(uintptr_t)((WORD)(i)))
 #define IS_INTRESOURCE(p) ((((uintptr_t)(p)) >> 16) == 0)
+/// @}
 
+/// @name Error codes
+/// @{
+
+/// The Win32 errors this layer returns or sets as the last error.
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_PATH_NOT_FOUND 3L
@@ -91,19 +128,28 @@ typedef struct _FILETIME {
 #define ERROR_CANTWRITE 1013L
 #define ERROR_BUSY 170L
 #define ERROR_FILE_TOO_LARGE 223L
+/// @}
 
-// Calling conventions mean nothing here; the names stay so that declarations
-// read as they do on Windows.
+/// @name Calling conventions
+/// @{
+
+/// Empty: calling conventions mean nothing here; the names stay so that
+/// declarations read as they do on Windows.
 #ifndef WINAPI
 #define WINAPI
 #endif
 #ifndef CALLBACK
 #define CALLBACK
 #endif
+/// @}
 
 extern "C" {
+/// The calling thread's last error.
 KORVEX_API DWORD GetLastError(void);
+/// Sets the calling thread's last error.
 KORVEX_API void SetLastError(DWORD error);
 }
+
+/// @}
 
 #endif

@@ -13,6 +13,7 @@
 #include "platform/posix/hive/connection.h"
 #include "platform/posix/hive/hive.h"
 #include "platform/posix/hive/hive_files.h"
+#include "platform/posix/hive/read_cache.h"
 #include "platform/posix/hive/journal.h"
 #include "platform/posix/hive/schema.h"
 #include "platform/posix/hive/snapshot.h"
@@ -168,7 +169,7 @@ bool Connection::OfThisProcess() const { return generation == g_forks.load(std::
 
 LONG Hive::Locate(std::string* real) {
   std::string located;
-  LONG rc = LocateHive(path_, shared_ ? 0755 : 0700, &located);
+  LONG rc = LocateHive(path_, shared_ ? kSharedHiveFolderMode : kPrivateHiveFolderMode, &located);
   std::lock_guard<std::mutex> lock(mutex_);
   if (rc == ERROR_SUCCESS && location_.empty()) location_ = located;
   *real = location_;
@@ -191,6 +192,7 @@ LONG Hive::Connect(std::unique_ptr<Connection>* connection) {
   if (rc == ERROR_SUCCESS) {
     made->turns = &Signal();
     rc = made->turns->status();
+    if (rc == ERROR_SUCCESS) cache_->Attach(made->turns);
   }
   WriteCount upgrade;  // ends once the upgraded hive is published
   if (rc == ERROR_SUCCESS && !made->readOnly) {

@@ -10,9 +10,6 @@ namespace posix {
 namespace hive {
 namespace {
 
-// A batch's entries stop after this many bytes of names and data.
-constexpr size_t kBatchBytes = 16 * 1024;
-
 // Each statement reads the key's change count with up to ?3 entries, from
 // place ?2 on or after name ?2: no row when the key is gone, a NULL name past
 // the last entry. Subkeys have no type and data. The outer order is the name
@@ -38,7 +35,7 @@ enum EntryColumn { kStamp, kName, kType, kData };
 }  // namespace
 
 LONG ReadEntries(HiveSession& session, EntryKind kind, int64_t key, DWORD index, const EntryBatch* follow,
-                 int64_t limit, EntryBatch* batch) {
+                 int64_t limit, size_t maxBytes, EntryBatch* batch) {
   bool values = kind == EntryKind::kValues;
   for (;;) {
     Statement query(session, values ? (follow ? kValueAfter : kValueAt) : (follow ? kChildAfter : kChildAt));
@@ -56,7 +53,7 @@ LONG ReadEntries(HiveSession& session, EntryKind kind, int64_t key, DWORD index,
     batch->stamp = query.Int(kStamp);
     size_t bytes = 0;
     int step = SQLITE_ROW;
-    for (; step == SQLITE_ROW && !query.IsNull(kName) && bytes <= kBatchBytes; step = query.Step()) {
+    for (; step == SQLITE_ROW && !query.IsNull(kName) && bytes <= maxBytes; step = query.Step()) {
       Entry entry;
       entry.name = query.Bytes(kName);
       entry.type = static_cast<DWORD>(query.Int(kType));
@@ -65,7 +62,8 @@ LONG ReadEntries(HiveSession& session, EntryKind kind, int64_t key, DWORD index,
       batch->entries.push_back(std::move(entry));
     }
     if (step != SQLITE_ROW && step != SQLITE_DONE) return StoreError(step);
-    batch->complete = step == SQLITE_ROW ? query.IsNull(kName) : static_cast<int64_t>(batch->entries.size()) < limit;
+    batch->complete =
+        step == SQLITE_ROW ? query.IsNull(kName) : (limit < 0 || static_cast<int64_t>(batch->entries.size()) < limit);
     return ERROR_SUCCESS;
   }
 }

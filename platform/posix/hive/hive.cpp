@@ -9,6 +9,7 @@
 #include "platform/posix/common/file_descriptor.h"
 #include "platform/posix/hive/connection.h"
 #include "platform/posix/hive/hive_files.h"
+#include "platform/posix/hive/read_cache.h"
 #include "platform/posix/hive/schema.h"
 #include "platform/posix/hive/snapshot.h"
 #include "platform/posix/hive/writers_line.h"
@@ -17,7 +18,8 @@ namespace korvex {
 namespace posix {
 namespace hive {
 
-Hive::Hive(std::string path, bool shared) : path_(std::move(path)), shared_(shared) {}
+Hive::Hive(std::string path, bool shared)
+    : path_(std::move(path)), shared_(shared), cache_(std::make_unique<ReadCache>()) {}
 
 Hive::~Hive() = default;
 

@@ -20,6 +20,7 @@ namespace posix {
 namespace hive {
 
 struct Connection;
+class ReadCache;
 
 // The id of a hive's root key; ids are never reused, so a handle to a deleted key
 // can never reach a newer key.
@@ -46,6 +47,8 @@ public:
   // Signal with a session open, or once one was (the folder is known safe then).
   ChangeSignal& Signal();
   std::string SignalPath();
+  // What this process read from the hive, while nobody wrote it since.
+  ReadCache& cache() { return *cache_; }
   // Makes the shared hive's working file, which the connection writes,
   // the copy its readers read. The caller holds no transaction on it.
   LONG Publish(Connection& connection);
@@ -68,6 +71,7 @@ private:
   std::vector<std::unique_ptr<Connection>> idle_;
   std::once_flag signalOnce_;
   std::unique_ptr<ChangeSignal> signal_;
+  std::unique_ptr<ReadCache> cache_;
 };
 
 // A connection of a hive for the length of one call.

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "platform/posix/process/shell_folder.h"
 
@@ -36,27 +38,45 @@ std::string HivePath(HKEY root) {
   return config.empty() ? config : config + "/korvex/user.db";
 }
 
-LONG LocateHive(const std::string& path, mode_t folderMode, std::string* real) {
+LONG LocateHive(const std::string& path, mode_t folderMode, std::string* real, std::string* blocker) {
+  std::string ignored;
+  std::string& at = blocker ? *blocker : ignored;
   size_t slash = path.rfind('/');
-  std::string folder = slash == 0 ? "/" : path.substr(0, slash);
-  MakeFolderPath(folder, folderMode);
+  at = slash == 0 ? "/" : path.substr(0, slash);
+  MakeFolderPath(at, folderMode);
   // The hive's own folder is no link; the folders above it are taken as they
   // resolve, and each is checked, up to the root.
   struct stat info;
-  if (lstat(folder.c_str(), &info) != 0) return LookError();
+  if (lstat(at.c_str(), &info) != 0) return LookError();
   if (OthersControl(info)) return ERROR_ACCESS_DENIED;
-  char* resolved = realpath(folder.c_str(), nullptr);
+  char* resolved = realpath(at.c_str(), nullptr);
   if (!resolved) return LookError();
-  std::string chain = resolved;
+  at = resolved;
   free(resolved);
-  *real = (chain == "/" ? "" : chain) + path.substr(slash);
-  while (chain.size() > 1) {
-    chain.erase(chain.rfind('/'));
-    if (chain.empty()) chain = "/";
-    if (stat(chain.c_str(), &info) != 0) return LookError();
+  *real = (at == "/" ? "" : at) + path.substr(slash);
+  while (at.size() > 1) {
+    at.erase(at.rfind('/'));
+    if (at.empty()) at = "/";
+    if (stat(at.c_str(), &info) != 0) return LookError();
     if (OthersControl(info)) return ERROR_ACCESS_DENIED;
   }
   return ERROR_SUCCESS;
+}
+
+std::string DescribeHiveObstacle(const std::string& path, mode_t folderMode) {
+  std::string real, folder;
+  if (LocateHive(path, folderMode, &real, &folder) != ERROR_SUCCESS) {
+    struct stat info;
+    if (stat(folder.c_str(), &info) != 0) return folder + ": " + strerror(errno);
+    if (!TrustedOwner(info.st_uid)) return "the folder " + folder + " belongs to another user";
+    char mode[8];
+    snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+    return "others may change the folder " + folder + ", mode " + mode;
+  }
+  // The file, or the folder that would have to take it.
+  std::string tried = access(real.c_str(), F_OK) == 0 ? real : real.substr(0, real.rfind('/'));
+  if (access(tried.c_str(), R_OK | W_OK) != 0) return tried + ": " + strerror(errno);
+  return "";
 }
 
 LONG PrepareHiveFile(const std::string& path, mode_t mode, bool create, bool* created) {

@@ -17,14 +17,23 @@ namespace korvex {
 namespace posix {
 namespace hive {
 
+// The modes of the folders made for the machine's hive and for a user's.
+constexpr mode_t kSharedHiveFolderMode = 0755;
+constexpr mode_t kPrivateHiveFolderMode = 0700;
+
 // The hive file at the place the environment gives now. Empty when the user has
 // no home folder to keep it in.
 std::string HivePath(HKEY root);
 
 // Makes the hive's folder (with folderMode) when missing, checks it and every
 // folder above it, and gives the hive's path through folders free of links.
-// ERROR_ACCESS_DENIED when another user could swap a folder.
-LONG LocateHive(const std::string& path, mode_t folderMode, std::string* real);
+// ERROR_ACCESS_DENIED when another user could swap a folder. On failure
+// *blocker, when given, names the folder in the way.
+LONG LocateHive(const std::string& path, mode_t folderMode, std::string* real, std::string* blocker = nullptr);
+
+// What keeps the hive at `path` from being used, in words for an administrator
+// ("the folder /x belongs to another user"); empty when nothing is found.
+std::string DescribeHiveObstacle(const std::string& path, mode_t folderMode);
 
 // One file of a hive: ERROR_ACCESS_DENIED when it is a link or another user's,
 // ERROR_CANTOPEN when it is not a regular file. A missing file is made with

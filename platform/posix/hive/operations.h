@@ -76,11 +76,11 @@ LONG FollowPath(HiveSession& session, int64_t from, const std::vector<std::strin
                 bool* created);
 // A value's type and data; ERROR_FILE_NOT_FOUND when the key has no such value.
 LONG ReadValue(HiveSession& session, int64_t key, const char* name, Entry* value);
-// Up to `limit` entries from `index` on: after the last entry of `follow` if
-// the key has not changed since that was read, else counted from the first.
-// A batch also ends at a bound of bytes, which keeps what a caller holds small.
+// Up to `limit` entries (all for -1) from `index` on: after the last entry of
+// `follow` if the key has not changed since that was read, else counted from
+// the first. A batch also ends once it holds maxBytes of names and data.
 LONG ReadEntries(HiveSession& session, EntryKind kind, int64_t key, DWORD index, const EntryBatch* follow,
-                 int64_t limit, EntryBatch* batch);
+                 int64_t limit, size_t maxBytes, EntryBatch* batch);
 LONG ReadKeyInfo(HiveSession& session, int64_t key, KeyInfo* info);
 LONG HasSubkeys(HiveSession& session, int64_t key, bool* has);
 // The counts of a key, or with subtree the sums over the key and every key below it.

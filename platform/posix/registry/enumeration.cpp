@@ -1,11 +1,13 @@
 // Enumerating and counting a key's subkeys and values.
 //
-// Entries are found by their place in name order, read a batch at a time. A
-// walk through indexes 0, 1, 2, ... on one handle is answered from the batch
-// while the hive's change signal shows that nothing was written since it was
-// read, and otherwise continues after the last name read, as long as the key's
-// change count says nothing was added or removed since; any other index, or a
-// change in between, counts from the start.
+// Entries are found by their place in name order. Outside a registry
+// transaction, the first index reads the key's entries whole into the hive's
+// cache, which answers every index while nobody writes the hive. Otherwise
+// they are read a batch at a time: a walk through indexes 0, 1, 2, ... on one
+// handle is answered from the batch while the hive's change signal shows that
+// nothing was written since it was read, and otherwise continues after the
+// last name read, as long as the key's change count says nothing was added or
+// removed since; any other index, or a change in between, counts from the start.
 #include <cstring>
 #include <string>
 #include <utility>
@@ -20,8 +22,9 @@ namespace registry {
 namespace {
 
 // Enough entries per statement to make the cost of its read lock small beside
-// the entries.
+// the entries; the bytes bound what an idle handle keeps.
 constexpr int64_t kBatchEntries = 64;
+constexpr size_t kBatchBytes = 16 * 1024;
 
 struct EntryCursor {
   hive::EntryKind kind;
@@ -40,6 +43,14 @@ LONG EntryOf(const EnumBatch& batch, DWORD index, hive::Entry* entry) {
 
 // The entry at `index`; ERROR_NO_MORE_ITEMS past the last.
 LONG FindEntry(KeyCall& call, const EntryCursor& kind, DWORD index, hive::Entry* entry) {
+  hive::ReadCache* cache = call.cache();
+  if (cache) {
+    if (auto known = cache->FindEntries(kind.kind, call.ref().id)) {
+      if (index >= known->size()) return ERROR_NO_MORE_ITEMS;
+      *entry = (*known)[index];
+      return ERROR_SUCCESS;
+    }
+  }
   HandleCursors* cursors = call.ref().cursors.get();
   hive::ChangeSignal* counts = cursors ? &call.ref().hive->Signal() : nullptr;
   hive::EntryBatch last;
@@ -56,20 +67,46 @@ LONG FindEntry(KeyCall& call, const EntryCursor& kind, DWORD index, hive::Entry*
       last.entries.push_back(entries.back());
     }
   }
-  // Taken before the statement reads, so any write it does not see changes it.
   EnumBatch read;
-  read.marked = counts && counts->Mark(&read.mark);
   read.first = index;
   LONG rc = call.Open(KeyCall::kNoTransaction);
-  if (rc == ERROR_SUCCESS)
-    rc = hive::ReadEntries(call.session(), kind.kind, call.ref().id, index, last.stamp >= 0 ? &last : nullptr,
-                           read.marked ? kBatchEntries : 1, &read.fetched);
+  if (rc != ERROR_SUCCESS) return rc;
+  // Taken before the statement reads, so any write it does not see changes it.
+  read.marked = call.Marked(&read.mark);
+  bool whole = read.marked && index == 0;
+  rc = hive::ReadEntries(call.session(), kind.kind, call.ref().id, index, last.stamp >= 0 ? &last : nullptr,
+                         whole         ? -1
+                         : read.marked ? kBatchEntries
+                                       : 1,
+                         whole ? hive::ReadCache::kMaxBytes : kBatchBytes, &read.fetched);
   if (rc != ERROR_SUCCESS) return rc;
   rc = EntryOf(read, index, entry);
+  std::vector<hive::Entry>& entries = read.fetched.entries;
+  if (whole && read.fetched.complete) {
+    cache->StoreEntries(read.mark, kind.kind, call.ref().id, std::move(entries));
+    read = EnumBatch();  // the cache holds them, or nobody needs them after a write
+  } else if (whole && entries.size() > static_cast<size_t>(kBatchEntries)) {
+    entries.resize(kBatchEntries);  // too many to keep: a batch like any other
+  }
   if (cursors) {
     std::lock_guard<std::mutex> lock(cursors->mutex);
     cursors->*kind.batch = std::move(read);
   }
+  return rc;
+}
+
+LONG ReadKeyInfo(KeyCall& call, hive::KeyInfo* info) {
+  hive::ReadCache* cache = call.cache();
+  if (cache) {
+    if (auto known = cache->FindInfo(call.ref().id)) {
+      *info = *known;
+      return ERROR_SUCCESS;
+    }
+  }
+  LONG rc = call.Open(KeyCall::kNoTransaction);
+  if (rc == ERROR_SUCCESS) rc = hive::ReadKeyInfo(call.session(), call.ref().id, info);
+  uint64_t mark = 0;
+  if (rc == ERROR_SUCCESS && call.Marked(&mark)) cache->StoreInfo(mark, call.ref().id, *info);
   return rc;
 }
 
@@ -131,10 +168,10 @@ LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD l
                          LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
                          LPFILETIME lpftLastWriteTime) {
   if (lpReserved || (lpClass && !lpcchClass)) return ERROR_INVALID_PARAMETER;
-  KeyCall call(hKey, KEY_QUERY_VALUE, KeyCall::kNoTransaction);
+  KeyCall call(hKey, KEY_QUERY_VALUE);
   if (call.status() != ERROR_SUCCESS) return call.status();
   hive::KeyInfo info;
-  LONG rc = hive::ReadKeyInfo(call.session(), call.ref().id, &info);
+  LONG rc = ReadKeyInfo(call, &info);
   if (rc != ERROR_SUCCESS) return rc;
   if (lpClass && *lpcchClass) *lpClass = '\0';
   SetLength(lpcchClass, 0);

@@ -72,7 +72,9 @@ KeyCall::KeyCall(HKEY key, REGSAM right) : status_(ResolveKey(key, &ref_)) {
 }
 
 LONG KeyCall::Open(Mode mode) {
-  if (status_ != ERROR_SUCCESS) return status_;
+  if (status_ != ERROR_SUCCESS || session_) return status_;
+  // Before the session: a reader of a published copy takes the copy then.
+  if (!ref_.transaction) marked_ = ref_.hive->cache().Mark(&mark_);
   if (ref_.transaction) {
     // The transaction counts its writes as one, from its first use of the hive.
     joined_ = std::unique_lock<std::recursive_mutex>(ref_.transaction->mutex());

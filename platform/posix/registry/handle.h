@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "platform/posix/hive/operations.h"
+#include "platform/posix/hive/read_cache.h"
 #include "platform/posix/hive/transaction.h"
 #include "platform/posix/registry/transaction.h"
 
@@ -68,11 +69,22 @@ public:
 
   // The call runs in `transaction`, whatever its key's own.
   void Enlist(std::shared_ptr<RegistryTransaction> transaction) { ref_.transaction = std::move(transaction); }
-  // For calls with checks of their own between resolving and opening the hive.
+  // For calls with checks of their own between resolving and opening the hive,
+  // or that may be answered without opening it. Opens once.
   LONG Open(Mode mode);
   LONG status() const { return status_; }
   const KeyRef& ref() const { return ref_; }
   hive::HiveSession& session() { return *session_; }
+  // The hive's cache, for a call outside a registry transaction.
+  hive::ReadCache* cache() const {
+    return status_ == ERROR_SUCCESS && !ref_.transaction ? &ref_.hive->cache() : nullptr;
+  }
+  // The mark Open took before the call read anything: what the call reads may
+  // be kept in the cache under it.
+  bool Marked(uint64_t* mark) const {
+    *mark = mark_;
+    return marked_ && status_ == ERROR_SUCCESS;
+  }
   LONG Commit() { return transaction_->Commit(); }
   // For a step that found nothing: `missing` while the key exists, else why not.
   LONG KeyGoneOr(LONG missing) {
@@ -83,6 +95,8 @@ public:
 private:
   KeyRef ref_;
   LONG status_;
+  bool marked_ = false;
+  uint64_t mark_ = 0;
   std::unique_lock<std::recursive_mutex> joined_;  // the registry transaction's, while the call uses it
   std::optional<hive::HiveSession> session_;       // declared after ref_: the hive outlives them
   std::optional<hive::Transaction> transaction_;

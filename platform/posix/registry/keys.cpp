@@ -33,13 +33,18 @@ LONG OpenKey(HKEY key, const char* subKey, bool create, REGSAM access, PHKEY res
   KeyCall call(key, 0);
   if (transaction) call.Enlist(std::move(transaction));
   int64_t id = 0;
-  bool created = false;
-  LONG rc = WalkPath(call, subKey, create ? KeyCall::kWrite : KeyCall::kRead, create, &id, &created);
-  if (rc == ERROR_SUCCESS) rc = call.Commit();
+  bool created = false, readOnly = false;
+  LONG rc = ERROR_SUCCESS;
+  if (create) {  // a hive this process may not write refuses that
+    rc = WalkPath(call, subKey, KeyCall::kWrite, true, &id, &created);
+    if (rc == ERROR_SUCCESS) rc = call.Commit();
+  } else {
+    rc = FindKey(call, subKey, &id, &readOnly);
+  }
   if (rc != ERROR_SUCCESS) return rc;
   // A hive this process may not write refuses write rights, as Win32 refuses
   // them to a user without them.
-  if ((access & kWriteRights) && call.session().readOnly()) return ERROR_ACCESS_DENIED;
+  if ((access & kWriteRights) && readOnly) return ERROR_ACCESS_DENIED;
   *result = NewHandle(KeyRef{call.ref().hive, id, access, nullptr, call.ref().transaction});
   if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
   return ERROR_SUCCESS;

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <string_view>
+#include <utility>
 
 namespace korvex {
 namespace posix {
@@ -42,6 +44,30 @@ LONG WalkPath(KeyCall& call, const char* subKey, KeyCall::Mode mode, bool create
     return rc == ERROR_FILE_NOT_FOUND ? ERROR_ACCESS_DENIED : rc;
   }
   return hive::FollowPath(call.session(), call.ref().id, parts, create, id, created);
+}
+
+LONG FindKey(KeyCall& call, const char* subKey, int64_t* id, bool* readOnly) {
+  std::string_view path = subKey ? subKey : "";
+  if (hive::ReadCache* cache = call.cache()) {
+    if (auto known = cache->Find(hive::ReadCache::Kind::kPath, call.ref().id, path)) {
+      *id = known->id;
+      *readOnly = known->readOnly;
+      return known->status;
+    }
+  }
+  bool created = false;
+  LONG rc = WalkPath(call, subKey, KeyCall::kRead, false, id, &created);
+  // Not an answer of the hive's: one that could not be opened, or failed.
+  if ((rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) || call.status() != ERROR_SUCCESS) return rc;
+  *readOnly = call.session().readOnly();
+  uint64_t mark = 0;
+  if (!call.Marked(&mark)) return rc;
+  hive::NameAnswer answer;
+  answer.status = rc;
+  answer.id = *id;
+  answer.readOnly = *readOnly;
+  call.cache()->Store(mark, hive::ReadCache::Kind::kPath, call.ref().id, path, std::move(answer));
+  return rc;
 }
 
 }  // namespace registry

@@ -21,6 +21,11 @@ LONG SplitPath(const char* path, std::vector<std::string>* parts);
 // that). A bad path fails before the hive is opened.
 LONG WalkPath(KeyCall& call, const char* subKey, KeyCall::Mode mode, bool create, int64_t* id, bool* created);
 
+// The key a path leads to from the call's key, which must exist, without
+// creating any; from the hive's cache when it may answer. *readOnly: this
+// process may not write the hive.
+LONG FindKey(KeyCall& call, const char* subKey, int64_t* id, bool* readOnly);
+
 // Opens (or with `create` creates) a subkey as a new handle, in `transaction`
 // when there is one, else in that of `key`.
 LONG OpenKey(HKEY key, const char* subKey, bool create, REGSAM access, PHKEY result, DWORD* disposition,

@@ -16,21 +16,18 @@ namespace {
 // own key needs `right`.
 REGSAM RightFor(const char* subKey, REGSAM right) { return subKey && *subKey ? 0 : right; }
 
-// Reads a value; *valueMissing tells a missing value from a missing key.
-LONG ReadValue(HKEY key, const char* subKey, const char* name, DWORD* type, std::string* data,
-               bool* valueMissing = nullptr) {
+// Hands a value to use(type, data, size); *valueMissing tells a missing value
+// from a missing key.
+template <class Use>
+LONG ReadValue(HKEY key, const char* subKey, const char* name, Use&& use, bool* valueMissing = nullptr) {
   KeyCall call(key, RightFor(subKey, KEY_QUERY_VALUE));
   int64_t id = 0;
-  bool created = false;
-  LONG rc = WalkPath(call, subKey, KeyCall::kRead, false, &id, &created);
+  bool readOnly = false;
+  LONG rc = FindKey(call, subKey, &id, &readOnly);
   if (rc != ERROR_SUCCESS) return rc;
-  hive::Entry value;
-  rc = hive::ReadValue(call.session(), id, name, &value);
+  rc = ReadValueOf(call, id, name, use);
   if (valueMissing) *valueMissing = rc == ERROR_FILE_NOT_FOUND;
-  if (rc != ERROR_SUCCESS) return rc;
-  *type = value.type;
-  *data = std::move(value.data);
-  return ERROR_SUCCESS;
+  return rc;
 }
 
 LONG WriteValue(HKEY key, const char* subKey, const char* name, DWORD type, const BYTE* data, DWORD size) {
@@ -92,19 +89,17 @@ LSTATUS RegGetValueA(HKEY hkey, LPCSTR lpSubKey, LPCSTR lpValue, DWORD dwFlags, 
   if ((pvData && !pcbData) || (allowed != RRF_RT_ANY && (allowed & RRF_RT_REG_EXPAND_SZ) && expand) ||
       (dwFlags & bothViews) == bothViews)
     return ERROR_INVALID_PARAMETER;
-  DWORD type = REG_NONE;
-  std::string data;
-  LONG rc = ReadValue(hkey, lpSubKey, lpValue, &type, &data);
-  if (rc == ERROR_SUCCESS && type == REG_EXPAND_SZ && expand) {
-    data = Expanded(data);
-    type = REG_SZ;
-  }
   // As Win32 does, type, size and data are handed out before the filter applies.
-  if (rc == ERROR_SUCCESS) {
-    rc = HandOutData(type, data.data(), static_cast<DWORD>(data.size()), pdwType, static_cast<LPBYTE>(pvData), pcbData);
-    LONG filtered = CheckType(dwFlags, type, data.size());
-    if ((rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) && filtered != ERROR_SUCCESS) rc = filtered;
-  }
+  auto handOut = [&](DWORD type, const void* data, DWORD size) {
+    LONG rc = HandOutData(type, data, size, pdwType, static_cast<LPBYTE>(pvData), pcbData);
+    LONG filtered = CheckType(dwFlags, type, size);
+    return (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) && filtered != ERROR_SUCCESS ? filtered : rc;
+  };
+  LONG rc = ReadValue(hkey, lpSubKey, lpValue, [&](DWORD type, const void* data, DWORD size) {
+    if (type != REG_EXPAND_SZ || !expand) return handOut(type, data, size);
+    std::string expanded = Expanded(std::string(static_cast<const char*>(data), size));
+    return handOut(REG_SZ, expanded.data(), static_cast<DWORD>(expanded.size()));
+  });
   if (rc != ERROR_SUCCESS && pvData && (dwFlags & RRF_ZEROONFAILURE)) memset(pvData, 0, room);
   return rc;
 }
@@ -125,17 +120,15 @@ LSTATUS RegDeleteKeyValueA(HKEY hKey, LPCSTR lpSubKey, LPCSTR lpValueName) {
 
 LSTATUS RegQueryValueA(HKEY hKey, LPCSTR lpSubKey, LPSTR lpData, PLONG lpcbData) {
   if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
-  DWORD type = REG_SZ;
-  std::string data;
-  bool valueMissing = false;
-  LONG rc = ReadValue(hKey, lpSubKey, nullptr, &type, &data, &valueMissing);
-  // A key without a default value reads as the empty text.
-  if (valueMissing) rc = ERROR_SUCCESS, data.assign(1, '\0');
-  if (rc != ERROR_SUCCESS) return rc;
   DWORD size = lpcbData ? static_cast<DWORD>(*lpcbData) : 0;
-  rc = HandOutData(type, data.data(), static_cast<DWORD>(data.size()), nullptr, reinterpret_cast<LPBYTE>(lpData),
-                   lpcbData ? &size : nullptr);
-  if (lpcbData) *lpcbData = static_cast<LONG>(size);
+  auto handOut = [&](DWORD type, const void* data, DWORD length) {
+    return HandOutData(type, data, length, nullptr, reinterpret_cast<LPBYTE>(lpData), lpcbData ? &size : nullptr);
+  };
+  bool valueMissing = false;
+  LONG rc = ReadValue(hKey, lpSubKey, nullptr, handOut, &valueMissing);
+  // A key without a default value reads as the empty text.
+  if (valueMissing) rc = handOut(REG_SZ, "", 1);
+  if (lpcbData && (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA)) *lpcbData = static_cast<LONG>(size);
   return rc;
 }
 

@@ -2,9 +2,9 @@
 #include "platform/posix/registry/values.h"
 
 #include <cstring>
+#include <utility>
 
 #include "platform/posix/hive/operations.h"
-#include "platform/posix/registry/handle.h"
 
 namespace korvex {
 namespace posix {
@@ -20,6 +20,22 @@ LONG SetValueOf(hive::HiveSession& session, int64_t id, const char* name, DWORD 
   // byte after the data is looked at, as there.
   if (IsStringType(type) && size && data[size - 1] && !data[size]) ++size;
   return hive::SetValue(session, id, name, type, data, size);
+}
+
+LONG ReadStoredValue(KeyCall& call, int64_t id, const char* name, hive::NameAnswer* value) {
+  LONG rc = call.Open(KeyCall::kNoTransaction);
+  if (rc != ERROR_SUCCESS) return rc;
+  hive::Entry read;
+  rc = hive::ReadValue(call.session(), id, name, &read);
+  value->type = read.type;
+  value->data = std::move(read.data);
+  uint64_t mark = 0;
+  // A missing value is kept too: options that were never set are read as often.
+  if ((rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) && call.Marked(&mark)) {
+    value->status = rc;
+    call.cache()->Store(mark, hive::ReadCache::Kind::kValue, id, name ? name : "", *value);
+  }
+  return rc;
 }
 
 LONG HandOutData(DWORD type, const void* data, DWORD size, LPDWORD typeOut, LPBYTE buffer, LPDWORD bufferSize) {
@@ -53,12 +69,11 @@ LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const
 LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
                          LPDWORD lpcbData) {
   if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
-  KeyCall call(hKey, KEY_QUERY_VALUE, KeyCall::kNoTransaction);
+  KeyCall call(hKey, KEY_QUERY_VALUE);
   if (call.status() != ERROR_SUCCESS) return call.status();
-  hive::Entry value;
-  LONG rc = hive::ReadValue(call.session(), call.ref().id, lpValueName, &value);
-  if (rc != ERROR_SUCCESS) return rc;
-  return HandOutData(value.type, value.data.data(), static_cast<DWORD>(value.data.size()), lpType, lpData, lpcbData);
+  return ReadValueOf(call, call.ref().id, lpValueName, [&](DWORD type, const void* data, DWORD size) {
+    return HandOutData(type, data, size, lpType, lpData, lpcbData);
+  });
 }
 
 LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
