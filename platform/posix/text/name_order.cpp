@@ -81,9 +81,14 @@ int CompareNames(std::string_view a, std::string_view b) {
 }
 
 std::string FoldedName(std::string_view name) {
-  std::string folded;
-  folded.reserve(name.size());
-  Units units(name);
+  // ASCII alone, as most names are, folds in place.
+  std::string folded(name);
+  size_t i = 0;
+  for (; i < folded.size() && static_cast<unsigned char>(folded[i]) < 0x80; ++i)
+    folded[i] = static_cast<char>(AsciiUpper(folded[i]));
+  if (i == folded.size()) return folded;
+  folded.resize(i);
+  Units units(name.substr(i));
   for (uint32_t unit = 0; units.Next(&unit);) AppendOrdered(&folded, unit);
   return folded;
 }
