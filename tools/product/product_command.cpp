@@ -11,7 +11,7 @@
 #include "tools/product/desktop_entry.h"
 #include "tools/product/mime_defaults.h"
 #include "tools/product/products.h"
-#include "tools/text/json.h"
+#include "tools/formats/json.h"
 #include "tools/tool_error.h"
 
 namespace korvex_tool {

@@ -11,7 +11,7 @@
 #include "tools/reg/reg_file.h"
 #include "tools/reg/reg_store.h"
 #include "tools/reg/reg_value_text.h"
-#include "tools/text/json.h"
+#include "tools/formats/json.h"
 #include "tools/tool_error.h"
 
 namespace korvex_tool {

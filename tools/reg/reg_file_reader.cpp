@@ -1,7 +1,7 @@
 // Reading the registry editor's text format.
 
 #include "tools/reg/reg_file.h"
-#include "tools/text/utf16.h"
+#include "tools/formats/utf16.h"
 
 namespace korvex_tool {
 namespace {

@@ -2,7 +2,7 @@
 #include <stdio.h>
 
 #include "tools/reg/reg_file.h"
-#include "tools/text/utf16.h"
+#include "tools/formats/utf16.h"
 
 namespace korvex_tool {
 namespace {
