@@ -38,6 +38,21 @@ Stored Query(HKEY key, const char* name) {
   return stored;
 }
 
+// Key "Src" with a value, a default value and a subkey "Sub" with a value.
+void MakeSource(HKEY parent) {
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(parent, "Src", "v", REG_SZ, "one", 4));
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(parent, "Src\\Sub", "deep", REG_BINARY, "\x01\x02", 2));
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(parent, "Src", REG_SZ, "default", 0));
+}
+
+// A value read through RegGetValueA, or "<error>".
+std::string Text(HKEY parent, const char* subKey, const char* name) {
+  char buffer[64] = {};
+  DWORD size = sizeof buffer;
+  LONG rc = RegGetValueA(parent, subKey, name, RRF_RT_ANY, nullptr, buffer, &size);
+  return rc == ERROR_SUCCESS ? std::string(buffer, size) : "<" + std::to_string(rc) + ">";
+}
+
 TEST(Win32Registry, CreateOpensWhatExistsInAnySpellingAndAFailedOpenClearsTheHandle) {
   ScratchKey scratch;
   DWORD created = 0, opened = 0;
@@ -221,27 +236,9 @@ TEST(Win32Registry, PredefinedKeysAreKnownByTheirLow32Bits) {
   }
 }
 
-}  // namespace
-
-class NewCalls : public testing::Test {
-protected:
-  // Key "Src" with a value, a default value and a subkey "Sub" with a value.
-  void MakeSource() {
-    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch_.get(), "Src", "v", REG_SZ, "one", 4));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch_.get(), "Src\\Sub", "deep", REG_BINARY, "\x01\x02", 2));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(scratch_.get(), "Src", REG_SZ, "default", 0));
-  }
-  std::string Text(const char* subKey, const char* name) {
-    char buffer[64] = {};
-    DWORD size = sizeof buffer;
-    LONG rc = RegGetValueA(scratch_.get(), subKey, name, RRF_RT_ANY, nullptr, buffer, &size);
-    return rc == ERROR_SUCCESS ? std::string(buffer, size) : "<" + std::to_string(rc) + ">";
-  }
-  ScratchKey scratch_;
-};
-
-TEST_F(NewCalls, QueryInfoKeyCountsAndLongestLengths) {
-  HKEY key = CreateKey(scratch_.get(), "Info");
+TEST(Win32Registry, QueryInfoKeyCountsAndLongestLengths) {
+  ScratchKey scratch;
+  HKEY key = CreateKey(scratch.get(), "Info");
   RegCloseKey(CreateKey(key, "ab"));
   RegCloseKey(CreateKey(key, "abcdef"));
   ASSERT_EQ(ERROR_SUCCESS, SetBytes(key, "xyz", REG_BINARY, "1234567", 7));
@@ -257,12 +254,13 @@ TEST_F(NewCalls, QueryInfoKeyCountsAndLongestLengths) {
   RegCloseKey(key);
 }
 
-TEST_F(NewCalls, GetValueFiltersTypes) {
+TEST(Win32Registry, GetValueFiltersTypes) {
+  ScratchKey scratch;
   DWORD number = 7;
-  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch_.get(), "G", "num", REG_DWORD, &number, 4));
-  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch_.get(), "G", "bin4", REG_BINARY, "abcd", 4));
-  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch_.get(), "G", "bin3", REG_BINARY, "abc", 3));
-  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch_.get(), "G", "text", REG_SZ, "hello", 6));
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch.get(), "G", "num", REG_DWORD, &number, 4));
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch.get(), "G", "bin4", REG_BINARY, "abcd", 4));
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch.get(), "G", "bin3", REG_BINARY, "abc", 3));
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch.get(), "G", "text", REG_SZ, "hello", 6));
   struct Case {
     const char* name;
     DWORD flags;
@@ -280,7 +278,7 @@ TEST_F(NewCalls, GetValueFiltersTypes) {
   for (const Case& c : cases) {
     char buffer[16];
     DWORD size = sizeof buffer;
-    EXPECT_EQ(c.rc, RegGetValueA(scratch_.get(), "G", c.name, c.flags, nullptr, buffer, &size))
+    EXPECT_EQ(c.rc, RegGetValueA(scratch.get(), "G", c.name, c.flags, nullptr, buffer, &size))
         << c.name << "/" << c.flags;
   }
   // A short buffer, zeroed on failure when asked; a value the filter refuses
@@ -288,15 +286,16 @@ TEST_F(NewCalls, GetValueFiltersTypes) {
   char buffer[4] = {'x', 'x', 'x', 'x'};
   DWORD size = sizeof buffer, type = 0, read = 0, readSize = sizeof read, readType = 0;
   EXPECT_EQ((Rcs{ERROR_MORE_DATA, 6, ERROR_UNSUPPORTED_TYPE, REG_DWORD, 4, 7, ERROR_INVALID_PARAMETER}),
-            (Rcs{RegGetValueA(scratch_.get(), "G", "text", RRF_RT_ANY | RRF_ZEROONFAILURE, &type, buffer, &size),
-                 LONG(size), RegGetValueA(scratch_.get(), "G", "num", RRF_RT_REG_BINARY, &readType, &read, &readSize),
+            (Rcs{RegGetValueA(scratch.get(), "G", "text", RRF_RT_ANY | RRF_ZEROONFAILURE, &type, buffer, &size),
+                 LONG(size), RegGetValueA(scratch.get(), "G", "num", RRF_RT_REG_BINARY, &readType, &read, &readSize),
                  LONG(readType), LONG(readSize), LONG(read),
-                 RegGetValueA(scratch_.get(), "G", "num", RRF_RT_ANY | RRF_SUBKEY_WOW6464KEY | RRF_SUBKEY_WOW6432KEY,
+                 RegGetValueA(scratch.get(), "G", "num", RRF_RT_ANY | RRF_SUBKEY_WOW6464KEY | RRF_SUBKEY_WOW6432KEY,
                               nullptr, nullptr, nullptr)}));
   EXPECT_EQ(std::string(4, '\0'), std::string(buffer, 4));
 }
 
-TEST_F(NewCalls, GetValueExpandsUnlessTold) {
+TEST(Win32Registry, GetValueExpandsUnlessTold) {
+  ScratchKey scratch;
   // PATH is set wherever the tests run, on both systems.
   char path[4096], unexpanded[32];
   DWORD pathLength = ExpandEnvironmentStringsA("%PATH%", path, sizeof path);
@@ -306,16 +305,16 @@ TEST_F(NewCalls, GetValueExpandsUnlessTold) {
   EXPECT_STREQ("a%KORVEX_NOT_SET_ANYWHERE%", unexpanded);
 
   const char stored[] = "<%PATH%>";
-  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch_.get(), nullptr, "e", REG_EXPAND_SZ, stored, sizeof stored));
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch.get(), nullptr, "e", REG_EXPAND_SZ, stored, sizeof stored));
   std::string expanded = "<" + std::string(path) + ">";
   std::vector<char> buffer(expanded.size() + 16), raw(sizeof stored + 8);
   DWORD asked = 0, size = static_cast<DWORD>(buffer.size()), rawSize = static_cast<DWORD>(raw.size()), type = 0,
         rawType = 0;
   EXPECT_EQ((Rcs{ERROR_SUCCESS, ERROR_SUCCESS, REG_SZ, LONG(expanded.size() + 1), ERROR_SUCCESS, REG_EXPAND_SZ}),
-            (Rcs{RegGetValueA(scratch_.get(), nullptr, "e", RRF_RT_REG_SZ, &type, nullptr, &asked),
-                 RegGetValueA(scratch_.get(), nullptr, "e", RRF_RT_REG_SZ, &type, buffer.data(), &size), LONG(type),
+            (Rcs{RegGetValueA(scratch.get(), nullptr, "e", RRF_RT_REG_SZ, &type, nullptr, &asked),
+                 RegGetValueA(scratch.get(), nullptr, "e", RRF_RT_REG_SZ, &type, buffer.data(), &size), LONG(type),
                  LONG(size),
-                 RegGetValueA(scratch_.get(), nullptr, "e", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, &rawType, raw.data(),
+                 RegGetValueA(scratch.get(), nullptr, "e", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, &rawType, raw.data(),
                               &rawSize),
                  LONG(rawType)}));
   EXPECT_GE(asked, expanded.size() + 1);  // the size asked for is enough
@@ -323,60 +322,64 @@ TEST_F(NewCalls, GetValueExpandsUnlessTold) {
   EXPECT_STREQ(stored, raw.data());
 }
 
-TEST_F(NewCalls, SubkeyValueCallsCreateReadAndDelete) {
-  MakeSource();
-  EXPECT_EQ(std::string("one\0", 4), Text("Src", "v"));
-  EXPECT_EQ(std::string("default\0", 8), Text("Src", nullptr));
+TEST(Win32Registry, SubkeyValueCallsCreateReadAndDelete) {
+  ScratchKey scratch;
+  MakeSource(scratch.get());
+  EXPECT_EQ(std::string("one\0", 4), Text(scratch.get(), "Src", "v"));
+  EXPECT_EQ(std::string("default\0", 8), Text(scratch.get(), "Src", nullptr));
   // A key without a default value reads as the empty text.
   char text[16], empty[16];
   LONG size = sizeof text, emptySize = sizeof empty, missingSize = sizeof text;
   EXPECT_EQ(
       (Rcs{0, 8, 0, 1, ERROR_FILE_NOT_FOUND, ERROR_INVALID_PARAMETER, 0, ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND}),
-      (Rcs{RegQueryValueA(scratch_.get(), "Src", text, &size), size,
-           RegQueryValueA(scratch_.get(), "Src\\Sub", empty, &emptySize), emptySize,
-           RegQueryValueA(scratch_.get(), "Nowhere", text, &missingSize),
-           RegSetValueA(scratch_.get(), "Src", REG_DWORD, "x", 2), RegDeleteKeyValueA(scratch_.get(), "Src", "v"),
-           RegDeleteKeyValueA(scratch_.get(), "Src", "v"), RegDeleteKeyValueA(scratch_.get(), "Nowhere", "v")}));
+      (Rcs{RegQueryValueA(scratch.get(), "Src", text, &size), size,
+           RegQueryValueA(scratch.get(), "Src\\Sub", empty, &emptySize), emptySize,
+           RegQueryValueA(scratch.get(), "Nowhere", text, &missingSize),
+           RegSetValueA(scratch.get(), "Src", REG_DWORD, "x", 2), RegDeleteKeyValueA(scratch.get(), "Src", "v"),
+           RegDeleteKeyValueA(scratch.get(), "Src", "v"), RegDeleteKeyValueA(scratch.get(), "Nowhere", "v")}));
   EXPECT_EQ("default/", std::string(text) + "/" + empty);
-  EXPECT_EQ("<2>", Text("Src", "v"));
+  EXPECT_EQ("<2>", Text(scratch.get(), "Src", "v"));
 }
 
-TEST_F(NewCalls, CopyTreeMergesAndDeleteTreeEmpties) {
-  MakeSource();
-  HKEY dest = CreateKey(scratch_.get(), "Dest");
+TEST(Win32Registry, CopyTreeMergesAndDeleteTreeEmpties) {
+  ScratchKey scratch;
+  MakeSource(scratch.get());
+  HKEY dest = CreateKey(scratch.get(), "Dest");
   ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(dest, nullptr, "kept", REG_SZ, "k", 2));
-  ASSERT_EQ(ERROR_SUCCESS, RegCopyTreeA(scratch_.get(), "Src", dest));
-  EXPECT_EQ(std::string("one\0|\x01\x02|k\0|default\0", 19), Text("Dest", "v") + "|" + Text("Dest\\Sub", "deep") + "|" +
-                                                                 Text("Dest", "kept") + "|" + Text("Dest", nullptr));
+  ASSERT_EQ(ERROR_SUCCESS, RegCopyTreeA(scratch.get(), "Src", dest));
+  EXPECT_EQ(std::string("one\0|\x01\x02|k\0|default\0", 19),
+            Text(scratch.get(), "Dest", "v") + "|" + Text(scratch.get(), "Dest\\Sub", "deep") + "|" +
+                Text(scratch.get(), "Dest", "kept") + "|" + Text(scratch.get(), "Dest", nullptr));
   // A NULL subkey empties the key and keeps it; a name deletes the subtree.
   DWORD subkeys = 9, values = 9;
-  EXPECT_EQ(
-      (Rcs{ERROR_FILE_NOT_FOUND, 0, 0, 0, 0, ERROR_FILE_NOT_FOUND}),
-      (Rcs{RegCopyTreeA(scratch_.get(), "Nowhere", dest), RegDeleteTreeA(dest, nullptr),
-           RegQueryInfoKeyA(dest, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
-                            nullptr, nullptr),
-           LONG(subkeys + values), RegDeleteTreeA(scratch_.get(), "Src"), RegDeleteTreeA(scratch_.get(), "Src")}));
+  EXPECT_EQ((Rcs{ERROR_FILE_NOT_FOUND, 0, 0, 0, 0, ERROR_FILE_NOT_FOUND}),
+            (Rcs{RegCopyTreeA(scratch.get(), "Nowhere", dest), RegDeleteTreeA(dest, nullptr),
+                 RegQueryInfoKeyA(dest, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                                  nullptr, nullptr, nullptr),
+                 LONG(subkeys + values), RegDeleteTreeA(scratch.get(), "Src"), RegDeleteTreeA(scratch.get(), "Src")}));
   RegCloseKey(dest);
 }
 
-TEST_F(NewCalls, CurrentUserFlushAndDeleteKeyEx) {
+TEST(Win32Registry, CurrentUserFlushAndDeleteKeyEx) {
+  ScratchKey scratch;
   HKEY user = nullptr, key = nullptr;
-  HKEY deleted = CreateKey(scratch_.get(), "Flushed");
-  RegCloseKey(CreateKey(scratch_.get(), "Gone\\Leaf"));
+  HKEY deleted = CreateKey(scratch.get(), "Flushed");
+  RegCloseKey(CreateKey(scratch.get(), "Gone\\Leaf"));
   EXPECT_EQ(
       (Rcs{0, 0, 0, 0, 0, ERROR_INVALID_HANDLE, 0, ERROR_KEY_DELETED, ERROR_ACCESS_DENIED, 0, 0, ERROR_FILE_NOT_FOUND}),
-      (Rcs{RegOpenCurrentUser(KEY_READ, &user), RegOpenKeyExA(user, scratch_.path().c_str(), 0, KEY_READ, &key),
+      (Rcs{RegOpenCurrentUser(KEY_READ, &user), RegOpenKeyExA(user, scratch.path().c_str(), 0, KEY_READ, &key),
            RegFlushKey(key), RegCloseKey(key), RegCloseKey(user), RegFlushKey(key),
-           RegDeleteKeyA(scratch_.get(), "Flushed"), RegFlushKey(deleted),
-           RegDeleteKeyExA(scratch_.get(), "Gone", KEY_WOW64_32KEY, 0),
-           RegDeleteKeyExA(scratch_.get(), "Gone\\Leaf", KEY_WOW64_64KEY, 0),
-           RegDeleteKeyExA(scratch_.get(), "Gone", 0, 0), RegDeleteKeyExA(scratch_.get(), "Gone", 0, 0)}));
+           RegDeleteKeyA(scratch.get(), "Flushed"), RegFlushKey(deleted),
+           RegDeleteKeyExA(scratch.get(), "Gone", KEY_WOW64_32KEY, 0),
+           RegDeleteKeyExA(scratch.get(), "Gone\\Leaf", KEY_WOW64_64KEY, 0),
+           RegDeleteKeyExA(scratch.get(), "Gone", 0, 0), RegDeleteKeyExA(scratch.get(), "Gone", 0, 0)}));
   RegCloseKey(deleted);
 }
 
 // A key changed during a walk, through the walking handle or another: from then
 // on each index must read as from a fresh handle. 100 values span several reads.
-TEST_F(NewCalls, EnumerationFollowsChangesBetweenCalls) {
+TEST(Win32Registry, EnumerationFollowsChangesBetweenCalls) {
+  ScratchKey scratch;
   struct Case {
     const char* what;
     DWORD stopAt;  // the last index read before the change
@@ -395,7 +398,7 @@ TEST_F(NewCalls, EnumerationFollowsChangesBetweenCalls) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    HKEY walked = CreateKey(scratch_.get(), c.what);
+    HKEY walked = CreateKey(scratch.get(), c.what);
     for (int i = 0; i < 100; ++i) {
       char name[8];
       snprintf(name, sizeof name, "v%03d", i);
@@ -403,10 +406,10 @@ TEST_F(NewCalls, EnumerationFollowsChangesBetweenCalls) {
     }
     for (const char* name : {"k0", "k1", "k2"}) RegCloseKey(CreateKey(walked, name));
     for (DWORD i = 0; i <= c.stopAt; ++i) ASSERT_NE('<', Entry(walked, i, c.subkeys)[0]) << "index " << i;
-    HKEY other = c.sameHandle ? walked : CreateKey(scratch_.get(), c.what);
+    HKEY other = c.sameHandle ? walked : CreateKey(scratch.get(), c.what);
     ASSERT_EQ(ERROR_SUCCESS, c.change(other));
     for (DWORD i : std::vector<DWORD>{c.stopAt + 1, c.stopAt + 2, c.stopAt + 4, 0, c.stopAt}) {
-      HKEY fresh = CreateKey(scratch_.get(), c.what);
+      HKEY fresh = CreateKey(scratch.get(), c.what);
       EXPECT_EQ(Entry(fresh, i, c.subkeys), Entry(walked, i, c.subkeys)) << "index " << i;
       RegCloseKey(fresh);
     }
@@ -414,3 +417,5 @@ TEST_F(NewCalls, EnumerationFollowsChangesBetweenCalls) {
     RegCloseKey(walked);
   }
 }
+
+}  // namespace
