@@ -1,5 +1,6 @@
 // Reading the registry editor's text format.
 
+#include "text/hex_digit.h"
 #include "tools/reg/reg_file.h"
 #include "tools/formats/utf16.h"
 
@@ -19,19 +20,12 @@ std::string TrimRight(const std::string& text) {
   return end == std::string::npos ? std::string() : text.substr(0, end + 1);
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // 1 to 8 hexadecimal digits and nothing else.
 bool ParseHexNumber(const std::string& text, DWORD* value) {
   if (text.empty() || text.size() > 8) return false;
   *value = 0;
   for (char c : text) {
-    int digit = HexDigit(c);
+    int digit = korvex::HexDigitValue(c);
     if (digit < 0) return false;
     *value = (*value << 4) | static_cast<DWORD>(digit);
   }
