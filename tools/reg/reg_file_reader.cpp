@@ -7,7 +7,6 @@
 namespace korvex_tool {
 namespace {
 
-const char kHeader[] = "Windows Registry Editor Version 5.00";
 const char kBlanks[] = " \t";
 
 std::string TrimLeft(const std::string& text) {
@@ -72,10 +71,11 @@ public:
   bool Run() {
     while (index_ < lines_.size() && TrimRight(lines_[index_]).empty()) ++index_;
     if (index_ == lines_.size()) {
-      *error_ = "the file is empty, without the header \"" + std::string(kHeader) + "\"";
+      *error_ = "the file is empty, without the header \"" + std::string(kRegFileHeader) + "\"";
       return false;
     }
-    if (TrimRight(lines_[index_]) != kHeader) return Fail("expected the header \"" + std::string(kHeader) + "\"");
+    if (TrimRight(lines_[index_]) != kRegFileHeader)
+      return Fail("expected the header \"" + std::string(kRegFileHeader) + "\"");
     for (++index_; index_ < lines_.size(); ++index_) {
       std::string line = TrimRight(TrimLeft(lines_[index_]));
       bool ok = line.empty() || line[0] == ';' || (line[0] == '[' ? ReadKey(line) : ReadValue(line));
