@@ -32,14 +32,14 @@ std::string HivePath(HKEY root) {
   bool user = root == HKEY_CURRENT_USER;
   if (dir && *dir) return std::string(dir) + (user ? "/user.db" : "/machine.db");
   if (!user) return "/etc/korvex/machine.db";
-  std::string config = UserConfigFolder();
+  std::string config = process::UserConfigFolder();
   return config.empty() ? config : config + "/korvex/user.db";
 }
 
 LONG LocateHive(const std::string& path, mode_t folderMode, std::string* real) {
   size_t slash = path.rfind('/');
   std::string folder = slash == 0 ? "/" : path.substr(0, slash);
-  MakeFolderPath(folder, folderMode);
+  process::MakeFolderPath(folder, folderMode);
   // The hive's own folder is no link; the folders above it are taken as they
   // resolve, and each is checked, up to the root.
   struct stat info;

@@ -26,6 +26,7 @@ extern char** environ;
 // when they end.
 namespace korvex {
 namespace posix {
+namespace process {
 
 namespace {
 
@@ -187,5 +188,6 @@ int SpawnDetached(const char* path, char* const argv[], const char* directory) {
   return error;
 }
 
+}  // namespace process
 }  // namespace posix
 }  // namespace korvex

@@ -7,6 +7,7 @@
 
 namespace korvex {
 namespace posix {
+namespace process {
 
 // Starts the program at `path` with `argv` (NULL-terminated) and the caller's
 // environment, in `directory` when it is not NULL, and returns once the
@@ -19,6 +20,7 @@ namespace posix {
 // default signal handling and no blocked signals.
 int SpawnDetached(const char* path, char* const argv[], const char* directory);
 
+}  // namespace process
 }  // namespace posix
 }  // namespace korvex
 

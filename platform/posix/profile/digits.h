@@ -3,6 +3,7 @@
 
 namespace korvex {
 namespace posix {
+namespace profile {
 
 // The value of a decimal or hexadecimal digit (either case), or 16 for any
 // other byte: a digit of a base is one whose value is below the base.
@@ -12,6 +13,7 @@ inline unsigned DigitValue(char c) {
   return lower >= 'a' && lower <= 'f' ? static_cast<unsigned>(lower - 'a' + 10) : 16;
 }
 
+}  // namespace profile
 }  // namespace posix
 }  // namespace korvex
 

@@ -24,6 +24,7 @@
 
 namespace korvex {
 namespace posix {
+namespace profile {
 namespace {
 
 // Reads take no more of a file than this, so that a corrupt or hostile file
@@ -96,7 +97,7 @@ bool WriteAll(int fd, const std::string& content) {
 // attribute even for root, as Windows refuses it to administrators, and one the
 // kernel would not open for this process's writing.
 DWORD WriteAccess(const std::string& path, const struct stat& info) {
-  if (IsReadOnly(info.st_mode)) return ERROR_ACCESS_DENIED;
+  if (files::IsReadOnly(info.st_mode)) return ERROR_ACCESS_DENIED;
   return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0 ? ERROR_SUCCESS : Win32ErrorFromErrno(errno, path);
 }
 
@@ -176,8 +177,8 @@ std::string ProfilePath(const char* fileName, bool forWriting) {
   std::string path = NativePath(fileName);
   if (path.find('/') != std::string::npos) return path;
   // The stand-in for the Windows folder always exists for a writer, as the real one does.
-  std::string folder = UserConfigFolder() + "/korvex";
-  if (forWriting && MakeFolderPath(UserConfigFolder())) mkdir(folder.c_str(), 0700);
+  std::string folder = process::UserConfigFolder() + "/korvex";
+  if (forWriting && process::MakeFolderPath(process::UserConfigFolder())) mkdir(folder.c_str(), 0700);
   return folder + "/" + path;
 }
 
@@ -254,5 +255,6 @@ bool UpdateProfile(const char* section, const char* fileName, const std::functio
   return true;
 }
 
+}  // namespace profile
 }  // namespace posix
 }  // namespace korvex

@@ -10,6 +10,7 @@
 
 namespace korvex {
 namespace posix {
+namespace profile {
 namespace {
 
 // Links followed when resolving a profile's name, as the kernel allows.
@@ -71,5 +72,6 @@ DWORD ResolveLinks(const std::string& path, std::string* real) {
   return ERROR_SUCCESS;
 }
 
+}  // namespace profile
 }  // namespace posix
 }  // namespace korvex

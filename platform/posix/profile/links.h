@@ -9,6 +9,7 @@
 
 namespace korvex {
 namespace posix {
+namespace profile {
 
 // The path made absolute and free of links, so that every name of one file
 // locks one lock file and the rename lands on the file itself rather than on a
@@ -17,6 +18,7 @@ namespace posix {
 // otherwise). The file itself may be missing, not a folder on the way.
 DWORD ResolveLinks(const std::string& path, std::string* real);
 
+}  // namespace profile
 }  // namespace posix
 }  // namespace korvex
 

@@ -14,6 +14,7 @@
 
 namespace korvex {
 namespace posix {
+namespace profile {
 namespace {
 
 // A taken lock is tried again soon, then less and less often: a short write
@@ -63,5 +64,6 @@ void ShareProfileLock(int lock, const struct stat& file) {
     KeepOwnerAndMode(lock, wanted);
 }
 
+}  // namespace profile
 }  // namespace posix
 }  // namespace korvex

@@ -14,6 +14,7 @@
 
 namespace korvex {
 namespace posix {
+namespace profile {
 
 // Opens the lock of the file at `path` (a path free of links), whose state is
 // `file` (null while there is none), and takes it, waiting a bounded time for
@@ -27,6 +28,7 @@ DWORD TakeProfileLock(const std::string& path, const struct stat* file, int* loc
 // as this process may change it.
 void ShareProfileLock(int lock, const struct stat& file);
 
+}  // namespace profile
 }  // namespace posix
 }  // namespace korvex
 

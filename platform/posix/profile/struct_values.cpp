@@ -9,7 +9,7 @@
 #include "platform/posix/profile/file.h"
 #include "platform/posix/profile/results.h"
 
-using namespace korvex::posix;
+using namespace korvex::posix::profile;
 
 namespace {
 

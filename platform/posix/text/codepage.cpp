@@ -118,7 +118,7 @@ std::vector<WCHAR> Precomposed(iconv_t cd, LPCWSTR text, size_t count) {
   std::vector<WCHAR> result;
   result.reserve(count);
   for (size_t i = 0; i < count; ++i) {
-    WCHAR composed = result.empty() ? 0 : korvex::posix::Composed(result.back(), text[i]);
+    WCHAR composed = result.empty() ? 0 : korvex::posix::text::Composed(result.back(), text[i]);
     if (composed && InCodePage(cd, composed))
       result.back() = composed;
     else
