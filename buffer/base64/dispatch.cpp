@@ -34,7 +34,7 @@ KernelLoops LoopsOf(Kernel kernel) {
     case Kernel::kSsse3:
       return {EncodeSsse3, DecodeSsse3};
     default:
-      return {nullptr, nullptr};
+      return {NULL, NULL};
   }
 }
 
@@ -42,7 +42,7 @@ KernelLoops LoopsOf(Kernel kernel) {
 
 Kernel FastestKernel() { return Kernel::kScalar; }
 
-KernelLoops LoopsOf(Kernel) { return {nullptr, nullptr}; }
+KernelLoops LoopsOf(Kernel) { return {NULL, NULL}; }
 
 #endif
 

@@ -29,7 +29,7 @@ struct ProductOptions {
 // registry chosen for this run goes along, or the link would look elsewhere.
 std::vector<std::string> OpenCommand() {
   char self[MAX_PATH] = "";
-  if (!GetModuleFileNameA(NULL, self, sizeof self)) throw ToolError("cannot find the running program's path");
+  if (!GetModuleFileNameA(nullptr, self, sizeof self)) throw ToolError("cannot find the running program's path");
   std::vector<std::string> words;
   if (const char* registry = getenv("KORVEX_REGISTRY_DIR"))
     if (*registry) words = {"env", std::string("KORVEX_REGISTRY_DIR=") + registry};

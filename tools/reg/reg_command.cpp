@@ -101,7 +101,7 @@ std::string JsonKey(const RegKeyEdit& block, const std::vector<std::string>& sub
 const RegValueEdit* FindValue(const std::vector<RegValueEdit>& values, const std::string& name) {
   for (const RegValueEdit& value : values)
     if (strcasecmp(value.name.c_str(), name.c_str()) == 0) return &value;
-  return NULL;
+  return nullptr;
 }
 
 void Query(const RegOptions& options) {

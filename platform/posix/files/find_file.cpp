@@ -63,7 +63,7 @@ bool NextMatch(FindSearch* search, LPWIN32_FIND_DATAA data) {
   return false;
 }
 
-HANDLE Fail(DWORD error) {
+HANDLE Fail(LONG error) {
   SetLastError(error);
   return INVALID_HANDLE_VALUE;
 }
@@ -83,7 +83,7 @@ HANDLE FindFirstFileA(LPCSTR fileName, LPWIN32_FIND_DATAA findData) {
 
   if (!korvex::posix::files::HasWildcards(pattern)) {
     if (!FillFindData(folder, pattern.c_str(), findData)) return Fail(korvex::posix::Win32ErrorFromErrno(errno, path));
-    return new FindSearch{NULL, folder, pattern};
+    return new FindSearch{nullptr, folder, pattern};
   }
 
   DIR* dir = opendir(folder.c_str());

@@ -28,7 +28,7 @@ bool MayFollow(const struct stat& link, const std::string& folder) {
 
 }  // namespace
 
-DWORD ResolveLinks(const std::string& path, std::string* real) {
+LONG ResolveLinks(const std::string& path, std::string* real) {
   // The part resolved so far ("" for the root) and the names still to walk.
   std::string resolved, rest = path;
   if (path.empty() || path[0] != '/') {

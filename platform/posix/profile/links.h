@@ -16,7 +16,7 @@ namespace profile {
 // link to it. Every link on the way, at a folder or at the name, is followed
 // only as the kernel's rule for shared folders allows (ERROR_ACCESS_DENIED
 // otherwise). The file itself may be missing, not a folder on the way.
-DWORD ResolveLinks(const std::string& path, std::string* real);
+LONG ResolveLinks(const std::string& path, std::string* real);
 
 }  // namespace profile
 }  // namespace posix

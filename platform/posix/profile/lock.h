@@ -22,7 +22,7 @@ namespace profile {
 // ERROR_SHARING_VIOLATION, as Windows answers for a file that another process
 // holds, when the lock stays taken past the wait; ERROR_ACCESS_DENIED when the
 // lock is no plain file or may not be opened.
-DWORD TakeProfileLock(const std::string& path, const struct stat* file, int* lock);
+LONG TakeProfileLock(const std::string& path, const struct stat* file, int* lock);
 
 // Opens the lock to those who may write the file described by `file`, as far
 // as this process may change it.

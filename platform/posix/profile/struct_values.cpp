@@ -16,7 +16,7 @@ namespace {
 // The bytes of a text written for `size` bytes. As Win32 reports it: a text of
 // another length is ERROR_BAD_LENGTH, one with a character that is no
 // hexadecimal digit or a wrong checksum ERROR_INVALID_DATA.
-DWORD DecodeStruct(std::string_view text, size_t size, std::vector<unsigned char>* bytes) {
+LONG DecodeStruct(std::string_view text, size_t size, std::vector<unsigned char>* bytes) {
   if (text.size() != 2 * size + 2) return ERROR_BAD_LENGTH;
   unsigned char sum = 0;
   for (size_t i = 0; i <= size; ++i) {
@@ -53,9 +53,9 @@ BOOL GetPrivateProfileStructA(LPCSTR lpszSection, LPCSTR lpszKey, LPVOID lpStruc
   std::optional<std::string_view> value = text->RawValue(section, ProfileName(lpszKey));
   std::vector<unsigned char> bytes;
   // A missing value reads as an empty text, of the wrong length, unless it may lie past a cut.
-  DWORD error = !value && !text->Complete(section)
-                    ? ERROR_FILE_TOO_LARGE
-                    : DecodeStruct(value ? *value : std::string_view(), uSizeStruct, &bytes);
+  LONG error = !value && !text->Complete(section)
+                   ? ERROR_FILE_TOO_LARGE
+                   : DecodeStruct(value ? *value : std::string_view(), uSizeStruct, &bytes);
   if (error != ERROR_SUCCESS) {
     SetLastError(error);
     return FALSE;
