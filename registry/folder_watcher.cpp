@@ -1,23 +1,17 @@
 #include "korvex/registry.h"
 
 #include "registry/watch_thread.h"
+#include "registry/watcher_assign.h"
 
 CFolderWatcher::CFolderWatcher() : m_hWnd(NULL), m_nMessage(0), m_hChange(INVALID_HANDLE_VALUE), m_hThread(NULL) {}
 
-CFolderWatcher::CFolderWatcher(const CFolderWatcher& other)
-    : m_hWnd(other.m_hWnd), m_nMessage(other.m_nMessage), m_hChange(other.m_hChange), m_hThread(other.m_hThread) {}
+CFolderWatcher::CFolderWatcher(const CFolderWatcher& other) = default;
 
 CFolderWatcher::~CFolderWatcher() { EndWatch(); }
 
 CFolderWatcher& CFolderWatcher::operator=(const CFolderWatcher& other) {
-  if (this == &other) return *this;
-  // The members are about to change under our own worker.
-  EndWatch();
-  m_hWnd = other.m_hWnd;
-  m_nMessage = other.m_nMessage;
-  m_hChange = other.m_hChange;
-  m_hThread = other.m_hThread;
-  return *this;
+  return korvex::AssignWatcher(*this, other, &CFolderWatcher::m_hWnd, &CFolderWatcher::m_nMessage,
+                               &CFolderWatcher::m_hChange, &CFolderWatcher::m_hThread);
 }
 
 int CFolderWatcher::BeginWatch(const char* path, int watchSubtree, HWND window, unsigned int message,

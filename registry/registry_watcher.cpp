@@ -1,31 +1,19 @@
 #include "korvex/registry.h"
 
 #include "registry/watch_thread.h"
+#include "registry/watcher_assign.h"
 
 CRegistryWatcher::CRegistryWatcher()
     : m_hKey(NULL), m_hWnd(NULL), m_nMessage(0), m_dwFilter(0), m_bWatchSubtree(0), m_hThread(NULL) {}
 
-CRegistryWatcher::CRegistryWatcher(const CRegistryWatcher& other)
-    : m_hKey(other.m_hKey),
-      m_hWnd(other.m_hWnd),
-      m_nMessage(other.m_nMessage),
-      m_dwFilter(other.m_dwFilter),
-      m_bWatchSubtree(other.m_bWatchSubtree),
-      m_hThread(other.m_hThread) {}
+CRegistryWatcher::CRegistryWatcher(const CRegistryWatcher& other) = default;
 
 CRegistryWatcher::~CRegistryWatcher() { EndWatch(); }
 
 CRegistryWatcher& CRegistryWatcher::operator=(const CRegistryWatcher& other) {
-  if (this == &other) return *this;
-  // The members are about to change under our own worker.
-  EndWatch();
-  m_hKey = other.m_hKey;
-  m_hWnd = other.m_hWnd;
-  m_nMessage = other.m_nMessage;
-  m_dwFilter = other.m_dwFilter;
-  m_bWatchSubtree = other.m_bWatchSubtree;
-  m_hThread = other.m_hThread;
-  return *this;
+  return korvex::AssignWatcher(*this, other, &CRegistryWatcher::m_hKey, &CRegistryWatcher::m_hWnd,
+                               &CRegistryWatcher::m_nMessage, &CRegistryWatcher::m_dwFilter,
+                               &CRegistryWatcher::m_bWatchSubtree, &CRegistryWatcher::m_hThread);
 }
 
 int CRegistryWatcher::BeginWatch(HKEY key, int watchSubtree, HWND window, unsigned int message, unsigned long filter) {

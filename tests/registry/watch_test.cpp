@@ -56,6 +56,11 @@ template <class Watcher>
 struct Observed : Watcher {
   bool Watching() const { return this->m_hThread != NULL; }
   bool WorkerEnded() const { return Watching() && WaitForSingleObject(this->m_hThread, 0) == WAIT_OBJECT_0; }
+  // Members as a watch of the window would leave them, without a worker.
+  void AddressTo(HWND window) {
+    this->m_hWnd = window;
+    this->m_nMessage = kChanged;
+  }
 };
 
 void SetValue(HKEY key) {
@@ -182,6 +187,32 @@ TEST(Watchers, DestroyedDuringAChangeStorm) {
   storming = false;
   storm.join();
   EXPECT_LE(receiver.count, atEnd + 2);
+}
+
+// Assignment ends the target's own watch before it takes the source's members:
+// a worker left running would read them and report to the source's window.
+TEST(Watchers, AssignmentEndsTheTargetsOwnWatchFirst) {
+  for (bool registry : {true, false}) {
+    SCOPED_TRACE(registry ? "key" : "folder");
+    ScratchKey key;
+    const std::string folder = NewFolder();
+    Receiver before, after, witness;
+    Observed<CRegistryWatcher> keys, keySource, keyWitness;
+    Observed<CFolderWatcher> files, fileSource, fileWitness;
+    auto change = [&] { registry ? SetValue(key.get()) : AddFile(folder); };
+    ASSERT_EQ(1, registry ? keys.BeginWatch(key.get(), 0, before.window, kChanged, kValues)
+                          : files.BeginWatch(folder.c_str(), 0, before.window, kChanged, kFileNames));
+    ASSERT_TRUE(ChangeUntilHeard(before, change));
+    keySource.AddressTo(after.window);
+    fileSource.AddressTo(after.window);
+    keys = keySource;
+    files = fileSource;
+    EXPECT_FALSE(keys.Watching() || files.Watching());
+    ASSERT_EQ(1, registry ? keyWitness.BeginWatch(key.get(), 0, witness.window, kChanged, kValues)
+                          : fileWitness.BeginWatch(folder.c_str(), 0, witness.window, kChanged, kFileNames));
+    ASSERT_TRUE(ChangeUntilHeard(witness, change));
+    EXPECT_FALSE(after.WaitBeyond(0, std::chrono::milliseconds(300)));
+  }
 }
 
 // The handler deletes the watched key: the worker ends without a message.
