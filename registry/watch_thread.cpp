@@ -1,5 +1,6 @@
 #include "registry/watch_thread.h"
 
+namespace korvex {
 namespace {
 
 struct WorkerStart {
@@ -30,8 +31,6 @@ HANDLE StartWatchThread(LPTHREAD_START_ROUTINE procedure, LPVOID watcher) {
   CloseHandle(start.running);
   return thread;
 }
-
-#if defined(_WIN32)
 
 // A thread cut off by TerminateThread may hold a lock of the system's (the
 // window manager's, the heap's) that the whole process then waits for. So the
@@ -80,27 +79,4 @@ BOOL NotifyWindow(HWND window, UINT message) {
   }
 }
 
-#else
-
-// TerminateThread of the POSIX layer cancels the worker's blocking calls and
-// waits only for it to return.
-void StopWatchThread(HANDLE thread) {
-  if (WaitForSingleObject(thread, 0) != WAIT_OBJECT_0) {
-    TerminateThread(thread, 0);
-    WaitForSingleObject(thread, INFINITE);
-  }
-  CloseHandle(thread);
-}
-
-LONG WaitForKeyChange(HKEY key, BOOL watchSubtree, DWORD filter) {
-  return RegNotifyChangeKeyValue(key, watchSubtree, filter, NULL, FALSE);
-}
-
-BOOL WaitForFolderChange(HANDLE change) { return WaitForSingleObject(change, INFINITE) == WAIT_OBJECT_0; }
-
-BOOL NotifyWindow(HWND window, UINT message) {
-  if (IsWindow(window)) SendMessageA(window, message, 0, 0);
-  return TRUE;
-}
-
-#endif
+}  // namespace korvex
