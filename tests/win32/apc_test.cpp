@@ -25,14 +25,15 @@ struct Waits {
   std::vector<DWORD> seen;  // each wait's result, and the APCs run by then
 };
 
-// Waits once without and three times with alertable waits, each with an APC
-// queued before or while it waits.
+// Waits twice without and three times with alertable waits; an APC is queued
+// before the first of each kind, or while it waits.
 DWORD WINAPI WaitEachWay(LPVOID parameter) {
   auto* waits = static_cast<Waits*>(parameter);
   auto note = [waits](DWORD result) { waits->seen.insert(waits->seen.end(), {result, DWORD(g_apcRuns.load())}); };
   waits->self = GetCurrentThreadId();
   SetEvent(waits->waiting);
   note(WaitForSingleObject(waits->proceed, kDeadlineMs));
+  note(WaitForSingleObject(waits->never, 0));  // the APC is surely queued by now
   note(SleepEx(kDeadlineMs, TRUE));
   SetEvent(waits->waiting);
   note(WaitForSingleObjectEx(waits->never, kDeadlineMs, TRUE));
@@ -52,7 +53,8 @@ TEST(Apc, RunsInAlertableWaitsAlone) {
     }
     EXPECT_TRUE(thread.Join());
   }
-  EXPECT_EQ((std::vector<DWORD>{WAIT_OBJECT_0, 0, WAIT_IO_COMPLETION, 1, WAIT_IO_COMPLETION, 2, WAIT_IO_COMPLETION, 3}),
+  EXPECT_EQ((std::vector<DWORD>{WAIT_OBJECT_0, 0, WAIT_TIMEOUT, 0, WAIT_IO_COMPLETION, 1, WAIT_IO_COMPLETION, 2,
+                                WAIT_IO_COMPLETION, 3}),
             waits.seen);
   EXPECT_EQ(waits.self, g_apcThread.load());
   for (HANDLE event : {waits.waiting, waits.proceed, waits.never}) CloseHandle(event);
