@@ -52,12 +52,19 @@ void StopWatchThread(HANDLE thread) {
   CloseHandle(thread);
 }
 
+// The event is signalled for a key deleted or closed during the wait too,
+// where the blocking form of the wait fails: the key is asked again so that
+// this fails as well.
 LONG WaitForKeyChange(HKEY key, BOOL watchSubtree, DWORD filter) {
   HANDLE changed = CreateEventA(NULL, FALSE, FALSE, NULL);
   if (!changed) return static_cast<LONG>(GetLastError());
   LONG result = RegNotifyChangeKeyValue(key, watchSubtree, filter, changed, TRUE);
-  if (result == ERROR_SUCCESS && WaitForSingleObjectEx(changed, INFINITE, TRUE) != WAIT_OBJECT_0)
-    result = ERROR_OPERATION_ABORTED;
+  if (result == ERROR_SUCCESS) {
+    if (WaitForSingleObjectEx(changed, INFINITE, TRUE) == WAIT_OBJECT_0)
+      result = RegQueryInfoKeyA(key, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL);
+    else
+      result = ERROR_OPERATION_ABORTED;
+  }
   CloseHandle(changed);
   return result;
 }
