@@ -71,17 +71,11 @@ void DeliverSentMessages(std::unique_lock<std::mutex>& lock, ThreadContext& thre
     lock.lock();
     sent->result = result;
     sent->done = true;
-    ThreadContext& sender = *sent->sender;
-    if (sent->callback) {
-      if (sender.ended) continue;
-      ThreadMessages& senderQueue = MessagesOf(sender);
-      senderQueue.replies.push_back(std::move(sent));
-      senderQueue.newInput |= QS_SENDMESSAGE;
-    }
-    // As in SendMessageA: the sender is woken once the lock is free.
-    lock.unlock();
-    sender.Wake();
-    lock.lock();
+    std::shared_ptr<ThreadContext> sender = sent->sender;  // alive until woken
+    if (!sent->callback)
+      WakeUnlocked(lock, *sender);
+    else if (!sender->ended)
+      HandOver(lock, *sender, &ThreadMessages::replies, std::move(sent));
   }
   while (!queue.replies.empty()) {
     std::shared_ptr<SentMessage> reply = std::move(queue.replies.front());
@@ -90,6 +84,21 @@ void DeliverSentMessages(std::unique_lock<std::mutex>& lock, ThreadContext& thre
     reply->callback(reply->window, reply->message, reply->callbackData, reply->result);
     lock.lock();
   }
+}
+
+// Woken once the lock is free, the thread does not wake only to wait for it.
+void WakeUnlocked(std::unique_lock<std::mutex>& lock, ThreadContext& thread) {
+  lock.unlock();
+  thread.Wake();
+  lock.lock();
+}
+
+void HandOver(std::unique_lock<std::mutex>& lock, ThreadContext& thread, SentList ThreadMessages::*list,
+              std::shared_ptr<SentMessage> message) {
+  ThreadMessages& queue = MessagesOf(thread);
+  (queue.*list).push_back(std::move(message));
+  queue.newInput |= QS_SENDMESSAGE;
+  WakeUnlocked(lock, thread);
 }
 
 }  // namespace posix

@@ -24,6 +24,12 @@ DWORD TickCount();
 // the replies to its own SendMessageCallbackA, releasing the lock around each.
 void DeliverSentMessages(std::unique_lock<std::mutex>& lock, ThreadContext& thread);
 
+// Puts a sent message (or the reply to one) on the thread's list as new input
+// and wakes the thread, releasing the lock meanwhile.
+void HandOver(std::unique_lock<std::mutex>& lock, ThreadContext& thread, SentList ThreadMessages::*list,
+              std::shared_ptr<SentMessage> message);
+void WakeUnlocked(std::unique_lock<std::mutex>& lock, ThreadContext& thread);
+
 // A WM_TIMER for the most overdue timer that the filter admits; with remove,
 // the timer starts its next period now.
 bool TakeDueTimer(ThreadMessages& queue, const MessageFilter& filter, bool remove, MSG* msg);

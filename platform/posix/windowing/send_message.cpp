@@ -17,16 +17,6 @@ std::shared_ptr<ThreadContext> ReceiverOf(HWND window) {
   return nullptr;
 }
 
-// Woken after unlocking, the receiver does not wake only to wait for the lock.
-void Enqueue(std::unique_lock<std::mutex>& lock, ThreadContext& receiver, std::shared_ptr<SentMessage> sent) {
-  ThreadMessages& queue = MessagesOf(receiver);
-  queue.sent.push_back(std::move(sent));
-  queue.newInput |= QS_SENDMESSAGE;
-  lock.unlock();
-  receiver.Wake();
-  lock.lock();
-}
-
 // The sender gave up (it was terminated): a message nobody started is taken
 // back, so it is never handled after SendMessageA returned.
 void Withdraw(ThreadContext& receiver, const std::shared_ptr<SentMessage>& sent) {
@@ -51,7 +41,7 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   }
 
   auto sent = std::make_shared<SentMessage>(SentMessage{window, message, wParam, lParam, thread});
-  Enqueue(lock, *receiver, sent);
+  HandOver(lock, *receiver, &ThreadMessages::sent, sent);
   for (;;) {
     // Messages sent to this thread meanwhile are handled, so two threads
     // sending to each other both get on.
@@ -76,7 +66,7 @@ BOOL SendMessageCallbackA(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     if (callback) callback(window, message, data, result);
     return TRUE;
   }
-  Enqueue(lock, *receiver,
-          std::make_shared<SentMessage>(SentMessage{window, message, wParam, lParam, thread, callback, data}));
+  HandOver(lock, *receiver, &ThreadMessages::sent,
+           std::make_shared<SentMessage>(SentMessage{window, message, wParam, lParam, thread, callback, data}));
   return TRUE;
 }

@@ -19,7 +19,7 @@ void ThreadMessages::ThreadEnded(ThreadContext& thread) {
   timers.Clear();
   posted.clear();
   replies.clear();
-  std::deque<std::shared_ptr<SentMessage>> unanswered;
+  SentList unanswered;
   unanswered.swap(sent);
   for (auto& message : unanswered) {
     message->done = true;

@@ -31,6 +31,8 @@ struct SentMessage {
   bool done = false;
 };
 
+using SentList = std::deque<std::shared_ptr<SentMessage>>;
+
 class ThreadMessages : public ThreadAttachment {
 public:
   ThreadMessages();
@@ -43,8 +45,8 @@ public:
 
   const int timerFd;  // timerfd, armed for the earliest timer while GetMessageA sleeps
   std::deque<MSG> posted;
-  std::deque<std::shared_ptr<SentMessage>> sent;
-  std::deque<std::shared_ptr<SentMessage>> replies;  // handled, for their callbacks
+  SentList sent;
+  SentList replies;  // handled, for their callbacks
   TimerList timers;
   bool quitPending = false;
   int quitCode = 0;
