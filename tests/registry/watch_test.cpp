@@ -200,8 +200,9 @@ TEST(CRegistryWatcher, WorkerEndsQuietlyWhenTheWatchedKeyIsDeleted) {
     ASSERT_TRUE(ChangeUntilHeard(receiver, [&] { SetValue(doomed); }));
     if (!byHandler) remove();
     // Wine leaves a wait on a deleted key going: the worker stays, silent.
-    if (byHandler || !kBuiltForWindows)
+    if (byHandler || !kBuiltForWindows) {
       EXPECT_TRUE(PumpMessagesUntil([&] { return watcher.WorkerEnded(); }));  // and still watching until EndWatch
+    }
     watcher.EndWatch();
     EXPECT_EQ("1/0", std::to_string(receiver.count) + "/" + std::to_string(watcher.Watching()));
     RegCloseKey(doomed);
