@@ -21,7 +21,7 @@ int CFolderWatcher::BeginWatch(const char* path, int watchSubtree, HWND window, 
   m_nMessage = message;
   m_hChange = FindFirstChangeNotificationA(path, watchSubtree ? TRUE : FALSE, static_cast<DWORD>(filter));
   if (m_hChange == INVALID_HANDLE_VALUE) return 0;
-  m_hThread = StartWatchThread(&ThreadProc, this);
+  m_hThread = korvex::StartWatchThread(&ThreadProc, this);
   if (m_hThread) return 1;
   FindCloseChangeNotification(m_hChange);
   m_hChange = INVALID_HANDLE_VALUE;
@@ -31,7 +31,7 @@ int CFolderWatcher::BeginWatch(const char* path, int watchSubtree, HWND window, 
 void CFolderWatcher::EndWatch() {
   if (!m_hThread) return;
   // The worker goes first: it waits on the change handle.
-  StopWatchThread(m_hThread);
+  korvex::StopWatchThread(m_hThread);
   m_hThread = NULL;
   FindCloseChangeNotification(m_hChange);
   m_hChange = INVALID_HANDLE_VALUE;
@@ -39,8 +39,8 @@ void CFolderWatcher::EndWatch() {
 
 DWORD WINAPI CFolderWatcher::ThreadProc(LPVOID parameter) {
   const CFolderWatcher* watcher = static_cast<const CFolderWatcher*>(parameter);
-  while (WaitForFolderChange(watcher->m_hChange) && NotifyWindow(watcher->m_hWnd, watcher->m_nMessage) &&
-         FindNextChangeNotification(watcher->m_hChange)) {
+  while (korvex::WaitForFolderChange(watcher->m_hChange) &&
+         korvex::NotifyWindow(watcher->m_hWnd, watcher->m_nMessage) && FindNextChangeNotification(watcher->m_hChange)) {
   }
   return 0;
 }

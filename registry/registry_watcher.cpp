@@ -23,13 +23,13 @@ int CRegistryWatcher::BeginWatch(HKEY key, int watchSubtree, HWND window, unsign
   m_hWnd = window;
   m_nMessage = message;
   m_dwFilter = filter;
-  m_hThread = StartWatchThread(&ThreadProc, this);
+  m_hThread = korvex::StartWatchThread(&ThreadProc, this);
   return m_hThread ? 1 : 0;
 }
 
 void CRegistryWatcher::EndWatch() {
   if (!m_hThread) return;
-  StopWatchThread(m_hThread);
+  korvex::StopWatchThread(m_hThread);
   m_hThread = NULL;
 }
 
@@ -37,9 +37,9 @@ void CRegistryWatcher::EndWatch() {
 // change in between is reported by the next message, not by one of its own.
 DWORD WINAPI CRegistryWatcher::ThreadProc(LPVOID parameter) {
   const CRegistryWatcher* watcher = static_cast<const CRegistryWatcher*>(parameter);
-  while (WaitForKeyChange(watcher->m_hKey, watcher->m_bWatchSubtree ? TRUE : FALSE,
-                          static_cast<DWORD>(watcher->m_dwFilter)) == ERROR_SUCCESS &&
-         NotifyWindow(watcher->m_hWnd, watcher->m_nMessage)) {
+  while (korvex::WaitForKeyChange(watcher->m_hKey, watcher->m_bWatchSubtree ? TRUE : FALSE,
+                                  static_cast<DWORD>(watcher->m_dwFilter)) == ERROR_SUCCESS &&
+         korvex::NotifyWindow(watcher->m_hWnd, watcher->m_nMessage)) {
   }
   return 0;
 }
