@@ -81,7 +81,7 @@ void ReadAfterOwnWrite(benchmark::State& state) { Reads(state, FileFor("own"), W
 void ReadAfterOtherWrite(benchmark::State& state) { Reads(state, FileFor("other"), WriteInChild); }
 
 void Parse(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(korvex::posix::ProfileText(g_text));
+  for (auto _ : state) benchmark::DoNotOptimize(korvex::posix::profile::ProfileText(g_text));
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(g_text.size()));
 }
 

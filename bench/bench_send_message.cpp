@@ -7,11 +7,9 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <thread>
 
 #include "bench/latency.h"
-#include "bench/load_average.h"
 #include "korvex/platform.h"
 
 namespace {
@@ -91,10 +89,8 @@ void SendAcrossThreads(benchmark::State& state) {
   CloseHandle(receiver.ready);
   g_send = Summarize(sends);
   g_handover = Summarize(handovers);
-  state.counters["send_median_us"] = g_send.median_us;
-  state.counters["send_p99_us"] = g_send.p99_us;
-  state.counters["handover_median_us"] = g_handover.median_us;
-  state.counters["handover_p99_us"] = g_handover.p99_us;
+  SetCounters(state, "send_", g_send);
+  SetCounters(state, "handover_", g_handover);
 }
 BENCHMARK(SendAcrossThreads)->Iterations(1)->Unit(benchmark::kMillisecond);
 
@@ -104,11 +100,5 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  std::printf(
-      "SendMessageA across threads: median %.1f us (eventfd hand-over %.1f us), p99 %.1f us (%.1f us); "
-      "goal 3x; %s\n",
-      g_send.median_us, g_handover.median_us, g_send.p99_us, g_handover.p99_us, LoadAverage().c_str());
-  bool measured = g_handover.p99_us > 0 && g_send.p99_us > 0;
-  bool missed = g_send.median_us > 3 * g_handover.median_us || g_send.p99_us > 3 * g_handover.p99_us;
-  return measured && missed ? 1 : 0;
+  return WithinGoal("SendMessageA across threads", g_send, "eventfd hand-over", g_handover, 3) ? 0 : 1;
 }

@@ -6,10 +6,7 @@
 #include <sys/timerfd.h>
 #include <unistd.h>
 
-#include <cstdio>
-
 #include "bench/latency.h"
-#include "bench/load_average.h"
 #include "korvex/platform.h"
 
 namespace {
@@ -93,10 +90,8 @@ void TimerLateness(benchmark::State& state) {
   DestroyWindow(window);
   g_layer = MedianRound(layer);
   g_bare = MedianRound(bare);
-  state.counters["layer_median_us"] = g_layer.median_us;
-  state.counters["layer_p99_us"] = g_layer.p99_us;
-  state.counters["bare_median_us"] = g_bare.median_us;
-  state.counters["bare_p99_us"] = g_bare.p99_us;
+  SetCounters(state, "layer_", g_layer);
+  SetCounters(state, "bare_", g_bare);
 }
 BENCHMARK(TimerLateness)->Iterations(1)->Unit(benchmark::kMillisecond);
 
@@ -106,8 +101,5 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  std::printf("WM_TIMER lateness: median %.1f us (bare timerfd %.1f us), p99 %.1f us (bare %.1f us); goal 1.5x; %s\n",
-              g_layer.median_us, g_bare.median_us, g_layer.p99_us, g_bare.p99_us, LoadAverage().c_str());
-  bool missed = g_layer.median_us > 1.5 * g_bare.median_us || g_layer.p99_us > 1.5 * g_bare.p99_us;
-  return missed ? 1 : 0;
+  return WithinGoal("WM_TIMER lateness", g_layer, "bare timerfd", g_bare, 1.5) ? 0 : 1;
 }

@@ -8,8 +8,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
+
+#include "bench/load_average.h"
 
 inline int64_t ClockNs(clockid_t clock) {
   timespec now;
@@ -61,6 +64,16 @@ inline Percentiles MedianRound(std::vector<Percentiles> rounds) {
 inline void SetCounters(benchmark::State& state, const std::string& prefix, const Percentiles& figures) {
   state.counters[prefix + "median_us"] = figures.median_us;
   state.counters[prefix + "p99_us"] = figures.p99_us;
+}
+
+// Prints "<what>: median A us (<anchor> B us), p99 C us (D us); goal Nx" with
+// the load, and tells whether ours kept within `goal` times the anchor at both
+// figures. An anchor the run did not measure (a filter left it out) fails nothing.
+inline bool WithinGoal(const std::string& what, const Percentiles& ours, const char* anchor, const Percentiles& base,
+                       double goal) {
+  std::printf("%s: median %.1f us (%s %.1f us), p99 %.1f us (%.1f us); goal %gx; %s\n", what.c_str(), ours.median_us,
+              anchor, base.median_us, ours.p99_us, base.p99_us, goal, LoadAverage().c_str());
+  return base.p99_us <= 0 || (ours.median_us <= goal * base.median_us && ours.p99_us <= goal * base.p99_us);
 }
 
 inline void Report(benchmark::State& state, const std::vector<int64_t>& samples, Percentiles* out) {

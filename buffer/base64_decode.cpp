@@ -1,7 +1,7 @@
 #include <stdint.h>
 #include <string.h>
 
-#include "buffer/base64/path.h"
+#include "buffer/base64/engine.h"
 #include "korvex/buffer.h"
 
 namespace {
@@ -26,7 +26,7 @@ int CBase64::Decode(const char* text, CBuffer& output) {
   unsigned char* out = output.AppendSpace(room);
   unsigned int written = 0;
   const int result = korvex::base64::DecodeText(reinterpret_cast<const unsigned char*>(text), length, out, room,
-                                                &written, korvex::base64::FastestPath());
+                                                &written, korvex::base64::FastestKernel());
   output.ConsumeEnd(room - written);
   return result;
 }

@@ -1,7 +1,7 @@
 #include <limits.h>
 #include <stdint.h>
 
-#include "buffer/base64/path.h"
+#include "buffer/base64/engine.h"
 #include "korvex/buffer.h"
 
 namespace {
@@ -29,7 +29,7 @@ void CBase64::Encode(const unsigned char* data, unsigned int count, CString& out
     return;
   }
   const int length = static_cast<int>((count + 2) / 3 * 4);
-  korvex::base64::EncodeText(data, count, output.GetBufferSetLength(length), korvex::base64::FastestPath());
+  korvex::base64::EncodeText(data, count, output.GetBufferSetLength(length), korvex::base64::FastestKernel());
   output.ReleaseBuffer(length);
 }
 

@@ -31,11 +31,6 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME korvex)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${KORVEX_MAINTAINER}")
-# --- strip: as Debian's packaging strips (cmake/debian-strip); CPack strips
-# with it once it has split the debug symbols off (no CPACK_STRIP_FILES, which
-# would strip them before the split).
-set(CMAKE_STRIP ${CMAKE_CURRENT_LIST_DIR}/debian-strip CACHE FILEPATH "strip of the package build" FORCE)
-# --- end strip
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL runtime dev tools doc)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -1,23 +1,17 @@
 #include "korvex/registry.h"
 
 #include "registry/watch_thread.h"
+#include "registry/watcher_assign.h"
 
 CFolderWatcher::CFolderWatcher() : m_hWnd(NULL), m_nMessage(0), m_hChange(INVALID_HANDLE_VALUE), m_hThread(NULL) {}
 
-CFolderWatcher::CFolderWatcher(const CFolderWatcher& other)
-    : m_hWnd(other.m_hWnd), m_nMessage(other.m_nMessage), m_hChange(other.m_hChange), m_hThread(other.m_hThread) {}
+CFolderWatcher::CFolderWatcher(const CFolderWatcher& other) = default;
 
 CFolderWatcher::~CFolderWatcher() { EndWatch(); }
 
 CFolderWatcher& CFolderWatcher::operator=(const CFolderWatcher& other) {
-  if (this == &other) return *this;
-  // The members are about to change under our own worker.
-  EndWatch();
-  m_hWnd = other.m_hWnd;
-  m_nMessage = other.m_nMessage;
-  m_hChange = other.m_hChange;
-  m_hThread = other.m_hThread;
-  return *this;
+  return korvex::AssignWatcher(*this, other, &CFolderWatcher::m_hWnd, &CFolderWatcher::m_nMessage,
+                               &CFolderWatcher::m_hChange, &CFolderWatcher::m_hThread);
 }
 
 int CFolderWatcher::BeginWatch(const char* path, int watchSubtree, HWND window, unsigned int message,
@@ -27,7 +21,7 @@ int CFolderWatcher::BeginWatch(const char* path, int watchSubtree, HWND window, 
   m_nMessage = message;
   m_hChange = FindFirstChangeNotificationA(path, watchSubtree ? TRUE : FALSE, static_cast<DWORD>(filter));
   if (m_hChange == INVALID_HANDLE_VALUE) return 0;
-  m_hThread = StartWatchThread(&ThreadProc, this);
+  m_hThread = korvex::StartWatchThread(&ThreadProc, this);
   if (m_hThread) return 1;
   FindCloseChangeNotification(m_hChange);
   m_hChange = INVALID_HANDLE_VALUE;
@@ -37,7 +31,7 @@ int CFolderWatcher::BeginWatch(const char* path, int watchSubtree, HWND window, 
 void CFolderWatcher::EndWatch() {
   if (!m_hThread) return;
   // The worker goes first: it waits on the change handle.
-  StopWatchThread(m_hThread);
+  korvex::StopWatchThread(m_hThread);
   m_hThread = NULL;
   FindCloseChangeNotification(m_hChange);
   m_hChange = INVALID_HANDLE_VALUE;
@@ -45,8 +39,8 @@ void CFolderWatcher::EndWatch() {
 
 DWORD WINAPI CFolderWatcher::ThreadProc(LPVOID parameter) {
   const CFolderWatcher* watcher = static_cast<const CFolderWatcher*>(parameter);
-  while (WaitForFolderChange(watcher->m_hChange) && NotifyWindow(watcher->m_hWnd, watcher->m_nMessage) &&
-         FindNextChangeNotification(watcher->m_hChange)) {
+  while (korvex::WaitForFolderChange(watcher->m_hChange) &&
+         korvex::NotifyWindow(watcher->m_hWnd, watcher->m_nMessage) && FindNextChangeNotification(watcher->m_hChange)) {
   }
   return 0;
 }

@@ -1,31 +1,19 @@
 #include "korvex/registry.h"
 
 #include "registry/watch_thread.h"
+#include "registry/watcher_assign.h"
 
 CRegistryWatcher::CRegistryWatcher()
     : m_hKey(NULL), m_hWnd(NULL), m_nMessage(0), m_dwFilter(0), m_bWatchSubtree(0), m_hThread(NULL) {}
 
-CRegistryWatcher::CRegistryWatcher(const CRegistryWatcher& other)
-    : m_hKey(other.m_hKey),
-      m_hWnd(other.m_hWnd),
-      m_nMessage(other.m_nMessage),
-      m_dwFilter(other.m_dwFilter),
-      m_bWatchSubtree(other.m_bWatchSubtree),
-      m_hThread(other.m_hThread) {}
+CRegistryWatcher::CRegistryWatcher(const CRegistryWatcher& other) = default;
 
 CRegistryWatcher::~CRegistryWatcher() { EndWatch(); }
 
 CRegistryWatcher& CRegistryWatcher::operator=(const CRegistryWatcher& other) {
-  if (this == &other) return *this;
-  // The members are about to change under our own worker.
-  EndWatch();
-  m_hKey = other.m_hKey;
-  m_hWnd = other.m_hWnd;
-  m_nMessage = other.m_nMessage;
-  m_dwFilter = other.m_dwFilter;
-  m_bWatchSubtree = other.m_bWatchSubtree;
-  m_hThread = other.m_hThread;
-  return *this;
+  return korvex::AssignWatcher(*this, other, &CRegistryWatcher::m_hKey, &CRegistryWatcher::m_hWnd,
+                               &CRegistryWatcher::m_nMessage, &CRegistryWatcher::m_dwFilter,
+                               &CRegistryWatcher::m_bWatchSubtree, &CRegistryWatcher::m_hThread);
 }
 
 int CRegistryWatcher::BeginWatch(HKEY key, int watchSubtree, HWND window, unsigned int message, unsigned long filter) {
@@ -35,13 +23,13 @@ int CRegistryWatcher::BeginWatch(HKEY key, int watchSubtree, HWND window, unsign
   m_hWnd = window;
   m_nMessage = message;
   m_dwFilter = filter;
-  m_hThread = StartWatchThread(&ThreadProc, this);
+  m_hThread = korvex::StartWatchThread(&ThreadProc, this);
   return m_hThread ? 1 : 0;
 }
 
 void CRegistryWatcher::EndWatch() {
   if (!m_hThread) return;
-  StopWatchThread(m_hThread);
+  korvex::StopWatchThread(m_hThread);
   m_hThread = NULL;
 }
 
@@ -49,9 +37,9 @@ void CRegistryWatcher::EndWatch() {
 // change in between is reported by the next message, not by one of its own.
 DWORD WINAPI CRegistryWatcher::ThreadProc(LPVOID parameter) {
   const CRegistryWatcher* watcher = static_cast<const CRegistryWatcher*>(parameter);
-  while (WaitForKeyChange(watcher->m_hKey, watcher->m_bWatchSubtree ? TRUE : FALSE,
-                          static_cast<DWORD>(watcher->m_dwFilter)) == ERROR_SUCCESS &&
-         NotifyWindow(watcher->m_hWnd, watcher->m_nMessage)) {
+  while (korvex::WaitForKeyChange(watcher->m_hKey, watcher->m_bWatchSubtree ? TRUE : FALSE,
+                                  static_cast<DWORD>(watcher->m_dwFilter)) == ERROR_SUCCESS &&
+         korvex::NotifyWindow(watcher->m_hWnd, watcher->m_nMessage)) {
   }
   return 0;
 }

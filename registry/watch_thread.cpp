@@ -1,5 +1,6 @@
 #include "registry/watch_thread.h"
 
+namespace korvex {
 namespace {
 
 struct WorkerStart {
@@ -31,8 +32,6 @@ HANDLE StartWatchThread(LPTHREAD_START_ROUTINE procedure, LPVOID watcher) {
   return thread;
 }
 
-#if defined(_WIN32)
-
 // A thread cut off by TerminateThread may hold a lock of the system's (the
 // window manager's, the heap's) that the whole process then waits for. So the
 // worker blocks only in alertable waits, and a stop request is an APC that
@@ -53,12 +52,19 @@ void StopWatchThread(HANDLE thread) {
   CloseHandle(thread);
 }
 
+// The event is signalled for a key deleted or closed during the wait too,
+// where the blocking form of the wait fails: the key is asked again so that
+// this fails as well.
 LONG WaitForKeyChange(HKEY key, BOOL watchSubtree, DWORD filter) {
   HANDLE changed = CreateEventA(NULL, FALSE, FALSE, NULL);
   if (!changed) return static_cast<LONG>(GetLastError());
   LONG result = RegNotifyChangeKeyValue(key, watchSubtree, filter, changed, TRUE);
-  if (result == ERROR_SUCCESS && WaitForSingleObjectEx(changed, INFINITE, TRUE) != WAIT_OBJECT_0)
-    result = ERROR_OPERATION_ABORTED;
+  if (result == ERROR_SUCCESS) {
+    if (WaitForSingleObjectEx(changed, INFINITE, TRUE) == WAIT_OBJECT_0)
+      result = RegQueryInfoKeyA(key, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL);
+    else
+      result = ERROR_OPERATION_ABORTED;
+  }
   CloseHandle(changed);
   return result;
 }
@@ -80,27 +86,4 @@ BOOL NotifyWindow(HWND window, UINT message) {
   }
 }
 
-#else
-
-// TerminateThread of the POSIX layer cancels the worker's blocking calls and
-// waits only for it to return.
-void StopWatchThread(HANDLE thread) {
-  if (WaitForSingleObject(thread, 0) != WAIT_OBJECT_0) {
-    TerminateThread(thread, 0);
-    WaitForSingleObject(thread, INFINITE);
-  }
-  CloseHandle(thread);
-}
-
-LONG WaitForKeyChange(HKEY key, BOOL watchSubtree, DWORD filter) {
-  return RegNotifyChangeKeyValue(key, watchSubtree, filter, NULL, FALSE);
-}
-
-BOOL WaitForFolderChange(HANDLE change) { return WaitForSingleObject(change, INFINITE) == WAIT_OBJECT_0; }
-
-BOOL NotifyWindow(HWND window, UINT message) {
-  if (IsWindow(window)) SendMessageA(window, message, 0, 0);
-  return TRUE;
-}
-
-#endif
+}  // namespace korvex

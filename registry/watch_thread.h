@@ -3,6 +3,8 @@
 
 #include "korvex/platform.h"
 
+namespace korvex {
+
 // The worker of a watcher: `procedure` with `watcher`, already running when
 // this returns. NULL when no thread can be made.
 HANDLE StartWatchThread(LPTHREAD_START_ROUTINE procedure, LPVOID watcher);
@@ -18,5 +20,7 @@ BOOL WaitForFolderChange(HANDLE change);
 // The change message (wParam 0, lParam 0), only while the window exists;
 // returns once the window has handled it.
 BOOL NotifyWindow(HWND window, UINT message);
+
+}  // namespace korvex
 
 #endif

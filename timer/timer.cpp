@@ -26,8 +26,8 @@ void GiveUpWindow(const CTimer* timer, HWND window) {
 
 CTimer::CTimer(CTimerListener* listener) : m_hWnd(NULL), m_pListener(listener) {
   HINSTANCE instance = GetModuleHandleA(NULL);
-  if (!EnsureTimerClass(instance, &TimerProc)) return;
-  m_hWnd = CreateWindowExA(0, kTimerClassName, "", 0, 0, 0, 0, 0, NULL, NULL, instance, NULL);
+  if (!korvex::EnsureTimerClass(instance, &TimerProc)) return;
+  m_hWnd = CreateWindowExA(0, korvex::kTimerClassName, "", 0, 0, 0, 0, 0, NULL, NULL, instance, NULL);
   if (!m_hWnd) return;
   CTimer*& entry = g_timers[m_hWnd];
   // Still listed: the window under this handle went away without a word (its

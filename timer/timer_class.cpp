@@ -1,5 +1,7 @@
 #include "timer/timer_class.h"
 
+namespace korvex {
+
 const char kTimerClassName[] = "KORVEX::TIMERWND";
 
 bool EnsureTimerClass(HINSTANCE instance, WNDPROC procedure) {
@@ -14,3 +16,5 @@ bool EnsureTimerClass(HINSTANCE instance, WNDPROC procedure) {
   timerClass.lpszClassName = kTimerClassName;
   return RegisterClassA(&timerClass) != 0;
 }
+
+}  // namespace korvex

@@ -3,6 +3,8 @@
 
 #include "korvex/platform.h"
 
+namespace korvex {
+
 extern const char kTimerClassName[];
 
 // Makes the timer window class, under `instance`, use `procedure`. The class
@@ -10,5 +12,7 @@ extern const char kTimerClassName[];
 // another procedure (a copy since unloaded, perhaps) is replaced; while windows
 // still use it, that cannot be done and the result is false.
 bool EnsureTimerClass(HINSTANCE instance, WNDPROC procedure);
+
+}  // namespace korvex
 
 #endif

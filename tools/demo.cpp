@@ -17,7 +17,7 @@
 #include "tools/product/products.h"
 #include "tools/reg/reg_file.h"
 #include "tools/reg/reg_store.h"
-#include "tools/text/utf16.h"
+#include "tools/formats/utf16.h"
 #include "tools/tool_error.h"
 
 namespace korvex_tool {

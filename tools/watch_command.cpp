@@ -18,7 +18,7 @@
 #include "tools/completion/command_tree.h"
 #include "tools/reg/reg_key_path.h"
 #include "tools/reg/reg_store.h"
-#include "tools/text/json.h"
+#include "tools/formats/json.h"
 #include "tools/tool_error.h"
 
 namespace korvex_tool {
@@ -42,7 +42,7 @@ std::function<void()> g_namesChanged;  // a key was created or deleted somewhere
 // One line a change, flushed at once: whoever reads the lines reads them from a pipe.
 void PrintLine(const char* what) {
   char stamp[16];
-  time_t now = time(NULL);
+  time_t now = time(nullptr);
   strftime(stamp, sizeof stamp, "%H:%M:%S", localtime(&now));
   if (g_json)
     printf("{\"time\":\"%s\",\"%s\":%s}\n", stamp, what, JsonString(g_watched).c_str());
@@ -75,17 +75,17 @@ public:
     windowClass.lpfnWndProc = WatchWindowProc;
     windowClass.lpszClassName = kWindowClass;
     RegisterClassA(&windowClass);
-    window_ = CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, NULL, NULL, NULL, NULL);
+    window_ = CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     if (!window_) throw ToolError("cannot create the window that receives the changes");
   }
   ~WatchWindow() {
     DestroyWindow(window_);
-    UnregisterClassA(kWindowClass, NULL);
+    UnregisterClassA(kWindowClass, nullptr);
   }
   HWND get() const { return window_; }
 
 private:
-  HWND window_ = NULL;
+  HWND window_ = nullptr;
 };
 
 // Runs the message loop until SIGINT or SIGTERM. The signals are taken by a
@@ -98,7 +98,7 @@ void RunUntilSignalled(const std::string& watched, bool json, const std::functio
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &signals, NULL);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
   g_watched = watched;
   g_json = json;
@@ -114,7 +114,7 @@ void RunUntilSignalled(const std::string& watched, bool json, const std::functio
     PostMessageA(window.get(), kStop, 0, 0);
   });
   MSG message;
-  while (GetMessageA(&message, NULL, 0, 0) > 0) DispatchMessageA(&message);
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
   end();
   // A loop that ended otherwise still has the waiter waiting.
   if (!signalled) pthread_kill(waiter.native_handle(), SIGTERM);
@@ -133,7 +133,7 @@ public:
   bool Begin(HWND window) {
     window_ = window;
     if (RegOpenKeyExA(path_.root, path_.subkey.c_str(), 0, KEY_NOTIFY | KEY_READ, &key_) != ERROR_SUCCESS) {
-      key_ = NULL;
+      key_ = nullptr;
       return false;
     }
     if (!watcher_.BeginWatch(key_, subtree_, window, kChanged, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET))
@@ -142,8 +142,8 @@ public:
   }
   // A handle to a deleted key stays open but answers nothing.
   void NamesChanged() {
-    if (key_ &&
-        RegQueryInfoKeyA(key_, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL) == ERROR_SUCCESS)
+    if (key_ && RegQueryInfoKeyA(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr) == ERROR_SUCCESS)
       return;
     if (key_) {
       Close();
@@ -154,14 +154,14 @@ public:
   void Close() {
     watcher_.EndWatch();
     if (key_) RegCloseKey(key_);
-    key_ = NULL;
+    key_ = nullptr;
   }
 
 private:
   KeyPath path_;
   bool subtree_;
-  HWND window_ = NULL;
-  HKEY key_ = NULL;
+  HWND window_ = nullptr;
+  HKEY key_ = nullptr;
   CRegistryWatcher watcher_;
 };
 

@@ -16,11 +16,13 @@ bool GatesOnVersion(const char* product) {
   return lstrcmpiA(product, "Skiv") == 0 || lstrcmpiA(product, "Torvik") == 0;
 }
 
+bool PassesVersionGate(const char* version) { return lstrcmpA(version, "1.0") > 0; }
+
 VersionFit FitOfVersion(const char* product, const char* version) {
   size_t length = strlen(version);
   if (length == 0 || length >= kEnumNameSize || strchr(version, '\\')) return VersionFit::kBadName;
   if (atoi(version) <= 0) return VersionFit::kNoNumber;
-  if (GatesOnVersion(product) && lstrcmpA(version, "1.0") <= 0) return VersionFit::kBelowGate;
+  if (GatesOnVersion(product) && !PassesVersionGate(version)) return VersionFit::kBelowGate;
   return VersionFit::kUsable;
 }
 

@@ -28,8 +28,10 @@ enum class VersionFit {
 };
 KORVEX_TOOL_API VersionFit FitOfVersion(const char* product, const char* version);
 
-// The products that read their version from a "Version" value.
+// The products that read their version from a "Version" value, and whether
+// such a value is recent enough: above "1.0" by text order.
 bool GatesOnVersion(const char* product);
+bool PassesVersionGate(const char* version);
 
 // Records `folder` as the product's `version`, as the lookup reads it back.
 // `key` gets the version key's name. A Win32 error code.

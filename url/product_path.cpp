@@ -48,7 +48,7 @@ int QueryProductPath(const char* product, CString& folder, CString& keyName) {
   // From here the version that counts is the product's own "Version" text.
   if (GatesOnVersion(product)) {
     kept[0] = '\0';
-    if (!version.QueryValue("Version", kept, sizeof kept) || lstrcmpA(kept, "1.0") <= 0) return 0;
+    if (!version.QueryValue("Version", kept, sizeof kept) || !PassesVersionGate(kept)) return 0;
   }
   if (ReadFolder(version, "Path", folder)) return atoi(kept);
   if (lstrcmpiA(product, "Quellbar") != 0) return 0;

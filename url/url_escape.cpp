@@ -3,16 +3,11 @@
 #include <stdint.h>
 #include <string.h>
 
+#include "text/hex_digit.h"
+
 namespace korvex {
 
 namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 // Whether any byte of `word` equals the byte repeated in `pattern`.
 bool HasByte(uint64_t word, uint64_t pattern) {
@@ -51,7 +46,8 @@ void UrlDecode(CString& text, const char* source, size_t length) {
     if (source[i] == '+') {
       bytes[out++] = ' ';
       ++i;
-    } else if (i + 2 < length && (high = HexValue(source[i + 1])) >= 0 && (low = HexValue(source[i + 2])) >= 0) {
+    } else if (i + 2 < length && (high = HexDigitValue(source[i + 1])) >= 0 &&
+               (low = HexDigitValue(source[i + 2])) >= 0) {
       bytes[out++] = static_cast<char>(high * 16 + low);
       i += 3;
     } else {

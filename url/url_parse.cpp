@@ -167,4 +167,4 @@ int korvex::ParseUrl(CUrlInfo& record, const char* url, CString* portText) {
   return ok ? 1 : 0;
 }
 
-int CUrlInfo::ParseURL(const char* url) { return korvex::ParseUrl(*this, url, nullptr); }
+int CUrlInfo::ParseURL(const char* url) { return korvex::ParseUrl(*this, url, NULL); }

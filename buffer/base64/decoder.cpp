@@ -57,7 +57,7 @@ private:
   const unsigned char* const m_end;
   unsigned char* m_out;
   unsigned char* const m_outEnd;
-  const DecodeBlocks m_blocks;  // null on the scalar path
+  const DecodeBlocks m_blocks;  // null on the scalar kernel
   int m_state = 0;              // characters of the current group seen so far
   unsigned char m_partial[3] = {0, 0, 0};
 };
@@ -155,8 +155,8 @@ bool Decoder::Put(const unsigned char* bytes, size_t count) {
 }  // namespace
 
 int DecodeText(const unsigned char* text, size_t length, unsigned char* out, unsigned int room, unsigned int* written,
-               Path path) {
-  Decoder decoder(text, length, out, room, KernelsOf(path).decode);
+               Kernel kernel) {
+  Decoder decoder(text, length, out, room, LoopsOf(kernel).decode);
   const int result = decoder.Run();
   *written = decoder.Written(out);
   return result;

@@ -9,40 +9,40 @@ namespace {
 
 // __builtin_cpu_supports also asks the system whether it saves the vector
 // registers, so a feature here is one that can run.
-Path Detect() {
+Kernel Detect() {
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw")) return Path::kVbmi;
-  if (__builtin_cpu_supports("avx2")) return Path::kAvx2;
-  if (__builtin_cpu_supports("ssse3")) return Path::kSsse3;
-  return Path::kScalar;
+  if (__builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw")) return Kernel::kVbmi;
+  if (__builtin_cpu_supports("avx2")) return Kernel::kAvx2;
+  if (__builtin_cpu_supports("ssse3")) return Kernel::kSsse3;
+  return Kernel::kScalar;
 }
 
 }  // namespace
 
-Path FastestPath() {
-  static const Path fastest = Detect();
+Kernel FastestKernel() {
+  static const Kernel fastest = Detect();
   return fastest;
 }
 
-Kernels KernelsOf(Path path) {
-  const Path fastest = FastestPath();
-  switch (path < fastest ? path : fastest) {
-    case Path::kVbmi:
+KernelLoops LoopsOf(Kernel kernel) {
+  const Kernel fastest = FastestKernel();
+  switch (kernel < fastest ? kernel : fastest) {
+    case Kernel::kVbmi:
       return {EncodeVbmi, DecodeVbmi};
-    case Path::kAvx2:
+    case Kernel::kAvx2:
       return {EncodeAvx2, DecodeAvx2};
-    case Path::kSsse3:
+    case Kernel::kSsse3:
       return {EncodeSsse3, DecodeSsse3};
     default:
-      return {nullptr, nullptr};
+      return {NULL, NULL};
   }
 }
 
 #else
 
-Path FastestPath() { return Path::kScalar; }
+Kernel FastestKernel() { return Kernel::kScalar; }
 
-Kernels KernelsOf(Path) { return {nullptr, nullptr}; }
+KernelLoops LoopsOf(Kernel) { return {NULL, NULL}; }
 
 #endif
 

@@ -27,8 +27,8 @@ inline void PutPair(char* out, unsigned int v) {
 
 }  // namespace
 
-void EncodeText(const unsigned char* in, unsigned int count, char* out, Path path) {
-  const EncodeBlocks blocks = KernelsOf(path).encode;
+void EncodeText(const unsigned char* in, unsigned int count, char* out, Kernel kernel) {
+  const EncodeBlocks blocks = LoopsOf(kernel).encode;
   if (blocks) blocks(in, count, out);
   // Two groups per step from one 8-byte big-endian load (of which 6 are used).
   for (; count >= 8; count -= 6, in += 6, out += 8) {

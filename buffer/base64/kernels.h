@@ -1,9 +1,9 @@
 #ifndef KORVEX_BUFFER_BASE64_KERNELS_H
 #define KORVEX_BUFFER_BASE64_KERNELS_H
 
-#include "buffer/base64/path.h"
+#include "buffer/base64/engine.h"
 
-// The vector loops of each path. They work on whole blocks only and leave the
+// The vector loops of each kernel. They work on whole blocks only and leave the
 // rest, from the first character outside the alphabet on, to the scalar code.
 // They copy the pointers into locals, which their stores cannot alias.
 namespace korvex {
@@ -19,13 +19,13 @@ using EncodeBlocks = void (*)(const unsigned char*& in, unsigned int& count, cha
 using DecodeBlocks = void (*)(const unsigned char*& in, const unsigned char* end, unsigned char*& out,
                               const unsigned char* outEnd);
 
-struct Kernels {
-  EncodeBlocks encode;  // null on the scalar path
+struct KernelLoops {
+  EncodeBlocks encode;  // null on the scalar kernel
   DecodeBlocks decode;
 };
 
-// The loops of the path, or of the fastest path the processor runs when that is lower.
-Kernels KernelsOf(Path path);
+// The loops of the kernel, or of the fastest kernel the processor runs when that is lower.
+KernelLoops LoopsOf(Kernel kernel);
 
 #if defined(__x86_64__) || defined(__i386__)
 void EncodeSsse3(const unsigned char*& in, unsigned int& count, char*& out);

@@ -6,19 +6,19 @@
 #include <string>
 #include <vector>
 
-#include "buffer/base64/path.h"
+#include "buffer/base64/engine.h"
 #include "korvex/buffer.h"
 
 namespace {
 
-using korvex::base64::Path;
+using korvex::base64::Kernel;
 
-// Every path of the engine that this processor runs, the scalar one included.
-std::vector<Path> Paths() {
-  std::vector<Path> paths;
-  for (Path path : korvex::base64::kPaths)
-    if (path <= korvex::base64::FastestPath()) paths.push_back(path);
-  return paths;
+// Every kernel of the engine that this processor runs, the scalar one included.
+std::vector<Kernel> Kernels() {
+  std::vector<Kernel> kernels;
+  for (Kernel kernel : korvex::base64::kKernels)
+    if (kernel <= korvex::base64::FastestKernel()) kernels.push_back(kernel);
+  return kernels;
 }
 
 std::string Content(const CBuffer& b) {
@@ -46,21 +46,21 @@ std::string RandomBytes(std::mt19937& rng, size_t length) {
 }
 
 // The text sits at the very end of its own heap block, so reading past the
-// terminator is an overflow the sanitizers report. Each path of the engine
+// terminator is an overflow the sanitizers report. Each kernel of the engine
 // must give the library's result and bytes. Gives "result:bytes".
 std::string Decode(const std::string& text) {
   const std::vector<char> exact(text.c_str(), text.c_str() + text.size() + 1);
   CBuffer out(reinterpret_cast<const unsigned char*>("old content"), 11);
   const int result = CBase64::Decode(exact.data(), out);
-  for (Path path : Paths()) {
+  for (Kernel kernel : Kernels()) {
     std::vector<unsigned char> bytes(text.size() / 4 * 3);
     unsigned int written = 0;
     EXPECT_EQ(korvex::base64::DecodeText(reinterpret_cast<const unsigned char*>(exact.data()), text.size(),
-                                         bytes.data(), static_cast<unsigned int>(bytes.size()), &written, path),
+                                         bytes.data(), static_cast<unsigned int>(bytes.size()), &written, kernel),
               result)
-        << static_cast<int>(path) << " " << text;
+        << static_cast<int>(kernel) << " " << text;
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + written), Content(out))
-        << static_cast<int>(path) << " " << text;
+        << static_cast<int>(kernel) << " " << text;
   }
   return std::to_string(result) + ":" + Content(out);
 }
@@ -68,11 +68,11 @@ std::string Decode(const std::string& text) {
 CString Encode(const std::string& bytes) {
   CString text("previous text");
   CBase64::Encode(reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned int>(bytes.size()), text);
-  for (Path path : Paths()) {
+  for (Kernel kernel : Kernels()) {
     std::string own((bytes.size() + 2) / 3 * 4, '\0');
     korvex::base64::EncodeText(reinterpret_cast<const unsigned char*>(bytes.data()),
-                               static_cast<unsigned int>(bytes.size()), &own[0], path);
-    EXPECT_EQ(own, std::string(text)) << static_cast<int>(path);
+                               static_cast<unsigned int>(bytes.size()), &own[0], kernel);
+    EXPECT_EQ(own, std::string(text)) << static_cast<int>(kernel);
   }
   return text;
 }
@@ -140,7 +140,7 @@ TEST(CBase64Decode, ResultAndKeptBytesOfOddText) {
 TEST(CBase64Decode, CharactersOutsideTheAlphabetFail) {
   std::mt19937 rng(9);
   const std::string bytes = RandomBytes(rng, 60);
-  const std::string text(Encode(bytes));  // long enough for the wide paths
+  const std::string text(Encode(bytes));  // long enough for the wide kernels
   for (int byte = 1; byte < 256; ++byte) {
     const char c = static_cast<char>(byte);
     const bool alphabet = isalnum(byte) && byte < 0x80;

@@ -12,6 +12,7 @@
 #include "korvex/registry.h"
 #include "tests/support/message_pump.h"
 #include "tests/support/scratch_registry.h"
+#include "tests/support/target.h"
 #include "tests/support/window_thread.h"
 
 namespace {
@@ -56,6 +57,11 @@ template <class Watcher>
 struct Observed : Watcher {
   bool Watching() const { return this->m_hThread != NULL; }
   bool WorkerEnded() const { return Watching() && WaitForSingleObject(this->m_hThread, 0) == WAIT_OBJECT_0; }
+  // Members as a watch of the window would leave them, without a worker.
+  void AddressTo(HWND window) {
+    this->m_hWnd = window;
+    this->m_nMessage = kChanged;
+  }
 };
 
 void SetValue(HKEY key) {
@@ -184,17 +190,52 @@ TEST(Watchers, DestroyedDuringAChangeStorm) {
   EXPECT_LE(receiver.count, atEnd + 2);
 }
 
-// The handler deletes the watched key: the worker ends without a message.
+// Assignment ends the target's own watch before it takes the source's members:
+// a worker left running would read them and report to the source's window.
+TEST(Watchers, AssignmentEndsTheTargetsOwnWatchFirst) {
+  for (bool registry : {true, false}) {
+    SCOPED_TRACE(registry ? "key" : "folder");
+    ScratchKey key;
+    const std::string folder = NewFolder();
+    Receiver before, after, witness;
+    Observed<CRegistryWatcher> keys, keySource, keyWitness;
+    Observed<CFolderWatcher> files, fileSource, fileWitness;
+    auto change = [&] { registry ? SetValue(key.get()) : AddFile(folder); };
+    ASSERT_EQ(1, registry ? keys.BeginWatch(key.get(), 0, before.window, kChanged, kValues)
+                          : files.BeginWatch(folder.c_str(), 0, before.window, kChanged, kFileNames));
+    ASSERT_TRUE(ChangeUntilHeard(before, change));
+    keySource.AddressTo(after.window);
+    fileSource.AddressTo(after.window);
+    keys = keySource;
+    files = fileSource;
+    EXPECT_FALSE(keys.Watching() || files.Watching());
+    ASSERT_EQ(1, registry ? keyWitness.BeginWatch(key.get(), 0, witness.window, kChanged, kValues)
+                          : fileWitness.BeginWatch(folder.c_str(), 0, witness.window, kChanged, kFileNames));
+    ASSERT_TRUE(ChangeUntilHeard(witness, change));
+    EXPECT_FALSE(after.WaitBeyond(0, std::chrono::milliseconds(300)));
+  }
+}
+
+// The watched key deleted, by the handler or while the worker waits: the
+// worker ends without a message.
 TEST(CRegistryWatcher, WorkerEndsQuietlyWhenTheWatchedKeyIsDeleted) {
-  ScratchKey key;
-  HKEY doomed = CreateKey(key.get(), "doomed");
-  Receiver receiver;
-  receiver.onChange = [&] { EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(key.get(), "doomed")); };
-  Observed<CRegistryWatcher> watcher;
-  ASSERT_EQ(1, watcher.BeginWatch(doomed, 1, receiver.window, kChanged, kValues | REG_NOTIFY_CHANGE_NAME));
-  ASSERT_TRUE(ChangeUntilHeard(receiver, [&] { SetValue(doomed); }));
-  EXPECT_TRUE(PumpMessagesUntil([&] { return watcher.WorkerEnded(); }));  // and still watching until EndWatch
-  watcher.EndWatch();
-  EXPECT_EQ("1/0", std::to_string(receiver.count) + "/" + std::to_string(watcher.Watching()));
-  RegCloseKey(doomed);
+  for (bool byHandler : {true, false}) {
+    SCOPED_TRACE(byHandler ? "by the handler" : "during the wait");
+    ScratchKey key;
+    HKEY doomed = CreateKey(key.get(), "doomed");
+    Receiver receiver;
+    auto remove = [&] { EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(key.get(), "doomed")); };
+    if (byHandler) receiver.onChange = remove;
+    Observed<CRegistryWatcher> watcher;
+    ASSERT_EQ(1, watcher.BeginWatch(doomed, 1, receiver.window, kChanged, kValues | REG_NOTIFY_CHANGE_NAME));
+    ASSERT_TRUE(ChangeUntilHeard(receiver, [&] { SetValue(doomed); }));
+    if (!byHandler) remove();
+    // Wine leaves a wait on a deleted key going: the worker stays, silent.
+    if (byHandler || !kBuiltForWindows) {
+      EXPECT_TRUE(PumpMessagesUntil([&] { return watcher.WorkerEnded(); }));  // and still watching until EndWatch
+    }
+    watcher.EndWatch();
+    EXPECT_EQ("1/0", std::to_string(receiver.count) + "/" + std::to_string(watcher.Watching()));
+    RegCloseKey(doomed);
+  }
 }

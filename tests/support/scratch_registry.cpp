@@ -112,6 +112,21 @@ LONG SetNumber(HKEY key, const std::string& name, DWORD number) {
   return RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
 }
 
+LONG SetBytes(HKEY key, const char* name, DWORD type, const char* data, DWORD size) {
+  return RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data), size);
+}
+
+StoredValue ReadStored(HKEY key, const char* name) {
+  StoredValue stored{0, 0, 0, {}};
+  stored.rc = RegQueryValueExA(key, name, nullptr, &stored.type, nullptr, &stored.size);
+  if (stored.rc != ERROR_SUCCESS) return stored;
+  std::vector<BYTE> buffer(stored.size * 2 + 2);
+  DWORD size = static_cast<DWORD>(buffer.size());
+  stored.rc = RegQueryValueExA(key, name, nullptr, &stored.type, buffer.data(), &size);
+  stored.bytes.assign(reinterpret_cast<char*>(buffer.data()), size);
+  return stored;
+}
+
 std::string Entry(HKEY key, DWORD index, bool subkey) {
   char name[64] = {}, data[4097] = {};
   DWORD length = sizeof name, size = sizeof data - 1;

@@ -25,6 +25,7 @@ public:
     CloseHandle(handle_);
   }
   bool Join() { return WaitForSingleObject(handle_, kDeadlineMs) == WAIT_OBJECT_0; }
+  HANDLE handle() const { return handle_; }
 
 private:
   HANDLE handle_;

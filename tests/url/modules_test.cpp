@@ -1,5 +1,4 @@
-// Modules: loading through CDllLoader, their names, and the library's own
-// release number where each platform keeps it.
+// Modules: loading through CDllLoader and their names.
 #include <gtest/gtest.h>
 #include <stdio.h>
 
@@ -9,14 +8,6 @@
 #include "korvex/platform.h"
 #include "korvex/url.h"
 #include "tests/support/recorder.h"
-
-#if defined(_WIN32)
-#include <winver.h>
-#else
-#include <dlfcn.h>
-#include <limits.h>
-#include <stdlib.h>
-#endif
 
 namespace {
 
@@ -94,49 +85,3 @@ TEST(GetModuleFileNameA, NamesTheModuleOrTheProgramAndCutsToTheBuffer) {
   EXPECT_EQ(std::string(exact.data(), exact.size() - 1), program.substr(0, program.size() - 1));
 }
 
-#if defined(_WIN32)
-
-// The version resource of the library this program runs with.
-TEST(Module, ItsVersionResourceNamesTheRelease) {
-  char path[MAX_PATH];
-  path[GetModuleFileNameA(GetModuleHandleA("korvex.dll"), path, sizeof path)] = '\0';
-  DWORD handle = 0, size = GetFileVersionInfoSizeA(path, &handle);
-  std::vector<char> info(size);
-  ASSERT_TRUE(size > 0 && GetFileVersionInfoA(path, 0, size, info.data())) << path;
-  VS_FIXEDFILEINFO* fixed = NULL;
-  UINT length = 0;
-  ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length) && length >= sizeof *fixed);
-  // Signature, file version, product version equal to it, file type.
-  char fixedText[96];
-  snprintf(fixedText, sizeof fixedText, "%lx %lu.%lu.%lu.%lu %d %lu", fixed->dwSignature + 0ul,
-           HIWORD(fixed->dwFileVersionMS) + 0ul, LOWORD(fixed->dwFileVersionMS) + 0ul,
-           HIWORD(fixed->dwFileVersionLS) + 0ul, LOWORD(fixed->dwFileVersionLS) + 0ul,
-           fixed->dwFileVersionMS == fixed->dwProductVersionMS && fixed->dwFileVersionLS == fixed->dwProductVersionLS,
-           fixed->dwFileType + 0ul);
-  EXPECT_EQ(fixedText, "feef04bd " KORVEX_PROJECT_VERSION " 1 " + std::to_string(VFT_DLL));
-  const char* const strings[][2] = {{"FileVersion", KORVEX_PROJECT_VERSION},
-                                    {"ProductVersion", KORVEX_PROJECT_VERSION},
-                                    {"InternalName", "korvex"},
-                                    {"OriginalFilename", "korvex.DLL"}};
-  for (const auto& s : strings) {
-    void* value = NULL;
-    std::string key = std::string("\\StringFileInfo\\040904b0\\") + s[0];
-    ASSERT_TRUE(VerQueryValueA(info.data(), key.c_str(), &value, &length) && length > 0) << s[0];
-    EXPECT_STREQ(static_cast<const char*>(value), s[1]);
-  }
-}
-
-#else
-
-// The name the running program loaded the library by, and the file behind it.
-TEST(Module, SonameAndFileNameCarryTheRelease) {
-  bool (*exported)(const CString&, const char*) = &operator==;
-  Dl_info info;
-  char real[PATH_MAX];
-  ASSERT_TRUE(dladdr(reinterpret_cast<void*>(exported), &info) && realpath(info.dli_fname, real));
-  const std::string path = info.dli_fname, file = real;
-  EXPECT_EQ(path.substr(path.rfind('/') + 1), "libkorvex.so.3");
-  EXPECT_EQ(file.substr(file.rfind('/') + 1), "libkorvex.so." KORVEX_PROJECT_VERSION);
-}
-
-#endif

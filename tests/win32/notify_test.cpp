@@ -9,6 +9,7 @@
 
 #include "korvex/platform.h"
 #include "tests/support/scratch_registry.h"
+#include "tests/support/target.h"
 #include "tests/support/window_thread.h"
 
 namespace {
@@ -33,6 +34,7 @@ TEST(FolderChanges, FilterAndSubtree) {
     BOOL subtree;
     const char* made;  // below the folder: folders on the way, then a file written or, ending in '/', a folder
     bool reported;
+    bool missedByWine = false;  // Wine watches only the subfolders made after the watch began
   } cases[] = {
       {"file created", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE, "new", true},
       {"file in a subfolder, flat", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE, "sub/new", false},
@@ -41,11 +43,10 @@ TEST(FolderChanges, FilterAndSubtree) {
       {"file written, names", FILE_NOTIFY_CHANGE_FILE_NAME, FALSE, "old", false},
       {"file written, last write", FILE_NOTIFY_CHANGE_LAST_WRITE, FALSE, "old", true},
       {"file in a new subfolder, subtree", FILE_NOTIFY_CHANGE_FILE_NAME, TRUE, "later/deeper/new", true},
-#ifndef _WIN32  // Wine watches only the subfolders made after the watch began
-      {"file in an old subfolder, subtree", FILE_NOTIFY_CHANGE_FILE_NAME, TRUE, "sub/new", true},
-#endif
+      {"file in an old subfolder, subtree", FILE_NOTIFY_CHANGE_FILE_NAME, TRUE, "sub/new", true, true},
   };
   for (const auto& c : cases) {
+    if (kBuiltForWindows && c.missedByWine) continue;
     SCOPED_TRACE(c.name);
     std::string folder = NewFolder("case"), made = folder + "/" + c.made;
     ASSERT_TRUE(CreateDirectoryA((folder + "/sub").c_str(), nullptr));
@@ -93,6 +94,7 @@ TEST(KeyChanges, FilterAndSubtree) {
     BOOL subtree;
     void (*change)(HKEY& key);
     bool reported;
+    bool missedByWine = false;  // Wine watches only the subfolders made after the watch began
   } cases[] = {
       {"value set, values", REG_NOTIFY_CHANGE_LAST_SET, FALSE, [](HKEY& key) { SetNumber(key, "value", 2); }, true},
       {"value deleted, values", REG_NOTIFY_CHANGE_LAST_SET, FALSE, [](HKEY& key) { RegDeleteValueA(key, "old"); },
@@ -107,6 +109,7 @@ TEST(KeyChanges, FilterAndSubtree) {
        true},
   };
   for (const auto& c : cases) {
+    if (kBuiltForWindows && c.missedByWine) continue;
     SCOPED_TRACE(c.name);
     ScratchKey scratch;
     HKEY key = CreateKey(scratch.get(), "watched");
@@ -251,10 +254,10 @@ TEST(TerminateThread, EndsEveryKindOfBlockingCall) {
   DestroyWindow(deaf);
 }
 
-#ifndef _WIN32  // under Wine the waits go on
 // A key deleted during a wait: the blocking form fails, the asynchronous one
 // signals its event.
 TEST(KeyChanges, KeyDeletedDuringTheWait) {
+  if (kBuiltForWindows) GTEST_SKIP() << "under Wine the waits go on";
   ScratchKey scratch;
   Blocked blocked;
   blocked.where = kOnKeyChange;
@@ -266,6 +269,5 @@ TEST(KeyChanges, KeyDeletedDuringTheWait) {
   RegCloseKey(blocked.key);
   CloseHandle(event);
 }
-#endif
 
 }  // namespace

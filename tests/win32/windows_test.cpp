@@ -139,6 +139,34 @@ TEST(SendMessage, RunsOnTheWindowsThreadAndSoDoItsTimers) {
   PostMessageA(theirs, WM_QUIT, 0, 0);
 }
 
+// The reply to SendMessageCallbackA comes back to the sender's queue, and its
+// callback runs on the sender's thread once that thread looks at the queue.
+struct Reply {
+  std::atomic<DWORD> thread{0};
+  LRESULT result = 0;
+};
+
+void CALLBACK NoteReply(HWND, UINT, ULONG_PTR data, LRESULT result) {
+  auto* reply = reinterpret_cast<Reply*>(data);
+  reply->result = result;
+  reply->thread = GetCurrentThreadId();
+}
+
+TEST(SendMessage, CallbackRunsOnTheSendersThreadWithTheResult) {
+  std::atomic<HWND> theirs{nullptr};
+  TestThread thread(OwnWindowUntilQuit, &theirs);
+  while (!theirs.load()) std::this_thread::yield();
+  Reply reply;
+  ASSERT_TRUE(SendMessageCallbackA(theirs, kPing, 0, 0, NoteReply, reinterpret_cast<ULONG_PTR>(&reply)));
+  EXPECT_EQ(WAIT_OBJECT_0, MsgWaitForMultipleObjectsEx(0, nullptr, kDeadlineMs, QS_ALLINPUT, 0));
+  MSG msg;
+  PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+  EXPECT_EQ(GetCurrentThreadId(), reply.thread.load());
+  EXPECT_NE(0, reply.result);
+  EXPECT_NE(LRESULT(GetCurrentThreadId()), reply.result);
+  PostMessageA(theirs, WM_QUIT, 0, 0);
+}
+
 // Two threads that send to each other's windows, both at once and from
 // inside a handler, must both get on.
 std::atomic<HWND> g_peerOf[2];

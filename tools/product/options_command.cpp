@@ -31,14 +31,14 @@ std::string Open(COptionStorage& store, const OptionsOptions& options) {
     size_t split = options.registry.find_first_of("/\\");
     std::string first = options.registry.substr(0, split);
     std::string second = split == std::string::npos ? "" : options.registry.substr(split + 1);
-    opened = store.OpenRegistry(first.c_str(), second.empty() ? NULL : second.c_str());
+    opened = store.OpenRegistry(first.c_str(), second.empty() ? nullptr : second.c_str());
     where = "HKEY_CURRENT_USER\\SOFTWARE\\" + first + (second.empty() ? "" : "\\" + second);
   } else if (!options.iniPath.empty()) {
     opened = store.OpenIniFile(options.iniPath.c_str());
     where = options.iniPath;
   } else {
-    opened = store.OpenIniFile(options.iniFolder.empty() ? NULL : options.iniFolder.c_str(),
-                               options.iniName.empty() ? NULL : options.iniName.c_str());
+    opened = store.OpenIniFile(options.iniFolder.empty() ? nullptr : options.iniFolder.c_str(),
+                               options.iniName.empty() ? nullptr : options.iniName.c_str());
     where = "the application-data file " + (options.iniFolder.empty() ? "" : options.iniFolder + "/") +
             (options.iniName.empty() ? "setup.ini" : options.iniName);
   }
@@ -48,7 +48,7 @@ std::string Open(COptionStorage& store, const OptionsOptions& options) {
 }
 
 int ParseInt(const std::string& text) {
-  char* end = NULL;
+  char* end = nullptr;
   errno = 0;
   long value = strtol(text.c_str(), &end, 10);
   if (text.empty() || *end || errno || value < INT32_MIN || value > INT32_MAX)
@@ -92,7 +92,7 @@ std::string ReadBackOf(const OptionsOptions& options, const std::string& text) {
 // The store creates its registry keys but not the profile file's subfolder.
 void CreateIniFolder(const std::string& subfolder) {
   char appData[MAX_PATH] = "";
-  if (FAILED(SHGetFolderPathA(NULL, CSIDL_APPDATA | CSIDL_FLAG_CREATE, NULL, 0, appData))) return;
+  if (FAILED(SHGetFolderPathA(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData))) return;
   CString path(appData);
   for (size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
     end = subfolder.find_first_of("/\\", start);

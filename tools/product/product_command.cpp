@@ -11,7 +11,7 @@
 #include "tools/product/desktop_entry.h"
 #include "tools/product/mime_defaults.h"
 #include "tools/product/products.h"
-#include "tools/text/json.h"
+#include "tools/formats/json.h"
 #include "tools/tool_error.h"
 
 namespace korvex_tool {
@@ -30,7 +30,7 @@ struct ProductOptions {
 // registry chosen for this run goes along, or the link would look elsewhere.
 std::vector<std::string> OpenCommand() {
   char self[MAX_PATH] = "";
-  if (!GetModuleFileNameA(NULL, self, sizeof self)) throw ToolError("cannot find the running program's path");
+  if (!GetModuleFileNameA(nullptr, self, sizeof self)) throw ToolError("cannot find the running program's path");
   std::vector<std::string> words;
   if (const char* registry = getenv("KORVEX_REGISTRY_DIR"))
     if (*registry) words = {"env", std::string("KORVEX_REGISTRY_DIR=") + registry};

@@ -102,7 +102,7 @@ bool FindProduct(const std::string& product, FoundProduct* found) {
   std::replace(found->path.begin(), found->path.end(), '\\', '/');
   if (location.route == korvex::ProductRoute::kBesideProgram) {
     char self[MAX_PATH] = "";
-    GetModuleFileNameA(NULL, self, sizeof self);
+    GetModuleFileNameA(nullptr, self, sizeof self);
     found->way = std::string("beside the running program ") + self;
     found->meaning = "found beside the calling program";
   } else {

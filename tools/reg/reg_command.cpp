@@ -12,7 +12,7 @@
 #include "tools/reg/reg_file.h"
 #include "tools/reg/reg_store.h"
 #include "tools/reg/reg_value_text.h"
-#include "tools/text/json.h"
+#include "tools/formats/json.h"
 #include "tools/tool_error.h"
 
 namespace korvex_tool {
@@ -102,7 +102,7 @@ std::string JsonKey(const RegKeyEdit& block, const std::vector<std::string>& sub
 const RegValueEdit* FindValue(const std::vector<RegValueEdit>& values, const std::string& name) {
   for (const RegValueEdit& value : values)
     if (strcasecmp(value.name.c_str(), name.c_str()) == 0) return &value;
-  return NULL;
+  return nullptr;
 }
 
 void Query(const RegOptions& options) {

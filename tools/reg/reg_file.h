@@ -16,6 +16,9 @@
 
 namespace korvex_tool {
 
+// The first line of every file.
+constexpr char kRegFileHeader[] = "Windows Registry Editor Version 5.00";
+
 struct RegValueEdit {
   std::string name;  // empty for the default value
   bool remove = false;

@@ -1,12 +1,12 @@
 // Reading the registry editor's text format.
 
+#include "text/hex_digit.h"
 #include "tools/reg/reg_file.h"
-#include "tools/text/utf16.h"
+#include "tools/formats/utf16.h"
 
 namespace korvex_tool {
 namespace {
 
-const char kHeader[] = "Windows Registry Editor Version 5.00";
 const char kBlanks[] = " \t";
 
 std::string TrimLeft(const std::string& text) {
@@ -19,19 +19,12 @@ std::string TrimRight(const std::string& text) {
   return end == std::string::npos ? std::string() : text.substr(0, end + 1);
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // 1 to 8 hexadecimal digits and nothing else.
 bool ParseHexNumber(const std::string& text, DWORD* value) {
   if (text.empty() || text.size() > 8) return false;
   *value = 0;
   for (char c : text) {
-    int digit = HexDigit(c);
+    int digit = korvex::HexDigitValue(c);
     if (digit < 0) return false;
     *value = (*value << 4) | static_cast<DWORD>(digit);
   }
@@ -78,10 +71,11 @@ public:
   bool Run() {
     while (index_ < lines_.size() && TrimRight(lines_[index_]).empty()) ++index_;
     if (index_ == lines_.size()) {
-      *error_ = "the file is empty, without the header \"" + std::string(kHeader) + "\"";
+      *error_ = "the file is empty, without the header \"" + std::string(kRegFileHeader) + "\"";
       return false;
     }
-    if (TrimRight(lines_[index_]) != kHeader) return Fail("expected the header \"" + std::string(kHeader) + "\"");
+    if (TrimRight(lines_[index_]) != kRegFileHeader)
+      return Fail("expected the header \"" + std::string(kRegFileHeader) + "\"");
     for (++index_; index_ < lines_.size(); ++index_) {
       std::string line = TrimRight(TrimLeft(lines_[index_]));
       bool ok = line.empty() || line[0] == ';' || (line[0] == '[' ? ReadKey(line) : ReadValue(line));

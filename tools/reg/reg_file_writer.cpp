@@ -2,7 +2,7 @@
 #include <stdio.h>
 
 #include "tools/reg/reg_file.h"
-#include "tools/text/utf16.h"
+#include "tools/formats/utf16.h"
 
 namespace korvex_tool {
 namespace {
@@ -69,7 +69,7 @@ std::string ValueLines(const RegValueEdit& value) {
 }  // namespace
 
 bool WriteRegFile(const RegFile& file, std::string* bytes, std::string* error, bool utf8) {
-  std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
+  std::string text = std::string(kRegFileHeader) + "\r\n\r\n";
   for (const RegKeyEdit& key : file.keys) {
     if (HasLineBreak(key.key.subkey)) {
       *error = "the key \"" + key.key.Full() + "\" holds a line break, which a .reg file cannot carry";

@@ -11,7 +11,7 @@ namespace korvex_tool {
 // A key written as "HKCU\Software\Name" or "HKEY_CURRENT_USER\Software\Name"
 // (HKLM and HKEY_LOCAL_MACHINE likewise; root names in any case).
 struct KeyPath {
-  HKEY root = NULL;
+  HKEY root = nullptr;
   std::string rootName;  // the long form, as .reg files write it
   std::string subkey;    // empty for the root itself
 

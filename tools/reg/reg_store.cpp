@@ -29,7 +29,7 @@ ToolError Failure(const std::string& what, const KeyPath& path, LONG status) {
 // One registry transaction; closing it without a commit undoes everything in it.
 class Transaction {
 public:
-  Transaction() : handle_(CreateTransaction(NULL, NULL, 0, 0, 0, 0, NULL)) {
+  Transaction() : handle_(CreateTransaction(nullptr, nullptr, 0, 0, 0, 0, nullptr)) {
     if (handle_ == INVALID_HANDLE_VALUE)
       throw ToolError("cannot begin a transaction: " + DescribeError(static_cast<LONG>(GetLastError())));
   }
@@ -44,7 +44,7 @@ private:
 
 void DeleteTree(const KeyPath& path, HANDLE transaction) {
   OpenKey root;
-  LONG rc = RegOpenKeyTransactedA(path.root, NULL, 0, KEY_ALL_ACCESS, root.out(), transaction, NULL);
+  LONG rc = RegOpenKeyTransactedA(path.root, nullptr, 0, KEY_ALL_ACCESS, root.out(), transaction, nullptr);
   if (rc == ERROR_SUCCESS) rc = SHDeleteKeyA(root.get(), path.subkey.c_str());
   if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) throw Failure("delete", path, rc);
 }
@@ -61,8 +61,8 @@ void WriteValue(HKEY key, const KeyPath& path, const RegValueEdit& value) {
 void ApplyBlock(const RegKeyEdit& block, HANDLE transaction) {
   if (block.remove) return DeleteTree(block.key, transaction);
   OpenKey key;
-  LONG rc = RegCreateKeyTransactedA(block.key.root, block.key.subkey.c_str(), 0, NULL, REG_OPTION_NON_VOLATILE,
-                                    KEY_ALL_ACCESS, NULL, key.out(), NULL, transaction, NULL);
+  LONG rc = RegCreateKeyTransactedA(block.key.root, block.key.subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                    KEY_ALL_ACCESS, nullptr, key.out(), nullptr, transaction, nullptr);
   if (rc != ERROR_SUCCESS) throw Failure("create", block.key, rc);
   for (const RegValueEdit& value : block.values) WriteValue(key.get(), block.key, value);
 }
@@ -130,8 +130,8 @@ std::vector<RegValueEdit> ReadValues(HKEY key, const KeyPath& path) {
   for (DWORD index = 0;;) {
     RegValueEdit value;
     DWORD nameLength = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size());
-    LONG rc = RegEnumValueA(key, index, name.data(), &nameLength, NULL, &value.type, reinterpret_cast<BYTE*>(&data[0]),
-                            &size);
+    LONG rc = RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &value.type,
+                            reinterpret_cast<BYTE*>(&data[0]), &size);
     if (rc == ERROR_NO_MORE_ITEMS) return values;
     if (rc == ERROR_MORE_DATA && size > data.size()) {
       data.resize(size);
@@ -150,7 +150,7 @@ std::vector<std::string> SubkeyNames(HKEY key, const KeyPath& path) {
   char name[256];
   for (DWORD index = 0;; ++index) {
     DWORD length = sizeof name;
-    LONG rc = RegEnumKeyExA(key, index, name, &length, NULL, NULL, NULL, NULL);
+    LONG rc = RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
     if (rc == ERROR_NO_MORE_ITEMS) return names;
     if (rc != ERROR_SUCCESS) throw Failure("read the subkeys of", path, rc);
     names.emplace_back(name, length);

@@ -23,7 +23,7 @@ public:
   HKEY get() const { return key_; }
 
 private:
-  HKEY key_ = NULL;
+  HKEY key_ = nullptr;
 };
 
 // A Win32 error of the registry or a file, as words.

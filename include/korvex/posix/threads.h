@@ -14,6 +14,8 @@
 
 /// A thread's function.
 typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID);
+/// A function QueueUserAPC runs on the thread it is queued to.
+typedef void(CALLBACK* PAPCFUNC)(ULONG_PTR);
 
 /// @name Waits and threads
 /// @{
@@ -21,6 +23,7 @@ typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID);
 /// As in Win32.
 #define WAIT_OBJECT_0 0x00000000u
 #define WAIT_ABANDONED 0x00000080u
+#define WAIT_IO_COMPLETION 0x000000C0u
 #define WAIT_TIMEOUT 0x00000102u
 #define WAIT_FAILED 0xFFFFFFFFu
 #define MAXIMUM_WAIT_OBJECTS 64
@@ -38,9 +41,6 @@ typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID);
 #endif
 #ifndef ERROR_NOT_OWNER
 #define ERROR_NOT_OWNER 288L
-#endif
-#ifndef ERROR_OPERATION_ABORTED
-#define ERROR_OPERATION_ABORTED 995L
 #endif
 /// @}
 
@@ -81,6 +81,20 @@ KORVEX_API BOOL ReleaseMutex(HANDLE mutex);
 KORVEX_API DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 /// Waits for one or all of the objects, or the time-out.
 KORVEX_API DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds);
+
+/// Queues apc(data) to the thread; it runs on that thread, in the next alertable
+/// wait it makes. 0 for a handle that is not a thread's or a thread that ended.
+KORVEX_API DWORD QueueUserAPC(PAPCFUNC apc, HANDLE thread, ULONG_PTR data);
+/// As WaitForSingleObject; when alertable, an APC queued to the calling thread
+/// ends the wait: every queued APC runs, then WAIT_IO_COMPLETION. Objects
+/// already signalled win over queued APCs.
+KORVEX_API DWORD WaitForSingleObjectEx(HANDLE handle, DWORD milliseconds, BOOL alertable);
+/// As WaitForMultipleObjects, alertable as WaitForSingleObjectEx.
+KORVEX_API DWORD WaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
+                                          BOOL alertable);
+/// 0 once the time is up, WAIT_IO_COMPLETION when alertable and APCs ran.
+KORVEX_API DWORD SleepEx(DWORD milliseconds, BOOL alertable);
+
 /// Releases the handle; the object goes with its last handle.
 KORVEX_API BOOL CloseHandle(HANDLE handle);
 }

@@ -31,6 +31,8 @@ typedef struct HMENU__* HMENU;
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 /// A timer's callback.
 typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+/// SendMessageCallbackA's callback, given the message's result.
+typedef void(CALLBACK* SENDASYNCPROC)(HWND, UINT, ULONG_PTR, LRESULT);
 
 /// A window class, for RegisterClassA.
 typedef struct tagWNDCLASSA {
@@ -121,6 +123,21 @@ typedef struct tagMSG {
 #define PM_NOYIELD 0x0002
 /// @}
 
+/// @name What MsgWaitForMultipleObjectsEx waits for
+/// No keyboard, mouse, paint or hot-key input exists here, so their bits never wake it.
+/// @{
+
+/// As in Win32.
+#define QS_POSTMESSAGE 0x0008
+#define QS_TIMER 0x0010
+#define QS_SENDMESSAGE 0x0040
+#define QS_ALLPOSTMESSAGE 0x0100
+#define QS_ALLINPUT 0x04FF
+#define MWMO_WAITALL 0x0001
+#define MWMO_ALERTABLE 0x0002
+#define MWMO_INPUTAVAILABLE 0x0004
+/// @}
+
 /// @name Window creation and timer limits
 /// @{
 
@@ -141,9 +158,6 @@ typedef struct tagMSG {
 #define ERROR_CLASS_DOES_NOT_EXIST 1411L
 #define ERROR_CLASS_HAS_WINDOWS 1412L
 #define ERROR_INVALID_THREAD_ID 1444L
-#ifndef ERROR_OPERATION_ABORTED
-#define ERROR_OPERATION_ABORTED 995L
-#endif
 /// @}
 
 extern "C" {
@@ -192,6 +206,19 @@ KORVEX_API void PostQuitMessage(int exitCode);
 /// handling messages sent to this thread meanwhile. 0 when it cannot be
 /// delivered (the window or its thread went away, this thread was terminated).
 KORVEX_API LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+/// Returns at once. To a window of another thread, callback(window, message,
+/// data, result) runs on this thread once that thread has handled the message,
+/// when this thread next retrieves messages (GetMessageA, PeekMessageA) or sends
+/// one; to a window of this thread, the procedure and then the callback run now.
+KORVEX_API BOOL SendMessageCallbackA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, SENDASYNCPROC callback,
+                                     ULONG_PTR data);
+/// Waits for the handles as WaitForMultipleObjectsEx does (at most
+/// MAXIMUM_WAIT_OBJECTS - 1), or for input of the wakeMask kinds in this thread's
+/// queue: WAIT_OBJECT_0 + count. Only input that arrived since the thread last
+/// looked at its queue counts, unless flags hold MWMO_INPUTAVAILABLE. With
+/// MWMO_ALERTABLE, queued APCs run and the result is WAIT_IO_COMPLETION.
+KORVEX_API DWORD MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD milliseconds, DWORD wakeMask,
+                                             DWORD flags);
 
 /// Starts or restarts a timer that posts WM_TIMER (or calls timerFunc).
 /// Periods below USER_TIMER_MINIMUM are raised to it. A NULL window makes a

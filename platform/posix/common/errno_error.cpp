@@ -19,7 +19,7 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-DWORD Win32ErrorFromErrno(int error, const std::string& path, DWORD otherwise) {
+LONG Win32ErrorFromErrno(int error, const std::string& path, LONG otherwise) {
   switch (error) {
     case ENOENT: {
       struct stat folder;

@@ -22,7 +22,7 @@ namespace posix {
 // ERROR_IO_DEVICE; refusals ERROR_ACCESS_DENIED, and anything else `otherwise`
 // (a reader or writer of file contents passes ERROR_READ_FAULT or
 // ERROR_WRITE_FAULT).
-DWORD Win32ErrorFromErrno(int error, const std::string& path, DWORD otherwise = ERROR_ACCESS_DENIED);
+LONG Win32ErrorFromErrno(int error, const std::string& path, LONG otherwise = ERROR_ACCESS_DENIED);
 
 }  // namespace posix
 }  // namespace korvex

@@ -7,6 +7,7 @@
 
 namespace korvex {
 namespace posix {
+namespace files {
 
 DWORD FileAttributesOf(const struct stat& info, const char* name) {
   DWORD attributes = 0;
@@ -27,6 +28,7 @@ std::string LastComponentOf(const std::string& path) {
   return path.substr(begin, end + 1 - begin);
 }
 
+}  // namespace files
 }  // namespace posix
 }  // namespace korvex
 
@@ -41,5 +43,5 @@ DWORD GetFileAttributesA(LPCSTR fileName) {
     SetLastError(path.empty() ? ERROR_PATH_NOT_FOUND : korvex::posix::Win32ErrorFromErrno(errno, path));
     return INVALID_FILE_ATTRIBUTES;
   }
-  return korvex::posix::FileAttributesOf(info, korvex::posix::LastComponentOf(path).c_str());
+  return korvex::posix::files::FileAttributesOf(info, korvex::posix::files::LastComponentOf(path).c_str());
 }

@@ -14,6 +14,7 @@
 
 namespace korvex {
 namespace posix {
+namespace files {
 
 // Win32 attributes of an entry; `name` is its last path component.
 DWORD FileAttributesOf(const struct stat& info, const char* name);
@@ -25,6 +26,7 @@ bool IsReadOnly(mode_t mode);
 // The last component of a native path, trailing slashes ignored.
 std::string LastComponentOf(const std::string& path);
 
+}  // namespace files
 }  // namespace posix
 }  // namespace korvex
 

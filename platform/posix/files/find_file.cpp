@@ -40,7 +40,7 @@ bool FillFindData(const std::string& folder, const char* name, LPWIN32_FIND_DATA
   // A dangling link is still an entry: report the link itself.
   if (stat(path.c_str(), &info) != 0 && lstat(path.c_str(), &info) != 0) return false;
   memset(data, 0, sizeof *data);
-  data->dwFileAttributes = korvex::posix::FileAttributesOf(info, name);
+  data->dwFileAttributes = korvex::posix::files::FileAttributesOf(info, name);
   data->ftLastWriteTime = FileTimeOf(info.st_mtim);
   data->ftCreationTime = data->ftLastWriteTime;
   data->ftLastAccessTime = FileTimeOf(info.st_atim);
@@ -56,14 +56,14 @@ bool FillFindData(const std::string& folder, const char* name, LPWIN32_FIND_DATA
 // Reads on to the next entry that matches and still exists.
 bool NextMatch(FindSearch* search, LPWIN32_FIND_DATAA data) {
   while (struct dirent* entry = readdir(search->dir)) {
-    if (korvex::posix::MatchesFindPattern(search->pattern, entry->d_name) &&
+    if (korvex::posix::files::MatchesFindPattern(search->pattern, entry->d_name) &&
         FillFindData(search->folder, entry->d_name, data))
       return true;
   }
   return false;
 }
 
-HANDLE Fail(DWORD error) {
+HANDLE Fail(LONG error) {
   SetLastError(error);
   return INVALID_HANDLE_VALUE;
 }
@@ -81,9 +81,9 @@ HANDLE FindFirstFileA(LPCSTR fileName, LPWIN32_FIND_DATAA findData) {
   // Like Win32, a path that ends in a separator names no entry.
   if (pattern.empty()) return Fail(path.empty() ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND);
 
-  if (!korvex::posix::HasWildcards(pattern)) {
+  if (!korvex::posix::files::HasWildcards(pattern)) {
     if (!FillFindData(folder, pattern.c_str(), findData)) return Fail(korvex::posix::Win32ErrorFromErrno(errno, path));
-    return new FindSearch{NULL, folder, pattern};
+    return new FindSearch{nullptr, folder, pattern};
   }
 
   DIR* dir = opendir(folder.c_str());

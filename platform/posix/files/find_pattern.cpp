@@ -7,6 +7,7 @@
 
 namespace korvex {
 namespace posix {
+namespace files {
 
 bool HasWildcards(const std::string& pattern) { return pattern.find_first_of("*?") != std::string::npos; }
 
@@ -42,5 +43,6 @@ bool MatchesFindPattern(const std::string& pattern, const char* name) {
   return at[n] != 0;
 }
 
+}  // namespace files
 }  // namespace posix
 }  // namespace korvex

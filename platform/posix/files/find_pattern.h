@@ -5,6 +5,7 @@
 
 namespace korvex {
 namespace posix {
+namespace files {
 
 bool HasWildcards(const std::string& pattern);
 
@@ -13,6 +14,7 @@ bool HasWildcards(const std::string& pattern);
 // of the name when a wildcard follows it. Case-sensitive.
 bool MatchesFindPattern(const std::string& pattern, const char* name);
 
+}  // namespace files
 }  // namespace posix
 }  // namespace korvex
 

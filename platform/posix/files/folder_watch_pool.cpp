@@ -9,6 +9,7 @@
 
 namespace korvex {
 namespace posix {
+namespace files {
 namespace {
 
 constexpr size_t kMaxIdle = 8;
@@ -91,5 +92,6 @@ void ReturnFolderWatch(FolderWatch watch) {
   close(watch.fd);
 }
 
+}  // namespace files
 }  // namespace posix
 }  // namespace korvex

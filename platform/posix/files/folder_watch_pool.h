@@ -11,6 +11,7 @@
 
 namespace korvex {
 namespace posix {
+namespace files {
 
 struct FolderWatch {
   int fd = -1;  // non-blocking
@@ -27,6 +28,7 @@ bool TakeFolderWatch(const std::string& folder, uint32_t mask, FolderWatch* watc
 // Gives a descriptor back, to keep or close.
 void ReturnFolderWatch(FolderWatch watch);
 
+}  // namespace files
 }  // namespace posix
 }  // namespace korvex
 

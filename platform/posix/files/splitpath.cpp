@@ -30,11 +30,11 @@ void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext
 
   const char* end = driveEnd + strlen(driveEnd);
   const char* nameBegin = driveEnd;
-  const char* dot = NULL;
+  const char* dot = nullptr;
   for (const char* c = driveEnd; c < end; ++c) {
     if (*c == '\\' || *c == '/') {
       nameBegin = c + 1;
-      dot = NULL;
+      dot = nullptr;
     } else if (*c == '.') {
       dot = c;
     }

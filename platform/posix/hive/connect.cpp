@@ -59,8 +59,8 @@ int OpenDatabase(Connection& connection, const std::string& path, int flags) {
 }
 
 LONG OpenPrivate(const std::string& hive, Connection& connection) {
-  LONG checked =
-      PrepareFiles(hive, {{"", 0600}, {"-wal", 0600}, {"-shm", 0600}, {"-journal", 0600}, {"-writes", 0600}});
+  LONG checked = PrepareFiles(
+      hive, {{"", 0600}, {kLogSuffix, 0600}, {kLogIndexSuffix, 0600}, {kJournalSuffix, 0600}, {kSignalSuffix, 0600}});
   if (checked == ERROR_SUCCESS) checked = CheckReadable(hive);
   if (checked != ERROR_SUCCESS) return checked;
   int rc = OpenDatabase(connection, hive, kOpenFlags);
@@ -70,7 +70,8 @@ LONG OpenPrivate(const std::string& hive, Connection& connection) {
   if (rc == SQLITE_OK) rc = ChooseJournal(connection, false);
   if (rc == SQLITE_OK) rc = CreateSchemaIfMissing(connection.db);
   if (rc != SQLITE_OK) return StoreError(rc);
-  if (!connection.readOnly) connection.writerQueue = open((hive + "-writes").c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+  if (!connection.readOnly)
+    connection.writerQueue = open((hive + kSignalSuffix).c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
   return ERROR_SUCCESS;
 }
 
@@ -92,12 +93,12 @@ int Import(const std::string& published, sqlite3* working) {
 // The shared hive for those who may write it.
 LONG OpenWorking(const std::string& hive, Connection& connection, bool* publish) {
   bool created = false;
-  LONG checked = PrepareHiveFile(hive + "-work", 0600, true, &created);
-  if (checked == ERROR_SUCCESS) checked = PrepareFiles(hive, {{"-work-journal", 0600}, {"-writes", 0644}});
+  LONG checked = PrepareHiveFile(hive + kWorkingSuffix, 0600, true, &created);
+  if (checked == ERROR_SUCCESS) checked = PrepareFiles(hive, {{kWorkingJournalSuffix, 0600}, {kSignalSuffix, 0644}});
   if (checked != ERROR_SUCCESS) return checked;
   struct stat info;
   bool published = lstat(hive.c_str(), &info) == 0;
-  int rc = OpenDatabase(connection, hive + "-work", kOpenFlags);
+  int rc = OpenDatabase(connection, hive + kWorkingSuffix, kOpenFlags);
   if (rc == SQLITE_OK) rc = ChooseJournal(connection, true);
   if (rc == SQLITE_OK && created && published) rc = Import(hive, connection.db);
   if (rc == SQLITE_OK) rc = CreateSchemaIfMissing(connection.db);
@@ -107,7 +108,7 @@ LONG OpenWorking(const std::string& hive, Connection& connection, bool* publish)
     // Taken over again next time, rather than published empty over the hive.
     sqlite3_close(connection.db);
     connection.db = nullptr;
-    unlink((hive + "-work").c_str());
+    unlink((hive + kWorkingSuffix).c_str());
   }
   return rc == SQLITE_OK ? ERROR_SUCCESS : StoreError(rc);
 }
@@ -118,7 +119,7 @@ LONG OpenPublished(const std::string& hive, Connection& connection) {
   LONG checked = CheckReadable(hive);
   if (checked != ERROR_SUCCESS) return checked;
   struct stat working;
-  bool snapshot = lstat((hive + "-work").c_str(), &working) == 0;
+  bool snapshot = lstat((hive + kWorkingSuffix).c_str(), &working) == 0;
   for (int attempt = 0; attempt < 3; ++attempt) {
     struct stat before, after;
     if (stat(hive.c_str(), &before) != 0) return ERROR_CANTOPEN;

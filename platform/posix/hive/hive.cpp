@@ -42,7 +42,7 @@ ChangeSignal& Hive::Signal() {
 
 std::string Hive::SignalPath() {
   std::lock_guard<std::mutex> lock(mutex_);
-  return (location_.empty() ? path_ : location_) + "-writes";
+  return (location_.empty() ? path_ : location_) + kSignalSuffix;
 }
 
 LONG Hive::Acquire(std::unique_ptr<Connection>* connection) {
@@ -80,9 +80,9 @@ LONG Hive::Publish(Connection& connection) {
   if (rc == SQLITE_OK) rc = QueryInt(connection.db, "PRAGMA user_version", &version);
   LONG published = StoreError(rc);
   if (rc == SQLITE_OK) {
-    FileDescriptor line(open((location_ + "-work-journal").c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+    FileDescriptor line(open((location_ + kWorkingJournalSuffix).c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
     bool turn = Hold(line.get(), kPublisher, F_WRLCK, true, *connection.turns);
-    published = turn ? PublishSnapshot(location_ + "-work", location_) : ERROR_BUSY;
+    published = turn ? PublishSnapshot(location_ + kWorkingSuffix, location_) : ERROR_BUSY;
     if (turn) Hold(line.get(), kPublisher, F_UNLCK, true, *connection.turns);
   }
   sqlite3_exec(connection.db, "ROLLBACK", nullptr, nullptr, nullptr);

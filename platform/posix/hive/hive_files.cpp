@@ -34,7 +34,7 @@ std::string HivePath(HKEY root) {
   bool user = root == HKEY_CURRENT_USER;
   if (dir && *dir) return std::string(dir) + (user ? "/user.db" : "/machine.db");
   if (!user) return "/etc/korvex/machine.db";
-  std::string config = UserConfigFolder();
+  std::string config = process::UserConfigFolder();
   return config.empty() ? config : config + "/korvex/user.db";
 }
 
@@ -43,7 +43,7 @@ LONG LocateHive(const std::string& path, mode_t folderMode, std::string* real, s
   std::string& at = blocker ? *blocker : ignored;
   size_t slash = path.rfind('/');
   at = slash == 0 ? "/" : path.substr(0, slash);
-  MakeFolderPath(at, folderMode);
+  process::MakeFolderPath(at, folderMode);
   // The hive's own folder is no link; the folders above it are taken as they
   // resolve, and each is checked, up to the root.
   struct stat info;

@@ -20,6 +20,15 @@ namespace hive {
 // The modes of the folders made for the machine's hive and for a user's.
 constexpr mode_t kSharedHiveFolderMode = 0755;
 constexpr mode_t kPrivateHiveFolderMode = 0700;
+// The files beside a hive, by what each adds to its path: SQLite's log, the
+// log's index and the rollback journal; the writers' signal (change_signal.h);
+// the shared hive's working file and that file's journal (hive.h).
+constexpr char kLogSuffix[] = "-wal";
+constexpr char kLogIndexSuffix[] = "-shm";
+constexpr char kJournalSuffix[] = "-journal";
+constexpr char kSignalSuffix[] = "-writes";
+constexpr char kWorkingSuffix[] = "-work";
+constexpr char kWorkingJournalSuffix[] = "-work-journal";
 
 // The hive file at the place the environment gives now. Empty when the user has
 // no home folder to keep it in.

@@ -2,6 +2,7 @@
 
 namespace korvex {
 namespace posix {
+namespace process {
 
 namespace {
 
@@ -49,5 +50,6 @@ std::vector<std::string> SplitCommandLine(const char* text) {
   }
 }
 
+}  // namespace process
 }  // namespace posix
 }  // namespace korvex

@@ -6,6 +6,7 @@
 
 namespace korvex {
 namespace posix {
+namespace process {
 
 // Splits a Windows command-line tail into arguments as the C runtime of a
 // started Windows program does: spaces and tabs separate outside quotes; a
@@ -14,6 +15,7 @@ namespace posix {
 // backslashes before anything else stay as they are.
 std::vector<std::string> SplitCommandLine(const char* text);
 
+}  // namespace process
 }  // namespace posix
 }  // namespace korvex
 

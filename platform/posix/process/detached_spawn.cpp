@@ -26,6 +26,7 @@ extern char** environ;
 // when they end.
 namespace korvex {
 namespace posix {
+namespace process {
 
 namespace {
 
@@ -55,7 +56,7 @@ __attribute__((no_sanitize("address", "undefined"))) int Program(void* arg) {
   // A handler of the caller must not run in here; exec would reset it anyway.
   struct sigaction byDefault = {};
   byDefault.sa_handler = SIG_DFL;
-  for (int sig = 1; sig < NSIG; ++sig) sigaction(sig, &byDefault, NULL);
+  for (int sig = 1; sig < NSIG; ++sig) sigaction(sig, &byDefault, nullptr);
   // A process group, not a session: a session of its own would also give it a
   // scheduling group of its own, which on a busy machine costs more than the
   // rest of the start together.
@@ -68,14 +69,14 @@ __attribute__((no_sanitize("address", "undefined"))) int Program(void* arg) {
   }
   sigset_t none;
   sigemptyset(&none);
-  sigprocmask(SIG_SETMASK, &none, NULL);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
   execve(launch->path, launch->argv, launch->envp);
   launch->error = errno;
   _exit(127);
 }
 
 void Reap(pid_t pid) {
-  while (waitpid(pid, NULL, 0) < 0 && errno == EINTR) {
+  while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
   }
 }
 
@@ -90,14 +91,14 @@ bool StartThread(void* (*run)(void*), void* arg) {
   pthread_sigmask(SIG_SETMASK, &all, &old);
   pthread_t thread;
   bool started = pthread_create(&thread, &attributes, run, arg) == 0;
-  pthread_sigmask(SIG_SETMASK, &old, NULL);
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
   pthread_attr_destroy(&attributes);
   return started;
 }
 
 void* ReapOne(void* pid) {
   Reap(static_cast<pid_t>(reinterpret_cast<intptr_t>(pid)));
-  return NULL;
+  return nullptr;
 }
 
 // Waits for every program started here: each one's pidfd goes into the epoll
@@ -107,7 +108,7 @@ public:
   // One per process; a fork makes its own on its first start.
   static Reaper& OfThisProcess() {
     static pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
-    static Reaper* reaper = NULL;
+    static Reaper* reaper = nullptr;
     static pid_t owner = 0;
     pthread_mutex_lock(&lock);
     if (owner != getpid()) {
@@ -152,11 +153,11 @@ private:
         // Out of the set before the close: a fork of the caller's may hold a
         // copy of the pidfd, which would keep it there, ready, under a number
         // the caller reuses.
-        epoll_ctl(epoll, EPOLL_CTL_DEL, pidfd, NULL);
+        epoll_ctl(epoll, EPOLL_CTL_DEL, pidfd, nullptr);
         close(pidfd);
       }
     }
-    return NULL;
+    return nullptr;
   }
 
   int epoll_;
@@ -168,9 +169,9 @@ void ReapLater(pid_t pid) {
 
 }  // namespace
 
-int SpawnDetached(const char* path, char* const argv[], const char* directory) {
-  void* stack = mmap(NULL, kStackSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
-  if (stack == MAP_FAILED) return ENOMEM;
+bool SpawnDetached(const char* path, char* const argv[], const char* directory) {
+  void* stack = mmap(nullptr, kStackSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+  if (stack == MAP_FAILED) return false;  // errno set by mmap
   Launch launch = {path, argv, environ, directory, 0};
 
   // No handler may run in the new process before it resets them.
@@ -179,13 +180,15 @@ int SpawnDetached(const char* path, char* const argv[], const char* directory) {
   pthread_sigmask(SIG_SETMASK, &all, &old);
   pid_t pid = clone(Program, static_cast<char*>(stack) + kStackSize, CLONE_VM | CLONE_VFORK | SIGCHLD, &launch);
   int error = pid < 0 ? errno : launch.error;
-  pthread_sigmask(SIG_SETMASK, &old, NULL);
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
   munmap(stack, kStackSize);
 
   // A failed start has already ended.
   if (pid > 0) error ? Reap(pid) : ReapLater(pid);
-  return error;
+  if (error) errno = error;  // the calls since may have changed it
+  return error == 0;
 }
 
+}  // namespace process
 }  // namespace posix
 }  // namespace korvex

@@ -8,7 +8,7 @@ HMODULE LoadLibraryA(LPCSTR fileName) {
   // dlopen(NULL) would hand out the program itself; Win32 refuses a missing name.
   if (!fileName || !*fileName) {
     SetLastError(ERROR_MOD_NOT_FOUND);
-    return NULL;
+    return nullptr;
   }
   std::string path = korvex::posix::NativePath(fileName);
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -30,9 +30,9 @@ BOOL FreeLibrary(HMODULE module) {
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
   if (!procName || IS_INTRESOURCE(procName)) {
     SetLastError(ERROR_PROC_NOT_FOUND);
-    return NULL;
+    return nullptr;
   }
-  void* symbol = dlsym(module ? static_cast<void*>(module) : static_cast<void*>(GetModuleHandleA(NULL)), procName);
+  void* symbol = dlsym(module ? static_cast<void*>(module) : static_cast<void*>(GetModuleHandleA(nullptr)), procName);
   if (!symbol) SetLastError(ERROR_PROC_NOT_FOUND);
   return reinterpret_cast<FARPROC>(symbol);
 }

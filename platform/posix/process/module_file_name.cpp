@@ -38,7 +38,7 @@ bool ProgramPath(std::string& path) {
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
   std::string path;
-  bool found = !module || module == GetModuleHandleA(NULL) ? ProgramPath(path) : FindModulePath(module, path);
+  bool found = !module || module == GetModuleHandleA(nullptr) ? ProgramPath(path) : FindModulePath(module, path);
   if (!found) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return 0;

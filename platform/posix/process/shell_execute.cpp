@@ -77,13 +77,13 @@ HINSTANCE ShellExecuteA(HWND, LPCSTR operation, LPCSTR file, LPCSTR parameters, 
 
   std::string path = korvex::posix::NativePath(file);
   if (path.find('/') == std::string::npos) path = FindInPath(path);
-  std::vector<std::string> args = korvex::posix::SplitCommandLine(parameters);
+  std::vector<std::string> args = korvex::posix::process::SplitCommandLine(parameters);
   std::vector<char*> argv;
   argv.push_back(&path[0]);
   for (std::string& arg : args) argv.push_back(&arg[0]);
-  argv.push_back(NULL);
+  argv.push_back(nullptr);
 
-  int error = korvex::posix::SpawnDetached(path.c_str(), argv.data(), folder.empty() ? NULL : folder.c_str());
-  if (error) return Failed(ResultOfErrno(error));
+  if (!korvex::posix::process::SpawnDetached(path.c_str(), argv.data(), folder.empty() ? nullptr : folder.c_str()))
+    return Failed(ResultOfErrno(errno));
   return reinterpret_cast<HINSTANCE>(static_cast<intptr_t>(kStarted));
 }

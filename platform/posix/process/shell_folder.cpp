@@ -12,6 +12,7 @@
 
 namespace korvex {
 namespace posix {
+namespace process {
 
 std::string UserConfigFolder() {
   const char* config = getenv("XDG_CONFIG_HOME");
@@ -35,16 +36,17 @@ bool MakeFolderPath(const std::string& path, mode_t mode) {
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+}  // namespace process
 }  // namespace posix
 }  // namespace korvex
 
 HRESULT SHGetFolderPathA(HWND, int csidl, HANDLE, DWORD, LPSTR pszPath) {
   if (!pszPath || (csidl & ~CSIDL_FLAG_CREATE) != CSIDL_APPDATA) return E_INVALIDARG;
-  std::string folder = korvex::posix::UserConfigFolder();
+  std::string folder = korvex::posix::process::UserConfigFolder();
   if (folder.empty() || folder.size() >= MAX_PATH) return E_FAIL;
   struct stat info;
   bool present = stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-  if (!present && (csidl & CSIDL_FLAG_CREATE) && !korvex::posix::MakeFolderPath(folder)) return E_FAIL;
+  if (!present && (csidl & CSIDL_FLAG_CREATE) && !korvex::posix::process::MakeFolderPath(folder)) return E_FAIL;
   memcpy(pszPath, folder.c_str(), folder.size() + 1);
   // As the ANSI function reports it: a valid folder that does not exist yet.
   return present || (csidl & CSIDL_FLAG_CREATE) ? S_OK : S_FALSE;

@@ -7,6 +7,7 @@
 
 namespace korvex {
 namespace posix {
+namespace process {
 
 // The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute path,
 // else ~/.config. Empty when no home folder is known.
@@ -16,6 +17,7 @@ std::string UserConfigFolder();
 // true when it exists afterwards.
 bool MakeFolderPath(const std::string& path, mode_t mode = 0777);
 
+}  // namespace process
 }  // namespace posix
 }  // namespace korvex
 

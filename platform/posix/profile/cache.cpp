@@ -15,6 +15,7 @@
 
 namespace korvex {
 namespace posix {
+namespace profile {
 namespace {
 
 // Enough for a product's own files; each holds a parsed file in memory.
@@ -296,5 +297,6 @@ void ForgetProfile(const std::string& path) {
   if (found != Entries().end()) Entries().erase(found);
 }
 
+}  // namespace profile
 }  // namespace posix
 }  // namespace korvex

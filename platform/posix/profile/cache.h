@@ -21,6 +21,7 @@
 
 namespace korvex {
 namespace posix {
+namespace profile {
 
 struct FileIdentity {
   dev_t device;
@@ -61,6 +62,7 @@ void RememberOwnWrite(const std::string& path, const std::string& temporary, con
 
 void ForgetProfile(const std::string& path);
 
+}  // namespace profile
 }  // namespace posix
 }  // namespace korvex
 

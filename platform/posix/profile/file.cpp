@@ -24,6 +24,7 @@
 
 namespace korvex {
 namespace posix {
+namespace profile {
 namespace {
 
 // Reads take no more of a file than this, so that a corrupt or hostile file
@@ -39,7 +40,7 @@ constexpr char kTemporaryMark[] = ".korvex-", kTemporaryEnd[] = ".tmp";
 constexpr char kSuffixDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
 constexpr size_t kSuffixLength = 8;
 
-bool Fail(DWORD error) {
+bool Fail(LONG error) {
   SetLastError(error);
   return false;
 }
@@ -58,7 +59,7 @@ std::string NameOf(const std::string& path) { return path.substr(path.rfind('/')
 // no file, ERROR_FILE_TOO_LARGE (with the first kMaxProfileFile bytes read)
 // when it is longer than that, ERROR_ACCESS_DENIED for anything but a plain
 // file, another error when it could not be read whole.
-DWORD ReadWhole(const std::string& path, std::string* content, struct stat* info) {
+LONG ReadWhole(const std::string& path, std::string* content, struct stat* info) {
   // A FIFO would block the open, and the reads for good.
   FileDescriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (fd.get() < 0) return errno == ENOENT ? ERROR_FILE_NOT_FOUND : Win32ErrorFromErrno(errno, path, ERROR_READ_FAULT);
@@ -95,8 +96,8 @@ bool WriteAll(int fd, const std::string& content) {
 // Refused where writing the file itself would be: one with the read-only
 // attribute even for root, as Windows refuses it to administrators, and one the
 // kernel would not open for this process's writing.
-DWORD WriteAccess(const std::string& path, const struct stat& info) {
-  if (IsReadOnly(info.st_mode)) return ERROR_ACCESS_DENIED;
+LONG WriteAccess(const std::string& path, const struct stat& info) {
+  if (files::IsReadOnly(info.st_mode)) return ERROR_ACCESS_DENIED;
   return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0 ? ERROR_SUCCESS : Win32ErrorFromErrno(errno, path);
 }
 
@@ -176,8 +177,8 @@ std::string ProfilePath(const char* fileName, bool forWriting) {
   std::string path = NativePath(fileName);
   if (path.find('/') != std::string::npos) return path;
   // The stand-in for the Windows folder always exists for a writer, as the real one does.
-  std::string folder = UserConfigFolder() + "/korvex";
-  if (forWriting && MakeFolderPath(UserConfigFolder())) mkdir(folder.c_str(), 0700);
+  std::string folder = process::UserConfigFolder() + "/korvex";
+  if (forWriting && process::MakeFolderPath(process::UserConfigFolder())) mkdir(folder.c_str(), 0700);
   return folder + "/" + path;
 }
 
@@ -199,7 +200,7 @@ std::shared_ptr<const ProfileText> LoadProfile(const char* fileName) {
   struct timespec start;
   clock_gettime(CLOCK_REALTIME, &start);
   std::string content;
-  DWORD error = ReadWhole(path, &content, &info);
+  LONG error = ReadWhole(path, &content, &info);
   // A file too long is read as far as the bound, and its text knows it is cut.
   if (error != ERROR_SUCCESS && error != ERROR_FILE_TOO_LARGE) {
     SetLastError(error);
@@ -214,7 +215,7 @@ bool UpdateProfile(const char* section, const char* fileName, const std::functio
   if (!section || !fileName) return Fail(ERROR_FILE_NOT_FOUND);
   if (!*fileName) return Fail(ERROR_ACCESS_DENIED);
   std::string given = ProfilePath(fileName, true), path;
-  DWORD error = ResolveLinks(given, &path);
+  LONG error = ResolveLinks(given, &path);
   if (error != ERROR_SUCCESS) return Fail(error);
   // Checked before the lock, so that a refused writer leaves no lock behind.
   struct stat current;
@@ -254,5 +255,6 @@ bool UpdateProfile(const char* section, const char* fileName, const std::functio
   return true;
 }
 
+}  // namespace profile
 }  // namespace posix
 }  // namespace korvex

@@ -10,6 +10,7 @@
 
 namespace korvex {
 namespace posix {
+namespace profile {
 
 // The file a profile name means: a name without a folder lies in the folder that
 // stands in for the Windows folder, $XDG_CONFIG_HOME/korvex, which is created
@@ -29,6 +30,7 @@ std::shared_ptr<const ProfileText> LoadProfile(const char* fileName);
 // then left as it was.
 bool UpdateProfile(const char* section, const char* fileName, const std::function<bool(ProfileText&)>& edit);
 
+}  // namespace profile
 }  // namespace posix
 }  // namespace korvex
 

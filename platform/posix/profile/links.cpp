@@ -10,6 +10,7 @@
 
 namespace korvex {
 namespace posix {
+namespace profile {
 namespace {
 
 // Links followed when resolving a profile's name, as the kernel allows.
@@ -27,7 +28,7 @@ bool MayFollow(const struct stat& link, const std::string& folder) {
 
 }  // namespace
 
-DWORD ResolveLinks(const std::string& path, std::string* real) {
+LONG ResolveLinks(const std::string& path, std::string* real) {
   // The part resolved so far ("" for the root) and the names still to walk.
   std::string resolved, rest = path;
   if (path.empty() || path[0] != '/') {
@@ -71,5 +72,6 @@ DWORD ResolveLinks(const std::string& path, std::string* real) {
   return ERROR_SUCCESS;
 }
 
+}  // namespace profile
 }  // namespace posix
 }  // namespace korvex

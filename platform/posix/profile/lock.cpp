@@ -14,6 +14,7 @@
 
 namespace korvex {
 namespace posix {
+namespace profile {
 namespace {
 
 // A taken lock is tried again soon, then less and less often: a short write
@@ -26,7 +27,7 @@ mode_t LockModeFor(mode_t file) {
   return S_IRUSR | S_IWUSR | writers | writers << 1;
 }
 
-DWORD WaitForLock(int fd, const std::string& name) {
+LONG WaitForLock(int fd, const std::string& name) {
   int64_t deadline = MonotonicNs() + kLockWaitNs;
   for (long pause = kFirstPauseNs; flock(fd, LOCK_EX | LOCK_NB) != 0; pause = std::min(2 * pause, kLongestPauseNs)) {
     if (errno == EINTR) continue;
@@ -40,7 +41,7 @@ DWORD WaitForLock(int fd, const std::string& name) {
 
 }  // namespace
 
-DWORD TakeProfileLock(const std::string& path, const struct stat* file, int* lock) {
+LONG TakeProfileLock(const std::string& path, const struct stat* file, int* lock) {
   std::string name = path + ".lock";
   // Never through a link, which another user could plant; without blocking on
   // a FIFO planted in its place.
@@ -50,7 +51,7 @@ DWORD TakeProfileLock(const std::string& path, const struct stat* file, int* loc
   if (fd.get() < 0 || fstat(fd.get(), &info) != 0) return Win32ErrorFromErrno(errno, name, ERROR_WRITE_FAULT);
   if (!S_ISREG(info.st_mode)) return ERROR_ACCESS_DENIED;
   if (file) ShareProfileLock(fd.get(), *file);
-  DWORD error = WaitForLock(fd.get(), name);
+  LONG error = WaitForLock(fd.get(), name);
   if (error == ERROR_SUCCESS) *lock = fd.release();
   return error;
 }
@@ -63,5 +64,6 @@ void ShareProfileLock(int lock, const struct stat& file) {
     KeepOwnerAndMode(lock, wanted);
 }
 
+}  // namespace profile
 }  // namespace posix
 }  // namespace korvex

@@ -14,6 +14,7 @@
 
 namespace korvex {
 namespace posix {
+namespace profile {
 
 // Opens the lock of the file at `path` (a path free of links), whose state is
 // `file` (null while there is none), and takes it, waiting a bounded time for
@@ -21,12 +22,13 @@ namespace posix {
 // ERROR_SHARING_VIOLATION, as Windows answers for a file that another process
 // holds, when the lock stays taken past the wait; ERROR_ACCESS_DENIED when the
 // lock is no plain file or may not be opened.
-DWORD TakeProfileLock(const std::string& path, const struct stat* file, int* lock);
+LONG TakeProfileLock(const std::string& path, const struct stat* file, int* lock);
 
 // Opens the lock to those who may write the file described by `file`, as far
 // as this process may change it.
 void ShareProfileLock(int lock, const struct stat& file);
 
+}  // namespace profile
 }  // namespace posix
 }  // namespace korvex
 

@@ -6,6 +6,7 @@
 
 namespace korvex {
 namespace posix {
+namespace profile {
 
 DWORD CopyText(std::string_view text, LPSTR buffer, DWORD size) {
   DWORD length = text.size() < size ? static_cast<DWORD>(text.size()) : size - 1;
@@ -39,5 +40,6 @@ void NoteIfCut(bool complete) {
 
 std::string ProfileName(const char* name) { return TrimBlanks(name ? name : ""); }
 
+}  // namespace profile
 }  // namespace posix
 }  // namespace korvex

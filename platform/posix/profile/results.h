@@ -10,6 +10,7 @@
 
 namespace korvex {
 namespace posix {
+namespace profile {
 
 // Copies a text, cut to the buffer (size at least 1); the length copied.
 DWORD CopyText(std::string_view text, LPSTR buffer, DWORD size);
@@ -26,6 +27,7 @@ void NoteIfCut(bool complete);
 // A section or key name as the caller gave it, blanks trimmed; "" for NULL.
 std::string ProfileName(const char* name);
 
+}  // namespace profile
 }  // namespace posix
 }  // namespace korvex
 

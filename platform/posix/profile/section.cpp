@@ -8,7 +8,7 @@
 #include "platform/posix/profile/file.h"
 #include "platform/posix/profile/results.h"
 
-using namespace korvex::posix;
+using namespace korvex::posix::profile;
 
 DWORD GetPrivateProfileSectionNamesA(LPSTR lpszReturnBuffer, DWORD nSize, LPCSTR lpFileName) {
   if (!lpszReturnBuffer || nSize == 0) return 0;

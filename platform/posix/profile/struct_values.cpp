@@ -5,29 +5,23 @@
 #include <vector>
 
 #include "korvex/platform.h"
+#include "platform/posix/profile/digits.h"
 #include "platform/posix/profile/file.h"
 #include "platform/posix/profile/results.h"
 
-using namespace korvex::posix;
+using namespace korvex::posix::profile;
 
 namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 // The bytes of a text written for `size` bytes. As Win32 reports it: a text of
 // another length is ERROR_BAD_LENGTH, one with a character that is no
 // hexadecimal digit or a wrong checksum ERROR_INVALID_DATA.
-DWORD DecodeStruct(std::string_view text, size_t size, std::vector<unsigned char>* bytes) {
+LONG DecodeStruct(std::string_view text, size_t size, std::vector<unsigned char>* bytes) {
   if (text.size() != 2 * size + 2) return ERROR_BAD_LENGTH;
   unsigned char sum = 0;
   for (size_t i = 0; i <= size; ++i) {
-    int high = HexDigit(text[2 * i]), low = HexDigit(text[2 * i + 1]);
-    if (high < 0 || low < 0) return ERROR_INVALID_DATA;
+    unsigned high = DigitValue(text[2 * i]), low = DigitValue(text[2 * i + 1]);
+    if (high >= 16 || low >= 16) return ERROR_INVALID_DATA;
     unsigned char byte = static_cast<unsigned char>(high * 16 + low);
     if (i == size) return byte == sum ? ERROR_SUCCESS : ERROR_INVALID_DATA;
     bytes->push_back(byte);
@@ -59,9 +53,9 @@ BOOL GetPrivateProfileStructA(LPCSTR lpszSection, LPCSTR lpszKey, LPVOID lpStruc
   std::optional<std::string_view> value = text->RawValue(section, ProfileName(lpszKey));
   std::vector<unsigned char> bytes;
   // A missing value reads as an empty text, of the wrong length, unless it may lie past a cut.
-  DWORD error = !value && !text->Complete(section)
-                    ? ERROR_FILE_TOO_LARGE
-                    : DecodeStruct(value ? *value : std::string_view(), uSizeStruct, &bytes);
+  LONG error = !value && !text->Complete(section)
+                   ? ERROR_FILE_TOO_LARGE
+                   : DecodeStruct(value ? *value : std::string_view(), uSizeStruct, &bytes);
   if (error != ERROR_SUCCESS) {
     SetLastError(error);
     return FALSE;

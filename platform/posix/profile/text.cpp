@@ -4,6 +4,7 @@
 
 namespace korvex {
 namespace posix {
+namespace profile {
 namespace {
 
 char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -286,5 +287,6 @@ void ProfileText::Erase(size_t first, size_t last) {
   Reindex();
 }
 
+}  // namespace profile
 }  // namespace posix
 }  // namespace korvex

@@ -23,6 +23,7 @@
 
 namespace korvex {
 namespace posix {
+namespace profile {
 
 constexpr size_t kMaxProfileLine = 64 * 1024;
 
@@ -103,6 +104,7 @@ private:
 // Trims spaces and tabs at both ends.
 std::string TrimBlanks(std::string_view text);
 
+}  // namespace profile
 }  // namespace posix
 }  // namespace korvex
 

@@ -3,10 +3,11 @@
 #include <vector>
 
 #include "korvex/platform.h"
+#include "platform/posix/profile/digits.h"
 #include "platform/posix/profile/file.h"
 #include "platform/posix/profile/results.h"
 
-using namespace korvex::posix;
+using namespace korvex::posix::profile;
 
 namespace {
 
@@ -23,11 +24,7 @@ UINT ProfileInteger(const char* text) {
   }
   UINT value = 0;
   for (;; ++text) {
-    char c = *text;
-    UINT digit = c >= '0' && c <= '9'   ? c - '0'
-                 : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                 : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                        : 99;
+    UINT digit = DigitValue(*text);
     if (digit >= base) break;
     value = value * base + digit;
   }

@@ -28,7 +28,7 @@ class KeyChangeWait : public KernelObject {
 public:
   KeyChangeWait(HKEY key, bool subtree, DWORD filter, std::weak_ptr<Event> signal)
       : key_(key), subtree_(subtree), filter_(filter), signal_(std::move(signal)) {}
-  ~KeyChangeWait() override { ReturnFolderWatch(std::move(watch_)); }
+  ~KeyChangeWait() override { files::ReturnFolderWatch(std::move(watch_)); }
 
   LONG Arm() {
     std::string signal;
@@ -39,7 +39,7 @@ public:
     signalName_ = signal.substr(slash == std::string::npos ? 0 : slash + 1);
     // Watching starts before the first reading, so no change falls between.
     // The folder is watched, not the file, so that a signal made anew is seen.
-    if (!TakeFolderWatch(folder, IN_ATTRIB | IN_CREATE | IN_MOVED_TO | IN_DELETE, &watch_))
+    if (!files::TakeFolderWatch(folder, IN_ATTRIB | IN_CREATE | IN_MOVED_TO | IN_DELETE, &watch_))
       return ERROR_NOT_ENOUGH_MEMORY;
     return registry::ReadKeyChanges(key_, subtree_, &armed_);
   }
@@ -96,7 +96,7 @@ private:
   const bool subtree_;
   const DWORD filter_;
   const std::weak_ptr<Event> signal_;  // weak: the event keeps its triggers
-  FolderWatch watch_;
+  files::FolderWatch watch_;
   std::string signalName_;
   KeyChanges armed_;
   std::mutex readLock_;

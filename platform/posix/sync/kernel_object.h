@@ -45,9 +45,16 @@ std::shared_ptr<T> FindHandleOf(HANDLE handle) {
   return std::dynamic_pointer_cast<T>(FindHandle(handle));
 }
 
+// The objects of at most MAXIMUM_WAIT_OBJECTS handles; false, with the last
+// error set, when one is not open. Takes the lock.
+bool ObjectsOf(DWORD count, const HANDLE* handles, std::vector<std::shared_ptr<KernelObject>>* objects);
+
 // Waits until one (or, with all, every one at once) of the objects is
 // signalled; WAIT_OBJECT_0 + index, WAIT_TIMEOUT or WAIT_FAILED (terminated).
-DWORD WaitForObjects(const std::vector<std::shared_ptr<KernelObject>>& objects, bool all, DWORD milliseconds);
+// When alertable, APCs queued to the thread end the wait: they run, and the
+// result is WAIT_IO_COMPLETION.
+DWORD WaitForObjects(const std::vector<std::shared_ptr<KernelObject>>& objects, bool all, DWORD milliseconds,
+                     bool alertable = false);
 
 }  // namespace posix
 }  // namespace korvex

@@ -94,3 +94,15 @@ BOOL TerminateThread(HANDLE handle, DWORD exitCode) {
   WaitUntilAwake(lock, target);
   return TRUE;
 }
+
+DWORD QueueUserAPC(PAPCFUNC apc, HANDLE handle, ULONG_PTR data) {
+  std::lock_guard<std::mutex> lock(LayerLock());
+  auto thread = FindHandleOf<ThreadObject>(handle);
+  if (!thread || !apc || thread->context->ended) {
+    SetLastError(thread ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  thread->context->apcs.push_back(QueuedApc{apc, data});
+  thread->context->Wake();
+  return 1;
+}

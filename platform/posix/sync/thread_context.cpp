@@ -10,8 +10,6 @@
 #include <condition_variable>
 #include <unordered_map>
 
-#include "platform/posix/windowing/window_table.h"
-
 namespace korvex {
 namespace posix {
 namespace {
@@ -43,6 +41,8 @@ struct ContextSlot {
 thread_local ContextSlot t_slot;
 
 }  // namespace
+
+ThreadAttachment::~ThreadAttachment() = default;
 
 ThreadContext::ThreadContext() : id(NextThreadId()), wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
@@ -78,21 +78,23 @@ std::shared_ptr<ThreadContext> FindThread(DWORD id) {
 void EndCurrentThread() {
   std::shared_ptr<ThreadContext> context = std::move(t_slot.context);
   if (!context) return;
-  std::vector<std::shared_ptr<Window>> orphans;
-  std::deque<std::shared_ptr<SentMessage>> unanswered;
-  {
-    std::lock_guard<std::mutex> lock(LayerLock());
-    context->ended = true;
-    Threads().erase(context->id);
-    orphans = TakeWindowsOf(*context);
-    unanswered.swap(context->messages.sent);
-    context->messages.timers.Clear();
-    context->messages.posted.clear();
-    for (auto& message : unanswered) {
-      message->done = true;
-      message->sender->Wake();
-    }
+  std::lock_guard<std::mutex> lock(LayerLock());
+  context->ended = true;
+  Threads().erase(context->id);
+  context->apcs.clear();
+  if (context->messages) context->messages->ThreadEnded(*context);
+}
+
+bool RunApcs(std::unique_lock<std::mutex>& lock, ThreadContext& context) {
+  if (context.apcs.empty()) return false;
+  while (!context.apcs.empty()) {
+    QueuedApc apc = context.apcs.front();
+    context.apcs.pop_front();
+    lock.unlock();
+    apc.function(apc.data);
+    lock.lock();
   }
+  return true;
 }
 
 int64_t DeadlineAfter(DWORD milliseconds) {

@@ -2,12 +2,13 @@
 #define KORVEX_PLATFORM_POSIX_SYNC_THREAD_CONTEXT_H
 
 // The threads and waiting room of the layer (sync/): what it keeps per thread
-// (the wake-up descriptor it sleeps on, whether it ended or was terminated, and
-// its message queue, windowing/thread_messages.h), the kernel objects a HANDLE
-// stands for, events, mutexes and the wait functions. All of it, and every
-// object of the windowing room, is guarded by one lock, LayerLock(); nobody
-// holds it while a window procedure or a wait runs.
+// (the wake-up descriptor it sleeps on, its queued APCs, whether it ended or
+// was terminated), the kernel objects a HANDLE stands for, events, mutexes and
+// the wait functions. All of it, and every object of the windowing room, is
+// guarded by one lock, LayerLock(); nobody holds it while a window procedure,
+// an APC or a wait runs.
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -15,10 +16,25 @@
 #include "korvex/platform.h"
 #include "platform/posix/common/clock.h"
 #include "platform/posix/common/layer_lock.h"
-#include "platform/posix/windowing/thread_messages.h"
 
 namespace korvex {
 namespace posix {
+
+class ThreadContext;
+
+// What a room above this one keeps per thread (the message queue): the floor
+// knows it only as something to tell when the thread ends.
+class ThreadAttachment {
+public:
+  virtual ~ThreadAttachment();
+  // Under the lock, once the thread has ended.
+  virtual void ThreadEnded(ThreadContext& thread) = 0;
+};
+
+struct QueuedApc {
+  PAPCFUNC function;
+  ULONG_PTR data;
+};
 
 class ThreadContext {
 public:
@@ -31,8 +47,9 @@ public:
   void Wake();
 
   const DWORD id;
-  const int wakeFd;  // eventfd
-  ThreadMessages messages;
+  const int wakeFd;                            // eventfd
+  std::unique_ptr<ThreadAttachment> messages;  // made by windowing/ on first use
+  std::deque<QueuedApc> apcs;
   bool ended = false;
   bool terminated = false;
   DWORD terminateCode = 0;
@@ -47,8 +64,8 @@ std::shared_ptr<ThreadContext> NewThreadContext();
 void AdoptContext(std::shared_ptr<ThreadContext> context);
 // A live thread by id, or null. Needs the lock.
 std::shared_ptr<ThreadContext> FindThread(DWORD id);
-// The thread is about to end: its windows go away, threads waiting for it to
-// handle a sent message get 0. Takes the lock.
+// The thread is about to end: its APCs are dropped and its attachment told.
+// Takes the lock.
 void EndCurrentThread();
 
 // Absolute monotonic deadline for a time-out in ms; -1 for INFINITE.
@@ -61,6 +78,10 @@ enum class Wake { kWoken, kTimeout, kCancelled };
 // thread was terminated. Needs the lock held by lock.
 Wake SleepOn(std::unique_lock<std::mutex>& lock, ThreadContext& context, const std::vector<int>& fds,
              int64_t deadlineNs);
+
+// Runs the thread's queued APCs, releasing the lock around them; false when
+// none was queued.
+bool RunApcs(std::unique_lock<std::mutex>& lock, ThreadContext& context);
 
 // TerminateThread waits on this until the target is out of SleepOn.
 void WaitUntilAwake(std::unique_lock<std::mutex>& lock, ThreadContext& context);

@@ -36,7 +36,8 @@ void Unregister(const std::vector<std::shared_ptr<KernelObject>>& objects, Threa
 namespace korvex {
 namespace posix {
 
-DWORD WaitForObjects(const std::vector<std::shared_ptr<KernelObject>>& objects, bool all, DWORD milliseconds) {
+DWORD WaitForObjects(const std::vector<std::shared_ptr<KernelObject>>& objects, bool all, DWORD milliseconds,
+                     bool alertable) {
   auto thread = CurrentThread();
   int64_t deadline = DeadlineAfter(milliseconds);
   for (;;) {
@@ -44,7 +45,9 @@ DWORD WaitForObjects(const std::vector<std::shared_ptr<KernelObject>>& objects, 
     std::unique_lock<std::mutex> lock(LayerLock());
     if (thread->terminated) break;
     DWORD result = Satisfied(objects, all);
-    if (result != WAIT_TIMEOUT || (deadline >= 0 && MonotonicNs() >= deadline)) return result;
+    if (result != WAIT_TIMEOUT) return result;
+    if (alertable && RunApcs(lock, *thread)) return WAIT_IO_COMPLETION;
+    if (deadline >= 0 && MonotonicNs() >= deadline) return WAIT_TIMEOUT;
     std::vector<int> fds;
     std::vector<std::shared_ptr<KernelObject>> keep;
     for (auto& object : objects) {
@@ -59,31 +62,51 @@ DWORD WaitForObjects(const std::vector<std::shared_ptr<KernelObject>>& objects, 
   return WAIT_FAILED;
 }
 
+bool ObjectsOf(DWORD count, const HANDLE* handles, std::vector<std::shared_ptr<KernelObject>>* objects) {
+  if (count > MAXIMUM_WAIT_OBJECTS || (count && !handles)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  std::lock_guard<std::mutex> lock(LayerLock());
+  for (DWORD i = 0; i < count; ++i) {
+    auto object = FindHandle(handles[i]);
+    if (!object) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return false;
+    }
+    objects->push_back(std::move(object));
+  }
+  return true;
+}
+
 }  // namespace posix
 }  // namespace korvex
 
-DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds) {
+DWORD WaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds, BOOL alertable) {
   std::vector<std::shared_ptr<KernelObject>> objects;
-  {
-    std::lock_guard<std::mutex> lock(LayerLock());
-    for (DWORD i = 0; handles && i < count && count <= MAXIMUM_WAIT_OBJECTS; ++i) {
-      auto object = FindHandle(handles[i]);
-      if (!object) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return WAIT_FAILED;
-      }
-      objects.push_back(std::move(object));
-    }
-  }
+  if (!ObjectsOf(count, handles, &objects)) return WAIT_FAILED;
   if (objects.empty()) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return WAIT_FAILED;
   }
-  return WaitForObjects(objects, waitAll, milliseconds);
+  return WaitForObjects(objects, waitAll, milliseconds, alertable);
+}
+
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds) {
+  return WaitForMultipleObjectsEx(count, handles, waitAll, milliseconds, FALSE);
+}
+
+DWORD WaitForSingleObjectEx(HANDLE handle, DWORD milliseconds, BOOL alertable) {
+  return WaitForMultipleObjectsEx(1, &handle, FALSE, milliseconds, alertable);
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
-  return WaitForMultipleObjects(1, &handle, FALSE, milliseconds);
+  return WaitForSingleObjectEx(handle, milliseconds, FALSE);
+}
+
+// A wait for nothing: only the time, an APC or TerminateThread ends it.
+DWORD SleepEx(DWORD milliseconds, BOOL alertable) {
+  return WaitForObjects({}, false, milliseconds, alertable) == WAIT_IO_COMPLETION ? WAIT_IO_COMPLETION : 0;
 }
 
 BOOL CloseHandle(HANDLE handle) {

@@ -16,33 +16,33 @@ bool IsLowSurrogate(WCHAR unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 // Counts every byte, stores those that fit; the caller checks Overflowed().
 class Output {
 public:
-  Output(char* buffer, size_t capacity) : m_buffer(buffer), m_capacity(capacity), m_used(0) {}
+  Output(char* buffer, size_t capacity) : buffer_(buffer), capacity_(capacity), used_(0) {}
   void Put(const char* bytes, size_t count) {
-    if (m_buffer && m_used < m_capacity) {
-      size_t fit = m_capacity - m_used < count ? m_capacity - m_used : count;
-      memcpy(m_buffer + m_used, bytes, fit);
+    if (buffer_ && used_ < capacity_) {
+      size_t fit = capacity_ - used_ < count ? capacity_ - used_ : count;
+      memcpy(buffer_ + used_, bytes, fit);
     }
-    m_used += count;
+    used_ += count;
   }
-  size_t Used() const { return m_used; }
-  bool Overflowed() const { return m_buffer && m_used > m_capacity; }
+  size_t Used() const { return used_; }
+  bool Overflowed() const { return buffer_ && used_ > capacity_; }
 
 private:
-  char* m_buffer;
-  size_t m_capacity;
-  size_t m_used;
+  char* buffer_;
+  size_t capacity_;
+  size_t used_;
 };
 
 class Converter {
 public:
   Converter(iconv_t cd, const char* replacement, size_t replacementLength, Output& out)
-      : m_cd(cd), m_replacement(replacement), m_replacementLength(replacementLength), m_out(out), m_replaced(false) {}
+      : cd_(cd), replacement_(replacement), replacementLength_(replacementLength), out_(out), replaced_(false) {}
 
-  bool Replaced() const { return m_replaced; }
+  bool Replaced() const { return replaced_; }
 
   void Replace() {
-    m_out.Put(m_replacement, m_replacementLength);
-    m_replaced = true;
+    out_.Put(replacement_, replacementLength_);
+    replaced_ = true;
   }
 
   // A run of well-formed UTF-16: converted in bulk, and one character at a
@@ -62,8 +62,8 @@ public:
         char chunk[1024];
         char* outPtr = chunk;
         size_t outLeft = sizeof chunk;
-        size_t result = iconv(m_cd, &in, &inLeft, &outPtr, &outLeft);
-        m_out.Put(chunk, sizeof chunk - outLeft);
+        size_t result = iconv(cd_, &in, &inLeft, &outPtr, &outLeft);
+        out_.Put(chunk, sizeof chunk - outLeft);
         if (result != static_cast<size_t>(-1) || errno == E2BIG) continue;
         // EILSEQ (or anything else): the character at the input position is not in the set.
         size_t at = (static_cast<size_t>(in - reinterpret_cast<char*>(bytes))) / 2;
@@ -82,16 +82,16 @@ public:
     char chunk[64];
     char* outPtr = chunk;
     size_t outLeft = sizeof chunk;
-    iconv(m_cd, NULL, NULL, &outPtr, &outLeft);
-    m_out.Put(chunk, sizeof chunk - outLeft);
+    iconv(cd_, nullptr, nullptr, &outPtr, &outLeft);
+    out_.Put(chunk, sizeof chunk - outLeft);
   }
 
 private:
-  iconv_t m_cd;
-  const char* m_replacement;
-  size_t m_replacementLength;
-  Output& m_out;
-  bool m_replaced;
+  iconv_t cd_;
+  const char* replacement_;
+  size_t replacementLength_;
+  Output& out_;
+  bool replaced_;
 };
 
 size_t CountUnits(LPCWSTR text, int count) {
@@ -108,7 +108,7 @@ bool InCodePage(iconv_t cd, WCHAR unit) {
   char* out = converted;
   size_t inLeft = sizeof bytes, outLeft = sizeof converted;
   bool held = iconv(cd, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1);
-  iconv(cd, NULL, NULL, NULL, NULL);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
   return held;
 }
 
@@ -118,7 +118,7 @@ std::vector<WCHAR> Precomposed(iconv_t cd, LPCWSTR text, size_t count) {
   std::vector<WCHAR> result;
   result.reserve(count);
   for (size_t i = 0; i < count; ++i) {
-    WCHAR composed = result.empty() ? 0 : korvex::posix::Composed(result.back(), text[i]);
+    WCHAR composed = result.empty() ? 0 : korvex::posix::text::Composed(result.back(), text[i]);
     if (composed && InCodePage(cd, composed))
       result.back() = composed;
     else

@@ -6,6 +6,7 @@
 
 namespace korvex {
 namespace posix {
+namespace text {
 namespace {
 
 struct Composition {
@@ -110,5 +111,6 @@ WCHAR Composed(WCHAR base, WCHAR mark) {
   return found != end && found->base == base && found->mark == mark ? found->composed : 0;
 }
 
+}  // namespace text
 }  // namespace posix
 }  // namespace korvex

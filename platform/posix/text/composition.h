@@ -5,11 +5,13 @@
 
 namespace korvex {
 namespace posix {
+namespace text {
 
 // The precomposed character for a base character followed by a combining
 // mark; 0 when there is none.
 WCHAR Composed(WCHAR base, WCHAR mark);
 
+}  // namespace text
 }  // namespace posix
 }  // namespace korvex
 

@@ -1,7 +1,5 @@
 #include "platform/posix/windowing/message_queue.h"
 
-#include <unistd.h>
-
 #include "platform/posix/windowing/window_table.h"
 
 using namespace korvex::posix;
@@ -10,36 +8,42 @@ namespace {
 
 const HWND kThreadMessagesOnly = reinterpret_cast<HWND>(LONG_PTR(-1));
 
-bool TakePosted(ThreadContext& thread, const MessageFilter& filter, bool remove, MSG* msg) {
-  for (auto it = thread.messages.posted.begin(); it != thread.messages.posted.end(); ++it) {
+bool TakePosted(ThreadMessages& queue, const MessageFilter& filter, bool remove, MSG* msg) {
+  for (auto it = queue.posted.begin(); it != queue.posted.end(); ++it) {
     if (!filter.Admits(it->hwnd, it->message)) continue;
     *msg = *it;
-    if (remove) thread.messages.posted.erase(it);
+    if (remove) queue.posted.erase(it);
     return true;
   }
   return false;
 }
 
 // WM_QUIT passes every filter: a loop for one window still ends.
-bool TakeQuit(ThreadContext& thread, bool remove, MSG* msg) {
-  if (!thread.messages.quitPending) return false;
-  *msg = MSG{nullptr, WM_QUIT, WPARAM(thread.messages.quitCode), 0, TickCount(), {0, 0}};
-  if (remove) thread.messages.quitPending = false;
+bool TakeQuit(ThreadMessages& queue, bool remove, MSG* msg) {
+  if (!queue.quitPending) return false;
+  *msg = MSG{nullptr, WM_QUIT, WPARAM(queue.quitCode), 0, TickCount(), {0, 0}};
+  if (remove) queue.quitPending = false;
   return true;
 }
 
-// Win32's order: sent messages, posted ones, the quit request, timers.
+// Win32's order: sent messages, posted ones, the quit request, timers. What
+// is in the queue now is no longer new to MsgWaitForMultipleObjectsEx.
 bool TakeMessage(std::unique_lock<std::mutex>& lock, ThreadContext& thread, const MessageFilter& filter, bool remove,
                  MSG* msg) {
+  ThreadMessages& queue = MessagesOf(thread);
+  queue.newInput = 0;
+  queue.lookedNs = MonotonicNs();
   DeliverSentMessages(lock, thread);
-  return TakePosted(thread, filter, remove, msg) || TakeQuit(thread, remove, msg) ||
-         TakeDueTimer(thread, filter, remove, msg);
+  return TakePosted(queue, filter, remove, msg) || TakeQuit(queue, remove, msg) ||
+         TakeDueTimer(queue, filter, remove, msg);
 }
 
 bool FilterWindowExists(HWND window) { return !window || window == kThreadMessagesOnly || FindWindow(window); }
 
 BOOL Post(ThreadContext& thread, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  thread.messages.posted.push_back(MSG{window, message, wParam, lParam, TickCount(), {0, 0}});
+  ThreadMessages& queue = MessagesOf(thread);
+  queue.posted.push_back(MSG{window, message, wParam, lParam, TickCount(), {0, 0}});
+  queue.newInput |= QS_POSTMESSAGE | QS_ALLPOSTMESSAGE;
   thread.Wake();
   return TRUE;
 }
@@ -57,20 +61,44 @@ bool MessageFilter::Admits(HWND target, UINT message) const {
 DWORD TickCount() { return DWORD(MonotonicNs() / 1000000); }
 
 void DeliverSentMessages(std::unique_lock<std::mutex>& lock, ThreadContext& thread) {
-  while (!thread.messages.sent.empty()) {
-    std::shared_ptr<SentMessage> sent = thread.messages.sent.front();
-    thread.messages.sent.pop_front();
+  ThreadMessages& queue = MessagesOf(thread);
+  while (!queue.sent.empty()) {
+    std::shared_ptr<SentMessage> sent = queue.sent.front();
+    queue.sent.pop_front();
     sent->started = true;
     lock.unlock();
     LRESULT result = CallWindow(sent->window, sent->message, sent->wParam, sent->lParam);
     lock.lock();
     sent->result = result;
     sent->done = true;
-    // As in SendMessageA: the sender is woken once the lock is free.
+    std::shared_ptr<ThreadContext> sender = sent->sender;  // alive until woken
+    if (!sent->callback)
+      WakeUnlocked(lock, *sender);
+    else if (!sender->ended)
+      HandOver(lock, *sender, &ThreadMessages::replies, std::move(sent));
+  }
+  while (!queue.replies.empty()) {
+    std::shared_ptr<SentMessage> reply = std::move(queue.replies.front());
+    queue.replies.pop_front();
     lock.unlock();
-    sent->sender->Wake();
+    reply->callback(reply->window, reply->message, reply->callbackData, reply->result);
     lock.lock();
   }
+}
+
+// Woken once the lock is free, the thread does not wake only to wait for it.
+void WakeUnlocked(std::unique_lock<std::mutex>& lock, ThreadContext& thread) {
+  lock.unlock();
+  thread.Wake();
+  lock.lock();
+}
+
+void HandOver(std::unique_lock<std::mutex>& lock, ThreadContext& thread, SentList ThreadMessages::*list,
+              std::shared_ptr<SentMessage> message) {
+  ThreadMessages& queue = MessagesOf(thread);
+  (queue.*list).push_back(std::move(message));
+  queue.newInput |= QS_SENDMESSAGE;
+  WakeUnlocked(lock, thread);
 }
 
 }  // namespace posix
@@ -87,11 +115,10 @@ BOOL GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
   for (;;) {
     if (thread->terminated) break;
     if (TakeMessage(lock, *thread, filter, true, msg)) return msg->message != WM_QUIT;
-    ArmTimerFd(*thread, filter);
-    if (SleepOn(lock, *thread, {thread->messages.timerFd}, -1) == Wake::kCancelled) break;
-    uint64_t expirations;
-    ssize_t ignored = read(thread->messages.timerFd, &expirations, sizeof expirations);
-    (void)ignored;
+    ThreadMessages& queue = MessagesOf(*thread);
+    ArmTimerFd(queue, filter);
+    if (SleepOn(lock, *thread, {queue.timerFd}, -1) == Wake::kCancelled) break;
+    DrainTimerFd(queue);
   }
   SetLastError(ERROR_OPERATION_ABORTED);
   return -1;
@@ -153,6 +180,8 @@ BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
 void PostQuitMessage(int exitCode) {
   auto thread = CurrentThread();
   std::lock_guard<std::mutex> lock(LayerLock());
-  thread->messages.quitPending = true;
-  thread->messages.quitCode = exitCode;
+  ThreadMessages& queue = MessagesOf(*thread);
+  queue.quitPending = true;
+  queue.quitCode = exitCode;
+  queue.newInput |= QS_POSTMESSAGE | QS_ALLPOSTMESSAGE;
 }

@@ -3,6 +3,8 @@
 #include <sys/timerfd.h>
 #include <unistd.h>
 
+#include "platform/posix/windowing/window_table.h"
+
 namespace korvex {
 namespace posix {
 
@@ -10,6 +12,19 @@ ThreadMessages::ThreadMessages() : timerFd(timerfd_create(CLOCK_MONOTONIC, TFD_N
 
 ThreadMessages::~ThreadMessages() {
   if (timerFd >= 0) close(timerFd);
+}
+
+void ThreadMessages::ThreadEnded(ThreadContext& thread) {
+  TakeWindowsOf(thread);
+  timers.Clear();
+  posted.clear();
+  replies.clear();
+  SentList unanswered;
+  unanswered.swap(sent);
+  for (auto& message : unanswered) {
+    message->done = true;
+    message->sender->Wake();
+  }
 }
 
 }  // namespace posix

@@ -1,4 +1,5 @@
 #include <sys/timerfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -10,11 +11,11 @@ using namespace korvex::posix;
 namespace {
 
 // Thread timers get identifiers of their own, never 0 and never one in use.
-UINT_PTR NewThreadTimerId(ThreadContext& thread) {
+UINT_PTR NewThreadTimerId(const ThreadMessages& queue) {
   static UINT_PTR next = 0x7FFE;
   do {
     next = next == UINTPTR_MAX ? 0x7FFF : next + 1;
-  } while (thread.messages.timers.Find(nullptr, next));
+  } while (queue.timers.Find(nullptr, next));
   return next;
 }
 
@@ -36,21 +37,23 @@ std::function<bool(const Timer&)> Admitted(const MessageFilter& filter) {
 namespace korvex {
 namespace posix {
 
-bool TakeDueTimer(ThreadContext& thread, const MessageFilter& filter, bool remove, MSG* msg) {
+bool TakeDueTimer(ThreadMessages& queue, const MessageFilter& filter, bool remove, MSG* msg) {
   int64_t now = MonotonicNs();
-  const Timer* due = thread.messages.timers.Earliest(Admitted(filter), now);
+  const Timer* due = queue.timers.Earliest(Admitted(filter), now);
   if (!due) return false;
   *msg = MSG{due->window, WM_TIMER, due->id, reinterpret_cast<LPARAM>(due->proc), DWORD(now / 1000000), {0, 0}};
   if (remove) {
     Timer next = *due;
     next.dueNs = now + next.periodNs;
-    thread.messages.timers.Set(next);
+    queue.timers.Set(next);
   }
   return true;
 }
 
-void ArmTimerFd(ThreadContext& thread, const MessageFilter& filter) {
-  const Timer* next = thread.messages.timers.Earliest(Admitted(filter), -1);
+void ArmTimerFd(ThreadMessages& queue, const MessageFilter& filter) { ArmTimerFd(queue, Admitted(filter)); }
+
+void ArmTimerFd(ThreadMessages& queue, const std::function<bool(const Timer&)>& admits) {
+  const Timer* next = queue.timers.Earliest(admits, -1);
   int64_t earliest = next ? next->dueNs : -1;
   itimerspec when{};
   if (earliest >= 0) {
@@ -59,7 +62,13 @@ void ArmTimerFd(ThreadContext& thread, const MessageFilter& filter) {
     when.it_value.tv_sec = earliest / 1000000000;
     when.it_value.tv_nsec = earliest % 1000000000;
   }
-  timerfd_settime(thread.messages.timerFd, TFD_TIMER_ABSTIME, &when, nullptr);
+  timerfd_settime(queue.timerFd, TFD_TIMER_ABSTIME, &when, nullptr);
+}
+
+void DrainTimerFd(ThreadMessages& queue) {
+  uint64_t expirations;
+  ssize_t ignored = read(queue.timerFd, &expirations, sizeof expirations);
+  (void)ignored;
 }
 
 }  // namespace posix
@@ -74,8 +83,9 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerFunc) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
-  if (!window && !owner->messages.timers.Find(nullptr, id)) id = NewThreadTimerId(*owner);
-  owner->messages.timers.Set(Timer{window, id, timerFunc, periodNs, MonotonicNs() + periodNs});
+  ThreadMessages& queue = MessagesOf(*owner);
+  if (!window && !queue.timers.Find(nullptr, id)) id = NewThreadTimerId(queue);
+  queue.timers.Set(Timer{window, id, timerFunc, periodNs, MonotonicNs() + periodNs});
   if (owner != caller) owner->Wake();  // the caller is not asleep
   return window && id == 0 ? 1 : id;
 }
@@ -84,7 +94,7 @@ BOOL KillTimer(HWND window, UINT_PTR id) {
   auto caller = CurrentThread();
   std::lock_guard<std::mutex> lock(LayerLock());
   auto owner = TimerOwner(window, caller);
-  if (!owner || !owner->messages.timers.Kill(window, id)) {
+  if (!owner || !MessagesOf(*owner).timers.Kill(window, id)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }

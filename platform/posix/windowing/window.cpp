@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "korvex/platform.h"
+#include "platform/posix/windowing/thread_messages.h"
 #include "platform/posix/windowing/window_table.h"
 
 using namespace korvex::posix;
@@ -9,10 +10,11 @@ namespace {
 
 // Nothing queued for a window outlives it.
 void ForgetQueued(ThreadContext& owner, HWND window) {
-  auto& posted = owner.messages.posted;
-  posted.erase(std::remove_if(posted.begin(), posted.end(), [&](const MSG& m) { return m.hwnd == window; }),
-               posted.end());
-  owner.messages.timers.KillAllOf(window);
+  ThreadMessages& queue = MessagesOf(owner);
+  queue.posted.erase(
+      std::remove_if(queue.posted.begin(), queue.posted.end(), [&](const MSG& m) { return m.hwnd == window; }),
+      queue.posted.end());
+  queue.timers.KillAllOf(window);
 }
 
 void Forget(HWND window, ThreadContext& owner) {
@@ -35,6 +37,9 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
       SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
       return nullptr;
     }
+    // As in Win32, a thread's first window gives it a queue, which takes its
+    // windows away when the thread ends.
+    MessagesOf(*thread);
     auto window = std::make_shared<Window>();
     window->windowClass = windowClass;
     window->owner = thread;

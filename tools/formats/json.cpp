@@ -1,8 +1,8 @@
-#include "tools/text/json.h"
+#include "tools/formats/json.h"
 
 #include <stdio.h>
 
-#include "tools/text/utf16.h"
+#include "tools/formats/utf16.h"
 
 namespace korvex_tool {
 

@@ -7,7 +7,7 @@
 #include "korvex/korvex.h"
 #include "tools/command_group.h"
 #include "tools/commands.h"
-#include "tools/text/json.h"
+#include "tools/formats/json.h"
 #include "tools/tool_error.h"
 #include "tools/exit_status.h"
 #include "url/url_parse.h"

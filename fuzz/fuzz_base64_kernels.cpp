@@ -1,5 +1,5 @@
-// Feeds the same input to every path of the Base64 engine that this processor
-// runs and requires each to give the scalar path's result and output: the
+// Feeds the same input to every kernel of the Base64 engine that this processor
+// runs and requires each to give the scalar kernel's result and output: the
 // input's bytes are encoded, the input is decoded as text, and so is the
 // input's own encoding with a few of its bytes put in, which keeps the long
 // runs of the alphabet that the vector loops take.
@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "buffer/base64/path.h"
+#include "buffer/base64/engine.h"
 
 namespace {
 
-using korvex::base64::Path;
+using korvex::base64::Kernel;
 
-std::string Encoded(const uint8_t* data, size_t size, Path path) {
+std::string Encoded(const uint8_t* data, size_t size, Kernel kernel) {
   std::string text((size + 2) / 3 * 4, '\0');
-  korvex::base64::EncodeText(data, static_cast<unsigned int>(size), &text[0], path);
+  korvex::base64::EncodeText(data, static_cast<unsigned int>(size), &text[0], kernel);
   return text;
 }
 
@@ -29,29 +29,29 @@ struct Decoded {
 };
 
 // Text and output exactly sized, so a read or write past either is caught.
-Decoded DecodedText(const std::string& text, Path path) {
+Decoded DecodedText(const std::string& text, Kernel kernel) {
   std::vector<unsigned char> exact(text.begin(), text.end());
   Decoded d{0, std::vector<unsigned char>(text.size() / 4 * 3)};
   unsigned int written = 0;
   d.result = korvex::base64::DecodeText(exact.data(), exact.size(), d.bytes.data(),
-                                        static_cast<unsigned int>(d.bytes.size()), &written, path);
+                                        static_cast<unsigned int>(d.bytes.size()), &written, kernel);
   d.bytes.resize(written);
   return d;
 }
 
 void RequireSameDecode(const std::string& text) {
   const std::string plain = text.substr(0, text.find('\0'));  // the text ends at a zero byte
-  const Decoded scalar = DecodedText(plain, Path::kScalar);
-  for (Path path : korvex::base64::kPaths)
-    if (path <= korvex::base64::FastestPath() && DecodedText(plain, path) != scalar) abort();
+  const Decoded scalar = DecodedText(plain, Kernel::kScalar);
+  for (Kernel kernel : korvex::base64::kKernels)
+    if (kernel <= korvex::base64::FastestKernel() && DecodedText(plain, kernel) != scalar) abort();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string scalar = Encoded(data, size, Path::kScalar);
-  for (Path path : korvex::base64::kPaths)
-    if (path <= korvex::base64::FastestPath() && Encoded(data, size, path) != scalar) abort();
+  const std::string scalar = Encoded(data, size, Kernel::kScalar);
+  for (Kernel kernel : korvex::base64::kKernels)
+    if (kernel <= korvex::base64::FastestKernel() && Encoded(data, size, kernel) != scalar) abort();
 
   RequireSameDecode(std::string(reinterpret_cast<const char*>(data), size));
 

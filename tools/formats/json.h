@@ -1,5 +1,5 @@
-#ifndef KORVEX_TOOLS_TEXT_JSON_H
-#define KORVEX_TOOLS_TEXT_JSON_H
+#ifndef KORVEX_TOOLS_FORMATS_JSON_H
+#define KORVEX_TOOLS_FORMATS_JSON_H
 
 // The --json output of the commands: one JSON document on standard output.
 #include <string>

@@ -13,7 +13,7 @@
 #include "tools/commands.h"
 #include "tools/file_io.h"
 #include "tools/reg/reg_store.h"
-#include "tools/text/json.h"
+#include "tools/formats/json.h"
 #include "tools/tool_error.h"
 
 namespace korvex_tool {

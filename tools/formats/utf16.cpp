@@ -1,4 +1,4 @@
-#include "tools/text/utf16.h"
+#include "tools/formats/utf16.h"
 
 namespace korvex_tool {
 namespace {

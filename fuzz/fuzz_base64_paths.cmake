@@ -1,2 +1,0 @@
-# The Base64 engine itself, whose paths the library does not export.
-target_link_libraries(${name} PRIVATE korvex_base64)
