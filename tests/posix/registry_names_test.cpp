@@ -19,8 +19,8 @@
 
 namespace {
 
-using korvex::posix::CompareNames;
-using korvex::posix::FoldedName;
+using korvex::posix::text::CompareNames;
+using korvex::posix::text::FoldedName;
 
 struct NamePair {
   const char* made;

@@ -79,10 +79,10 @@ public:
   }
 
   Held<NameAnswer> Find(Kind kind, int64_t key, std::string_view name) {
-    return FindIn(names_, NameKey{key, kind, FoldedName(name)});
+    return FindIn(names_, NameKey{key, kind, text::FoldedName(name)});
   }
   void Store(uint64_t mark, Kind kind, int64_t key, std::string_view name, NameAnswer answer) {
-    NameKey stored{key, kind, FoldedName(name)};
+    NameKey stored{key, kind, text::FoldedName(name)};
     size_t bytes = kEntryBytes + stored.folded.size() + answer.data.size();
     StoreIn(names_, mark, std::move(stored), std::move(answer), bytes);
   }

@@ -108,8 +108,8 @@ int CopyKeepingEveryName(sqlite3* db, const char* select, const char* insert, in
 }
 
 int CompareCollated(void*, int aSize, const void* a, int bSize, const void* b) {
-  return CompareNames(std::string_view(static_cast<const char*>(a), aSize),
-                      std::string_view(static_cast<const char*>(b), bSize));
+  return text::CompareNames(std::string_view(static_cast<const char*>(a), aSize),
+                            std::string_view(static_cast<const char*>(b), bSize));
 }
 
 int Exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }

@@ -8,6 +8,7 @@
 
 namespace korvex {
 namespace posix {
+namespace text {
 namespace {
 
 // A byte of a name that is not UTF-8 ranks above every code point.
@@ -93,5 +94,6 @@ std::string FoldedName(std::string_view name) {
   return folded;
 }
 
+}  // namespace text
 }  // namespace posix
 }  // namespace korvex

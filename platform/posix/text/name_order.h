@@ -12,6 +12,7 @@
 
 namespace korvex {
 namespace posix {
+namespace text {
 
 // Below, at or above zero as `a` sorts before, with or after `b`.
 int CompareNames(std::string_view a, std::string_view b);
@@ -20,6 +21,7 @@ int CompareNames(std::string_view a, std::string_view b);
 // (as bytes) as they are.
 std::string FoldedName(std::string_view name);
 
+}  // namespace text
 }  // namespace posix
 }  // namespace korvex
 
