@@ -84,4 +84,3 @@ TEST(GetModuleFileNameA, NamesTheModuleOrTheProgramAndCutsToTheBuffer) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
   EXPECT_EQ(std::string(exact.data(), exact.size() - 1), program.substr(0, program.size() - 1));
 }
-
