@@ -149,12 +149,16 @@ TEST_F(ToolReg, RenameMovesTheTreeEvenToAnotherCase) {
   EXPECT_EQ(2, RunTool({"reg", "rename", Key("Other"), "a\\b"}).status);
 }
 
-// Key names match in any script's other case, as on Windows.
+// Key and value names match in any script's other case, as on Windows.
 TEST_F(ToolReg, QueryFindsAKeyWrittenInAnotherCase) {
   Set("Uni\\Ключ", "v", "1");
+  Set("Uni\\Ключ", "Имя", "2");
   ToolRun run = RunTool({"reg", "query", Key("Uni\\ключ")});
   EXPECT_EQ(0, run.status) << run.err;
   EXPECT_NE(std::string::npos, run.out.find("    v    REG_SZ    1\n")) << run.out;
+  ToolRun value = RunTool({"reg", "get", Key("Uni\\ключ"), "-v", "имя"});
+  EXPECT_EQ(0, value.status) << value.err;
+  EXPECT_EQ("2\n", value.out);
 }
 
 // Every form a .reg file may hold, in either encoding; the export writes the

@@ -98,13 +98,6 @@ std::string JsonKey(const RegKeyEdit& block, const std::vector<std::string>& sub
          ",\"subkeys\":" + JsonArray(names) + "}";
 }
 
-// The named value of an open key, or NULL.
-const RegValueEdit* FindValue(const std::vector<RegValueEdit>& values, const std::string& name) {
-  for (const RegValueEdit& value : values)
-    if (strcasecmp(value.name.c_str(), name.c_str()) == 0) return &value;
-  return nullptr;
-}
-
 void Query(const RegOptions& options) {
   KeyPath path = Key(options.key, true);
   if (options.recursive) {
@@ -130,16 +123,17 @@ void Query(const RegOptions& options) {
   }
   OpenKey key;
   OpenExisting(path, KEY_READ, &key);
+  if (NamesValue(options)) {
+    RegValueEdit value;
+    if (!ReadValue(key.get(), path, options.value, &value))
+      throw ToolError("no value \"" + options.value + "\" in " + path.Full());
+    if (options.json) return (void)printf("%s\n", JsonValue(value).c_str());
+    printf("%s\n", path.Full().c_str());
+    return PrintValue(value);
+  }
   RegKeyEdit block;
   block.key = path;
   block.values = ReadValues(key.get(), path);
-  if (NamesValue(options)) {
-    const RegValueEdit* value = FindValue(block.values, options.value);
-    if (!value) throw ToolError("no value \"" + options.value + "\" in " + path.Full());
-    if (options.json) return (void)printf("%s\n", JsonValue(*value).c_str());
-    printf("%s\n", path.Full().c_str());
-    return PrintValue(*value);
-  }
   std::vector<std::string> subkeys = SubkeyNames(key.get(), path);
   if (options.json) return (void)printf("%s\n", JsonKey(block, subkeys).c_str());
   PrintKey(block);
@@ -154,15 +148,15 @@ void Get(const RegOptions& options) {
   KeyPath path = Key(options.key, true);
   OpenKey key;
   OpenExisting(path, KEY_READ, &key);
-  const std::vector<RegValueEdit> values = ReadValues(key.get(), path);
-  const RegValueEdit* value = FindValue(values, options.value);
-  if (!value) throw ToolError("no value \"" + options.value + "\" in " + path.Full());
-  if (NumberSize(value->type) == value->data.size() && value->data.size())
-    printf("%llu\n", NumberOf(value->data));
-  else if (value->type == REG_SZ || value->type == REG_EXPAND_SZ || value->type == REG_MULTI_SZ)
-    for (const std::string& text : TextsOf(value->type, value->data)) printf("%s\n", text.c_str());
+  RegValueEdit value;
+  if (!ReadValue(key.get(), path, options.value, &value))
+    throw ToolError("no value \"" + options.value + "\" in " + path.Full());
+  if (NumberSize(value.type) == value.data.size() && value.data.size())
+    printf("%llu\n", NumberOf(value.data));
+  else if (value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ)
+    for (const std::string& text : TextsOf(value.type, value.data)) printf("%s\n", text.c_str());
   else
-    printf("%s\n", Hex(value->data).c_str());
+    printf("%s\n", Hex(value.data).c_str());
 }
 
 void Add(const RegOptions& options) {

@@ -145,6 +145,22 @@ std::vector<RegValueEdit> ReadValues(HKEY key, const KeyPath& path) {
   }
 }
 
+bool ReadValue(HKEY key, const KeyPath& path, const std::string& name, RegValueEdit* value) {
+  value->name = name;
+  DWORD size = 0;
+  LONG rc = RegQueryValueExA(key, name.c_str(), nullptr, &value->type, nullptr, &size);
+  while (rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA) {  // more: it grew in between
+    value->data.assign(size, '\0');
+    rc = RegQueryValueExA(key, name.c_str(), nullptr, &value->type, reinterpret_cast<BYTE*>(&value->data[0]), &size);
+    if (rc == ERROR_SUCCESS) {
+      value->data.resize(size);
+      return true;
+    }
+  }
+  if (rc == ERROR_FILE_NOT_FOUND) return false;
+  throw Failure("read a value of", path, rc);
+}
+
 std::vector<std::string> SubkeyNames(HKEY key, const KeyPath& path) {
   std::vector<std::string> names;
   char name[256];

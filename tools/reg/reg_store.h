@@ -37,6 +37,9 @@ void OpenExisting(const KeyPath& path, REGSAM access, OpenKey* key);
 bool KeyExists(const KeyPath& path);
 
 std::vector<RegValueEdit> ReadValues(HKEY key, const KeyPath& path);
+// The value the registry finds by `name` (its names compare as the registry's
+// do, in any script), kept under that name; false when there is none.
+bool ReadValue(HKEY key, const KeyPath& path, const std::string& name, RegValueEdit* value);
 std::vector<std::string> SubkeyNames(HKEY key, const KeyPath& path);
 // The key and everything below it, each key followed by its subkeys.
 RegFile ReadTree(const KeyPath& path);
