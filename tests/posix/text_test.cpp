@@ -52,6 +52,14 @@ TEST(WideCharToMultiByte, ReplacesWhatTheCodePageLacks) {
       {"C.UTF-8", lone, utf8, 0, nullptr, "\xEF\xBF\xBD\x61\xEF\xBF\xBD\xEF\xBF\xBD", FALSE},
       {"C.UTF-8", {'e', 0x0301, 'A', 0x030A, 'x', 0x0301}, acp, compose, nullptr, "\xC3\xA9\xC3\x85x\xCC\x81", FALSE},
       {"C.UTF-8", {0x0301, 'e'}, acp, compose, nullptr, "\xCC\x81\x65", FALSE},
+      // Greek and Devanagari compose; a composition Unicode excludes (क + nukta) stays apart.
+      {"C.UTF-8",
+       {0x03B1, 0x0301, 0x0928, 0x093C, 0x0915, 0x093C},
+       acp,
+       compose,
+       nullptr,
+       "\xCE\xAC\xE0\xA4\xA9\xE0\xA4\x95\xE0\xA4\xBC",
+       FALSE},
       {"C", {'e', 0x0301, 'n'}, acp, compose, nullptr, "e?n", TRUE},
   };
   for (const auto& c : cases) {

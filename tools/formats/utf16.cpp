@@ -1,91 +1,50 @@
 #include "tools/formats/utf16.h"
 
+#include <unistr.h>
+
 namespace korvex_tool {
 namespace {
 
-// The length of the UTF-8 sequence at text[i] and its code point; 0 when the
-// bytes there are not well-formed UTF-8 (overlong forms and surrogates included).
-size_t DecodeUtf8(const std::string& text, size_t i, char32_t* point) {
-  unsigned char lead = static_cast<unsigned char>(text[i]);
-  size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
-  if (length == 0 || i + length > text.size()) return 0;
-  char32_t value = length == 1 ? lead : lead & (0x7F >> length);
-  for (size_t k = 1; k < length; ++k) {
-    unsigned char next = static_cast<unsigned char>(text[i + k]);
-    if ((next & 0xC0) != 0x80) return 0;
-    value = (value << 6) | (next & 0x3F);
-  }
-  static const char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (value < kSmallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
-  *point = value;
-  return length;
-}
+const uint8_t* Bytes(const std::string& text) { return reinterpret_cast<const uint8_t*>(text.data()); }
 
-void AppendUtf8(char32_t point, std::string* text) {
-  if (point < 0x80) {
-    text->push_back(static_cast<char>(point));
-  } else if (point < 0x800) {
-    text->push_back(static_cast<char>(0xC0 | (point >> 6)));
-    text->push_back(static_cast<char>(0x80 | (point & 0x3F)));
-  } else if (point < 0x10000) {
-    text->push_back(static_cast<char>(0xE0 | (point >> 12)));
-    text->push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-    text->push_back(static_cast<char>(0x80 | (point & 0x3F)));
-  } else {
-    text->push_back(static_cast<char>(0xF0 | (point >> 18)));
-    text->push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
-    text->push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-    text->push_back(static_cast<char>(0x80 | (point & 0x3F)));
-  }
-}
+// The first of the lone surrogates that carry a byte UTF-8 does not allow.
+const char16_t kEscapedByte = 0xDC00;
 
 }  // namespace
 
-bool IsUtf8(const std::string& text) {
-  for (size_t i = 0; i < text.size();) {
-    char32_t point = 0;
-    size_t length = DecodeUtf8(text, i, &point);
-    if (length == 0) return false;
-    i += length;
-  }
-  return true;
-}
+bool IsUtf8(const std::string& text) { return u8_check(Bytes(text), text.size()) == nullptr; }
 
 std::u16string TextToUtf16(const std::string& text) {
   std::u16string wide;
   for (size_t i = 0; i < text.size();) {
-    char32_t point = 0;
-    size_t length = DecodeUtf8(text, i, &point);
-    if (length == 0) {
-      point = 0xDC00 | static_cast<unsigned char>(text[i]);
-      length = 1;
+    ucs4_t point = 0;
+    int length = u8_mbtoucr(&point, Bytes(text) + i, text.size() - i);
+    if (length < 0) {
+      wide.push_back(static_cast<char16_t>(kEscapedByte | static_cast<unsigned char>(text[i])));
+      ++i;
+      continue;
     }
-    i += length;
-    if (point >= 0x10000) {
-      point -= 0x10000;
-      wide.push_back(static_cast<char16_t>(0xD800 + (point >> 10)));
-      wide.push_back(static_cast<char16_t>(0xDC00 + (point & 0x3FF)));
-    } else {
-      wide.push_back(static_cast<char16_t>(point));
-    }
+    uint16_t units[2];
+    wide.append(units, units + u16_uctomb(units, point, 2));
+    i += static_cast<size_t>(length);
   }
   return wide;
 }
 
 bool Utf16ToText(const std::u16string& wide, std::string* text) {
   text->clear();
-  for (size_t i = 0; i < wide.size(); ++i) {
-    char32_t unit = wide[i];
-    if (unit >= 0xDC80 && unit <= 0xDCFF) {
-      text->push_back(static_cast<char>(unit & 0xFF));
+  const uint16_t* units = reinterpret_cast<const uint16_t*>(wide.data());
+  for (size_t i = 0; i < wide.size();) {
+    if (wide[i] >= kEscapedByte + 0x80 && wide[i] <= kEscapedByte + 0xFF) {
+      text->push_back(static_cast<char>(wide[i++] & 0xFF));
       continue;
     }
-    if (unit >= 0xDC00 && unit <= 0xDFFF) return false;
-    if (unit >= 0xD800 && unit <= 0xDBFF) {
-      if (i + 1 >= wide.size() || wide[i + 1] < 0xDC00 || wide[i + 1] > 0xDFFF) return false;
-      unit = 0x10000 + ((unit - 0xD800) << 10) + (wide[++i] - 0xDC00);
-    }
-    AppendUtf8(unit, text);
+    ucs4_t point = 0;
+    int length = u16_mbtoucr(&point, units + i, wide.size() - i);
+    if (length < 0) return false;  // any other lone surrogate has no UTF-8 form
+    uint8_t bytes[4];
+    text->append(bytes, bytes + u8_uctomb(bytes, point, 4));
+    i += static_cast<size_t>(length);
   }
   return true;
 }
