@@ -121,6 +121,19 @@ TEST_F(ProfileHardening, AWriteIsRefusedWhereWritingTheFileWouldBe) {
   }
 }
 
+// A writer of the file who may not write its folder: the new file cannot be
+// made beside the old one, so the write fails and the old one stays.
+TEST_F(ProfileHardening, AWriteFailsWhereItsNewFileCannotBeMade) {
+  if (geteuid() != 0) GTEST_SKIP() << kNeedsRoot;
+  std::string folder = scratch_ / "closed", file = folder + "/p.ini";
+  ASSERT_EQ(0, mkdir(folder.c_str(), 0755));
+  WriteFileBytes(file, "[s]\r\nk=old\r\n");
+  WriteFileBytes(file + ".lock", "");
+  for (const std::string& own : {file, file + ".lock"}) ASSERT_EQ(0, chown(own.c_str(), kNobody, kNobody));
+  EXPECT_EQ(0, WithDeadline([&] { return BecomeNobody() ? Refused(file, ERROR_ACCESS_DENIED) : 4; }));
+  EXPECT_EQ("old", Get("s", "k", file));
+}
+
 // A FIFO would block an open or a read for good; anything but a plain file,
 // as the profile or as its lock, is refused at once.
 TEST_F(ProfileHardening, WhatIsNoPlainFileIsRefusedWithoutBlocking) {

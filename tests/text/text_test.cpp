@@ -21,11 +21,12 @@ std::string Join(const CStringArray& tokens) {
 
 // Sources inside the string's own block are read before the old block goes.
 TEST(CAnsiString, CopiesAreIndependentAndItsOwnTextIsASource) {
-  CAnsiString a("ab"), b(a), c;
+  CAnsiString a("ab"), b(a), c, empty;
   c = a;
   b.SetAt(0, 'j');
   c.MakeUpper();
-  EXPECT_EQ(Text(a) + Text(b) + Text(c), "abjbAB");
+  empty += "d";  // an empty string has no block yet
+  EXPECT_EQ(Text(a) + Text(b) + Text(c) + Text(empty), "abjbABd");
   CAnsiString& alias = a;
   a = alias;
   a += a;

@@ -10,8 +10,9 @@
 
 TEST(CString, PartsClampAndItsOwnTextIsASource) {
   CString s("a::b:c");
-  EXPECT_EQ((std::vector<int>{s.Find("::"), s.Find('z'), s.Find(':', 3), s.ReverseFind(':'), s.ReverseFind('z')}),
-            (std::vector<int>{1, -1, 4, 4, -1}));
+  EXPECT_EQ((std::vector<int>{s.Find("::"), s.Find('z'), s.Find(':', 3), s.Find('a', 0), s.ReverseFind(':'),
+                              s.ReverseFind('z')}),
+            (std::vector<int>{1, -1, 4, 0, 4, -1}));
   std::vector<std::string> parts;
   for (const CString& part : {s.Left(100), s.Right(100), s.Right(1), s.Mid(4), s.Mid(2, 2), s.Left(-1)})
     parts.push_back(static_cast<const char*>(part));
@@ -25,6 +26,8 @@ TEST(CString, PartsClampAndItsOwnTextIsASource) {
   a = static_cast<const char*>(a) + 4;
   a.Format("%s-%s", static_cast<const char*>(a), static_cast<const char*>(b));
   EXPECT_STREQ(a, "text-textmore");
+  a.Format("%ls", L"\u00e9");  // the C locale cannot hold it: a failed format leaves no text
+  EXPECT_STREQ(a, "");
   snprintf(a.GetBufferSetLength(260), 260, "C:\\dir");
   a.ReleaseBuffer(-1);  // ends at the first zero byte
   EXPECT_EQ(a.GetLength(), 6);
