@@ -161,19 +161,21 @@ TEST(MakeURL, WritesThePiecesTheRecordHoldsWithTheEscapeTable) {
 // splits it, the others would reorder or merge names.
 TEST(MakeURL, RecordsParseBackWhole) {
   std::mt19937 rng(37);
-  const std::string text = "aZ9 %&/:?@=+~[].-\x01\t\xE9\xFF", name = "aZ9%&/:?@~[].-\x01\t\xE9\xFF";
+  // Runs of plain text long enough for the decoder's eight-byte steps.
+  const std::string plain = "abcdefghijklmnopqrstuvwxyZ0129.-~[]\x01\t\xE9\xFF", text = plain + " %&/:?@=+",
+                    name = plain + "%&/:?@";
   const char* schemes[] = {"", "xdm", "xdmcp", "ssh", "telnet", "rlogin", "ftp", "sftp"};
   for (int round = 0; round < 1000; ++round) {
     CUrlInfo url, back;
     url.m_strScheme = schemes[rng() % 8];
-    url.m_strUser = RandomText(rng, text, 0, 6).c_str();
-    if (!url.m_strUser.IsEmpty()) url.m_strPassword = RandomText(rng, text, 0, 6).c_str();
+    url.m_strUser = RandomText(rng, text, 0, 12).c_str();
+    if (!url.m_strUser.IsEmpty()) url.m_strPassword = RandomText(rng, text, 0, 12).c_str();
     url.m_strHost =
-        (rng() % 3 ? RandomText(rng, text, 1, 8) : "[" + RandomText(rng, "0123456789abcdef:", 2, 12) + "]").c_str();
+        (rng() % 3 ? RandomText(rng, text, 1, 20) : "[" + RandomText(rng, "0123456789abcdef:", 2, 12) + "]").c_str();
     url.m_nPort = static_cast<unsigned short>(rng());
-    if (rng() % 2) url.m_strPath = ("/" + RandomText(rng, text, 0, 8)).c_str();
+    if (rng() % 2) url.m_strPath = ("/" + RandomText(rng, text, 0, 24)).c_str();
     for (int n = rng() % 4; n > 0; --n)
-      url.m_mapParams[RandomText(rng, name, 1, 5).c_str()] = RandomText(rng, text, 0, 6).c_str();
+      url.m_mapParams[RandomText(rng, name, 1, 5).c_str()] = RandomText(rng, text, 0, 20).c_str();
     CString written;
     ASSERT_EQ(url.MakeURL(written), 1);
     ASSERT_EQ(back.ParseURL(written), 1) << Bytes(written);
