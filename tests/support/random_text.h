@@ -6,10 +6,12 @@
 #include <random>
 #include <string>
 
-// min to max characters, each drawn from the alphabet.
-inline std::string RandomText(std::mt19937& rng, const std::string& alphabet, size_t min, size_t max) {
-  std::string text(min + rng() % (max - min + 1), '\0');
-  for (char& c : text) c = alphabet[rng() % alphabet.size()];
+// min to max pieces, each drawn from the alphabet: the characters of a
+// string, or the texts of a list (several bytes of one character, say).
+template <typename Alphabet>
+std::string RandomText(std::mt19937& rng, const Alphabet& alphabet, size_t min, size_t max) {
+  std::string text;
+  for (size_t n = min + rng() % (max - min + 1); n > 0; --n) text += alphabet[rng() % alphabet.size()];
   return text;
 }
 

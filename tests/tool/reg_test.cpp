@@ -316,11 +316,6 @@ TEST(RegFileText, WrittenFilesReadBackWhole) {
   std::mt19937 rng(37);
   const std::string data = std::string("aZ9 \"\\[]=@\0\r\n\xFF\xC3\xBC", 15);
   const DWORD types[] = {REG_NONE, REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ, REG_QWORD, 0x12345678};
-  auto Pick = [&](const std::vector<std::string>& pieces, int min, int max) {
-    std::string text;
-    for (int n = min + rng() % (max - min + 1); n > 0; --n) text += pieces[rng() % pieces.size()];
-    return text;
-  };
   for (int round = 0; round < 300; ++round) {
     // Odd rounds hold names that are not UTF-8, which only UTF-16 files carry.
     std::vector<std::string> keys = {"a", "Z", "9", " ", "\"",       "[",           "]",
@@ -331,13 +326,14 @@ TEST(RegFileText, WrittenFilesReadBackWhole) {
     RegFile file;
     for (int k = rng() % 4; k >= 0; --k) {
       RegKeyEdit key;
-      std::string why, path = (k % 2 ? "HKCU\\" : "HKLM\\") + Pick(keys, 1, 6) + "\\" + Pick(keys, 1, 6);
+      std::string why,
+          path = (k % 2 ? "HKCU\\" : "HKLM\\") + RandomText(rng, keys, 1, 6) + "\\" + RandomText(rng, keys, 1, 6);
       ASSERT_TRUE(ParseKeyPath(path, &key.key, &why)) << why;
       key.remove = rng() % 5 == 0;
       for (int v = key.remove ? 0 : rng() % 6; v > 0; --v) {
-        RegValueEdit value{Pick(names, 0, 6), rng() % 6 == 0, REG_NONE, ""};
+        RegValueEdit value{RandomText(rng, names, 0, 6), rng() % 6 == 0, REG_NONE, ""};
         if (!value.remove) value.type = types[rng() % 8], value.data = RandomText(rng, data, 0, 12);
-        if (value.type == REG_SZ && rng() % 2) value.data = Pick(keys, 0, 8) + '\0';  // the quoted form
+        if (value.type == REG_SZ && rng() % 2) value.data = RandomText(rng, keys, 0, 8) + '\0';  // the quoted form
         if (value.type == REG_DWORD && rng() % 2) value.data.resize(4);
         key.values.push_back(value);
       }

@@ -170,8 +170,9 @@ TEST(MakeURL, RecordsParseBackWhole) {
     url.m_strScheme = schemes[rng() % 8];
     url.m_strUser = RandomText(rng, text, 0, 12).c_str();
     if (!url.m_strUser.IsEmpty()) url.m_strPassword = RandomText(rng, text, 0, 12).c_str();
-    url.m_strHost =
-        (rng() % 3 ? RandomText(rng, text, 1, 20) : "[" + RandomText(rng, "0123456789abcdef:", 2, 12) + "]").c_str();
+    url.m_strHost = (rng() % 3 ? RandomText(rng, text, 1, 20)
+                               : "[" + RandomText(rng, std::string("0123456789abcdef:"), 2, 12) + "]")
+                        .c_str();
     url.m_nPort = static_cast<unsigned short>(rng());
     if (rng() % 2) url.m_strPath = ("/" + RandomText(rng, text, 0, 24)).c_str();
     for (int n = rng() % 4; n > 0; --n)
