@@ -4,7 +4,7 @@
 set -euo pipefail
 
 declare -A groups=(
-  [core]="cmake make g++ pkg-config libgtest-dev libgmock-dev libsqlite3-dev libunistring-dev libcli11-dev desktop-file-utils zsh fish"
+  [core]="cmake make g++ pkg-config libgtest-dev libgmock-dev libclang-rt-dev libsqlite3-dev libunistring-dev libcli11-dev desktop-file-utils zsh fish"
   [bench]="libbenchmark-dev libssl-dev libevent-dev libinih-dev libcurl4-openssl-dev libdconf-dev dconf-cli"
   [docs]="doxygen"
   [format]="clang-format git"

@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "korvex/platform.h"
+#include "tests/support/random_text.h"
 #include "tests/support/scratch_registry.h"
 #include "tests/tool/run_tool.h"
+#include "tools/reg/reg_file.h"
 
 namespace {
 
@@ -289,6 +291,65 @@ TEST_F(ToolReg, AFailureHalfwayRestoresTheEarlierState) {
   run = RunTool({"reg", "add", Key("New")});
   chmod(folder.c_str(), info.st_mode & 07777);
   EXPECT_NE(std::string::npos, run.err.find(": others may change the folder " + folder + ", mode 0775)")) << run.err;
+}
+
+// Every key and value, each field length-prefixed.
+std::string Dump(const korvex_tool::RegFile& file) {
+  std::string out;
+  auto field = [&](const std::string& text) { out += std::to_string(text.size()) + ":" + text; };
+  for (const korvex_tool::RegKeyEdit& key : file.keys) {
+    field(key.key.Full());
+    out += key.remove ? "-\n" : "+\n";
+    for (const korvex_tool::RegValueEdit& value : key.values) {
+      field(value.name);
+      field(value.data);
+      out += std::to_string(value.type) + (value.remove ? "-\n" : "+\n");
+    }
+  }
+  return out;
+}
+
+// Generated files read back whole in both encodings: names in any script with
+// quotes, backslashes and line feeds, every type, data of any bytes or none.
+TEST(RegFileText, WrittenFilesReadBackWhole) {
+  using namespace korvex_tool;
+  std::mt19937 rng(37);
+  const std::string data = std::string("aZ9 \"\\[]=@\0\r\n\xFF\xC3\xBC", 15);
+  const DWORD types[] = {REG_NONE, REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ, REG_QWORD, 0x12345678};
+  for (int round = 0; round < 300; ++round) {
+    // Odd rounds hold names that are not UTF-8, which only UTF-16 files carry.
+    std::vector<std::string> keys = {"a", "Z", "9", " ", "\"",       "[",           "]",
+                                     "=", "@", ";", "-", "\xC3\xBC", "\xE2\x82\xAC"};
+    if (round % 2) keys.push_back("\xFF");
+    std::vector<std::string> names = keys;
+    names.insert(names.end(), {"\\", "\n"});
+    RegFile file;
+    for (int k = rng() % 4; k >= 0; --k) {
+      RegKeyEdit key;
+      std::string why,
+          path = (k % 2 ? "HKCU\\" : "HKLM\\") + RandomText(rng, keys, 1, 6) + "\\" + RandomText(rng, keys, 1, 6);
+      ASSERT_TRUE(ParseKeyPath(path, &key.key, &why)) << why;
+      key.remove = rng() % 5 == 0;
+      for (int v = key.remove ? 0 : rng() % 6; v > 0; --v) {
+        RegValueEdit value{RandomText(rng, names, 0, 6), rng() % 6 == 0, REG_NONE, ""};
+        if (!value.remove) value.type = types[rng() % 8], value.data = RandomText(rng, data, 0, 12);
+        if (value.type == REG_SZ && rng() % 2) value.data = RandomText(rng, keys, 0, 8) + '\0';  // the quoted form
+        if (value.type == REG_DWORD && rng() % 2) value.data.resize(4);
+        key.values.push_back(value);
+      }
+      file.keys.push_back(key);
+    }
+    for (bool utf8 : {false, true}) {
+      if (utf8 && round % 2) continue;
+      RegFile back;
+      std::string written, again, error;
+      ASSERT_TRUE(WriteRegFile(file, &written, &error, utf8)) << error;
+      ASSERT_TRUE(ReadRegFile(written, &back, &error)) << error << "\n" << written;
+      EXPECT_EQ(Dump(back), Dump(file)) << written;
+      ASSERT_TRUE(WriteRegFile(back, &again, &error, utf8));
+      EXPECT_EQ(again, written);
+    }
+  }
 }
 
 }  // namespace

@@ -5,8 +5,11 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "korvex/platform.h"
+#include "tests/support/random_text.h"
 #include "tests/support/scratch_registry.h"
 
 namespace {
@@ -45,6 +48,28 @@ protected:
 template <size_t N>
 std::string List(const char (&text)[N]) {
   return std::string(text, N - 1);
+}
+
+// The item of that name, added at the end when missing; a name found is turned
+// to capitals, to be written in another case.
+template <typename T>
+T& Slot(std::vector<std::pair<std::string, T>>& items, std::string& name) {
+  for (auto& item : items)
+    if (item.first == name) {
+      for (char& c : name) c = static_cast<char>(toupper(c));
+      return item.second;
+    }
+  return items.emplace_back(name, T()).second;
+}
+
+std::string Unquoted(const std::string& text) {
+  const bool quoted = text.size() >= 2 && (text[0] == '"' || text[0] == '\'') && text.back() == text[0];
+  return quoted ? text.substr(1, text.size() - 2) : text;
+}
+
+std::string Trim(const std::string& text) {
+  size_t start = text.find_first_not_of(' ');
+  return start == std::string::npos ? "" : text.substr(start, text.find_last_not_of(' ') + 1 - start);
 }
 
 TEST_F(Win32Profile, ValuesAreTrimmedUnquotedAndFoundWithoutRegardToCase) {
@@ -208,6 +233,44 @@ TEST_F(Win32Profile, RefusedWritesAndReadsOfAMissingFileSetTheError) {
             Outcome([&] { return GetPrivateProfileStringA("s", "k", "dflt", buffer, 16, f); }));
   EXPECT_EQ(Refused(ERROR_FILE_NOT_FOUND), Outcome([&] { return GetPrivateProfileSectionNamesA(buffer, 16, f); }));
   EXPECT_EQ(List("\0flt"), std::string(buffer, 4));
+}
+
+// Written entries read back whole: the sections and their lines in the order
+// first written, a name written again in capitals keeping its spelling and
+// place, each value trimmed, and out of its quotes for a lookup; struct bytes too.
+TEST_F(Win32Profile, WrittenEntriesReadBackWhole) {
+  std::mt19937 rng(37);
+  // Few names, so that many are written again; letters at both ends of the alphabet.
+  const std::string name = "az09.~_", text = "abkz09.,:!#%&()~-_ ;=[]\"'";
+  for (int round = 0; round < 30; ++round) {
+    file_ = scratch_ / ("round" + std::to_string(round) + ".ini");
+    std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::pair<std::string, std::string>>>>> model;
+    for (int n = rng() % 16; n > 0; --n) {
+      std::string section = RandomText(rng, name, 1, 2), key = RandomText(rng, name, 1, 2);
+      const std::string core = RandomText(rng, text, 0, 8), value = rng() % 3 ? core : "'" + core + "'";
+      Slot(Slot(model, section), key) = {Trim(value), Unquoted(Trim(value))};  // as listed, as looked up
+      const std::string padded = std::string(rng() % 3, ' ') + value + std::string(rng() % 3, ' ');
+      ASSERT_TRUE(WritePrivateProfileStringA(section.c_str(), key.c_str(), padded.c_str(), file_.c_str()));
+    }
+    std::string names;
+    for (const auto& [section, keys] : model) {
+      std::string lines;
+      for (const auto& [key, value] : keys) {
+        lines += key + "=" + value.first + '\0';
+        EXPECT_EQ(value.second, Get(section.c_str(), key.c_str())) << key;
+      }
+      EXPECT_EQ(lines, Section(section.c_str())) << section;
+      names += section + '\0';
+    }
+    EXPECT_EQ(names, SectionNames());
+  }
+  for (UINT size = 0; size < 40; ++size) {
+    std::string bytes(size, '\0'), read(size + 1, '\0');
+    for (char& c : bytes) c = static_cast<char>(rng());
+    ASSERT_TRUE(WritePrivateProfileStructA("s", "k", &bytes[0], size, file_.c_str()));
+    EXPECT_TRUE(GetPrivateProfileStructA("s", "k", &read[0], size, file_.c_str())) << size;
+    EXPECT_EQ(bytes + '\0', read);  // not a byte more
+  }
 }
 
 }  // namespace
