@@ -1,9 +1,8 @@
 // A seeded run of thousands of registry calls, each printed with its result,
 // sizes and bytes. The committed transcripts are Wine's answers, so the Linux
 // layer is judged by a Win32 nobody here wrote; where the two differ by design
-// the run prints "skip:" and the reason instead of the call.
-// KORVEX_WRITE_TRANSCRIPTS=<folder> writes the transcripts there instead of
-// comparing them.
+// the run prints "skip:" and the reason instead of the call. With
+// KORVEX_WRITE_TRANSCRIPTS=<folder> it writes the transcripts there instead.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -72,17 +71,14 @@ bool HoldsUnterminatedText(HKEY key) {
   char name[64];
   BYTE data[64];
   DWORD length = sizeof name, size = sizeof data, type = 0;
-  for (DWORD i = 0; RegEnumValueA(key, i, name, &length, nullptr, &type, data, &size) == ERROR_SUCCESS; ++i) {
+  for (DWORD i = 0; RegEnumValueA(key, i, name, &length, nullptr, &type, data, &size) == ERROR_SUCCESS;
+       ++i, length = sizeof name, size = sizeof data)
     if (IsText(type) && (!size || data[size - 1])) return true;
-    length = sizeof name, size = sizeof data;
-  }
   bool holds = false;
   HKEY subkey = nullptr;
-  for (DWORD i = 0; !holds && RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) {
-    if (RegOpenKeyExA(key, name, 0, KEY_READ, &subkey) != ERROR_SUCCESS) continue;
-    holds = HoldsUnterminatedText(subkey);
-    RegCloseKey(subkey);
-  }
+  for (DWORD i = 0; !holds && RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i)
+    if (RegOpenKeyExA(key, name, 0, KEY_READ, &subkey) == ERROR_SUCCESS)
+      holds = HoldsUnterminatedText(subkey), RegCloseKey(subkey);
   return holds;
 }
 
@@ -119,16 +115,13 @@ private:
   void Line(const char* format, Args... args) {
     char line[512];
     snprintf(line, sizeof line, format, Arg(args)...);
-    out_ += line;
-    out_ += '\n';
+    out_ += std::string(line) + '\n';
   }
   static long long Arg(long long number) { return number; }
   static const char* Arg(const char* text) { return text; }
   int AnySlot() {
-    int slot;
-    do slot = static_cast<int>(random_.Below(kSlots));
-    while (!slots_[slot]);
-    return slot;
+    int slot = static_cast<int>(random_.Below(kSlots));
+    return slots_[slot] ? slot : AnySlot();
   }
   void Close(int slot) {
     if (slots_[slot]) RegCloseKey(slots_[slot]);
@@ -183,11 +176,13 @@ private:
     return true;
   }
 
-  // A value's type and size, read aside from the calls under test; 99 when it cannot be.
+  // A value's type and size, read aside from the calls under test; 99 when
+  // the value is missing, kNoKey when its key is.
+  static constexpr DWORD kNoKey = 98;
   DWORD Peek(int slot, const char* path, const char* name, DWORD* size) {
     HKEY key = nullptr;
     DWORD type = 99;
-    if (RegOpenKeyExA(slots_[slot], path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return type;
+    if (RegOpenKeyExA(slots_[slot], path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return kNoKey;
     if (RegQueryValueExA(key, name, nullptr, &type, nullptr, size) != ERROR_SUCCESS) type = 99;
     RegCloseKey(key);
     return type;
@@ -206,7 +201,8 @@ private:
     for (DWORD i = 0; i < room; ++i) data[i] = static_cast<BYTE>(random_.Below(3) ? random_.Next() : 0);
     if (type == REG_DWORD || type == REG_DWORD_BIG_ENDIAN) return 4;
     if (type == REG_QWORD) return 8;
-    DWORD size = random_.Below(12);
+    const DWORD kSizes[] = {0, 3, 4, 4, 8, 8, 11};  // the numbers' sizes pass RegGetValueA's filters
+    DWORD size = random_.Pick(kSizes);
     if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) return size;
     for (DWORD i = 0; i < size; ++i) data[i] = random_.Below(5) || type != REG_MULTI_SZ ? random_.Pick(kLetters) : 0;
     data[size++] = 0;
@@ -220,7 +216,7 @@ private:
     DWORD type = random_.Pick(kTypes);
     BYTE data[32];
     DWORD natural = MakeData(type, data, sizeof data);
-    DWORD sizes[] = {0, 1, natural, natural ? natural - 1 : 0, random_.Below(natural + 3) | 1};
+    DWORD sizes[] = {0, 1, natural, natural, natural ? natural - 1 : 0, random_.Below(natural + 3) | 1};
     DWORD size = random_.Pick(sizes);
     LONG rc = RegSetValueExA(slots_[slot], name, 0, type, data, size);
     Line("RegSetValueExA(h%lld,%s,%lld,%s,%lld) = %lld", slot, Quoted(name).c_str(), type, Hex(data, size + 1).c_str(),
@@ -228,33 +224,35 @@ private:
   }
 
   // The value's type, size and bytes as a read call left them; Win32 leaves
-  // them open after other failures.
-  void Result(const char* call, LONG rc, DWORD type, DWORD size, const BYTE* data, DWORD room) {
-    if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) return Line("%s = %lld", call, rc);
-    Line("%s = %lld type=%lld size=%lld data=%s", call, rc, type, size, rc || !data ? "-" : Hex(data, room).c_str());
+  // them open after other failures, and the buffer too unless asked to zero it.
+  void Result(const char* call, LONG rc, DWORD type, DWORD size, const BYTE* data, DWORD shown, bool zeroing) {
+    std::string bytes = data && (rc == ERROR_SUCCESS || zeroing) ? Hex(data, shown) : "-";
+    if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) return Line("%s = %lld data=%s", call, rc, bytes.c_str());
+    Line("%s = %lld type=%lld size=%lld data=%s", call, rc, type, size, bytes.c_str());
   }
 
   // A read asked for its size first, then given a room relative to it.
   template <class Reader>
-  void Read(const std::string& call, bool expanding, Reader read) {
+  void Read(const std::string& call, bool expanding, bool zeroing, Reader read) {
     DWORD type = 99, size = 0;
     LONG rc = read(&type, nullptr, &size);
-    Result((call + ",NULL)").c_str(), rc, type, size, nullptr, 0);
+    Result((call + ",NULL)").c_str(), rc, type, size, nullptr, 0, false);
     if (rc == ERROR_SUCCESS && IsText(type) && !size) return Line(kEmptyTextRoom);
     BYTE data[48];
     DWORD room = size = Room(rc, size) % sizeof data;
     memset(data, 0xCC, sizeof data);
     type = 99;
     rc = read(&type, data, &size);
-    // What expansion leaves past the text is Win32's to choose.
+    // One byte past the room shows a write outside it; what expansion leaves
+    // past the text is Win32's to choose.
     Result((call + ",room=" + std::to_string(room) + ")").c_str(), rc, type, size, data,
-           expanding ? std::min(size, room) : room);
+           expanding ? std::min(size, room) : room + 1, zeroing);
   }
 
   void Query() {
     int slot = AnySlot();
     const char* name = random_.Pick(kValues);
-    Read("RegQueryValueExA(h" + std::to_string(slot) + "," + Quoted(name), false,
+    Read("RegQueryValueExA(h" + std::to_string(slot) + "," + Quoted(name), false, false,
          [&](DWORD* type, BYTE* data, DWORD* size) {
            return RegQueryValueExA(slots_[slot], name, nullptr, type, data, size);
          });
@@ -262,24 +260,26 @@ private:
 
   void Get() {
     int slot = AnySlot();
-    const char* path = random_.Below(2) ? random_.Pick(kPaths) : nullptr;
+    const char* path = random_.Below(4) ? nullptr : random_.Pick(kPaths);
     const char* name = random_.Pick(kValues);
     DWORD flags = random_.Pick(kGetFlags), size = 0, type = Peek(slot, path, name, &size);
     if (type == REG_DWORD_BIG_ENDIAN)
       return Line("skip: RegGetValueA of REG_DWORD_BIG_ENDIAN: Wine refuses it even to RRF_RT_ANY");
+    if (type == kNoKey && (flags & RRF_ZEROONFAILURE))
+      return Line("skip: RRF_ZEROONFAILURE without the subkey: Linux zeroes the buffer as documented, Wine does not");
     bool expanding = type == REG_EXPAND_SZ && !(flags & RRF_NOEXPAND);
     if (expanding && !size) return Line("skip: RegGetValueA expanding empty REG_EXPAND_SZ: Wine hands out stale bytes");
     char call[96];
     snprintf(call, sizeof call, "RegGetValueA(h%d,%s,%s,%#x", slot, Quoted(path).c_str(), Quoted(name).c_str(),
              static_cast<unsigned>(flags));
-    Read(call, expanding, [&](DWORD* type, BYTE* data, DWORD* size) {
+    Read(call, expanding, flags & RRF_ZEROONFAILURE, [&](DWORD* type, BYTE* data, DWORD* size) {
       return RegGetValueA(slots_[slot], path, name, flags, type, data, size);
     });
   }
 
   void EnumValue() {
     int slot = AnySlot();
-    DWORD index = random_.Below(5), nameRooms[] = {0, 1, 2, 64}, dataRooms[] = {0, 1, 4, 48};
+    DWORD index = random_.Below(5), nameRooms[] = {0, 1, 2, 64}, dataRooms[] = {0, 1, 4, 47};
     char name[64] = {};
     BYTE data[48];
     memset(data, 0xCC, sizeof data);  // shows what the call wrote past the data
@@ -290,7 +290,7 @@ private:
     if (rc == ERROR_SUCCESS && IsText(type) && !size && withData) return Line(kEmptyTextRoom);
     Line("RegEnumValueA(h%lld,%lld,room=%lld,data=%lld) = %lld length=%lld name=%s type=%lld size=%lld data=%s", slot,
          index, nameRoom, withData ? dataRoom : 0, rc, length, rc ? "-" : name, type, size,
-         rc == ERROR_SUCCESS && withData ? Hex(data, dataRoom).c_str() : "-");
+         rc == ERROR_SUCCESS && withData ? Hex(data, dataRoom + 1).c_str() : "-");
   }
 
   void EnumKey() {
