@@ -124,9 +124,10 @@ private:
     return slots_[slot] ? slot : AnySlot();
   }
   void Close(int slot) {
-    if (slots_[slot]) RegCloseKey(slots_[slot]);
+    if (slots_[slot]) Line("RegCloseKey(h%lld) = %lld", slot, RegCloseKey(slots_[slot]));
     slots_[slot] = nullptr;
   }
+  void CloseSlot() { Close(1 + static_cast<int>(random_.Below(kSlots - 1))); }
   // The key below the scratch key that a slot's path names, in capitals.
   std::string PathBelow(int slot, const char* path) {
     std::string below = paths_[slot] + "\\" + path;
@@ -188,12 +189,6 @@ private:
     return type;
   }
 
-  void CloseSlot() {
-    int slot = 1 + static_cast<int>(random_.Below(kSlots - 1));
-    if (slots_[slot]) Line("RegCloseKey(h%lld) = %lld", slot, RegCloseKey(slots_[slot]));
-    slots_[slot] = nullptr;
-  }
-
   // Data of a type at its natural size; text is letters with terminators, and
   // the bytes after it are random, so a size that leaves the terminator out
   // sometimes finds one there and sometimes not.
@@ -203,7 +198,7 @@ private:
     if (type == REG_QWORD) return 8;
     const DWORD kSizes[] = {0, 3, 4, 4, 8, 8, 11};  // the numbers' sizes pass RegGetValueA's filters
     DWORD size = random_.Pick(kSizes);
-    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) return size;
+    if (!IsText(type)) return size;
     for (DWORD i = 0; i < size; ++i) data[i] = random_.Below(5) || type != REG_MULTI_SZ ? random_.Pick(kLetters) : 0;
     data[size++] = 0;
     if (type == REG_MULTI_SZ) data[size++] = 0;
