@@ -130,6 +130,7 @@ typedef LONG LSTATUS;
 #define REG_EXPAND_SZ 2
 #define REG_BINARY 3
 #define REG_DWORD 4
+#define REG_DWORD_BIG_ENDIAN 5
 #define REG_MULTI_SZ 7
 #define REG_QWORD 11
 /// @}
