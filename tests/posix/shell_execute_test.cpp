@@ -88,8 +88,11 @@ TEST(ShellExecuteA, FailuresGiveWin32ShellResults) {
 TEST(ShellExecuteA, FindsBareNamesInPathAndRelativeOnesInTheWorkingFolder) {
   const std::string folder = FolderOfThisProgram(), saved = getenv("PATH") ? getenv("PATH") : "";
   setenv("PATH", ("/nonexistent:" + folder).c_str(), 1);
+  const std::string working = std::filesystem::current_path();
+  std::filesystem::current_path("/");  // the program's folder only through PATH
   Recording byName;
   EXPECT_GT(Start("open", "record_args", "by-name"), 32);
+  std::filesystem::current_path(working);
   setenv("PATH", saved.c_str(), 1);
   EXPECT_EQ(byName.Wait(), std::optional<Args>(Args{"by-name"}));
   Recording relative;

@@ -132,6 +132,7 @@ TEST(StringCalls, LengthsComparisonsAndTheWsprintfLimit) {
 
 TEST(StringResources, CsFmtFormatsWithTheEnteredText) {
   ASSERT_TRUE(KorvexSetStringResource(4711, "%s has %d items"));
+  EXPECT_FALSE(KorvexSetStringResource(0, "x") || KorvexSetStringResource(0x10000, "x"));  // no resource has those
   EXPECT_STREQ(csFmt(4711u, "list", 3), "list has 3 items");
   EXPECT_STREQ(csFmt(4711u + 0x10000u, "list", 3), "list has 3 items");  // only the low 16 bits name a resource
   char none[1] = {'x'};

@@ -68,6 +68,8 @@ TEST(CDllLoader, OnlyTheLoadingObjectFreesTheModule) {
 }
 
 TEST(GetModuleFileNameA, NamesTheModuleOrTheProgramAndCutsToTheBuffer) {
+  SetLastError(0);
+  EXPECT_TRUE(LoadLibraryA("") == NULL && GetLastError() == ERROR_MOD_NOT_FOUND);
   HMODULE module = LoadLibraryA(Module(1).c_str());
   ASSERT_TRUE(module != NULL);
   char path[MAX_PATH];

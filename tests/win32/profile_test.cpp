@@ -231,6 +231,8 @@ TEST_F(Win32Profile, RefusedWritesAndReadsOfAMissingFileSetTheError) {
   char buffer[16];
   EXPECT_EQ("4/" + std::to_string(ERROR_FILE_NOT_FOUND),
             Outcome([&] { return GetPrivateProfileStringA("s", "k", "dflt", buffer, 16, f); }));
+  EXPECT_EQ(0u, GetPrivateProfileStringA("s", "k", "other", buffer, 0, f));  // no room: nothing written
+  EXPECT_EQ("dflt", std::string(buffer));
   EXPECT_EQ(Refused(ERROR_FILE_NOT_FOUND), Outcome([&] { return GetPrivateProfileSectionNamesA(buffer, 16, f); }));
   EXPECT_EQ(List("\0flt"), std::string(buffer, 4));
 }

@@ -45,6 +45,9 @@ TEST(Win32RegistryValues, DefaultValueAndQuerySizes) {
                  RegQueryValueExA(key, "absent", nullptr, &type, nullptr, &size), RegDeleteValueA(key, ""),
                  RegDeleteValueA(key, nullptr), SetBytes(key, "n", REG_BINARY, (const char*)&number, 4),
                  RegQueryValueExA(key, "n", nullptr, &both, (BYTE*)&read, &both), LONG(read)}));
+  // Data promised but not given: refused, nothing stored.
+  EXPECT_NE(ERROR_SUCCESS, RegSetValueExA(key, "none", 0, REG_BINARY, nullptr, 4));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExA(key, "none", nullptr, nullptr, nullptr, nullptr));
 }
 
 TEST(Win32RegistryValues, StringsGetTheTerminatorTheLengthLeftOut) {
