@@ -104,15 +104,21 @@ protected:
   std::map<std::string, Listing> help_;
 };
 
+// bash with the completion loaded and `comp WORDS... CUR` printing its answers.
+const std::string kBash = "source " KORVEX_COMPLETION_DIR
+                          "/bash/korvex\n"
+                          "comp() { COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); COMPREPLY=(); _korvex\n"
+                          "  printf '%s\\n' \"${COMPREPLY[@]}\"; }\n";
+
 TEST_F(ToolCompletion, EveryShellOffersWhatHelpLists) {
   ASSERT_GT(help_.size(), 20u);
   std::string dir = KORVEX_COMPLETION_DIR;
-  ExpectAgreement(RunShell("bash", "source " + dir + "/bash/korvex\n" +
-                                       "comp() { COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); COMPREPLY=(); _korvex\n"
-                                       "  printf '%s\\n' \"${COMPREPLY[@]}\"; }\n" +
-                                       Questions([](const std::string& words, const std::string& cur) {
-                                         return "comp " + words + " " + Quoted(cur) + "\n";
-                                       })),
+  // The values an option lists, each of them.
+  EXPECT_EQ((Words{"REG_SZ", "REG_EXPAND_SZ", "REG_MULTI_SZ", "REG_DWORD", "REG_QWORD", "REG_BINARY", "REG_NONE"}),
+            RunShell("bash", kBash + "echo '== types'; comp korvex reg add -t ''\n")["types"]);
+  ExpectAgreement(RunShell("bash", kBash + Questions([](const std::string& words, const std::string& cur) {
+                                     return "comp " + words + " " + Quoted(cur) + "\n";
+                                   })),
                   "bash");
   ExpectAgreement(RunShell("fish", "source " + dir + "/fish/korvex.fish\n" +
                                        Questions([](const std::string& words, const std::string& cur) {
