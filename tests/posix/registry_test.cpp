@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "korvex/platform.h"
 #include "platform/shell.h"
@@ -150,6 +151,24 @@ TEST(Registry, HiveFolderOthersControlIsRefused) {
       EXPECT_EQ(c.expected == ERROR_SUCCESS, std::filesystem::exists(hive));
     }
   }
+}
+
+// Where Win32 names a right for a call, the layer asks for it (Wine does not).
+TEST(Registry, CallsNeedTheRightsWin32Names) {
+  ScratchKey scratch;
+  HKEY setter = nullptr, reader = nullptr, created = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(scratch.get(), "", 0, KEY_SET_VALUE, &setter));
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(scratch.get(), "", 0, KEY_READ, &reader));
+  DWORD values = 0;
+  const LONG denied = ERROR_ACCESS_DENIED;
+  EXPECT_EQ((std::vector<LONG>{denied, denied, denied, denied, denied}),
+            (std::vector<LONG>{RegQueryInfoKeyA(setter, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                                                nullptr, nullptr, nullptr, nullptr),
+                               RegDeleteTreeA(setter, nullptr), RegCopyTreeA(setter, nullptr, scratch.get()),
+                               RegCopyTreeA(scratch.get(), nullptr, reader),
+                               RegCreateKeyExA(reader, "sub", 0, nullptr, 0, KEY_READ, nullptr, &created, nullptr)}));
+  RegCloseKey(setter);
+  RegCloseKey(reader);
 }
 
 }  // namespace
