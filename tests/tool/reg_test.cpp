@@ -161,6 +161,9 @@ TEST_F(ToolReg, QueryFindsAKeyWrittenInAnotherCase) {
   ToolRun value = RunTool({"reg", "get", Key("Uni\\ключ"), "-v", "имя"});
   EXPECT_EQ(0, value.status) << value.err;
   EXPECT_EQ("2\n", value.out);
+  // A whole tree names each key's own subkeys alone.
+  EXPECT_NE(std::string::npos, RunTool({"reg", "query", Key(), "-s", "--json"})
+                                   .out.find("\\Uni\",\"values\":[],\"subkeys\":[\"\\u041a\\u043b\\u044e\\u0447\"]}"));
 }
 
 // Every form a .reg file may hold, in either encoding; the export writes the
