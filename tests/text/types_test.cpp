@@ -99,13 +99,14 @@ protected:
 };
 
 TEST_F(StdioFileTest, ReadsBothLineEndsAndWritesWhereReadingGotTo) {
-  Put("a\r\nb\nc\rd\n\nlast");
+  const std::string longLine(100000, 'x');  // past the read buffer: measured, then read whole
+  WriteFileBytes(path, "a\r\nb\nc\rd\n\n" + longLine + "\r\nlast");
   CStdioFile file;
   ASSERT_TRUE(file.Open(path.c_str(), CStdioFile::modeRead));
   CString line;
   std::string seen;
   while (file.ReadString(line)) seen += std::string("[") + static_cast<const char*>(line) + "]";
-  EXPECT_EQ(seen, "[a][b][c\rd][][last]");
+  EXPECT_EQ(seen, "[a][b][c\rd][][" + longLine + "][last]");
   file.Close();
   Put("one\r\ntwo\r\nthree\r\n");
   ASSERT_TRUE(file.Open(path.c_str(), CStdioFile::modeReadWrite));
