@@ -74,7 +74,9 @@ TEST(FolderChanges, StaysSignalledUntilFindNextAndRefusesWhatCannotBeWatched) {
   WriteFile(folder + "/two");  // a change after FindNext is seen again
   EXPECT_EQ(kSignalled, WaitFor(changes, true));
   EXPECT_TRUE(FindCloseChangeNotification(changes));
+  SetLastError(0);
   EXPECT_FALSE(FindNextChangeNotification(changes));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
 
   std::string missing = ScratchFolderOfProgram() + "notify-missing/nowhere";
   EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstChangeNotificationA(missing.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME));
