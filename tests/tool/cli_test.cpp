@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -250,6 +251,23 @@ TEST_F(ToolProduct, ARefusedLinkStartsNothingAndTheEntrysCommandOpensTheProduct)
   EXPECT_EQ((std::vector<std::string>{"-url", "ssh://user@host:22/srv%2Flogs?tail=100"}), clicked.Wait());
   // That start has been seen, so a refused link had its chance to start too.
   for (const Recording& none : refused) EXPECT_FALSE(none.Exists());
+}
+
+// The entry names the tool wherever it lies, even in a folder whose name the
+// desktop and the shell would otherwise read as syntax.
+TEST_F(ToolProduct, TheEntryQuotesTheToolsOwnPath) {
+  const std::string folder = folder_ + "/a \"$b\" `c` \\d", tool = folder + "/korvex";
+  ASSERT_EQ(0, mkdir(folder.c_str(), 0755));
+  ASSERT_TRUE(std::filesystem::copy_file(KORVEX_TOOL_PATH, tool));
+  ASSERT_EQ(
+      0, system(("'" + tool + "' product register Torvik --version 2.0 --path '" + folder_ + "' --desktop").c_str()));
+  std::string entry = ReadFileBytes(EntryPath("torvik")), command;
+  size_t exec = entry.find("Exec=") + 5;
+  for (size_t i = exec; entry.compare(i, 4, " %u\n") != 0; ++i)  // the key's own escapes first
+    command += entry[i] == '\\' ? entry[++i] : entry[i];
+  Recording clicked;
+  ASSERT_EQ(0, system((command + " ssh://host/").c_str())) << command;
+  EXPECT_EQ((std::vector<std::string>{"-url", "ssh://host/"}), clicked.Wait());
 }
 
 }  // namespace
