@@ -48,8 +48,8 @@ TEST(CAnsiString, CopiesAreIndependentAndItsOwnTextIsASource) {
 TEST(CAnsiString, PartsAndEditsKeepToTheText) {
   const CAnsiString s("abcdef");
   std::string parts;
-  for (int count : {2, -1, 11}) parts += Text(s.Left(count)) + "|" + Text(s.Right(count)) + " ";
-  EXPECT_EQ(parts, "ab|ef | abcdef|abcdef ");
+  for (int count : {2, 1, -1, 11}) parts += Text(s.Left(count)) + "|" + Text(s.Right(count)) + " ";
+  EXPECT_EQ(parts, "ab|ef a|f | abcdef|abcdef ");
   const std::string at = {s.GetAt(0), s.GetAt(5), s.GetAt(6), s.GetAt(-1)};
   EXPECT_EQ(at, std::string("af\0\0", 4));
   CAnsiString set("abc");
