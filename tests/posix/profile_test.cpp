@@ -288,6 +288,10 @@ TEST_F(Profile, WhatWindowsAnswersOddlyIsRefusedWithACode) {
   SetLastError(0);
   EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", nullptr));
   EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
+  char value[8];
+  SetLastError(0);
+  EXPECT_EQ(1u, GetPrivateProfileStringA("s", "k", "d", value, sizeof value, nullptr));  // a read gets the default
+  EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
   WriteFileBytes(file_, "[s]\nk=01ABFF10BB\nsum=01ABFF10BC\nodd=01ABFF10B\n");
   // The wrong checksum is bad data; every other row a text of the wrong length.
   const std::pair<std::string, UINT> cases[] = {{"k", 3}, {"k", 5}, {"odd", 4}, {"missing", 4}, {"sum", 4}};
