@@ -127,21 +127,6 @@ TEST(KeyChanges, FilterAndSubtree) {
   }
 }
 
-// Refused before any wait: no change named, an unknown flag, no event to
-// signal, a handle that is no event.
-TEST(KeyChanges, RefusesWhatCannotBeWatched) {
-  ScratchKey scratch;
-  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr), closed = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  CloseHandle(closed);
-  const DWORD set = REG_NOTIFY_CHANGE_LAST_SET;
-  EXPECT_EQ((Rcs{ERROR_INVALID_PARAMETER, ERROR_INVALID_PARAMETER, ERROR_INVALID_PARAMETER, ERROR_INVALID_HANDLE}),
-            (Rcs{RegNotifyChangeKeyValue(scratch.get(), FALSE, 0, event, TRUE),
-                 RegNotifyChangeKeyValue(scratch.get(), FALSE, set | 0x100, event, TRUE),
-                 RegNotifyChangeKeyValue(scratch.get(), FALSE, set, nullptr, TRUE),
-                 RegNotifyChangeKeyValue(scratch.get(), FALSE, set, closed, TRUE)}));
-  CloseHandle(event);
-}
-
 HANDLE NewEvent(bool manualReset, bool signalled) { return CreateEventA(nullptr, manualReset, signalled, nullptr); }
 
 TEST(Event, ResetModes) {
