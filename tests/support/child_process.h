@@ -1,18 +1,8 @@
 #ifndef KORVEX_TESTS_SUPPORT_CHILD_PROCESS_H
 #define KORVEX_TESTS_SUPPORT_CHILD_PROCESS_H
 
-// Work "from another process": the test program runs one of its own tests, named
-// DISABLED_... so that only such a run executes it, in a child that reads what to
-// do from ChildArgument(). On Linux a test may also fork a child running a function.
-#include <string>
-
-// Runs suite.test of this program in a child, which inherits the environment (so
-// the scratch registry); its exit code, or -1 when it did not start or end in time.
-int RunInChild(const std::string& test, const std::string& argument);
-
-// The argument given to this process by RunInChild; empty in a parent.
-std::string ChildArgument();
-
+// Work in another process, on Linux: a forked child running a function, as
+// this user or as another.
 #ifndef _WIN32
 #include <sys/types.h>
 #include <unistd.h>
