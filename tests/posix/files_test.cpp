@@ -7,10 +7,12 @@
 #include <algorithm>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "korvex/platform.h"
+#include "korvex/types.h"
 #include "tests/support/scratch_registry.h"
 
 namespace {
@@ -40,6 +42,21 @@ protected:
   ScratchFolder scratch_;
   const std::string root_ = scratch_.path();
 };
+
+// A file that cannot seek (a pipe) is read as it comes: a line longer than
+// the read buffer whole, its "\r\n" gone in text mode.
+TEST_F(PosixFiles, StdioFileReadsAPipeAsItComes) {
+  const std::string fifo = root_ + "/pipe", longLine(100000, 'x');
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  std::thread writer([&] { std::ofstream(fifo) << "a\n" + longLine + "\r\nlast"; });
+  CStdioFile piped;
+  std::string seen;
+  CString line;
+  if (piped.Open(fifo.c_str(), CStdioFile::modeRead))
+    while (piped.ReadString(line)) seen += "[" + std::string(line) + "]";
+  writer.join();
+  EXPECT_EQ("[a][" + longLine + "][last]", seen);
+}
 
 }  // namespace
 
