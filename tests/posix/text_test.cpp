@@ -130,6 +130,14 @@ TEST(StringCalls, LengthsComparisonsAndTheWsprintfLimit) {
   EXPECT_EQ(std::string(buffer, 1025), std::string(1023, 'w') + '\0' + 'x');  // nothing written past the limit
 }
 
+// A wide text the C locale cannot hold fails the format here (Windows' C
+// library writes it in Latin-1): the string is left empty.
+TEST(CString, AFailedFormatLeavesNoText) {
+  CString text("old");
+  text.Format("%ls", L"\u00e9");
+  EXPECT_STREQ(text, "");
+}
+
 TEST(StringResources, CsFmtFormatsWithTheEnteredText) {
   ASSERT_TRUE(KorvexSetStringResource(4711, "%s has %d items"));
   EXPECT_FALSE(KorvexSetStringResource(0, "x") || KorvexSetStringResource(0x10000, "x"));  // no resource has those

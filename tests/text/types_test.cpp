@@ -26,8 +26,6 @@ TEST(CString, PartsClampAndItsOwnTextIsASource) {
   a = static_cast<const char*>(a) + 4;
   a.Format("%s-%s", static_cast<const char*>(a), static_cast<const char*>(b));
   EXPECT_STREQ(a, "text-textmore");
-  a.Format("%ls", L"\u00e9");  // the C locale cannot hold it: a failed format leaves no text
-  EXPECT_STREQ(a, "");
   snprintf(a.GetBufferSetLength(260), 260, "C:\\dir");
   a.ReleaseBuffer(-1);  // ends at the first zero byte
   EXPECT_EQ(a.GetLength(), 6);
