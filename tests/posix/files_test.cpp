@@ -99,6 +99,7 @@ TEST_F(PosixFiles, FailuresSetWin32Errors) {
   // A trailing separator names no entry.
   EXPECT_EQ(FindFirstFileA((root_ + "\\").c_str(), &data), INVALID_HANDLE_VALUE);
   EXPECT_EQ(FindFirstFileA(NULL, &data), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(FindFirstFileA((root_ + "\\*").c_str(), NULL), INVALID_HANDLE_VALUE);
   EXPECT_FALSE(FindClose(INVALID_HANDLE_VALUE) || FindNextFileA(NULL, &data));
   EXPECT_EQ(GetFileAttributesA(""), INVALID_FILE_ATTRIBUTES);
 

@@ -54,8 +54,8 @@ TEST(CAnsiString, PartsAndEditsKeepToTheText) {
   EXPECT_EQ(at, std::string("af\0\0", 4));
   CAnsiString set("abc");
   for (int index : {3, -1, 1}) set.SetAt(index, index == 1 ? '\0' : 'x');
-  EXPECT_EQ(std::string(set, 3), std::string("a\0c", 3));
-  set.SetString("ab\0cd", 5);  // the zero byte ends the text
+  EXPECT_EQ(std::string(set, 4), std::string("a\0c\0", 4));  // the terminator stays
+  set.SetString("ab\0cd", 5);                                // the zero byte ends the text
   EXPECT_EQ(set.GetLength(), 2);
   set.SetString("abc", -4);
   EXPECT_TRUE(set.IsEmpty());

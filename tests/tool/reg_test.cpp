@@ -66,6 +66,8 @@ TEST_F(ToolReg, EachTypeIsStoredAndShownInEveryForm) {
       {"reg_dword", "0xFFFFFFFF", "4:" + max8.substr(4), "0xffffffff", "4294967295\n", "4294967295"},
       {"REG_QWORD", "0xFFFFFFFFFFFFFFFF", "11:" + max8, "0xffffffffffffffff", "18446744073709551615\n",
        "\"18446744073709551615\""},
+      {"REG_QWORD", "0x20000000000001", "11:" + std::string("\x01\0\0\0\0\0\x20\0", 8), "0x20000000000001",
+       "9007199254740993\n", "\"9007199254740993\""},  // 2^53 + 1: a JSON reader's doubles lose it
       {"REG_BINARY", "00ff7F", "3:" + std::string("\0\xff\x7f", 3), "00FF7F", "00FF7F\n", "\"00FF7F\""},
       {"REG_BINARY", std::string("\0\n", 2), "3:" + std::string("\0\n", 2), "000A", "000A\n", "\"000A\""},
   };
