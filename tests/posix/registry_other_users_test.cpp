@@ -133,7 +133,8 @@ TEST(RegistryOtherUsers, ReadersOfTheMachineHiveHoldNoWriterOff) {
 
 // The change signal beside a hive is refused, never mapped, when it is of the
 // wrong size or kind; one its owner may not write lets no write through
-// uncounted, where other processes would trust what they read before it.
+// uncounted, where other processes would trust what they read before it. An
+// older version's, which holds the two counts alone, is grown.
 TEST(RegistryOtherUsers, ADamagedChangeSignalIsRefused) {
   ScratchFolder scratch;
   struct Case {
@@ -141,7 +142,8 @@ TEST(RegistryOtherUsers, ADamagedChangeSignalIsRefused) {
     LONG read, write;
   } cases[] = {{"cut short", ERROR_BADDB, ERROR_BADDB},
                {"a FIFO", ERROR_CANTOPEN, ERROR_CANTOPEN},
-               {"read-only", ERROR_SUCCESS, ERROR_ACCESS_DENIED}};
+               {"read-only", ERROR_SUCCESS, ERROR_ACCESS_DENIED},
+               {"an older version's", ERROR_SUCCESS, ERROR_SUCCESS}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.damage);
     std::string folder = scratch / c.damage, signal = folder + "/user.db-writes";
@@ -154,14 +156,16 @@ TEST(RegistryOtherUsers, ADamagedChangeSignalIsRefused) {
                 setenv("KORVEX_REGISTRY_DIR", folder.c_str(), 1);
                 if (RunInChild([] { return static_cast<int>(CreateSoftware(HKEY_CURRENT_USER)); }) != 0) return 1;
                 std::string damage = c.damage;
-                if (damage == "cut short" ? truncate(signal.c_str(), 5) != 0
-                    : damage == "a FIFO"  ? remove(signal.c_str()) != 0 || mkfifo(signal.c_str(), 0600) != 0
-                                          : chmod(signal.c_str(), 0400) != 0)
+                if (damage == "cut short" || damage == "an older version's"
+                        ? truncate(signal.c_str(), damage == "cut short" ? 5 : 16) != 0
+                    : damage == "a FIFO" ? remove(signal.c_str()) != 0 || mkfifo(signal.c_str(), 0600) != 0
+                                         : chmod(signal.c_str(), 0400) != 0)
                   return 2;
                 HKEY key = nullptr;
                 if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key) != c.read) return 3;
                 if (SetText(HKEY_CURRENT_USER, "v", "x") != c.write) return 4;
-                return RegQueryValueExA(HKEY_CURRENT_USER, "v", nullptr, nullptr, nullptr, nullptr) ? 0 : 5;
+                bool written = RegQueryValueExA(HKEY_CURRENT_USER, "v", nullptr, nullptr, nullptr, nullptr) == 0;
+                return written == (c.write == ERROR_SUCCESS) ? 0 : 5;
               }));
   }
 }
