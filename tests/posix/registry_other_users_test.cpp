@@ -139,11 +139,12 @@ TEST(RegistryOtherUsers, ADamagedChangeSignalIsRefused) {
   ScratchFolder scratch;
   struct Case {
     const char* damage;
+    off_t cutTo;  // the size the file is cut to, 0 for another damage
     LONG read, write;
-  } cases[] = {{"cut short", ERROR_BADDB, ERROR_BADDB},
-               {"a FIFO", ERROR_CANTOPEN, ERROR_CANTOPEN},
-               {"read-only", ERROR_SUCCESS, ERROR_ACCESS_DENIED},
-               {"an older version's", ERROR_SUCCESS, ERROR_SUCCESS}};
+  } cases[] = {{"cut short", 5, ERROR_BADDB, ERROR_BADDB},
+               {"a FIFO", 0, ERROR_CANTOPEN, ERROR_CANTOPEN},
+               {"read-only", 0, ERROR_SUCCESS, ERROR_ACCESS_DENIED},
+               {"an older version's", 16, ERROR_SUCCESS, ERROR_SUCCESS}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.damage);
     std::string folder = scratch / c.damage, signal = folder + "/user.db-writes";
@@ -156,8 +157,7 @@ TEST(RegistryOtherUsers, ADamagedChangeSignalIsRefused) {
                 setenv("KORVEX_REGISTRY_DIR", folder.c_str(), 1);
                 if (RunInChild([] { return static_cast<int>(CreateSoftware(HKEY_CURRENT_USER)); }) != 0) return 1;
                 std::string damage = c.damage;
-                if (damage == "cut short" || damage == "an older version's"
-                        ? truncate(signal.c_str(), damage == "cut short" ? 5 : 16) != 0
+                if (c.cutTo              ? truncate(signal.c_str(), c.cutTo) != 0
                     : damage == "a FIFO" ? remove(signal.c_str()) != 0 || mkfifo(signal.c_str(), 0600) != 0
                                          : chmod(signal.c_str(), 0400) != 0)
                   return 2;

@@ -123,6 +123,13 @@ protected:
     return RunTool(args);
   }
   std::string EntryPath(const std::string& id) const { return data_ + "/applications/korvex-" + id + ".desktop"; }
+  // The entry's Exec line without its %u, as the desktop reads the key's own escapes.
+  std::string EntryCommand(const std::string& id) const {
+    std::string entry = ReadFileBytes(EntryPath(id)), command;
+    for (size_t i = entry.find("Exec=") + 5; entry.compare(i, 4, " %u\n") != 0; ++i)
+      command += entry[i] == '\\' ? entry[++i] : entry[i];
+    return command;
+  }
 
   std::string folder_, data_;
 };
@@ -243,9 +250,7 @@ TEST_F(ToolProduct, ARefusedLinkStartsNothingAndTheEntrysCommandOpensTheProduct)
     EXPECT_EQ("", run.out) << url;
     EXPECT_EQ(1, std::count(run.err.begin(), run.err.end(), '\n')) << url << ": " << run.err;
   }
-  std::string entry = ReadFileBytes(EntryPath("torvik"));
-  size_t exec = entry.find("Exec=") + 5;
-  std::string command = entry.substr(exec, entry.find(" %u\n", exec) - exec);
+  std::string command = EntryCommand("torvik");
   Recording clicked;
   ASSERT_EQ(0, system((command + " 'ssh://user@host:22/srv/logs?tail=100'").c_str())) << command;
   EXPECT_EQ((std::vector<std::string>{"-url", "ssh://user@host:22/srv%2Flogs?tail=100"}), clicked.Wait());
@@ -261,10 +266,7 @@ TEST_F(ToolProduct, TheEntryQuotesTheToolsOwnPath) {
   ASSERT_TRUE(std::filesystem::copy_file(KORVEX_TOOL_PATH, tool));
   ASSERT_EQ(
       0, system(("'" + tool + "' product register Torvik --version 2.0 --path '" + folder_ + "' --desktop").c_str()));
-  std::string entry = ReadFileBytes(EntryPath("torvik")), command;
-  size_t exec = entry.find("Exec=") + 5;
-  for (size_t i = exec; entry.compare(i, 4, " %u\n") != 0; ++i)  // the key's own escapes first
-    command += entry[i] == '\\' ? entry[++i] : entry[i];
+  std::string command = EntryCommand("torvik");
   Recording clicked;
   ASSERT_EQ(0, system((command + " ssh://host/").c_str())) << command;
   EXPECT_EQ((std::vector<std::string>{"-url", "ssh://host/"}), clicked.Wait());
