@@ -83,16 +83,22 @@ bool Fill(StdioFileState& s) {
   return s.end > 0;
 }
 
+// The buffered bytes before the next "\n", and whether that "\n" is buffered.
+size_t BufferedLine(const StdioFileState& s, bool* newline) {
+  const void* at = memchr(s.buffer + s.pos, '\n', s.end - s.pos);
+  *newline = at != NULL;
+  return at ? static_cast<size_t>(static_cast<const char*>(at) - (s.buffer + s.pos)) : s.end - s.pos;
+}
+
 // Passes the rest of a line that runs past the buffer. Gives the bytes before
 // its "\n" (if it has one) and whether that "\n" was there.
 uint64_t SkipRestOfLine(StdioFileState& s, bool* ended, char* lastByte) {
   uint64_t length = 0;
   *ended = false;
   while (s.pos < s.end || Fill(s)) {
-    const char* start = s.buffer + s.pos;
-    const char* newline = static_cast<const char*>(memchr(start, '\n', s.end - s.pos));
-    size_t n = newline ? static_cast<size_t>(newline - start) : s.end - s.pos;
-    if (n) *lastByte = start[n - 1];
+    bool newline;
+    size_t n = BufferedLine(s, &newline);
+    if (n) *lastByte = s.buffer[s.pos + n - 1];
     length += n;
     s.pos += n;
     if (newline) {
@@ -139,8 +145,8 @@ BOOL ReadStreamedLine(StdioFileState& s, CString& line) {
   bool ended = false;
   while (!ended && (s.pos < s.end || Fill(s))) {
     const char* start = s.buffer + s.pos;
-    const char* newline = static_cast<const char*>(memchr(start, '\n', s.end - s.pos));
-    size_t n = newline ? static_cast<size_t>(newline - start) : s.end - s.pos;
+    bool newline;
+    size_t n = BufferedLine(s, &newline);
     if (length + n > static_cast<uint64_t>(INT_MAX) + 1) {  // one byte more may be a "\r" that goes
       line.Empty();
       s.failed = true;
@@ -153,7 +159,7 @@ BOOL ReadStreamedLine(StdioFileState& s, CString& line) {
     }
     length += n;
     s.pos += n + (newline ? 1 : 0);
-    ended = newline != NULL;
+    ended = newline;
   }
   uint64_t kept = Kept(s, length, ended, lastByte);
   if (kept > static_cast<uint64_t>(INT_MAX)) {
@@ -195,8 +201,8 @@ BOOL CStdioFile::ReadString(CString& line) {
   StdioFileState* s = m_state;
   if (!s || !Readable(*s) || s->failed || !StartReading(*s)) return FALSE;
   if (s->pos == s->end && !Fill(*s)) return FALSE;  // end of file
-  const char* start = s->buffer + s->pos;
-  const char* newline = static_cast<const char*>(memchr(start, '\n', s->end - s->pos));
+  bool newline;
+  size_t n = BufferedLine(*s, &newline);
   if (!newline) {
     int64_t lineStart = Tell(s->file);
     if (lineStart >= 0) return ReadMeasuredLine(*s, lineStart - static_cast<int64_t>(s->end - s->pos), line);
@@ -204,7 +210,7 @@ BOOL CStdioFile::ReadString(CString& line) {
   }
   // The line is in the buffer: straight into the caller's string, which then
   // needs no allocation when it is reused.
-  size_t n = static_cast<size_t>(newline - start);
+  const char* start = s->buffer + s->pos;
   s->pos += n + 1;
   if (n > 0 && start[n - 1] == '\r' && Translates(*s)) --n;
   memcpy(line.GetBufferSetLength(static_cast<int>(n)), start, n);

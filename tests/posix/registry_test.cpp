@@ -50,6 +50,12 @@ TEST(Registry, HivesTheirFilesAndWhatTheyRefuse) {
     ASSERT_EQ(0, stat((scratch / "config/korvex" + name).c_str(), &info)) << name;
     EXPECT_EQ(name.empty() ? 0700u : 0600u, info.st_mode & 0777) << name;
   }
+  // Opened to others since (a copy, an older version): the next process closes it again.
+  std::string hive = scratch / "config/korvex/user.db";
+  ASSERT_EQ(0, chmod(hive.c_str(), 0644));
+  EXPECT_EQ(0, RunInChild([] { return static_cast<int>(SetText(HKEY_CURRENT_USER, "again", "x")); }));
+  struct stat info;
+  EXPECT_TRUE(stat(hive.c_str(), &info) == 0 && (info.st_mode & 0777) == 0600);
   for (HKEY key : {user, machine, inner, copy, secret}) RegCloseKey(key);
 }
 
@@ -70,7 +76,10 @@ TEST(Registry, MachineHiveOfAnOlderVersionIsTakenOver) {
     });
   };
   EXPECT_EQ(0, reads("old=kept;"));
+  // What a writer that died while publishing left is no one else's file.
+  WriteFileBytes(folder + "/machine.db-next", "left");
   ASSERT_EQ(ERROR_SUCCESS, SetText(HKEY_LOCAL_MACHINE, "new", "1"));
+  EXPECT_FALSE(std::filesystem::exists(folder + "/machine.db-next"));
   EXPECT_EQ("new=1;old=kept;", TreeAt(HKEY_LOCAL_MACHINE, ""));
   EXPECT_EQ(0, reads("new=1;old=kept;"));
 }
@@ -185,6 +194,20 @@ TEST(Registry, NotifyRefusesWhatCannotBeWatched) {
                  RegNotifyChangeKeyValue(scratch.get(), FALSE, set, nullptr, TRUE),
                  RegNotifyChangeKeyValue(scratch.get(), FALSE, set, closed, TRUE)}));
   CloseHandle(event);
+}
+
+// Ended watches keep a few descriptors for the next ones, and no more.
+TEST(Registry, EndedWatchesKeepFewDescriptors) {
+  ScratchKey scratch;
+  auto open = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+  const auto before = open();
+  std::vector<HANDLE> events(20);
+  for (HANDLE& event : events) {
+    event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_EQ(ERROR_SUCCESS, RegNotifyChangeKeyValue(scratch.get(), FALSE, REG_NOTIFY_CHANGE_LAST_SET, event, TRUE));
+  }
+  for (HANDLE event : events) CloseHandle(event);
+  EXPECT_LE(open() - before, 8);
 }
 
 }  // namespace

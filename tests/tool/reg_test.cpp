@@ -211,9 +211,13 @@ TEST_F(ToolReg, ImportReadsEveryFormAndTheExportImportsBackToTheSameBytes) {
                             "\"d\"=dword:0000fffe\r\n",
                             // A text with a line break cannot be quoted: hex(1), UTF-16LE with its terminator.
                             "\"lines\"=hex(1):6f,00,6e,00,65,00,0a,00,74,00,77,00,6f,00,00,00\r\n",
-                            "\"m\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n", "\"b\"=hex:aa,aa,aa,", ",\\\r\n  aa,aa,"};
+                            "\"m\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"};
   EXPECT_EQ(0u, bytes.find(Utf16(expected[0])));
   for (const char* piece : expected) EXPECT_NE(std::string::npos, bytes.find(Utf16(piece).substr(2))) << piece;
+  // A line of bytes holds as many as fit in 80 columns with its "\".
+  std::string full = "\"b\"=hex:";
+  for (int i = 0; i < 23; ++i) full += "aa,";
+  EXPECT_NE(std::string::npos, bytes.find(Utf16(full + "\\\r\n  aa,").substr(2)));
   // Value lines stay within the editor's width.
   std::string shown;
   for (size_t i = 2; i + 1 < bytes.size(); i += 2) shown += bytes[i];

@@ -139,6 +139,29 @@ TEST(SendMessage, RunsOnTheWindowsThreadAndSoDoItsTimers) {
   PostMessageA(theirs, WM_QUIT, 0, 0);
 }
 
+// A thread that ends before it handles a message sent to it releases the
+// sender, with 0.
+DWORD WINAPI OwnWindowThenEndUnanswered(LPVOID window) {
+  *static_cast<std::atomic<HWND>*>(window) = CreateTestWindow(ThreadTelling);
+  return MsgWaitForMultipleObjectsEx(0, nullptr, kDeadlineMs, QS_SENDMESSAGE, 0);
+}
+
+DWORD WINAPI Ping(LPVOID window) {
+  return DWORD(SendMessageA(static_cast<std::atomic<HWND>*>(window)->load(), kPing, 0, 0));
+}
+
+TEST(SendMessage, ToAThreadThatEndsUnansweredReturnsZero) {
+  std::atomic<HWND> theirs{nullptr};
+  TestThread owner(OwnWindowThenEndUnanswered, &theirs);
+  while (!theirs.load()) std::this_thread::yield();
+  TestThread sender(Ping, &theirs);
+  DWORD waited = 1, sent = 1;
+  ASSERT_TRUE(owner.Join() && sender.Join());
+  EXPECT_TRUE(GetExitCodeThread(owner.handle(), &waited) && GetExitCodeThread(sender.handle(), &sent));
+  EXPECT_EQ(WAIT_OBJECT_0, waited);
+  EXPECT_EQ(0u, sent);
+}
+
 // The reply to SendMessageCallbackA comes back to the sender's queue, and its
 // callback runs on the sender's thread once that thread looks at the queue.
 struct Reply {
