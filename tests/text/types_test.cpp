@@ -106,6 +106,15 @@ TEST_F(StdioFileTest, ReadsBothLineEndsAndWritesWhereReadingGotTo) {
   while (file.ReadString(line)) seen += std::string("[") + static_cast<const char*>(line) + "]";
   EXPECT_EQ(seen, "[a][b][c\rd][][" + longLine + "][last]");
   file.Close();
+  // A short last read leaves the previous one's lines behind it in the buffer.
+  std::string full;
+  while (full.size() < 64 * 1024) full += "1234567\n";
+  WriteFileBytes(path, full + "1\nlast");
+  ASSERT_TRUE(file.Open(path.c_str(), CStdioFile::modeRead));
+  while (file.ReadString(line) && line != "1") {
+  }
+  EXPECT_TRUE(file.ReadString(line) && line == "last");
+  file.Close();
   Put("one\r\ntwo\r\nthree\r\n");
   ASSERT_TRUE(file.Open(path.c_str(), CStdioFile::modeReadWrite));
   EXPECT_TRUE(file.ReadString(line) && line == "one");

@@ -202,7 +202,7 @@ TEST_F(ToolReg, ImportReadsEveryFormAndTheExportImportsBackToTheSameBytes) {
   Set("E", "lines", "one\ntwo");
   Set("E", "raw", "not UTF-8: \xff\xc3(");
   ASSERT_EQ(0,
-            RunTool({"reg", "add", Key("E\\Sub"), "-v", "b", "-t", "REG_BINARY", "-d", std::string(80, 'a')}).status);
+            RunTool({"reg", "add", Key("E\\Sub"), "-v", "bb", "-t", "REG_BINARY", "-d", std::string(80, 'a')}).status);
   ASSERT_EQ(0, RunTool({"reg", "add", Key("E\\Sub"), "--default", "-t", "REG_BINARY", "-d", ""}).status);
   std::string first = ScratchFile("first.reg"), second = ScratchFile("second.reg");
   ASSERT_EQ(0, RunTool({"reg", "export", Key("E"), first}).status);
@@ -215,7 +215,7 @@ TEST_F(ToolReg, ImportReadsEveryFormAndTheExportImportsBackToTheSameBytes) {
   EXPECT_EQ(0u, bytes.find(Utf16(expected[0])));
   for (const char* piece : expected) EXPECT_NE(std::string::npos, bytes.find(Utf16(piece).substr(2))) << piece;
   // A line of bytes holds as many as fit in 80 columns with its "\".
-  std::string full = "\"b\"=hex:";
+  std::string full = "\"bb\"=hex:";
   for (int i = 0; i < 23; ++i) full += "aa,";
   EXPECT_NE(std::string::npos, bytes.find(Utf16(full + "\\\r\n  aa,").substr(2)));
   // Value lines stay within the editor's width.
