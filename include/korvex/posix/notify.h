@@ -59,6 +59,10 @@ KORVEX_API BOOL FindCloseChangeNotification(HANDLE changeHandle);
 /// that is deleted fails with ERROR_KEY_DELETED. The key needs KEY_NOTIFY.
 /// @windiff Keys carry no attributes or security, so
 /// REG_NOTIFY_CHANGE_ATTRIBUTES and REG_NOTIFY_CHANGE_SECURITY never fire alone.
+/// A filter that names no change, or bits that are none of the flags, is
+/// ERROR_INVALID_PARAMETER, and so is an asynchronous call without an event;
+/// Win32 documents no code for either (Wine accepts the filter and calls the
+/// missing event ERROR_INVALID_HANDLE).
 KORVEX_API LSTATUS RegNotifyChangeKeyValue(HKEY key, BOOL watchSubtree, DWORD notifyFilter, HANDLE event,
                                            BOOL asynchronous);
 }
