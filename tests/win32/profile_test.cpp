@@ -72,59 +72,6 @@ std::string Trim(const std::string& text) {
   return start == std::string::npos ? "" : text.substr(start, text.find_last_not_of(' ') + 1 - start);
 }
 
-TEST_F(Win32Profile, ValuesAreTrimmedUnquotedAndFoundWithoutRegardToCase) {
-  Plant(
-      "; a comment=not a key\n[Main]\r\n  Key1 =  value one  \r\nkey2=\"quoted value \"\nKey3='single'\n"
-      "Key4=\"unbalanced\n  [ Other ]\nx=1\n[MAIN]\nlater=2\nkey1=second\n");
-  struct Case {
-    const char *section, *key, *fallback, *expected;
-  } cases[] = {
-      {"MAIN", "key1", "", "value one"},
-      {"main", "KEY2", "", "quoted value "},
-      {"Main", "Key3", "", "single"},
-      {"Main", "Key4", "", "\"unbalanced"},
-      {"other", "X", "", "1"},
-      {"Main", "x", "<default>", "<default>"},      // keys belong to their own section
-      {"Main", "later", "<default>", "<default>"},  // a repeated section is not read
-      {"Main", "absent", "fallback  ", "fallback"},
-      {"Main", "absent", nullptr, ""},
-      {"None", nullptr, "no section", "no section"},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(c.expected, Get(c.section, c.key, c.fallback)) << c.section << "/" << (c.key ? c.key : "NULL");
-}
-
-// Decimal digits as atoi reads them, or hexadecimal ones after "0x" (not
-// "0X"); a key that is missing gives the default, one that holds no number 0.
-TEST_F(Win32Profile, IntegersAreDecimalOrHexAfter0x) {
-  const struct {
-    const char* text;
-    int expected;
-  } cases[] = {{"12", 12},  {"-42abc", -42},    {"+5", 5},      {"value one", 0}, {"0x10", 16},
-               {"0X1f", 0}, {"0x1fz", 31},      {"-0x10", -16}, {"010", 10},      {"0x", 0},
-               {"0xg", 0},  {"0xFFFFFFFF", -1}, {"1 2", 1}};
-  std::string content = "[Main]\n";
-  for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i)
-    content += "k" + std::to_string(i) + "=" + cases[i].text + "\n";
-  Plant(content);
-  for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i)
-    EXPECT_EQ(cases[i].expected,
-              (int)GetPrivateProfileIntA("main", ("K" + std::to_string(i)).c_str(), 7, file_.c_str()))
-        << cases[i].text;
-  EXPECT_EQ(7, (int)GetPrivateProfileIntA("Main", "absent", 7, file_.c_str()));
-  EXPECT_EQ(5, (int)GetPrivateProfileIntA("Main", "k0", 5, (file_ + ".missing").c_str()));
-}
-
-TEST_F(Win32Profile, LinesEndAtCarriageReturnLineFeedOrBoth) {
-  for (const std::string content : {"[s]\ra=1\rb=2\r[t]\rc=3\r", "[s]\na=1\nb=2\n[t]\nc=3",
-                                    "[s]\r\na=1\rb=2\n[t]\r\r\nc=3", "[s]\n\ra=1\r\r\nb=2\n\n[t]\rc=3\r\n"}) {
-    Plant(content);
-    EXPECT_EQ(List("a=1\0b=2\0"), Section("s")) << content;
-    EXPECT_EQ("3", Get("t", "c")) << content;
-    EXPECT_EQ(List("s\0t\0"), SectionNames()) << content;
-  }
-}
-
 TEST_F(Win32Profile, ListsAreCutToTheBufferWithTheCountLessTwo) {
   Plant("[Main]\nKey1=value one\nkey2=b\n[Other]\nx=1\n[Main]\ndup=2\n");
   const std::string names("Main\0Other\0Main\0", 16), keys("Key1\0key2\0", 10), lines("Key1=value one\0key2=b\0", 22);
@@ -169,23 +116,6 @@ TEST_F(Win32Profile, SectionHoldsEntriesAndBareLinesAndAZeroByteEndsItsLineAndTh
   EXPECT_EQ(Refused(ERROR_INVALID_PARAMETER), Outcome([&] { return DWORD(Section(nullptr).size()); }));
 }
 
-TEST_F(Win32Profile, WriteSectionReplacesItsLinesOrAddsIt) {
-  Plant("; c\n[A]\na=1\n; inner\nb=2\n\n[B]\nx=1\n");
-  ASSERT_TRUE(WritePrivateProfileSectionA("a", "new=3\0  spaced  =  v  \0noeq\0q=\"x y\"\0", file_.c_str()));
-  EXPECT_EQ(List("new=3\0spaced=v\0q=\"x y\"\0"), Section("A"));
-  EXPECT_EQ("x y", Get("A", "q"));
-  EXPECT_EQ("<default>", Get("A", "a"));
-  EXPECT_EQ("1", Get("B", "x"));
-
-  ASSERT_TRUE(WritePrivateProfileSectionA("C", "c=1\0", file_.c_str()));
-  EXPECT_EQ(List("A\0B\0C\0"), SectionNames());
-  ASSERT_TRUE(WritePrivateProfileSectionA("C", "\0", file_.c_str()));
-  EXPECT_EQ(List("A\0B\0C\0"), SectionNames());
-  EXPECT_EQ("", Section("C"));
-  ASSERT_TRUE(WritePrivateProfileSectionA("B", nullptr, file_.c_str()));
-  EXPECT_EQ(List("A\0C\0"), SectionNames());
-}
-
 TEST_F(Win32Profile, StructIsHexWithAChecksumByte) {
   unsigned char data[] = {0x01, 0xAB, 0xFF, 0x10};
   ASSERT_TRUE(WritePrivateProfileStructA("S", "k", (LPVOID)data, sizeof data, file_.c_str()));
@@ -218,23 +148,6 @@ TEST_F(Win32Profile, StructIsHexWithAChecksumByte) {
   EXPECT_EQ("<default>", Get("S", "lower"));
   ASSERT_TRUE(WritePrivateProfileStructA("S", nullptr, nullptr, 0, file_.c_str()));
   EXPECT_EQ("", SectionNames());
-}
-
-TEST_F(Win32Profile, RefusedWritesAndReadsOfAMissingFileSetTheError) {
-  const char* f = file_.c_str();
-  const std::string noFolder = scratch_ / "no-such-folder/x.ini";
-  EXPECT_EQ(Refused(ERROR_FILE_NOT_FOUND), Outcome([&] { return WritePrivateProfileStringA(nullptr, "k", "v", f); }));
-  EXPECT_EQ(Refused(ERROR_PATH_NOT_FOUND),
-            Outcome([&] { return WritePrivateProfileStringA("s", "k", "v", noFolder.c_str()); }));
-  // Nothing was written: reads give defaults and FILE_NOT_FOUND; the names of
-  // no sections are a single zero byte.
-  char buffer[16];
-  EXPECT_EQ("4/" + std::to_string(ERROR_FILE_NOT_FOUND),
-            Outcome([&] { return GetPrivateProfileStringA("s", "k", "dflt", buffer, 16, f); }));
-  EXPECT_EQ(0u, GetPrivateProfileStringA("s", "k", "other", buffer, 0, f));  // no room: nothing written
-  EXPECT_EQ("dflt", std::string(buffer));
-  EXPECT_EQ(Refused(ERROR_FILE_NOT_FOUND), Outcome([&] { return GetPrivateProfileSectionNamesA(buffer, 16, f); }));
-  EXPECT_EQ(List("\0flt"), std::string(buffer, 4));
 }
 
 // Written entries read back whole: the sections and their lines in the order
