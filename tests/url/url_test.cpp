@@ -33,23 +33,10 @@ std::string Params(const CUrlInfo& url) {
   return out;
 }
 
-// The record as "scheme|user|password|host|port|path|params", and back.
+// The record as "scheme|user|password|host|port|path|params".
 std::string Fields(const CUrlInfo& url) {
   return Bytes(url.m_strScheme) + "|" + Bytes(url.m_strUser) + "|" + Bytes(url.m_strPassword) + "|" +
          Bytes(url.m_strHost) + "|" + std::to_string(url.m_nPort) + "|" + Bytes(url.m_strPath) + "|" + Params(url);
-}
-
-void Fill(CUrlInfo& url, const std::string& fields) {
-  std::vector<std::string> f = Split(fields, '|');
-  url.m_strScheme = f[0].c_str();
-  url.m_strUser = f[1].c_str();
-  url.m_strPassword = f[2].c_str();
-  url.m_strHost = f[3].c_str();
-  url.m_nPort = static_cast<unsigned short>(std::stoi(f[4]));
-  url.m_strPath = f[5].c_str();
-  for (const std::string& pair : Split(f[6], ','))
-    if (!pair.empty())
-      url.m_mapParams[pair.substr(0, pair.find('=')).c_str()] = pair.substr(pair.find('=') + 1).c_str();
 }
 
 }  // namespace
@@ -118,42 +105,6 @@ TEST(ParseURL, PositionalRules) {
   }
   CUrlInfo url;
   EXPECT_EQ(url.ParseURL(NULL), 0);
-}
-
-TEST(ParseURL, ParametersStayAndTheRecordsOwnTextIsRead) {
-  CUrlInfo url;
-  ASSERT_EQ(url.ParseURL("h?a=1&b=2"), 1);
-  ASSERT_EQ(url.ParseURL("h?b=3"), 1);
-  EXPECT_EQ(Params(url), "a=1,b=3");
-  url.m_strHost = "s://u@h:1/p%20q?a=b";
-  ASSERT_EQ(url.ParseURL(url.m_strHost), 1);
-  EXPECT_EQ(Bytes(url.m_strUser) + Bytes(url.m_strHost) + Bytes(url.m_strPath), "uh/p q");
-  url.m_mapParams["a"] = "h?a=c&d=e";
-  ASSERT_EQ(url.ParseURL(*url.m_mapParams.PLookup("a")), 1);
-  EXPECT_EQ(Params(url), "a=c,b=3,d=e");
-}
-
-TEST(MakeURL, WritesThePiecesTheRecordHoldsWithTheEscapeTable) {
-  const char* cases[][2] = {
-      {"||||0||", ""},
-      {"ssh||secret|h|0||", "ssh://h"},  // no user: no user information
-      {"ssh|u|secret|h|0||", "ssh://u:secret@h"},
-      {"ssh|u||h|65535||", "ssh://u@h:65535"},
-      // The path's first "/" is literal, the others escaped; a missing one is added.
-      {"|||h|0|p|", "h/p"},
-      {"|||h|0|//x|", "h/%2Fx"},
-      // Upper-case hexadecimal; the scheme is never escaped.
-      {"||| %&/:?@=+~\x01\xE9|0||", "+%25%26%2F%3A%3F%40=+~\x01\xE9"},
-      {"a b:/@|||a:b|0||", "a b:/@://a%3Ab"},
-      {"|||h|0||b c=x&y", "h?b+c=x%26y"},
-  };
-  for (const auto& [fields, made] : cases) {
-    CUrlInfo url;
-    CString text("left over");
-    Fill(url, fields);
-    EXPECT_EQ(url.MakeURL(text), 1);
-    EXPECT_EQ(Bytes(text), made) << fields;
-  }
 }
 
 // Any record the text form carries parses back whole; "+" is written as it
