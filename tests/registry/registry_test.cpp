@@ -21,12 +21,12 @@ TreeDump Dump(HKEY root, const std::string& path, const std::string& shown = "")
   dump[shown + "@"] = "key";
   char name[1100];
   std::vector<BYTE> data(70000);
-  for (DWORD i = 0;; ++i) {
+  for (DWORD i = 0; i < kMostEntries; ++i) {
     DWORD length = sizeof name, type = 0, size = static_cast<DWORD>(data.size());
     if (RegEnumValueA(key, i, name, &length, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) break;
     dump[shown + "/" + name] = std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data.data()), size);
   }
-  for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) {
+  for (DWORD i = 0; i < kMostEntries && RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) {
     TreeDump below = Dump(key, name, shown + "\\" + name);
     dump.insert(below.begin(), below.end());
   }
@@ -49,24 +49,6 @@ protected:
   ScratchKey scratch_;
   CRegistry key_;  // the scratch key, all rights
 };
-
-// The member promises to survive a null `this`; the volatile hides the null.
-__attribute__((no_sanitize("undefined"))) HKEY SafeHkeyOf(const CRegistry* key) {
-  const CRegistry* volatile pointer = key;
-  return pointer->GetSafeHkey();
-}
-
-TEST_F(RegistryTest, OpenCreatesOnlyWhenAskedAndAFailureKeepsTheKey) {
-  HKEY held = key_.GetSafeHkey();
-  CRegistry other, child;
-  EXPECT_EQ((std::vector<int>{0, 0, 1, 0, 1, 0, 1}),
-            (std::vector<int>{key_.Attach(HKEY_CURRENT_USER),
-                              key_.Open(HKEY_CURRENT_USER, (scratch_ / "Child").c_str(), 0, KEY_READ),
-                              key_.SetValue("still usable", 1ul), other.Attach(nullptr), other.Attach(key_.Detach()),
-                              child.Open(&other, "Child", 0, KEY_READ), child.Open(&other, "Child", 1, KEY_READ)}));
-  EXPECT_EQ((std::vector<HKEY>{nullptr, nullptr, held}),
-            (std::vector<HKEY>{SafeHkeyOf(nullptr), key_.Detach(), other.GetSafeHkey()}));
-}
 
 TEST_F(RegistryTest, QueriesCheckTheTypeAndKeepRoomForTheTerminator) {
   // Stored without terminators: a text of size - 1 bytes fits. GetValue's buffer holds 32768.
@@ -102,45 +84,6 @@ TEST_F(RegistryTest, QueriesCheckTheTypeAndKeepRoomForTheTerminator) {
     result += "/" + std::to_string(key_.GetValue(c[0], 7ul)) + "/" + std::string(key_.GetValue(c[0], CString("dflt")));
     EXPECT_EQ(c[1], result) << c[0];
   }
-}
-
-TEST_F(RegistryTest, EnumerationNeedsRoomForTheTerminator) {
-  ASSERT_EQ(1, key_.SetValue("Value", 1ul));
-  CRegistry child;
-  ASSERT_EQ(1, child.Open(&key_, "Sub", 1, KEY_ALL_ACCESS));
-  // A value name gets size - 1 from EnumValue, which keeps one for the
-  // terminator; a subkey name gets the whole size.
-  const std::pair<unsigned long, const char*> cases[] = {
-      {7, "1Value/1Sub"}, {6, "0/1Sub"}, {4, "0/1Sub"}, {3, "0/0"}, {0, "0/0"}};
-  for (const auto& c : cases) {
-    char value[8] = "xxxxxxx", key[8] = "xxxxxxx";
-    int foundValue = key_.EnumValue(0, value, c.first), foundKey = key_.EnumKey(0, key, c.first);
-    EXPECT_EQ(c.second, std::to_string(foundValue) + (foundValue ? value : "") + "/" + std::to_string(foundKey) +
-                            (foundKey ? key : ""))
-        << c.first;
-  }
-  char name[8];
-  EXPECT_EQ(0, key_.EnumValue(1, name, sizeof name) + key_.EnumKey(1, name, sizeof name));
-}
-
-TEST_F(RegistryTest, DeletionsAndMissingRights) {
-  EXPECT_EQ(1, key_.DeleteAllValues());  // nothing to delete
-  for (const char* name : {"a", "b", ""}) ASSERT_EQ(1, key_.SetValue(name, "v"));
-  CRegistry reader, writer, empty;
-  ASSERT_EQ(1, reader.Open(&key_, "", 0, KEY_READ));
-  ASSERT_EQ(1, writer.Open(&key_, "", 0, KEY_SET_VALUE));
-  // The first deletion fails and is not tried again and again.
-  EXPECT_EQ((std::vector<int>{0, 0, 0, 0}), (std::vector<int>{reader.DeleteAllValues(), writer.EnumValue(0, nullptr, 0),
-                                                              empty.SetValue("a", 1ul), empty.DeleteKey("Tree", 0)}));
-  EXPECT_EQ("v", std::string(reader.GetValue("", CString())));
-  char name[8];
-  EXPECT_EQ((std::vector<int>{1, 0}), (std::vector<int>{key_.DeleteAllValues(), key_.EnumValue(0, name, sizeof name)}));
-
-  SetRaw("Tree\\Branch\\Leaf", "v", REG_SZ, "leaf");
-  EXPECT_EQ((std::vector<int>{0, 1, 1, 0}),  // Tree has subkeys; Branch is left after Leaf
-            (std::vector<int>{key_.DeleteKey("Tree", 1), key_.DeleteKey("Tree\\Branch\\Leaf", 1),
-                              key_.DeleteKey("Tree", 0), key_.DeleteKey("Tree", 0)}));
-  EXPECT_TRUE(Dump("Tree").empty());
 }
 
 TEST_F(RegistryTest, RenameMovesTheWholeTreeAndMergesButNeverIntoItself) {

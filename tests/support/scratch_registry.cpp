@@ -138,16 +138,17 @@ std::string Entry(HKEY key, DWORD index, bool subkey) {
 std::vector<std::string> SubkeyNames(HKEY key) {
   std::vector<std::string> names;
   char name[64];
-  for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i) names.push_back(name);
+  for (DWORD i = 0; i < kMostEntries && RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i)
+    names.push_back(name);
   return names;
 }
 
 std::string Tree(HKEY key, bool deep) {
   const std::string end = "<" + std::to_string(ERROR_NO_MORE_ITEMS) + ">";
   std::string out, entry;
-  for (DWORD i = 0; (entry = Entry(key, i))[0] != '<'; ++i) out += entry + ";";
+  for (DWORD i = 0; i < kMostEntries && (entry = Entry(key, i))[0] != '<'; ++i) out += entry + ";";
   if (entry != end) return out + entry;
-  for (DWORD i = 0; (entry = Entry(key, i, true))[0] != '<'; ++i) {
+  for (DWORD i = 0; i < kMostEntries && (entry = Entry(key, i, true))[0] != '<'; ++i) {
     std::string name = entry.substr(0, entry.size() - 1);
     out += "[" + name + "]{" + (deep ? TreeAt(key, name) : "") + "}";
   }

@@ -70,6 +70,9 @@ struct StoredValue {
 StoredValue ReadStored(HKEY key, const char* name);
 // The entry at index as "name=data", its data read as text; "<error>" when there is none.
 std::string Entry(HKEY key, DWORD index, bool subkey = false);
+// Walks stop after this many entries, so that an enumeration that never ends
+// fails its test instead of hanging it.
+constexpr DWORD kMostEntries = 100000;
 std::vector<std::string> SubkeyNames(HKEY key);
 // The values as "name=data;", then the subkeys as "[name]{...}", their contents
 // too when deep; a listing that stops on an error ends in "<error>".

@@ -100,6 +100,8 @@ TEST_F(Win32Profile, ListsAreCutToTheBufferWithTheCountLessTwo) {
   char buffer[8];
   EXPECT_EQ(4u, GetPrivateProfileStringA("Main", "Key1", "", buffer, 5, file_.c_str()));
   EXPECT_STREQ("valu", buffer);
+  EXPECT_EQ(0u, GetPrivateProfileStringA("Main", "Key1", "", buffer, 0, file_.c_str()));  // no room: nothing written
+  EXPECT_STREQ("valu", buffer);
   // The names need one byte more than the list: a buffer of exactly its size is cut.
   char exact[17];
   EXPECT_EQ(15u, GetPrivateProfileSectionNamesA(exact, sizeof exact, file_.c_str()));
