@@ -1,6 +1,5 @@
-// Registry calls as Win32 answers them where the seeded transcript does not
-// reach: RegGetValueA's type filter, the current user's own handle, flushing,
-// and RegDeleteKeyExA's view flags.
+// Registry calls the seeded transcript does not make: RegGetValueA's filter, data
+// promised but not given, the current user's own handle, flushing, view flags.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -17,6 +16,8 @@ TEST(Win32RegistryValues, GetValueFiltersTypes) {
   ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch.get(), "G", "bin4", REG_BINARY, "abcd", 4));
   ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch.get(), "G", "bin3", REG_BINARY, "abc", 3));
   ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(scratch.get(), "G", "text", REG_SZ, "hello", 6));
+  EXPECT_NE(ERROR_SUCCESS, RegSetValueExA(scratch.get(), "none", 0, REG_BINARY, nullptr, 4));  // no data for the size
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, ReadStored(scratch.get(), "none").rc);
   struct Case {
     const char* name;
     DWORD flags;
