@@ -112,10 +112,6 @@ LONG SetNumber(HKEY key, const std::string& name, DWORD number) {
   return RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
 }
 
-LONG SetBytes(HKEY key, const char* name, DWORD type, const char* data, DWORD size) {
-  return RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data), size);
-}
-
 StoredValue ReadStored(HKEY key, const char* name) {
   StoredValue stored{0, 0, 0, {}};
   stored.rc = RegQueryValueExA(key, name, nullptr, &stored.type, nullptr, &stored.size);

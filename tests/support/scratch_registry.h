@@ -57,7 +57,6 @@ std::string NewFolder(const std::string& name = "folder");
 HKEY CreateKey(HKEY parent, const char* name);
 LONG SetText(HKEY key, const std::string& name, const char* text);
 LONG SetNumber(HKEY key, const std::string& name, DWORD number);
-LONG SetBytes(HKEY key, const char* name, DWORD type, const char* data, DWORD size);
 // The results of a sequence of calls, in order (a braced list runs its calls in order).
 using Rcs = std::vector<LONG>;
 // A value's type, size and bytes as RegQueryValueExA gives them, read into a
