@@ -85,9 +85,10 @@ bool Fill(StdioFileState& s) {
 
 // The buffered bytes before the next "\n", and whether that "\n" is buffered.
 size_t BufferedLine(const StdioFileState& s, bool* newline) {
-  const void* at = memchr(s.buffer + s.pos, '\n', s.end - s.pos);
+  const char* start = s.buffer + s.pos;
+  const char* at = static_cast<const char*>(memchr(start, '\n', s.end - s.pos));
   *newline = at != NULL;
-  return at ? static_cast<size_t>(static_cast<const char*>(at) - (s.buffer + s.pos)) : s.end - s.pos;
+  return at ? static_cast<size_t>(at - start) : s.end - s.pos;
 }
 
 // Passes the rest of a line that runs past the buffer. Gives the bytes before
