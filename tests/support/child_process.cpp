@@ -1,6 +1,7 @@
 #include "tests/support/child_process.h"
 
 #include <grp.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +15,9 @@ void BecomeUnprivileged() {
 
 int ChildExitCode(pid_t child) {
   int status = 0;
-  if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  pid_t ended = 0;
+  for (int tenth = 0; tenth < 600 && (ended = waitpid(child, &status, WNOHANG)) == 0; ++tenth) usleep(100000);
+  if (ended == 0) kill(child, SIGKILL), waitpid(child, &status, 0);  // a child that hangs fails its test
+  if (ended != child || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
 }

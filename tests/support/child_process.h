@@ -15,7 +15,8 @@ pid_t StartChild(Body body) {
   return child;
 }
 
-// Waits for the child: its exit code, or -1 when it was killed.
+// Waits for the child: its exit code, or -1 when it was killed or still ran
+// after a minute (then it is killed).
 int ChildExitCode(pid_t child);
 
 // Another user, for tests of what one user may do to another's files.

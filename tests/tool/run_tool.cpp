@@ -2,13 +2,13 @@
 
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstring>
 #include <stdexcept>
 
+#include "tests/support/child_process.h"
 #include "tests/support/scratch_registry.h"
 
 extern char** environ;
@@ -54,10 +54,8 @@ ToolRun RunTool(const std::vector<std::string>& args, const std::string& input) 
   posix_spawn_file_actions_addopen(&actions, 0, (base + ".in").c_str(), O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, (base + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, 2, (base + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  int wstatus = 0;
-  waitpid(Spawn(args, &actions), &wstatus, 0);
   ToolRun run;
-  run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+  run.status = ChildExitCode(Spawn(args, &actions));
   run.out = ReadFileBytes(base + ".out");
   run.err = ReadFileBytes(base + ".err");
   for (const char* suffix : {".in", ".out", ".err"}) unlink((base + suffix).c_str());

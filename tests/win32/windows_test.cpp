@@ -270,7 +270,8 @@ TEST(Timer, WindowAndThreadTimers) {
     UINT_PTR id = SetTimer(nullptr, 0, 10, procedure);
     ASSERT_NE(0u, id);
     MSG msg;
-    ASSERT_EQ(TRUE, GetMessageA(&msg, nullptr, WM_TIMER, WM_TIMER));
+    ASSERT_EQ(WAIT_OBJECT_0, MsgWaitForMultipleObjectsEx(0, nullptr, kDeadlineMs, QS_TIMER, 0));
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
     EXPECT_TRUE(msg.hwnd == nullptr && msg.wParam == id);
     DispatchMessageA(&msg);
     EXPECT_TRUE(KillTimer(nullptr, id));
