@@ -217,8 +217,8 @@ void HeapKeptByReads(benchmark::State& state) {
   RegCreateKeyTransactedA(HKEY_CURRENT_USER, "Software\\Heap", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr,
                           transaction, nullptr);
   for (int i = 0; i < c.count; ++i)
-    RegSetValueExA(key, ("value" + std::to_string(i)).c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE*>(data.data()),
-                   static_cast<DWORD>(c.size));
+    RegSetValueExA(key, ("value" + std::to_string(i)).c_str(), 0, REG_BINARY,
+                   reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(c.size));
   bool filled = CommitTransaction(transaction);
   CloseHandle(transaction);
   RegCloseKey(key);
