@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -19,6 +20,9 @@ namespace {
 
 pid_t Spawn(const std::vector<std::string>& args, posix_spawn_file_actions_t* actions) {
   ScratchFolderOfProgram();  // the scratch registry, before the tool starts
+  // A tool that writes without end is stopped at 64 MB, not when the disk is full.
+  static const rlimit kOutputBound{64 << 20, RLIM_INFINITY};
+  [[maybe_unused]] static const bool bounded = setrlimit(RLIMIT_FSIZE, &kOutputBound) == 0;
   std::vector<std::string> words{KORVEX_TOOL_PATH};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
