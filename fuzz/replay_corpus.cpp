@@ -1,8 +1,10 @@
 // A fuzz target's own checks as a plain program: every file of the folders
 // (or the files) named on the command line goes through LLVMFuzzerTestOneInput
-// once; a check that fails aborts, after the file's name is shown.
+// once; a check that fails aborts, and so does a hang, after the file's name
+// is shown.
 #include <stdint.h>
 #include <stdio.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -36,6 +38,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     fprintf(stderr, "%s\n", input.c_str());
+    alarm(60);  // an input that hangs its target ends the replay (SIGALRM), named above
     LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
   }
   printf("%zu inputs replayed\n", inputs.size());
