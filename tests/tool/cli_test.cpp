@@ -81,7 +81,7 @@ TEST(ToolDemo, WalksTheMainRoadInItsOwnFolder) {
   for (size_t at; (at = expected.find("@FOLDER@")) != std::string::npos;) expected.replace(at, 8, folder);
   for (int run = 0; run < 2; ++run) {  // a second run starts over from the first's leftovers
     ToolRun demo = RunTool({"demo", folder});
-    EXPECT_EQ(0, demo.status);
+    ASSERT_EQ(0, demo.status) << demo.err;
     EXPECT_EQ("", demo.err);
     EXPECT_EQ(expected, demo.out);
   }

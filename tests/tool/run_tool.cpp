@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <stdexcept>
@@ -20,16 +21,20 @@ namespace {
 
 pid_t Spawn(const std::vector<std::string>& args, posix_spawn_file_actions_t* actions) {
   ScratchFolderOfProgram();  // the scratch registry, before the tool starts
-  // A tool that writes without end is stopped at 64 MB, not when the disk is full.
-  static const rlimit kOutputBound{64 << 20, RLIM_INFINITY};
-  [[maybe_unused]] static const bool bounded = setrlimit(RLIMIT_FSIZE, &kOutputBound) == 0;
   std::vector<std::string> words{KORVEX_TOOL_PATH};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(&word[0]);
   argv.push_back(nullptr);
   pid_t pid = 0;
+  // A tool that writes without end is stopped at 16 MB, not when the disk is
+  // full; the bound is the child's alone.
+  rlimit own{}, bound{};
+  getrlimit(RLIMIT_FSIZE, &own);
+  bound = {std::min<rlim_t>(own.rlim_cur, 16 << 20), own.rlim_max};
+  setrlimit(RLIMIT_FSIZE, &bound);
   int rc = posix_spawn(&pid, argv[0], actions, nullptr, argv.data(), environ);
+  setrlimit(RLIMIT_FSIZE, &own);
   posix_spawn_file_actions_destroy(actions);
   if (rc != 0) throw std::runtime_error(std::string("cannot start the tool: ") + strerror(rc));
   return pid;
