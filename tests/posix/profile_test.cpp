@@ -250,17 +250,23 @@ TEST_F(Profile, ThreadsReadWhileAnotherWrites) {
 }
 
 TEST_F(Profile, TemporariesOfAKilledWriterAreRemovedByTheNextWrite) {
-  // Only the first is old enough and marked as this file's temporary; the second is a write under way,
-  // the last ones the user's own files that look like temporaries.
-  const char* names[] = {"test.ini.korvex-a1b2c3d4.tmp",  "test.ini.korvex-e5f6g7h8.tmp",
-                         "other.ini.korvex-a1b2c3d4.tmp", "test.ini.korvex-A1B2C3D4.tmp",
-                         "test.ini.BACKUP-1.tmp",         "test.ini.2024 Jan.tmp"};
-  for (const char* name : names) {
-    WriteFileBytes(scratch_ / name, "[s]\r\n");
+  // The first is what a writer killed before its rename left, aged; the second is a write under
+  // way, the last ones the user's own files that look like temporaries.
+  ASSERT_EQ(-1, RunInChild([&] {
+    g_trap = {kRename, kKillBefore, 0};
+    return static_cast<int>(WritePrivateProfileStringA("s", "k", "v", file_.c_str()));
+  }));
+  std::string left;
+  for (const std::string& name : Listing(scratch_.path()))
+    if (name.rfind("test.ini.korvex-", 0) == 0) left = name;
+  const std::string names[] = {left, "test.ini.korvex-e5f6g7h8.tmp", "other.ini.korvex-a1b2c3d4.tmp",
+                               "test.ini.korvex-A1B2C3D4.tmp", "test.ini.BACKUP-1.tmp", "test.ini.2024 Jan.tmp"};
+  for (const std::string& name : names) {
+    if (name != left) WriteFileBytes(scratch_ / name, "[s]\r\n");
     Age(scratch_ / name, name == names[1] ? 0 : 120);
   }
   ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "v", file_.c_str()));
-  for (const char* name : names) EXPECT_EQ(name == names[0], !std::filesystem::exists(scratch_ / name)) << name;
+  for (const std::string& name : names) EXPECT_EQ(name == left, !std::filesystem::exists(scratch_ / name)) << name;
 }
 
 TEST_F(Profile, LongLinesAndFilesAreReadOnlyAsFarAsTheBound) {
