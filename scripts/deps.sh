@@ -9,7 +9,7 @@ declare -A groups=(
   [docs]="doxygen"
   [format]="clang-format git"
   [fuzz]="clang libclang-rt-dev"
-  [mutants]="ninja-build ccache python3"
+  [mutants]="ninja-build ccache python3 liblsan0"
   [package]="dpkg-dev file fakeroot help2man lintian binutils gzip"
   [windows]="cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 googletest wine wine64 fonts-wine libxrender1 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1 libxfixes3 xvfb xauth"
 )
