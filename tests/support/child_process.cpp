@@ -17,7 +17,10 @@ int ChildExitCode(pid_t child) {
   int status = 0;
   pid_t ended = 0;
   for (int tenth = 0; tenth < 600 && (ended = waitpid(child, &status, WNOHANG)) == 0; ++tenth) usleep(100000);
-  if (ended == 0) kill(child, SIGKILL), waitpid(child, &status, 0);  // a child that hangs fails its test
+  if (ended == 0) {  // a child that hangs fails its test
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+  }
   if (ended != child || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
 }

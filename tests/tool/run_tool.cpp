@@ -29,9 +29,9 @@ pid_t Spawn(const std::vector<std::string>& args, posix_spawn_file_actions_t* ac
   pid_t pid = 0;
   // A tool that writes without end is stopped at 16 MB, not when the disk is
   // full; the bound is the child's alone.
-  rlimit own{}, bound{};
+  rlimit own{};
   getrlimit(RLIMIT_FSIZE, &own);
-  bound = {std::min<rlim_t>(own.rlim_cur, 16 << 20), own.rlim_max};
+  const rlimit bound{std::min<rlim_t>(own.rlim_cur, 16 << 20), own.rlim_max};
   setrlimit(RLIMIT_FSIZE, &bound);
   int rc = posix_spawn(&pid, argv[0], actions, nullptr, argv.data(), environ);
   setrlimit(RLIMIT_FSIZE, &own);
